@@ -6,6 +6,37 @@
 #include <stdexcept>
 #include <string>
 
+/// Integer types with the widths the stored formats and the Parts' records use.
+using Byte = std::uint8_t;
+using ShortInt = std::int8_t;
+using Word = std::uint16_t;
+using SmallInt = std::int16_t;
+using Integer = std::int32_t;
+using Cardinal = std::uint32_t;
+using DWORD = std::uint32_t;
+using LongWord = std::uint32_t;
+using Int64 = std::int64_t;
+using UInt64 = std::uint64_t;
+
+/// A point, a size and a rectangle in integer pixels. Rectangles leave out
+/// their right and bottom edges, as on the desktop the layer stands in for.
+struct TPoint {
+  Integer X = 0, Y = 0;
+  friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+struct TSize {
+  Integer cx = 0, cy = 0;
+  friend bool operator==(const TSize&, const TSize&) = default;
+};
+struct TRect {
+  Integer Left = 0, Top = 0, Right = 0, Bottom = 0;
+  Integer Width() const { return Right - Left; }
+  Integer Height() const { return Bottom - Top; }
+  friend bool operator==(const TRect&, const TRect&) = default;
+};
+inline TPoint Point(Integer x, Integer y) { return TPoint{x, y}; }
+inline TRect Rect(Integer l, Integer t, Integer r, Integer b) { return TRect{l, t, r, b}; }
+
 /// Text is UTF-8 inside the program.
 using String = std::string;
 using AnsiString = std::string;
