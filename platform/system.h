@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -50,6 +51,13 @@ class TObject {
   TObject& operator=(const TObject&) = delete;
   virtual ~TObject() = default;
 };
+
+/// Event with only the sender, the most common event shape.
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+/// A colour as the desktop stores it: 0x00BBGGRR, or a negative system-colour
+/// code (see platform/graphics.h).
+using TColor = Integer;
 
 /// Frees an object and clears the pointer (no-op on null).
 template <typename T>
