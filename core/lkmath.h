@@ -1,5 +1,5 @@
 // Numeric and plane-geometry helpers shared by the whole library: powers and
-// floor, bit reversal and byte swaps for the codecs, the colour count of a
+// floor, bit reversal for the codecs, the colour count of a
 // sample layout, rectangle tests, point-to-line distances, joint angles, a
 // cubic Bezier sampler, box fitting and the snapping of polygon-selection
 // points. Coordinates are 32-bit pixels; a rectangle given by four integers
@@ -35,13 +35,7 @@ void ReverseBitsB(Byte& B);
 /// Reverses the order of all 32 bits of a word in place (bit 31 becomes bit 0).
 void ReverseBits(Cardinal& V);
 
-/// The two bytes of a 16-bit value exchanged.
-inline Word LKSwapWord(Word W) { return static_cast<Word>((W >> 8) | (W << 8)); }
-/// The four bytes of a 32-bit value in reverse order.
-inline Integer LKSwapDWord(Integer D) {
-  const auto u = static_cast<std::uint32_t>(D);
-  return static_cast<Integer>((u >> 24) | ((u >> 8) & 0xFF00u) | ((u << 8) & 0xFF0000u) | (u << 24));
-}
+// The byte swaps LKSwapWord and LKSwapDWord live in core/hylkdefs.h.
 
 /// Number of colours of a sample layout, 2^(BitsPerSample * SamplesPerPixel)
 /// kept to its low 32 bits read as a signed integer: 8 x 3 gives 16777216,
