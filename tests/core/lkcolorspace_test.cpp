@@ -1,0 +1,123 @@
+#include "core/lkcolorspace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "processing/lkprocutils.h"
+
+namespace {
+
+TRGB Rgb(Byte r, Byte g, Byte b) { return CreateRGB(r, g, b); }
+
+TEST(ColorSpaceTest, CIELabKnownColours) {
+  struct Case {
+    const char* name;
+    TRGB rgb;
+    Integer l, a, b;
+  };
+  // Lightness is stored as L* x 2.55; a* and b* are truncated toward zero.
+  const Case cases[] = {
+      {"white", Rgb(255, 255, 255), 255, 0, 0},
+      {"black", Rgb(0, 0, 0), 0, 0, 0},
+      {"red", Rgb(255, 0, 0), 135, 80, 67},
+      {"green", Rgb(0, 255, 0), 223, -86, 83},
+      {"blue", Rgb(0, 0, 255), 82, 79, -107},
+      {"mid grey", Rgb(128, 128, 128), 136, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const TCIELab lab = LKRGB2CIELAB(c.rgb);
+    EXPECT_EQ(lab.l, c.l) << c.name;
+    EXPECT_EQ(lab.a, c.a) << c.name;
+    EXPECT_EQ(lab.b, c.b) << c.name;
+  }
+}
+
+TEST(ColorSpaceTest, CIELabToRgbClampsAndScales) {
+  EXPECT_EQ(LKCIELAB2RGB(TCIELab{255, 0, 0}), Rgb(255, 255, 255));
+  EXPECT_EQ(LKCIELAB2RGB(TCIELab{0, 0, 0}), Rgb(0, 0, 0));
+  const TRGB lightGrey = LKCIELAB2RGB(TCIELab{250, 0, 0});  // L* 98.04
+  EXPECT_LT(lightGrey.g, 255);
+  EXPECT_GT(lightGrey.g, 245);
+  // Far out of gamut: every channel clamps instead of wrapping.
+  const TRGB clamped = LKCIELAB2RGB(TCIELab{255, 127, -128});
+  EXPECT_EQ(clamped.r, 255);
+  EXPECT_EQ(clamped.b, 255);
+  const TRGB low = LKCIELAB2RGB(TCIELab{10, 127, 127});
+  EXPECT_EQ(low.g, 0);
+  EXPECT_EQ(low.b, 0);
+}
+
+TEST(ColorSpaceTest, CIELabRoundTrip) {
+  // White and black are exact and greys stay grey.
+  EXPECT_EQ(LKCIELAB2RGB(LKRGB2CIELAB(Rgb(255, 255, 255))), Rgb(255, 255, 255));
+  EXPECT_EQ(LKCIELAB2RGB(LKRGB2CIELAB(Rgb(0, 0, 0))), Rgb(0, 0, 0));
+  // Near black the transfer curve is steep, so RGB can move by tens of
+  // levels; measured in Lab, where the quantisation happens, every colour
+  // comes back within one step.
+  for (int r = 0; r < 256; r += 3)
+    for (int g = 0; g < 256; g += 5)
+      for (int b = 0; b < 256; b += 5) {
+        const TCIELab lab = LKRGB2CIELAB(Rgb(r, g, b));
+        const TCIELab back = LKRGB2CIELAB(LKCIELAB2RGB(lab));
+        ASSERT_LE(std::abs(lab.l - back.l), 1) << r << " " << g << " " << b;
+        ASSERT_LE(std::abs(lab.a - back.a), 1) << r << " " << g << " " << b;
+        ASSERT_LE(std::abs(lab.b - back.b), 1) << r << " " << g << " " << b;
+      }
+  for (int v = 0; v < 256; ++v) {
+    const TCIELab lab = LKRGB2CIELAB(Rgb(v, v, v));
+    EXPECT_EQ(lab.a, 0) << v;
+    EXPECT_EQ(lab.b, 0) << v;
+    const TRGB out = LKCIELAB2RGB(lab);
+    EXPECT_LE(std::abs(out.g - v), 2) << v;
+  }
+}
+
+TEST(ColorSpaceTest, YCbCrKnownValues) {
+  struct Case {
+    TRGB rgb;
+    Integer y, cb, cr;
+  };
+  const Case cases[] = {
+      {Rgb(255, 0, 0), 76, 84, 255},  // Cr 255.5 truncated
+      {Rgb(0, 255, 0), 149, 43, 21},
+      {Rgb(0, 0, 255), 29, 255, 107},
+      {Rgb(255, 255, 255), 255, 128, 128},
+      {Rgb(0, 0, 0), 0, 128, 128},
+  };
+  for (const Case& c : cases) {
+    Integer y, cb, cr;
+    LKRGB2YCbCr(c.rgb, y, cb, cr);
+    EXPECT_EQ(y, c.y);
+    EXPECT_EQ(cb, c.cb);
+    EXPECT_EQ(cr, c.cr);
+  }
+  TRGB out;
+  LKYCbCr2RGB(out, 76, 84, 255);
+  EXPECT_EQ(out, Rgb(254, 0, 0));
+}
+
+TEST(ColorSpaceTest, YCbCrGreyIsExact) {
+  // Every grey keeps its level and neutral chroma both ways.
+  for (int v = 0; v < 256; ++v) {
+    Integer y, cb, cr;
+    LKRGB2YCbCr(Rgb(v, v, v), y, cb, cr);
+    EXPECT_EQ(y, v);
+    EXPECT_EQ(cb, 128);
+    EXPECT_EQ(cr, 128);
+    TRGB out;
+    LKYCbCr2RGB(out, v, 128, 128);
+    EXPECT_EQ(out, Rgb(v, v, v));
+  }
+}
+
+TEST(ColorSpaceTest, YCbCrClampsOutOfRangeInput) {
+  TRGB out;
+  LKYCbCr2RGB(out, 300, 0, 255);
+  EXPECT_EQ(out.r, 255);
+  EXPECT_EQ(out.b, 73);
+  LKYCbCr2RGB(out, -50, 128, 128);
+  EXPECT_EQ(out, Rgb(0, 0, 0));
+}
+
+}  // namespace
