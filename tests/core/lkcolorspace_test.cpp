@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "processing/lkprocutils.h"
@@ -9,6 +10,50 @@
 namespace {
 
 TRGB Rgb(Byte r, Byte g, Byte b) { return CreateRGB(r, g, b); }
+
+// The conversions as plain formulas in extended precision, with a power per
+// channel: the oracle for the table-driven versions.
+long double RefLin(int v) {
+  const long double c = v / 255.0L;
+  return c <= 0.03928L ? c / 12.92L : std::pow((c + 0.055L) / 1.055L, 2.4L);
+}
+long double RefF(long double t) { return t > 0.008856L ? std::cbrt(t) : 7.787L * t + 16.0L / 116.0L; }
+long double RefFInv(long double f) {
+  return f * f * f > 0.008856L ? f * f * f : (f - 0.13793103448L) / 7.787L;
+}
+Byte RefByte(long double c) {
+  c = c <= 0.0031308L ? 12.92L * c : 1.055L * std::pow(c, 1.0L / 2.4L) - 0.055L;
+  return static_cast<Byte>(blimit(LKRound(static_cast<double>(c * 255.0L))));
+}
+TCIELab RefRGB2Lab(const TRGB& c) {
+  const long double R = RefLin(c.r), G = RefLin(c.g), B = RefLin(c.b);
+  const long double X = (0.412453L * R + 0.35758L * G + 0.180423L * B) / 0.95047L;
+  const long double Y = 0.212671L * R + 0.71516L * G + 0.072169L * B;
+  const long double Z = (0.019334L * R + 0.119193L * G + 0.950227L * B) / 1.088883L;
+  const long double L = Y > 0.008856L ? 116 * RefF(Y) - 16 : 903.3L * Y;
+  return TCIELab{static_cast<Byte>(LKTrunc(static_cast<double>(L * 2.55L))),
+                 static_cast<ShortInt>(LKTrunc(static_cast<double>(500 * (RefF(X) - RefF(Y))))),
+                 static_cast<ShortInt>(LKTrunc(static_cast<double>(200 * (RefF(Y) - RefF(Z)))))};
+}
+TRGB RefLab2RGB(const TCIELab& lab) {
+  const long double fy = (lab.l * 0.39215686275L + 16) / 116;
+  const long double X = RefFInv(fy + lab.a / 500.0L) * 0.95047L, Y = RefFInv(fy),
+                    Z = RefFInv(fy - lab.b / 200.0L) * 1.08883L;
+  return Rgb(RefByte(3.2406L * X - 1.5372L * Y - 0.4986L * Z),
+             RefByte(-0.9689L * X + 1.8758L * Y + 0.0415L * Z),
+             RefByte(0.0557L * X - 0.204L * Y + 1.057L * Z));
+}
+
+TEST(ColorSpaceTest, CIELabMatchesExtendedPrecisionFormulas) {
+  for (int i = 0; i < 256; i += 3)
+    for (int j = 0; j < 256; j += 5)
+      for (int k = 0; k < 256; k += 5) {
+        const TRGB c = Rgb(i, j, k);
+        ASSERT_EQ(LKRGB2CIELAB(c), RefRGB2Lab(c)) << i << " " << j << " " << k;
+        const TCIELab lab{static_cast<Byte>(i), static_cast<ShortInt>(j), static_cast<ShortInt>(k)};
+        ASSERT_EQ(LKCIELAB2RGB(lab), RefLab2RGB(lab)) << i << " " << j - 256 * (j > 127) << " " << k;
+      }
+}
 
 TEST(ColorSpaceTest, CIELabKnownColours) {
   struct Case {
