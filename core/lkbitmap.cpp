@@ -1,0 +1,496 @@
+#include "core/lkbitmap.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Largest memory block a buffer asks for: beyond this no machine holds the
+// pixels, and the sanitizers' allocators abort instead of failing.
+constexpr Int64 kMaxMemoryBlock = Int64{1} << 40;
+
+// Narrows the data access of two buffers for a row copy and restores both.
+class AccessNarrowing {
+ public:
+  AccessNarrowing(TLKBaseBitmap* source, TLKBaseBitmap* dest)
+      : source_(source), dest_(dest), sourceAccess_(source->Access), destAccess_(dest->Access) {
+    source_->Access = TLKDataAccess{lkdRead};
+    dest_->Access = TLKDataAccess{lkdWrite};
+  }
+  ~AccessNarrowing() {
+    source_->Access = sourceAccess_;
+    dest_->Access = destAccess_;
+  }
+  AccessNarrowing(const AccessNarrowing&) = delete;
+  AccessNarrowing& operator=(const AccessNarrowing&) = delete;
+
+ private:
+  TLKBaseBitmap* source_;
+  TLKBaseBitmap* dest_;
+  TLKDataAccess sourceAccess_;
+  TLKDataAccess destAccess_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Construction
+
+void TLKBitmap::InitDefaults() {
+  Access = TLKDataAccess{lkdRead, lkdWrite};
+  FileBuffer = new TLKFileBuffer();
+  if (LKDefMinFileSize != -1) {
+    MinFileSize = LKDefMinFileSize;
+  } else {
+    const Integer freeMemory = LKGetFreeMemory();
+    MinFileSize = freeMemory != 0 ? freeMemory / 2 : 33554432;
+  }
+}
+
+TLKBitmap::TLKBitmap() { InitDefaults(); }
+
+TLKBitmap::TLKBitmap(Integer width, Integer height, TLKPixelFormat format) {
+  InitDefaults();
+  try {
+    Allocate(width, height, format);
+  } catch (...) {
+    FreeImage(true);
+    delete FileBuffer;
+    throw;
+  }
+}
+
+TLKBitmap::TLKBitmap(Integer width, Integer height, TLKLocation location) {
+  InitDefaults();
+  IsAlphaChannel = true;
+  Location = location == lkTBitmap ? lkMemory : location;
+  try {
+    Allocate(width, height, lk8g);
+    FillAllBytes(255);
+  } catch (...) {
+    FreeImage(true);
+    delete FileBuffer;
+    throw;
+  }
+  Full = true;
+}
+
+TLKBitmap::~TLKBitmap() {
+  FreeImage(true);
+  delete FileBuffer;
+}
+
+// ---------------------------------------------------------------------------
+// Allocation
+
+void TLKBitmap::Allocate(Integer width, Integer height, TLKPixelFormat format) {
+  if (!ReallocPending && width == Width && height == Height && format == PixelFormat) return;
+  if (VclBitmapEncapsulated) {
+    RemoveAlphaChannel();  // the caller's TBitmap stays and is resized below
+  } else {
+    FreeImage(true);
+  }
+  Width = width;
+  Height = height;
+  PixelFormat = format;
+  AllocateImage();
+  ReallocPending = false;
+}
+
+void TLKBitmap::AllocateImage() {
+  if (Width <= 0 || Height <= 0 || PixelFormat == lknull || LKPixelFormatBitCount(PixelFormat) == 0)
+    return;
+  try {
+    if (PixelFormat == lk8p) {
+      if (!Palette) Palette = new TRGB[256]();
+      PaletteLen = 256;
+    }
+    BitCount = LKPixelFormatBitCount(PixelFormat);
+    ChannelCount = LKPixelFormatChannelCount(PixelFormat);
+    RowLen = LKBitmapRowLen(Width, BitCount, BitAlignment);
+    const Int64 size = static_cast<Int64>(RowLen) * Height;
+
+    // The size rule: small pictures stay in (or move to) memory, large ones
+    // go to a temporary file; a size equal to the threshold keeps the request.
+    if (Location == lkFile && size < MinFileSize) Location = lkMemory;
+    if (Location == lkMemory && size > MinFileSize) Location = lkFile;
+
+    if (Location == lkFile && !FileBuffer->AllocateFile(size, "IMG")) Location = lkMemory;
+
+    if (Location == lkMemory) {
+      if (size + 32 > kMaxMemoryBlock) throw EOutOfMemory("Out of memory");
+      const auto bytes = static_cast<size_t>(size + 32);
+      switch (MemoryAllocator) {
+        case lkmaVCL:
+          MemoryBlock = std::malloc(bytes);
+          break;
+        case lkmaSystem:
+          MemoryBlock = LKSystemAlloc(bytes);
+          break;
+        case lkmaAuto:
+          MemoryBlock = LKAutoAlloc(bytes);
+          break;
+      }
+      if (!MemoryBlock) throw EOutOfMemory("Out of memory");
+      blockAllocator_ = MemoryAllocator;
+      const auto addr = reinterpret_cast<std::uintptr_t>(MemoryBlock);
+      Memory = reinterpret_cast<Byte*>((addr + 31) & ~std::uintptr_t{31});
+    }
+
+    if (Location == lkTBitmap) AllocateVclImage();
+  } catch (...) {
+    // A buffer without pixels must not report a size: release everything
+    // and keep only the format that was asked for.
+    const TLKPixelFormat format = PixelFormat;
+    FreeImage(false);
+    PixelFormat = format;
+    throw;
+  }
+  Full = false;
+}
+
+void TLKBitmap::FreeMemoryBlock() {
+  if (MemoryBlock && !MemoryEncapsulated) {
+    switch (blockAllocator_) {
+      case lkmaVCL:
+        std::free(MemoryBlock);
+        break;
+      case lkmaSystem:
+        LKSystemFree(MemoryBlock);
+        break;
+      case lkmaAuto:
+        LKAutoFree(MemoryBlock);
+        break;
+    }
+  }
+  MemoryBlock = nullptr;
+  Memory = nullptr;
+}
+
+void TLKBitmap::FreeImage(bool withAlpha) {
+  if (withAlpha && AlphaChannel) {
+    delete AlphaChannel;
+    AlphaChannel = nullptr;
+  }
+  delete[] Palette;
+  Palette = nullptr;
+  // The temporary file is deleted next, so mapped rows are dropped with it
+  // instead of being written back first.
+  MappedRow = nullptr;
+  MappedRows.clear();
+  FileBuffer->DeAllocate();
+  FreeMemoryBlock();
+  FreeVclBitmap();
+  FreeBitmapScanlines();
+  PaletteLen = 0;
+  Width = 0;
+  Height = 0;
+  RowLen = 0;
+  BitCount = 0;
+  ChannelCount = 0;
+  Full = false;
+  VclBitmapEncapsulated = false;
+  MemoryEncapsulated = false;
+}
+
+bool TLKBitmap::IsEmpty() {
+  if (Location == lkTBitmap) UpdateFromTBitmap();
+  return Width == 0 || Height == 0 || RowLen == 0 || BitCount == 0;
+}
+
+// ---------------------------------------------------------------------------
+// Row access
+
+void TLKBitmap::ReleaseMappedRow() {
+  if (!MappedRow) return;
+  void* row = MappedRow;
+  MappedRow = nullptr;
+  FileBuffer->UnMap(row);
+}
+
+void* TLKBitmap::GetScanLine(Integer y) {
+  switch (Location) {
+    case lkMemory:
+      return Memory + static_cast<std::ptrdiff_t>(RowLen) * (Height - y - 1);
+    case lkFile:
+      ReleaseMappedRow();
+      MappedRow = FileBuffer->Map(static_cast<Int64>(y) * RowLen, RowLen, Access);
+      return MappedRow;
+    case lkTBitmap:
+      return BitmapScanlines[static_cast<size_t>(y)];
+  }
+  return nullptr;
+}
+
+void* TLKBitmap::GetRow(Integer y) {
+  if (Location != lkFile) return GetScanLine(y);
+  void* row = FileBuffer->Map(static_cast<Int64>(y) * RowLen, RowLen, Access);
+  try {
+    MappedRows.push_back(row);
+  } catch (...) {
+    FileBuffer->UnMap(row);
+    throw;
+  }
+  return row;
+}
+
+void TLKBitmap::FreeRow(Integer index) {
+  if (Location != lkFile || index < 0 || index >= static_cast<Integer>(MappedRows.size())) return;
+  void* row = MappedRows[static_cast<size_t>(index)];
+  MappedRows.erase(MappedRows.begin() + index);
+  FileBuffer->UnMap(row);
+}
+
+void TLKBitmap::FreeAllMaps() {
+  ReleaseMappedRow();
+  while (!MappedRows.empty()) {
+    void* row = MappedRows.back();
+    MappedRows.pop_back();
+    FileBuffer->UnMap(row);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Accessors
+
+Integer TLKBitmap::GetWidth() {
+  if (Location == lkTBitmap) UpdateFromTBitmap();
+  return Width;
+}
+
+Integer TLKBitmap::GetHeight() {
+  if (Location == lkTBitmap) UpdateFromTBitmap();
+  return Height;
+}
+
+Integer TLKBitmap::GetBitCount() {
+  if (Location == lkTBitmap) UpdateFromTBitmap();
+  return BitCount;
+}
+
+Integer TLKBitmap::GetRowLen() {
+  if (Location == lkTBitmap) UpdateFromTBitmap();
+  return RowLen;
+}
+
+TLKPixelFormat TLKBitmap::GetPixelFormat() {
+  if (Location == lkTBitmap) UpdateFromTBitmap();
+  return PixelFormat;
+}
+
+Integer TLKBitmap::GetChannelCount() {
+  if (Location == lkTBitmap) UpdateFromTBitmap();
+  return ChannelCount;
+}
+
+TRGB TLKBitmap::GetPalette(Integer index) {
+  if (Palette && index >= 0 && index < PaletteLen) return Palette[index];
+  return TRGB{0, 0, 0};
+}
+
+void TLKBitmap::SetPalette(Integer index, TRGB value) {
+  if (!Palette || index < 0 || index >= PaletteLen) return;
+  Palette[index] = value;
+  UpdateTBitmapPalette();
+}
+
+Integer TLKBitmap::GetPaletteLen() { return PaletteLen; }
+
+void TLKBitmap::SetChannelOffset(Integer i, Integer value) {
+  if (i < 0 || i >= 4) return;
+  ChannelOffset[i] = value;
+  ChannelOffsetEnabled = ChannelOffset[0] != 0 || ChannelOffset[1] != 0 || ChannelOffset[2] != 0 ||
+                         ChannelOffset[3] != 0;
+}
+
+// ---------------------------------------------------------------------------
+// Whole-image copies and moves
+
+void TLKBitmap::FillAllBytes(Byte value) {
+  if (Width <= 0 || Height <= 0 || RowLen <= 0) return;
+  if (Location == lkMemory) {
+    std::memset(Memory, value, static_cast<size_t>(RowLen) * static_cast<size_t>(Height));
+    return;
+  }
+  const TLKDataAccess saved = Access;
+  Access = TLKDataAccess{lkdWrite};
+  try {
+    for (Integer y = 0; y < Height; ++y) std::memset(GetScanLine(y), value, static_cast<size_t>(RowLen));
+  } catch (...) {
+    Access = saved;
+    throw;
+  }
+  Access = saved;
+}
+
+void TLKBitmap::CopyRowsFrom(TLKBitmap* source) {
+  const Integer rows = std::min(Height, source->Height);
+  const Integer len = std::min(RowLen, source->RowLen);
+  if (rows <= 0 || len <= 0) return;
+  if (Location == lkMemory && source->Location == lkMemory && RowLen == source->RowLen &&
+      Height == source->Height) {
+    std::memcpy(Memory, source->Memory, static_cast<size_t>(RowLen) * static_cast<size_t>(Height));
+    return;
+  }
+  AccessNarrowing narrow(source, this);
+  for (Integer y = 0; y < rows; ++y) {
+    void* dst = GetScanLine(y);
+    std::memcpy(dst, source->GetScanLine(y), static_cast<size_t>(len));
+  }
+}
+
+void TLKBitmap::CopyPaletteFrom(TLKBitmap* source) {
+  if (source->PaletteLen <= 0 || !source->Palette) return;
+  if (!Palette) Palette = new TRGB[256]();
+  PaletteLen = std::min(source->PaletteLen, 256);
+  std::memcpy(Palette, source->Palette, sizeof(TRGB) * static_cast<size_t>(PaletteLen));
+  UpdateTBitmapPalette();
+}
+
+void TLKBitmap::Assign(TObject* source) {
+  ReallocPending = true;
+  auto* src = dynamic_cast<TLKBitmap*>(source);
+  if (!src || src == this) return;
+
+  // Our own alpha channel as the source: take it out of our hands first,
+  // so freeing our image does not free the source.
+  std::unique_ptr<TLKBitmap> ownedSource;
+  if (src == AlphaChannel) {
+    ownedSource.reset(AlphaChannel);
+    AlphaChannel = nullptr;
+  }
+
+  if (Location == lkTBitmap) {
+    if (src->IsEmpty()) return;
+    AssignVclImage(src, true);
+  } else {
+    FreeImage(true);
+    Width = src->GetWidth();
+    Height = src->GetHeight();
+    PixelFormat = src->GetPixelFormat();
+    BitAlignment = src->BitAlignment;
+    Full = src->Full;
+    AllocateImage();
+  }
+
+  if (Location == lkFile && src->Location == lkFile && RowLen == src->RowLen && Height == src->Height &&
+      FileBuffer->IsAllocated() && src->FileBuffer->IsAllocated()) {
+    FreeAllMaps();
+    src->FreeAllMaps();
+    src->FileBuffer->CopyTo(FileBuffer, 0, static_cast<Int64>(RowLen) * Height);
+  } else {
+    CopyRowsFrom(src);
+  }
+
+  if (!IsAlphaChannel) {
+    if (src->AlphaChannel) {
+      if (!AlphaChannel) {
+        AlphaChannel = new TLKBitmap();
+        AlphaChannel->IsAlphaChannel = true;
+        AlphaChannel->Location = Location == lkTBitmap ? lkMemory : Location;
+      }
+      AlphaChannel->Assign(src->AlphaChannel);
+    } else {
+      RemoveAlphaChannel();
+    }
+  }
+  CopyPaletteFrom(src);
+  DitherMethod = src->DitherMethod;
+}
+
+void TLKBitmap::AssignImage(TLKBitmap* source) {
+  if (!source || source == this || source->IsEmpty()) return;
+  ReallocPending = true;
+  if (Location == lkTBitmap) {
+    AssignVclImage(source, false);
+  } else {
+    FreeImage(false);
+    Width = source->GetWidth();
+    Height = source->GetHeight();
+    PixelFormat = source->GetPixelFormat();
+    AllocateImage();
+  }
+  // A whole-file copy only when both files have the same row layout;
+  // otherwise rows are copied one by one.
+  if (Location == lkFile && source->Location == lkFile && RowLen == source->RowLen &&
+      Height == source->Height && FileBuffer->IsAllocated() && source->FileBuffer->IsAllocated()) {
+    FreeAllMaps();
+    source->FreeAllMaps();
+    source->FileBuffer->CopyTo(FileBuffer, 0, static_cast<Int64>(RowLen) * Height);
+  } else {
+    CopyRowsFrom(source);
+  }
+  CopyPaletteFrom(source);
+  Full = false;
+}
+
+void TLKBitmap::SwitchTo(TLKBitmap* dest) {
+  if (!dest || dest == this || dest == AlphaChannel || dest->AlphaChannel == this) return;
+  dest->FreeImage(true);
+
+  dest->Width = Width;
+  dest->Height = Height;
+  dest->BitCount = BitCount;
+  dest->ChannelCount = ChannelCount;
+  dest->MappedRow = MappedRow;
+  dest->RowLen = RowLen;
+  dest->PixelFormat = PixelFormat;
+  dest->Palette = Palette;
+  dest->PaletteLen = PaletteLen;
+  dest->AlphaChannel = AlphaChannel;
+  dest->IsAlphaChannel = IsAlphaChannel;
+  dest->Memory = Memory;
+  dest->MemoryBlock = MemoryBlock;
+  dest->blockAllocator_ = blockAllocator_;
+  dest->VclBitmap = VclBitmap;
+  dest->Location = Location;
+  dest->Full = Full;
+  dest->VclBitmapEncapsulated = VclBitmapEncapsulated;
+  dest->MemoryEncapsulated = MemoryEncapsulated;
+  dest->BitmapScanlines = std::move(BitmapScanlines);
+  dest->DitherMethod = DitherMethod;
+  dest->BitAlignment = BitAlignment;
+  dest->MemoryAllocator = MemoryAllocator;
+  delete dest->FileBuffer;
+  dest->FileBuffer = FileBuffer;
+  dest->MappedRows = std::move(MappedRows);
+
+  FileBuffer = new TLKFileBuffer();
+  MappedRows = {};
+  BitmapScanlines = {};
+  MappedRow = nullptr;
+  Width = 0;
+  Height = 0;
+  BitCount = 0;
+  ChannelCount = 0;
+  RowLen = 0;
+  PixelFormat = lknull;
+  Palette = nullptr;
+  PaletteLen = 0;
+  AlphaChannel = nullptr;
+  Memory = nullptr;
+  MemoryBlock = nullptr;
+  VclBitmap = nullptr;
+  Full = false;
+  VclBitmapEncapsulated = false;
+  MemoryEncapsulated = false;
+  ReallocPending = true;
+}
+
+// ---------------------------------------------------------------------------
+// Alpha channel
+
+TLKBitmap* TLKBitmap::GetAlphaChannel() {
+  if (IsAlphaChannel) return nullptr;
+  if (!AlphaChannel) AlphaChannel = new TLKBitmap(GetWidth(), GetHeight(), Location);
+  return AlphaChannel;
+}
+
+void TLKBitmap::RemoveAlphaChannel() {
+  if (IsAlphaChannel) return;
+  delete AlphaChannel;
+  AlphaChannel = nullptr;
+}

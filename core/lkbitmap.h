@@ -1,0 +1,203 @@
+// The image buffer of the whole system: size, pixel format, optional palette
+// and alpha channel, and pixels kept in memory, in a temporary file or in a
+// class-library TBitmap. Every pixel of the library is reached through the
+// row addresses of GetScanLine and GetRow, so the storage is invisible to the
+// code that works on the pixels.
+#pragma once
+
+#include <vector>
+
+#include "core/hylkdefs.h"
+#include "core/lkfilebuffer.h"
+
+class TBitmap;
+
+/// Image buffer. Memory storage keeps rows bottom-up in one block aligned to
+/// 32 bytes; file storage keeps them top-down in a temporary file and maps
+/// one row at a time; TBitmap storage keeps them in a class-library bitmap
+/// (1-, 8- and 24-bit formats only). Which storage a new image gets depends on
+/// its byte size against MinFileSize. Not safe for use from two threads at
+/// once (even reading changes the mapped row of file storage).
+class TLKBitmap : public TLKBaseBitmap {
+ public:
+  /// An empty buffer: no pixels, lknull, file storage requested, threshold
+  /// from LKDefMinFileSize.
+  TLKBitmap();
+  /// An empty buffer, then Allocate(width, height, format).
+  TLKBitmap(Integer width, Integer height, TLKPixelFormat format);
+  /// The alpha-channel form: an lk8g buffer marked as alpha channel, in the
+  /// given storage (lkTBitmap becomes lkMemory), every sample 255 and Full.
+  TLKBitmap(Integer width, Integer height, TLKLocation location);
+  ~TLKBitmap() override;
+
+  // --- Base operations -----------------------------------------------------
+
+  /// Address of row y (0 = top). Memory: computed from the block. File: the
+  /// previously mapped row is released first (written back when it was
+  /// mapped with lkdWrite), so only the last row asked for stays valid.
+  /// TBitmap: the bitmap's row. No bounds check: y must be in 0..Height-1.
+  void* GetScanLine(Integer y) override;
+  Integer GetBitCount() override;
+  Integer GetHeight() override;
+  Integer GetWidth() override;
+  TLKPixelFormat GetPixelFormat() override;
+  Integer GetRowLen() override;
+  /// Palette entry `index` (0..PaletteLen-1); black for an index outside.
+  TRGB GetPalette(Integer index) override;
+  /// Sets palette entry `index`; ignored outside 0..255 or without palette.
+  void SetPalette(Integer index, TRGB value) override;
+  Integer GetPaletteLen() override;
+  /// Gives the buffer pixels of that size and format. Nothing when the size
+  /// and format are unchanged and no reallocation is pending; otherwise the
+  /// old pixels (and alpha channel) are released first. Pixels are not
+  /// cleared. Raises Exception for formats TBitmap storage cannot hold,
+  /// EOutOfMemory when memory runs out.
+  void Allocate(Integer width, Integer height, TLKPixelFormat format) override;
+  /// Copies a TLKBitmap: size, format, pixels, palette, dither method and
+  /// (unless this is an alpha channel) the alpha channel. Other objects are
+  /// ignored.
+  void Assign(TObject* source) override;
+
+  /// Number of channels of the pixel format (the alpha channel not counted).
+  Integer GetChannelCount();
+
+  // --- Storage -------------------------------------------------------------
+
+  /// Releases the pixels, palette, mapped rows, temporary file, memory block
+  /// and TBitmap (those owned), and the alpha channel when asked. Format,
+  /// location request and settings stay.
+  void FreeImage(bool withAlpha = true);
+  /// True when width, height, row length or bit count is 0.
+  bool IsEmpty();
+
+  /// Address of row y that stays valid until FreeRow or FreeAllMaps (file
+  /// storage maps it alongside the GetScanLine row); elsewhere as GetScanLine.
+  void* GetRow(Integer y);
+  /// File storage: releases entry `index` of the rows held by GetRow (0 = the
+  /// oldest still held; written back when mapped with lkdWrite). Elsewhere,
+  /// or for an index past the list, nothing.
+  void FreeRow(Integer index);
+  /// Releases the GetScanLine row and every GetRow row, newest first.
+  void FreeAllMaps();
+
+  /// Moves everything this buffer holds into `dest` without copying pixels;
+  /// dest's previous pixels and alpha channel are freed. This buffer is left
+  /// empty, keeping its location request, alpha-channel mark, threshold and
+  /// display settings.
+  void SwitchTo(TLKBitmap* dest);
+  /// Copies the picture only: as Assign, but this buffer's alpha channel is
+  /// kept, alignment and dither method are not taken, and Full ends false.
+  /// Nothing when the source is empty.
+  void AssignImage(TLKBitmap* source);
+
+  // --- Alpha channel -------------------------------------------------------
+
+  /// The alpha channel, created fully opaque at this size on first request;
+  /// nil on a buffer that is itself an alpha channel.
+  TLKBitmap* GetAlphaChannel();
+  /// True when an alpha channel exists (never creates one).
+  bool GetHasAlphaChannel() const { return AlphaChannel != nullptr; }
+  /// Frees the alpha channel, unless this buffer is itself an alpha channel.
+  void RemoveAlphaChannel();
+  /// True for a buffer that is itself an alpha channel.
+  bool GetIsAlphaChannel() const { return IsAlphaChannel; }
+
+  // --- TBitmap storage -----------------------------------------------------
+
+  /// Picks up changes made to the wrapped TBitmap through the class library
+  /// (size, pixel format, moved rows, colour table).
+  void UpdateFromTBitmap();
+  /// Rebuilds the table of row addresses of the wrapped TBitmap.
+  void BuildBitmapScanlines();
+  void FreeBitmapScanlines();
+  /// Copies the palette into the colour table of the wrapped TBitmap (TBitmap
+  /// storage with a palette only).
+  void UpdateTBitmapPalette();
+
+  // --- Settings and state ----------------------------------------------------
+
+  TLKLocation GetLocation() const { return Location; }
+  /// True when every sample is known to be at its maximum (white, or fully
+  /// opaque for an alpha channel).
+  bool GetFull() const { return Full; }
+  void SetFull(bool value) { Full = value; }
+  Integer GetMinFileSize() const { return MinFileSize; }
+  void SetMinFileSize(Integer value) { MinFileSize = value; }
+  TLKMemoryAllocator GetMemoryAllocator() const { return MemoryAllocator; }
+  void SetMemoryAllocator(TLKMemoryAllocator value) { MemoryAllocator = value; }
+  Integer GetBitAlignment() const { return BitAlignment; }
+  TLKDitherMethod GetDitherMethod() const { return DitherMethod; }
+  void SetDitherMethod(TLKDitherMethod value) { DitherMethod = value; }
+  Integer GetQuantizeColorCount() const { return QuantizeColorCount; }
+  /// Number of colours of conversions to lk8p, clamped to 1..256.
+  void SetQuantizeColorCount(Integer value) { QuantizeColorCount = value < 1 ? 1 : value > 256 ? 256 : value; }
+  double GetBlackValue() const { return BlackValue; }
+  void SetBlackValue(double value) { BlackValue = value; }
+  double GetWhiteValue() const { return WhiteValue; }
+  void SetWhiteValue(double value) { WhiteValue = value; }
+  /// Display offset of channel i (0 red, 1 green, 2 blue, 3 unused); 0
+  /// outside 0..3.
+  Integer GetChannelOffset(Integer i) const { return i >= 0 && i < 4 ? ChannelOffset[i] : 0; }
+  /// Sets a display offset; ChannelOffsetEnabled follows whether any is set.
+  void SetChannelOffset(Integer i, Integer value);
+  bool GetChannelOffsetEnabled() const { return ChannelOffsetEnabled; }
+  Integer GetContrast() const { return Contrast; }
+  void SetContrast(Integer value) { Contrast = value; }
+  /// True while the pixels live in a TBitmap that belongs to a caller.
+  bool GetVclBitmapEncapsulated() const { return VclBitmapEncapsulated; }
+  /// True while the pixels live in a memory block that belongs to a caller.
+  bool GetMemoryEncapsulated() const { return MemoryEncapsulated; }
+  /// The temporary file of file storage.
+  TLKFileBuffer* GetFileBuffer() const { return FileBuffer; }
+  /// First byte of the memory block of memory storage (the bottom row).
+  void* GetMemory() const { return Memory; }
+  /// Rows held by GetRow and not yet released (file storage).
+  Integer GetMappedRowCount() const { return static_cast<Integer>(MappedRows.size()); }
+
+ private:
+  void InitDefaults();
+  void AllocateImage();
+  void AllocateVclImage();
+  void AssignVclImage(TLKBitmap* source, bool takeAlignment);
+  void FreeVclBitmap();
+  void FreeMemoryBlock();
+  void CopyRowsFrom(TLKBitmap* source);
+  void CopyPaletteFrom(TLKBitmap* source);
+  void FillAllBytes(Byte value);
+  void ReleaseMappedRow();
+
+  TLKFileBuffer* FileBuffer = nullptr;
+  void* MappedRow = nullptr;
+  TRGB* Palette = nullptr;
+  Integer PaletteLen = 0;
+  TLKBitmap* AlphaChannel = nullptr;
+  Byte* Memory = nullptr;
+  void* MemoryBlock = nullptr;
+  TBitmap* VclBitmap = nullptr;
+  std::vector<Byte*> BitmapScanlines;
+  std::vector<void*> MappedRows;
+  Integer Width = 0;
+  Integer Height = 0;
+  Integer BitCount = 0;
+  Integer ChannelCount = 0;
+  Integer RowLen = 0;
+  TLKPixelFormat PixelFormat = lknull;
+  bool IsAlphaChannel = false;
+  TLKLocation Location = lkFile;
+  bool Full = false;
+  bool VclBitmapEncapsulated = false;
+  bool MemoryEncapsulated = false;
+  Integer MinFileSize = 0;
+  TLKDitherMethod DitherMethod = lkThreshold;
+  Integer QuantizeColorCount = 256;
+  double BlackValue = 0;
+  double WhiteValue = 0;
+  Integer ChannelOffset[4] = {0, 0, 0, 0};
+  bool ChannelOffsetEnabled = false;
+  Integer Contrast = 0;
+  Integer BitAlignment = 32;
+  TLKMemoryAllocator MemoryAllocator = lkmaAuto;
+  bool ReallocPending = true;
+  // Allocator that gave MemoryBlock (MemoryAllocator may change afterwards).
+  TLKMemoryAllocator blockAllocator_ = lkmaAuto;
+};

@@ -1,0 +1,307 @@
+#include "core/lkfilebuffer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "core/lkioglobals.h"
+
+namespace {
+
+// Largest transfer of one read/write pair of a partial copy.
+constexpr Int64 kCopyChunk = 1048576;
+
+// Random numbers for temporary names: one generator per thread, because
+// thumbnail workers create temporary files at the same time.
+DWORD RandomName31() {
+  thread_local std::mt19937 gen{std::random_device{}()};
+  thread_local std::uniform_int_distribution<DWORD> dist(0, 0x7FFFFFFEu);
+  return dist(gen);
+}
+
+String TempName(const String& prefix, const String& folder) {
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(RandomName31()));
+  return folder + prefix + "-" + hex + ".tmp";
+}
+
+bool FileExists(const String& name) {
+  struct stat st;
+  return ::lstat(name.c_str(), &st) == 0;
+}
+
+// Reads up to `length` bytes at `offset`; returns the count read (short only
+// at the end of the file), -1 on an error.
+Int64 PReadAll(int fd, void* buf, Int64 length, Int64 offset) {
+  auto* p = static_cast<char*>(buf);
+  Int64 done = 0;
+  while (done < length) {
+    const ssize_t n = ::pread(fd, p + done, static_cast<size_t>(length - done), offset + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+bool PWriteAll(int fd, const void* buf, Int64 length, Int64 offset) {
+  const auto* p = static_cast<const char*>(buf);
+  Int64 done = 0;
+  while (done < length) {
+    const ssize_t n = ::pwrite(fd, p + done, static_cast<size_t>(length - done), offset + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+TLKFileBuffer::~TLKFileBuffer() {
+  DeAllocate();
+  for (auto& m : Maps) std::free(m.Block);
+  Maps.clear();
+  std::free(spare_);
+}
+
+bool TLKFileBuffer::AllocateFile(Int64 size, const String& prefix) {
+  if (IsAllocated()) DeAllocate();
+  const String folder = LKTempFolder();
+  // Names are drawn until one can be created exclusively: another process or
+  // thread creating the same name between a check and an open cannot make
+  // two buffers share a file.
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    String name = TempName(prefix, folder);
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST || errno == EINTR) continue;
+      return false;
+    }
+    fd_ = fd;
+    FileName = std::move(name);
+    if (size < 0 || ::ftruncate(fd_, size) != 0) return false;
+    return true;
+  }
+  return false;
+}
+
+void TLKFileBuffer::ReAllocateFile(Int64 size) {
+  if (!IsAllocated()) return;
+  if (size < 0 || ::ftruncate(fd_, size) != 0)
+    throw EWriteError("Cannot set the size of temporary file \"" + FileName + "\"");
+}
+
+bool TLKFileBuffer::DeAllocate() {
+  if (!IsAllocated()) return false;
+  // The file is deleted next, so mapped blocks are dropped unwritten.
+  for (auto& m : Maps) std::free(m.Block);
+  Maps.clear();
+  ::close(fd_);
+  fd_ = -1;
+  return ::unlink(FileName.c_str()) == 0;
+}
+
+void* TLKFileBuffer::Map(Int64 offset, Int64 length, TLKDataAccess access) {
+  if (length < 0 || offset < 0) throw EReadError("Invalid range of temporary file");
+  const size_t want = length > 0 ? static_cast<size_t>(length) : 1;
+  void* block = nullptr;
+  if (spare_ && spareSize_ >= want) {
+    block = spare_;
+    spare_ = nullptr;
+    spareSize_ = 0;
+  } else {
+    block = std::malloc(want);
+    if (!block) throw EOutOfMemory("Out of memory");
+  }
+  if (IsAllocated() && access.Contains(lkdRead) && length > 0) {
+    const Int64 n = PReadAll(fd_, block, length, offset);
+    if (n < 0) {
+      std::free(block);
+      throw EReadError("Cannot read temporary file \"" + FileName + "\"");
+    }
+    if (n < length) std::memset(static_cast<char*>(block) + n, 0, static_cast<size_t>(length - n));
+  }
+  try {
+    Maps.push_back(TLKMapRecord{offset, length, block, access});
+  } catch (...) {
+    std::free(block);
+    throw;
+  }
+  return block;
+}
+
+void TLKFileBuffer::ReleaseRecord(size_t index) {
+  const TLKMapRecord rec = Maps[index];
+  Maps.erase(Maps.begin() + static_cast<std::ptrdiff_t>(index));
+  const bool ok = !(IsAllocated() && rec.Access.Contains(lkdWrite) && rec.Length > 0) ||
+                  PWriteAll(fd_, rec.Block, rec.Length, rec.Offset);
+  // Keep the larger of the released block and the spare one for reuse.
+  const size_t size = rec.Length > 0 ? static_cast<size_t>(rec.Length) : 1;
+  if (size >= spareSize_) {
+    std::free(spare_);
+    spare_ = rec.Block;
+    spareSize_ = size;
+  } else {
+    std::free(rec.Block);
+  }
+  if (!ok) throw EWriteError("Cannot write temporary file \"" + FileName + "\"");
+}
+
+void TLKFileBuffer::UnMap(void* address) {
+  const Integer i = IndexOf(address);
+  if (i >= 0) ReleaseRecord(static_cast<size_t>(i));
+}
+
+void TLKFileBuffer::UnMapAll() {
+  if (!IsAllocated()) return;
+  bool failed = false;
+  while (!Maps.empty()) {
+    try {
+      ReleaseRecord(Maps.size() - 1);
+    } catch (const EWriteError&) {
+      failed = true;  // release the rest before reporting
+    }
+  }
+  if (failed) throw EWriteError("Cannot write temporary file \"" + FileName + "\"");
+}
+
+Integer TLKFileBuffer::IndexOf(void* address) const {
+  for (size_t i = 0; i < Maps.size(); ++i)
+    if (Maps[i].Block == address) return static_cast<Integer>(i);
+  return -1;
+}
+
+Int64 TLKFileBuffer::GetFileSize() const {
+  if (!IsAllocated()) return 0;
+  struct stat st;
+  return ::fstat(fd_, &st) == 0 ? static_cast<Int64>(st.st_size) : 0;
+}
+
+void TLKFileBuffer::CopyTo(TLKFileBuffer* dest, Int64 position, Int64 size) {
+  if (!dest || dest == this || !IsAllocated() || !dest->IsAllocated()) return;
+  UnMapAll();
+  dest->UnMapAll();
+  if (position < 0 || size <= 0) return;
+  if (position == 0 && size == GetFileSize()) {
+    // Whole file: the destination becomes an identical copy, size included.
+    if (::ftruncate(dest->fd_, size) != 0)
+      throw EWriteError("Cannot set the size of temporary file \"" + dest->FileName + "\"");
+  }
+  Int64 done = 0;
+  std::vector<char> chunk;
+  while (done < size) {
+    const Int64 n = std::min(size - done, kCopyChunk);
+    loff_t in = position + done, out = position + done;
+    const ssize_t k = ::copy_file_range(fd_, &in, dest->fd_, &out, static_cast<size_t>(n), 0);
+    if (k > 0) {
+      done += k;
+      continue;
+    }
+    if (k == 0) break;  // the source ends here
+    // No in-kernel copy between these files: move the chunk through memory.
+    if (chunk.empty()) chunk.resize(static_cast<size_t>(kCopyChunk));
+    const Int64 r = PReadAll(fd_, chunk.data(), n, position + done);
+    if (r < 0) throw EReadError("Cannot read temporary file \"" + FileName + "\"");
+    if (r == 0) break;
+    if (!PWriteAll(dest->fd_, chunk.data(), r, position + done))
+      throw EWriteError("Cannot write temporary file \"" + dest->FileName + "\"");
+    done += r;
+  }
+}
+
+String LKTempFolder() {
+  if (!DefTEMPPATH.empty()) return DefTEMPPATH;
+  std::error_code ec;
+  String dir = std::filesystem::temp_directory_path(ec).string();
+  if (ec || dir.empty()) dir = "/tmp";
+  if (dir.back() != '/') dir += '/';
+  return dir;
+}
+
+String LKGetTempFileName(const String& prefix, const String& folder) {
+  for (;;) {
+    String name = TempName(prefix, folder);
+    if (!FileExists(name)) return name;
+  }
+}
+
+String LKGetTempFileName2() { return LKGetTempFileName("lktemp", LKTempFolder()); }
+
+void* LKSystemAlloc(size_t size) { return std::calloc(size > 0 ? size : 1, 1); }
+
+void LKSystemFree(void*& address) {
+  std::free(address);
+  address = nullptr;
+}
+
+namespace {
+// LKAutoAlloc puts a 16-byte header before the block, so the returned address
+// keeps the allocator's 16-byte alignment; the last header byte is the tag.
+constexpr size_t kAutoHeader = 16;
+constexpr Byte kTagHeap = 0;
+constexpr Byte kTagSystem = 1;
+constexpr size_t kAutoHeapLimit = 1048576;
+}  // namespace
+
+void* LKAutoAlloc(size_t size) {
+  if (size > SIZE_MAX - kAutoHeader) throw EOutOfMemory("Out of memory");
+  Byte* block = nullptr;
+  Byte tag = kTagSystem;
+  if (size < kAutoHeapLimit) {
+    block = static_cast<Byte*>(std::malloc(size + kAutoHeader));
+    tag = kTagHeap;
+  }
+  if (!block) {
+    block = static_cast<Byte*>(LKSystemAlloc(size + kAutoHeader));
+    tag = kTagSystem;
+  }
+  if (!block) throw EOutOfMemory("Out of memory");
+  block[kAutoHeader - 1] = tag;
+  return block + kAutoHeader;
+}
+
+void LKAutoFree(void*& address) {
+  if (!address) return;
+  void* block = static_cast<Byte*>(address) - kAutoHeader;
+  if (static_cast<Byte*>(block)[kAutoHeader - 1] == kTagHeap) {
+    std::free(block);
+  } else {
+    LKSystemFree(block);
+  }
+  address = nullptr;
+}
+
+Integer LKGetFreeMemory() {
+  // MemAvailable counts what can be had without swapping; older kernels
+  // lack it, then free memory is the answer.
+  std::ifstream in("/proc/meminfo");
+  String key;
+  Int64 kb = -1, freeKb = -1;
+  String unit;
+  while (in >> key) {
+    Int64 v = 0;
+    if (!(in >> v)) break;
+    std::getline(in, unit);
+    if (key == "MemAvailable:") kb = v;
+    if (key == "MemFree:") freeKb = v;
+  }
+  if (kb < 0) kb = freeKb;
+  if (kb <= 0) return 0;
+  const Int64 bytes = kb * 1024;
+  return bytes > 2147483647 ? 2147483647 : static_cast<Integer>(bytes);
+}

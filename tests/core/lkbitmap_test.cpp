@@ -1,0 +1,444 @@
+#include "core/lkbitmap.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/lkioglobals.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets LKDefMinFileSize and a private DefTEMPPATH for one test and restores
+// both afterwards.
+class StorageSettings {
+ public:
+  explicit StorageSettings(Integer minFileSize) : savedMin_(LKDefMinFileSize), savedPath_(DefTEMPPATH) {
+    std::string pattern = ::testing::TempDir() + "lkbm-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    path_ = std::string(::mkdtemp(buf.data())) + "/";
+    DefTEMPPATH = path_;
+    LKDefMinFileSize = minFileSize;
+  }
+  ~StorageSettings() {
+    LKDefMinFileSize = savedMin_;
+    DefTEMPPATH = savedPath_;
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  size_t FileCount() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  Integer savedMin_;
+  std::string savedPath_, path_;
+};
+
+// Thresholds that send every picture of these tests to memory or to a file.
+constexpr Integer kAllInMemory = 1 << 30;
+constexpr Integer kAllInFiles = 1;
+
+const TLKPixelFormat kFormats[] = {lk1g, lk8p, lk8g, lk16g, lk24RGB, lk32f, lkCMYK, lk48RGB, lkCIELab};
+
+Byte Pattern(Integer x, Integer y) { return static_cast<Byte>(x * 7 + y * 31 + 1); }
+
+void WritePattern(TLKBitmap& bmp) {
+  const Integer h = bmp.GetHeight(), len = bmp.GetRowLen();
+  for (Integer y = 0; y < h; ++y) {
+    auto* row = static_cast<Byte*>(bmp.GetScanLine(y));
+    for (Integer x = 0; x < len; ++x) row[x] = Pattern(x, y);
+  }
+}
+
+// Compares every byte of every row with the pattern; returns the first bad
+// row, or -1.
+Integer CheckPattern(TLKBitmap& bmp) {
+  const Integer h = bmp.GetHeight(), len = bmp.GetRowLen();
+  for (Integer y = 0; y < h; ++y) {
+    auto* row = static_cast<Byte*>(bmp.GetScanLine(y));
+    for (Integer x = 0; x < len; ++x)
+      if (row[x] != Pattern(x, y)) return y;
+  }
+  return -1;
+}
+
+struct StorageCase {
+  const char* name;
+  Integer minFileSize;
+  TLKLocation expected;
+};
+const StorageCase kStorages[] = {{"memory", kAllInMemory, lkMemory}, {"file", kAllInFiles, lkFile}};
+
+TEST(LKBitmap, EveryFormatAllocatesWithExactLayoutInBothStorages) {
+  struct Layout {
+    TLKPixelFormat f;
+    Integer bits, channels, rowLen;  // row length at width 13
+  };
+  const Layout layouts[] = {{lk1g, 1, 1, 4},       {lk8p, 8, 1, 16},     {lk8g, 8, 1, 16},
+                            {lk16g, 16, 1, 28},    {lk24RGB, 24, 3, 40}, {lk32f, 32, 1, 52},
+                            {lkCMYK, 32, 4, 52},   {lk48RGB, 48, 3, 80}, {lkCIELab, 24, 3, 40}};
+  for (const StorageCase& s : kStorages) {
+    StorageSettings settings(s.minFileSize);
+    for (const Layout& l : layouts) {
+      SCOPED_TRACE(std::string(s.name) + " format " + std::to_string(l.f));
+      TLKBitmap bmp(13, 5, l.f);
+      EXPECT_EQ(bmp.GetLocation(), s.expected);
+      EXPECT_EQ(bmp.GetWidth(), 13);
+      EXPECT_EQ(bmp.GetHeight(), 5);
+      EXPECT_EQ(bmp.GetPixelFormat(), l.f);
+      EXPECT_EQ(bmp.GetBitCount(), l.bits);
+      EXPECT_EQ(bmp.GetChannelCount(), l.channels);
+      EXPECT_EQ(bmp.GetRowLen(), l.rowLen);
+      EXPECT_EQ(bmp.GetPaletteLen(), l.f == lk8p ? 256 : 0);
+      EXPECT_FALSE(bmp.IsEmpty());
+      EXPECT_FALSE(bmp.GetFull());
+      WritePattern(bmp);
+      EXPECT_EQ(CheckPattern(bmp), -1);
+    }
+  }
+}
+
+TEST(LKBitmap, EmptyBuffers) {
+  TLKBitmap bmp;
+  EXPECT_TRUE(bmp.IsEmpty());
+  EXPECT_EQ(bmp.GetPixelFormat(), lknull);
+  EXPECT_EQ(bmp.GetLocation(), lkFile);  // the default request
+  EXPECT_EQ(bmp.GetBitAlignment(), 32);
+  EXPECT_EQ(bmp.GetDitherMethod(), lkThreshold);
+  EXPECT_EQ(bmp.GetQuantizeColorCount(), 256);
+  EXPECT_EQ(bmp.GetMemoryAllocator(), lkmaAuto);
+  EXPECT_TRUE((bmp.Access == TLKDataAccess{lkdRead, lkdWrite}));
+  const std::pair<Integer, Integer> sizes[] = {{0, 10}, {10, 0}, {-3, 10}, {10, -3}};
+  for (auto [w, h] : sizes) {
+    bmp.Allocate(w, h, lk24RGB);
+    EXPECT_TRUE(bmp.IsEmpty()) << w << "x" << h;
+  }
+  bmp.Allocate(4, 4, lknull);
+  EXPECT_TRUE(bmp.IsEmpty());
+}
+
+TEST(LKBitmap, SizeRuleChoosesStorage) {
+  StorageSettings settings(1000);
+  TLKBitmap big(100, 100, lk24RGB);  // 30,000 bytes
+  EXPECT_EQ(big.GetMinFileSize(), 1000);
+  EXPECT_EQ(big.GetLocation(), lkFile);
+  EXPECT_EQ(settings.FileCount(), 1u);  // its temporary file
+
+  TLKBitmap small(10, 10, lk24RGB);  // 32-byte rows: 320 bytes
+  EXPECT_EQ(small.GetLocation(), lkMemory);
+  TLKBitmap tiny(10, 5, lk8g);  // 60 bytes
+  EXPECT_EQ(tiny.GetLocation(), lkMemory);
+  // Exactly the threshold keeps what was requested: memory here...
+  tiny.Allocate(100, 10, lk8g);
+  EXPECT_EQ(tiny.GetLocation(), lkMemory);
+  // ...and a file there.
+  big.Allocate(100, 10, lk8g);
+  EXPECT_EQ(big.GetLocation(), lkFile);
+  // Below it, file storage turns into memory.
+  big.Allocate(10, 10, lk8g);
+  EXPECT_EQ(big.GetLocation(), lkMemory);
+}
+
+TEST(LKBitmap, ThresholdFromFreeMemoryWhenDefaultIsMinusOne) {
+  StorageSettings settings(-1);
+  TLKBitmap bmp;
+  const Integer free = LKGetFreeMemory();
+  EXPECT_EQ(bmp.GetMinFileSize(), free != 0 ? free / 2 : 33554432);
+  EXPECT_GT(bmp.GetMinFileSize(), 0);
+}
+
+TEST(LKBitmap, MemoryRowsAreBottomUpInAnAlignedBlock) {
+  StorageSettings settings(kAllInMemory);
+  for (TLKMemoryAllocator a : {lkmaVCL, lkmaSystem, lkmaAuto}) {
+    TLKBitmap bmp;
+    bmp.SetMemoryAllocator(a);
+    bmp.Allocate(7, 6, lk24RGB);
+    ASSERT_EQ(bmp.GetLocation(), lkMemory);
+    auto* mem = static_cast<Byte*>(bmp.GetMemory());
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(mem) % 32, 0u);
+    EXPECT_EQ(bmp.GetScanLine(5), mem);
+    EXPECT_EQ(bmp.GetScanLine(0), mem + 24 * 5);
+    EXPECT_EQ(bmp.GetRow(2), bmp.GetScanLine(2));
+    // Changing the allocator later frees the block with the one that gave it.
+    bmp.SetMemoryAllocator(a == lkmaAuto ? lkmaVCL : lkmaAuto);
+  }
+}
+
+TEST(LKBitmap, FileRowsWrittenThroughScanLineReachTheFile) {
+  StorageSettings settings(kAllInFiles);
+  TLKBitmap bmp(5, 4, lk24RGB);
+  ASSERT_EQ(bmp.GetLocation(), lkFile);
+  const Integer len = bmp.GetRowLen();
+  auto* r0 = static_cast<Byte*>(bmp.GetScanLine(0));
+  std::memset(r0, 0x10, static_cast<size_t>(len));
+  auto* r1 = static_cast<Byte*>(bmp.GetScanLine(1));  // releases row 0, writing it
+  std::memset(r1, 0x11, static_cast<size_t>(len));
+  bmp.FreeAllMaps();
+
+  // The file holds rows top-down.
+  std::vector<Byte> file(static_cast<size_t>(len * 4));
+  FILE* f = std::fopen(bmp.GetFileBuffer()->GetFileName().c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(std::fread(file.data(), 1, file.size(), f), file.size());
+  std::fclose(f);
+  EXPECT_EQ(file[0], 0x10);
+  EXPECT_EQ(file[static_cast<size_t>(len) - 1], 0x10);
+  EXPECT_EQ(file[static_cast<size_t>(len)], 0x11);
+  EXPECT_EQ(file[static_cast<size_t>(len * 2)], 0);
+}
+
+TEST(LKBitmap, FileRowsHeldWithGetRowStayValidUntilFreed) {
+  StorageSettings settings(kAllInFiles);
+  TLKBitmap bmp(8, 6, lk8g);
+  WritePattern(bmp);
+  auto* held = static_cast<Byte*>(bmp.GetRow(2));
+  auto* held2 = static_cast<Byte*>(bmp.GetRow(4));
+  EXPECT_EQ(bmp.GetMappedRowCount(), 2);
+  // Walking other rows with GetScanLine leaves the held rows alone.
+  for (Integer y = 0; y < 6; ++y) bmp.GetScanLine(y);
+  EXPECT_EQ(held[0], Pattern(0, 2));
+  EXPECT_EQ(held2[3], Pattern(3, 4));
+  held[0] = 0xEE;
+  held2[0] = 0xDD;
+  bmp.FreeRow(5);  // past the list: nothing
+  EXPECT_EQ(bmp.GetMappedRowCount(), 2);
+  bmp.FreeRow(0);  // the oldest held row: row 2, written back
+  EXPECT_EQ(bmp.GetMappedRowCount(), 1);
+  EXPECT_EQ(static_cast<Byte*>(bmp.GetScanLine(2))[0], 0xEE);
+  bmp.FreeAllMaps();
+  EXPECT_EQ(bmp.GetMappedRowCount(), 0);
+  EXPECT_EQ(static_cast<Byte*>(bmp.GetScanLine(4))[0], 0xDD);
+}
+
+TEST(LKBitmap, FileRowsAreNotWrittenBackWithoutWriteAccess) {
+  StorageSettings settings(kAllInFiles);
+  TLKBitmap bmp(8, 3, lk8g);
+  WritePattern(bmp);
+  bmp.Access = TLKDataAccess{lkdRead};
+  static_cast<Byte*>(bmp.GetScanLine(1))[0] = 0x99;
+  bmp.GetScanLine(2);
+  bmp.Access = TLKDataAccess{lkdRead, lkdWrite};
+  EXPECT_EQ(static_cast<Byte*>(bmp.GetScanLine(1))[0], Pattern(0, 1));
+}
+
+TEST(LKBitmap, AllocateSameSizeKeepsPixelsUntilAReallocationIsPending) {
+  for (const StorageCase& s : kStorages) {
+    SCOPED_TRACE(s.name);
+    StorageSettings settings(s.minFileSize);
+    TLKBitmap bmp(9, 4, lk24RGB);
+    WritePattern(bmp);
+    bmp.Allocate(9, 4, lk24RGB);
+    EXPECT_EQ(CheckPattern(bmp), -1);
+
+    TLKBitmap other(9, 4, lk24RGB);
+    WritePattern(other);
+    bmp.Assign(&other);  // leaves a reallocation pending
+    const std::string fileBefore = bmp.GetFileBuffer()->GetFileName();
+    bmp.Allocate(9, 4, lk24RGB);
+    EXPECT_FALSE(bmp.IsEmpty());
+    if (s.expected == lkFile) EXPECT_NE(bmp.GetFileBuffer()->GetFileName(), fileBefore);  // a new file
+  }
+}
+
+TEST(LKBitmap, AssignCopiesPixelsPaletteAlphaAndSettingsAcrossStorages) {
+  struct Case {
+    const char* name;
+    Integer srcMin, dstMin;
+  };
+  const Case cases[] = {{"memory to memory", kAllInMemory, kAllInMemory},
+                        {"file to file", kAllInFiles, kAllInFiles},
+                        {"memory to file", kAllInMemory, kAllInFiles},
+                        {"file to memory", kAllInFiles, kAllInMemory}};
+  for (const Case& c : cases) {
+    for (TLKPixelFormat f : kFormats) {
+      SCOPED_TRACE(std::string(c.name) + " format " + std::to_string(f));
+      StorageSettings settings(c.srcMin);
+      TLKBitmap src(11, 7, f);
+      WritePattern(src);
+      if (f == lk8p) src.SetPalette(3, TRGB{1, 2, 3});
+      src.SetDitherMethod(lkOrdered);
+      src.GetAlphaChannel();
+      LKDefMinFileSize = c.dstMin;
+      TLKBitmap dst(3, 3, lk8g);
+      dst.Assign(&src);
+      EXPECT_EQ(dst.GetWidth(), 11);
+      EXPECT_EQ(dst.GetHeight(), 7);
+      EXPECT_EQ(dst.GetPixelFormat(), f);
+      EXPECT_EQ(CheckPattern(dst), -1);
+      EXPECT_EQ(CheckPattern(src), -1);  // the source is unchanged
+      EXPECT_EQ(dst.GetDitherMethod(), lkOrdered);
+      ASSERT_TRUE(dst.GetHasAlphaChannel());
+      EXPECT_EQ(static_cast<Byte*>(dst.GetAlphaChannel()->GetScanLine(6))[10], 255);
+      EXPECT_TRUE(dst.GetAlphaChannel()->GetIsAlphaChannel());
+      if (f == lk8p) {
+        EXPECT_EQ(dst.GetPaletteLen(), 256);
+        EXPECT_EQ(dst.GetPalette(3), (TRGB{1, 2, 3}));
+      }
+      EXPECT_TRUE((src.Access == TLKDataAccess{lkdRead, lkdWrite}));  // narrowing undone
+      EXPECT_TRUE((dst.Access == TLKDataAccess{lkdRead, lkdWrite}));
+
+      // A source without alpha channel removes the destination's.
+      src.RemoveAlphaChannel();
+      dst.Assign(&src);
+      EXPECT_FALSE(dst.GetHasAlphaChannel());
+    }
+  }
+}
+
+TEST(LKBitmap, AssignOfOwnAlphaChannelOrSelfIsSafe) {
+  StorageSettings settings(kAllInMemory);
+  TLKBitmap bmp(4, 4, lk24RGB);
+  WritePattern(bmp);
+  bmp.Assign(&bmp);
+  EXPECT_EQ(CheckPattern(bmp), -1);
+  bmp.Assign(bmp.GetAlphaChannel());
+  EXPECT_EQ(bmp.GetPixelFormat(), lk8g);
+  EXPECT_FALSE(bmp.GetHasAlphaChannel());
+  EXPECT_EQ(static_cast<Byte*>(bmp.GetScanLine(0))[0], 255);
+  bmp.Assign(nullptr);  // any other object is ignored
+  EXPECT_EQ(bmp.GetPixelFormat(), lk8g);
+}
+
+TEST(LKBitmap, AssignImageKeepsOwnAlphaAndAlignment) {
+  for (const StorageCase& s : kStorages) {
+    SCOPED_TRACE(s.name);
+    StorageSettings settings(s.minFileSize);
+    TLKBitmap src(6, 5, lk24RGB);
+    WritePattern(src);
+    src.SetDitherMethod(lkOrdered);
+    TLKBitmap dst(6, 5, lk8g);
+    TLKBitmap* alpha = dst.GetAlphaChannel();
+    static_cast<Byte*>(alpha->GetScanLine(0))[0] = 7;
+    dst.AssignImage(&src);
+    EXPECT_EQ(dst.GetPixelFormat(), lk24RGB);
+    EXPECT_EQ(CheckPattern(dst), -1);
+    EXPECT_EQ(dst.GetAlphaChannel(), alpha);
+    EXPECT_EQ(static_cast<Byte*>(alpha->GetScanLine(0))[0], 7);
+    EXPECT_EQ(dst.GetDitherMethod(), lkThreshold);
+    EXPECT_FALSE(dst.GetFull());
+
+    TLKBitmap empty;
+    dst.AssignImage(&empty);  // an empty source changes nothing
+    EXPECT_EQ(dst.GetPixelFormat(), lk24RGB);
+  }
+}
+
+TEST(LKBitmap, SwitchToMovesStorageWithoutCopying) {
+  for (const StorageCase& s : kStorages) {
+    SCOPED_TRACE(s.name);
+    StorageSettings settings(s.minFileSize);
+    TLKBitmap src(10, 3, lk8p);
+    WritePattern(src);
+    src.SetPalette(0, TRGB{9, 8, 7});
+    src.GetAlphaChannel();
+    src.SetContrast(12);
+    const void* mem = src.GetMemory();
+    const std::string file = src.GetFileBuffer()->GetFileName();
+
+    TLKBitmap dst(4, 4, lk24RGB);
+    dst.GetAlphaChannel();
+    src.SwitchTo(&dst);
+    EXPECT_EQ(dst.GetWidth(), 10);
+    EXPECT_EQ(dst.GetPixelFormat(), lk8p);
+    EXPECT_EQ(dst.GetLocation(), s.expected);
+    EXPECT_EQ(dst.GetMemory(), mem);
+    EXPECT_EQ(dst.GetFileBuffer()->GetFileName(), file);
+    EXPECT_EQ(dst.GetPalette(0), (TRGB{9, 8, 7}));
+    EXPECT_TRUE(dst.GetHasAlphaChannel());
+    EXPECT_EQ(dst.GetAlphaChannel()->GetWidth(), 10);
+    EXPECT_EQ(CheckPattern(dst), -1);
+
+    EXPECT_TRUE(src.IsEmpty());
+    EXPECT_EQ(src.GetPixelFormat(), lknull);
+    EXPECT_EQ(src.GetLocation(), s.expected);  // the request stays
+    EXPECT_EQ(src.GetContrast(), 12);           // display settings stay
+    EXPECT_FALSE(src.GetHasAlphaChannel());
+    EXPECT_EQ(src.GetPaletteLen(), 0);
+    // The source is usable again.
+    src.Allocate(2, 2, lk8g);
+    EXPECT_FALSE(src.IsEmpty());
+  }
+}
+
+TEST(LKBitmap, AlphaChannelIsCreatedOpaqueOnDemand) {
+  for (const StorageCase& s : kStorages) {
+    SCOPED_TRACE(s.name);
+    StorageSettings settings(s.minFileSize);
+    TLKBitmap bmp(5, 4, lk24RGB);
+    EXPECT_FALSE(bmp.GetHasAlphaChannel());
+    TLKBitmap* alpha = bmp.GetAlphaChannel();
+    ASSERT_NE(alpha, nullptr);
+    EXPECT_TRUE(bmp.GetHasAlphaChannel());
+    EXPECT_EQ(alpha->GetPixelFormat(), lk8g);
+    EXPECT_EQ(alpha->GetWidth(), 5);
+    EXPECT_EQ(alpha->GetHeight(), 4);
+    EXPECT_TRUE(alpha->GetFull());
+    EXPECT_TRUE(alpha->GetIsAlphaChannel());
+    EXPECT_EQ(alpha->GetLocation(), s.expected);
+    for (Integer y = 0; y < 4; ++y)
+      for (Integer x = 0; x < 5; ++x) EXPECT_EQ(static_cast<Byte*>(alpha->GetScanLine(y))[x], 255);
+    EXPECT_EQ(alpha->GetAlphaChannel(), nullptr);  // an alpha channel has none
+    alpha->RemoveAlphaChannel();                    // and removing does nothing
+    EXPECT_EQ(bmp.GetAlphaChannel(), alpha);
+    bmp.RemoveAlphaChannel();
+    EXPECT_FALSE(bmp.GetHasAlphaChannel());
+  }
+}
+
+TEST(LKBitmap, AlphaConstructorTurnsTBitmapStorageIntoMemory) {
+  StorageSettings settings(kAllInMemory);
+  TLKBitmap alpha(3, 3, lkTBitmap);
+  EXPECT_EQ(alpha.GetLocation(), lkMemory);
+  EXPECT_TRUE(alpha.GetIsAlphaChannel());
+  EXPECT_TRUE(alpha.GetFull());
+}
+
+TEST(LKBitmap, TemporaryFilesAreRemovedWithTheirBuffers) {
+  StorageSettings settings(kAllInFiles);
+  {
+    TLKBitmap a(20, 20, lk24RGB);
+    a.GetAlphaChannel();
+    TLKBitmap b;
+    b.Assign(&a);
+    EXPECT_EQ(settings.FileCount(), 4u);
+    a.FreeImage(false);
+    EXPECT_EQ(settings.FileCount(), 3u);  // a's alpha channel remains
+    a.FreeImage(true);
+    EXPECT_EQ(settings.FileCount(), 2u);
+  }
+  EXPECT_EQ(settings.FileCount(), 0u);
+}
+
+TEST(LKBitmap, UnusableTemporaryFolderFallsBackToMemory) {
+  StorageSettings settings(kAllInFiles);
+  DefTEMPPATH = settings.path() + "missing/";
+  TLKBitmap bmp(20, 20, lk24RGB);
+  EXPECT_EQ(bmp.GetLocation(), lkMemory);
+  WritePattern(bmp);
+  EXPECT_EQ(CheckPattern(bmp), -1);
+  DefTEMPPATH = settings.path();
+}
+
+TEST(LKBitmap, ImpossibleSizesFailCleanly) {
+  StorageSettings settings(kAllInFiles);
+  DefTEMPPATH = settings.path() + "missing/";  // no file: memory is the only way
+  TLKBitmap bmp;
+  // 2^20 x 2^20 pixels of 48 bits: 6 TiB, computed without overflow.
+  EXPECT_THROW(bmp.Allocate(1 << 20, 1 << 20, lk48RGB), EOutOfMemory);
+  EXPECT_TRUE(bmp.IsEmpty());  // no size without pixels
+  EXPECT_EQ(bmp.GetWidth(), 0);
+  bmp.Allocate(2, 2, lk8g);  // and still usable
+  EXPECT_FALSE(bmp.IsEmpty());
+  DefTEMPPATH = settings.path();
+}
+
+}  // namespace
