@@ -6,10 +6,10 @@
 #include <chrono>
 
 void TEvent::SetEvent() {
-  {
-    std::lock_guard<std::mutex> lk(FMutex);
-    FSignaled = true;
-  }
+  // Notified under the mutex: a released waiter may destroy the event as
+  // soon as it returns, and it cannot return before the mutex is free.
+  std::lock_guard<std::mutex> lk(FMutex);
+  FSignaled = true;
   if (FManualReset)
     FCond.notify_all();
   else

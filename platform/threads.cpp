@@ -27,7 +27,7 @@ thread_local TThread* tCurrentThread = nullptr;
 
 TThreadID NewThreadID() { return gNextThreadID.fetch_add(1, std::memory_order_relaxed); }
 
-/// A Synchronize call in flight: the caller waits on Cond (with gQueueMutex)
+/// A Synchronize call in flight: the caller waits on Cond (with the queue's mutex)
 /// until Done.
 struct TSyncRequest {
   std::exception_ptr Error;
@@ -42,14 +42,28 @@ struct TQueuedCall {
   TThread* Owner = nullptr;              // thread the call was queued for
 };
 
-std::mutex gQueueMutex;
-// Notified when a call is queued, a queued call has run, or a thread ends.
-std::condition_variable gQueueCond;
-std::deque<TQueuedCall> gQueue;
-// Owners of the queued calls running now (nested when a call drains too).
-std::vector<TThread*> gRunningOwners;
-bool gDrainPosted = false;
-std::function<void(std::exception_ptr)> gExceptionHandler;
+/// The list of calls for the main thread and its bookkeeping. Built on first
+/// use and never destroyed, so that threads still running while the process
+/// exits never meet a destroyed mutex.
+struct TMainQueue {
+  std::mutex Mutex;
+  // Notified when a call is queued, a queued call has run, or a thread ends.
+  std::condition_variable Cond;
+  std::deque<TQueuedCall> Calls;
+  // Owners of the queued calls running now (nested when a call drains too).
+  std::vector<TThread*> RunningOwners;
+  // The application object whose event loop drains the list; kept here (not
+  // read from QCoreApplication::instance) so that threads never race with
+  // the object being built or destroyed.
+  QCoreApplication* PostTarget = nullptr;
+  bool DrainPosted = false;
+  std::function<void(std::exception_ptr)> ExceptionHandler;
+};
+
+TMainQueue& MainQueue() {
+  static TMainQueue* const queue = new TMainQueue;
+  return *queue;
+}
 
 void DefaultExceptionHandler(std::exception_ptr e) {
   try {
@@ -62,8 +76,9 @@ void DefaultExceptionHandler(std::exception_ptr e) {
 }
 
 void ReportException(std::exception_ptr e) {
-  if (gExceptionHandler)
-    gExceptionHandler(e);
+  TMainQueue& q = MainQueue();
+  if (q.ExceptionHandler)
+    q.ExceptionHandler(e);
   else
     DefaultExceptionHandler(e);
 }
@@ -71,23 +86,24 @@ void ReportException(std::exception_ptr e) {
 /// Runs the calls queued now, in order, one at a time (so a nested drain
 /// takes the following ones in the same order). Main thread only.
 size_t RunQueuedCalls() {
+  TMainQueue& q = MainQueue();
   size_t count;
   {
-    std::lock_guard<std::mutex> lk(gQueueMutex);
+    std::lock_guard<std::mutex> lk(q.Mutex);
     // Any drain makes a new posted drain necessary for later calls; an
     // outstanding one finds the list empty and does nothing.
-    gDrainPosted = false;
-    count = gQueue.size();
+    q.DrainPosted = false;
+    count = q.Calls.size();
   }
   size_t ran = 0;
   while (ran < count) {
     TQueuedCall call;
     {
-      std::lock_guard<std::mutex> lk(gQueueMutex);
-      if (gQueue.empty()) break;
-      call = std::move(gQueue.front());
-      gQueue.pop_front();
-      gRunningOwners.push_back(call.Owner);
+      std::lock_guard<std::mutex> lk(q.Mutex);
+      if (q.Calls.empty()) break;
+      call = std::move(q.Calls.front());
+      q.Calls.pop_front();
+      q.RunningOwners.push_back(call.Owner);
     }
     ++ran;
     std::exception_ptr error;
@@ -100,8 +116,8 @@ size_t RunQueuedCalls() {
       error = std::current_exception();
     }
     {
-      std::lock_guard<std::mutex> lk(gQueueMutex);
-      gRunningOwners.erase(std::find(gRunningOwners.begin(), gRunningOwners.end(), call.Owner));
+      std::lock_guard<std::mutex> lk(q.Mutex);
+      q.RunningOwners.erase(std::find(q.RunningOwners.begin(), q.RunningOwners.end(), call.Owner));
       if (call.Request) {
         call.Request->Error = error;
         call.Request->Done = true;
@@ -109,7 +125,7 @@ size_t RunQueuedCalls() {
         // and stays alive until the waiter can take the mutex again.
         call.Request->Cond.notify_one();
       }
-      gQueueCond.notify_all();
+      q.Cond.notify_all();
     }
     if (error && !call.Request) ReportException(error);
   }
@@ -122,23 +138,41 @@ void DrainFromEventLoop() {
 
 /// Adds a call and wakes whoever drains the list.
 void Enqueue(TQueuedCall call) {
-  bool post = false;
-  {
-    std::lock_guard<std::mutex> lk(gQueueMutex);
-    gQueue.push_back(std::move(call));
-    if (!gDrainPosted && QCoreApplication::instance()) {
-      gDrainPosted = true;
-      post = true;
-    }
-    gQueueCond.notify_all();
-  }
-  if (post) {
-    if (QCoreApplication* app = QCoreApplication::instance())
-      QMetaObject::invokeMethod(app, &DrainFromEventLoop, Qt::QueuedConnection);
+  TMainQueue& q = MainQueue();
+  std::lock_guard<std::mutex> lk(q.Mutex);
+  q.Calls.push_back(std::move(call));
+  q.Cond.notify_all();
+  if (!q.DrainPosted && q.PostTarget) {
+    q.DrainPosted = true;
+    // Posted under the queue mutex, which ForgetApplication also takes: the
+    // application object cannot be destroyed meanwhile.
+    QMetaObject::invokeMethod(q.PostTarget, &DrainFromEventLoop, Qt::QueuedConnection);
   }
 }
 
+void ForgetApplication() {
+  TMainQueue& q = MainQueue();
+  std::lock_guard<std::mutex> lk(q.Mutex);
+  q.PostTarget = nullptr;
+  q.DrainPosted = false;
+}
+
+/// Called on the main thread when the application object is built (or at
+/// once, when it exists already as this library loads): from then on queued
+/// calls also wake its event loop, until it is destroyed.
+void AttachApplication() {
+  TMainQueue& q = MainQueue();
+  {
+    std::lock_guard<std::mutex> lk(q.Mutex);
+    q.PostTarget = QCoreApplication::instance();
+    q.DrainPosted = false;
+  }
+  qAddPostRoutine(&ForgetApplication);
+}
+
 }  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(AttachApplication)
 
 const TThreadID MainThreadID = GetCurrentThreadId();
 
@@ -176,22 +210,24 @@ void PostToMainThread(TThreadMethod Proc) {
 }
 
 bool CheckSynchronize(Cardinal Timeout) {
+  TMainQueue& q = MainQueue();
   if (!IsMainThread())
     throw EThread("CheckSynchronize called from a thread that is not the main thread");
   if (Timeout > 0) {
-    std::unique_lock<std::mutex> lk(gQueueMutex);
-    auto queued = [] { return !gQueue.empty(); };
+    std::unique_lock<std::mutex> lk(q.Mutex);
+    auto queued = [&q] { return !q.Calls.empty(); };
     if (Timeout == INFINITE)
-      gQueueCond.wait(lk, queued);
+      q.Cond.wait(lk, queued);
     else
-      gQueueCond.wait_for(lk, std::chrono::milliseconds(Timeout), queued);
+      q.Cond.wait_for(lk, std::chrono::milliseconds(Timeout), queued);
   }
   return RunQueuedCalls() > 0;
 }
 
 void SetMainThreadExceptionHandler(std::function<void(std::exception_ptr)> Handler) {
-  std::lock_guard<std::mutex> lk(gQueueMutex);
-  gExceptionHandler = std::move(Handler);
+  TMainQueue& q = MainQueue();
+  std::lock_guard<std::mutex> lk(q.Mutex);
+  q.ExceptionHandler = std::move(Handler);
 }
 
 // ---------------------------------------------------------------- TThread
@@ -267,8 +303,9 @@ void TThread::Run() {
   }
   // Wakes a main thread waiting in WaitFor (it waits on the queue's
   // condition, so that it can also run queued calls).
-  std::lock_guard<std::mutex> lk(gQueueMutex);
-  gQueueCond.notify_all();
+  TMainQueue& q = MainQueue();
+  std::lock_guard<std::mutex> lk(q.Mutex);
+  q.Cond.notify_all();
 }
 
 void TThread::DoTerminate() {
@@ -350,10 +387,11 @@ LongWord TThread::WaitFor() {
 
 void TThread::WaitDone() {
   if (IsMainThread()) {
+    TMainQueue& q = MainQueue();
     while (!FDone.load(std::memory_order_acquire)) {
       RunQueuedCalls();
-      std::unique_lock<std::mutex> lk(gQueueMutex);
-      gQueueCond.wait(lk, [this] { return !gQueue.empty() || FDone.load(std::memory_order_acquire); });
+      std::unique_lock<std::mutex> lk(q.Mutex);
+      q.Cond.wait(lk, [this, &q] { return !q.Calls.empty() || FDone.load(std::memory_order_acquire); });
     }
   } else {
     std::unique_lock<std::mutex> lk(FLock);
@@ -378,9 +416,10 @@ void TThread::Synchronize(TThread* AThread, const TThreadMethod& Method) {
     Method();
     return;
   }
+  TMainQueue& q = MainQueue();
   TSyncRequest request;
   Enqueue(TQueuedCall{TThreadMethod(), &Method, &request, AThread});
-  std::unique_lock<std::mutex> lk(gQueueMutex);
+  std::unique_lock<std::mutex> lk(q.Mutex);
   request.Cond.wait(lk, [&request] { return request.Done; });
   lk.unlock();
   if (request.Error) std::rethrow_exception(request.Error);
@@ -396,15 +435,16 @@ void TThread::Queue(TThread* AThread, TThreadMethod Method) {
 }
 
 void TThread::RemoveQueuedEvents(TThread* AThread) {
+  TMainQueue& q = MainQueue();
   if (!AThread) return;
-  std::unique_lock<std::mutex> lk(gQueueMutex);
+  std::unique_lock<std::mutex> lk(q.Mutex);
   // Synchronize calls stay: their callers wait for them.
-  std::erase_if(gQueue, [AThread](const TQueuedCall& c) { return c.Owner == AThread && !c.Request; });
+  std::erase_if(q.Calls, [AThread](const TQueuedCall& c) { return c.Owner == AThread && !c.Request; });
   // Off the main thread, also wait until a call of this thread that runs now
   // has returned, so it cannot touch the object after it is gone.
   if (!IsMainThread()) {
-    gQueueCond.wait(lk, [AThread] {
-      return std::find(gRunningOwners.begin(), gRunningOwners.end(), AThread) == gRunningOwners.end();
+    q.Cond.wait(lk, [&q, AThread] {
+      return std::find(q.RunningOwners.begin(), q.RunningOwners.end(), AThread) == q.RunningOwners.end();
     });
   }
 }

@@ -4,10 +4,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
 namespace {
+
+constexpr Cardinal kLongWait = 10000;  // only reached when the code is broken
 
 TEST(CriticalSectionTest, ReentersOnOwningThreadAndExcludesOthers) {
   TCriticalSection cs;
@@ -159,6 +162,19 @@ TEST(EventTest, PingPongLosesNoWakeUp) {
   }
   partner.join();
   EXPECT_EQ(rounds, kRounds);
+}
+
+TEST(EventTest, WaiterMayDestroyTheEventOnceReleased) {
+  // The usual hand-off: a thread signals an event that the waiter frees as
+  // soon as its wait returns. SetEvent must be done with the event by then.
+  for (int i = 0; i < 200; ++i) {
+    auto e = std::make_unique<TEvent>(i % 2 == 0, false);
+    TEvent* raw = e.get();
+    std::thread signaller([raw] { raw->SetEvent(); });
+    ASSERT_EQ(e->WaitFor(kLongWait), wrSignaled);
+    e.reset();
+    signaller.join();
+  }
 }
 
 TEST(InterlockedTest, ReturnValuesAndConcurrentCounting) {
