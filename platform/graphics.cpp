@@ -1,0 +1,1358 @@
+// Colours, pens, brushes, fonts, the canvas, bitmaps and pictures.
+#include "platform/graphics.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <numbers>
+#include <optional>
+
+#include "platform/canvas_raster.h"
+
+// ---------------------------------------------------------------------------
+// Colours
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Fixed values of the system colours, by index (a light, neutral scheme).
+constexpr TColor kSystemColors[] = {
+    RGB(200, 200, 200),  //  0 scroll bar
+    RGB(0, 128, 128),    //  1 desktop
+    RGB(0, 84, 166),     //  2 active caption
+    RGB(191, 205, 219),  //  3 inactive caption
+    RGB(240, 240, 240),  //  4 menu
+    RGB(255, 255, 255),  //  5 window
+    RGB(100, 100, 100),  //  6 window frame
+    RGB(0, 0, 0),        //  7 menu text
+    RGB(0, 0, 0),        //  8 window text
+    RGB(255, 255, 255),  //  9 caption text
+    RGB(180, 180, 180),  // 10 active border
+    RGB(244, 247, 252),  // 11 inactive border
+    RGB(171, 171, 171),  // 12 application work space
+    RGB(0, 120, 215),    // 13 highlight
+    RGB(255, 255, 255),  // 14 highlight text
+    RGB(240, 240, 240),  // 15 button face
+    RGB(160, 160, 160),  // 16 button shadow
+    RGB(109, 109, 109),  // 17 grey text
+    RGB(0, 0, 0),        // 18 button text
+    RGB(0, 0, 0),        // 19 inactive caption text
+    RGB(255, 255, 255),  // 20 button highlight
+    RGB(105, 105, 105),  // 21 3D dark shadow
+    RGB(227, 227, 227),  // 22 3D light
+    RGB(0, 0, 0),        // 23 tool-tip text
+    RGB(255, 255, 225),  // 24 tool-tip background
+    RGB(0, 0, 0),        // 25 (unused)
+    RGB(0, 102, 204),    // 26 hot-tracked item
+    RGB(185, 209, 234),  // 27 active caption gradient
+    RGB(215, 228, 242),  // 28 inactive caption gradient
+    RGB(51, 153, 255),   // 29 menu highlight
+    RGB(240, 240, 240),  // 30 menu bar
+};
+
+}  // namespace
+
+TColor ColorToRGB(TColor Color) {
+  if (Color >= 0) return Color;
+  const Cardinal index = static_cast<Cardinal>(Color) & 0xFF;
+  return index < std::size(kSystemColors) ? kSystemColors[index] : clBlack;
+}
+
+TRGBQuad ColorToRGBQuad(TColor Color) {
+  const TColor c = ColorToRGB(Color);
+  return TRGBQuad{GetBValue(c), GetGValue(c), GetRValue(c), 0};
+}
+
+// ---------------------------------------------------------------------------
+// Pens, brushes, fonts
+// ---------------------------------------------------------------------------
+
+void TPen::SetColor(TColor Value) {
+  if (FColor == Value) return;
+  FColor = Value;
+  Changed();
+}
+
+void TPen::SetWidth(Integer Value) {
+  Value = std::max(Value, 1);
+  if (FWidth == Value) return;
+  FWidth = Value;
+  Changed();
+}
+
+void TPen::SetStyle(TPenStyle Value) {
+  if (FStyle == Value) return;
+  FStyle = Value;
+  Changed();
+}
+
+void TPen::SetMode(TPenMode Value) {
+  if (FMode == Value) return;
+  FMode = Value;
+  Changed();
+}
+
+void TPen::Assign(const TPen* Source) {
+  if (!Source || Source == this) return;
+  FColor = Source->FColor;
+  FWidth = Source->FWidth;
+  FStyle = Source->FStyle;
+  FMode = Source->FMode;
+  Changed();
+}
+
+void TBrush::SetColor(TColor Value) {
+  if (FColor == Value && FStyle != bsClear) return;
+  FColor = Value;
+  if (FStyle == bsClear) FStyle = bsSolid;
+  Changed();
+}
+
+void TBrush::SetStyle(TBrushStyle Value) {
+  if (FStyle == Value) return;
+  FStyle = Value;
+  Changed();
+}
+
+void TBrush::Assign(const TBrush* Source) {
+  if (!Source || Source == this) return;
+  FColor = Source->FColor;
+  FStyle = Source->FStyle;
+  Changed();
+}
+
+void TFont::Touch() {
+  ++FGeneration;
+  Changed();
+}
+
+void TFont::SetName(const String& Value) {
+  if (FName == Value) return;
+  FName = Value;
+  Touch();
+}
+
+Integer TFont::GetSize() const {
+  // Size = -Height x 72 / 96, rounded half away from zero.
+  const Int64 num = -static_cast<Int64>(FHeight) * 72;
+  const Int64 den = ScreenPixelsPerInch;
+  return static_cast<Integer>(num >= 0 ? (num + den / 2) / den : -((-num + den / 2) / den));
+}
+
+void TFont::SetSize(Integer Value) {
+  const Int64 num = -static_cast<Int64>(Value) * ScreenPixelsPerInch;
+  const Int64 h = num >= 0 ? (num + 36) / 72 : -((-num + 36) / 72);
+  SetHeight(static_cast<Integer>(std::clamp<Int64>(h, -100000, 100000)));
+}
+
+void TFont::SetHeight(Integer Value) {
+  if (FHeight == Value) return;
+  FHeight = Value;
+  Touch();
+}
+
+void TFont::SetColor(TColor Value) {
+  if (FColor == Value) return;
+  FColor = Value;
+  Changed();
+}
+
+void TFont::SetStyle(TFontStyles Value) {
+  if (FStyle == Value) return;
+  FStyle = Value;
+  Touch();
+}
+
+void TFont::SetCharset(TFontCharset Value) {
+  if (FCharset == Value) return;
+  FCharset = Value;
+  Changed();
+}
+
+void TFont::SetPitch(TFontPitch Value) {
+  if (FPitch == Value) return;
+  FPitch = Value;
+  Touch();
+}
+
+void TFont::SetOrientation(Integer Value) {
+  if (FOrientation == Value) return;
+  FOrientation = Value;
+  Touch();
+}
+
+void TFont::Assign(const TFont* Source) {
+  if (!Source || Source == this) return;
+  FName = Source->FName;
+  FHeight = Source->FHeight;
+  FColor = Source->FColor;
+  FStyle = Source->FStyle;
+  FCharset = Source->FCharset;
+  FPitch = Source->FPitch;
+  FOrientation = Source->FOrientation;
+  Touch();
+}
+
+namespace {
+
+QFont BaseQFont(const TFont& Font, Integer pixelSize) {
+  QFont f(QString::fromStdString(Font.GetName()));
+  f.setPixelSize(std::max(pixelSize, 1));
+  f.setBold(Font.GetStyle().Contains(fsBold));
+  f.setItalic(Font.GetStyle().Contains(fsItalic));
+  f.setUnderline(Font.GetStyle().Contains(fsUnderline));
+  f.setStrikeOut(Font.GetStyle().Contains(fsStrikeOut));
+  if (Font.GetPitch() == fpFixed) f.setFixedPitch(true);
+  f.setStyleStrategy(QFont::NoAntialias);
+  f.setHintingPreference(QFont::PreferFullHinting);
+  return f;
+}
+
+}  // namespace
+
+QFont FontToQFont(const TFont& Font) {
+  const Integer h = Font.GetHeight();
+  if (h < 0) return BaseQFont(Font, -h);
+  if (h == 0) return BaseQFont(Font, 16);
+  // A positive height is the whole cell: the largest size whose line fits.
+  const Integer cell = std::min(h, 2000);
+  Integer size = cell;
+  while (size > 1 && QFontMetrics(BaseQFont(Font, size)).height() > cell) --size;
+  return BaseQFont(Font, size);
+}
+
+// ---------------------------------------------------------------------------
+// Canvas
+// ---------------------------------------------------------------------------
+
+struct TCanvas::TextCache {
+  const TFont* font = nullptr;
+  Cardinal generation = 0;
+  std::optional<QFont> qfont;
+  std::optional<QFontMetrics> metrics;
+};
+
+TCanvas::TCanvas(TPixelSurface* Surface)
+    : FSurface(Surface), FPen(std::make_unique<TPen>()), FBrush(std::make_unique<TBrush>()),
+      FFont(std::make_unique<TFont>()) {}
+
+TCanvas::~TCanvas() = default;
+
+void TCanvas::SetSurface(TPixelSurface* Surface) {
+  FSurface = Surface;
+  FHasClip = false;
+}
+
+TRect TCanvas::GetClipRect() const {
+  if (!FSurface) return TRect{};
+  const raster::Target t(FSurface, FHasClip ? FClip : TRect{0, 0, FSurface->SurfaceWidth(), FSurface->SurfaceHeight()});
+  return t.clip;
+}
+
+void TCanvas::SetClipRect(const TRect& Rect) {
+  FClip = Rect;
+  FHasClip = true;
+}
+
+void TCanvas::ResetClipRect() { FHasClip = false; }
+
+void TCanvas::Changing() {
+  if (OnChanging) OnChanging(this);
+}
+
+void TCanvas::Changed() {
+  if (OnChange) OnChange(this);
+  if (FSurface) FSurface->SurfaceChanged();
+}
+
+void TCanvas::Lock() {
+  FLock.lock();
+  ++FLockCount;
+}
+
+bool TCanvas::TryLock() {
+  if (!FLock.try_lock()) return false;
+  ++FLockCount;
+  return true;
+}
+
+void TCanvas::Unlock() {
+  --FLockCount;
+  FLock.unlock();
+}
+
+namespace {
+
+// Dash patterns of styled one-pixel pens: alternating on and off lengths.
+std::span<const Integer> DashPattern(TPenStyle style) {
+  static constexpr Integer dash[] = {18, 6};
+  static constexpr Integer dot[] = {3, 3};
+  static constexpr Integer dashDot[] = {9, 6, 3, 6};
+  static constexpr Integer dashDotDot[] = {9, 3, 3, 3, 3, 3};
+  switch (style) {
+    case psDash: return dash;
+    case psDot: return dot;
+    case psDashDot: return dashDot;
+    case psDashDotDot: return dashDotDot;
+    default: return {};
+  }
+}
+
+bool DashOn(std::span<const Integer> pattern, Integer pos) {
+  Integer total = 0;
+  for (Integer n : pattern) total += n;
+  pos %= total;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pos < pattern[i]) return (i % 2) == 0;
+    pos -= pattern[i];
+  }
+  return true;
+}
+
+// A set of pixels collected before painting, so a pixel covered twice by a
+// wide pen is still painted once.
+class PixelSet {
+ public:
+  explicit PixelSet(const TRect& area) : a_(area), w_(std::max(area.Width(), 0)), h_(std::max(area.Height(), 0)) {
+    bits_.assign(static_cast<std::size_t>(w_) * h_, 0);
+  }
+  void Add(Integer x, Integer y) {
+    if (x < a_.Left || x >= a_.Right || y < a_.Top || y >= a_.Bottom) return;
+    bits_[static_cast<std::size_t>(y - a_.Top) * w_ + (x - a_.Left)] = 1;
+  }
+  void AddRun(Integer y, Integer x0, Integer x1) {
+    x0 = std::max(x0, a_.Left);
+    x1 = std::min(x1, a_.Right);
+    for (Integer x = x0; x < x1; ++x) Add(x, y);
+  }
+  bool Has(Integer x, Integer y) const {
+    if (x < a_.Left || x >= a_.Right || y < a_.Top || y >= a_.Bottom) return false;
+    return bits_[static_cast<std::size_t>(y - a_.Top) * w_ + (x - a_.Left)] != 0;
+  }
+  void Paint(const raster::Painter& p) const {
+    for (Integer y = 0; y < h_; ++y) {
+      const Byte* row = bits_.data() + static_cast<std::size_t>(y) * w_;
+      Integer x = 0;
+      while (x < w_) {
+        if (!row[x]) { ++x; continue; }
+        Integer e = x;
+        while (e < w_ && row[e]) ++e;
+        p.Span(a_.Top + y, a_.Left + x, a_.Left + e);
+        x = e;
+      }
+    }
+  }
+
+ private:
+  TRect a_;
+  Integer w_, h_;
+  std::vector<Byte> bits_;
+};
+
+// Offsets of the round stamp of a wide pen.
+std::vector<TPoint> PenDisc(Integer w) {
+  std::vector<TPoint> d;
+  const Int64 c = w - 1;  // centre at (c/2, c/2), doubled coordinates
+  for (Integer j = 0; j < w; ++j)
+    for (Integer i = 0; i < w; ++i) {
+      const Int64 dx = 2 * i - c, dy = 2 * j - c;
+      if (dx * dx + dy * dy <= static_cast<Int64>(w) * w) d.push_back(TPoint{i - (w - 1) / 2, j - (w - 1) / 2});
+    }
+  return d;
+}
+
+TRect Inflate(const TRect& r, Integer d) {
+  auto sat = [](Int64 v) { return static_cast<Integer>(std::clamp<Int64>(v, INT32_MIN, INT32_MAX)); };
+  return TRect{sat(static_cast<Int64>(r.Left) - d), sat(static_cast<Int64>(r.Top) - d),
+               sat(static_cast<Int64>(r.Right) + d), sat(static_cast<Int64>(r.Bottom) + d)};
+}
+
+void Order(Integer& a, Integer& b) {
+  if (b < a) std::swap(a, b);
+}
+
+}  // namespace
+
+void TCanvas::MoveTo(Integer X, Integer Y) {
+  FPenPos = TPoint{X, Y};
+  FDashPhase = 0;
+}
+
+void TCanvas::StrokePath(std::span<const TPoint> Points, bool Closed) {
+  if (!Ready() || Points.size() < 2 || FPen->GetStyle() == psClear) return;
+  const raster::Target t(FSurface, GetClipRect());
+  if (t.clip.Width() <= 0 || t.clip.Height() <= 0) return;
+  const raster::Painter pen(t, FPen->GetMode(), FPen->GetColor());
+  const Integer w = FPen->GetWidth();
+  const std::size_t segments = Closed ? Points.size() : Points.size() - 1;
+  if (w > 1) {
+    const TRect area = Inflate(t.clip, w);
+    PixelSet set(t.clip);
+    const std::vector<TPoint> disc = PenDisc(w);
+    auto stamp = [&](Integer x, Integer y, Integer) {
+      for (const TPoint& d : disc) set.Add(x + d.X, y + d.Y);
+    };
+    for (std::size_t i = 0; i < segments; ++i) {
+      const TPoint& a = Points[i];
+      const TPoint& b = Points[(i + 1) % Points.size()];
+      raster::LinePixels(a.X, a.Y, b.X, b.Y, area.Left, area.Right, area.Top, area.Bottom, stamp);
+      stamp(b.X, b.Y, 0);  // wide pens have round ends
+    }
+    set.Paint(pen);
+    return;
+  }
+  const std::span<const Integer> pattern = DashPattern(FPen->GetStyle());
+  if (pattern.empty()) {
+    auto plot = [&](Integer x, Integer y, Integer) { pen.Pixel(x, y); };
+    for (std::size_t i = 0; i < segments; ++i) {
+      const TPoint& a = Points[i];
+      const TPoint& b = Points[(i + 1) % Points.size()];
+      raster::LinePixels(a.X, a.Y, b.X, b.Y, t.clip.Left, t.clip.Right, t.clip.Top, t.clip.Bottom, plot);
+    }
+    return;
+  }
+  // Gaps of a styled pen take the background colour when the brush is solid
+  // (an opaque background) and are left alone otherwise.
+  const bool opaque = FBrush->GetStyle() == bsSolid;
+  const raster::Painter gap(t, FPen->GetMode(), FBrush->GetColor());
+  for (std::size_t i = 0; i < segments; ++i) {
+    const TPoint& a = Points[i];
+    const TPoint& b = Points[(i + 1) % Points.size()];
+    const Integer phase = FDashPhase;
+    raster::LinePixels(a.X, a.Y, b.X, b.Y, t.clip.Left, t.clip.Right, t.clip.Top, t.clip.Bottom,
+                       [&](Integer x, Integer y, Integer k) {
+                         if (DashOn(pattern, phase + k)) pen.Pixel(x, y);
+                         else if (opaque) gap.Pixel(x, y);
+                       });
+    const Int64 len = std::max(std::llabs(static_cast<Int64>(b.X) - a.X), std::llabs(static_cast<Int64>(b.Y) - a.Y));
+    FDashPhase = static_cast<Integer>((phase + len) % 1000000);
+  }
+}
+
+void TCanvas::LineTo(Integer X, Integer Y) {
+  Changing();
+  const TPoint pts[2] = {FPenPos, TPoint{X, Y}};
+  StrokePath(pts, false);
+  FPenPos = TPoint{X, Y};
+  Changed();
+}
+
+void TCanvas::Polyline(std::span<const TPoint> Points) {
+  Changing();
+  const Integer phase = FDashPhase;
+  FDashPhase = 0;
+  StrokePath(Points, false);
+  FDashPhase = phase;
+  Changed();
+}
+
+namespace {
+
+// Fills the runs of a shape with the brush through the pen mode.
+void BrushRun(const raster::Painter& p, TBrushStyle style, Integer y, Integer x0, Integer x1) {
+  if (style == bsSolid) p.Span(y, x0, x1);
+  else if (style != bsClear) p.HatchSpan(y, x0, x1, style);
+}
+
+}  // namespace
+
+void TCanvas::Polygon(std::span<const TPoint> Points) {
+  if (Points.size() < 2) return;
+  Changing();
+  if (Ready()) {
+    const raster::Target t(FSurface, GetClipRect());
+    if (FBrush->GetStyle() != bsClear) {
+      const raster::Painter brush(t, FPen->GetMode(), FBrush->GetColor());
+      const TBrushStyle style = FBrush->GetStyle();
+      raster::PolygonRuns(Points, t.clip, [&](Integer y, Integer x0, Integer x1) { BrushRun(brush, style, y, x0, x1); });
+    }
+    const Integer phase = FDashPhase;
+    FDashPhase = 0;
+    StrokePath(Points, true);
+    FDashPhase = phase;
+  }
+  Changed();
+}
+
+void TCanvas::Rectangle(Integer X1, Integer Y1, Integer X2, Integer Y2) {
+  Order(X1, X2);
+  Order(Y1, Y2);
+  if (X1 == X2 || Y1 == Y2) return;
+  Changing();
+  if (Ready()) {
+    const raster::Target t(FSurface, GetClipRect());
+    const TPenStyle ps = FPen->GetStyle();
+    const Integer w = ps == psClear ? 0 : FPen->GetWidth();
+    // Outer edge of the frame: a frame wider than one pixel is centred on
+    // the rectangle's edges, except with psInsideFrame.
+    TRect outer{X1, Y1, X2, Y2};
+    if (w > 1 && ps != psInsideFrame) {
+      outer = TRect{X1 - (w - 1) / 2, Y1 - (w - 1) / 2, X2 + w / 2, Y2 + w / 2};
+    }
+    const TRect inner = w == 0 ? outer : Inflate(outer, -w);
+    if (FBrush->GetStyle() != bsClear && inner.Left < inner.Right && inner.Top < inner.Bottom) {
+      const raster::Painter brush(t, FPen->GetMode(), FBrush->GetColor());
+      const Integer y0 = std::max(inner.Top, t.clip.Top), y1 = std::min(inner.Bottom, t.clip.Bottom);
+      for (Integer y = y0; y < y1; ++y) BrushRun(brush, FBrush->GetStyle(), y, inner.Left, inner.Right);
+    }
+    if (w == 1 && ps != psSolid && ps != psInsideFrame && X2 - X1 > 1 && Y2 - Y1 > 1) {
+      const TPoint pts[4] = {{X1, Y1}, {X2 - 1, Y1}, {X2 - 1, Y2 - 1}, {X1, Y2 - 1}};
+      const Integer phase = FDashPhase;
+      FDashPhase = 0;
+      StrokePath(pts, true);
+      FDashPhase = phase;
+    } else if (w > 0) {
+      const raster::Painter pen(t, FPen->GetMode(), FPen->GetColor());
+      const Integer y0 = std::max(outer.Top, t.clip.Top), y1 = std::min(outer.Bottom, t.clip.Bottom);
+      for (Integer y = y0; y < y1; ++y) {
+        if (y < inner.Top || y >= inner.Bottom || inner.Left >= inner.Right) {
+          pen.Span(y, outer.Left, outer.Right);
+        } else {
+          pen.Span(y, outer.Left, std::min(inner.Left, outer.Right));
+          pen.Span(y, std::max(inner.Right, inner.Left), outer.Right);
+        }
+      }
+    }
+  }
+  Changed();
+}
+
+void TCanvas::FillRect(const TRect& R) {
+  Changing();
+  if (Ready() && FBrush->GetStyle() != bsClear) {
+    const raster::Target t(FSurface, GetClipRect());
+    const raster::Painter brush(t, pmCopy, FBrush->GetColor());
+    const Integer y0 = std::max(R.Top, t.clip.Top), y1 = std::min(R.Bottom, t.clip.Bottom);
+    for (Integer y = y0; y < y1; ++y) BrushRun(brush, FBrush->GetStyle(), y, R.Left, R.Right);
+  }
+  Changed();
+}
+
+void TCanvas::FrameRect(const TRect& R) {
+  Changing();
+  if (Ready() && FBrush->GetStyle() != bsClear && R.Left < R.Right && R.Top < R.Bottom) {
+    const raster::Target t(FSurface, GetClipRect());
+    const raster::Painter brush(t, pmCopy, FBrush->GetColor());
+    const TBrushStyle style = FBrush->GetStyle();
+    const Integer y0 = std::max(R.Top, t.clip.Top), y1 = std::min(R.Bottom, t.clip.Bottom);
+    for (Integer y = y0; y < y1; ++y) {
+      if (y == R.Top || y == R.Bottom - 1) {
+        BrushRun(brush, style, y, R.Left, R.Right);
+      } else {
+        BrushRun(brush, style, y, R.Left, R.Left + 1);
+        if (R.Right - 1 > R.Left) BrushRun(brush, style, y, R.Right - 1, R.Right);
+      }
+    }
+  }
+  Changed();
+}
+
+namespace {
+
+enum class Part { Full, ArcOnly, Pie, Chord };
+
+// Angles (radians, counter-clockwise as seen on screen) of the pixel
+// centres relative to the ellipse centre.
+struct AngleFilter {
+  bool all = true;
+  double cx = 0, cy = 0, start = 0, span = 0;
+  double Angle(double x, double y) const { return std::atan2(-(y - cy), x - cx); }
+  bool In(Integer x, Integer y) const {
+    if (all) return true;
+    double d = Angle(x + 0.5, y + 0.5) - start;
+    const double twoPi = 2 * std::numbers::pi;
+    d = std::fmod(d, twoPi);
+    if (d < 0) d += twoPi;
+    return d <= span + 1e-12;
+  }
+};
+
+}  // namespace
+
+// Draws an ellipse or a rounded rectangle (Round > 0), optionally limited to
+// an arc, a wedge or a chord.
+static void DrawEllipseShape(TCanvas* c, TPixelSurface* surface, const TRect& clip, Integer X1, Integer Y1, Integer X2,
+                             Integer Y2, Integer EW, Integer EH, bool round, Part part, TPoint p3, TPoint p4) {
+  Order(X1, X2);
+  Order(Y1, Y2);
+  if (X2 - X1 <= 0 || Y2 - Y1 <= 0) return;
+  const raster::Target t(surface, clip);
+  if (t.clip.Width() <= 0 || t.clip.Height() <= 0) return;
+  TPen* penObj = c->GetPen();
+  TBrush* brushObj = c->GetBrush();
+  const Integer w = penObj->GetStyle() == psClear ? 0 : penObj->GetWidth();
+  TRect outer{X1, Y1, X2, Y2};
+  if (w > 1 && penObj->GetStyle() != psInsideFrame)
+    outer = TRect{X1 - (w - 1) / 2, Y1 - (w - 1) / 2, X2 + w / 2, Y2 + w / 2};
+  const TRect innerBox = Inflate(outer, -w);
+  // Rows are computed for the box cut to the clip rectangle, plus one row
+  // each side for the outline's neighbour test.
+  auto clippedSpans = [&](const TRect& b, Integer ew, Integer eh) {
+    const Integer r0 = t.clip.Top - 1, r1 = t.clip.Bottom + 1;
+    return round ? raster::RoundRectSpans(b.Left, b.Top, b.Right, b.Bottom, ew, eh, r0, r1)
+                 : raster::EllipseSpans(b.Left, b.Top, b.Right, b.Bottom, r0, r1);
+  };
+  const Integer ew = std::abs(EW), eh = std::abs(EH);
+  const raster::Spans outerS = clippedSpans(outer, ew + (outer.Width() - (X2 - X1)), eh + (outer.Height() - (Y2 - Y1)));
+  raster::Spans innerS;
+  if (w > 1) innerS = clippedSpans(innerBox, std::max(ew - 2 * w, 0), std::max(eh - 2 * w, 0));
+
+  AngleFilter filter;
+  double chordSide = 0;
+  double sx = 0, sy = 0, ex = 0, ey = 0;  // arc ends (continuous coordinates)
+  if (part != Part::Full) {
+    filter.all = false;
+    filter.cx = (static_cast<double>(X1) + X2) / 2;
+    filter.cy = (static_cast<double>(Y1) + Y2) / 2;
+    filter.start = filter.Angle(p3.X + 0.5, p3.Y + 0.5);
+    const double end = filter.Angle(p4.X + 0.5, p4.Y + 0.5);
+    const double twoPi = 2 * std::numbers::pi;
+    double span = std::fmod(end - filter.start, twoPi);
+    if (span <= 0) span += twoPi;
+    filter.span = span;
+    const double a = (static_cast<double>(X2) - X1) / 2, b = (static_cast<double>(Y2) - Y1) / 2;
+    auto onEllipse = [&](double ang, double& x, double& y) {
+      const double dx = std::cos(ang), dy = -std::sin(ang);
+      const double k = 1.0 / std::sqrt((dx * dx) / (a * a) + (dy * dy) / (b * b));
+      x = filter.cx + dx * k;
+      y = filter.cy + dy * k;
+    };
+    onEllipse(filter.start, sx, sy);
+    onEllipse(filter.start + span, ex, ey);
+    if (part == Part::Chord) {
+      double mx, my;
+      onEllipse(filter.start + span / 2, mx, my);
+      chordSide = (ex - sx) * (my - sy) - (ey - sy) * (mx - sx);
+    }
+  }
+  auto inFill = [&](Integer x, Integer y) {
+    if (part == Part::Full) return true;
+    if (part == Part::Pie) return filter.In(x, y);
+    if (part == Part::Chord) {
+      const double side = (ex - sx) * (y + 0.5 - sy) - (ey - sy) * (x + 0.5 - sx);
+      return side * chordSide >= 0;
+    }
+    return false;
+  };
+
+  // Interior: inner spans for wide pens, else the outer spans minus the outline.
+  auto outlineRuns = [&](Integer y, const std::function<void(Integer, Integer)>& run,
+                         const std::function<void(Integer, Integer)>& inside) {
+    const Integer i = y - outerS.Top;
+    if (i < 0 || i >= outerS.Rows()) return;
+    const Integer L = outerS.L[i], R = outerS.R[i];
+    if (L > R) return;
+    Integer il, ir;  // interior (inclusive), possibly empty
+    if (w > 1) {
+      const Integer j = y - innerS.Top;
+      if (j >= 0 && j < innerS.Rows() && innerS.L[j] <= innerS.R[j]) {
+        il = innerS.L[j];
+        ir = innerS.R[j];
+      } else {
+        il = 1;
+        ir = 0;
+      }
+    } else if (w == 0) {
+      il = L;
+      ir = R;
+    } else {
+      il = L + 1;
+      ir = R - 1;
+      for (Integer dy : {-1, 1}) {
+        const Integer k = i + dy;
+        if (k < 0 || k >= outerS.Rows() || y + dy < outer.Top || y + dy >= outer.Bottom) {
+          // Neighbour row outside the shape (or not computed: outside the clip).
+          if (y + dy < outer.Top || y + dy >= outer.Bottom) { il = 1; ir = 0; }
+          continue;
+        }
+        il = std::max(il, outerS.L[k]);
+        ir = std::min(ir, outerS.R[k]);
+      }
+    }
+    if (il > ir) {
+      run(L, R + 1);
+    } else {
+      if (L < il) run(L, il);
+      if (ir < R) run(ir + 1, R + 1);
+      inside(il, ir + 1);
+    }
+  };
+
+  const TPenMode mode = penObj->GetMode();
+  const TBrushStyle bstyle = brushObj->GetStyle();
+  const bool fill = part != Part::ArcOnly && bstyle != bsClear;
+  const raster::Painter brush(t, mode, brushObj->GetColor());
+  const raster::Painter pen(t, mode, penObj->GetColor());
+  const TRect area = Inflate(t.clip, 1);
+  PixelSet outline(part == Part::Full ? TRect{} : area);
+  for (Integer y = t.clip.Top; y < t.clip.Bottom; ++y) {
+    auto drawOutline = [&](Integer x0, Integer x1) {
+      if (w == 0) return;
+      x0 = std::max(x0, t.clip.Left);
+      x1 = std::min(x1, t.clip.Right);
+      if (part == Part::Full) { pen.Span(y, x0, x1); return; }
+      for (Integer x = x0; x < x1; ++x)
+        if (filter.In(x, y)) outline.Add(x, y);
+    };
+    auto drawInside = [&](Integer x0, Integer x1) {
+      if (!fill) return;
+      x0 = std::max(x0, t.clip.Left);
+      x1 = std::min(x1, t.clip.Right);
+      if (part == Part::Full) { BrushRun(brush, bstyle, y, x0, x1); return; }
+      for (Integer x = x0; x < x1; ++x)
+        if (inFill(x, y) && (bstyle == bsSolid || raster::HatchBit(bstyle, x, y))) brush.Pixel(x, y);
+    };
+    if (w == 0) {
+      outlineRuns(y, [&](Integer a, Integer b) { drawInside(a, b); }, drawInside);
+    } else {
+      outlineRuns(y, drawOutline, drawInside);
+    }
+  }
+  if (part == Part::Full) return;
+  if (w > 0 && part != Part::ArcOnly) {
+    // Closing lines: both radii of a wedge, the chord of a chord.
+    auto addLine = [&](double ax, double ay, double bx, double by) {
+      const Integer x0 = static_cast<Integer>(std::floor(ax)), y0 = static_cast<Integer>(std::floor(ay));
+      const Integer x1 = static_cast<Integer>(std::floor(bx)), y1 = static_cast<Integer>(std::floor(by));
+      raster::LinePixels(x0, y0, x1, y1, area.Left, area.Right, area.Top, area.Bottom,
+                         [&](Integer x, Integer y, Integer) { outline.Add(x, y); });
+      outline.Add(x1, y1);
+    };
+    if (part == Part::Pie) {
+      addLine(filter.cx, filter.cy, sx, sy);
+      addLine(filter.cx, filter.cy, ex, ey);
+    } else {
+      addLine(sx, sy, ex, ey);
+    }
+  }
+  outline.Paint(pen);
+}
+
+void TCanvas::Ellipse(Integer X1, Integer Y1, Integer X2, Integer Y2) {
+  Changing();
+  if (Ready()) DrawEllipseShape(this, FSurface, GetClipRect(), X1, Y1, X2, Y2, 0, 0, false, Part::Full, {}, {});
+  Changed();
+}
+
+void TCanvas::RoundRect(Integer X1, Integer Y1, Integer X2, Integer Y2, Integer X3, Integer Y3) {
+  Changing();
+  if (Ready()) DrawEllipseShape(this, FSurface, GetClipRect(), X1, Y1, X2, Y2, X3, Y3, true, Part::Full, {}, {});
+  Changed();
+}
+
+void TCanvas::Arc(Integer X1, Integer Y1, Integer X2, Integer Y2, Integer X3, Integer Y3, Integer X4, Integer Y4) {
+  Changing();
+  if (Ready())
+    DrawEllipseShape(this, FSurface, GetClipRect(), X1, Y1, X2, Y2, 0, 0, false, Part::ArcOnly, {X3, Y3}, {X4, Y4});
+  Changed();
+}
+
+void TCanvas::Pie(Integer X1, Integer Y1, Integer X2, Integer Y2, Integer X3, Integer Y3, Integer X4, Integer Y4) {
+  Changing();
+  if (Ready())
+    DrawEllipseShape(this, FSurface, GetClipRect(), X1, Y1, X2, Y2, 0, 0, false, Part::Pie, {X3, Y3}, {X4, Y4});
+  Changed();
+}
+
+void TCanvas::Chord(Integer X1, Integer Y1, Integer X2, Integer Y2, Integer X3, Integer Y3, Integer X4, Integer Y4) {
+  Changing();
+  if (Ready())
+    DrawEllipseShape(this, FSurface, GetClipRect(), X1, Y1, X2, Y2, 0, 0, false, Part::Chord, {X3, Y3}, {X4, Y4});
+  Changed();
+}
+
+TColor TCanvas::GetPixel(Integer X, Integer Y) const {
+  if (!Ready()) return -1;
+  const TRect c = GetClipRect();
+  if (X < c.Left || X >= c.Right || Y < c.Top || Y >= c.Bottom) return -1;
+  const Integer bpp = FSurface->SurfaceBitsPerPixel();
+  return raster::ValueToColor(raster::ReadValue(FSurface->SurfaceRow(Y), X, bpp), bpp, FSurface->SurfacePalette());
+}
+
+void TCanvas::SetPixel(Integer X, Integer Y, TColor Color) {
+  Changing();
+  if (Ready()) {
+    const raster::Target t(FSurface, GetClipRect());
+    raster::Painter(t, pmCopy, Color).Pixel(X, Y);
+  }
+  Changed();
+}
+
+// --- text -------------------------------------------------------------------
+
+const TCanvas::TextCache& TCanvas::Text() const {
+  if (!FText) FText = std::make_unique<TextCache>();
+  TextCache& c = *FText;
+  if (c.font != FFont.get() || c.generation != FFont->Generation() || !c.qfont) {
+    c.font = FFont.get();
+    c.generation = FFont->Generation();
+    c.qfont = FontToQFont(*FFont);
+    c.metrics.emplace(*c.qfont);
+  }
+  return c;
+}
+
+TSize TCanvas::TextExtent(const String& Text) const {
+  const TextCache& c = this->Text();
+  return TSize{c.metrics->horizontalAdvance(QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()))),
+               c.metrics->height()};
+}
+
+void TCanvas::DrawTextClipped(const TRect& Box, Integer X, Integer Y, const String& Text) {
+  if (!Ready()) return;
+  const raster::Target t(FSurface, GetClipRect());
+  const TRect clip{std::max(Box.Left, t.clip.Left), std::max(Box.Top, t.clip.Top), std::min(Box.Right, t.clip.Right),
+                   std::min(Box.Bottom, t.clip.Bottom)};
+  if (clip.Left >= clip.Right || clip.Top >= clip.Bottom || Text.empty()) return;
+  const TextCache& c = this->Text();
+  const QString s = QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
+  // Render only the part of the text inside the clip into a mask.
+  const Integer mw = clip.Width(), mh = clip.Height();
+  QImage mask(mw, mh, QImage::Format_ARGB32_Premultiplied);
+  mask.fill(Qt::transparent);
+  {
+    QPainter p(&mask);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    p.setFont(*c.qfont);
+    p.setPen(Qt::black);
+    p.drawText(X - clip.Left, Y - clip.Top + c.metrics->ascent(), s);
+  }
+  const raster::Painter ink(t, pmCopy, FFont->GetColor());
+  for (Integer y = 0; y < mh; ++y) {
+    const QRgb* line = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+    for (Integer x = 0; x < mw; ++x)
+      if (qAlpha(line[x]) >= 128) ink.Pixel(clip.Left + x, clip.Top + y);
+  }
+}
+
+void TCanvas::TextOut(Integer X, Integer Y, const String& Text) {
+  Changing();
+  const TSize ext = TextExtent(Text);
+  const TRect box{X, Y, static_cast<Integer>(std::min<Int64>(static_cast<Int64>(X) + ext.cx, INT32_MAX)),
+                  static_cast<Integer>(std::min<Int64>(static_cast<Int64>(Y) + ext.cy, INT32_MAX))};
+  if (Ready() && FBrush->GetStyle() == bsSolid) {
+    const raster::Target t(FSurface, GetClipRect());
+    const raster::Painter fill(t, pmCopy, FBrush->GetColor());
+    for (Integer y = std::max(box.Top, t.clip.Top); y < std::min(box.Bottom, t.clip.Bottom); ++y)
+      fill.Span(y, box.Left, box.Right);
+  }
+  DrawTextClipped(box, X, Y, Text);
+  FPenPos = TPoint{box.Right, Y};
+  Changed();
+}
+
+void TCanvas::TextRect(const TRect& R, Integer X, Integer Y, const String& Text) {
+  Changing();
+  if (Ready() && FBrush->GetStyle() == bsSolid) {
+    const raster::Target t(FSurface, GetClipRect());
+    const raster::Painter fill(t, pmCopy, FBrush->GetColor());
+    for (Integer y = std::max(R.Top, t.clip.Top); y < std::min(R.Bottom, t.clip.Bottom); ++y)
+      fill.Span(y, R.Left, R.Right);
+  }
+  const TSize ext = TextExtent(Text);
+  const TRect box{std::max(R.Left, X), std::max(R.Top, Y),
+                  static_cast<Integer>(std::min<Int64>(R.Right, static_cast<Int64>(X) + ext.cx)),
+                  static_cast<Integer>(std::min<Int64>(R.Bottom, static_cast<Int64>(Y) + ext.cy))};
+  DrawTextClipped(box, X, Y, Text);
+  Changed();
+}
+
+// --- copies -----------------------------------------------------------------
+
+void TCanvas::Draw(Integer X, Integer Y, TGraphic* Graphic) {
+  if (!Graphic || Graphic->GetEmpty()) return;
+  Graphic->Draw(this, TRect{X, Y, X + Graphic->GetWidth(), Y + Graphic->GetHeight()});
+}
+
+void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic) {
+  if (!Graphic || Graphic->GetEmpty()) return;
+  Graphic->Draw(this, R);
+}
+
+void TCanvas::CopyRect(const TRect& Dest, TCanvas* Source, const TRect& SourceRect) {
+  CopyFromSurface(Dest, Source ? Source->GetSurface() : nullptr, SourceRect, clNone);
+}
+
+void TCanvas::CopyFromSurface(const TRect& Dest, TPixelSurface* Source, const TRect& SourceRect,
+                              TColor TransparentColor) {
+  Changing();
+  if (Ready()) {
+    const raster::Target t(FSurface, GetClipRect());
+    const Cardinal pattern = FBrush->GetStyle() == bsClear ? 0 : t.Value(FBrush->GetColor());
+    raster::StretchBlit(t, Dest, Source, SourceRect, FCopyMode, pattern, TransparentColor);
+  }
+  Changed();
+}
+
+// ---------------------------------------------------------------------------
+// Graphic
+// ---------------------------------------------------------------------------
+
+void TGraphic::SetTransparent(bool Value) {
+  if (FTransparent == Value) return;
+  FTransparent = Value;
+  Changed();
+}
+
+void TGraphic::SetModified(bool Value) {
+  if (Value) Changed();
+  else FModified = false;
+}
+
+void TGraphic::Changed() {
+  FModified = true;
+  if (OnChange) OnChange(this);
+}
+
+// ---------------------------------------------------------------------------
+// Bitmap
+// ---------------------------------------------------------------------------
+
+Integer PixelFormatBits(TPixelFormat Format) {
+  switch (Format) {
+    case pf1bit: return 1;
+    case pf4bit: return 4;
+    case pf8bit: return 8;
+    case pf15bit:
+    case pf16bit: return 16;
+    case pf24bit: return 24;
+    default: return 32;
+  }
+}
+
+Integer BytesPerScanline(Integer Width, Integer Bits) {
+  const Int64 bytes = ((static_cast<Int64>(Width) * Bits + 31) / 32) * 4;
+  return static_cast<Integer>(std::min<Int64>(bytes, INT32_MAX));
+}
+
+std::vector<TRGBQuad> DefaultColorTable(TPixelFormat Format) {
+  static constexpr TColor vga[16] = {clBlack, clMaroon, clGreen, clOlive, clNavy, clPurple, clTeal, clSilver,
+                                     clGray,  clRed,    clLime,  clYellow, clBlue, clFuchsia, clAqua, clWhite};
+  std::vector<TRGBQuad> t;
+  switch (Format) {
+    case pf1bit:
+      t = {ColorToRGBQuad(clBlack), ColorToRGBQuad(clWhite)};
+      break;
+    case pf4bit:
+      for (TColor c : vga) t.push_back(ColorToRGBQuad(c));
+      break;
+    case pf8bit:
+      for (TColor c : vga) t.push_back(ColorToRGBQuad(c));
+      for (Integer r = 0; r < 6; ++r)
+        for (Integer g = 0; g < 6; ++g)
+          for (Integer b = 0; b < 6; ++b)
+            t.push_back(TRGBQuad{static_cast<Byte>(b * 51), static_cast<Byte>(g * 51), static_cast<Byte>(r * 51), 0});
+      for (Integer i = 0; i < 24; ++i) {
+        const Byte v = static_cast<Byte>(8 + 10 * i);
+        t.push_back(TRGBQuad{v, v, v, 0});
+      }
+      break;
+    default:
+      break;
+  }
+  return t;
+}
+
+namespace {
+
+TPixelFormat HeldFormat(TPixelFormat f) { return f == pfDevice ? pf32bit : f; }
+
+Integer SurfaceBits(TPixelFormat f) {
+  switch (f) {
+    case pf1bit: return 1;
+    case pf4bit: return 4;
+    case pf8bit: return 8;
+    case pf15bit: return 15;
+    case pf16bit: return 16;
+    case pf24bit: return 24;
+    default: return 32;
+  }
+}
+
+// Pixels of one bitmap may take at most this many bytes.
+constexpr Int64 kMaxPixelBytes = Int64{1} << 31;
+
+}  // namespace
+
+TBitmap::TBitmap() = default;
+
+TBitmap::TBitmap(Integer Width, Integer Height, TPixelFormat Format) {
+  SetPixelFormat(Format);
+  SetSize(Width, Height);
+}
+
+TBitmap::~TBitmap() = default;
+
+Integer TBitmap::SurfaceBitsPerPixel() const { return SurfaceBits(FPixelFormat); }
+
+void TBitmap::Reallocate(Integer Width, Integer Height, TPixelFormat Format, bool KeepPixels) {
+  if (Width < 0 || Height < 0) throw EInvalidGraphic("Invalid bitmap size");
+  const Int64 row = ((static_cast<Int64>(Width) * PixelFormatBits(Format) + 31) / 32) * 4;
+  if (row * Height > kMaxPixelBytes) throw EOutOfMemory("Bitmap too large");
+  std::vector<Byte> pixels(static_cast<std::size_t>(row * Height));
+  const Integer rowBytes = static_cast<Integer>(row);
+  // New pixels are white (the entry nearest white in indexed formats); the
+  // padding at the end of each row stays zero.
+  const Integer bits = SurfaceBits(Format);
+  std::vector<TRGBQuad> palette = Format == FPixelFormat ? FPalette : DefaultColorTable(Format);
+  if (Width > 0 && Height > 0) {
+    const Cardinal white = raster::ColorToValue(clWhite, bits, palette);
+    Byte* first = pixels.data();
+    for (Integer x = 0; x < Width; ++x) raster::WriteValue(first, x, bits, white);
+    for (Integer y = 1; y < Height; ++y)
+      std::memcpy(first + static_cast<std::size_t>(y) * rowBytes, first, static_cast<std::size_t>(rowBytes));
+  }
+  if (KeepPixels && Format == FPixelFormat) {
+    const Integer rows = std::min(Height, FHeight);
+    const Integer cols = std::min(Width, FWidth);
+    for (Integer y = 0; y < rows; ++y) {
+      const Byte* src = FPixels.data() + static_cast<std::size_t>(y) * FRowBytes;
+      Byte* dst = pixels.data() + static_cast<std::size_t>(y) * rowBytes;
+      if (bits >= 8) {
+        std::memcpy(dst, src, static_cast<std::size_t>(cols) * (bits == 15 ? 2 : bits / 8));
+      } else {
+        for (Integer x = 0; x < cols; ++x) raster::WriteValue(dst, x, bits, raster::ReadValue(src, x, bits));
+      }
+    }
+  }
+  FPixels.swap(pixels);
+  FWidth = Width;
+  FHeight = Height;
+  FRowBytes = rowBytes;
+  FPixelFormat = Format;
+  FPalette.swap(palette);
+}
+
+void TBitmap::SetSize(Integer Width, Integer Height) {
+  if (Width == FWidth && Height == FHeight) return;
+  Reallocate(Width, Height, FPixelFormat, true);
+  Changed();
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat Value) {
+  if (Value == pfCustom) throw EInvalidGraphic("Invalid pixel format");
+  Value = HeldFormat(Value);
+  if (Value == FPixelFormat) return;
+  const Integer oldBits = SurfaceBits(FPixelFormat), newBits = SurfaceBits(Value);
+  std::vector<TRGBQuad> newPal = DefaultColorTable(Value);
+  // Indexes survive when the new table has room for the old one.
+  const bool keepIndexes = oldBits <= 8 && newBits <= 8 && newPal.size() >= FPalette.size();
+  if (keepIndexes) std::copy(FPalette.begin(), FPalette.end(), newPal.begin());
+  TBitmap old;
+  old.FWidth = FWidth;
+  old.FHeight = FHeight;
+  old.FRowBytes = FRowBytes;
+  old.FPixelFormat = FPixelFormat;
+  old.FPixels.swap(FPixels);
+  old.FPalette = FPalette;
+  FWidth = FHeight = 0;
+  FRowBytes = 0;
+  FPixelFormat = Value;
+  FPalette = newPal;
+  Reallocate(old.FWidth, old.FHeight, Value, false);
+  FPalette = newPal;
+  std::unordered_map<Cardinal, Cardinal> cache;
+  for (Integer y = 0; y < FHeight; ++y) {
+    const Byte* src = old.ScanLine(y);
+    Byte* dst = ScanLine(y);
+    for (Integer x = 0; x < FWidth; ++x) {
+      const Cardinal v = raster::ReadValue(src, x, oldBits);
+      Cardinal nv;
+      if (keepIndexes) {
+        nv = v;
+      } else {
+        auto it = cache.find(v);
+        if (it != cache.end()) {
+          nv = it->second;
+        } else {
+          nv = raster::ColorToValue(raster::ValueToColor(v, oldBits, old.FPalette), newBits, FPalette);
+          if (cache.size() < 65536) cache.emplace(v, nv);
+        }
+      }
+      raster::WriteValue(dst, x, newBits, nv);
+    }
+  }
+  Changed();
+}
+
+bool TBitmap::GetMonochrome() const {
+  return FPixelFormat == pf1bit && FPalette.size() == 2 && FPalette[0] == ColorToRGBQuad(clBlack) &&
+         FPalette[1] == ColorToRGBQuad(clWhite);
+}
+
+void TBitmap::SetMonochrome(bool Value) {
+  if (Value) {
+    SetPixelFormat(pf1bit);
+    const std::vector<TRGBQuad> bw = DefaultColorTable(pf1bit);
+    if (FPalette != bw) {
+      FPalette = bw;
+      Changed();
+    }
+  } else if (GetMonochrome()) {
+    SetPixelFormat(pfDevice);
+  }
+}
+
+TColor TBitmap::GetTransparentColor() const {
+  if (FTransparentMode == tmFixed && FTransparentColor != clDefault) return FTransparentColor;
+  if (GetEmpty()) return clDefault;
+  const Integer bits = SurfaceBits(FPixelFormat);
+  return raster::ValueToColor(raster::ReadValue(ScanLine(FHeight - 1), 0, bits), bits, FPalette);
+}
+
+void TBitmap::SetTransparentColor(TColor Value) {
+  FTransparentColor = Value;
+  FTransparentMode = Value == clDefault ? tmAuto : tmFixed;
+  Changed();
+}
+
+void TBitmap::SetTransparentMode(TTransparentMode Value) {
+  if (Value == FTransparentMode) return;
+  FTransparentMode = Value;
+  if (Value == tmAuto) FTransparentColor = clDefault;
+  else FTransparentColor = GetTransparentColor();
+  Changed();
+}
+
+Byte* TBitmap::ScanLine(Integer Row) {
+  if (Row < 0 || Row >= FHeight) throw EInvalidGraphic("Scan line index out of range");
+  return SurfaceRow(Row);
+}
+
+const Byte* TBitmap::ScanLine(Integer Row) const {
+  if (Row < 0 || Row >= FHeight) throw EInvalidGraphic("Scan line index out of range");
+  return FPixels.data() + static_cast<std::size_t>(Row) * FRowBytes;
+}
+
+Integer TBitmap::GetColorTable(Integer Start, Integer Count, TRGBQuad* Entries) const {
+  const Integer n = GetColorTableCount();
+  if (Start < 0 || Count <= 0 || Start >= n || !Entries) return 0;
+  const Integer k = std::min(Count, n - Start);
+  std::copy_n(FPalette.begin() + Start, k, Entries);
+  return k;
+}
+
+Integer TBitmap::SetColorTable(Integer Start, Integer Count, const TRGBQuad* Entries) {
+  const Integer n = GetColorTableCount();
+  if (Start < 0 || Count <= 0 || Start >= n || !Entries) return 0;
+  const Integer k = std::min(Count, n - Start);
+  std::copy_n(Entries, k, FPalette.begin() + Start);
+  Changed();
+  return k;
+}
+
+void TBitmap::SetColorTable(const std::vector<TRGBQuad>& Entries) {
+  SetColorTable(0, static_cast<Integer>(Entries.size()), Entries.data());
+}
+
+TCanvas* TBitmap::GetCanvas() {
+  if (!FCanvas) FCanvas = std::make_unique<TCanvas>(this);
+  return FCanvas.get();
+}
+
+void TBitmap::Assign(const TBitmap* Source) {
+  if (!Source || Source == this) return;
+  if (FPixelFormat != Source->FPixelFormat || FWidth != Source->FWidth || FHeight != Source->FHeight) {
+    FPixelFormat = Source->FPixelFormat;
+    FPalette = Source->FPalette;
+    Reallocate(Source->FWidth, Source->FHeight, Source->FPixelFormat, false);
+  }
+  // Same size and format: the rows are copied in place, their addresses kept.
+  FPixels = Source->FPixels;
+  FPalette = Source->FPalette;
+  FHandleType = Source->FHandleType;
+  FTransparentMode = Source->FTransparentMode;
+  FTransparentColor = Source->FTransparentColor;
+  TGraphic::SetTransparent(Source->GetTransparent());
+  Changed();
+}
+
+void TBitmap::Draw(TCanvas* ACanvas, const TRect& Rect) {
+  if (!ACanvas || GetEmpty()) return;
+  ACanvas->CopyFromSurface(Rect, this, TRect{0, 0, FWidth, FHeight}, GetTransparent() ? GetTransparentColor() : clNone);
+}
+
+std::unique_ptr<TGraphic> TBitmap::Clone() const {
+  auto b = std::make_unique<TBitmap>();
+  b->Assign(this);
+  return b;
+}
+
+void TBitmap::FreeImage() {
+  if (GetEmpty() && FPixels.empty()) return;
+  Reallocate(0, 0, FPixelFormat, false);
+  Changed();
+}
+
+QImage TBitmap::ToQImage(bool WithAlpha) const {
+  const bool alpha = WithAlpha && FPixelFormat == pf32bit;
+  QImage img(FWidth, FHeight, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  const Integer bits = SurfaceBits(FPixelFormat);
+  for (Integer y = 0; y < FHeight; ++y) {
+    const Byte* src = ScanLine(y);
+    QRgb* dst = reinterpret_cast<QRgb*>(img.scanLine(y));
+    for (Integer x = 0; x < FWidth; ++x) {
+      const TColor c = raster::ValueToColor(raster::ReadValue(src, x, bits), bits, FPalette);
+      const int a = alpha ? src[4 * x + 3] : 255;
+      dst[x] = qRgba(GetRValue(c), GetGValue(c), GetBValue(c), a);
+    }
+  }
+  return img;
+}
+
+void TBitmap::FromQImage(const QImage& Image) {
+  QImage src = Image;
+  TPixelFormat fmt;
+  std::vector<TRGBQuad> table;
+  switch (Image.format()) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+      src = Image.convertToFormat(QImage::Format_Mono);
+      fmt = pf1bit;
+      break;
+    case QImage::Format_Indexed8:
+      fmt = pf8bit;
+      break;
+    case QImage::Format_Grayscale8:
+      fmt = pf8bit;
+      break;
+    default:
+      if (Image.hasAlphaChannel()) {
+        src = Image.convertToFormat(QImage::Format_ARGB32);
+        fmt = pf32bit;
+      } else {
+        src = Image.convertToFormat(QImage::Format_RGB32);
+        fmt = pf24bit;
+      }
+      break;
+  }
+  if (fmt == pf1bit || fmt == pf8bit) {
+    const Integer n = fmt == pf1bit ? 2 : 256;
+    table.assign(static_cast<std::size_t>(n), TRGBQuad{});
+    const QList<QRgb> ct = src.colorTable();
+    for (Integer i = 0; i < n; ++i) {
+      if (src.format() == QImage::Format_Grayscale8) {
+        table[i] = TRGBQuad{static_cast<Byte>(i), static_cast<Byte>(i), static_cast<Byte>(i), 0};
+      } else if (i < ct.size()) {
+        table[i] = TRGBQuad{static_cast<Byte>(qBlue(ct[i])), static_cast<Byte>(qGreen(ct[i])),
+                            static_cast<Byte>(qRed(ct[i])), 0};
+      }
+    }
+  }
+  FPixelFormat = fmt;
+  FPalette = table.empty() ? DefaultColorTable(fmt) : table;
+  Reallocate(src.width(), src.height(), fmt, false);
+  FPalette = table.empty() ? DefaultColorTable(fmt) : table;
+  for (Integer y = 0; y < FHeight; ++y) {
+    const uchar* s = src.constScanLine(y);
+    Byte* d = ScanLine(y);
+    if (fmt == pf1bit) {
+      std::memcpy(d, s, static_cast<std::size_t>((FWidth + 7) / 8));
+    } else if (fmt == pf8bit) {
+      std::memcpy(d, s, static_cast<std::size_t>(FWidth));
+    } else {
+      const QRgb* p = reinterpret_cast<const QRgb*>(s);
+      const Integer step = fmt == pf32bit ? 4 : 3;
+      for (Integer x = 0; x < FWidth; ++x) {
+        d[step * x] = static_cast<Byte>(qBlue(p[x]));
+        d[step * x + 1] = static_cast<Byte>(qGreen(p[x]));
+        d[step * x + 2] = static_cast<Byte>(qRed(p[x]));
+        if (step == 4) d[4 * x + 3] = static_cast<Byte>(qAlpha(p[x]));
+      }
+    }
+  }
+  Changed();
+}
+
+// ---------------------------------------------------------------------------
+// Picture
+// ---------------------------------------------------------------------------
+
+namespace {
+
+std::mutex gFormatsLock;
+
+std::vector<TPicture::TFileFormat>& Formats() {
+  static std::vector<TPicture::TFileFormat> formats = [] {
+    std::vector<TPicture::TFileFormat> f;
+    f.push_back(TPicture::TFileFormat{"bmp", "Bitmaps", typeid(TBitmap),
+                                      [] { return std::unique_ptr<TGraphic>(new TBitmap()); }});
+    return f;
+  }();
+  return formats;
+}
+
+String NormaliseExtension(const String& Extension) {
+  String e = Extension;
+  if (!e.empty() && e[0] == '.') e.erase(0, 1);
+  for (char& ch : e) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return e;
+}
+
+}  // namespace
+
+TPicture::TPicture() = default;
+TPicture::~TPicture() = default;
+
+void TPicture::Hook() {
+  if (FGraphic) FGraphic->OnChange = [this](TObject* Sender) { Changed(Sender); };
+}
+
+void TPicture::Changed(TObject* Sender) {
+  if (OnChange) OnChange(Sender ? Sender : this);
+}
+
+void TPicture::SetGraphic(const TGraphic* Value) {
+  std::unique_ptr<TGraphic> copy = Value ? Value->Clone() : nullptr;
+  FGraphic = std::move(copy);
+  Hook();
+  Changed(this);
+}
+
+TBitmap* TPicture::GetBitmap() {
+  auto* bmp = dynamic_cast<TBitmap*>(FGraphic.get());
+  if (!bmp) {
+    FGraphic = std::make_unique<TBitmap>();
+    bmp = static_cast<TBitmap*>(FGraphic.get());
+    Hook();
+    Changed(this);
+  }
+  return bmp;
+}
+
+void TPicture::Assign(const TPicture* Source) {
+  if (!Source || Source == this) return;
+  SetGraphic(Source->FGraphic.get());
+}
+
+void TPicture::RegisterFileFormat(const String& Extension, const String& Description, std::type_index Class,
+                                  TGraphicFactory Factory) {
+  std::lock_guard<std::mutex> g(gFormatsLock);
+  Formats().insert(Formats().begin(), TFileFormat{NormaliseExtension(Extension), Description, Class, std::move(Factory)});
+}
+
+void TPicture::UnregisterGraphicClass(std::type_index Class) {
+  std::lock_guard<std::mutex> g(gFormatsLock);
+  auto& f = Formats();
+  f.erase(std::remove_if(f.begin(), f.end(), [&](const TFileFormat& e) { return e.Class == Class; }), f.end());
+}
+
+std::vector<TPicture::TFileFormat> TPicture::FileFormats() {
+  std::lock_guard<std::mutex> g(gFormatsLock);
+  return Formats();
+}
+
+TPicture::TGraphicFactory TPicture::FindFileFormat(const String& Extension) {
+  const String e = NormaliseExtension(Extension);
+  std::lock_guard<std::mutex> g(gFormatsLock);
+  for (const TFileFormat& f : Formats())
+    if (f.Extension == e) return f.Factory;
+  return {};
+}
