@@ -128,6 +128,9 @@ Integer _GetNumCol(Integer BitsPerSample, Integer SamplesPerPixel) {
   // Each sample multiplies by 2^(bits mod 32) in 32-bit arithmetic, so a
   // total of 32 bits or more shifts the single set bit out and leaves 0.
   const unsigned shift = static_cast<unsigned>(BitsPerSample) & 31u;
+  // A factor of 1 never changes the result; the sample count comes from
+  // file headers, so do not loop over it.
+  if (shift == 0) return 1;
   std::uint32_t result = 1;
   for (Integer i = 0; i < SamplesPerPixel && result != 0; ++i)
     result = static_cast<std::uint32_t>(static_cast<std::uint64_t>(result) << shift);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -29,8 +30,15 @@ TLKBufferedReadStream::~TLKBufferedReadStream() = default;
 void TLKBufferedReadStream::AllocBufferSize(Integer Size) {
   // A zero-byte buffer could never make progress.
   Size = std::max<Integer>(Size, 1);
-  FBuffer.reset();
-  FBuffer = std::make_unique<Byte[]>(static_cast<std::size_t>(Size));
+  // The new block is taken before the old one goes, so a failed allocation
+  // leaves the stream as it was.
+  std::unique_ptr<Byte[]> block;
+  try {
+    block = std::make_unique<Byte[]>(static_cast<std::size_t>(Size));
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory("Out of memory");
+  }
+  FBuffer = std::move(block);
   FBufferSize = Size;
   LoadData();
 }

@@ -78,7 +78,8 @@ TEST(LKMathTest, BitReversal) {
 TEST(LKMathTest, GetNumCol) {
   struct Case { Integer bits, samples, expected; };
   const Case cases[] = {{1, 1, 2},   {8, 3, 16777216}, {8, 4, 0}, {16, 1, 65536}, {16, 3, 0},
-                        {4, 1, 16},  {8, 0, 1},        {8, -1, 1}, {31, 1, kMinInt}, {32, 1, 1}};
+                        {4, 1, 16},  {8, 0, 1},        {8, -1, 1}, {31, 1, kMinInt}, {32, 1, 1},
+                        {0, kMaxInt, 1}, {32, kMaxInt, 1}, {1, kMaxInt, 0}};
   for (const auto& c : cases) EXPECT_EQ(_GetNumCol(c.bits, c.samples), c.expected) << c.bits << "x" << c.samples;
 }
 
