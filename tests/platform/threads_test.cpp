@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -194,6 +196,23 @@ TEST(ThreadTest, QueuedCallsRunInOrderOnTheMainThread) {
   EXPECT_FALSE(CheckSynchronize());  // nothing left over
 }
 
+TEST(ThreadTest, RunningQtEventLoopServesSynchronize) {
+  // The GUI case: the main thread sits in its event loop, not in WaitFor or
+  // CheckSynchronize; queued and synchronized calls must still reach it.
+  QEventLoop loop;
+  QTimer::singleShot(kLong, &loop, [&loop] { loop.exit(1); });  // only when broken
+  std::vector<int> order;
+  TLambdaThread t(true, [&](TLambdaThread& self) {
+    self.Queue([&] { order.push_back(1); });
+    self.Synchronize([&] { order.push_back(2); });
+    PostToMainThread([&] { loop.exit(0); });
+  });
+  t.Start();
+  EXPECT_EQ(loop.exec(), 0);
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  t.WaitFor();
+}
+
 TEST(ThreadTest, PostToMainThreadDefersAndSurvivesExceptions) {
   std::vector<int> order;
   std::vector<String> errors;
@@ -334,23 +353,49 @@ TEST(ThreadTest, SelfSuspendResumeLosesNoWakeUp) {
   EXPECT_EQ(done, kItems);
 }
 
-TEST(ThreadTest, SuspendFromOutsideStopsAtCheckSuspended) {
-  TSimpleEvent atGate, gate, passed;
+TEST(ThreadTest, ResumeBeforeSelfSuspendIsNotLost) {
+  // The Resume lands while the thread is still busy; its Suspend right after
+  // must return at once instead of sleeping forever.
+  TSimpleEvent busy, gate, passed;
   TLambdaThread t(true, [&](TLambdaThread& self) {
-    atGate.SetEvent();
+    busy.SetEvent();
     gate.WaitFor();
-    self.CheckSuspended();  // the requested suspension happens here
+    self.Suspend();
     passed.SetEvent();
+    self.Suspend();  // the remembered Resume was used up: this one blocks
   });
   t.Start();
-  ASSERT_EQ(atGate.WaitFor(kLong), wrSignaled);
-  t.Suspend();
-  EXPECT_TRUE(t.GetSuspended());
-  gate.SetEvent();
-  EXPECT_EQ(passed.WaitFor(30), wrTimeout);  // held at CheckSuspended
+  ASSERT_EQ(busy.WaitFor(kLong), wrSignaled);
   t.Resume();
+  gate.SetEvent();
   EXPECT_EQ(passed.WaitFor(kLong), wrSignaled);
+  t.Terminate();  // wakes the second Suspend
   t.WaitFor();
+}
+
+TEST(ThreadTest, SuspendFromOutsideStopsAtCheckSuspendedOrSleep) {
+  for (bool viaSleep : {false, true}) {
+    SCOPED_TRACE(viaSleep ? "Sleep" : "CheckSuspended");
+    TSimpleEvent atGate, gate, passed;
+    TLambdaThread t(true, [&](TLambdaThread& self) {
+      atGate.SetEvent();
+      gate.WaitFor();
+      if (viaSleep)
+        Sleep(0);
+      else
+        self.CheckSuspended();  // the requested suspension happens here
+      passed.SetEvent();
+    });
+    t.Start();
+    ASSERT_EQ(atGate.WaitFor(kLong), wrSignaled);
+    t.Suspend();
+    EXPECT_TRUE(t.GetSuspended());
+    gate.SetEvent();
+    EXPECT_EQ(passed.WaitFor(30), wrTimeout);  // held at the suspension point
+    t.Resume();
+    EXPECT_EQ(passed.WaitFor(kLong), wrSignaled);
+    t.WaitFor();
+  }
 
   // A Resume before the thread reaches its check cancels the request.
   TSimpleEvent atGate2, gate2;
