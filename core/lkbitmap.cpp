@@ -251,6 +251,7 @@ void TLKBitmap::FreeAllMaps() {
     MappedRows.pop_back();
     FileBuffer->UnMap(row);
   }
+  FileBuffer->Flush();
 }
 
 // ---------------------------------------------------------------------------

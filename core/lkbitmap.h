@@ -77,7 +77,8 @@ class TLKBitmap : public TLKBaseBitmap {
   /// oldest still held; written back when mapped with lkdWrite). Elsewhere,
   /// or for an index past the list, nothing.
   void FreeRow(Integer index);
-  /// Releases the GetScanLine row and every GetRow row, newest first.
+  /// Releases the GetScanLine row and every GetRow row, newest first; the
+  /// temporary file then holds every row written.
   void FreeAllMaps();
 
   /// Moves everything this buffer holds into `dest` without copying pixels;

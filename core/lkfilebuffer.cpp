@@ -102,15 +102,18 @@ bool TLKFileBuffer::AllocateFile(Int64 size, const String& prefix) {
 
 void TLKFileBuffer::ReAllocateFile(Int64 size) {
   if (!IsAllocated()) return;
+  Flush();
   if (size < 0 || ::ftruncate(fd_, size) != 0)
     throw EWriteError("Cannot set the size of temporary file \"" + FileName + "\"");
 }
 
 bool TLKFileBuffer::DeAllocate() {
   if (!IsAllocated()) return false;
-  // The file is deleted next, so mapped blocks are dropped unwritten.
+  // The file is deleted next, so mapped blocks and gathered write-backs are
+  // dropped unwritten.
   for (auto& m : Maps) std::free(m.Block);
   Maps.clear();
+  pending_.clear();
   ::close(fd_);
   fd_ = -1;
   return ::unlink(FileName.c_str()) == 0;
@@ -129,6 +132,15 @@ void* TLKFileBuffer::Map(Int64 offset, Int64 length, TLKDataAccess access) {
     if (!block) throw EOutOfMemory("Out of memory");
   }
   if (IsAllocated() && access.Contains(lkdRead) && length > 0) {
+    if (!pending_.empty() && offset < pendingOffset_ + static_cast<Int64>(pending_.size()) &&
+        pendingOffset_ < offset + length) {
+      try {
+        Flush();
+      } catch (...) {
+        std::free(block);
+        throw;
+      }
+    }
     const Int64 n = PReadAll(fd_, block, length, offset);
     if (n < 0) {
       std::free(block);
@@ -145,11 +157,42 @@ void* TLKFileBuffer::Map(Int64 offset, Int64 length, TLKDataAccess access) {
   return block;
 }
 
+void TLKFileBuffer::Flush() {
+  if (pending_.empty()) return;
+  const bool ok = !IsAllocated() || PWriteAll(fd_, pending_.data(), static_cast<Int64>(pending_.size()), pendingOffset_);
+  pending_.clear();
+  if (!ok) throw EWriteError("Cannot write temporary file \"" + FileName + "\"");
+}
+
+void TLKFileBuffer::WriteBack(const void* block, Int64 length, Int64 offset) {
+  const auto* bytes = static_cast<const Byte*>(block);
+  if (!pending_.empty() && offset == pendingOffset_ + static_cast<Int64>(pending_.size()) &&
+      static_cast<Int64>(pending_.size()) + length <= kCopyChunk) {
+    pending_.insert(pending_.end(), bytes, bytes + length);
+    return;
+  }
+  Flush();  // anything written later must land after what was gathered
+  if (length < kCopyChunk) {
+    if (pending_.capacity() < static_cast<size_t>(kCopyChunk)) pending_.reserve(static_cast<size_t>(kCopyChunk));
+    pending_.assign(bytes, bytes + length);
+    pendingOffset_ = offset;
+    return;
+  }
+  if (!PWriteAll(fd_, block, length, offset))
+    throw EWriteError("Cannot write temporary file \"" + FileName + "\"");
+}
+
 void TLKFileBuffer::ReleaseRecord(size_t index) {
   const TLKMapRecord rec = Maps[index];
   Maps.erase(Maps.begin() + static_cast<std::ptrdiff_t>(index));
-  const bool ok = !(IsAllocated() && rec.Access.Contains(lkdWrite) && rec.Length > 0) ||
-                  PWriteAll(fd_, rec.Block, rec.Length, rec.Offset);
+  bool ok = true;
+  if (IsAllocated() && rec.Access.Contains(lkdWrite) && rec.Length > 0) {
+    try {
+      WriteBack(rec.Block, rec.Length, rec.Offset);
+    } catch (const EWriteError&) {
+      ok = false;
+    }
+  }
   // Keep the larger of the released block and the spare one for reuse.
   const size_t size = rec.Length > 0 ? static_cast<size_t>(rec.Length) : 1;
   if (size >= spareSize_) {
@@ -177,6 +220,11 @@ void TLKFileBuffer::UnMapAll() {
       failed = true;  // release the rest before reporting
     }
   }
+  try {
+    Flush();
+  } catch (const EWriteError&) {
+    failed = true;
+  }
   if (failed) throw EWriteError("Cannot write temporary file \"" + FileName + "\"");
 }
 
@@ -186,8 +234,9 @@ Integer TLKFileBuffer::IndexOf(void* address) const {
   return -1;
 }
 
-Int64 TLKFileBuffer::GetFileSize() const {
+Int64 TLKFileBuffer::GetFileSize() {
   if (!IsAllocated()) return 0;
+  Flush();
   struct stat st;
   return ::fstat(fd_, &st) == 0 ? static_cast<Int64>(st.st_size) : 0;
 }

@@ -58,8 +58,12 @@ class TLKFileBuffer : public TObject {
   /// EWriteError on an I/O error.
   void CopyTo(TLKFileBuffer* dest, Int64 position, Int64 size);
 
-  /// Size of the open file in bytes; 0 when none.
-  Int64 GetFileSize() const;
+  /// Writes out blocks whose write-back is still gathered in memory, so the
+  /// file on disk holds every unmapped block. Raises EWriteError on failure.
+  void Flush();
+
+  /// Size of the open file in bytes (after Flush); 0 when none.
+  Int64 GetFileSize();
 
  private:
   struct TLKMapRecord {
@@ -69,6 +73,7 @@ class TLKFileBuffer : public TObject {
     TLKDataAccess Access;
   };
   void ReleaseRecord(size_t index);
+  void WriteBack(const void* block, Int64 length, Int64 offset);
 
   int fd_ = -1;
   String FileName;
@@ -77,6 +82,11 @@ class TLKFileBuffer : public TObject {
   // does not allocate and free a block per row.
   void* spare_ = nullptr;
   size_t spareSize_ = 0;
+  // Write-backs of consecutive ranges (a walk down the rows) are gathered
+  // here and written in one call, up to 1 MB at a time. Reads that overlap
+  // the gathered range flush it first.
+  std::vector<Byte> pending_;
+  Int64 pendingOffset_ = 0;
 };
 
 /// folder + prefix + "-" + eight upper-case hexadecimal digits of a random

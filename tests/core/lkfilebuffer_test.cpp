@@ -134,6 +134,7 @@ TEST(FileBuffer, MapAccessDecidesReadAndWriteBack) {
   auto* w = static_cast<Byte*>(fb.Map(0, 4, TLKDataAccess{lkdWrite}));
   std::memset(w, 0x22, 4);
   fb.UnMap(w);
+  fb.Flush();
 
   const std::vector<char> bytes = ReadFile(fb.GetFileName());
   ASSERT_EQ(bytes.size(), 64u);
@@ -161,6 +162,32 @@ TEST(FileBuffer, UnMapAllWritesNewestFirst) {
   fb.UnMapAll();
   EXPECT_EQ(fb.GetMapCount(), 0);
   EXPECT_EQ(ReadFile(fb.GetFileName())[0], 1);  // the oldest is written last
+}
+
+TEST(FileBuffer, GatheredWriteBacksKeepTheirOrderAndAreSeenByReads) {
+  TempFolder dir;
+  TLKFileBuffer fb;
+  ASSERT_TRUE(fb.AllocateFile(40, "IMG"));
+  const TLKDataAccess w{lkdWrite};
+  auto put = [&](Int64 off, Int64 len, Byte v) {
+    void* p = fb.Map(off, len, w);
+    std::memset(p, v, static_cast<size_t>(len));
+    fb.UnMap(p);
+  };
+  put(0, 10, 1);
+  put(10, 10, 2);  // follows on: gathered with the first
+  put(5, 10, 3);   // overlaps: must land after both
+  auto* r = static_cast<Byte*>(fb.Map(0, 20, TLKDataAccess{lkdRead}));
+  const Byte expected[20] = {1, 1, 1, 1, 1, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2};
+  EXPECT_EQ(std::memcmp(r, expected, 20), 0);
+  fb.UnMap(r);
+  put(30, 10, 4);
+  fb.Flush();
+  const std::vector<char> bytes = ReadFile(fb.GetFileName());
+  ASSERT_EQ(bytes.size(), 40u);
+  EXPECT_EQ(bytes[14], 3);
+  EXPECT_EQ(bytes[25], 0);
+  EXPECT_EQ(bytes[39], 4);
 }
 
 TEST(FileBuffer, CopyToWholeFileAndPartialRange) {
