@@ -2,6 +2,9 @@
 
 #include <numbers>
 
+#include "platform/classes.h"
+#include "platform/syncobjs.h"
+
 Integer LKBitmapRowLen(Integer width, Integer bits, Integer alignment) {
   if (width <= 0 || bits <= 0) return 0;
   if (alignment <= 0 || alignment % 8 != 0) alignment = 32;
@@ -50,6 +53,10 @@ void LKMul64(DWORD a, DWORD b, DWORD& outLo, DWORD& outHi) {
   outHi = static_cast<DWORD>(p >> 32);
 }
 
+void SafeStreamWrite(TStream* stream, std::atomic<bool>* abortFlag, const void* buffer, Integer count) {
+  if (stream->Write(buffer, count) < count && abortFlag) *abortFlag = true;
+}
+
 // Process-wide settings. Plain values are constant-initialised, so they hold
 // their start-up values before any other unit's initialisation runs.
 TCriticalSection* gThreadCS = nullptr;
@@ -63,13 +70,15 @@ Integer lkCosineTable[256] = {};
 
 namespace {
 
-// Start-up and shut-down of the definitions unit: the blend table is built in
-// index order at start-up.
+// Start-up and shut-down of the definitions unit: the process-wide lock is
+// created first and deleted last; the blend table is built in index order.
 struct HylkdefsUnit {
   HylkdefsUnit() {
+    gThreadCS = new TCriticalSection();
     for (int i = 0; i < 256; ++i)
       lkCosineTable[i] = LKRound(64.0 - 64.0 * std::cos(i * std::numbers::pi / 255.0));
   }
+  ~HylkdefsUnit() { FreeAndNil(gThreadCS); }
 };
 const HylkdefsUnit hylkdefsUnit;
 

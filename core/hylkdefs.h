@@ -14,6 +14,7 @@
 #include "platform/system.h"
 
 class TCriticalSection;
+class TStream;
 class QWidget;
 
 // ---------------------------------------------------------------------------
@@ -284,6 +285,10 @@ void LKAdd64(DWORD aLo, DWORD aHi, DWORD bLo, DWORD bHi, DWORD& outLo, DWORD& ou
 bool LKGreater64(DWORD aLo, DWORD aHi, DWORD bLo, DWORD bHi);
 /// The full unsigned 64-bit product of a and b.
 void LKMul64(DWORD a, DWORD b, DWORD& outLo, DWORD& outHi);
+
+/// Writes `count` bytes through the stream's own Write; when it reports fewer
+/// bytes written, sets *abortFlag (when given) to true. Never clears it.
+void SafeStreamWrite(TStream* stream, std::atomic<bool>* abortFlag, const void* buffer, Integer count);
 
 // ---------------------------------------------------------------------------
 // Process-wide settings

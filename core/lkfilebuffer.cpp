@@ -8,11 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "core/lkioglobals.h"
+#include "platform/sysutils.h"
 
 namespace {
 
@@ -33,7 +32,8 @@ String TempName(const String& prefix, const String& folder) {
   return folder + prefix + "-" + hex + ".tmp";
 }
 
-bool FileExists(const String& name) {
+// Any entry of that name counts, a dangling link included.
+bool NameTaken(const String& name) {
   struct stat st;
   return ::lstat(name.c_str(), &st) == 0;
 }
@@ -273,19 +273,12 @@ void TLKFileBuffer::CopyTo(TLKFileBuffer* dest, Int64 position, Int64 size) {
   }
 }
 
-String LKTempFolder() {
-  if (!DefTEMPPATH.empty()) return DefTEMPPATH;
-  std::error_code ec;
-  String dir = std::filesystem::temp_directory_path(ec).string();
-  if (ec || dir.empty()) dir = "/tmp";
-  if (dir.back() != '/') dir += '/';
-  return dir;
-}
+String LKTempFolder() { return !DefTEMPPATH.empty() ? DefTEMPPATH : GetTempFolder(); }
 
 String LKGetTempFileName(const String& prefix, const String& folder) {
   for (;;) {
     String name = TempName(prefix, folder);
-    if (!FileExists(name)) return name;
+    if (!NameTaken(name)) return name;
   }
 }
 
@@ -336,21 +329,6 @@ void LKAutoFree(void*& address) {
 }
 
 Integer LKGetFreeMemory() {
-  // MemAvailable counts what can be had without swapping; older kernels
-  // lack it, then free memory is the answer.
-  std::ifstream in("/proc/meminfo");
-  String key;
-  Int64 kb = -1, freeKb = -1;
-  String unit;
-  while (in >> key) {
-    Int64 v = 0;
-    if (!(in >> v)) break;
-    std::getline(in, unit);
-    if (key == "MemAvailable:") kb = v;
-    if (key == "MemFree:") freeKb = v;
-  }
-  if (kb < 0) kb = freeKb;
-  if (kb <= 0) return 0;
-  const Int64 bytes = kb * 1024;
-  return bytes > 2147483647 ? 2147483647 : static_cast<Integer>(bytes);
+  const Integer bytes = GetAvailablePhysicalMemory32();
+  return bytes < 0 ? 0 : bytes;
 }

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "core/lkioglobals.h"
+#include "platform/classes.h"
+#include "platform/syncobjs.h"
 
 namespace {
 
@@ -104,6 +106,32 @@ TEST(BitHelpers, SixtyFourBitArithmetic) {
   EXPECT_EQ(hi, 0xFFFFFFFEu);
 }
 
+// A stream that takes at most two bytes per write, like a full disk.
+class ShortStream : public TMemoryStream {
+ public:
+  Integer Write(const void* buffer, Integer count) override {
+    return TMemoryStream::Write(buffer, count > 2 ? 2 : count);
+  }
+};
+
+TEST(SafeStreamWrite, SetsButNeverClearsTheAbortFlag) {
+  const char data[5] = {1, 2, 3, 4, 5};
+  TMemoryStream full;
+  std::atomic<bool> flag{false};
+  SafeStreamWrite(&full, &flag, data, 5);
+  EXPECT_FALSE(flag);
+  flag = true;
+  SafeStreamWrite(&full, &flag, data, 5);
+  EXPECT_TRUE(flag);
+  EXPECT_EQ(full.GetSize(), 10);
+
+  ShortStream shortStream;
+  flag = false;
+  SafeStreamWrite(&shortStream, &flag, data, 5);
+  EXPECT_TRUE(flag);
+  SafeStreamWrite(&shortStream, nullptr, data, 5);  // no flag to set: no crash
+}
+
 TEST(CheckedConversions, ClampAndRoundHalfToEven) {
   EXPECT_EQ(LKTrunc(2.9), 2);
   EXPECT_EQ(LKTrunc(-2.9), -2);
@@ -133,6 +161,14 @@ TEST(Globals, StartUpValues) {
   EXPECT_EQ(LKTagSize(13), 0);
   EXPECT_EQ(LKTagSize(12), 8);
   EXPECT_TRUE(DefTEMPPATH.empty());
+}
+
+TEST(Globals, ThreadLockExistsAndIsReentrant) {
+  ASSERT_NE(gThreadCS, nullptr);
+  gThreadCS->Enter();
+  EXPECT_TRUE(gThreadCS->TryEnter());  // the same thread may take it again
+  gThreadCS->Leave();
+  gThreadCS->Leave();
 }
 
 TEST(Globals, CosineTable) {
