@@ -887,9 +887,14 @@ void TMemoryStream::Clear() {
 void TMemoryStream::LoadFromStream(TStream* Stream) {
   Stream->SetPosition(0);
   Int64 count = Stream->GetSize();
-  SetSize(count);
-  if (count > 0) Stream->ReadBuffer(FMemory, count);
+  if (count < 0) throw EReadError("Stream read error");
+  // Read straight into the block: zero-filling it first would double the
+  // cost of loading a file. A failed read leaves the stream empty.
+  FSize = 0;
   FPosition = 0;
+  if (count > FCapacity) Reallocate(count);
+  if (count > 0) Stream->ReadBuffer(FMemory, count);
+  FSize = count;
 }
 
 void TMemoryStream::LoadFromFile(const String& FileName) {
