@@ -11,6 +11,20 @@ Int64 TRAWMemorySource::ReadAt(Int64 pos, void* buf, Int64 count) {
   return n;
 }
 
+Int64 TRAWStreamSource::ReadAt(Int64 pos, void* buf, Int64 count) {
+  if (!Stream || pos < 0 || count <= 0) return 0;
+  if (Stream->Seek(pos, soBeginning) != pos) return 0;
+  Byte* out = static_cast<Byte*>(buf);
+  Int64 done = 0;
+  while (done < count) {
+    Integer chunk = static_cast<Integer>(std::min<Int64>(count - done, 1 << 30));
+    Integer got = Stream->Read(out + done, chunk);
+    if (got <= 0) break;
+    done += got;
+  }
+  return done;
+}
+
 void set_source(TRAWDecoderState& s, TRAWSource* src) {
   s.stream = src;
   s.file_size = src ? std::max<Int64>(0, src->Size()) : 0;
@@ -132,8 +146,8 @@ void raise_corrupt(const char* stage) { throw Exception(String(": corrupt data i
 
 void raw_progress_row(TRAWDecoderState& s, Integer row, Integer rows) {
   if (!s.progress.OnProgress || rows <= 0) return;
-  s.progress.Factor = 100.0 / rows / 2;
-  s.progress.OnProgress(s.progress.Sender, static_cast<Integer>(row * s.progress.Factor));
+  s.progress.Step = 100.0 / rows / 2;
+  s.progress.OnProgress(s.progress.Sender, LKTrunc(row * s.progress.Step));
 }
 
 void raw_progress(TRAWDecoderState& s, Integer percent) {

@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/hylkdefs.h"
+#include "platform/classes.h"
 #include "platform/system.h"
 
 /// Source of the bytes of one camera file. The decoder reads only through
@@ -28,6 +30,18 @@ class TRAWSource {
   virtual Int64 ReadAt(Int64 pos, void* buf, Int64 count) = 0;
   /// Total size of the source in bytes.
   virtual Int64 Size() = 0;
+};
+
+/// A source over a platform stream (a file, the reader's buffered view, ...).
+/// Moves the stream's position as it reads; the stream is not owned.
+class TRAWStreamSource : public TRAWSource {
+ public:
+  explicit TRAWStreamSource(TStream* stream) : Stream(stream) {}
+  Int64 ReadAt(Int64 pos, void* buf, Int64 count) override;
+  Int64 Size() override { return Stream ? Stream->Size() : 0; }
+
+ private:
+  TStream* Stream;
 };
 
 /// A source over a memory block owned by the caller.
@@ -48,15 +62,6 @@ struct TRAWDecoderState;
 
 /// A raw loader: reads the sensor data from the data offset into the image.
 using TRAWLoader = void (*)(TRAWDecoderState& s);
-
-/// Progress sink of a decode: the caller's event, sender and abort flag, and
-/// the step factor the loaders reuse.
-struct TRAWProgress {
-  std::function<void(TObject* Sender, Integer Percent)> OnProgress;
-  TObject* Sender = nullptr;
-  double Factor = 0;
-  bool* Aborting = nullptr;
-};
 
 /// One node of a Huffman decoding tree: a node whose first branch is null is
 /// a leaf holding `leaf`.
@@ -170,7 +175,8 @@ struct TRAWDecoderState {
   bool fuji_rotate = false;
 
   // --- Progress --------------------------------------------------------------
-  TRAWProgress progress;
+  /// A copy of the caller's record; its step factor is reused by the loaders.
+  TProgressRec progress;
 
   // --- Read position (private to the read helpers) ------------------------
   Int64 file_size = 0;   ///< size of the source, read once by set_source

@@ -7,7 +7,7 @@
 
 namespace {
 
-std::unique_ptr<TRAWDecoderState> state_over(TRAWMemorySource& src) {
+std::unique_ptr<TRAWDecoderState> state_over(TRAWSource& src) {
   auto s = std::make_unique<TRAWDecoderState>();
   set_source(*s, &src);
   reset_decoder_state(*s);
@@ -106,4 +106,20 @@ TEST(RawStateTest, ProgressCoversHalfAndAllocFailureNamesTheStage) {
     EXPECT_STREQ(e.what(), ": Out of memory in unpacked_load_raw()");
   }
   EXPECT_THROW(raw_alloc<Word>(-1, "x"), Exception);
+}
+
+// The stream source reads a platform stream at absolute positions.
+TEST(RawStateTest, StreamSourceOverPlatformStream) {
+  TMemoryStream ms;
+  const char text[] = "0123456789";
+  ms.Write(text, 10);
+  TRAWStreamSource src(&ms);
+  auto s = state_over(src);
+  EXPECT_EQ(stream_size(*s), 10);
+  stream_seek(*s, 8);
+  s->order = 0x4d4d;
+  EXPECT_EQ(read_u16(*s), ('8' << 8) | '9');
+  EXPECT_EQ(read_byte(*s), 0);
+  stream_seek(*s, 2);
+  EXPECT_EQ(read_byte(*s), '2');
 }
