@@ -59,6 +59,17 @@ void TLKBufferedReadStream::LoadData() {
 
 Integer TLKBufferedReadStream::Read(void* Buffer, Integer Count) {
   if (Count <= 0 || Buffer == nullptr) return 0;
+  // Fast path for the short reads of marker scans and bit readers: the
+  // loaded window only ever holds bytes within 0 .. size - 1.
+  if (Count <= FBufferFill - FBufferIndex) {
+    if (Count == 1)
+      *static_cast<Byte*>(Buffer) = FBuffer[static_cast<std::size_t>(FBufferIndex)];
+    else
+      std::memcpy(Buffer, FBuffer.get() + FBufferIndex, static_cast<std::size_t>(Count));
+    FBufferIndex += Count;
+    FPosition += Count;
+    return Count;
+  }
   if (Count > FBufferSize && FPosition >= 0 && FPosition < FSourceSize) {
     // Grow for large reads, but only to what the source still holds: a
     // corrupt length must not allocate gigabytes for a short file.
