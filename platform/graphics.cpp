@@ -15,6 +15,13 @@
 #include <optional>
 
 #include "platform/canvas_raster.h"
+#include "platform/sysutils.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // ---------------------------------------------------------------------------
 // Colours
@@ -108,6 +115,11 @@ void TPen::Assign(const TPen* Source) {
   Changed();
 }
 
+void TPen::Assign(TPersistent* Source) {
+  if (auto* p = dynamic_cast<TPen*>(Source)) Assign(static_cast<const TPen*>(p));
+  else TPersistent::Assign(Source);
+}
+
 void TBrush::SetColor(TColor Value) {
   if (FColor == Value && FStyle != bsClear) return;
   FColor = Value;
@@ -126,6 +138,11 @@ void TBrush::Assign(const TBrush* Source) {
   FColor = Source->FColor;
   FStyle = Source->FStyle;
   Changed();
+}
+
+void TBrush::Assign(TPersistent* Source) {
+  if (auto* b = dynamic_cast<TBrush*>(Source)) Assign(static_cast<const TBrush*>(b));
+  else TPersistent::Assign(Source);
 }
 
 void TFont::Touch() {
@@ -198,6 +215,11 @@ void TFont::Assign(const TFont* Source) {
   FPitch = Source->FPitch;
   FOrientation = Source->FOrientation;
   Touch();
+}
+
+void TFont::Assign(TPersistent* Source) {
+  if (auto* f = dynamic_cast<TFont*>(Source)) Assign(static_cast<const TFont*>(f));
+  else TPersistent::Assign(Source);
 }
 
 namespace {
@@ -911,6 +933,40 @@ void TGraphic::Changed() {
   if (OnChange) OnChange(this);
 }
 
+void TGraphic::LoadFromFile(const String& FileName) {
+  TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(&stream);
+}
+
+void TGraphic::SaveToFile(const String& FileName) {
+  // A fresh, exclusive temporary name in the target's folder.
+  std::random_device rd;
+  String temp;
+  for (int attempt = 0;; ++attempt) {
+    temp = FileName + "." + IntToHex(static_cast<Cardinal>(rd()), 8) + ".tmp";
+    const int err = CreateFileExclusive(temp);
+    if (err == 0) break;
+    if (err != EEXIST || attempt >= 100)
+      throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(err));
+  }
+  try {
+    {
+      TFileStream stream(temp, fmOpenWrite);
+      SaveToStream(&stream);
+    }
+    // Keep the permissions of the file being replaced; a new file gets the
+    // usual read-write-for-owner, read-for-others.
+    struct stat st {};
+    const mode_t mode = ::stat(FileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    ::chmod(temp.c_str(), mode);
+    if (!ReplaceFile(temp, FileName))
+      throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
+  } catch (...) {
+    DeleteFile(temp);
+    throw;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Bitmap
 // ---------------------------------------------------------------------------
@@ -1174,6 +1230,188 @@ void TBitmap::Assign(const TBitmap* Source) {
   Changed();
 }
 
+void TBitmap::Assign(TPersistent* Source) {
+  if (auto* b = dynamic_cast<TBitmap*>(Source)) Assign(static_cast<const TBitmap*>(b));
+  else TPersistent::Assign(Source);
+}
+
+namespace {
+
+#pragma pack(push, 1)
+struct BmpFileHeader {
+  Word bfType;        // "BM"
+  DWORD bfSize;       // whole file
+  Word bfReserved1;
+  Word bfReserved2;
+  DWORD bfOffBits;    // pixel data, from the start of this header
+};
+struct BmpInfoHeader {
+  DWORD biSize;       // 40, or more for later versions
+  Integer biWidth;
+  Integer biHeight;   // negative: rows top-down
+  Word biPlanes;      // 1
+  Word biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  Integer biXPelsPerMeter;
+  Integer biYPelsPerMeter;
+  DWORD biClrUsed;    // colour-table entries (0: all)
+  DWORD biClrImportant;
+};
+struct BmpCoreHeader {
+  DWORD bcSize;       // 12
+  Word bcWidth;
+  Word bcHeight;
+  Word bcPlanes;
+  Word bcBitCount;
+};
+#pragma pack(pop)
+static_assert(sizeof(BmpFileHeader) == 14);
+static_assert(sizeof(BmpInfoHeader) == 40);
+static_assert(sizeof(BmpCoreHeader) == 12);
+
+constexpr Word kBmpMagic = 0x4D42;  // "BM"
+constexpr DWORD kBiRgb = 0, kBiBitfields = 3;
+
+[[noreturn]] void BadBitmap(const String& what) { throw EInvalidGraphic("Bitmap image is not valid: " + what); }
+
+// Reads exactly n bytes or reports the image as cut short.
+void ReadExact(TStream* s, void* buf, Int64 n) {
+  Byte* p = static_cast<Byte*>(buf);
+  while (n > 0) {
+    const Integer chunk = static_cast<Integer>(std::min<Int64>(n, 1 << 30));
+    const Integer got = s->Read(p, chunk);
+    if (got <= 0) BadBitmap("data cut short");
+    p += got;
+    n -= got;
+  }
+}
+
+}  // namespace
+
+void TBitmap::LoadFromStream(TStream* Stream) {
+  if (!Stream) throw EInvalidGraphic("Bitmap image is not valid: no stream");
+  const Int64 start = Stream->GetPosition();
+  const Int64 available = Stream->GetSize() - start;
+  BmpFileHeader fh{};
+  ReadExact(Stream, &fh, sizeof fh);
+  if (fh.bfType != kBmpMagic) BadBitmap("no BM signature");
+  DWORD headerSize = 0;
+  ReadExact(Stream, &headerSize, 4);
+  Int64 width, height;
+  Integer bits;
+  DWORD compression = kBiRgb, clrUsed = 0;
+  Integer entrySize = 4;
+  Int64 headerEnd;
+  if (headerSize == sizeof(BmpCoreHeader)) {
+    BmpCoreHeader ch{};
+    ch.bcSize = headerSize;
+    ReadExact(Stream, reinterpret_cast<Byte*>(&ch) + 4, sizeof ch - 4);
+    width = ch.bcWidth;
+    height = ch.bcHeight;
+    bits = ch.bcBitCount;
+    entrySize = 3;
+    if (ch.bcPlanes != 1) BadBitmap("planes must be 1");
+    headerEnd = 14 + 12;
+  } else if (headerSize >= sizeof(BmpInfoHeader) && headerSize <= 1024) {
+    BmpInfoHeader ih{};
+    ih.biSize = headerSize;
+    ReadExact(Stream, reinterpret_cast<Byte*>(&ih) + 4, sizeof ih - 4);
+    width = ih.biWidth;
+    height = ih.biHeight;
+    bits = ih.biBitCount;
+    compression = ih.biCompression;
+    clrUsed = ih.biClrUsed;
+    if (ih.biPlanes != 1) BadBitmap("planes must be 1");
+    headerEnd = 14 + static_cast<Int64>(headerSize);
+  } else {
+    BadBitmap("unknown header size " + IntToStr(headerSize));
+  }
+  const bool topDown = height < 0;
+  if (topDown) height = -height;
+  if (width <= 0 || height <= 0) BadBitmap("empty or negative size");
+  // Colour masks follow a 40-byte header with bit fields; later headers hold them inside.
+  DWORD masks[3] = {0, 0, 0};
+  if (compression == kBiBitfields) {
+    if (bits != 16 && bits != 32) BadBitmap("bit fields need 16 or 32 bits");
+    if (headerSize == sizeof(BmpInfoHeader)) {
+      ReadExact(Stream, masks, sizeof masks);
+      headerEnd += sizeof masks;
+    } else {
+      // Masks sit right after the 40 bytes of a longer header.
+      Stream->Seek(start + 14 + 40, soBeginning);
+      ReadExact(Stream, masks, sizeof masks);
+    }
+  } else if (compression != kBiRgb) {
+    BadBitmap("compressed bitmaps are not read here");
+  }
+  TPixelFormat format;
+  switch (bits) {
+    case 1: format = pf1bit; break;
+    case 4: format = pf4bit; break;
+    case 8: format = pf8bit; break;
+    case 16:
+      if (compression == kBiRgb || (masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F)) format = pf15bit;
+      else if (masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F) format = pf16bit;
+      else BadBitmap("unsupported 16-bit colour masks");
+      break;
+    case 24: format = pf24bit; break;
+    case 32:
+      if (compression == kBiBitfields && !(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF))
+        BadBitmap("unsupported 32-bit colour masks");
+      format = pf32bit;
+      break;
+    default: BadBitmap("unsupported bit count " + IntToStr(bits));
+  }
+  const Int64 rowBytes = ((width * PixelFormatBits(format) + 31) / 32) * 4;
+  if (width > INT32_MAX || height > INT32_MAX || rowBytes * height > kMaxPixelBytes) BadBitmap("too large");
+  // Colour table.
+  std::vector<TRGBQuad> table = DefaultColorTable(format);
+  if (bits <= 8) {
+    const DWORD maxEntries = 1u << bits;
+    const DWORD entries = clrUsed == 0 ? maxEntries : clrUsed;
+    if (entries > maxEntries) BadBitmap("colour table too long");
+    Stream->Seek(start + headerEnd, soBeginning);
+    std::vector<Byte> raw(static_cast<std::size_t>(entries) * entrySize);
+    ReadExact(Stream, raw.data(), static_cast<Int64>(raw.size()));
+    for (DWORD i = 0; i < entries; ++i)
+      table[i] = TRGBQuad{raw[i * entrySize], raw[i * entrySize + 1], raw[i * entrySize + 2], 0};
+    headerEnd += static_cast<Int64>(raw.size());
+  }
+  // Pixel rows: at bfOffBits when it points past the headers.
+  const Int64 dataStart = fh.bfOffBits >= headerEnd ? fh.bfOffBits : headerEnd;
+  const Int64 dataBytes = rowBytes * height;
+  if (dataStart + dataBytes > available) BadBitmap("data cut short");
+  TBitmap loaded(static_cast<Integer>(width), static_cast<Integer>(height), format);
+  loaded.FPalette = table;
+  Stream->Seek(start + dataStart, soBeginning);
+  for (Int64 r = 0; r < height; ++r) {
+    const Integer y = static_cast<Integer>(topDown ? r : height - 1 - r);
+    ReadExact(Stream, loaded.ScanLine(y), rowBytes);
+  }
+  // Keep the rows' addresses when size and format are unchanged.
+  Assign(&loaded);
+}
+
+void TBitmap::SaveToStream(TStream* Stream) {
+  if (!Stream) throw EWriteError("Stream write error");
+  const Integer bits = PixelFormatBits(FPixelFormat);
+  const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+  const bool bitfields = FPixelFormat == pf16bit;
+  const Int64 tableBytes = static_cast<Int64>(FPalette.size()) * 4 + (bitfields ? sizeof masks : 0);
+  const Int64 offBits = 14 + 40 + tableBytes;
+  const Int64 dataBytes = static_cast<Int64>(FRowBytes) * FHeight;
+  BmpFileHeader fh{kBmpMagic, static_cast<DWORD>(std::min<Int64>(offBits + dataBytes, UINT32_MAX)), 0, 0,
+                   static_cast<DWORD>(offBits)};
+  BmpInfoHeader ih{40, FWidth, FHeight, 1, static_cast<Word>(bits), bitfields ? kBiBitfields : kBiRgb,
+                   static_cast<DWORD>(dataBytes), 0, 0, static_cast<DWORD>(FPalette.size()), 0};
+  Stream->WriteBuffer(&fh, sizeof fh);
+  Stream->WriteBuffer(&ih, sizeof ih);
+  if (bitfields) Stream->WriteBuffer(masks, sizeof masks);
+  if (!FPalette.empty()) Stream->WriteBuffer(FPalette.data(), static_cast<Int64>(FPalette.size()) * 4);
+  for (Integer y = FHeight - 1; y >= 0; --y) Stream->WriteBuffer(ScanLine(y), FRowBytes);
+}
+
 void TBitmap::Draw(TCanvas* ACanvas, const TRect& Rect) {
   if (!ACanvas || GetEmpty()) return;
   ACanvas->CopyFromSurface(Rect, this, TRect{0, 0, FWidth, FHeight}, GetTransparent() ? GetTransparentColor() : clNone);
@@ -1330,6 +1568,28 @@ TBitmap* TPicture::GetBitmap() {
 void TPicture::Assign(const TPicture* Source) {
   if (!Source || Source == this) return;
   SetGraphic(Source->FGraphic.get());
+}
+
+void TPicture::Assign(TPersistent* Source) {
+  if (!Source) SetGraphic(nullptr);
+  else if (auto* p = dynamic_cast<TPicture*>(Source)) Assign(static_cast<const TPicture*>(p));
+  else if (auto* g = dynamic_cast<TGraphic*>(Source)) SetGraphic(g);
+  else TPersistent::Assign(Source);
+}
+
+void TPicture::LoadFromFile(const String& FileName) {
+  const String ext = NormaliseExtension(ExtractFileExt(FileName));
+  TGraphicFactory factory = FindFileFormat(ext);
+  if (!factory) throw EInvalidGraphic("Unknown picture file extension (." + ext + ")");
+  std::unique_ptr<TGraphic> g = factory();
+  g->LoadFromFile(FileName);
+  FGraphic = std::move(g);
+  Hook();
+  Changed(this);
+}
+
+void TPicture::SaveToFile(const String& FileName) {
+  if (FGraphic) FGraphic->SaveToFile(FileName);
 }
 
 void TPicture::RegisterFileFormat(const String& Extension, const String& Description, std::type_index Class,

@@ -17,6 +17,7 @@
 #include <typeindex>
 #include <vector>
 
+#include "platform/classes.h"
 #include "platform/system.h"
 
 class QImage;
@@ -138,25 +139,14 @@ constexpr TFontCharset ANSI_CHARSET = 0;
 constexpr TFontCharset DEFAULT_CHARSET = 1;
 constexpr TFontCharset SYMBOL_CHARSET = 2;
 
-/// A set of font styles; its byte form has bit n for style n.
-struct TFontStyles {
-  Byte Bits = 0;
-  TFontStyles() = default;
-  TFontStyles(std::initializer_list<TFontStyle> styles) {
-    for (TFontStyle s : styles) Bits |= static_cast<Byte>(1u << s);
-  }
-  bool Contains(TFontStyle s) const { return (Bits >> s) & 1u; }
-  TFontStyles& Include(TFontStyle s) { Bits |= static_cast<Byte>(1u << s); return *this; }
-  TFontStyles& Exclude(TFontStyle s) { Bits &= static_cast<Byte>(~(1u << s)); return *this; }
-  bool Empty() const { return Bits == 0; }
-  friend bool operator==(const TFontStyles&, const TFontStyles&) = default;
-};
+/// A set of font styles.
+using TFontStyles = TSet<TFontStyle>;
 
 /// Screen resolution the layer assumes when converting font points to pixels.
 constexpr Integer ScreenPixelsPerInch = 96;
 
 /// Base of pens, brushes and fonts: a change event fired after every change.
-class TGraphicsObject : public TObject {
+class TGraphicsObject : public TPersistent {
  public:
   /// Fired after a property changed (set by the owning canvas or by the user).
   TNotifyEvent OnChange;
@@ -179,6 +169,8 @@ class TPen : public TGraphicsObject {
   void SetMode(TPenMode Value);
   /// Copies colour, width, style and mode, then fires OnChange.
   void Assign(const TPen* Source);
+  /// Assign from another TPen; anything else raises EConvertError.
+  void Assign(TPersistent* Source) override;
 
  private:
   TColor FColor = clBlack;
@@ -197,6 +189,8 @@ class TBrush : public TGraphicsObject {
   void SetStyle(TBrushStyle Value);
   /// Copies colour and style, then fires OnChange.
   void Assign(const TBrush* Source);
+  /// Assign from another TBrush; anything else raises EConvertError.
+  void Assign(TPersistent* Source) override;
 
  private:
   TColor FColor = clWhite;
@@ -229,6 +223,8 @@ class TFont : public TGraphicsObject {
   void SetOrientation(Integer Value);
   /// Copies every property, then fires OnChange.
   void Assign(const TFont* Source);
+  /// Assign from another TFont; anything else raises EConvertError.
+  void Assign(TPersistent* Source) override;
   /// Increases with every change; lets canvases cache the font they built.
   Cardinal Generation() const { return FGeneration; }
 
@@ -442,7 +438,7 @@ class TCanvas : public TObject {
 
 /// Base of every picture class (bitmaps, the library's image classes, GIF):
 /// a size and a way to draw itself onto a canvas rectangle.
-class TGraphic : public TObject {
+class TGraphic : public TPersistent {
  public:
   virtual Integer GetWidth() const = 0;
   virtual Integer GetHeight() const = 0;
@@ -454,6 +450,17 @@ class TGraphic : public TObject {
   virtual void Draw(TCanvas* ACanvas, const TRect& Rect) = 0;
   /// A new graphic of the same class holding the same picture.
   virtual std::unique_ptr<TGraphic> Clone() const = 0;
+  /// Reads the picture from the stream's position (raising EInvalidGraphic
+  /// or the stream's error on bad or short data; the graphic is then left as
+  /// it was) and leaves the position after it.
+  virtual void LoadFromStream(TStream* Stream) = 0;
+  /// Writes the picture at the stream's position.
+  virtual void SaveToStream(TStream* Stream) = 0;
+  /// LoadFromStream on the named file (EFOpenError when it cannot be opened).
+  virtual void LoadFromFile(const String& FileName);
+  /// SaveToStream into a temporary file beside FileName, renamed over it only
+  /// when everything was written: a failed save leaves an existing file alone.
+  virtual void SaveToFile(const String& FileName);
 
   virtual bool GetTransparent() const { return FTransparent; }
   virtual void SetTransparent(bool Value);
@@ -549,6 +556,16 @@ class TBitmap : public TGraphic, public TPixelSurface {
   TCanvas* GetCanvas();
   /// Becomes a copy of Source (size, format, table, pixels, transparency).
   void Assign(const TBitmap* Source);
+  /// Assign from another bitmap; anything else raises EConvertError.
+  void Assign(TPersistent* Source) override;
+  /// Reads a BMP file image: 1, 4, 8, 16 (5-5-5 or 5-6-5 masks), 24 and
+  /// 32 bits, uncompressed, bottom-up or top-down, with the 12-byte or a
+  /// 40-byte-or-longer header. Compressed or malformed data raises
+  /// EInvalidGraphic, before anything larger than the stream is allocated.
+  void LoadFromStream(TStream* Stream) override;
+  /// Writes a bottom-up BMP file image of the bitmap's format (pf16bit with
+  /// 5-6-5 masks).
+  void SaveToStream(TStream* Stream) override;
   void Draw(TCanvas* ACanvas, const TRect& Rect) override;
   std::unique_ptr<TGraphic> Clone() const override;
   /// Frees the pixels: 0 x 0, format and table kept.
@@ -590,7 +607,7 @@ class TBitmap : public TGraphic, public TPixelSurface {
 std::vector<TRGBQuad> DefaultColorTable(TPixelFormat Format);
 
 /// Holds one graphic of any registered class and loads files by extension.
-class TPicture : public TObject {
+class TPicture : public TPersistent {
  public:
   using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;
   /// One registered file format: extension (lower case, no dot),
@@ -616,6 +633,17 @@ class TPicture : public TObject {
   Integer GetHeight() const { return FGraphic ? FGraphic->GetHeight() : 0; }
   /// Becomes a copy of Source's graphic.
   void Assign(const TPicture* Source);
+  /// Assign from a picture, a graphic or null (empties the picture);
+  /// anything else raises EConvertError.
+  void Assign(TPersistent* Source) override;
+
+  /// Loads a file with the graphic class registered for its extension.
+  /// Raises EInvalidGraphic "Unknown picture file extension (.ext)" for an
+  /// unknown one; the graphic's own errors pass through and leave the
+  /// picture as it was.
+  void LoadFromFile(const String& FileName);
+  /// Saves the graphic held (nothing when empty).
+  void SaveToFile(const String& FileName);
 
   /// Registers Factory for files with extension Extension (with or without
   /// a leading dot, any case); a later registration of the same extension

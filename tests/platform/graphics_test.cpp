@@ -3,7 +3,11 @@
 
 #include <QImage>
 
+#include <cstdio>
+#include <fstream>
+
 #include "platform/graphics.h"
+#include "platform/sysutils.h"
 
 namespace {
 
@@ -56,7 +60,6 @@ TEST(GraphicsObjectTest, ChangeEventsAndDefaults) {
   font.SetStyle({fsBold, fsUnderline});
   EXPECT_TRUE(font.GetStyle().Contains(fsBold));
   EXPECT_FALSE(font.GetStyle().Contains(fsItalic));
-  EXPECT_EQ(font.GetStyle().Bits, 0x05);
   TFont copy;
   copy.Assign(&font);
   EXPECT_EQ(copy.GetHeight(), -13);
@@ -267,6 +270,99 @@ TEST(BitmapTest, AssignAndQImageRoundTrip) {
   EXPECT_EQ(c.GetCanvas()->GetPixel(2, 0), RGB(77, 77, 77));
 }
 
+TEST(BitmapStreamTest, RoundTripOfEveryFormat) {
+  for (TPixelFormat f : {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit}) {
+    SCOPED_TRACE(int(f));
+    TBitmap a(7, 5, f);
+    FillPattern(a);
+    if (f == pf8bit) {
+      std::vector<TRGBQuad> t = a.GetColorTable();
+      t[3] = TRGBQuad{1, 2, 3, 0};  // a table of its own survives
+      a.SetColorTable(t);
+    }
+    TMemoryStream ms;
+    ms.WriteBuffer("xy", 2);  // images are read and written at the stream's position
+    a.SaveToStream(&ms);
+    const Int64 end = ms.GetPosition();
+    ms.SetPosition(2);
+    TBitmap b;
+    b.LoadFromStream(&ms);
+    EXPECT_EQ(ms.GetPosition(), end);
+    EXPECT_EQ(b.GetPixelFormat(), f);
+    EXPECT_EQ(b.GetColorTable(), a.GetColorTable());
+    ASSERT_EQ(b.GetWidth(), 7);
+    ASSERT_EQ(b.GetHeight(), 5);
+    for (Integer y = 0; y < 5; ++y)
+      EXPECT_EQ(std::memcmp(a.ScanLine(y), b.ScanLine(y), static_cast<std::size_t>(a.RowBytes())), 0);
+  }
+}
+
+// A hand-built 2x2 BMP with the given header fields.
+std::vector<Byte> SmallBmp(Integer headerSize, Integer width, Integer height, Word bits, DWORD compression,
+                           DWORD clrUsed, Integer dataBytes) {
+  std::vector<Byte> v;
+  auto put = [&](Int64 x, int n) {
+    for (int i = 0; i < n; ++i) v.push_back(static_cast<Byte>(x >> (8 * i)));
+  };
+  const Integer table = bits <= 8 ? (clrUsed ? clrUsed : (1 << bits)) * 4 : 0;
+  put(0x4D42, 2);
+  put(14 + headerSize + table + dataBytes, 4);
+  put(0, 4);
+  put(14 + headerSize + table, 4);
+  put(headerSize, 4);
+  put(width, 4);
+  put(height, 4);
+  put(1, 2);
+  put(bits, 2);
+  put(compression, 4);
+  v.resize(v.size() + 12, 0);  // image size, resolution
+  put(clrUsed, 4);
+  put(0, 4);
+  v.resize(v.size() + static_cast<std::size_t>(table + dataBytes), 0x55);
+  return v;
+}
+
+TEST(BitmapStreamTest, BadImagesRaiseAndLeaveTheBitmap) {
+  struct Case {
+    const char* fault;
+    std::vector<Byte> bytes;
+  };
+  std::vector<Byte> badMagic = SmallBmp(40, 2, 2, 24, 0, 0, 16);
+  badMagic[0] = 'X';
+  std::vector<Byte> truncated = SmallBmp(40, 2, 2, 24, 0, 0, 16);
+  truncated.resize(truncated.size() - 3);
+  const Case cases[] = {
+      {"no BM signature", badMagic},
+      {"pixel data cut short", truncated},
+      {"header cut short", std::vector<Byte>(badMagic.begin(), badMagic.begin() + 20)},
+      {"huge size claimed by a tiny file", SmallBmp(40, 100000, 100000, 24, 0, 0, 16)},
+      {"width zero", SmallBmp(40, 0, 2, 24, 0, 0, 16)},
+      {"colour table longer than the format allows", SmallBmp(40, 2, 2, 8, 0, 300, 8)},
+      {"run-length compression", SmallBmp(40, 2, 2, 8, 1, 0, 8)},
+      {"unknown bit count", SmallBmp(40, 2, 2, 7, 0, 0, 8)},
+      {"unknown header size", SmallBmp(20, 2, 2, 24, 0, 0, 16)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    TBitmap b(3, 3, pf8bit);
+    TMemoryStream ms;
+    ms.WriteBuffer(c.bytes.data(), static_cast<Int64>(c.bytes.size()));
+    ms.SetPosition(0);
+    EXPECT_THROW(b.LoadFromStream(&ms), EInvalidGraphic);
+    EXPECT_EQ(b.GetWidth(), 3);
+    EXPECT_EQ(b.GetPixelFormat(), pf8bit);
+  }
+  // A well-formed file of the same kind loads: top-down rows.
+  const std::vector<Byte> good = SmallBmp(40, 2, -2, 24, 0, 0, 16);
+  TMemoryStream ms;
+  ms.WriteBuffer(good.data(), static_cast<Int64>(good.size()));
+  ms.SetPosition(0);
+  TBitmap b;
+  b.LoadFromStream(&ms);
+  EXPECT_EQ(b.GetHeight(), 2);
+  EXPECT_EQ(b.GetCanvas()->GetPixel(1, 1), RGB(0x55, 0x55, 0x55));
+}
+
 class OtherGraphic : public TGraphic {
  public:
   Integer GetWidth() const override { return 1; }
@@ -276,6 +372,8 @@ class OtherGraphic : public TGraphic {
   bool GetEmpty() const override { return false; }
   void Draw(TCanvas*, const TRect&) override {}
   std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<OtherGraphic>(); }
+  void LoadFromStream(TStream*) override {}
+  void SaveToStream(TStream*) override {}
 };
 
 TEST(PictureTest, RegistryAndBitmapAccess) {
@@ -304,6 +402,48 @@ TEST(PictureTest, RegistryAndBitmapAccess) {
   copy.Assign(&pic);
   EXPECT_EQ(copy.GetHeight(), 2);
   EXPECT_NE(copy.GetGraphic(), pic.GetGraphic());
+  copy.Assign(static_cast<TPersistent*>(nullptr));
+  EXPECT_EQ(copy.GetGraphic(), nullptr);
+  TPen pen;
+  EXPECT_THROW(copy.Assign(&pen), EConvertError);
+}
+
+// A graphic whose stream form fails half-way.
+class FailingGraphic : public OtherGraphic {
+ public:
+  void SaveToStream(TStream* s) override {
+    s->WriteBuffer("partial", 7);
+    throw EWriteError("Stream write error");
+  }
+};
+
+TEST(PictureTest, FilesByExtensionAndSafeSaves) {
+  const String dir = GetTempFolder();
+  const String name = dir + "graphics_test_" + IntToStr(::getpid()) + ".BMP";
+  TBitmap b(4, 3, pf24bit);
+  b.GetCanvas()->SetPixel(2, 1, clRed);
+  b.SaveToFile(name);
+  TPicture pic;
+  pic.LoadFromFile(name);  // class chosen by the extension, any case
+  ASSERT_NE(dynamic_cast<TBitmap*>(pic.GetGraphic()), nullptr);
+  EXPECT_EQ(pic.GetBitmap()->GetCanvas()->GetPixel(2, 1), clRed);
+  EXPECT_THROW(pic.LoadFromFile(dir + "picture.unknownext"), EInvalidGraphic);
+  EXPECT_NE(pic.GetGraphic(), nullptr);
+  EXPECT_THROW(pic.LoadFromFile(dir + "graphics_test_missing.bmp"), EFOpenError);
+  // A failed save keeps the file that was there and leaves no temporary file.
+  const Int64 size = FileSizeOf(name);
+  FailingGraphic failing;
+  EXPECT_THROW(failing.SaveToFile(name), EWriteError);
+  EXPECT_EQ(FileSizeOf(name), size);
+  TSearchRec sr;
+  int found = 0;
+  if (FindFirst(name + ".*", faAnyFile, sr) == 0) {
+    do ++found;
+    while (FindNext(sr) == 0);
+    FindClose(sr);
+  }
+  EXPECT_EQ(found, 0);
+  DeleteFile(name);
 }
 
 }  // namespace
