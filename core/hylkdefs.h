@@ -16,6 +16,8 @@
 class TCriticalSection;
 class TStream;
 class QWidget;
+/// Pixel format of the class-library bitmap (platform/graphics.h).
+enum TPixelFormat : Byte;
 
 // ---------------------------------------------------------------------------
 // Small sets of enumeration values
@@ -264,6 +266,17 @@ Integer _GetBitCount(DWORD mask);
 /// Bits per pixel needed for `colors` colours: k when colours is 2^k, else
 /// (index of the highest set bit) + 1; -1 for 0.
 Integer _NColToBitsPixel(Integer colors);
+
+/// Bits per pixel of a class-library pixel format: pf1bit 1, pf4bit 4,
+/// pf8bit 8, pf15bit 15, pf16bit 16, pf24bit 24, pf32bit 32, any other 0.
+Integer _Pixelformat2BitCount(TPixelFormat format);
+/// Class-library pixel format of a bit count (1, 4, 8, 15, 16, 24, 32),
+/// pfCustom for any other.
+TPixelFormat _Bitcount2Pixelformat(Integer bits);
+/// Bytes of a 32-bit aligned row of a class-library pixel format.
+Integer _PixelFormat2RowLen(Integer width, TPixelFormat format);
+/// pf1bit -> lk1g; pf4bit and pf8bit -> lk8p; any other -> lk24RGB.
+TLKPixelFormat LKVCLPixelFormat2LumerakPixelFormat(TPixelFormat format);
 
 /// The two bytes of a 16-bit value exchanged.
 constexpr Word LKSwapWord(Word w) { return static_cast<Word>((w >> 8) | (w << 8)); }

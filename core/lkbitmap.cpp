@@ -331,6 +331,17 @@ void TLKBitmap::CopyRowsFrom(TLKBitmap* source) {
   const Integer rows = std::min(Height, source->Height);
   const Integer len = std::min(RowLen, source->RowLen);
   if (rows <= 0 || len <= 0) return;
+  if (PixelFormat == lk8g && source->PixelFormat == lk16g) {
+    // TBitmap storage holds 16-bit grey as 8 bits: keep the high bytes.
+    AccessNarrowing narrow(source, this);
+    const Integer w = std::min(Width, source->Width);
+    for (Integer y = 0; y < rows; ++y) {
+      auto* dst = static_cast<Byte*>(GetScanLine(y));
+      const auto* src = static_cast<const Byte*>(source->GetScanLine(y));
+      for (Integer x = 0; x < w; ++x) dst[x] = src[2 * x + 1];
+    }
+    return;
+  }
   if (Location == lkMemory && source->Location == lkMemory && RowLen == source->RowLen &&
       Height == source->Height) {
     std::memcpy(Memory, source->Memory, static_cast<size_t>(RowLen) * static_cast<size_t>(Height));

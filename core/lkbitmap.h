@@ -234,6 +234,7 @@ class TLKBitmap : public TLKBaseBitmap {
   // --- End of pixel access, fill and whole-image tests ----------------------
 
  private:
+  friend class LKBitmapTestAccess;  // tests reach TBitmap storage through it
   void InitDefaults();
   void AllocateImage();
   void AllocateVclImage();

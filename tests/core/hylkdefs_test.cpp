@@ -10,6 +10,7 @@
 
 #include "core/lkioglobals.h"
 #include "platform/classes.h"
+#include "platform/graphics.h"
 #include "platform/syncobjs.h"
 
 namespace {
@@ -76,6 +77,25 @@ TEST(BitHelpers, GetBitCountAndColourBits) {
   const std::pair<Integer, Integer> ncol[] = {{256, 8}, {257, 9}, {16, 4}, {17, 5}, {255, 8},
                                               {3, 2},   {2, 1},   {1, 0},  {0, -1}};
   for (auto [n, bits] : ncol) EXPECT_EQ(_NColToBitsPixel(n), bits) << n;
+}
+
+TEST(BitHelpers, ClassLibraryPixelFormats) {
+  struct Row {
+    TPixelFormat pf;
+    Integer bits;
+    TLKPixelFormat lk;
+  };
+  const Row rows[] = {{pfDevice, 0, lk24RGB}, {pf1bit, 1, lk1g},     {pf4bit, 4, lk8p},
+                      {pf8bit, 8, lk8p},      {pf15bit, 15, lk24RGB}, {pf16bit, 16, lk24RGB},
+                      {pf24bit, 24, lk24RGB}, {pf32bit, 32, lk24RGB}, {pfCustom, 0, lk24RGB}};
+  for (const Row& r : rows) {
+    EXPECT_EQ(_Pixelformat2BitCount(r.pf), r.bits) << int(r.pf);
+    EXPECT_EQ(LKVCLPixelFormat2LumerakPixelFormat(r.pf), r.lk) << int(r.pf);
+    if (r.bits != 0) EXPECT_EQ(_Bitcount2Pixelformat(r.bits), r.pf);
+  }
+  EXPECT_EQ(_Bitcount2Pixelformat(2), pfCustom);
+  EXPECT_EQ(_PixelFormat2RowLen(3, pf24bit), 12);
+  EXPECT_EQ(_PixelFormat2RowLen(5, pf15bit), 12);
 }
 
 TEST(BitHelpers, ByteSwaps) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/lkioglobals.h"
+#include "platform/graphics.h"
 
 namespace {
 
@@ -439,6 +440,169 @@ TEST(LKBitmap, ImpossibleSizesFailCleanly) {
   bmp.Allocate(2, 2, lk8g);  // and still usable
   EXPECT_FALSE(bmp.IsEmpty());
   DefTEMPPATH = settings.path();
+}
+
+}  // namespace
+
+// TBitmap storage is entered through storage changes and wrapping that live
+// elsewhere; these tests set the location request directly.
+class LKBitmapTestAccess {
+ public:
+  static void RequestLocation(TLKBitmap& b, TLKLocation l) { b.Location = l; }
+  static TBitmap* Vcl(TLKBitmap& b) { return b.VclBitmap; }
+};
+
+namespace {
+
+TEST(LKBitmapTBitmap, FormatsThatFitLiveInTheClassLibraryBitmap) {
+  struct Case {
+    TLKPixelFormat asked, held;
+    TPixelFormat vcl;
+  };
+  const Case cases[] = {{lk1g, lk1g, pf1bit},
+                        {lk8p, lk8p, pf8bit},
+                        {lk8g, lk8g, pf8bit},
+                        {lk16g, lk8g, pf8bit},  // held as 8-bit grey
+                        {lk24RGB, lk24RGB, pf24bit}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.asked));
+    TLKBitmap bmp;
+    LKBitmapTestAccess::RequestLocation(bmp, lkTBitmap);
+    bmp.Allocate(13, 6, c.asked);
+    EXPECT_EQ(bmp.GetLocation(), lkTBitmap);
+    EXPECT_EQ(bmp.GetPixelFormat(), c.held);
+    EXPECT_EQ(bmp.GetBitCount(), LKPixelFormatBitCount(c.held));
+    TBitmap* vcl = LKBitmapTestAccess::Vcl(bmp);
+    ASSERT_NE(vcl, nullptr);
+    EXPECT_EQ(vcl->GetPixelFormat(), c.vcl);
+    EXPECT_EQ(vcl->GetWidth(), 13);
+    EXPECT_EQ(vcl->GetHeight(), 6);
+    EXPECT_EQ(bmp.GetScanLine(0), vcl->ScanLine(0));
+    EXPECT_EQ(bmp.GetScanLine(5), vcl->ScanLine(5));
+    EXPECT_LE(bmp.GetRowLen(), vcl->RowBytes());
+    WritePattern(bmp);
+    EXPECT_EQ(CheckPattern(bmp), -1);
+    EXPECT_EQ(bmp.GetAlphaChannel()->GetLocation(), lkMemory);
+  }
+}
+
+TEST(LKBitmapTBitmap, FormatsThatDoNotFitRaiseAndLeaveTheBufferEmpty) {
+  const std::pair<TLKPixelFormat, const char*> cases[] = {
+      {lk32f, "lk32f pixel format not allowed when Location=lkTBitmap"},
+      {lkCMYK, "lkCMYK pixel format not allowed when Location=lkTBitmap"},
+      {lk48RGB, "lkRGB48 pixel format not allowed when Location=lkTBitmap"},
+      {lkCIELab, "lkCIELab pixel format not allowed when Location=lkTBitmap"}};
+  for (auto [format, message] : cases) {
+    TLKBitmap bmp;
+    LKBitmapTestAccess::RequestLocation(bmp, lkTBitmap);
+    try {
+      bmp.Allocate(4, 4, format);
+      ADD_FAILURE() << "no exception for " << int(format);
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
+    EXPECT_TRUE(bmp.IsEmpty());
+
+    // Assigning such a picture into TBitmap storage is refused the same way.
+    StorageSettings settings(kAllInMemory);
+    TLKBitmap src(4, 4, format);
+    TLKBitmap dst;
+    LKBitmapTestAccess::RequestLocation(dst, lkTBitmap);
+    dst.Allocate(2, 2, lk24RGB);
+    try {
+      dst.Assign(&src);
+      ADD_FAILURE() << "no exception for " << int(format);
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
+  }
+}
+
+TEST(LKBitmapTBitmap, ChangesMadeThroughTheClassLibraryArePickedUp) {
+  TLKBitmap bmp;
+  LKBitmapTestAccess::RequestLocation(bmp, lkTBitmap);
+  bmp.Allocate(8, 4, lk24RGB);
+  bmp.GetAlphaChannel();
+  TBitmap* vcl = LKBitmapTestAccess::Vcl(bmp);
+  vcl->SetSize(20, 10);
+  EXPECT_EQ(bmp.GetWidth(), 20);
+  EXPECT_EQ(bmp.GetHeight(), 10);
+  EXPECT_EQ(bmp.GetRowLen(), 60);
+  EXPECT_EQ(bmp.GetScanLine(9), vcl->ScanLine(9));  // rows rebuilt
+  EXPECT_EQ(bmp.GetAlphaChannel()->GetWidth(), 20);  // alpha follows the size
+
+  // A format without a buffer counterpart becomes 24-bit, so rows match.
+  vcl->SetPixelFormat(pf32bit);
+  EXPECT_EQ(bmp.GetPixelFormat(), lk24RGB);
+  EXPECT_EQ(vcl->GetPixelFormat(), pf24bit);
+
+  vcl->SetPixelFormat(pf8bit);  // default colour table: not grey
+  EXPECT_EQ(bmp.GetPixelFormat(), lk8p);
+  EXPECT_EQ(bmp.GetPaletteLen(), 256);
+  TRGBQuad q{1, 2, 3, 0};
+  vcl->SetColorTable(7, 1, &q);
+  bmp.GetWidth();
+  EXPECT_EQ(bmp.GetPalette(7), (TRGB{1, 2, 3}));
+  bmp.SetPalette(9, TRGB{4, 5, 6});  // pushed into the colour table
+  TRGBQuad back;
+  vcl->GetColorTable(9, 1, &back);
+  EXPECT_EQ(back, (TRGBQuad{4, 5, 6, 0}));
+
+  vcl->SetPixelFormat(pf1bit);
+  EXPECT_EQ(bmp.GetPixelFormat(), lk1g);
+  EXPECT_EQ(bmp.GetPaletteLen(), 0);
+}
+
+TEST(LKBitmapTBitmap, AssignIntoAndOutOfTBitmapStorage) {
+  StorageSettings settings(kAllInMemory);
+  TLKBitmap src(9, 5, lk8p);
+  WritePattern(src);
+  src.SetPalette(200, TRGB{10, 20, 30});
+  TLKBitmap dst;
+  LKBitmapTestAccess::RequestLocation(dst, lkTBitmap);
+  TLKBitmap empty;
+  dst.Assign(&empty);  // an empty source changes nothing
+  EXPECT_TRUE(dst.IsEmpty());
+  dst.Assign(&src);
+  EXPECT_EQ(dst.GetLocation(), lkTBitmap);
+  EXPECT_EQ(dst.GetPixelFormat(), lk8p);
+  EXPECT_EQ(CheckPattern(dst), -1);
+  TRGBQuad q;
+  LKBitmapTestAccess::Vcl(dst)->GetColorTable(200, 1, &q);
+  EXPECT_EQ(q, (TRGBQuad{10, 20, 30, 0}));
+
+  TLKBitmap back;
+  back.Assign(&dst);
+  EXPECT_EQ(back.GetLocation(), lkMemory);
+  EXPECT_EQ(back.GetPixelFormat(), lk8p);
+  EXPECT_EQ(back.GetPalette(200), (TRGB{10, 20, 30}));
+  EXPECT_EQ(CheckPattern(back), -1);
+
+  // 16-bit grey arrives as its high bytes.
+  TLKBitmap grey16(3, 2, lk16g);
+  for (Integer y = 0; y < 2; ++y) {
+    auto* row = static_cast<Word*>(grey16.GetScanLine(y));
+    for (Integer x = 0; x < 3; ++x) row[x] = static_cast<Word>(0x1234 * (x + 1) + y);
+  }
+  dst.Assign(&grey16);
+  EXPECT_EQ(dst.GetPixelFormat(), lk8g);
+  EXPECT_EQ(static_cast<Byte*>(dst.GetScanLine(1))[2], 0x36);  // 0x369C + 1
+}
+
+TEST(LKBitmapTBitmap, SwitchToHandsTheClassLibraryBitmapOn) {
+  TLKBitmap src;
+  LKBitmapTestAccess::RequestLocation(src, lkTBitmap);
+  src.Allocate(5, 5, lk24RGB);
+  WritePattern(src);
+  TBitmap* vcl = LKBitmapTestAccess::Vcl(src);
+  TLKBitmap dst;
+  src.SwitchTo(&dst);
+  EXPECT_EQ(LKBitmapTestAccess::Vcl(dst), vcl);
+  EXPECT_EQ(LKBitmapTestAccess::Vcl(src), nullptr);
+  EXPECT_EQ(dst.GetLocation(), lkTBitmap);
+  EXPECT_EQ(CheckPattern(dst), -1);
+  EXPECT_EQ(src.GetLocation(), lkTBitmap);
+  EXPECT_TRUE(src.IsEmpty());
 }
 
 }  // namespace
