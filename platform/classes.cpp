@@ -466,13 +466,10 @@ void TStrings::SetValue(const String& Name, const String& Value) {
 }
 
 void TStrings::LoadFromStream(TStream* Stream) {
-  Int64 left = Stream->GetSize() - Stream->GetPosition();
+  // Read until the stream runs dry rather than trusting its size.
   String text;
-  if (left > 0) {
-    if (static_cast<UInt64>(left) > text.max_size()) throw EReadError("Stream read error");
-    text.resize(static_cast<std::size_t>(left));
-    Stream->ReadBuffer(text.data(), left);
-  }
+  char buf[65536];
+  while (Integer got = Stream->Read(buf, static_cast<Integer>(sizeof buf))) text.append(buf, static_cast<std::size_t>(got));
   SetText(text);
 }
 
@@ -857,6 +854,8 @@ void TMemoryStream::SetSize(Int64 NewSize) {
     if (cap < NewSize || cap > (std::numeric_limits<Int64>::max() - 0x1FFF)) cap = NewSize;
     else cap = (cap + 0x1FFF) & ~Int64{0x1FFF};
     Reallocate(cap);
+  } else if (NewSize < FCapacity / 2) {
+    Reallocate((NewSize + 0x1FFF) & ~Int64{0x1FFF});
   }
   if (NewSize > FSize)
     std::memset(static_cast<Byte*>(FMemory) + FSize, 0, static_cast<std::size_t>(NewSize - FSize));
@@ -905,7 +904,7 @@ void TMemoryStream::LoadFromFile(const String& FileName) {
 // --- TStringStream ---------------------------------------------------------
 
 Integer TStringStream::Read(void* Buffer, Integer Count) {
-  Int64 size = GetSize();
+  const Int64 size = static_cast<Int64>(FDataString.size());
   if (Count <= 0 || FPosition < 0 || FPosition >= size) return 0;
   Int64 n = std::min<Int64>(Count, size - FPosition);
   std::memcpy(Buffer, FDataString.data() + FPosition, static_cast<std::size_t>(n));
@@ -917,7 +916,7 @@ Integer TStringStream::Write(const void* Buffer, Integer Count) {
   if (Count <= 0 || FPosition < 0) return 0;
   Int64 end;
   if (__builtin_add_overflow(FPosition, static_cast<Int64>(Count), &end)) return 0;
-  if (end > GetSize()) SetSizeKeep(end);
+  if (end > static_cast<Int64>(FDataString.size())) SetSizeKeep(end);
   std::memcpy(FDataString.data() + FPosition, Buffer, static_cast<std::size_t>(Count));
   FPosition = end;
   return Count;
@@ -925,7 +924,7 @@ Integer TStringStream::Write(const void* Buffer, Integer Count) {
 
 Int64 TStringStream::Seek(Int64 Offset, TSeekOrigin Origin) {
   Int64 r;
-  if (!SeekTarget(FPosition, GetSize(), Offset, Origin, r)) return -1;
+  if (!SeekTarget(FPosition, static_cast<Int64>(FDataString.size()), Offset, Origin, r)) return -1;
   FPosition = r;
   return FPosition;
 }
@@ -942,7 +941,7 @@ void TStringStream::SetSizeKeep(Int64 NewSize) {
 }
 
 String TStringStream::ReadString(Integer Count) {
-  Int64 size = GetSize();
+  const Int64 size = static_cast<Int64>(FDataString.size());
   if (Count <= 0 || FPosition < 0 || FPosition >= size) return String();
   Int64 n = std::min<Int64>(Count, size - FPosition);
   String r = FDataString.substr(static_cast<std::size_t>(FPosition), static_cast<std::size_t>(n));

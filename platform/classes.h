@@ -10,7 +10,7 @@
 
 #include "platform/system.h"
 
-/// A small set of enumerators (at most 32 of them), as the desktop's set types:
+/// A small set of enumerators (values 0..63), as the desktop's set types:
 /// Contains, Include and Exclude.
 template <typename E>
 class TSet {
@@ -29,13 +29,13 @@ class TSet {
   friend constexpr bool operator==(TSet a, TSet b) { return a.bits_ == b.bits_; }
 
  private:
-  static constexpr std::uint32_t Bit(E e) { return std::uint32_t{1} << static_cast<unsigned>(e); }
-  static constexpr TSet FromBits(std::uint32_t b) {
+  static constexpr std::uint64_t Bit(E e) { return std::uint64_t{1} << (static_cast<unsigned>(e) & 63u); }
+  static constexpr TSet FromBits(std::uint64_t b) {
     TSet s;
     s.bits_ = b;
     return s;
   }
-  std::uint32_t bits_ = 0;
+  std::uint64_t bits_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -93,7 +93,9 @@ using TComponentState = TSet<TComponentStateItem>;
 class TComponent : public TPersistent {
  public:
   /// Creates the component; a non-null owner takes ownership and gets
-  /// Notification(this, opInsert).
+  /// Notification(this, opInsert). That call comes from this constructor, so
+  /// the new component is only a TComponent at that moment: an owner that
+  /// must see the descendant type inserts it later with InsertComponent.
   explicit TComponent(TComponent* AOwner = nullptr);
   ~TComponent() override;
 
@@ -478,8 +480,9 @@ class TMemoryStream : public TCustomMemoryStream {
   /// Writes at the position, growing the block; a gap left by a seek past
   /// the end is filled with zeros.
   Integer Write(const void* Buffer, Integer Count) override;
-  /// Resizes the block (new bytes are zero); the position stays, clipped to
-  /// the new size. Raises EStreamError when memory runs out.
+  /// Resizes the block (new bytes are zero; a block shrunk below half its
+  /// room is given back); the position stays, clipped to the new size.
+  /// Raises EStreamError when memory runs out.
   void SetSize(Int64 NewSize) override;
   /// Empties the stream and frees the block.
   void Clear();

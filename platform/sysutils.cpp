@@ -182,6 +182,48 @@ TDateTime UnixToLocalDateTime(Int64 Seconds) {
   return date + static_cast<double>(s) / 86400.0;
 }
 
+namespace {
+String TwoDigits(unsigned v) {
+  char b[3] = {static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10), 0};
+  return b;
+}
+}  // namespace
+
+String DateToStr(TDateTime Value) {
+  Word y, m, d;
+  DecodeDate(Value, y, m, d);
+  return TwoDigits(y / 100) + TwoDigits(y % 100) + "-" + TwoDigits(m) + "-" + TwoDigits(d);
+}
+
+String TimeToStr(TDateTime Value) {
+  Word h, mi, s, ms;
+  DecodeTime(Value, h, mi, s, ms);
+  return TwoDigits(h) + ":" + TwoDigits(mi) + ":" + TwoDigits(s);
+}
+
+String DateTimeToStr(TDateTime Value) { return DateToStr(Value) + " " + TimeToStr(Value); }
+
+bool TryStrToDate(const String& S, TDateTime& Value) {
+  String t = Trim(S);
+  unsigned parts[3] = {0, 0, 0};
+  std::size_t p = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) {
+      if (p >= t.size() || t[p] != '-') return false;
+      ++p;
+    }
+    std::size_t start = p;
+    while (p < t.size() && p - start < 5 && std::isdigit(static_cast<unsigned char>(t[p]))) {
+      parts[i] = parts[i] * 10 + static_cast<unsigned>(t[p] - '0');
+      ++p;
+    }
+    const std::size_t len = p - start;
+    if (len == 0 || (i == 0 ? len != 4 : len > 2)) return false;
+  }
+  if (p != t.size()) return false;
+  return TryEncodeDate(static_cast<Word>(parts[0]), static_cast<Word>(parts[1]), static_cast<Word>(parts[2]), Value);
+}
+
 // --- Files and folders -----------------------------------------------------
 
 bool FileExists(const String& FileName) {

@@ -45,6 +45,15 @@ void DecodeTime(TDateTime Value, Word& Hour, Word& Min, Word& Sec, Word& MSec);
 /// Day of the week, 1 = Sunday .. 7 = Saturday.
 Integer DayOfWeek(TDateTime Value);
 bool IsLeapYear(Word Year);
+/// Date and time texts in one fixed form, whatever the locale: the short
+/// date "yyyy-mm-dd", the long time "hh:nn:ss" (24 hours) and the two joined
+/// by a blank. Values outside the calendar give "0000-00-00" and "00:00:00".
+String DateToStr(TDateTime Value);
+String TimeToStr(TDateTime Value);
+String DateTimeToStr(TDateTime Value);
+/// Reads a date written as DateToStr writes it (months and days may have one
+/// digit; blanks around it are ignored); false for text that is no date.
+bool TryStrToDate(const String& S, TDateTime& Value);
 /// Converts seconds since 1970-01-01 UTC into local TDateTime.
 TDateTime UnixToLocalDateTime(Int64 Seconds);
 

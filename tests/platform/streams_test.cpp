@@ -197,6 +197,29 @@ TEST(StreamTest, MemoryStreamWrapsOutsideMemoryAndSaves) {
   EXPECT_EQ(loaded.Memory(), nullptr);
 }
 
+TEST(StreamTest, MemoryStreamLoadAndCapacity) {
+  // A source that promises more than it holds: the load fails cleanly and
+  // leaves an empty stream, not a half-filled block.
+  class LyingStream : public TStringStream {
+   public:
+    using TStringStream::TStringStream;
+    Int64 GetSize() override { return 1000; }
+  };
+  LyingStream src("short");
+  TMemoryStream m;
+  m.WriteBuffer("old", 3);
+  EXPECT_THROW(m.LoadFromStream(&src), EReadError);
+  EXPECT_EQ(m.GetSize(), 0);
+  EXPECT_EQ(m.GetPosition(), 0);
+
+  std::vector<Byte> big(1 << 20, 7);
+  m.WriteBuffer(big.data(), static_cast<Int64>(big.size()));
+  EXPECT_GE(m.GetCapacity(), 1 << 20);
+  m.SetSize(10);  // shrinking gives the room back
+  EXPECT_LT(m.GetCapacity(), 1 << 20);
+  EXPECT_EQ(static_cast<Byte*>(m.Memory())[9], 7);
+}
+
 TEST(StreamTest, StringStreamKeepsTailOnMiddleWrite) {
   TStringStream s("abcdef");
   s.SetPosition(2);

@@ -336,6 +336,28 @@ TEST(DateTimeTest, EncodeDecode) {
   EXPECT_EQ(DayOfWeek(0), 7);                         // 1899-12-30 was a Saturday
 }
 
+TEST(DateTimeTest, FixedDateAndTimeText) {
+  TDateTime v = EncodeDate(2007, 3, 4) + EncodeTime(9, 5, 7, 999);
+  EXPECT_EQ(DateToStr(v), "2007-03-04");
+  EXPECT_EQ(TimeToStr(v), "09:05:07");
+  EXPECT_EQ(DateTimeToStr(v), "2007-03-04 09:05:07");
+  EXPECT_EQ(DateTimeToStr(std::nan("")), "0000-00-00 00:00:00");
+  struct Case {
+    const char* text;
+    bool ok;
+    double value;
+  } cases[] = {
+      {"2007-03-04", true, EncodeDate(2007, 3, 4)}, {" 1999-1-2 ", true, EncodeDate(1999, 1, 2)},
+      {"2007-02-30", false, 0}, {"07-03-04", false, 0}, {"2007/03/04", false, 0},
+      {"2007-03-04x", false, 0}, {"", false, 0}, {"2007-003-04", false, 0},
+  };
+  for (auto& c : cases) {
+    TDateTime d = -5;
+    EXPECT_EQ(TryStrToDate(c.text, d), c.ok) << c.text;
+    EXPECT_EQ(d, c.ok ? c.value : -5) << c.text;  // untouched on failure
+  }
+}
+
 TEST(DateTimeTest, NowReadsTheInjectedClock) {
   const TDateTime pinned = EncodeDate(2024, 2, 29) + EncodeTime(23, 59, 58, 500);
   SetNowFunction([&] { return pinned; });
