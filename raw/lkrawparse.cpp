@@ -22,6 +22,9 @@ constexpr int kMaxDirectories = 256;
 constexpr Int64 kMaxSubDirectories = 64;
 // Nesting of CIFF heaps; real files use two or three levels.
 constexpr int kMaxHeapDepth = 8;
+// Records one CIFF parse visits in all: sub-heaps that overlap each other
+// could otherwise multiply the work level by level.
+constexpr Int64 kMaxRecordVisits = 1 << 20;
 
 // A sensor dimension from the file: values no sensor has are taken as
 // unknown, which makes identification reject the file.
@@ -76,7 +79,7 @@ void read_camera_multipliers(TRAWDecoderState& s) {
   if (w[3]) s.camera_blue /= w[3];
 }
 
-void parse_ciff_heap(TRAWDecoderState& s, Int64 start, Int64 length, int depth);
+void parse_ciff_heap(TRAWDecoderState& s, Int64 start, Int64 length, int depth, Int64& budget);
 
 }  // namespace
 
@@ -288,12 +291,13 @@ void parse_makernote(TRAWDecoderState& s) {
 }
 
 void parse_ciff(TRAWDecoderState& s, Int64 start, Int64 length) {
-  parse_ciff_heap(s, start, length, 0);
+  Int64 budget = kMaxRecordVisits;
+  parse_ciff_heap(s, start, length, 0, budget);
 }
 
 namespace {
 
-void parse_ciff_heap(TRAWDecoderState& s, Int64 start, Int64 length, int depth) {
+void parse_ciff_heap(TRAWDecoderState& s, Int64 start, Int64 length, int depth, Int64& budget) {
   if (depth > kMaxHeapDepth || start < 0 || length < 6 || start + length > stream_size(s)) return;
   Integer wbi = -1;
   stream_seek(s, start + length - 4);
@@ -302,7 +306,7 @@ void parse_ciff_heap(TRAWDecoderState& s, Int64 start, Int64 length, int depth) 
   stream_seek(s, table);
   // Records must fit between the table and the heap's last word.
   Integer nrecs = static_cast<Integer>(std::min<Int64>(read_u16(s), (start + length - 4 - (table + 2)) / 10));
-  while (nrecs-- > 0) {
+  for (; nrecs > 0 && budget > 0; --nrecs, --budget) {
     Word type = read_u16(s);
     Int64 len = read_u32(s);
     Int64 aoff = start + read_u32(s);
@@ -389,7 +393,7 @@ void parse_ciff_heap(TRAWDecoderState& s, Int64 start, Int64 length, int depth) 
         // A sub-heap lies inside its parent and is smaller than it.
         if (((type >> 8) == 0x28 || (type >> 8) == 0x30) && aoff >= start &&
             aoff + len <= start + length && len < length)
-          parse_ciff_heap(s, aoff, len, depth + 1);
+          parse_ciff_heap(s, aoff, len, depth + 1, budget);
         break;
     }
     stream_seek(s, save);
