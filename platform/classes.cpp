@@ -678,6 +678,7 @@ Int64 TStream::CopyFrom(TStream* Source, Int64 Count) {
   if (Count == 0) {
     Source->SetPosition(0);
     Count = Source->GetSize();
+    if (Count < 0) throw EReadError("Stream read error");  // a source without a size
   }
   const Int64 total = Count;
   constexpr Int64 kMaxBuf = 0xF000;

@@ -322,6 +322,19 @@ TEST(FileStreamTest, HandleStreamLeavesDescriptorOpen) {
   }
   EXPECT_EQ(::lseek(fd, 0, SEEK_END), 3);  // still open
   ::close(fd);
+
+  // A pipe has no size and no position: a whole-source copy refuses it.
+  int p[2];
+  ASSERT_EQ(::pipe(p), 0);
+  ASSERT_EQ(::write(p[1], "ab", 2), 2);
+  ::close(p[1]);
+  THandleStream pipe(p[0]);
+  EXPECT_EQ(pipe.GetSize(), -1);
+  TMemoryStream m;
+  EXPECT_THROW(m.CopyFrom(&pipe, 0), EReadError);
+  char buf[4];
+  EXPECT_EQ(pipe.Read(buf, 4), 2);  // reads stop at the end of the data
+  ::close(p[0]);
 }
 
 }  // namespace
