@@ -155,6 +155,84 @@ class TLKBitmap : public TLKBaseBitmap {
   /// Rows held by GetRow and not yet released (file storage).
   Integer GetMappedRowCount() const { return static_cast<Integer>(MappedRows.size()); }
 
+
+  // --- Pixel access, fill and whole-image tests (lkbitmap_pixels.cpp) -------
+  // Single-pixel reads and writes take (x, y) with y = 0 the top row and do
+  // not check bounds. Writes that may leave a sample below its maximum clear
+  // Full; no write sets it.
+
+  /// lk1g: true when pixel (x, y) is set (white).
+  bool GetPixels_lk1g(Integer x, Integer y);
+  /// lk1g: sets or clears pixel (x, y); clearing clears Full.
+  void SetPixels_lk1g(Integer x, Integer y, bool value);
+  /// lk8p index or lk8g level of pixel (x, y).
+  Byte GetPixels_lk8(Integer x, Integer y);
+  /// Writes an lk8p index or lk8g level; a value other than 255 clears Full.
+  void SetPixels_lk8(Integer x, Integer y, Byte value);
+  /// lk16g sample.
+  Word GetPixels_lk16g(Integer x, Integer y);
+  /// Writes an lk16g sample; a value other than 65535 clears Full.
+  void SetPixels_lk16g(Integer x, Integer y, Word value);
+  /// lk32f sample.
+  float GetPixels_lk32f(Integer x, Integer y);
+  /// Writes an lk32f sample; a value below 1.0 (or NaN) clears Full.
+  void SetPixels_lk32f(Integer x, Integer y, float value);
+  /// lk24RGB pixel.
+  TRGB GetPixels_lk24RGB(Integer x, Integer y);
+  /// Writes an lk24RGB pixel; any channel other than 255 clears Full.
+  void SetPixels_lk24RGB(Integer x, Integer y, TRGB value);
+  /// lk48RGB pixel.
+  TRGB48 GetPixels_lk48RGB(Integer x, Integer y);
+  /// Writes an lk48RGB pixel; any channel other than 65535 clears Full.
+  void SetPixels_lk48RGB(Integer x, Integer y, const TRGB48& value);
+  /// lkCMYK pixel.
+  TCMYK GetPixels_lkCMYK(Integer x, Integer y);
+  /// Writes an lkCMYK pixel; Full is not changed.
+  void SetPixels_lkCMYK(Integer x, Integer y, TCMYK value);
+  /// lkCIELab pixel.
+  TCIELab GetPixels_lkCIELab(Integer x, Integer y);
+  /// Writes an lkCIELab pixel; Full is not changed.
+  void SetPixels_lkCIELab(Integer x, Integer y, TCIELab value);
+  /// Address of an lk24RGB pixel, valid as long as its row address is.
+  TRGB* GetPPixels_lk24RGB(Integer x, Integer y);
+  /// Address of an lk48RGB pixel, valid as long as its row address is.
+  TRGB48* GetPPixels_lk48RGB(Integer x, Integer y);
+
+  /// Pixel (x, y) as 24-bit colour, whatever the format: lk1g white or
+  /// black, lk8p its palette entry, grey formats grey (lk16g its high byte,
+  /// lk32f trunc(v * 255) mod 256), lk48RGB the high bytes, lkCMYK and
+  /// lkCIELab converted; lknull black.
+  TRGB GetPixels(Integer x, Integer y);
+
+  /// Alpha of pixel (x, y): an alpha channel's own sample, otherwise the
+  /// alpha channel's (created fully opaque when missing).
+  Byte GetAlpha(Integer x, Integer y);
+  /// Writes the alpha of pixel (x, y) the same way; a value below 255 also
+  /// clears Full of this buffer.
+  void SetAlpha(Integer x, Integer y, Byte value);
+
+  /// Fills the whole image with one value read per format: lk1g set for
+  /// non-zero, 8- and 16-bit formats the truncated level (low bits), lk32f the
+  /// value itself, colour formats a TColor (system colours resolved). Full
+  /// becomes true exactly when the samples written are at their maximum.
+  void Fill(double value);
+  /// Fills the inclusive rectangle (x1, y1)-(x2, y2), clamped to the image,
+  /// with the value read as in Fill (lk32f takes the truncated value). Full
+  /// is not changed.
+  void FillRect(Integer x1, Integer y1, Integer x2, Integer y2, double value);
+
+  /// Full := every byte of every row, row padding included, is 255.
+  void SyncFull();
+  /// True when every byte of every row is 0.
+  bool IsAllBlack();
+  /// lk8p: every palette entry grey; lk24RGB: every pixel grey; other
+  /// formats true.
+  bool IsGrayScale();
+  /// lk8g, lk16g, lk32f: BlackValue := smallest sample, WhiteValue :=
+  /// largest. Other formats keep both.
+  void AutoCalcBWValues();
+  // --- End of pixel access, fill and whole-image tests ----------------------
+
  private:
   friend class LKBitmapTestAccess;  // tests reach TBitmap storage through it
   void InitDefaults();

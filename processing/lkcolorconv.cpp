@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/lkbitmap.h"
 #include "processing/lkprocutils.h"
 
 namespace {
@@ -161,4 +162,26 @@ void LKHSBtoRGB(Word H, Word S, Word Br, Byte& R, Byte& G, Byte& B) {
   R = static_cast<Byte>(r);
   G = static_cast<Byte>(g);
   B = static_cast<Byte>(b);
+}
+
+void LKChangeYCbCrCoefficients(TLKBitmap* Bitmap, double OldR, double OldG, double OldB,
+                               double NewR, double NewG, double NewB) {
+  // The loop reads three bytes per pixel: only 24-bit rows hold that.
+  if (Bitmap == nullptr || Bitmap->GetPixelFormat() != lk24RGB) return;
+  const Integer w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
+  for (Integer y = 0; y < h; ++y) {
+    TRGB* px = static_cast<TRGB*>(Bitmap->GetScanLine(y));
+    for (Integer x = 0; x < w; ++x, ++px) {
+      const double R = px->r / 255.0, G = px->g / 255.0, B = px->b / 255.0;
+      const double Y = OldR * R + OldG * G + OldB * B;
+      const double Cb = (B - Y) / (2 - 2 * OldB);
+      const double Cr = (R - Y) / (2 - 2 * OldR);
+      const double R2 = Y + (2 - 2 * NewR) * Cr;
+      const double B2 = Y + (2 - 2 * NewB) * Cb;
+      const double G2 = (Y - NewR * R2 - NewB * B2) / NewG;
+      px->r = ByteOf(R2 * 255);
+      px->g = ByteOf(G2 * 255);
+      px->b = ByteOf(B2 * 255);
+    }
+  }
 }

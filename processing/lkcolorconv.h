@@ -9,6 +9,8 @@
 #include "core/hylkdefs.h"
 #include "platform/system.h"
 
+class TLKBitmap;
+
 /// Colour to hue (fraction of a turn), saturation and lightness, all 0..1.
 void RGB2HSL(const TRGB& Color, double& H, double& S, double& L);
 
@@ -29,3 +31,10 @@ void LKRGBtoHSB(Byte R, Byte G, Byte B, Word& H, Word& S, Word& Br);
 /// Hue (taken modulo 360), saturation and brightness (limited to 255) to red,
 /// green and blue.
 void LKHSBtoRGB(Word H, Word S, Word Br, Byte& R, Byte& G, Byte& B);
+
+/// Re-codes every pixel of a 24-bit bitmap from the luma weights (OldR, OldG,
+/// OldB) to (NewR, NewG, NewB): each pixel's Y, Cb and Cr under the old
+/// weights are turned back into RGB under the new ones. Bitmaps of any other
+/// pixel format, and null, are left unchanged.
+void LKChangeYCbCrCoefficients(TLKBitmap* Bitmap, double OldR, double OldG, double OldB,
+                               double NewR, double NewG, double NewB);

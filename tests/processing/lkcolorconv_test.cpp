@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 
+#include "core/lkbitmap.h"
 #include "processing/lkprocutils.h"
 
 namespace {
@@ -171,6 +173,35 @@ TEST(ColorConvTest, HSB) {
         worst = std::max(worst, MaxChannelDiff(Rgb(r, g, b), Rgb(R, G, B)));
       }
   EXPECT_LE(worst, 6);
+}
+
+TEST(ColorConvTest, ChangeYCbCrCoefficients) {
+  const Integer saved = LKDefMinFileSize;
+  for (Integer minFile : {1 << 30, 1}) {  // memory, then file storage
+    LKDefMinFileSize = minFile;
+    auto bmp = std::make_unique<TLKBitmap>(3, 2, lk24RGB);
+    LKDefMinFileSize = saved;
+    const TRGB pixels[6] = {Rgb(255, 0, 0), Rgb(51, 153, 102), Rgb(128, 128, 128),
+                            Rgb(0, 0, 0),   Rgb(255, 255, 255), Rgb(10, 200, 30)};
+    for (int i = 0; i < 6; ++i) bmp->SetPixels_lk24RGB(i % 3, i / 3, pixels[i]);
+
+    // Equal weights give the pixels back.
+    LKChangeYCbCrCoefficients(bmp.get(), 0.299, 0.587, 0.114, 0.299, 0.587, 0.114);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(bmp->GetPixels_lk24RGB(i % 3, i / 3), pixels[i]) << i;
+
+    // Rec. 601 to Rec. 709 weights: red 277.0 clamps, blue -3.6 clamps.
+    LKChangeYCbCrCoefficients(bmp.get(), 0.299, 0.587, 0.114, 0.2126, 0.7152, 0.0722);
+    EXPECT_EQ(bmp->GetPixels_lk24RGB(0, 0), Rgb(255, 25, 0));
+    EXPECT_EQ(bmp->GetPixels_lk24RGB(1, 0), Rgb(43, 140, 101));
+    EXPECT_EQ(bmp->GetPixels_lk24RGB(2, 0), Rgb(128, 128, 128));  // greys stay
+    EXPECT_EQ(bmp->GetPixels_lk24RGB(1, 1), Rgb(255, 255, 255));
+  }
+  // Other formats have no three bytes per pixel: left unchanged.
+  auto grey = std::make_unique<TLKBitmap>(5, 1, lk8g);
+  grey->Fill(77);
+  LKChangeYCbCrCoefficients(grey.get(), 0.299, 0.587, 0.114, 0.2126, 0.7152, 0.0722);
+  for (Integer x = 0; x < 5; ++x) EXPECT_EQ(grey->GetPixels_lk8(x, 0), 77);
+  LKChangeYCbCrCoefficients(nullptr, 0.299, 0.587, 0.114, 0.2126, 0.7152, 0.0722);
 }
 
 }  // namespace
