@@ -128,17 +128,48 @@ TColor ValueToColor(Cardinal v, Integer bpp, std::span<const TRGBQuad> pal) {
   }
 }
 
-Target::Target(TPixelSurface* surface, const TRect& clipRect) : s(surface) {
+Region Region::FromPolygon(std::span<const TPoint> pts, const TRect& limit) {
+  Region r;
+  if (pts.empty()) return r;
+  Int64 l = pts[0].X, t = pts[0].Y, rt = pts[0].X, b = pts[0].Y;
+  for (const TPoint& p : pts) {
+    l = std::min<Int64>(l, p.X);
+    rt = std::max<Int64>(rt, p.X);
+    t = std::min<Int64>(t, p.Y);
+    b = std::max<Int64>(b, p.Y);
+  }
+  r.box.Left = static_cast<Integer>(std::max<Int64>(l, limit.Left));
+  r.box.Top = static_cast<Integer>(std::max<Int64>(t, limit.Top));
+  r.box.Right = static_cast<Integer>(std::max<Int64>(std::min<Int64>(rt, limit.Right), r.box.Left));
+  r.box.Bottom = static_cast<Integer>(std::max<Int64>(std::min<Int64>(b, limit.Bottom), r.box.Top));
+  const std::size_t w = static_cast<std::size_t>(r.box.Right - r.box.Left);
+  r.bits.assign(w * static_cast<std::size_t>(r.box.Bottom - r.box.Top), 0);
+  PolygonRuns(pts, r.box, [&](Integer y, Integer x0, Integer x1) {
+    Byte* row = r.bits.data() + static_cast<std::size_t>(y - r.box.Top) * w;
+    std::fill(row + (x0 - r.box.Left), row + (x1 - r.box.Left), Byte{1});
+  });
+  return r;
+}
+
+Target::Target(TPixelSurface* surface, const TRect& clipRect, const Region* clipRegion)
+    : s(surface), region(clipRegion) {
   if (!s) return;
   w = s->SurfaceWidth();
   h = s->SurfaceHeight();
   bpp = s->SurfaceBitsPerPixel();
   pal = s->SurfacePalette();
   mask = ValueMask(bpp);
-  clip.Left = std::clamp(clipRect.Left, 0, w);
-  clip.Right = std::clamp(clipRect.Right, clip.Left, w);
-  clip.Top = std::clamp(clipRect.Top, 0, h);
-  clip.Bottom = std::clamp(clipRect.Bottom, clip.Top, h);
+  TRect c = clipRect;
+  if (region) {
+    c.Left = std::max(c.Left, region->box.Left);
+    c.Top = std::max(c.Top, region->box.Top);
+    c.Right = std::min(c.Right, region->box.Right);
+    c.Bottom = std::min(c.Bottom, region->box.Bottom);
+  }
+  clip.Left = std::clamp(c.Left, 0, w);
+  clip.Right = std::clamp(c.Right, clip.Left, w);
+  clip.Top = std::clamp(c.Top, 0, h);
+  clip.Bottom = std::clamp(c.Bottom, clip.Top, h);
 }
 
 Painter::Painter(const Target& t, TPenMode mode, TColor color)
@@ -171,12 +202,27 @@ Cardinal Painter::Apply(Cardinal d) const {
 }
 
 void Painter::Span(Integer y, Integer x0, Integer x1) const {
-  if (y < t_.clip.Top || y >= t_.clip.Bottom) return;
+  if (y < t_.clip.Top || y >= t_.clip.Bottom || mode_ == pmNop) return;
   x0 = std::max(x0, t_.clip.Left);
   x1 = std::min(x1, t_.clip.Right);
   if (x0 >= x1) return;
   Byte* row = t_.s->SurfaceRow(y);
-  if (mode_ == pmNop) return;
+  if (!t_.region) {
+    RawSpan(row, x0, x1);
+    return;
+  }
+  // Split the run at the region's edges.
+  Integer x = x0;
+  while (x < x1) {
+    while (x < x1 && !t_.region->Has(x, y)) ++x;
+    Integer e = x;
+    while (e < x1 && t_.region->Has(e, y)) ++e;
+    if (x < e) RawSpan(row, x, e);
+    x = e;
+  }
+}
+
+void Painter::RawSpan(Byte* row, Integer x0, Integer x1) const {
   const bool constant = mode_ == pmCopy || mode_ == pmNotCopy || mode_ == pmBlack || mode_ == pmWhite;
   if (constant) {
     const Cardinal v = Apply(0);
@@ -201,7 +247,7 @@ void Painter::Span(Integer y, Integer x0, Integer x1) const {
 }
 
 void Painter::Pixel(Integer x, Integer y) const {
-  if (x < t_.clip.Left || x >= t_.clip.Right || y < t_.clip.Top || y >= t_.clip.Bottom) return;
+  if (!t_.Inside(x, y)) return;
   Byte* row = t_.s->SurfaceRow(y);
   WriteValue(row, x, t_.bpp, Apply(ReadValue(row, x, t_.bpp)));
 }
@@ -399,7 +445,7 @@ void StretchBlit(const Target& t, const TRect& dr, TPixelSurface* src, const TRe
   const Cardinal m = t.mask;
   const Cardinal black = t.Value(clBlack), white = t.Value(clWhite);
   if (code == 0x00 || code == 0xFF) {
-    const Painter fill(t, pmCopy, code == 0 ? black : white, true);
+    const Painter fill(t, pmCopy, code == 0 ? black : white, true);  // clipped to the region too
     for (Int64 y = y0; y < y1; ++y) fill.Span(static_cast<Integer>(y), static_cast<Integer>(x0), static_cast<Integer>(x1));
     return;
   }
@@ -444,7 +490,7 @@ void StretchBlit(const Target& t, const TRect& dr, TPixelSurface* src, const TRe
     const Byte* srow = nullptr;
     if (usesSource) srow = srcRow(st + srcIndex(y - dt, adh, ash, mirrorY));
     // Fast path: unstretched copy between equal formats and tables.
-    if (plainCopy && srow && mapper->Same() && adw == asw && !mirrorX && t.bpp >= 8 && sl >= 0 &&
+    if (plainCopy && !t.region && srow && mapper->Same() && adw == asw && !mirrorX && t.bpp >= 8 && sl >= 0 &&
         sl + asw <= srcW) {
       const Integer bytes = t.bpp == 15 ? 2 : t.bpp / 8;
       const Int64 sx = colMap[0];
@@ -453,6 +499,7 @@ void StretchBlit(const Target& t, const TRect& dr, TPixelSurface* src, const TRe
       continue;
     }
     for (Int64 x = x0; x < x1; ++x) {
+      if (t.region && !t.region->Has(static_cast<Integer>(x), static_cast<Integer>(y))) continue;
       Cardinal s = 0;
       if (usesSource) {
         const Int64 sx = colMap[static_cast<std::size_t>(x - x0)];

@@ -26,15 +26,33 @@ Cardinal ColorToValue(TColor color, Integer bpp, std::span<const TRGBQuad> pal);
 /// Plain colour of a stored value (indexes past the table give black).
 TColor ValueToColor(Cardinal v, Integer bpp, std::span<const TRGBQuad> pal);
 
-/// A surface ready for drawing: its geometry and the clip.
+/// A clip region: the pixels whose centres lie inside a polygon
+/// (alternate rule), kept as a mask over its bounding box.
+struct Region {
+  TRect box;
+  std::vector<Byte> bits;
+  bool Has(Integer x, Integer y) const {
+    return x >= box.Left && x < box.Right && y >= box.Top && y < box.Bottom &&
+           bits[static_cast<std::size_t>(y - box.Top) * static_cast<std::size_t>(box.Right - box.Left) + (x - box.Left)];
+  }
+  /// The region of a polygon, limited to `limit`.
+  static Region FromPolygon(std::span<const TPoint> pts, const TRect& limit);
+};
+
+/// A surface ready for drawing: its geometry, the clip rectangle and an
+/// optional clip region.
 struct Target {
   TPixelSurface* s = nullptr;
   Integer w = 0, h = 0, bpp = 0;
   std::span<const TRGBQuad> pal;
-  TRect clip;  // already inside 0..w, 0..h
+  TRect clip;  // already inside 0..w, 0..h (and the region's box)
   Cardinal mask = 0;
-  Target(TPixelSurface* surface, const TRect& clipRect);
+  const Region* region = nullptr;
+  Target(TPixelSurface* surface, const TRect& clipRect, const Region* clipRegion = nullptr);
   Cardinal Value(TColor c) const { return ColorToValue(c, bpp, pal); }
+  bool Inside(Integer x, Integer y) const {
+    return x >= clip.Left && x < clip.Right && y >= clip.Top && y < clip.Bottom && (!region || region->Has(x, y));
+  }
 };
 
 /// Writes one value through a pen mode, clipped.
@@ -50,6 +68,7 @@ class Painter {
 
  private:
   Cardinal Apply(Cardinal d) const;
+  void RawSpan(Byte* row, Integer x0, Integer x1) const;
   const Target& t_;
   TPenMode mode_;
   Cardinal value_, black_, white_;
@@ -69,11 +88,12 @@ void LinePixels(Integer x0, Integer y0, Integer x1, Integer y1, Integer loX, Int
   const Int64 dx = static_cast<Int64>(x1) - x0, dy = static_cast<Int64>(y1) - y0;
   const Int64 adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
   if (adx == 0 && ady == 0) return;
-  auto roundDiv = [](Int64 num, Int64 den) {  // floor(num / den + 1/2), den > 0
-    const Int64 n = 2 * num + den, d = 2 * den;
-    Int64 q = n / d;
+  // floor(num / den + 1/2) for den > 0; products of two 33-bit spans need 128 bits.
+  auto roundDiv = [](__int128 num, Int64 den) {
+    const __int128 n = 2 * num + den, d = 2 * static_cast<__int128>(den);
+    __int128 q = n / d;
     if (n % d != 0 && n < 0) --q;
-    return q;
+    return static_cast<Int64>(q);
   };
   // Minor coordinate from the end with the smaller major coordinate.
   const bool xMajor = adx >= ady;
@@ -88,7 +108,7 @@ void LinePixels(Integer x0, Integer y0, Integer x1, Integer y1, Integer loX, Int
   iLast = iLast > len ? len : iLast;
   for (Int64 i = iFirst; i < iLast; ++i) {
     const Int64 a = a0 + i * step;
-    const Int64 b = cb + roundDiv((a - ca) * cd, len);
+    const Int64 b = cb + roundDiv(static_cast<__int128>(a - ca) * cd, len);
     if (xMajor) f(static_cast<Integer>(a), static_cast<Integer>(b), static_cast<Integer>(i));
     else f(static_cast<Integer>(b), static_cast<Integer>(a), static_cast<Integer>(i));
   }

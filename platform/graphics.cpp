@@ -269,13 +269,16 @@ TCanvas::~TCanvas() = default;
 
 void TCanvas::SetSurface(TPixelSurface* Surface) {
   FSurface = Surface;
-  FHasClip = false;
+  ResetClipRect();
+}
+
+raster::Target TCanvas::MakeTarget() const {
+  return raster::Target(FSurface, FHasClip ? FClip : TRect{0, 0, INT32_MAX, INT32_MAX}, FRegion.get());
 }
 
 TRect TCanvas::GetClipRect() const {
   if (!FSurface) return TRect{};
-  const raster::Target t(FSurface, FHasClip ? FClip : TRect{0, 0, FSurface->SurfaceWidth(), FSurface->SurfaceHeight()});
-  return t.clip;
+  return MakeTarget().clip;
 }
 
 void TCanvas::SetClipRect(const TRect& Rect) {
@@ -283,7 +286,16 @@ void TCanvas::SetClipRect(const TRect& Rect) {
   FHasClip = true;
 }
 
-void TCanvas::ResetClipRect() { FHasClip = false; }
+void TCanvas::SetClipRegion(std::span<const TPoint> Polygon) {
+  // Only the part on the surface is kept (nothing without a surface).
+  const TRect limit = FSurface ? TRect{0, 0, FSurface->SurfaceWidth(), FSurface->SurfaceHeight()} : TRect{};
+  FRegion = std::make_unique<raster::Region>(raster::Region::FromPolygon(Polygon, limit));
+}
+
+void TCanvas::ResetClipRect() {
+  FHasClip = false;
+  FRegion.reset();
+}
 
 void TCanvas::Changing() {
   if (OnChanging) OnChanging(this);
@@ -378,22 +390,69 @@ class PixelSet {
   std::vector<Byte> bits_;
 };
 
-// Offsets of the round stamp of a wide pen.
-std::vector<TPoint> PenDisc(Integer w) {
-  std::vector<TPoint> d;
-  const Int64 c = w - 1;  // centre at (c/2, c/2), doubled coordinates
-  for (Integer j = 0; j < w; ++j)
-    for (Integer i = 0; i < w; ++i) {
-      const Int64 dx = 2 * i - c, dy = 2 * j - c;
-      if (dx * dx + dy * dy <= static_cast<Int64>(w) * w) d.push_back(TPoint{i - (w - 1) / 2, j - (w - 1) / 2});
+// Adds the pixels whose centres lie closer than r to the segment from a to
+// b (continuous coordinates): a wide pen's stroke with round ends. Each row
+// of that shape is one run, the hull of what the two end discs and the band
+// between them cover.
+void AddCapsule(PixelSet& set, const TRect& clip, double ax, double ay, double bx, double by, double r) {
+  const double top = std::max(std::min(ay, by) - r, static_cast<double>(clip.Top));
+  const double bottom = std::min(std::max(ay, by) + r, static_cast<double>(clip.Bottom));
+  const double dx = bx - ax, dy = by - ay, len = std::hypot(dx, dy);
+  const double r2 = r * r - 1e-9;
+  for (Integer y = static_cast<Integer>(std::floor(top)); y < static_cast<Integer>(std::ceil(bottom)); ++y) {
+    const double yc = y + 0.5;
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    auto disc = [&](double cx, double cy) {
+      const double q = r2 - (yc - cy) * (yc - cy);
+      if (q < 0) return;
+      const double h = std::sqrt(q);
+      lo = std::min(lo, cx - h);
+      hi = std::max(hi, cx + h);
+    };
+    disc(ax, ay);
+    disc(bx, by);
+    if (len > 0) {
+      // Band: 0 <= (P - A).u <= len and |(P - A).n| < r, each linear in x.
+      const double ux = dx / len, uy = dy / len;
+      double bl = -std::numeric_limits<double>::infinity(), bh = -bl;
+      auto limit = [&](double coef, double constant, double from, double to) {  // from <= coef x + constant <= to
+        if (std::fabs(coef) < 1e-12) {
+          if (constant < from || constant > to) bh = bl - 1;
+          return;
+        }
+        double x1 = (from - constant) / coef, x2 = (to - constant) / coef;
+        if (x1 > x2) std::swap(x1, x2);
+        bl = std::max(bl, x1);
+        bh = std::min(bh, x2);
+      };
+      limit(ux, -ax * ux + (yc - ay) * uy, 0, len);
+      const double rr = std::sqrt(std::max(r2, 0.0));
+      limit(-uy, ax * uy + (yc - ay) * ux, -rr, rr);
+      if (bl <= bh) {
+        lo = std::min(lo, bl);
+        hi = std::max(hi, bh);
+      }
     }
-  return d;
+    if (lo > hi) continue;
+    const double x0 = std::max(std::ceil(lo - 0.5), static_cast<double>(clip.Left));
+    const double x1 = std::min(std::floor(hi - 0.5) + 1, static_cast<double>(clip.Right));
+    if (x0 < x1) set.AddRun(y, static_cast<Integer>(x0), static_cast<Integer>(x1));
+  }
 }
 
 TRect Inflate(const TRect& r, Integer d) {
   auto sat = [](Int64 v) { return static_cast<Integer>(std::clamp<Int64>(v, INT32_MIN, INT32_MAX)); };
   return TRect{sat(static_cast<Int64>(r.Left) - d), sat(static_cast<Int64>(r.Top) - d),
                sat(static_cast<Int64>(r.Right) + d), sat(static_cast<Int64>(r.Bottom) + d)};
+}
+
+// Outer edge of a pen frame around X1..X2, Y1..Y2: a frame wider than one
+// pixel is centred on the edges, except with psInsideFrame.
+TRect FrameOuter(Integer X1, Integer Y1, Integer X2, Integer Y2, Integer w, bool insideFrame) {
+  if (w <= 1 || insideFrame) return TRect{X1, Y1, X2, Y2};
+  auto sat = [](Int64 v) { return static_cast<Integer>(std::clamp<Int64>(v, INT32_MIN, INT32_MAX)); };
+  return TRect{sat(static_cast<Int64>(X1) - (w - 1) / 2), sat(static_cast<Int64>(Y1) - (w - 1) / 2),
+               sat(static_cast<Int64>(X2) + w / 2), sat(static_cast<Int64>(Y2) + w / 2)};
 }
 
 void Order(Integer& a, Integer& b) {
@@ -409,23 +468,20 @@ void TCanvas::MoveTo(Integer X, Integer Y) {
 
 void TCanvas::StrokePath(std::span<const TPoint> Points, bool Closed) {
   if (!Ready() || Points.size() < 2 || FPen->GetStyle() == psClear) return;
-  const raster::Target t(FSurface, GetClipRect());
+  const raster::Target t = MakeTarget();
   if (t.clip.Width() <= 0 || t.clip.Height() <= 0) return;
   const raster::Painter pen(t, FPen->GetMode(), FPen->GetColor());
   const Integer w = FPen->GetWidth();
   const std::size_t segments = Closed ? Points.size() : Points.size() - 1;
   if (w > 1) {
-    const TRect area = Inflate(t.clip, w);
+    // The stroke runs through pixel centres; an even width has no centre
+    // pixel, so its stroke is moved half a pixel right and down.
+    const double shift = (w % 2 == 0) ? 1.0 : 0.5;
     PixelSet set(t.clip);
-    const std::vector<TPoint> disc = PenDisc(w);
-    auto stamp = [&](Integer x, Integer y, Integer) {
-      for (const TPoint& d : disc) set.Add(x + d.X, y + d.Y);
-    };
     for (std::size_t i = 0; i < segments; ++i) {
       const TPoint& a = Points[i];
       const TPoint& b = Points[(i + 1) % Points.size()];
-      raster::LinePixels(a.X, a.Y, b.X, b.Y, area.Left, area.Right, area.Top, area.Bottom, stamp);
-      stamp(b.X, b.Y, 0);  // wide pens have round ends
+      AddCapsule(set, t.clip, a.X + shift, a.Y + shift, b.X + shift, b.Y + shift, w / 2.0);
     }
     set.Paint(pen);
     return;
@@ -460,7 +516,7 @@ void TCanvas::StrokePath(std::span<const TPoint> Points, bool Closed) {
 
 void TCanvas::LineTo(Integer X, Integer Y) {
   Changing();
-  const TPoint pts[2] = {FPenPos, TPoint{X, Y}};
+  const TPoint pts[2] = {FPenPos, TPoint{X, Y}};  // a wide pen also covers the end, with a round cap
   StrokePath(pts, false);
   FPenPos = TPoint{X, Y};
   Changed();
@@ -489,7 +545,7 @@ void TCanvas::Polygon(std::span<const TPoint> Points) {
   if (Points.size() < 2) return;
   Changing();
   if (Ready()) {
-    const raster::Target t(FSurface, GetClipRect());
+    const raster::Target t = MakeTarget();
     if (FBrush->GetStyle() != bsClear) {
       const raster::Painter brush(t, FPen->GetMode(), FBrush->GetColor());
       const TBrushStyle style = FBrush->GetStyle();
@@ -509,22 +565,18 @@ void TCanvas::Rectangle(Integer X1, Integer Y1, Integer X2, Integer Y2) {
   if (X1 == X2 || Y1 == Y2) return;
   Changing();
   if (Ready()) {
-    const raster::Target t(FSurface, GetClipRect());
+    const raster::Target t = MakeTarget();
     const TPenStyle ps = FPen->GetStyle();
     const Integer w = ps == psClear ? 0 : FPen->GetWidth();
-    // Outer edge of the frame: a frame wider than one pixel is centred on
-    // the rectangle's edges, except with psInsideFrame.
-    TRect outer{X1, Y1, X2, Y2};
-    if (w > 1 && ps != psInsideFrame) {
-      outer = TRect{X1 - (w - 1) / 2, Y1 - (w - 1) / 2, X2 + w / 2, Y2 + w / 2};
-    }
+    const TRect outer = FrameOuter(X1, Y1, X2, Y2, w, ps == psInsideFrame);
     const TRect inner = w == 0 ? outer : Inflate(outer, -w);
     if (FBrush->GetStyle() != bsClear && inner.Left < inner.Right && inner.Top < inner.Bottom) {
       const raster::Painter brush(t, FPen->GetMode(), FBrush->GetColor());
       const Integer y0 = std::max(inner.Top, t.clip.Top), y1 = std::min(inner.Bottom, t.clip.Bottom);
       for (Integer y = y0; y < y1; ++y) BrushRun(brush, FBrush->GetStyle(), y, inner.Left, inner.Right);
     }
-    if (w == 1 && ps != psSolid && ps != psInsideFrame && X2 - X1 > 1 && Y2 - Y1 > 1) {
+    if (w == 1 && ps != psSolid && ps != psInsideFrame && static_cast<Int64>(X2) - X1 > 1 &&
+        static_cast<Int64>(Y2) - Y1 > 1) {
       const TPoint pts[4] = {{X1, Y1}, {X2 - 1, Y1}, {X2 - 1, Y2 - 1}, {X1, Y2 - 1}};
       const Integer phase = FDashPhase;
       FDashPhase = 0;
@@ -549,7 +601,7 @@ void TCanvas::Rectangle(Integer X1, Integer Y1, Integer X2, Integer Y2) {
 void TCanvas::FillRect(const TRect& R) {
   Changing();
   if (Ready() && FBrush->GetStyle() != bsClear) {
-    const raster::Target t(FSurface, GetClipRect());
+    const raster::Target t = MakeTarget();
     const raster::Painter brush(t, pmCopy, FBrush->GetColor());
     const Integer y0 = std::max(R.Top, t.clip.Top), y1 = std::min(R.Bottom, t.clip.Bottom);
     for (Integer y = y0; y < y1; ++y) BrushRun(brush, FBrush->GetStyle(), y, R.Left, R.Right);
@@ -560,7 +612,7 @@ void TCanvas::FillRect(const TRect& R) {
 void TCanvas::FrameRect(const TRect& R) {
   Changing();
   if (Ready() && FBrush->GetStyle() != bsClear && R.Left < R.Right && R.Top < R.Bottom) {
-    const raster::Target t(FSurface, GetClipRect());
+    const raster::Target t = MakeTarget();
     const raster::Painter brush(t, pmCopy, FBrush->GetColor());
     const TBrushStyle style = FBrush->GetStyle();
     const Integer y0 = std::max(R.Top, t.clip.Top), y1 = std::min(R.Bottom, t.clip.Bottom);
@@ -600,19 +652,16 @@ struct AngleFilter {
 
 // Draws an ellipse or a rounded rectangle (Round > 0), optionally limited to
 // an arc, a wedge or a chord.
-static void DrawEllipseShape(TCanvas* c, TPixelSurface* surface, const TRect& clip, Integer X1, Integer Y1, Integer X2,
-                             Integer Y2, Integer EW, Integer EH, bool round, Part part, TPoint p3, TPoint p4) {
+static void DrawEllipseShape(TCanvas* c, const raster::Target& t, Integer X1, Integer Y1, Integer X2, Integer Y2,
+                             Integer EW, Integer EH, bool round, Part part, TPoint p3, TPoint p4) {
   Order(X1, X2);
   Order(Y1, Y2);
-  if (X2 - X1 <= 0 || Y2 - Y1 <= 0) return;
-  const raster::Target t(surface, clip);
+  if (X1 == X2 || Y1 == Y2) return;
   if (t.clip.Width() <= 0 || t.clip.Height() <= 0) return;
   TPen* penObj = c->GetPen();
   TBrush* brushObj = c->GetBrush();
   const Integer w = penObj->GetStyle() == psClear ? 0 : penObj->GetWidth();
-  TRect outer{X1, Y1, X2, Y2};
-  if (w > 1 && penObj->GetStyle() != psInsideFrame)
-    outer = TRect{X1 - (w - 1) / 2, Y1 - (w - 1) / 2, X2 + w / 2, Y2 + w / 2};
+  const TRect outer = FrameOuter(X1, Y1, X2, Y2, w, penObj->GetStyle() == psInsideFrame);
   const TRect innerBox = Inflate(outer, -w);
   // Rows are computed for the box cut to the clip rectangle, plus one row
   // each side for the outline's neighbour test.
@@ -621,10 +670,13 @@ static void DrawEllipseShape(TCanvas* c, TPixelSurface* surface, const TRect& cl
     return round ? raster::RoundRectSpans(b.Left, b.Top, b.Right, b.Bottom, ew, eh, r0, r1)
                  : raster::EllipseSpans(b.Left, b.Top, b.Right, b.Bottom, r0, r1);
   };
-  const Integer ew = std::abs(EW), eh = std::abs(EH);
-  const raster::Spans outerS = clippedSpans(outer, ew + (outer.Width() - (X2 - X1)), eh + (outer.Height() - (Y2 - Y1)));
+  // Corner ellipses grow and shrink with the frame.
+  auto corner = [](Int64 e, Int64 grow) { return static_cast<Integer>(std::clamp<Int64>(std::llabs(e) + grow, 0, INT32_MAX)); };
+  const Int64 growX = (static_cast<Int64>(outer.Right) - outer.Left) - (static_cast<Int64>(X2) - X1);
+  const Int64 growY = (static_cast<Int64>(outer.Bottom) - outer.Top) - (static_cast<Int64>(Y2) - Y1);
+  const raster::Spans outerS = clippedSpans(outer, corner(EW, growX), corner(EH, growY));
   raster::Spans innerS;
-  if (w > 1) innerS = clippedSpans(innerBox, std::max(ew - 2 * w, 0), std::max(eh - 2 * w, 0));
+  if (w > 1) innerS = clippedSpans(innerBox, corner(EW, growX - 2 * w), corner(EH, growY - 2 * w));
 
   AngleFilter filter;
   double chordSide = 0;
@@ -759,41 +811,40 @@ static void DrawEllipseShape(TCanvas* c, TPixelSurface* surface, const TRect& cl
 
 void TCanvas::Ellipse(Integer X1, Integer Y1, Integer X2, Integer Y2) {
   Changing();
-  if (Ready()) DrawEllipseShape(this, FSurface, GetClipRect(), X1, Y1, X2, Y2, 0, 0, false, Part::Full, {}, {});
+  if (Ready()) DrawEllipseShape(this, MakeTarget(), X1, Y1, X2, Y2, 0, 0, false, Part::Full, {}, {});
   Changed();
 }
 
 void TCanvas::RoundRect(Integer X1, Integer Y1, Integer X2, Integer Y2, Integer X3, Integer Y3) {
   Changing();
-  if (Ready()) DrawEllipseShape(this, FSurface, GetClipRect(), X1, Y1, X2, Y2, X3, Y3, true, Part::Full, {}, {});
+  if (Ready()) DrawEllipseShape(this, MakeTarget(), X1, Y1, X2, Y2, X3, Y3, true, Part::Full, {}, {});
   Changed();
 }
 
 void TCanvas::Arc(Integer X1, Integer Y1, Integer X2, Integer Y2, Integer X3, Integer Y3, Integer X4, Integer Y4) {
   Changing();
   if (Ready())
-    DrawEllipseShape(this, FSurface, GetClipRect(), X1, Y1, X2, Y2, 0, 0, false, Part::ArcOnly, {X3, Y3}, {X4, Y4});
+    DrawEllipseShape(this, MakeTarget(), X1, Y1, X2, Y2, 0, 0, false, Part::ArcOnly, {X3, Y3}, {X4, Y4});
   Changed();
 }
 
 void TCanvas::Pie(Integer X1, Integer Y1, Integer X2, Integer Y2, Integer X3, Integer Y3, Integer X4, Integer Y4) {
   Changing();
   if (Ready())
-    DrawEllipseShape(this, FSurface, GetClipRect(), X1, Y1, X2, Y2, 0, 0, false, Part::Pie, {X3, Y3}, {X4, Y4});
+    DrawEllipseShape(this, MakeTarget(), X1, Y1, X2, Y2, 0, 0, false, Part::Pie, {X3, Y3}, {X4, Y4});
   Changed();
 }
 
 void TCanvas::Chord(Integer X1, Integer Y1, Integer X2, Integer Y2, Integer X3, Integer Y3, Integer X4, Integer Y4) {
   Changing();
   if (Ready())
-    DrawEllipseShape(this, FSurface, GetClipRect(), X1, Y1, X2, Y2, 0, 0, false, Part::Chord, {X3, Y3}, {X4, Y4});
+    DrawEllipseShape(this, MakeTarget(), X1, Y1, X2, Y2, 0, 0, false, Part::Chord, {X3, Y3}, {X4, Y4});
   Changed();
 }
 
 TColor TCanvas::GetPixel(Integer X, Integer Y) const {
   if (!Ready()) return -1;
-  const TRect c = GetClipRect();
-  if (X < c.Left || X >= c.Right || Y < c.Top || Y >= c.Bottom) return -1;
+  if (!MakeTarget().Inside(X, Y)) return -1;
   const Integer bpp = FSurface->SurfaceBitsPerPixel();
   return raster::ValueToColor(raster::ReadValue(FSurface->SurfaceRow(Y), X, bpp), bpp, FSurface->SurfacePalette());
 }
@@ -801,7 +852,7 @@ TColor TCanvas::GetPixel(Integer X, Integer Y) const {
 void TCanvas::SetPixel(Integer X, Integer Y, TColor Color) {
   Changing();
   if (Ready()) {
-    const raster::Target t(FSurface, GetClipRect());
+    const raster::Target t = MakeTarget();
     raster::Painter(t, pmCopy, Color).Pixel(X, Y);
   }
   Changed();
@@ -827,62 +878,73 @@ TSize TCanvas::TextExtent(const String& Text) const {
                c.metrics->height()};
 }
 
-void TCanvas::DrawTextClipped(const TRect& Box, Integer X, Integer Y, const String& Text) {
+void TCanvas::DrawText(const TRect* Limit, Integer X, Integer Y, const String& Text, bool FillCell) {
   if (!Ready()) return;
-  const raster::Target t(FSurface, GetClipRect());
-  const TRect clip{std::max(Box.Left, t.clip.Left), std::max(Box.Top, t.clip.Top), std::min(Box.Right, t.clip.Right),
-                   std::min(Box.Bottom, t.clip.Bottom)};
-  if (clip.Left >= clip.Right || clip.Top >= clip.Bottom || Text.empty()) return;
+  const raster::Target t = MakeTarget();
   const TextCache& c = this->Text();
+  const TSize ext = TextExtent(Text);
+  // The text's cell, turned counter-clockwise about (X, Y) by the font's
+  // orientation (tenths of a degree).
+  const double angle = FFont->GetOrientation() / 10.0;
+  const double rad = angle * std::numbers::pi / 180.0, cs = std::cos(rad), sn = std::sin(rad);
+  auto corner = [&](double x, double y) {
+    auto r = [](double v) { return static_cast<Integer>(std::clamp(std::round(v), -1e9, 1e9)); };
+    return TPoint{r(X + x * cs + y * sn), r(Y - x * sn + y * cs)};
+  };
+  const TPoint cell[4] = {corner(0, 0), corner(ext.cx, 0), corner(ext.cx, ext.cy), corner(0, ext.cy)};
+  TRect clip = t.clip;
+  if (Limit) {
+    clip.Left = std::max(clip.Left, Limit->Left);
+    clip.Top = std::max(clip.Top, Limit->Top);
+    clip.Right = std::min(clip.Right, Limit->Right);
+    clip.Bottom = std::min(clip.Bottom, Limit->Bottom);
+  }
+  const raster::Region inCell = raster::Region::FromPolygon(cell, clip);
+  clip = inCell.box;
+  if (clip.Left >= clip.Right || clip.Top >= clip.Bottom) return;
+  if (FillCell) {
+    const raster::Painter fill(t, pmCopy, FBrush->GetColor());
+    raster::PolygonRuns(cell, clip, [&](Integer y, Integer x0, Integer x1) { fill.Span(y, x0, x1); });
+  }
+  if (Text.empty()) return;
+  // Render the visible part of the text into a mask, then set the pixels
+  // the glyphs cover (text is drawn without smoothing).
   const QString s = QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
-  // Render only the part of the text inside the clip into a mask.
-  const Integer mw = clip.Width(), mh = clip.Height();
-  QImage mask(mw, mh, QImage::Format_ARGB32_Premultiplied);
+  QImage mask(clip.Width(), clip.Height(), QImage::Format_ARGB32_Premultiplied);
   mask.fill(Qt::transparent);
   {
     QPainter p(&mask);
     p.setRenderHint(QPainter::TextAntialiasing, false);
     p.setFont(*c.qfont);
     p.setPen(Qt::black);
-    p.drawText(X - clip.Left, Y - clip.Top + c.metrics->ascent(), s);
+    p.translate(X - clip.Left, Y - clip.Top);
+    if (angle != 0) p.rotate(-angle);
+    p.drawText(0, c.metrics->ascent(), s);
   }
   const raster::Painter ink(t, pmCopy, FFont->GetColor());
-  for (Integer y = 0; y < mh; ++y) {
+  for (Integer y = 0; y < mask.height(); ++y) {
     const QRgb* line = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
-    for (Integer x = 0; x < mw; ++x)
-      if (qAlpha(line[x]) >= 128) ink.Pixel(clip.Left + x, clip.Top + y);
+    for (Integer x = 0; x < mask.width(); ++x)
+      if (qAlpha(line[x]) >= 128 && inCell.Has(clip.Left + x, clip.Top + y)) ink.Pixel(clip.Left + x, clip.Top + y);
   }
 }
 
 void TCanvas::TextOut(Integer X, Integer Y, const String& Text) {
   Changing();
-  const TSize ext = TextExtent(Text);
-  const TRect box{X, Y, static_cast<Integer>(std::min<Int64>(static_cast<Int64>(X) + ext.cx, INT32_MAX)),
-                  static_cast<Integer>(std::min<Int64>(static_cast<Int64>(Y) + ext.cy, INT32_MAX))};
-  if (Ready() && FBrush->GetStyle() == bsSolid) {
-    const raster::Target t(FSurface, GetClipRect());
-    const raster::Painter fill(t, pmCopy, FBrush->GetColor());
-    for (Integer y = std::max(box.Top, t.clip.Top); y < std::min(box.Bottom, t.clip.Bottom); ++y)
-      fill.Span(y, box.Left, box.Right);
-  }
-  DrawTextClipped(box, X, Y, Text);
-  FPenPos = TPoint{box.Right, Y};
+  DrawText(nullptr, X, Y, Text, FBrush->GetStyle() == bsSolid);
+  FPenPos = TPoint{static_cast<Integer>(std::min<Int64>(static_cast<Int64>(X) + TextWidth(Text), INT32_MAX)), Y};
   Changed();
 }
 
 void TCanvas::TextRect(const TRect& R, Integer X, Integer Y, const String& Text) {
   Changing();
   if (Ready() && FBrush->GetStyle() == bsSolid) {
-    const raster::Target t(FSurface, GetClipRect());
+    const raster::Target t = MakeTarget();
     const raster::Painter fill(t, pmCopy, FBrush->GetColor());
     for (Integer y = std::max(R.Top, t.clip.Top); y < std::min(R.Bottom, t.clip.Bottom); ++y)
       fill.Span(y, R.Left, R.Right);
   }
-  const TSize ext = TextExtent(Text);
-  const TRect box{std::max(R.Left, X), std::max(R.Top, Y),
-                  static_cast<Integer>(std::min<Int64>(R.Right, static_cast<Int64>(X) + ext.cx)),
-                  static_cast<Integer>(std::min<Int64>(R.Bottom, static_cast<Int64>(Y) + ext.cy))};
-  DrawTextClipped(box, X, Y, Text);
+  DrawText(&R, X, Y, Text, false);
   Changed();
 }
 
@@ -906,7 +968,7 @@ void TCanvas::CopyFromSurface(const TRect& Dest, TPixelSurface* Source, const TR
                               TColor TransparentColor) {
   Changing();
   if (Ready()) {
-    const raster::Target t(FSurface, GetClipRect());
+    const raster::Target t = MakeTarget();
     const Cardinal pattern = FBrush->GetStyle() == bsClear ? 0 : t.Value(FBrush->GetColor());
     raster::StretchBlit(t, Dest, Source, SourceRect, FCopyMode, pattern, TransparentColor);
   }

@@ -22,6 +22,10 @@
 
 class QImage;
 class QFont;
+namespace raster {
+struct Region;
+struct Target;
+}  // namespace raster
 
 // ---------------------------------------------------------------------------
 // Colours
@@ -327,11 +331,16 @@ class TCanvas : public TObject {
   void SetCopyMode(TCopyMode Value) { FCopyMode = Value; }
 
   /// The rectangle drawing is limited to: the clip set by SetClipRect, cut to
-  /// the surface (all zero without a surface).
+  /// the surface and to the clip region's bounding box (all zero without a
+  /// surface).
   TRect GetClipRect() const;
   /// Limits drawing to Rect (intersected with the surface).
   void SetClipRect(const TRect& Rect);
-  /// Lets drawing reach the whole surface again.
+  /// Further limits drawing to the pixels whose centres lie inside the
+  /// polygon (alternate rule), as a polygon clip region does; replaces an
+  /// earlier region.
+  void SetClipRegion(std::span<const TPoint> Polygon);
+  /// Lets drawing reach the whole surface again (clears rectangle and region).
   void ResetClipRect();
 
   /// Moves the pen without drawing; starts a new dash pattern.
@@ -374,7 +383,8 @@ class TCanvas : public TObject {
   void SetPixel(Integer X, Integer Y, TColor Color);
 
   /// Text with its cell's top-left corner at (X, Y) in the font's colour; a
-  /// solid brush first fills the text's cell. Moves the pen to (X + width, Y).
+  /// solid brush first fills the text's cell. A font orientation turns the
+  /// cell counter-clockwise about (X, Y). Moves the pen to (X + width, Y).
   void TextOut(Integer X, Integer Y, const String& Text);
   /// Text at (X, Y) limited to R; a solid brush first fills all of R.
   void TextRect(const TRect& R, Integer X, Integer Y, const String& Text);
@@ -414,8 +424,9 @@ class TCanvas : public TObject {
   void Changed();
   bool Ready() const { return FSurface && FSurface->SurfaceWidth() > 0 && FSurface->SurfaceHeight() > 0; }
   void StrokePath(std::span<const TPoint> Points, bool Closed);
-  void DrawTextClipped(const TRect& Box, Integer X, Integer Y, const String& Text);
+  void DrawText(const TRect* Limit, Integer X, Integer Y, const String& Text, bool FillCell);
   const TextCache& Text() const;
+  raster::Target MakeTarget() const;
 
   TPixelSurface* FSurface = nullptr;
   std::unique_ptr<TPen> FPen;
@@ -426,6 +437,7 @@ class TCanvas : public TObject {
   TCopyMode FCopyMode = cmSrcCopy;
   bool FHasClip = false;
   TRect FClip;
+  std::unique_ptr<raster::Region> FRegion;
   std::recursive_mutex FLock;
   Integer FLockCount = 0;
   mutable std::unique_ptr<TextCache> FText;

@@ -482,6 +482,88 @@ TEST(CanvasTest, TextStaysInsideItsExtent) {
   EXPECT_GE(c->TextWidth("Bold text"), plain);
 }
 
+TEST(CanvasTest, TurnedTextStaysInsideItsTurnedCell) {
+  TBitmap b(60, 120, pf24bit);
+  TCanvas* c = b.GetCanvas();
+  c->GetFont()->SetName("DejaVu Sans");
+  c->GetFont()->SetHeight(-14);
+  c->GetFont()->SetColor(clBlack);
+  c->GetFont()->SetOrientation(900);  // reads upwards
+  c->GetBrush()->SetStyle(bsClear);
+  const TSize ext = c->TextExtent("Upward");
+  c->TextOut(10, 100, "Upward");
+  const Pixels ink = Painted(b);
+  EXPECT_GT(ink.size(), 20u);
+  for (const auto& [x, y] : ink) {
+    EXPECT_GE(x, 10);
+    EXPECT_LE(x, 10 + ext.cy);
+    EXPECT_GE(y, 100 - ext.cx - 1);
+    EXPECT_LE(y, 100);
+  }
+}
+
+TEST(CanvasTest, ClipRegionLimitsToAPolygon) {
+  TBitmap b(12, 12, pf24bit);
+  TCanvas* c = b.GetCanvas();
+  const TPoint triangle[] = {{0, 0}, {10, 0}, {0, 10}};
+  c->SetClipRegion(triangle);
+  EXPECT_EQ(c->GetClipRect(), Rect(0, 0, 10, 10));
+  c->GetBrush()->SetColor(clBlack);
+  c->FillRect(Rect(0, 0, 12, 12));
+  c->MoveTo(0, 11);
+  c->LineTo(11, 0);
+  TBitmap src(12, 12, pf24bit);
+  src.GetCanvas()->GetBrush()->SetColor(clRed);
+  src.GetCanvas()->FillRect(Rect(0, 0, 12, 12));
+  c->CopyRect(Rect(0, 0, 4, 4), src.GetCanvas(), Rect(0, 0, 4, 4));
+  EXPECT_EQ(c->GetPixel(9, 9), -1);  // outside the region
+  c->ResetClipRect();
+  Pixels expected;
+  for (Integer y = 0; y < 10; ++y)
+    for (Integer x = 0; x < 10; ++x)
+      if (x + y < 9) expected.insert({x, y});  // pixel centres inside the triangle
+  EXPECT_EQ(Painted(b), expected);
+  EXPECT_EQ(c->GetPixel(1, 1), clRed);
+}
+
+TEST(CanvasTest, WidePensCoverTheirWidth) {
+  for (Integer w : {2, 3, 4, 7}) {
+    SCOPED_TRACE(w);
+    TBitmap b(30, 30, pf24bit);
+    TCanvas* c = b.GetCanvas();
+    c->GetPen()->SetWidth(w);
+    c->MoveTo(8, 15);
+    c->LineTo(20, 15);
+    Integer rows = 0;
+    for (Integer y = 0; y < 30; ++y) rows += c->GetPixel(14, y) == clBlack;
+    EXPECT_EQ(rows, w);
+    Integer cols = 0;  // round ends reach about half the width past the end points
+    for (Integer x = 0; x < 30; ++x) cols += c->GetPixel(x, 15) == clBlack;
+    EXPECT_GE(cols, 13 + w - 2);
+    EXPECT_LE(cols, 13 + w);
+  }
+}
+
+TEST(CanvasTest, ExtremeCoordinatesAreSafe) {
+  TBitmap b(8, 8, pf24bit);
+  TCanvas* c = b.GetCanvas();
+  c->GetBrush()->SetColor(clBlue);
+  for (Integer w : {1, 5}) {
+    c->GetPen()->SetWidth(w);
+    c->Rectangle(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    c->Ellipse(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    c->RoundRect(INT32_MIN, 0, INT32_MAX, 6, INT32_MIN, INT32_MAX);
+    c->Pie(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0, 0, 5, 5);
+    c->MoveTo(INT32_MIN, INT32_MIN);
+    c->LineTo(INT32_MAX, INT32_MAX);
+    const TPoint far[] = {{INT32_MIN, 0}, {INT32_MAX, 3}, {0, INT32_MAX}};
+    c->Polygon(far);
+    c->CopyRect(Rect(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), c, Rect(0, 0, 8, 8));
+  }
+  c->TextOut(INT32_MAX - 2, INT32_MAX - 2, "x");
+  EXPECT_NE(c->GetPixel(4, 4), -1);
+}
+
 TEST(CanvasTest, LockSerialisesThreads) {
   TBitmap b(4, 4, pf24bit);
   TCanvas* c = b.GetCanvas();
