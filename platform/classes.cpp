@@ -585,6 +585,16 @@ void TStringList::Exchange(Integer Index1, Integer Index2) {
   std::swap(FList[static_cast<std::size_t>(Index1)], FList[static_cast<std::size_t>(Index2)]);
 }
 
+void TStringList::Move(Integer CurIndex, Integer NewIndex) {
+  if (CurIndex == NewIndex) return;
+  if (FSorted) throw EListError("Operation not allowed on sorted list");
+  CheckIndex(CurIndex);
+  CheckIndex(NewIndex);
+  Item it = std::move(FList[static_cast<std::size_t>(CurIndex)]);
+  FList.erase(FList.begin() + CurIndex);
+  FList.insert(FList.begin() + NewIndex, std::move(it));
+}
+
 bool TStringList::Find(const String& S, Integer& Index) const {
   Integer lo = 0, hi = GetCount() - 1;
   bool found = false;

@@ -251,7 +251,8 @@ class TStrings : public TPersistent {
   /// Index of the first "name=value" line whose name equals Name, -1 if none.
   virtual Integer IndexOfName(const String& Name) const;
   virtual void Exchange(Integer Index1, Integer Index2);
-  void Move(Integer CurIndex, Integer NewIndex);
+  /// Moves the string and object at CurIndex so they end up at NewIndex.
+  virtual void Move(Integer CurIndex, Integer NewIndex);
   Integer Count() const { return GetCount(); }
   String Strings(Integer Index) const { return Get(Index); }
   TObject* Objects(Integer Index) const { return GetObject(Index); }
@@ -328,6 +329,9 @@ class TStringList : public TStrings {
   Integer AddObject(const String& S, TObject* AObject) override;
   Integer IndexOf(const String& S) const override;
   void Exchange(Integer Index1, Integer Index2) override;
+  /// Raises EListError "Operation not allowed on sorted list" when sorted,
+  /// before anything is removed.
+  void Move(Integer CurIndex, Integer NewIndex) override;
 
   /// Binary search of a sorted list: true when S is present; Index receives
   /// its position (the first of equal strings) or where it would go.

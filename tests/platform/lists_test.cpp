@@ -147,6 +147,8 @@ TEST(TStringListTest, SortedAddFindAndDuplicates) {
   }
   EXPECT_THROW(l.Insert(0, "x"), EListError);
   EXPECT_THROW(l.Put(0, "x"), EListError);
+  EXPECT_THROW(l.Move(0, 1), EListError);
+  EXPECT_EQ(l.GetCount(), 5);  // a refused move loses nothing
 
   // Case-sensitive sorting puts capitals first (byte order).
   l.SetCaseSensitive(true);
