@@ -782,6 +782,31 @@ TEST(RawIdentTest, MagicNumberPaths) {
     EXPECT_EQ(id.s().data_offset, 5000);
     EXPECT_EQ(id.s().order, 0x4D4D);
   }
+  // Foveon: properties in a section found through the directory at the end.
+  {
+    ByteWriter w(true);
+    w.text("FOVb", false);
+    w.pad_to(248);
+    w.u32(1152).u32(763);
+    w.pad_to(300);
+    const size_t p = w.size();
+    w.u32(0).u32(0).u32(2);
+    w.pad_to(p + 8 + 8 * 2 + 24);
+    for (const char* text : {"CAMMANUF", "SIGMA", "CAMMODEL", "SIGMA SD10"}) {
+      for (const char* c = text; *c; ++c) w.u16(uint8_t(*c));
+      w.u16(0);
+    }
+    const size_t dir = w.size();
+    w.text("SECd", false).u32(0).u32(0x464d4143).u32(uint32_t(p));
+    w.u32(uint32_t(dir));
+    Identified id(w.bytes());
+    ASSERT_EQ(id.rc, 0);
+    EXPECT_STREQ(id.s().model, "SD10");
+    EXPECT_EQ(id.s().height, 756);
+    EXPECT_EQ(id.s().width, 1136);
+    EXPECT_EQ(id.s().load_raw, foveon_load_raw);
+    EXPECT_FLOAT_EQ(id.s().pre_mul[0], 1.179f * 2.07f);
+  }
   // Rollei text header.
   {
     ByteWriter w;

@@ -719,6 +719,25 @@ TEST(RawLoadersTest, SonyRoundTripAndBlack) {
   EXPECT_EQ(rig.s->black, masked / (h * (3343 - w)));
 }
 
+// Loading reports once per row and covers 0 to 50 percent; the SuperCCD
+// loaders count their own fixed rows.
+TEST(RawLoadersTest, ProgressPerRow) {
+  struct Case {
+    TRAWLoader loader;
+    int rows;
+  };
+  for (const Case& k : {Case{eight_bit_load_raw, 7}, Case{fuji_f700_load_raw, 2168}}) {
+    Rig rig(Bytes(size_t(2168) * 5888, 1), 7, 9, 7, 9);
+    std::vector<int> seen;
+    rig.s->progress.OnProgress = [&](TObject*, Integer p) { seen.push_back(p); };
+    k.loader(*rig.s);
+    ASSERT_EQ(int(seen.size()), k.rows);
+    EXPECT_EQ(seen.front(), 0);
+    EXPECT_EQ(seen.back(), int((k.rows - 1) * (100.0 / k.rows / 2)));
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  }
+}
+
 // ----------------------------------------------------------------- content tests
 
 TEST(RawLoadersTest, ContentTests) {
