@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/graphics.h"
 #include "processing/lkprocutils.h"
 
 namespace {
@@ -125,4 +126,20 @@ void LKYCbCr2RGB(TRGB& rgb, Integer Y, Integer Cb, Integer Cr) {
   rgb.r = clampByte((1000 * y + 1402 * cr) / 1000);
   rgb.g = clampByte((100000 * y - 34414 * cb - 71414 * cr) / 100000);
   rgb.b = clampByte((1000 * y + 1772 * cb) / 1000);
+}
+
+void LKDraw3DRect(TCanvas* Canvas, Integer x1, Integer y1, Integer x2, Integer y2,
+                  TColor Color1, TColor Color2) {
+  if (Canvas == nullptr) return;
+  TPen* pen = Canvas->GetPen();
+  pen->SetMode(pmCopy);
+  pen->SetStyle(psSolid);
+  pen->SetColor(Color1);
+  Canvas->MoveTo(x1, y2);
+  Canvas->LineTo(x1, y1);
+  Canvas->LineTo(x2, y1);
+  pen->SetColor(Color2);
+  Canvas->MoveTo(x1, y2);
+  Canvas->LineTo(x2, y2);
+  Canvas->LineTo(x2, y1);
 }

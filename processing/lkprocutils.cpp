@@ -1,8 +1,11 @@
 #include "processing/lkprocutils.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <limits>
+
+#include "platform/graphics.h"
 
 void OrdCor(Integer& x1, Integer& y1, Integer& x2, Integer& y2) {
   if (x1 > x2) iswap(x1, x2);
@@ -82,8 +85,40 @@ void _CopyBits(Byte* Dest, const Byte* Source, Integer DestBitPos, Integer Sourc
 }
 
 TRGB TColor2TRGB(TColor c) {
-  // FIXME: system colours (top byte set) need the platform's colour table,
-  // which is not there yet; until then only their low three bytes are used.
-  const Cardinal v = static_cast<Cardinal>(c);
+  const Cardinal v = static_cast<Cardinal>(ColorToRGB(c));
   return CreateRGB(static_cast<Byte>(v), static_cast<Byte>(v >> 8), static_cast<Byte>(v >> 16));
+}
+
+void LKCopyBitmap(TBitmap* Source, TBitmap* Dest) {
+  if (Source == nullptr || Dest == nullptr || Source == Dest) return;
+  const TPixelFormat format = Source->GetPixelFormat();
+  if (Source->GetWidth() == 0 || Source->GetHeight() == 0) {
+    Dest->SetSize(1, 1);
+    Dest->SetPixelFormat(format);
+    return;
+  }
+  if (Dest->GetWidth() != Source->GetWidth() || Dest->GetHeight() != Source->GetHeight() ||
+      Dest->GetPixelFormat() != format) {
+    Dest->SetSize(1, 1);
+    Dest->SetPixelFormat(format);
+    Dest->SetSize(Source->GetWidth(), Source->GetHeight());
+  }
+  // The colour table goes with the pixels, or indexed copies would show
+  // other colours than the source.
+  if (Source->GetColorTableCount() > 0) Dest->SetColorTable(Source->GetColorTable());
+  const size_t len = static_cast<size_t>(imin(Source->RowBytes(), Dest->RowBytes()));
+  for (Integer y = 0; y < Source->GetHeight(); ++y)
+    std::memcpy(Dest->ScanLine(y), Source->ScanLine(y), len);
+  Dest->Modify();
+}
+
+TBitmap* LKCloneBitmap(TBitmap* Source) {
+  auto* bmp = new TBitmap();
+  try {
+    LKCopyBitmap(Source, bmp);
+  } catch (...) {
+    delete bmp;
+    throw;
+  }
+  return bmp;
 }

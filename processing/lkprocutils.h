@@ -7,6 +7,8 @@
 #include "core/hylkdefs.h"
 #include "platform/system.h"
 
+class TBitmap;
+
 // ---------------------------------------------------------------------------
 // Integer and real helpers
 // ---------------------------------------------------------------------------
@@ -111,3 +113,10 @@ inline void _SetPixelbw(Byte* row, Integer x, Integer value) {
 /// need bits beyond it is shortened to the bits the row holds.
 void _CopyBits(Byte* Dest, const Byte* Source, Integer DestBitPos, Integer SourceBitPos,
                Integer BitCount, Integer SourceRowLen);
+
+/// Copies a class-library bitmap whole into Dest: same size, pixel format and
+/// pixels. A source without pixels leaves Dest 1 x 1 in the source's format.
+void LKCopyBitmap(TBitmap* Source, TBitmap* Dest);
+
+/// A new class-library bitmap (owned by the caller) holding a copy of Source.
+TBitmap* LKCloneBitmap(TBitmap* Source);

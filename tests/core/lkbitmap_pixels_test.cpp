@@ -7,6 +7,7 @@
 #include "core/lkbitmap.h"
 #include "core/lkcolorspace.h"
 #include "core/lkioglobals.h"
+#include "platform/graphics.h"
 #include "processing/lkprocutils.h"
 
 namespace {
@@ -198,6 +199,9 @@ TEST_P(PixelsTest, FillEveryFormat) {
     for (Integer y = 0; y < 5; ++y)
       for (Integer x = 0; x < 7; ++x) ASSERT_EQ(bmp->GetPixels(x, y), c.colour) << x << "," << y;
   }
+  auto sys = Make(3, 2, lk24RGB);  // a system colour is resolved first
+  sys->Fill(clBtnFace);
+  EXPECT_EQ(TRGB2TColor(sys->GetPixels(2, 1)), ColorToRGB(clBtnFace));
   auto f = Make(3, 3, lk32f);
   f->Fill(0.5);
   EXPECT_EQ(f->GetPixels_lk32f(2, 2), 0.5f);

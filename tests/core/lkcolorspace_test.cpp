@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/graphics.h"
 #include "processing/lkprocutils.h"
 
 namespace {
@@ -163,6 +164,32 @@ TEST(ColorSpaceTest, YCbCrClampsOutOfRangeInput) {
   EXPECT_EQ(out.b, 73);
   LKYCbCr2RGB(out, -50, 128, 128);
   EXPECT_EQ(out, Rgb(0, 0, 0));
+}
+
+TEST(ColorSpaceTest, Draw3DRectLeavesOutLineEnds) {
+  TBitmap bmp(6, 5, pf24bit);  // new pixels are white
+  TCanvas* canvas = bmp.GetCanvas();
+  canvas->GetPen()->SetMode(pmXor);
+  canvas->GetPen()->SetStyle(psDot);
+  LKDraw3DRect(canvas, 1, 1, 4, 3, clRed, clBlue);
+  const char* want[5] = {
+      "......",
+      ".RRR..",
+      ".R..B.",
+      ".BBBB.",
+      "......",
+  };
+  for (Integer y = 0; y < 5; ++y)
+    for (Integer x = 0; x < 6; ++x) {
+      const Byte* p = bmp.ScanLine(y) + 3 * x;  // blue, green, red
+      const char got = (p[0] == 255 && p[1] == 255 && p[2] == 255) ? '.'
+                       : (p[0] == 0 && p[1] == 0 && p[2] == 255)   ? 'R'
+                       : (p[0] == 255 && p[1] == 0 && p[2] == 0)   ? 'B'
+                                                                   : '?';
+      EXPECT_EQ(got, want[y][x]) << x << "," << y;
+    }
+  EXPECT_EQ(canvas->GetPen()->GetMode(), pmCopy);
+  EXPECT_EQ(canvas->GetPen()->GetStyle(), psSolid);
 }
 
 }  // namespace

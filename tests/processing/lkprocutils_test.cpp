@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
+
+#include "platform/graphics.h"
 
 namespace {
 
@@ -139,6 +142,45 @@ TEST(ProcUtilsTest, CopyBitsRefusesBadArgumentsAndStaysInTheRow) {
   // A start past the row's end copies nothing.
   _CopyBits(dst.data(), src.data(), 24, 16, 8, 2);
   EXPECT_EQ(dst[3], 0x00);
+}
+
+TEST(ProcUtilsTest, SystemColoursAreResolved) {
+  const TColor window = ColorToRGB(clWindow);
+  ASSERT_GE(window, 0);
+  EXPECT_EQ(TRGB2TColor(TColor2TRGB(clWindow)), window);
+  EXPECT_EQ(TRGB2TColor(TColor2TRGB(clBtnFace)), ColorToRGB(clBtnFace));
+}
+
+TEST(ProcUtilsTest, CopyBitmap) {
+  // An indexed picture with its own table: pixels and table both travel.
+  TBitmap src(5, 3, pf8bit);
+  std::vector<TRGBQuad> table(256);
+  for (int i = 0; i < 256; ++i) table[i] = TRGBQuad{static_cast<Byte>(i), 0, static_cast<Byte>(255 - i), 0};
+  src.SetColorTable(table);
+  for (Integer y = 0; y < 3; ++y)
+    for (Integer x = 0; x < 5; ++x) src.ScanLine(y)[x] = static_cast<Byte>(y * 5 + x);
+
+  TBitmap dest(9, 9, pf24bit);
+  LKCopyBitmap(&src, &dest);
+  EXPECT_EQ(dest.GetWidth(), 5);
+  EXPECT_EQ(dest.GetHeight(), 3);
+  EXPECT_EQ(dest.GetPixelFormat(), pf8bit);
+  EXPECT_EQ(dest.GetColorTable(), table);
+  for (Integer y = 0; y < 3; ++y)
+    for (Integer x = 0; x < 5; ++x) ASSERT_EQ(dest.ScanLine(y)[x], y * 5 + x);
+
+  std::unique_ptr<TBitmap> clone(LKCloneBitmap(&src));
+  EXPECT_EQ(clone->GetPixelFormat(), pf8bit);
+  EXPECT_EQ(clone->ScanLine(2)[4], 14);
+  EXPECT_EQ(clone->GetColorTable(), table);
+
+  // A source without pixels leaves the destination 1 x 1 in its format.
+  TBitmap empty;
+  empty.SetPixelFormat(pf1bit);
+  LKCopyBitmap(&empty, &dest);
+  EXPECT_EQ(dest.GetWidth(), 1);
+  EXPECT_EQ(dest.GetHeight(), 1);
+  EXPECT_EQ(dest.GetPixelFormat(), pf1bit);
 }
 
 }  // namespace
