@@ -89,7 +89,13 @@ TLKBitmap::~TLKBitmap() {
 void TLKBitmap::Allocate(Integer width, Integer height, TLKPixelFormat format) {
   if (!ReallocPending && width == Width && height == Height && format == PixelFormat) return;
   if (VclBitmapEncapsulated) {
-    RemoveAlphaChannel();  // the caller's TBitmap stays and is resized below
+    // The caller's TBitmap stays and is resized below; what described the
+    // old picture goes.
+    RemoveAlphaChannel();
+    delete[] Palette;
+    Palette = nullptr;
+    PaletteLen = 0;
+    FreeBitmapScanlines();
   } else {
     FreeImage(true);
   }
@@ -216,8 +222,17 @@ void* TLKBitmap::GetScanLine(Integer y) {
     case lkMemory:
       return Memory + static_cast<std::ptrdiff_t>(RowLen) * (Height - y - 1);
     case lkFile:
+      // The same row again, with nothing unmapped or changed in the file
+      // since it was mapped: releasing and re-reading it would give the
+      // same bytes, so it is handed out as it is.
+      if (MappedRow && y == mappedY_ && Access == mappedAccess_ &&
+          FileBuffer->GetChangeCount() == mappedChange_)
+        return MappedRow;
       ReleaseMappedRow();
       MappedRow = FileBuffer->Map(static_cast<Int64>(y) * RowLen, RowLen, Access);
+      mappedY_ = y;
+      mappedAccess_ = Access;
+      mappedChange_ = FileBuffer->GetChangeCount();
       return MappedRow;
     case lkTBitmap:
       return BitmapScanlines[static_cast<size_t>(y)];
@@ -448,6 +463,9 @@ void TLKBitmap::SwitchTo(TLKBitmap* dest) {
   dest->BitCount = BitCount;
   dest->ChannelCount = ChannelCount;
   dest->MappedRow = MappedRow;
+  dest->mappedY_ = mappedY_;
+  dest->mappedAccess_ = mappedAccess_;
+  dest->mappedChange_ = mappedChange_;
   dest->RowLen = RowLen;
   dest->PixelFormat = PixelFormat;
   dest->Palette = Palette;

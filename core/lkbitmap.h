@@ -278,6 +278,11 @@ class TLKBitmap : public TLKBaseBitmap {
   Integer BitAlignment = 32;
   TLKMemoryAllocator MemoryAllocator = lkmaAuto;
   bool ReallocPending = true;
+  // File storage: the row, access and file change count of MappedRow, so
+  // that asking again for the same row (pixel by pixel) reuses it.
+  Integer mappedY_ = -1;
+  TLKDataAccess mappedAccess_;
+  UInt64 mappedChange_ = 0;
   // Allocator that gave MemoryBlock (MemoryAllocator may change afterwards).
   TLKMemoryAllocator blockAllocator_ = lkmaAuto;
 };

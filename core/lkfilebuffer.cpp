@@ -103,6 +103,7 @@ bool TLKFileBuffer::AllocateFile(Int64 size, const String& prefix) {
 void TLKFileBuffer::ReAllocateFile(Int64 size) {
   if (!IsAllocated()) return;
   Flush();
+  ++changeCount_;
   if (size < 0 || ::ftruncate(fd_, size) != 0)
     throw EWriteError("Cannot set the size of temporary file \"" + FileName + "\"");
 }
@@ -114,6 +115,7 @@ bool TLKFileBuffer::DeAllocate() {
   for (auto& m : Maps) std::free(m.Block);
   Maps.clear();
   pending_.clear();
+  ++changeCount_;
   ::close(fd_);
   fd_ = -1;
   return ::unlink(FileName.c_str()) == 0;
@@ -183,6 +185,7 @@ void TLKFileBuffer::WriteBack(const void* block, Int64 length, Int64 offset) {
 }
 
 void TLKFileBuffer::ReleaseRecord(size_t index) {
+  ++changeCount_;
   const TLKMapRecord rec = Maps[index];
   Maps.erase(Maps.begin() + static_cast<std::ptrdiff_t>(index));
   bool ok = true;
@@ -246,6 +249,7 @@ void TLKFileBuffer::CopyTo(TLKFileBuffer* dest, Int64 position, Int64 size) {
   UnMapAll();
   dest->UnMapAll();
   if (position < 0 || size <= 0) return;
+  ++dest->changeCount_;
   if (position == 0 && size == GetFileSize()) {
     // Whole file: the destination becomes an identical copy, size included.
     if (::ftruncate(dest->fd_, size) != 0)

@@ -62,6 +62,11 @@ class TLKFileBuffer : public TObject {
   /// file on disk holds every unmapped block. Raises EWriteError on failure.
   void Flush();
 
+  /// A count that moves on whenever a block is unmapped or the file changes
+  /// size or content through this buffer; a mapped block whose count is
+  /// still current holds what the file holds for its range.
+  UInt64 GetChangeCount() const { return changeCount_; }
+
   /// Size of the open file in bytes (after Flush); 0 when none.
   Int64 GetFileSize();
 
@@ -87,6 +92,7 @@ class TLKFileBuffer : public TObject {
   // the gathered range flush it first.
   std::vector<Byte> pending_;
   Int64 pendingOffset_ = 0;
+  UInt64 changeCount_ = 0;
 };
 
 /// folder + prefix + "-" + eight upper-case hexadecimal digits of a random

@@ -220,6 +220,31 @@ TEST(LKBitmap, FileRowsHeldWithGetRowStayValidUntilFreed) {
   EXPECT_EQ(static_cast<Byte*>(bmp.GetScanLine(4))[0], 0xDD);
 }
 
+TEST(LKBitmap, FileRowAskedForAgainIsReusedUnlessTheFileMovedOn) {
+  StorageSettings settings(kAllInFiles);
+  TLKBitmap bmp(8, 4, lk8g);
+  WritePattern(bmp);
+  auto* row = static_cast<Byte*>(bmp.GetScanLine(3));
+  row[0] = 0x42;
+  EXPECT_EQ(bmp.GetScanLine(3), row);  // pixel-by-pixel access keeps its row
+  EXPECT_EQ(static_cast<Byte*>(bmp.GetScanLine(3))[0], 0x42);
+
+  // A narrower access maps the row afresh: what was written reached the file.
+  bmp.Access = TLKDataAccess{lkdRead};
+  auto* readOnly = static_cast<Byte*>(bmp.GetScanLine(3));
+  EXPECT_EQ(readOnly[0], 0x42);
+
+  // The row changed in the file through a held copy while mapped read-only:
+  // asking again must show the change, not the old mapping.
+  bmp.Access = TLKDataAccess{lkdRead, lkdWrite};
+  auto* held = static_cast<Byte*>(bmp.GetRow(3));
+  held[1] = 0x43;
+  bmp.FreeRow(0);
+  bmp.Access = TLKDataAccess{lkdRead};
+  EXPECT_EQ(static_cast<Byte*>(bmp.GetScanLine(3))[1], 0x43);
+  bmp.Access = TLKDataAccess{lkdRead, lkdWrite};
+}
+
 TEST(LKBitmap, FileRowsAreNotWrittenBackWithoutWriteAccess) {
   StorageSettings settings(kAllInFiles);
   TLKBitmap bmp(8, 3, lk8g);
