@@ -232,6 +232,25 @@ TEST(RawBitsTest, CanonLowBitsAndWidth2672) {
     }
 }
 
+// Every prefix of a small Canon file (with low bits) loads without fault.
+TEST(RawBitsTest, CanonCompressedEveryPrefix) {
+  auto value = [](int r, int c) { return (r * 91 + c * 13) & 1023; };
+  rawkit::ByteWriter w;
+  w.pad_to(26);
+  w.raw(rawkit::Bytes(8 * 16 / 4, 0x1b));
+  w.pad_to(540);
+  w.u8(0xff).u8(0x01);
+  w.pad_to(540 + 8 * 16 / 4);
+  w.raw(rawkit::canon_compressed(8, 16, value, kCanonFirstTree[2], 29, kCanonSecondTree[2], 180));
+  const rawkit::Bytes good = w.bytes();
+  for (size_t n = 0; n <= good.size(); ++n) {
+    Fixture f(rawkit::Bytes(good.begin(), good.begin() + static_cast<long>(n)));
+    f.picture(8, 16, 8, 16);
+    canon_init_tables(*f.s, 2);
+    ASSERT_NO_THROW(canon_compressed_load_raw(*f.s)) << n;
+  }
+}
+
 // Truncated Canon data stops at the end of the data instead of decoding
 // gigabytes of zeros for a header that claims a huge sensor.
 TEST(RawBitsTest, CanonCompressedStopsOnExhaustedData) {
