@@ -793,8 +793,8 @@ static void DrawEllipseShape(TCanvas* c, const raster::Target& t, Integer X1, In
   if (w > 0 && part != Part::ArcOnly) {
     // Closing lines: both radii of a wedge, the chord of a chord.
     auto addLine = [&](double ax, double ay, double bx, double by) {
-      const Integer x0 = static_cast<Integer>(std::floor(ax)), y0 = static_cast<Integer>(std::floor(ay));
-      const Integer x1 = static_cast<Integer>(std::floor(bx)), y1 = static_cast<Integer>(std::floor(by));
+      auto pixel = [](double v) { return static_cast<Integer>(std::clamp(std::floor(v), -2147483648.0, 2147483647.0)); };
+      const Integer x0 = pixel(ax), y0 = pixel(ay), x1 = pixel(bx), y1 = pixel(by);
       raster::LinePixels(x0, y0, x1, y1, area.Left, area.Right, area.Top, area.Bottom,
                          [&](Integer x, Integer y, Integer) { outline.Add(x, y); });
       outline.Add(x1, y1);
@@ -973,6 +973,48 @@ void TCanvas::CopyFromSurface(const TRect& Dest, TPixelSurface* Source, const TR
     raster::StretchBlit(t, Dest, Source, SourceRect, FCopyMode, pattern, TransparentColor);
   }
   Changed();
+}
+
+void LineDDA(Integer X1, Integer Y1, Integer X2, Integer Y2, const std::function<void(Integer X, Integer Y)>& Proc) {
+  if (!Proc) return;
+  raster::LinePixels(X1, Y1, X2, Y2, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX,
+                     [&](Integer x, Integer y, Integer) { Proc(x, y); });
+}
+
+bool DrawEdge(TCanvas* Canvas, TRect& Rect, Cardinal Edge, Cardinal Flags) {
+  if (!Canvas) return false;
+  TBrush* brush = Canvas->GetBrush();
+  const TColor savedColor = brush->GetColor();
+  const TBrushStyle savedStyle = brush->GetStyle();
+  TRect r = Rect;
+  // One frame: the light-or-dark colour on top and left, the other on bottom and right.
+  auto frame = [&](TColor topLeft, TColor bottomRight) {
+    if (r.Right <= r.Left || r.Bottom <= r.Top) return;
+    brush->SetStyle(bsSolid);
+    brush->SetColor(topLeft);
+    if (Flags & BF_TOP) Canvas->FillRect(TRect{r.Left, r.Top, r.Right - 1, r.Top + 1});
+    if (Flags & BF_LEFT) Canvas->FillRect(TRect{r.Left, r.Top, r.Left + 1, r.Bottom - 1});
+    brush->SetColor(bottomRight);
+    if (Flags & BF_BOTTOM) Canvas->FillRect(TRect{r.Left, r.Bottom - 1, r.Right, r.Bottom});
+    if (Flags & BF_RIGHT) Canvas->FillRect(TRect{r.Right - 1, r.Top, r.Right, r.Bottom});
+    if (Flags & BF_LEFT) ++r.Left;
+    if (Flags & BF_TOP) ++r.Top;
+    if (Flags & BF_RIGHT) --r.Right;
+    if (Flags & BF_BOTTOM) --r.Bottom;
+  };
+  if (Edge & BDR_RAISEDOUTER) frame(cl3DLight, cl3DDkShadow);
+  else if (Edge & BDR_SUNKENOUTER) frame(clBtnShadow, clBtnHighlight);
+  if (Edge & BDR_RAISEDINNER) frame(clBtnHighlight, clBtnShadow);
+  else if (Edge & BDR_SUNKENINNER) frame(cl3DDkShadow, cl3DLight);
+  if (Flags & BF_MIDDLE) {
+    brush->SetStyle(bsSolid);
+    brush->SetColor(clBtnFace);
+    Canvas->FillRect(r);
+  }
+  brush->SetColor(savedColor);
+  brush->SetStyle(savedStyle);
+  if (Flags & BF_ADJUST) Rect = r;
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -1175,7 +1217,6 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
   FPixelFormat = Value;
   FPalette = newPal;
   Reallocate(old.FWidth, old.FHeight, Value, false);
-  FPalette = newPal;
   std::unordered_map<Cardinal, Cardinal> cache;
   for (Integer y = 0; y < FHeight; ++y) {
     const Byte* src = old.ScanLine(y);
@@ -1549,7 +1590,6 @@ void TBitmap::FromQImage(const QImage& Image) {
   FPixelFormat = fmt;
   FPalette = table.empty() ? DefaultColorTable(fmt) : table;
   Reallocate(src.width(), src.height(), fmt, false);
-  FPalette = table.empty() ? DefaultColorTable(fmt) : table;
   for (Integer y = 0; y < FHeight; ++y) {
     const uchar* s = src.constScanLine(y);
     Byte* d = ScanLine(y);

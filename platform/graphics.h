@@ -443,6 +443,38 @@ class TCanvas : public TObject {
   mutable std::unique_ptr<TextCache> FText;
 };
 
+/// Calls Proc(x, y) for each pixel of the line from (X1, Y1) to (X2, Y2), the
+/// end point left out, in drawing order: the pixels LineTo would draw.
+void LineDDA(Integer X1, Integer Y1, Integer X2, Integer Y2, const std::function<void(Integer X, Integer Y)>& Proc);
+
+/// Border kinds and sides of DrawEdge.
+constexpr Cardinal BDR_RAISEDOUTER = 0x0001;
+constexpr Cardinal BDR_SUNKENOUTER = 0x0002;
+constexpr Cardinal BDR_RAISEDINNER = 0x0004;
+constexpr Cardinal BDR_SUNKENINNER = 0x0008;
+constexpr Cardinal EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER;
+constexpr Cardinal EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER;
+constexpr Cardinal EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER;
+constexpr Cardinal EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
+constexpr Cardinal BF_LEFT = 0x0001;
+constexpr Cardinal BF_TOP = 0x0002;
+constexpr Cardinal BF_RIGHT = 0x0004;
+constexpr Cardinal BF_BOTTOM = 0x0008;
+constexpr Cardinal BF_RECT = BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM;
+constexpr Cardinal BF_MIDDLE = 0x0800;
+constexpr Cardinal BF_ADJUST = 0x2000;
+
+/// Draws a 3-D border of up to two one-pixel frames inside Rect (outer
+/// frame first) on the chosen sides, in the system colours: a sunken outer
+/// frame is button shadow at the top and left and button highlight at the
+/// bottom and right, a sunken inner one 3-D dark shadow and 3-D light; raised
+/// frames swap light and dark (outer 3-D light / dark shadow, inner button
+/// highlight / shadow). Top and left lines stop one pixel short of the far
+/// corner, which belongs to the bottom or right line. BF_MIDDLE fills the
+/// rest with the button face; BF_ADJUST shrinks Rect by the border drawn.
+/// Returns false without a canvas.
+bool DrawEdge(TCanvas* Canvas, TRect& Rect, Cardinal Edge, Cardinal Flags);
+
 // ---------------------------------------------------------------------------
 // Graphics, bitmaps, pictures
 // ---------------------------------------------------------------------------

@@ -564,6 +564,40 @@ TEST(CanvasTest, ExtremeCoordinatesAreSafe) {
   EXPECT_NE(c->GetPixel(4, 4), -1);
 }
 
+TEST(CanvasTest, LineDDAVisitsTheLineToPixels) {
+  TBitmap b(20, 20, pf24bit);
+  b.GetCanvas()->MoveTo(17, 2);
+  b.GetCanvas()->LineTo(3, 11);
+  Pixels visited;
+  std::vector<std::pair<Integer, Integer>> order;
+  LineDDA(17, 2, 3, 11, [&](Integer x, Integer y) {
+    visited.insert({x, y});
+    order.push_back({x, y});
+  });
+  EXPECT_EQ(visited, Painted(b));
+  ASSERT_EQ(order.size(), 14u);
+  EXPECT_EQ(order.front(), std::make_pair(17, 2));  // drawing order, end point left out
+  EXPECT_EQ(order.back().first, 4);
+}
+
+TEST(CanvasTest, SunkenEdge) {
+  TBitmap b(6, 5, pf24bit);
+  TCanvas* c = b.GetCanvas();
+  TRect r = Rect(0, 0, 6, 5);
+  c->GetBrush()->SetColor(clRed);
+  ASSERT_TRUE(DrawEdge(c, r, EDGE_SUNKEN, BF_RECT | BF_ADJUST));
+  EXPECT_EQ(r, Rect(2, 2, 4, 3));
+  const TColor shadow = ColorToRGB(clBtnShadow), light = ColorToRGB(clBtnHighlight);
+  EXPECT_EQ(c->GetPixel(0, 0), shadow);
+  EXPECT_EQ(c->GetPixel(4, 0), shadow);
+  EXPECT_EQ(c->GetPixel(5, 0), light);  // the far corners belong to bottom and right
+  EXPECT_EQ(c->GetPixel(0, 4), light);
+  EXPECT_EQ(c->GetPixel(1, 1), ColorToRGB(cl3DDkShadow));
+  EXPECT_EQ(c->GetPixel(4, 3), ColorToRGB(cl3DLight));
+  EXPECT_EQ(c->GetPixel(2, 2), clWhite);  // middle untouched
+  EXPECT_EQ(c->GetBrush()->GetColor(), clRed);  // brush restored
+}
+
 TEST(CanvasTest, LockSerialisesThreads) {
   TBitmap b(4, 4, pf24bit);
   TCanvas* c = b.GetCanvas();
