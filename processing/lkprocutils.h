@@ -114,9 +114,11 @@ inline void _SetPixelbw(Byte* row, Integer x, Integer value) {
 void _CopyBits(Byte* Dest, const Byte* Source, Integer DestBitPos, Integer SourceBitPos,
                Integer BitCount, Integer SourceRowLen);
 
-/// Copies a class-library bitmap whole into Dest: same size, pixel format and
-/// pixels. A source without pixels leaves Dest 1 x 1 in the source's format.
+/// Copies a class-library bitmap whole into Dest: same size, pixel format,
+/// colour table and pixels. A source without pixels leaves Dest 1 x 1 in the
+/// source's format. Null arguments, or Dest equal to Source, do nothing.
 void LKCopyBitmap(TBitmap* Source, TBitmap* Dest);
 
-/// A new class-library bitmap (owned by the caller) holding a copy of Source.
+/// A new class-library bitmap (owned by the caller) holding a copy of Source
+/// (an empty bitmap for null).
 TBitmap* LKCloneBitmap(TBitmap* Source);
