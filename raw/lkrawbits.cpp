@@ -71,6 +71,16 @@ const Byte kNikonTree[30] = {
   0x05, 0x04, 0x03, 0x06, 0x02, 0x07, 0x01, 0x00, 0x08, 0x09, 0x0b, 0x0a, 0x0c, 0x00,
 };
 
+// Appends bytes below the buffered bits while fewer than 25 are valid.
+static inline void refill(TRAWDecoderState& s) {
+  while (s.vbits < 25) {
+    Byte c = read_byte(s);
+    s.bitbuf = (s.bitbuf << 8) + c;
+    if (c == 0xff && s.zero_after_ff) read_byte(s);
+    s.vbits += 8;
+  }
+}
+
 Cardinal get_bits(TRAWDecoderState& s, int n) {
   if (n == 0) return 0;
   if (n < -1 || n > 25) raise_corrupt("get_bits()");
@@ -81,21 +91,11 @@ Cardinal get_bits(TRAWDecoderState& s, int n) {
   }
   // The buffer holds at least 25 bits between calls; the first call after a
   // plain reset of the state may find it empty.
-  while (s.vbits < 25) {
-    Byte c = read_byte(s);
-    s.bitbuf = (s.bitbuf << 8) + c;
-    if (c == 0xff && s.zero_after_ff) read_byte(s);
-    s.vbits += 8;
-  }
+  refill(s);
   if (n > 0) {
     ret = (s.bitbuf << (32 - s.vbits)) >> (32 - n);
     s.vbits -= n;
-    while (s.vbits < 25) {
-      Byte c = read_byte(s);
-      s.bitbuf = (s.bitbuf << 8) + c;
-      if (c == 0xff && s.zero_after_ff) read_byte(s);
-      s.vbits += 8;
-    }
+    refill(s);
   }
   return ret;
 }
@@ -161,8 +161,12 @@ void canon_init_tables(TRAWDecoderState& s, Cardinal index) {
 Integer huff_decode(TRAWDecoderState& s, const TRAWHuffNode* root) {
   const TRAWHuffNode* n = root;
   if (!n) return 0;
+  // One bit per level, as get_bits(1) would deliver it.
+  refill(s);
   while (n->branch[0]) {
-    const TRAWHuffNode* next = n->branch[get_bits(s, 1)];
+    const TRAWHuffNode* next = n->branch[(s.bitbuf >> (s.vbits - 1)) & 1];
+    --s.vbits;
+    refill(s);
     if (!next) break;
     n = next;
   }

@@ -63,18 +63,14 @@ static bool fill_window(TRAWDecoderState& s) {
   return true;
 }
 
-Byte read_byte(TRAWDecoderState& s) {
-  Int64 off = s.pos - s.win_start;
-  if (off < 0 || off >= s.win_len) {
-    if (!fill_window(s)) {
-      ++s.pos;
-      ++s.overrun;
-      return 0;
-    }
-    off = 0;
+Byte read_byte_slow(TRAWDecoderState& s) {
+  if (!fill_window(s)) {
+    ++s.pos;
+    ++s.overrun;
+    return 0;
   }
   ++s.pos;
-  return s.win[off];
+  return s.win[0];
 }
 
 Word read_u16(TRAWDecoderState& s) {

@@ -215,8 +215,17 @@ inline void reset_overrun(TRAWDecoderState& s) { s.overrun = 0; }
 
 // ---- Reads (byte order of the state) ------------------------------------------
 
+/// Reads one byte through a refill of the read window; 0 outside the source.
+Byte read_byte_slow(TRAWDecoderState& s);
 /// Reads one byte; 0 outside the source.
-Byte read_byte(TRAWDecoderState& s);
+inline Byte read_byte(TRAWDecoderState& s) {
+  Int64 off = s.pos - s.win_start;
+  if (off >= 0 && off < s.win_len) {
+    ++s.pos;
+    return s.win[off];
+  }
+  return read_byte_slow(s);
+}
 /// Reads two bytes, little-endian when order is 0x4949, else big-endian.
 Word read_u16(TRAWDecoderState& s);
 /// Reads four bytes, little-endian when order is 0x4949, else big-endian.
