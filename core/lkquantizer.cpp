@@ -570,6 +570,8 @@ namespace {
 constexpr Integer kExactBits = 10;  // 1024 slots for at most 256 colours
 constexpr DWORD kExactMask = (1u << kExactBits) - 1;
 
+constexpr Integer kCacheBits = 18;
+
 inline DWORD ColourKey(const TRGB& c) { return (DWORD{c.r} << 16 | DWORD{c.g} << 8 | c.b) + 1; }
 inline DWORD ExactSlot(DWORD key) { return (key * 2654435761u) >> (32 - kExactBits); }
 
@@ -661,7 +663,19 @@ Integer TLKQuantizer::GetRGBIndex(const TRGB& colour) const {
   // The ramp rule is for pictures given a ramp; a grey lk8p picture was
   // given its own palette, so it is looked up there below.
   if (grayScale_ && bitmap_->GetPixelFormat() != lk8p) return colour.r * colorCount_ / 256;
-  if (neuQuant_) return neuQuant_->Search(colour.b, colour.g, colour.r);
+  if (neuQuant_) {
+    if (cacheKeys_.empty()) {
+      cacheKeys_.assign(std::size_t{1} << kCacheBits, 0);
+      cacheIndex_.assign(std::size_t{1} << kCacheBits, 0);
+    }
+    const DWORD key = ColourKey(colour);
+    const DWORD slot = (key * 2654435761u) >> (32 - kCacheBits);
+    if (cacheKeys_[slot] != key) {
+      cacheKeys_[slot] = key;
+      cacheIndex_[slot] = static_cast<Byte>(neuQuant_->Search(colour.b, colour.g, colour.r));
+    }
+    return cacheIndex_[slot];
+  }
   if (medianCut_) return MedianCutFindIndex(medianCut_, colour);
   if (bitmap_->GetPixelFormat() == lk8p) {
     const Integer len = bitmap_->GetPaletteLen();

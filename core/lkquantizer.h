@@ -92,7 +92,8 @@ class TLKQuantizer : public TObject {
   /// absent); for a grey picture trunc(red * N / 256); with NeuQuant the
   /// L1-nearest palette colour; with median cut its box; for an lk8p picture
   /// the first equal entry of the bitmap's palette (the palette length when
-  /// none); otherwise 0.
+  /// none); otherwise 0. Keeps a cache of network answers, so one
+  /// quantiser must not be asked from two threads at once.
   Integer GetRGBIndex(const TRGB& colour) const;
 
   /// True when the picture was found grey.
@@ -119,4 +120,8 @@ class TLKQuantizer : public TObject {
   Integer exactCount_ = -1;
   Integer colorCount_ = 0;
   TLKBitmap* bitmap_ = nullptr;
+  // Network answers of recent colours (direct-mapped, made on first use):
+  // the search visits dozens of neurons, and pictures repeat colours.
+  mutable std::vector<DWORD> cacheKeys_;
+  mutable std::vector<Byte> cacheIndex_;
 };
