@@ -1,7 +1,8 @@
 #include "core/lkioglobals.h"
 
 #include <cstdio>
-#include <ctime>
+
+#include "platform/sysutils.h"
 
 String DefTEMPPATH;
 String lkgPrintLogFileName;
@@ -31,11 +32,7 @@ void LKPrintLogWrite(const String& text) {
   if (lkgPrintLogFileName.empty()) return;
   std::FILE* f = std::fopen(lkgPrintLogFileName.c_str(), "a");
   if (!f) throw EFOpenError("Cannot open file \"" + lkgPrintLogFileName + "\"");
-  char stamp[64] = {};
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  std::strftime(stamp, sizeof stamp, "%x %X", &local);
-  std::fprintf(f, "%s : %s\n", stamp, text.c_str());
+  const String line = DateTimeToStr(Now()) + " : " + text + "\n";
+  std::fputs(line.c_str(), f);
   std::fclose(f);
 }

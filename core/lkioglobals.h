@@ -32,7 +32,8 @@ TCMYK LKRGB2CMYK(TRGB rgb);
 /// Inverted CMYK to RGB: red = cyan*black div 255, and likewise.
 TRGB LKCMYK2RGB(TCMYK cmyk);
 
-/// Appends one line "date time : text" to the print log when a log file name
-/// is set; does nothing otherwise. Raises EFOpenError when the file cannot be
+/// Appends one line "date time : text" (the platform's fixed date and time
+/// texts) to the print log when a log file name is set; does nothing
+/// otherwise. Raises EFOpenError when the file cannot be
 /// opened for appending.
 void LKPrintLogWrite(const String& text);

@@ -12,6 +12,7 @@
 #include "platform/classes.h"
 #include "platform/graphics.h"
 #include "platform/syncobjs.h"
+#include "platform/sysutils.h"
 
 namespace {
 
@@ -232,15 +233,17 @@ TEST(PrintLog, WritesOnlyWhenNamed) {
   lkgPrintLogFileName.clear();
   LKPrintLogWrite("not written");
   lkgPrintLogFileName = name;
+  SetNowFunction([] { return EncodeDate(2026, 3, 4) + EncodeTime(5, 6, 7, 0); });
   LKPrintLogWrite("first");
   LKPrintLogWrite("second");
+  SetNowFunction({});
   lkgPrintLogFileName.clear();
   std::ifstream in(name);
   std::string l1, l2, l3;
   std::getline(in, l1);
   std::getline(in, l2);
   EXPECT_FALSE(std::getline(in, l3));
-  EXPECT_NE(l1.find(" : first"), std::string::npos);
+  EXPECT_EQ(l1, "2026-03-04 05:06:07 : first");
   EXPECT_EQ(l2.substr(l2.size() - 9), " : second");
   std::remove(name.c_str());
 
