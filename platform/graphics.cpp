@@ -1217,6 +1217,14 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
   FPixelFormat = Value;
   FPalette = newPal;
   Reallocate(old.FWidth, old.FHeight, Value, false);
+  // Indexed sources map through a table, direct-to-direct by arithmetic,
+  // direct-to-indexed through a cache of nearest-entry searches.
+  std::vector<Cardinal> fromIndex;
+  if (oldBits <= 8 && !keepIndexes) {
+    fromIndex.resize(old.FPalette.size());
+    for (std::size_t i = 0; i < fromIndex.size(); ++i)
+      fromIndex[i] = raster::ColorToValue(RGBQuadToColor(old.FPalette[i]), newBits, FPalette);
+  }
   std::unordered_map<Cardinal, Cardinal> cache;
   for (Integer y = 0; y < FHeight; ++y) {
     const Byte* src = old.ScanLine(y);
@@ -1226,12 +1234,16 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
       Cardinal nv;
       if (keepIndexes) {
         nv = v;
+      } else if (oldBits <= 8) {
+        nv = v < fromIndex.size() ? fromIndex[v] : raster::ColorToValue(clBlack, newBits, FPalette);
+      } else if (newBits > 8) {
+        nv = raster::ColorToValue(raster::ValueToColor(v, oldBits, {}), newBits, {});
       } else {
         auto it = cache.find(v);
         if (it != cache.end()) {
           nv = it->second;
         } else {
-          nv = raster::ColorToValue(raster::ValueToColor(v, oldBits, old.FPalette), newBits, FPalette);
+          nv = raster::ColorToValue(raster::ValueToColor(v, oldBits, {}), newBits, FPalette);
           if (cache.size() < 65536) cache.emplace(v, nv);
         }
       }
@@ -1539,6 +1551,12 @@ QImage TBitmap::ToQImage(bool WithAlpha) const {
   for (Integer y = 0; y < FHeight; ++y) {
     const Byte* src = ScanLine(y);
     QRgb* dst = reinterpret_cast<QRgb*>(img.scanLine(y));
+    if (bits == 24 || bits == 32) {  // the common formats, byte by byte
+      const Integer step = bits / 8;
+      for (Integer x = 0; x < FWidth; ++x, src += step)
+        dst[x] = qRgba(src[2], src[1], src[0], alpha ? src[3] : 255);
+      continue;
+    }
     for (Integer x = 0; x < FWidth; ++x) {
       const TColor c = raster::ValueToColor(raster::ReadValue(src, x, bits), bits, FPalette);
       const int a = alpha ? src[4 * x + 3] : 255;
