@@ -116,6 +116,29 @@ TEST_P(RawTiffOrderTest, NikonD70WhiteBalanceRecord) {
   EXPECT_FLOAT_EQ(p.s->camera_blue, 2.0f);
 }
 
+// An Olympus maker note: 8-byte header, then a directory whose offsets are
+// absolute; tags 4119 and 4120 give the balance in 1/256.
+TEST_P(RawTiffOrderTest, OlympusMakerNote) {
+  const bool little = GetParam();
+  ByteWriter note(little);
+  note.text("OLYMP", true).u8(1).u8(0);
+  note.u16(2);
+  note.u16(4119).u16(3).u32(1).u16(512).u16(0);
+  note.u16(4120).u16(4).u32(1).u32(384);
+  TiffBuilder t(little);
+  TiffIfd ifd0, exif;
+  ifd0.add_text(271, "OLYMPUS IMAGING CORP.").add_sub(34665, 1);
+  exif.add_data(37500, 7, static_cast<uint32_t>(note.size()), note.bytes());
+  t.ifds = {ifd0, exif};
+  ByteWriter w(little);
+  t.write(w);
+  Parsed p(w.bytes());
+  parse_tiff(*p.s, 0);
+  EXPECT_FLOAT_EQ(p.s->camera_red, 2.0f);
+  EXPECT_FLOAT_EQ(p.s->camera_blue, 1.5f);
+  EXPECT_EQ(p.s->order, little ? 0x4949 : 0x4d4d);
+}
+
 TEST_P(RawTiffOrderTest, OlympusAdobeImaconAndLeafRules) {
   const bool little = GetParam();
   {  // Olympus: make cut to 7 characters, odd height rounded up to even.
