@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/graphics.h"
+
 namespace {
 
 // Largest memory block a buffer asks for: beyond this no machine holds the
@@ -379,6 +381,10 @@ void TLKBitmap::CopyPaletteFrom(TLKBitmap* source) {
 
 void TLKBitmap::Assign(TObject* source) {
   ReallocPending = true;
+  if (auto* vcl = dynamic_cast<TBitmap*>(source)) {
+    CopyFromTBitmap(vcl);
+    return;
+  }
   auto* src = dynamic_cast<TLKBitmap*>(source);
   if (!src || src == this) return;
 

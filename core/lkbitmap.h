@@ -11,6 +11,8 @@
 #include "core/lkfilebuffer.h"
 
 class TBitmap;
+class TLKDibbitmap;
+class TLKMask;
 
 /// Image buffer. Memory storage keeps rows bottom-up in one block aligned to
 /// 32 bytes; file storage keeps them top-down in a temporary file and maps
@@ -54,8 +56,8 @@ class TLKBitmap : public TLKBaseBitmap {
   /// EOutOfMemory when memory runs out.
   void Allocate(Integer width, Integer height, TLKPixelFormat format) override;
   /// Copies a TLKBitmap: size, format, pixels, palette, dither method and
-  /// (unless this is an alpha channel) the alpha channel. Other objects are
-  /// ignored.
+  /// (unless this is an alpha channel) the alpha channel. A TBitmap goes to
+  /// CopyFromTBitmap. Other objects are ignored.
   void Assign(TObject* source) override;
 
   /// Number of channels of the pixel format (the alpha channel not counted).
@@ -232,6 +234,67 @@ class TLKBitmap : public TLKBaseBitmap {
   /// largest. Other formats keep both.
   void AutoCalcBWValues();
   // --- End of pixel access, fill and whole-image tests ----------------------
+
+  // --- Exchange with TBitmap, DIBs and masks (lkbitmap_exchange.cpp) --------
+
+  /// Wraps a caller's TBitmap without copying: TBitmap storage over it (never
+  /// freed here). freeFirst: the image and alpha channel are released first;
+  /// otherwise the old pixels are released and the alpha channel kept. The
+  /// format follows the bitmap as UpdateFromTBitmap reads it. Nil: nothing
+  /// more.
+  void EncapsulateTBitmap(TBitmap* bitmap, bool freeFirst);
+  /// Wraps a caller's block of RowLen x height bytes with rows bottom-up
+  /// (memory storage, never freed here); the freeFirst rule as above. Nil or
+  /// a non-positive size: nothing more.
+  void EncapsulateMemory(void* address, Integer width, Integer height, TLKPixelFormat format, bool freeFirst);
+  /// Makes `bitmap` a copy of the image: lk1g pf1bit black and white; lk8p
+  /// pf8bit with the palette; lk8g, lk16g (high bytes) and lk32f
+  /// (trunc(v x 255), low byte) pf8bit grey; lk24RGB pf24bit. Raises
+  /// Exception "CMYK to TBitmap not supported", "RGB48 to TBitmap not
+  /// supported" or "CIELab to TBitmap not supported", leaving it at 1 x 1.
+  void CopyToTBitmap(TBitmap* bitmap);
+  /// Becomes a copy of `bitmap`: pf1bit lk1g (monochrome) or lk8p, pf4bit
+  /// and pf8bit lk8p with the colour table, pf15bit, pf16bit, pf24bit and
+  /// pf32bit lk24RGB. In TBitmap storage the bitmap is copied whole. Full
+  /// ends false; nil changes nothing.
+  void CopyFromTBitmap(TBitmap* bitmap);
+  /// Becomes a copy of a DIB raster (lk1g or lk24RGB); nil or an empty DIB
+  /// changes nothing.
+  void CopyFromTDibBitmap(TLKDibbitmap* dib);
+  /// Copies the whole DIB into the image with its top-left corner at (x, y),
+  /// clipped to the image; nothing unless the formats agree.
+  void MergeFromTDibBitmap(TLKDibbitmap* dib, Integer x, Integer y);
+  /// Copies the rectangle at (x, y) of the image into the DIB at (0, 0),
+  /// clipped to both; nothing unless the formats agree.
+  void CopyToTDibBitmap(TLKDibbitmap* dib, Integer x, Integer y, Integer width, Integer height);
+  /// lk1g or lk8g: reallocates `mask` as 1- or 8-bit of this size, copies
+  /// the rows and Full (the box stays empty: callers follow with
+  /// TLKMask::SyncRect). Other formats do nothing.
+  void CopyToTLKMask(TLKMask* mask);
+  /// Becomes lk1g or lk8g copy of a 1- or 8-bit mask, Full included; a nil
+  /// mask fills the image with 255.
+  void CopyFromTLKMask(TLKMask* mask);
+  /// Copies a width x height rectangle from (sourceX, sourceY) of this image
+  /// to (destX, destY) of `dest`, clipped to both: lk1g to lk1g or lk24RGB
+  /// (white and black), otherwise only between equal formats. The alpha
+  /// channels are not copied.
+  void CopyRectTo(TLKBitmap* dest, Integer sourceX, Integer sourceY, Integer destX, Integer destY, Integer width,
+                  Integer height);
+  /// Clipped as CopyRectTo: each alpha sample of dest's alpha channel
+  /// becomes the larger of it and this image's. Missing alpha channels are
+  /// created fully opaque.
+  void MergeAlphaRectTo(TLKBitmap* dest, Integer sourceX, Integer sourceY, Integer destX, Integer destY,
+                        Integer width, Integer height);
+  /// Cuts the selection out: `dest` becomes the size of the mask's box in
+  /// this format (and palette), filled with `colour`, with the selected
+  /// pixels copied in and an alpha channel that is 0 outside the selection.
+  /// Nothing for an empty mask.
+  void CopyWithMask1(TLKBitmap* dest, TLKMask* mask, TColor colour);
+  /// Pastes back what CopyWithMask1 cut out: the selected pixels of this
+  /// box-sized image (and its alpha channel, when it has one) go to their
+  /// places in `dest`. Nothing for an empty mask.
+  void CopyWithMask2(TLKBitmap* dest, TLKMask* mask);
+  // --- End of exchange with TBitmap, DIBs and masks ---------------------------
 
  private:
   friend class LKBitmapTestAccess;  // tests reach TBitmap storage through it
