@@ -105,6 +105,43 @@ class TLKBitmap : public TLKBaseBitmap {
   /// True for a buffer that is itself an alpha channel.
   bool GetIsAlphaChannel() const { return IsAlphaChannel; }
 
+  // --- Pixel-format conversion (lkbitmap_convert.cpp) -----------------------
+
+  /// Converts the pixels to `format` (ConvertToPixelFormat); nothing when
+  /// `format` is the current pixel format.
+  void SetPixelFormat(TLKPixelFormat format);
+  /// Converts this buffer to `format`, keeping size and alpha channel.
+  /// Memory and file storage: the picture moves into a temporary buffer, new
+  /// storage is allocated for the new byte size (the size rule decides
+  /// afresh) and filled by CopyAndConvertFormat. When the allocation or a
+  /// conversion runs out of memory the old picture is put back and the
+  /// exception raised. TBitmap storage: 1-bit to lk24RGB expands the rows,
+  /// lk24RGB to lk1g dithers or thresholds by DitherMethod, other formats the
+  /// class-library bitmap can hold go through a temporary buffer; lk32f,
+  /// lkCMYK, lk48RGB and lkCIELab raise Exception with the message of
+  /// Allocate and leave the picture unchanged. An empty TBitmap only takes
+  /// the new format.
+  void ConvertToPixelFormat(TLKPixelFormat format);
+  /// Fills this buffer, already allocated in the target format at the
+  /// source's size, from `source`, row by row. Source formats lkCMYK and
+  /// lkCIELab, and targets lkCMYK and lkCIELab, go through lk24RGB by
+  /// converting `source` itself to lk24RGB first (as do lk48RGB to lk8p and
+  /// lk48RGB to lk1g by threshold). lk1g targets follow DitherMethod; lk8p
+  /// targets get a palette (black and white, the grey ramp, or quantised to
+  /// QuantizeColorCount colours). A source of the same format is copied.
+  /// Afterwards this buffer takes over the source's alpha channel, when the
+  /// source has one (an alpha channel of its own is freed). Nothing at all
+  /// for a nil source, this buffer itself, different sizes, or TBitmap
+  /// storage here; no pixels for an lknull source or target.
+  void CopyAndConvertFormat(TLKBitmap* source);
+
+ private:
+  // The conversion of TBitmap storage (see ConvertToPixelFormat).
+  void ConvertVclImage(TLKPixelFormat format);
+
+ public:
+  // --- End of pixel-format conversion ---------------------------------------
+
   // --- TBitmap storage -----------------------------------------------------
 
   /// Picks up changes made to the wrapped TBitmap through the class library
