@@ -614,9 +614,14 @@ void TLKMask::CopyLKBitmapAlpha(TLKBitmap* dest, TLKBitmap* source, bool destRel
   const Int64 sox = sourceRelative ? X1 : 0, soy = sourceRelative ? Y1 : 0;
   const CopyRange r = ClipCopy(X1, Y1, X2, Y2, Width, Height, dox, doy, da->GetWidth(), da->GetHeight(), sox,
                                soy, source->GetWidth(), source->GetHeight());
+  std::vector<Byte> temp;
   for (Int64 y = r.y0; !r.Empty() && y <= r.y1; ++y) {
     const Byte* mrow = GetScanLine(static_cast<Integer>(y));
     const Byte* srow = sa ? static_cast<const Byte*>(sa->GetScanLine(static_cast<Integer>(y - soy))) : nullptr;
+    if (srow && sa == da) {  // the next GetScanLine may release this row
+      temp.assign(srow, srow + sa->GetRowLen());
+      srow = temp.data();
+    }
     Byte* drow = static_cast<Byte*>(da->GetScanLine(static_cast<Integer>(y - doy)));
     for (Int64 x = r.x0; x <= r.x1; ++x) {
       const Byte s = srow ? srow[x - sox] : 255;

@@ -350,6 +350,23 @@ TEST_P(LKMaskCopy, EightBitMaskBlendsAndWritesAlpha) {
   EXPECT_FALSE(dst.GetAlphaChannel()->GetFull());
 }
 
+TEST_P(LKMaskCopy, CopyWithinOnePictureReadsEachRowBeforeWriting) {
+  TLKMask m;
+  m.AllocateBits(6, 6, 1);
+  const TPoint pts[] = {{2, 3}, {5, 3}, {5, 6}, {2, 6}};
+  m.DrawPolygon(1, pts, 4);  // box (2, 3)-(4, 5)
+  TLKBitmap img(6, 6, lk8g);
+  for (Integer y = 0; y < 6; ++y)
+    for (Integer x = 0; x < 6; ++x) img.SetPixels_lk8(x, y, static_cast<Byte>(10 * y + x));
+  img.SetAlpha(2, 3, 77);
+  m.CopyLKBitmap(&img, &img, true, false, true);
+  EXPECT_EQ(img.GetAlpha(0, 0), 77);
+  EXPECT_EQ(img.GetAlpha(1, 0), 255);
+  for (Integer y = 0; y < 3; ++y)
+    for (Integer x = 0; x < 3; ++x) EXPECT_EQ(img.GetPixels_lk8(x, y), 10 * (y + 3) + x + 2) << x << "," << y;
+  EXPECT_EQ(img.GetPixels_lk8(3, 0), 3);
+}
+
 INSTANTIATE_TEST_SUITE_P(Storage, LKMaskCopy, ::testing::Values(1 << 30, 1));
 
 TEST(LKMaskCopyRelative, RelativeSidesAndClippingToSmallPictures) {
@@ -466,6 +483,22 @@ TEST(LKMaskDrawing, OutlineIsTheBorderWithMarchingDashes) {
   for (std::string& r : swapped)
     for (char& ch : r) ch = ch == '1' ? '2' : ch == '2' ? '1' : ch;
   EXPECT_EQ(draw(4), swapped);
+
+  // The same square at half the size drawn at twice the zoom.
+  TLKMask half;
+  half.AllocateBits(4, 4, 1);
+  const TPoint small[] = {{1, 1}, {3, 1}, {3, 3}, {1, 3}};
+  half.DrawPolygon(1, small, 4);
+  std::unique_ptr<TBitmap> b(new TBitmap(8, 8, pf24bit));
+  b->GetCanvas()->GetBrush()->SetColor(clWhite);
+  b->GetCanvas()->FillRect(Rect(0, 0, 8, 8));
+  half.DrawOutline(b->GetCanvas(), 0, 0, 8, 8, 0, 0, 4, 4, 0, c1, c2);
+  for (Integer y = 0; y < 8; ++y)
+    for (Integer x = 0; x < 8; ++x) {
+      const TColor c = b->GetCanvas()->GetPixel(x, y);
+      const char ch = c == clWhite ? '.' : c == c1 ? '1' : c == c2 ? '2' : '?';
+      EXPECT_EQ(ch, phase0[static_cast<size_t>(y)][static_cast<size_t>(x)]) << x << "," << y;
+    }
 }
 
 TEST(LKMaskDrawing, OuterShadesTheUnselectedHalfAsACheckerboard) {
