@@ -1479,7 +1479,7 @@ void TBitmap::LoadFromStream(TStream* Stream) {
     default: BadBitmap("unsupported bit count " + IntToStr(bits));
   }
   const Int64 rowBytes = ((width * PixelFormatBits(format) + 31) / 32) * 4;
-  if (width > INT32_MAX || height > INT32_MAX || rowBytes * height > kMaxPixelBytes) BadBitmap("too large");
+  if (width > INT32_MAX || height > INT32_MAX || rowBytes > kMaxPixelBytes / height) BadBitmap("too large");
   // Colour table.
   std::vector<TRGBQuad> table = DefaultColorTable(format);
   if (bits <= 8) {

@@ -336,6 +336,8 @@ TEST(BitmapStreamTest, BadImagesRaiseAndLeaveTheBitmap) {
       {"pixel data cut short", truncated},
       {"header cut short", std::vector<Byte>(badMagic.begin(), badMagic.begin() + 20)},
       {"huge size claimed by a tiny file", SmallBmp(40, 100000, 100000, 24, 0, 0, 16)},
+      // The row size times the height once overflowed 64 bits.
+      {"size at the integer limits", SmallBmp(40, INT32_MAX, INT32_MIN, 32, 0, 0, 16)},
       {"width zero", SmallBmp(40, 0, 2, 24, 0, 0, 16)},
       {"colour table longer than the format allows", SmallBmp(40, 2, 2, 8, 0, 300, 8)},
       {"run-length compression", SmallBmp(40, 2, 2, 8, 1, 0, 8)},
