@@ -9,7 +9,7 @@ namespace {
 constexpr int kMaxHeapDepth = 8;
 // Records one walk visits in all: sub-heaps that overlap each other could
 // otherwise multiply the work level by level.
-constexpr Int64 kMaxRecordVisits = 1 << 20;
+constexpr Int64 kMaxRecordVisits = 1 << 16;
 
 // Byte-order reads at absolute positions; outside the source they give 0.
 struct CiffReader {

@@ -24,7 +24,7 @@ constexpr Int64 kMaxSubDirectories = 64;
 constexpr int kMaxHeapDepth = 8;
 // Records one CIFF parse visits in all: sub-heaps that overlap each other
 // could otherwise multiply the work level by level.
-constexpr Int64 kMaxRecordVisits = 1 << 20;
+constexpr Int64 kMaxRecordVisits = 1 << 16;
 
 // A sensor dimension from the file: values no sensor has are taken as
 // unknown, which makes identification reject the file.

@@ -150,6 +150,27 @@ TEST(RawCiffWalkTest, MakerNoteDirectoryBytes) {
   EXPECT_EQ(ciff_makernote_directory(TCIFFExifInfo{}), (Bytes{0, 0}));
 }
 
+// 40 sub-heaps sharing the parent's start and record table, each a byte
+// shorter: every level finds the same records again, so the number of heaps
+// grows combinatorially with the depth. The walks stop after a fixed number
+// of record visits.
+rawkit::Bytes overlapping_heaps() {
+  const int n = 40, len = 500;
+  ByteWriter w(true);
+  w.u16(0x4949).u32(14).text("HEAPCCDR", false);
+  w.u16(n);
+  for (int i = 0; i < n; ++i) w.u16(0x300a).u32(static_cast<uint32_t>(len - 1 - i)).u32(0);
+  w.pad_to(14 + len);  // zeros: every heap end holds table offset 0
+  return w.bytes();
+}
+
+TEST(RawCiffWalkTest, OverlappingSubHeapsAreBounded) {
+  File f(overlapping_heaps());
+  TCIFFExifInfo info;
+  EXPECT_TRUE(ciff_walk_for_exif(f.src, f.probe(), info));
+  EXPECT_EQ(ciff_walk_for_jpeg(f.src, f.probe()), -1);
+}
+
 // Heaps that contain themselves, nest without end, or claim records beyond
 // their bounds; every prefix of a valid file.
 TEST(RawCiffWalkTest, HostileHeapsEnd) {

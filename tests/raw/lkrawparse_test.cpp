@@ -366,6 +366,20 @@ TEST(RawCiffTest, SelfContainingAndDeepHeapsEnd) {
   EXPECT_EQ(ok.s->raw_width, 640);
 }
 
+// Sub-heaps that overlap each other, each level finding the same records:
+// the parse stops after a fixed number of record visits.
+TEST(RawCiffTest, OverlappingSubHeapsAreBounded) {
+  const int n = 40, len = 500;
+  ByteWriter w(true);
+  w.u16(0x4949).u32(14).text("HEAPCCDR", false);
+  w.u16(n);
+  for (int i = 0; i < n; ++i) w.u16(0x300a).u32(static_cast<uint32_t>(len - 1 - i)).u32(0);
+  w.pad_to(14 + len);
+  Parsed p(w.bytes());
+  run_ciff(p);
+  SUCCEED();
+}
+
 TEST(RawRolleiTest, TextHeader) {
   ByteWriter w;
   auto line = [&](const std::string& t) {
