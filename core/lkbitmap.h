@@ -13,6 +13,7 @@
 class TBitmap;
 class TLKDibbitmap;
 class TLKMask;
+class TCanvas;
 
 /// Image buffer. Memory storage keeps rows bottom-up in one block aligned to
 /// 32 bytes; file storage keeps them top-down in a temporary file and maps
@@ -332,6 +333,85 @@ class TLKBitmap : public TLKBaseBitmap {
   /// places in `dest`. Nothing for an empty mask.
   void CopyWithMask2(TLKBitmap* dest, TLKMask* mask);
   // --- End of exchange with TBitmap, DIBs and masks ---------------------------
+
+  // --- Geometry, storage changes (lkbitmap_geometry.cpp) and raw stream -----
+  // --- form (lkrawstream.cpp) ------------------------------------------------
+
+  /// New width, keeping the pixels that stay (the top-left part). Nothing
+  /// when equal; a negative width counts as 0. An existing alpha channel is
+  /// resized first. Memory and file storage: with a pixel format and a
+  /// positive height the image is reallocated and the overlapping rows and
+  /// the palette copied back (new columns keep what the allocation gave), Full
+  /// cleared; otherwise only the width is recorded. TBitmap storage: the
+  /// class-library bitmap is resized (new pixels white).
+  void SetWidth(Integer w);
+  /// New height; as SetWidth for rows (row 0, the top, stays in place).
+  void SetHeight(Integer h);
+  /// Changes the canvas size to newWidth x newHeight and places the old
+  /// picture by the alignments: shrinking keeps the left, centre or right
+  /// (top, centre or bottom) part; growing puts the old picture there and
+  /// fills the new area with `background` (read per pixel format as FillRect
+  /// reads it). An existing alpha channel gets the same treatment with
+  /// `alpha` as its fill value. Negative sizes count as 0.
+  void Resize(Integer newWidth, Integer newHeight, double background, double alpha, TLKHAlign hAlign,
+              TLKVAlign vAlign);
+  /// Moves the inclusive rectangle (x1, y1)-(x2, y2) so that its top-left
+  /// corner lands on (destX, destY): the block is copied aside, the
+  /// rectangle filled with `value` (as FillRect), and the block copied back,
+  /// clipped to the picture. The alpha channel is not moved. Nothing when the
+  /// rectangle is empty.
+  void MoveRegion(Integer x1, Integer y1, Integer x2, Integer y2, Integer destX, Integer destY, double value);
+  /// Moves the pixels into another storage kind. Nothing when `location` is
+  /// the current one. The size rule still applies to memory and file
+  /// storage. Palette and alpha channel stay; Full ends false. lk16g moved
+  /// into TBitmap storage becomes lk8g (the high byte of each sample).
+  /// Raises Exception for a format TBitmap storage cannot hold ("lkCMYK pixel
+  /// format not allowed when Location=lkTBitmap" and its siblings); the
+  /// picture then stays where it was, unchanged.
+  void SetLocation(TLKLocation location);
+  /// Moves the pixels into TBitmap storage for good and returns the
+  /// class-library bitmap (nil for a buffer without pixels). Raises as
+  /// SetLocation.
+  TBitmap* GetVclBitmap();
+  /// The canvas of the class-library bitmap, after moving memory or file
+  /// storage into TBitmap storage for good; nil for a buffer without pixels.
+  /// Raises as SetLocation.
+  TCanvas* GetCanvas();
+  /// Row alignment in bits: 8, 16 or 32 (other values are ignored). Memory
+  /// and file storage are re-laid out at once, keeping pixels, palette and
+  /// alpha channel; TBitmap storage (whose rows are 32-bit aligned anyway)
+  /// only takes the new row length.
+  void SetBitAlignment(Integer bits);
+
+  /// Bytes of the raw stream form of this buffer: 76 + 3 * PaletteLen +
+  /// RowLen * Height, plus alpha RowLen * alpha Height + 1 with an alpha
+  /// channel.
+  Int64 CalcRAWSize();
+  /// Writes the raw stream form ("TLKBITMAPRAW", palette, size, format,
+  /// display settings, rows top first, alpha channel): into `buffer` when it
+  /// is not nil (the caller provides CalcRAWSize bytes; the stream is
+  /// ignored), else through `stream`. Returns false when the stream took
+  /// fewer bytes than given, or with neither buffer nor stream.
+  bool SaveRAWToBufferOrStream(void* buffer, TStream* stream);
+  /// Reads the raw stream form from `buffer` (at most `bufferSize` bytes)
+  /// when it is not nil, else from `stream`, replacing size, format, pixels,
+  /// palette, alpha channel and display settings; location, threshold,
+  /// allocator and dither method stay. Returns false for a wrong magic, a
+  /// negative version, a palette count outside 0..256, an unknown format, an
+  /// alignment other than 8, 16 or 32, a negative or oversized width or
+  /// height, or data shorter than the header announces. Header faults leave
+  /// the buffer untouched; missing pixel data leaves it empty. Raises the
+  /// allocation's exceptions (a format TBitmap storage cannot hold).
+  bool LoadRAWFromBufferOrStream(const void* buffer, TStream* stream, Int64 bufferSize = 0);
+
+ private:
+  // Reallocates memory or file storage at width x height with the current
+  // alignment, copying the overlapping rows, the palette and the alpha
+  // channel back; on a failed allocation the old picture is put back.
+  void ReLayout(Integer width, Integer height);
+
+ public:
+  // --- End of geometry, storage changes and raw stream form -----------------
 
  private:
   friend class LKBitmapTestAccess;  // tests reach TBitmap storage through it
