@@ -13,7 +13,6 @@
 //    1  has alpha; when set: alpha RowLen x height alpha rows, 1 alpha Full
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <vector>
 
 #include "core/lkbitmap.h"
@@ -27,10 +26,12 @@ constexpr Int64 kFixedBytes = 76;
 // Header bytes from the width (item 5) to the alignment (item 15).
 constexpr size_t kSettingsBytes = 4 + 4 + 1 + 1 + 4 + 8 + 8 + 16 + 1 + 4 + 4;
 static_assert(12 + 4 + 4 + kSettingsBytes + 1 == kFixedBytes);
-// Largest picture (pixels and alpha) a form may announce. Far beyond any
-// real picture, yet it keeps a forged header from asking for storage that
-// no machine has.
+// Largest picture (pixels and alpha) and longest row a form may announce.
+// Far beyond any real picture, yet they keep a forged header from asking for
+// storage that no machine has; the row limit also bounds the one row a file-
+// backed buffer holds in memory while a stream of unknown length is read.
 constexpr Int64 kMaxRawPixelBytes = Int64{1} << 36;
+constexpr Int64 kMaxRawRowBytes = Int64{1} << 28;
 
 // --- Little-endian encoding ------------------------------------------------
 
@@ -274,7 +275,7 @@ bool TLKBitmap::LoadRAWFromBufferOrStream(const void* buffer, TStream* stream, I
   const bool hasPixels = width > 0 && height > 0 && bits > 0;
   const Int64 rowLen = hasPixels ? RawRowLen(width, bits, alignment) : 0;
   const Int64 alphaRowLen = hasPixels ? RawRowLen(width, 8, 32) : 0;
-  if (rowLen > std::numeric_limits<Integer>::max()) return false;
+  if (rowLen > kMaxRawRowBytes) return false;  // also keeps rowLen * height in 64 bits
   const Int64 imageBytes = rowLen * height;
   if (imageBytes + alphaRowLen * height > kMaxRawPixelBytes) return false;
   // The rows and the alpha flag must be there before anything is allocated.

@@ -415,8 +415,9 @@ TEST(LKBitmapGeometry, AFormatATBitmapCannotHoldStaysWhereItWas) {
     } catch (const Exception& e) {
       EXPECT_STREQ(e.what(), c.message);
     }
-    EXPECT_EQ(bmp.GetLocation(), lkMemory);
-    EXPECT_EQ(bmp.GetPixelFormat(), c.f);
+    ASSERT_EQ(bmp.GetLocation(), lkMemory);
+    ASSERT_EQ(bmp.GetPixelFormat(), c.f);
+    ASSERT_FALSE(bmp.IsEmpty());
     EXPECT_EQ(Px(bmp, 3, 2), Seed(c.f, 3, 2));
     ASSERT_TRUE(bmp.GetHasAlphaChannel());
     EXPECT_EQ(bmp.GetAlphaChannel()->GetPixels_lk8(1, 1), 5);

@@ -372,6 +372,12 @@ TEST(LKRawStream, HostileFormsAreRefusedWithoutHarm) {
       {"negative palette count", setInt(16, -1), Stage::Header},
       {"palette count near 2^31", setInt(16, 0x7FFFFFFF), Stage::Header},
       {"palette of 256 entries cut short", setInt(16, 256), Stage::Header},
+      {"palette count 257 with the bytes for it",
+       [](std::vector<Byte>& v) {
+         PutInt(v, 16, 257);
+         v.resize(v.size() + 2000, 0);
+       },
+       Stage::Header},
       {"unknown format 10", setByte(28, 10), Stage::Header},
       {"unknown format 255", setByte(28, 255), Stage::Header},
       {"alignment 0", setInt(71, 0), Stage::Header},
@@ -385,8 +391,9 @@ TEST(LKRawStream, HostileFormsAreRefusedWithoutHarm) {
          PutInt(v, 24, 0x7FFFFFFF);
        },
        Stage::Header},
-      {"row longer than 2^31 bytes", [](std::vector<Byte>& v) {
-         PutInt(v, 20, 0x7FFFFFF0);
+      {"row longer than 2^28 bytes", [](std::vector<Byte>& v) {
+         PutInt(v, 20, (1 << 28) / 6 + 1);
+         PutInt(v, 24, 1);
          v[28] = lk48RGB;
        },
        Stage::Header},
@@ -440,9 +447,9 @@ TEST(LKRawStream, HostileFormsAreRefusedWithoutHarm) {
       EXPECT_FALSE(ok);
       const bool untouched = c.stage == Stage::Header || (c.stage == Stage::Rows && s != Source::UnsizedStream);
       if (untouched) {
-        EXPECT_EQ(target.GetWidth(), 5);
-        EXPECT_EQ(target.GetHeight(), 4);
-        EXPECT_EQ(target.GetPixelFormat(), lk8g);
+        ASSERT_EQ(target.GetWidth(), 5);
+        ASSERT_EQ(target.GetHeight(), 4);
+        ASSERT_EQ(target.GetPixelFormat(), lk8g);
         EXPECT_EQ(target.GetPixels_lk8(4, 3), 77);
         EXPECT_EQ(target.GetBitAlignment(), 32);
         ASSERT_TRUE(target.GetHasAlphaChannel());
