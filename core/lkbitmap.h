@@ -399,9 +399,11 @@ class TLKBitmap : public TLKBaseBitmap {
   /// allocator and dither method stay. Returns false for a wrong magic, a
   /// negative version, a palette count outside 0..256, an unknown format, an
   /// alignment other than 8, 16 or 32, a negative or oversized width or
-  /// height, or data shorter than the header announces. Header faults leave
-  /// the buffer untouched; missing pixel data leaves it empty. Raises the
-  /// allocation's exceptions (a format TBitmap storage cannot hold).
+  /// height, or data shorter than the header announces. Faults found before
+  /// allocating (the header's, and missing data when the source tells its
+  /// size) leave the buffer untouched; data found missing while reading
+  /// leaves it empty. Raises the allocation's exceptions (a format TBitmap
+  /// storage cannot hold) and the stream's own.
   bool LoadRAWFromBufferOrStream(const void* buffer, TStream* stream, Int64 bufferSize = 0);
 
  private:

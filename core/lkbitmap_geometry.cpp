@@ -30,10 +30,26 @@ class ScopedAccess {
 // both of the same pixel format, clipped to both pictures. 1-bit rows are
 // copied as bit runs, others as byte runs.
 void CopyBlock(TLKBitmap& src, TLKBitmap& dst, Int64 sx, Int64 sy, Int64 dx, Int64 dy, Int64 w, Int64 h) {
-  if (sx < 0) { dx -= sx; w += sx; sx = 0; }
-  if (sy < 0) { dy -= sy; h += sy; sy = 0; }
-  if (dx < 0) { sx -= dx; w += dx; dx = 0; }
-  if (dy < 0) { sy -= dy; h += dy; dy = 0; }
+  if (sx < 0) {
+    dx -= sx;
+    w += sx;
+    sx = 0;
+  }
+  if (sy < 0) {
+    dy -= sy;
+    h += sy;
+    sy = 0;
+  }
+  if (dx < 0) {
+    sx -= dx;
+    w += dx;
+    dx = 0;
+  }
+  if (dy < 0) {
+    sy -= dy;
+    h += dy;
+    dy = 0;
+  }
   w = std::min({w, Int64{src.GetWidth()} - sx, Int64{dst.GetWidth()} - dx});
   h = std::min({h, Int64{src.GetHeight()} - sy, Int64{dst.GetHeight()} - dy});
   if (w <= 0 || h <= 0) return;
@@ -68,8 +84,8 @@ void ResizeShrinkPhase(TLKBitmap& bmp, Integer ow, Integer oh, Integer nw, Integ
 
 // Last phase of Resize, after the size changed: fills the new columns and
 // rows and moves the old picture to its place.
-void ResizeGrowPhase(TLKBitmap& bmp, Integer ow, Integer oh, Integer nw, Integer nh, TLKHAlign hAlign,
-                     TLKVAlign vAlign, double value) {
+void ResizeGrowPhase(TLKBitmap& bmp, Integer ow, Integer oh, Integer nw, Integer nh, TLKHAlign hAlign, TLKVAlign vAlign,
+                     double value) {
   if (ow < nw) {
     bmp.FillRect(ow, 0, nw - 1, nh - 1, value);
     const Integer shift = hAlign == lkhCenter ? (nw - ow) / 2 : hAlign == lkhRight ? nw - ow : 0;
@@ -152,16 +168,21 @@ void TLKBitmap::Resize(Integer newWidth, Integer newHeight, double background, d
   if (AlphaChannel) ResizeGrowPhase(*AlphaChannel, ow, oh, newWidth, newHeight, hAlign, vAlign, alpha);
 }
 
-void TLKBitmap::MoveRegion(Integer x1, Integer y1, Integer x2, Integer y2, Integer destX, Integer destY,
-                           double value) {
+void TLKBitmap::MoveRegion(Integer x1, Integer y1, Integer x2, Integer y2, Integer destX, Integer destY, double value) {
   if (IsEmpty() || PixelFormat == lknull) return;
   // Only the part of the rectangle inside the picture moves; it keeps its
   // offset from the rectangle's corner.
   Int64 dx = destX, dy = destY;
   Int64 left = x1, top = y1;
   const Int64 right = std::min<Int64>(x2, Width - 1), bottom = std::min<Int64>(y2, Height - 1);
-  if (left < 0) { dx -= left; left = 0; }
-  if (top < 0) { dy -= top; top = 0; }
+  if (left < 0) {
+    dx -= left;
+    left = 0;
+  }
+  if (top < 0) {
+    dy -= top;
+    top = 0;
+  }
   if (right < left || bottom < top) return;
   const Int64 w = right - left + 1, h = bottom - top + 1;
 

@@ -187,9 +187,7 @@ bool ReadRows(TLKBitmap& bmp, RawSource& src, Integer height, Integer rowLen) {
 }
 
 // The stored bytes of the image rows: none for a buffer without pixels.
-Int64 ImageBytes(TLKBitmap& bmp) {
-  return bmp.IsEmpty() ? 0 : Int64{bmp.GetRowLen()} * bmp.GetHeight();
-}
+Int64 ImageBytes(TLKBitmap& bmp) { return bmp.IsEmpty() ? 0 : Int64{bmp.GetRowLen()} * bmp.GetHeight(); }
 
 }  // namespace
 
@@ -274,7 +272,9 @@ bool TLKBitmap::LoadRAWFromBufferOrStream(const void* buffer, TStream* stream, I
   const Integer bits = LKPixelFormatBitCount(pixelFormat);
   const bool hasPixels = width > 0 && height > 0 && bits > 0;
   const Int64 rowLen = hasPixels ? RawRowLen(width, bits, alignment) : 0;
-  const Int64 alphaRowLen = hasPixels ? RawRowLen(width, 8, 32) : 0;
+  // An alpha channel is created at the recorded size even for a buffer
+  // without a pixel format, so its rows depend on the size alone.
+  const Int64 alphaRowLen = width > 0 && height > 0 ? RawRowLen(width, 8, 32) : 0;
   if (rowLen > kMaxRawRowBytes) return false;  // also keeps rowLen * height in 64 bits
   const Int64 imageBytes = rowLen * height;
   if (imageBytes + alphaRowLen * height > kMaxRawPixelBytes) return false;
@@ -316,7 +316,14 @@ bool TLKBitmap::LoadRAWFromBufferOrStream(const void* buffer, TStream* stream, I
         // An alpha channel has no alpha channel of its own: pass the data by.
         ok = src.Skip(alphaBytes + 1);
       } else {
-        TLKBitmap& alpha = *GetAlphaChannel();
+        // Created without the opaque fill of GetAlphaChannel: every row is
+        // read next, and a forged size on a stream of unknown length must not
+        // cost a fill of storage the data never reaches.
+        AlphaChannel = new TLKBitmap();
+        AlphaChannel->IsAlphaChannel = true;
+        AlphaChannel->Location = Location == lkTBitmap ? lkMemory : Location;
+        TLKBitmap& alpha = *AlphaChannel;
+        alpha.Allocate(Width, Height, lk8g);
         Byte alphaFull = 0;
         ok = (alphaBytes == 0 || (alpha.RowLen == alphaRowLen && alpha.Height == height &&
                                   ReadRows(alpha, src, height, static_cast<Integer>(alphaRowLen)))) &&

@@ -47,15 +47,11 @@ const TLKPixelFormat kFormats[] = {lk1g, lk8p, lk8g, lk16g, lk24RGB, lk32f, lkCM
 // Where a test picture lives: memory, a temporary file, or a class-library
 // bitmap (1-, 8- and 24-bit formats only).
 enum class Storage { Memory, File, VclBitmap };
-const char* StorageName(Storage s) {
-  return s == Storage::Memory ? "memory" : s == Storage::File ? "file" : "TBitmap";
-}
+const char* StorageName(Storage s) { return s == Storage::Memory ? "memory" : s == Storage::File ? "file" : "TBitmap"; }
 bool Fits(Storage s, TLKPixelFormat f) {
   return s != Storage::VclBitmap || f == lk1g || f == lk8p || f == lk8g || f == lk24RGB;
 }
-TLKLocation LocationOf(Storage s) {
-  return s == Storage::Memory ? lkMemory : s == Storage::File ? lkFile : lkTBitmap;
-}
+TLKLocation LocationOf(Storage s) { return s == Storage::Memory ? lkMemory : s == Storage::File ? lkFile : lkTBitmap; }
 
 // The bytes of pixel (x, y) (one 0/1 byte for lk1g).
 std::vector<Byte> Px(TLKBitmap& b, Integer x, Integer y) {

@@ -115,6 +115,7 @@ void MakeThreeByTwo(TLKBitmap& bmp, bool withAlpha) {
 }
 
 std::vector<Byte> ThreeByTwoBytes(bool withAlpha) {
+  // clang-format off
   std::vector<Byte> v = {
       'T', 'L', 'K', 'B', 'I', 'T', 'M', 'A', 'P', 'R', 'A', 'W',
       0, 0, 0, 0,                          // version
@@ -132,6 +133,7 @@ std::vector<Byte> ThreeByTwoBytes(bool withAlpha) {
       0xFD, 0xFF, 0xFF, 0xFF,              // Contrast -3
       32, 0, 0, 0,                         // BitAlignment
   };
+  // clang-format on
   for (Byte y = 0; y < 2; ++y)
     for (Byte i = 0; i < 12; ++i) v.push_back(static_cast<Byte>(y * 16 + i + 1));  // rows, padding included
   v.push_back(withAlpha ? 1 : 0);
@@ -218,7 +220,7 @@ TEST(LKRawStream, RoundTripKeepsEveryFormatAlignmentAndStorage) {
           EXPECT_EQ(back.GetBitAlignment(), alignment);
           EXPECT_EQ(back.GetRowLen(), LKBitmapRowLen(13, LKPixelFormatBitCount(f), alignment));
           EXPECT_EQ(back.GetHasAlphaChannel(), withAlpha);
-          EXPECT_EQ(back.GetLocation(), storage == Storage::File ? lkFile
+          EXPECT_EQ(back.GetLocation(), storage == Storage::File     ? lkFile
                                         : storage == Storage::Memory ? lkMemory
                                                                      : lkTBitmap);
           // Saving again gives the same bytes: rows with their padding,
@@ -250,6 +252,19 @@ TEST(LKRawStream, EmptyBufferRoundTripsAsSeventySixBytes) {
   EXPECT_TRUE(back.IsEmpty());
   EXPECT_EQ(back.GetWidth(), 20);
   EXPECT_EQ(back.GetPixelFormat(), lknull);
+
+  // A size without a pixel format still gets a real alpha channel, whose rows
+  // the form carries (found by fuzzing: the reader took them as absent).
+  TLKBitmap sized;
+  sized.Allocate(13, 3, lknull);
+  for (Integer y = 0; y < 3; ++y) sized.GetAlphaChannel()->SetPixels_lk8(12, y, static_cast<Byte>(y + 1));
+  const std::vector<Byte> withAlpha = SaveToBytes(sized);
+  EXPECT_EQ(withAlpha.size(), 76u + 16 * 3 + 1);
+  TLKBitmap again;
+  ASSERT_TRUE(again.LoadRAWFromBufferOrStream(withAlpha.data(), nullptr, static_cast<Int64>(withAlpha.size())));
+  ASSERT_TRUE(again.GetHasAlphaChannel());
+  EXPECT_EQ(again.GetAlphaChannel()->GetPixels_lk8(12, 2), 3);
+  EXPECT_EQ(SaveToBytes(again), withAlpha);
 }
 
 TEST(LKRawStream, AFormWithoutAlphaRemovesTheOldAlphaChannel) {
@@ -386,12 +401,14 @@ TEST(LKRawStream, HostileFormsAreRefusedWithoutHarm) {
       {"alignment -32", setInt(71, -32), Stage::Header},
       {"negative width", setInt(20, -1), Stage::Header},
       {"negative height", setInt(24, -5), Stage::Header},
-      {"width x height near 2^62", [](std::vector<Byte>& v) {
+      {"width x height near 2^62",
+       [](std::vector<Byte>& v) {
          PutInt(v, 20, 0x7FFFFFFF);
          PutInt(v, 24, 0x7FFFFFFF);
        },
        Stage::Header},
-      {"row longer than 2^28 bytes", [](std::vector<Byte>& v) {
+      {"row longer than 2^28 bytes",
+       [](std::vector<Byte>& v) {
          PutInt(v, 20, (1 << 28) / 6 + 1);
          PutInt(v, 24, 1);
          v[28] = lk48RGB;
@@ -402,7 +419,8 @@ TEST(LKRawStream, HostileFormsAreRefusedWithoutHarm) {
          PutInt(v, 20, 1 << 20);
          PutInt(v, 24, 1 << 20);
          v[28] = lk48RGB;
-       }, Stage::Header},
+       },
+       Stage::Header},
       {"truncated before the rows", cut(75), Stage::Rows},
       {"truncated inside the first row", cut(80), Stage::Rows},
       {"truncated before the alpha flag", cut(99), Stage::Rows},
@@ -412,7 +430,8 @@ TEST(LKRawStream, HostileFormsAreRefusedWithoutHarm) {
        [](std::vector<Byte>& v) {
          PutInt(v, 20, 4000);
          PutInt(v, 24, 4000);
-       }, Stage::Rows},
+       },
+       Stage::Rows},
       {"alpha rows missing", cut(100), Stage::Alpha},
       {"truncated inside the alpha rows", cut(104), Stage::Alpha},
       {"alpha Full missing", cut(108), Stage::Alpha},
