@@ -1,0 +1,711 @@
+#include "io/lkparams.h"
+
+#include <cstring>
+
+TGIFLZWDecompFunc DefGIF_LZWDECOMPFUNC = nullptr;
+TGIFLZWCompFunc DefGIF_LZWCOMPFUNC = nullptr;
+TTIFFLZWDecompFunc DefTIFF_LZWDECOMPFUNC = nullptr;
+TTIFFLZWCompFunc DefTIFF_LZWCOMPFUNC = nullptr;
+Integer gDefaultDPIX = 300;
+Integer gDefaultDPIY = 300;
+TLKFileTypeLookup LKFileTypeLookup;
+
+namespace {
+
+// An APP1 payload that holds an EXIF block starts with "Exif" and a zero byte.
+bool IsEXIFPayload(const Byte* Data, Integer Length) {
+  return Data != nullptr && Length >= 5 && std::memcmp(Data, "Exif", 4) == 0 && Data[4] == 0;
+}
+
+void CopyStrings(TStringList& Dest, const TStringList& Source) {
+  Dest.Clear();
+  for (Integer i = 0; i < Source.GetCount(); ++i) Dest.Add(Source.Get(i));
+}
+
+}  // namespace
+
+TIOParamsVals::TIOParamsVals(TIOParamsOwner* Owner) : OwnerIO(Owner) { SetDefaultParams(); }
+
+TIOParamsVals::~TIOParamsVals() = default;
+
+void TIOParamsVals::SetDefaultParams() {
+  ColorMap.clear();
+  COLORMAPCOUNT = 0;
+  FILENAME.clear();
+  FILETYPE = 0;
+  BITSPERSAMPLE = 8;
+  SAMPLESPERPIXEL = 3;
+  ISNATIVEPIXELFORMAT = false;
+  if (OwnerIO != nullptr) {
+    Integer w = 0, h = 0;
+    if (OwnerIO->GetParamsBitmapSize(w, h)) {
+      WIDTH = w;
+      HEIGHT = h;
+    }
+    SetDpiX(gDefaultDPIX);
+    SetDpiY(gDefaultDPIY);
+  }
+  IMAGEINDEX = 0;
+  IMAGECOUNT = 0;
+  GETTHUMBNAIL = false;
+  // GIF
+  GIF_VERSION = "GIF89a";
+  GIF_IMAGEINDEX = 0;
+  GIF_XPOS = GIF_YPOS = 0;
+  GIF_DELAYTIME = 0;
+  GIF_TRANSPARENT = false;
+  GIF_TRANSPCOLOR = TRGB{0, 0, 0};
+  GIF_INTERLACED = false;
+  GIF_WINWIDTH = GIF_WINHEIGHT = 0;
+  GIF_BACKGROUND = TRGB{0, 0, 0};
+  GIF_RATIO = 0;
+  GIF_CommentLines.Clear();
+  GIF_Disposal = ioGIF_DrawBackground;
+  GIF_LZWDecompressor = DefGIF_LZWDECOMPFUNC;
+  GIF_LZWCompressor = DefGIF_LZWCOMPFUNC;
+  GIF_IMAGECOUNT = 0;
+  // TIFF
+  TIFF_COMPRESSION = ioTIFF_UNCOMPRESSED;
+  SetImageIndex(0);
+  TIFF_PHOTOMETINTEPRET = ioTIFF_RGB;
+  TIFF_PLANARCONF = 1;
+  TIFF_XPOS = TIFF_YPOS = 0;
+  TIFF_DOCUMENTNAME.clear();
+  TIFF_IMAGEDESCRIPTION.clear();
+  TIFF_PAGENAME.clear();
+  TIFF_PAGENUMBER = -1;
+  TIFF_PAGECOUNT = -1;
+  SetTIFF_Orientation(1);
+  TIFF_LZWDecompressor = DefTIFF_LZWDECOMPFUNC;
+  TIFF_LZWCompressor = DefTIFF_LZWCOMPFUNC;
+  TIFF_ENABLEADJUSTORIENTATION = false;
+  TIFF_JPEGQUALITY = 80;
+  TIFF_JPEGCOLORSPACE = ioJPEG_YCbCr;
+  TIFF_IMAGECOUNT = 0;
+  TIFF_FILLORDER = 1;
+  // JPEG
+  JPEG_COLORSPACE = ioJPEG_YCbCr;
+  JPEG_QUALITY = 80;
+  JPEG_DCTMETHOD = ioJPEG_ISLOW;
+  JPEG_OPTIMALHUFFMAN = false;
+  JPEG_SMOOTH = 0;
+  JPEG_PROGRESSIVE = false;
+  JPEG_SCALE = ioJPEG_FULLSIZE;
+  JPEG_Markers.Clear();
+  JPEG_SCALE_USED = 1;
+  JPEG_ORIGINALWIDTH = JPEG_ORIGINALHEIGHT = 0;
+  JPEG_ENABLEADJUSTORIENTATION = false;
+  SetJPEG_GetExifThumbnail(false);
+  // JPEG 2000
+  J2000_COLORSPACE = ioJ2000_RGB;
+  J2000_RATE = 1.0;
+  J2000_SCALABLEBY = ioJ2000_Rate;
+  // BMP, PCX
+  BMP_VERSION = ioBMP_BM3;
+  BMP_COMPRESSION = ioBMP_UNCOMPRESSED;
+  BMP_HANDLETRANSPARENCY = false;
+  PCX_VERSION = 5;
+  PCX_COMPRESSION = ioPCX_RLE;
+  // Icons and cursors
+  ICO_BACKGROUND = TRGB{255, 255, 255};
+  for (auto& s : ICO_PageSizes) s = TSize{};
+  for (auto& b : ICO_PageBitCounts) b = 0;
+  ICO_PageSizes[0] = TSize{64, 64};
+  ICO_PageBitCounts[0] = 8;
+  CUR_XHOTSPOT = CUR_YHOTSPOT = 0;
+  CUR_BACKGROUND = TRGB{255, 255, 255};
+  // PNG
+  PNG_INTERLACED = false;
+  PNG_BACKGROUND = TRGB{0, 0, 0};
+  PNG_FILTER = ioPNG_FILTER_NONE;
+  PNG_COMPRESSION = 5;
+  PNG_TextKeywords.Clear();
+  PNG_TextStrings.Clear();
+  PSD_LOADLAYERS = false;
+  // TGA
+  TGA_XPOS = TGA_YPOS = 0;
+  TGA_COMPRESSED = true;
+  TGA_DESCRIPTOR.clear();
+  TGA_AUTHOR.clear();
+  TGA_DATE = Date();
+  TGA_IMAGENAME.clear();
+  TGA_BACKGROUND = TRGB{0, 0, 0};
+  TGA_ASPECTRATIO = 1.0;
+  TGA_GAMMA = 2.2;
+  TGA_GRAYLEVEL = false;
+  AVI_FrameCount = 0;
+  AVI_FrameDelayTime = 0;
+  IPTC_Records.Clear();
+  PXM_CommentLines.Clear();
+  ResetEXIF();
+  // PostScript, PDF
+  PS_PAPERWIDTH = 595;
+  PS_PAPERHEIGHT = 842;
+  PS_COMPRESSION = ioPS_G4FAX;
+  PS_TITLE = "No Title";
+  PDF_PAPERWIDTH = 595;
+  PDF_PAPERHEIGHT = 842;
+  PDF_COMPRESSION = ioPDF_G4FAX;
+  PDF_TITLE.clear();
+  PDF_AUTHOR.clear();
+  PDF_SUBJECT.clear();
+  PDF_KEYWORDS.clear();
+  PDF_CREATOR.clear();
+  PDF_PRODUCER.clear();
+  InputICC.reset();
+  OutputICC.reset();
+  // Camera RAW
+  RAW_HALFSIZE = false;
+  RAW_GAMMA = 0.6;
+  RAW_BRIGHT = 1.0;
+  RAW_REDSCALE = 1.0;
+  RAW_BLUESCALE = 1.0;
+  RAW_QUICKINTERPOLATE = true;
+  RAW_USEAUTOWB = false;
+  RAW_USECAMERAWB = false;
+  RAW_FOURCOLORRGB = false;
+  RAW_CAMERA.clear();
+  SetRAW_GetExifThumbnail(false);
+  RAW_AUTOADJUSTCOLORS = false;
+  // Headerless raw pixels
+  BMPRAW_ChannelOrder = coRGB;
+  BMPRAW_Planes = plInterleaved;
+  BMPRAW_RowAlignBits = 8;
+  BMPRAW_SkipBytes = 0;
+  XMP_INFO.clear();
+}
+
+void TIOParamsVals::ResetInfo() {
+  IPTC_Records.Clear();
+  JPEG_Markers.Clear();
+  ResetEXIF();
+  GIF_CommentLines.Clear();
+  PNG_TextKeywords.Clear();
+  PNG_TextStrings.Clear();
+  TIFF_DOCUMENTNAME.clear();
+  TIFF_IMAGEDESCRIPTION.clear();
+  TIFF_PAGENAME.clear();
+  TGA_DESCRIPTOR.clear();
+  TGA_AUTHOR.clear();
+  TGA_IMAGENAME.clear();
+  PXM_CommentLines.Clear();
+  XMP_INFO.clear();
+  InputICC.reset();
+}
+
+void TIOParamsVals::ResetEXIF() {
+  EXIF_HASEXIF = false;
+  EXIF_ThumbnailImage.reset();
+  EXIF_IMAGEDESCRIPTION.clear();
+  EXIF_MAKE.clear();
+  EXIF_MODEL.clear();
+  EXIF_ORIENTATION = 0;
+  EXIF_XRESOLUTION = EXIF_YRESOLUTION = 0.0;
+  EXIF_RESOLUTIONUNIT = 0;
+  EXIF_SOFTWARE.clear();
+  EXIF_Artist.clear();
+  EXIF_DATETIME.clear();
+  for (double& v : EXIF_WhitePoint) v = 0.0;
+  for (double& v : EXIF_PrimaryChromaticities) v = 0.0;
+  for (double& v : EXIF_YCbCrCoefficients) v = 0.0;
+  EXIF_YCbCrPositioning = 0;
+  for (double& v : EXIF_ReferenceBlackWhite) v = 0.0;
+  EXIF_COPYRIGHT.clear();
+  EXIF_EXPOSURETIME = EXIF_FNUMBER = 0.0;
+  EXIF_EXPOSUREPROGRAM = 0;
+  EXIF_ISOSpeedRatings[0] = EXIF_ISOSpeedRatings[1] = 0;
+  EXIF_EXIFVERSION.clear();
+  EXIF_DATETIMEORIGINAL.clear();
+  EXIF_DATETIMEDIGITIZED.clear();
+  EXIF_COMPRESSEDBITSPERPIXEL = EXIF_SHUTTERSPEEDVALUE = EXIF_APERTUREVALUE = EXIF_BRIGHTNESSVALUE =
+      EXIF_EXPOSUREBIASVALUE = EXIF_MAXAPERTUREVALUE = EXIF_SUBJECTDISTANCE = 0.0;
+  EXIF_METERINGMODE = EXIF_LIGHTSOURCE = EXIF_FLASH = 0;
+  EXIF_FOCALLENGTH = 0.0;
+  EXIF_SUBSECTIME.clear();
+  EXIF_SUBSECTIMEORIGINAL.clear();
+  EXIF_SUBSECTIMEDIGITIZED.clear();
+  EXIF_FLASHPIXVERSION.clear();
+  EXIF_COLORSPACE = EXIF_EXIFIMAGEWIDTH = EXIF_EXIFIMAGEHEIGHT = 0;
+  EXIF_RELATEDSOUNDFILE.clear();
+  EXIF_FOCALPLANEXRESOLUTION = EXIF_FOCALPLANEYRESOLUTION = 0.0;
+  EXIF_FOCALPLANERESOLUTIONUNIT = 0;
+  EXIF_EXPOSUREINDEX = 0.0;
+  EXIF_SENSINGMETHOD = EXIF_FILESOURCE = EXIF_SCENETYPE = 0;
+  EXIF_USERCOMMENT.clear();
+  EXIF_USERCOMMENTCODE.clear();
+  EXIF_XPTitle.clear();
+  EXIF_XPComment.clear();
+  EXIF_XPAuthor.clear();
+  EXIF_XPKeywords.clear();
+  EXIF_XPSubject.clear();
+  EXIF_EXPOSUREMODE = EXIF_WHITEBALANCE = -1;
+  EXIF_DIGITALZOOMRATIO = -1.0;
+  EXIF_FOCALLENGTHIN35MMFILM = EXIF_SCENECAPTURETYPE = EXIF_GAINCONTROL = EXIF_CONTRAST = EXIF_SATURATION =
+      EXIF_SHARPNESS = EXIF_SUBJECTDISTANCERANGE = -1;
+  EXIF_IMAGEUNIQUEID.clear();
+  EXIF_GPSVERSIONID.clear();
+  EXIF_GPSLATITUDEREF.clear();
+  EXIF_GPSLATITUDEDEGREES = EXIF_GPSLATITUDEMINUTES = EXIF_GPSLATITUDESECONDS = 0.0;
+  EXIF_GPSLONGITUDEREF.clear();
+  EXIF_GPSLONGITUDEDEGREES = EXIF_GPSLONGITUDEMINUTES = EXIF_GPSLONGITUDESECONDS = 0.0;
+  EXIF_GPSALTITUDEREF.clear();
+  EXIF_GPSALTITUDE = EXIF_GPSTIMESTAMPHOUR = EXIF_GPSTIMESTAMPMINUTE = EXIF_GPSTIMESTAMPSECOND = 0.0;
+  EXIF_GPSSATELLITES.clear();
+  EXIF_GPSSTATUS.clear();
+  EXIF_GPSMEASUREMODE.clear();
+  EXIF_GPSDOP = 0.0;
+  EXIF_GPSSPEEDREF.clear();
+  EXIF_GPSSPEED = 0.0;
+  EXIF_GPSTRACKREF.clear();
+  EXIF_GPSTRACK = 0.0;
+  EXIF_GPSIMGDIRECTIONREF.clear();
+  EXIF_GPSIMGDIRECTION = 0.0;
+  EXIF_GPSMAPDATUM.clear();
+  EXIF_GPSDESTLATITUDEREF.clear();
+  EXIF_GPSDESTLATITUDEDEGREES = EXIF_GPSDESTLATITUDEMINUTES = EXIF_GPSDESTLATITUDESECONDS = 0.0;
+  EXIF_GPSDESTLONGITUDEREF.clear();
+  EXIF_GPSDESTLONGITUDEDEGREES = EXIF_GPSDESTLONGITUDEMINUTES = EXIF_GPSDESTLONGITUDESECONDS = 0.0;
+  EXIF_GPSDESTBEARINGREF.clear();
+  EXIF_GPSDESTBEARING = 0.0;
+  EXIF_GPSDESTDISTANCEREF.clear();
+  EXIF_GPSDESTDISTANCE = 0.0;
+  EXIF_GPSDATESTAMP.clear();
+  for (Integer i = 0; i < JPEG_Markers.GetCount(); ++i) {
+    if (JPEG_Markers.GetMarkerType(i) == 0xE1 &&
+        IsEXIFPayload(JPEG_Markers.GetMarkerData(i), JPEG_Markers.GetMarkerLength(i))) {
+      JPEG_Markers.DeleteMarker(i);
+      break;
+    }
+  }
+}
+
+void TIOParamsVals::Assign(const TIOParamsVals* S) {
+  if (S == nullptr || S == this) return;
+  BITSPERSAMPLE = S->BITSPERSAMPLE;
+  FILENAME = S->FILENAME;
+  SAMPLESPERPIXEL = S->SAMPLESPERPIXEL;
+  WIDTH = S->WIDTH;
+  HEIGHT = S->HEIGHT;
+  SetDpiX(S->DPIX);
+  SetDpiY(S->DPIY);
+  FILETYPE = S->FILETYPE;
+  IMAGECOUNT = S->IMAGECOUNT;
+  GETTHUMBNAIL = S->GETTHUMBNAIL;
+  TIFF_COMPRESSION = S->TIFF_COMPRESSION;
+  TIFF_PHOTOMETINTEPRET = S->TIFF_PHOTOMETINTEPRET;
+  TIFF_PLANARCONF = S->TIFF_PLANARCONF;
+  TIFF_XPOS = S->TIFF_XPOS;
+  TIFF_YPOS = S->TIFF_YPOS;
+  TIFF_DOCUMENTNAME = S->TIFF_DOCUMENTNAME;
+  TIFF_IMAGEDESCRIPTION = S->TIFF_IMAGEDESCRIPTION;
+  TIFF_PAGENAME = S->TIFF_PAGENAME;
+  TIFF_PAGENUMBER = S->TIFF_PAGENUMBER;
+  TIFF_PAGECOUNT = S->TIFF_PAGECOUNT;
+  TIFF_LZWDecompressor = S->TIFF_LZWDecompressor;
+  TIFF_LZWCompressor = S->TIFF_LZWCompressor;
+  TIFF_ENABLEADJUSTORIENTATION = S->TIFF_ENABLEADJUSTORIENTATION;
+  TIFF_JPEGQUALITY = S->TIFF_JPEGQUALITY;
+  TIFF_JPEGCOLORSPACE = S->TIFF_JPEGCOLORSPACE;
+  TIFF_IMAGECOUNT = S->TIFF_IMAGECOUNT;
+  TIFF_FILLORDER = S->TIFF_FILLORDER;
+  GIF_VERSION = S->GIF_VERSION;
+  GIF_XPOS = S->GIF_XPOS;
+  GIF_YPOS = S->GIF_YPOS;
+  GIF_DELAYTIME = S->GIF_DELAYTIME;
+  GIF_TRANSPARENT = S->GIF_TRANSPARENT;
+  GIF_TRANSPCOLOR = S->GIF_TRANSPCOLOR;
+  GIF_INTERLACED = S->GIF_INTERLACED;
+  GIF_WINWIDTH = S->GIF_WINWIDTH;
+  GIF_WINHEIGHT = S->GIF_WINHEIGHT;
+  GIF_BACKGROUND = S->GIF_BACKGROUND;
+  GIF_RATIO = S->GIF_RATIO;
+  CopyStrings(GIF_CommentLines, S->GIF_CommentLines);
+  GIF_Disposal = S->GIF_Disposal;
+  GIF_LZWDecompressor = S->GIF_LZWDecompressor;
+  GIF_LZWCompressor = S->GIF_LZWCompressor;
+  GIF_IMAGECOUNT = S->GIF_IMAGECOUNT;
+  JPEG_COLORSPACE = S->JPEG_COLORSPACE;
+  JPEG_QUALITY = S->JPEG_QUALITY;
+  JPEG_DCTMETHOD = S->JPEG_DCTMETHOD;
+  JPEG_OPTIMALHUFFMAN = S->JPEG_OPTIMALHUFFMAN;
+  JPEG_SMOOTH = S->JPEG_SMOOTH;
+  JPEG_PROGRESSIVE = S->JPEG_PROGRESSIVE;
+  JPEG_SCALE = S->JPEG_SCALE;
+  JPEG_Markers.Assign(&S->JPEG_Markers);
+  JPEG_SCALE_USED = S->JPEG_SCALE_USED;
+  JPEG_ORIGINALWIDTH = S->JPEG_ORIGINALWIDTH;
+  JPEG_ORIGINALHEIGHT = S->JPEG_ORIGINALHEIGHT;
+  JPEG_ENABLEADJUSTORIENTATION = S->JPEG_ENABLEADJUSTORIENTATION;
+  SetJPEG_GetExifThumbnail(S->JPEG_GETEXIFTHUMBNAIL);
+  J2000_COLORSPACE = S->J2000_COLORSPACE;
+  J2000_RATE = S->J2000_RATE;
+  J2000_SCALABLEBY = S->J2000_SCALABLEBY;
+  PCX_VERSION = S->PCX_VERSION;
+  PCX_COMPRESSION = S->PCX_COMPRESSION;
+  BMP_VERSION = S->BMP_VERSION;
+  BMP_COMPRESSION = S->BMP_COMPRESSION;
+  BMP_HANDLETRANSPARENCY = S->BMP_HANDLETRANSPARENCY;
+  ICO_BACKGROUND = S->ICO_BACKGROUND;
+  CUR_XHOTSPOT = S->CUR_XHOTSPOT;
+  CUR_YHOTSPOT = S->CUR_YHOTSPOT;
+  CUR_BACKGROUND = S->CUR_BACKGROUND;
+  PNG_INTERLACED = S->PNG_INTERLACED;
+  PNG_BACKGROUND = S->PNG_BACKGROUND;
+  PNG_FILTER = S->PNG_FILTER;
+  PNG_COMPRESSION = S->PNG_COMPRESSION;
+  CopyStrings(PNG_TextKeywords, S->PNG_TextKeywords);
+  CopyStrings(PNG_TextStrings, S->PNG_TextStrings);
+  TGA_XPOS = S->TGA_XPOS;
+  TGA_YPOS = S->TGA_YPOS;
+  TGA_COMPRESSED = S->TGA_COMPRESSED;
+  TGA_DESCRIPTOR = S->TGA_DESCRIPTOR;
+  TGA_AUTHOR = S->TGA_AUTHOR;
+  TGA_DATE = S->TGA_DATE;
+  TGA_IMAGENAME = S->TGA_IMAGENAME;
+  TGA_BACKGROUND = S->TGA_BACKGROUND;
+  TGA_ASPECTRATIO = S->TGA_ASPECTRATIO;
+  TGA_GAMMA = S->TGA_GAMMA;
+  TGA_GRAYLEVEL = S->TGA_GRAYLEVEL;
+  IPTC_Records.Assign(&S->IPTC_Records);
+  CopyStrings(PXM_CommentLines, S->PXM_CommentLines);
+
+  // EXIF group
+  EXIF_HASEXIF = S->EXIF_HASEXIF;
+  if (S->EXIF_ThumbnailImage) GetEXIF_ThumbnailImage()->Assign(S->EXIF_ThumbnailImage.get());
+  EXIF_IMAGEDESCRIPTION = S->EXIF_IMAGEDESCRIPTION;
+  EXIF_MAKE = S->EXIF_MAKE;
+  EXIF_MODEL = S->EXIF_MODEL;
+  EXIF_XRESOLUTION = S->EXIF_XRESOLUTION;
+  EXIF_YRESOLUTION = S->EXIF_YRESOLUTION;
+  EXIF_RESOLUTIONUNIT = S->EXIF_RESOLUTIONUNIT;
+  EXIF_SOFTWARE = S->EXIF_SOFTWARE;
+  EXIF_Artist = S->EXIF_Artist;
+  EXIF_DATETIME = S->EXIF_DATETIME;
+  std::memcpy(EXIF_WhitePoint, S->EXIF_WhitePoint, sizeof EXIF_WhitePoint);
+  std::memcpy(EXIF_PrimaryChromaticities, S->EXIF_PrimaryChromaticities, sizeof EXIF_PrimaryChromaticities);
+  std::memcpy(EXIF_YCbCrCoefficients, S->EXIF_YCbCrCoefficients, sizeof EXIF_YCbCrCoefficients);
+  EXIF_YCbCrPositioning = S->EXIF_YCbCrPositioning;
+  std::memcpy(EXIF_ReferenceBlackWhite, S->EXIF_ReferenceBlackWhite, sizeof EXIF_ReferenceBlackWhite);
+  EXIF_COPYRIGHT = S->EXIF_COPYRIGHT;
+  EXIF_EXPOSURETIME = S->EXIF_EXPOSURETIME;
+  EXIF_FNUMBER = S->EXIF_FNUMBER;
+  EXIF_EXPOSUREPROGRAM = S->EXIF_EXPOSUREPROGRAM;
+  EXIF_ISOSpeedRatings[0] = S->EXIF_ISOSpeedRatings[0];
+  EXIF_ISOSpeedRatings[1] = S->EXIF_ISOSpeedRatings[1];
+  EXIF_EXIFVERSION = S->EXIF_EXIFVERSION;
+  EXIF_DATETIMEORIGINAL = S->EXIF_DATETIMEORIGINAL;
+  EXIF_DATETIMEDIGITIZED = S->EXIF_DATETIMEDIGITIZED;
+  EXIF_COMPRESSEDBITSPERPIXEL = S->EXIF_COMPRESSEDBITSPERPIXEL;
+  EXIF_SHUTTERSPEEDVALUE = S->EXIF_SHUTTERSPEEDVALUE;
+  EXIF_APERTUREVALUE = S->EXIF_APERTUREVALUE;
+  EXIF_BRIGHTNESSVALUE = S->EXIF_BRIGHTNESSVALUE;
+  EXIF_EXPOSUREBIASVALUE = S->EXIF_EXPOSUREBIASVALUE;
+  EXIF_MAXAPERTUREVALUE = S->EXIF_MAXAPERTUREVALUE;
+  EXIF_SUBJECTDISTANCE = S->EXIF_SUBJECTDISTANCE;
+  EXIF_METERINGMODE = S->EXIF_METERINGMODE;
+  EXIF_LIGHTSOURCE = S->EXIF_LIGHTSOURCE;
+  EXIF_FLASH = S->EXIF_FLASH;
+  EXIF_FOCALLENGTH = S->EXIF_FOCALLENGTH;
+  EXIF_SUBSECTIME = S->EXIF_SUBSECTIME;
+  EXIF_SUBSECTIMEORIGINAL = S->EXIF_SUBSECTIMEORIGINAL;
+  EXIF_SUBSECTIMEDIGITIZED = S->EXIF_SUBSECTIMEDIGITIZED;
+  EXIF_FLASHPIXVERSION = S->EXIF_FLASHPIXVERSION;
+  EXIF_COLORSPACE = S->EXIF_COLORSPACE;
+  EXIF_EXIFIMAGEWIDTH = S->EXIF_EXIFIMAGEWIDTH;
+  EXIF_EXIFIMAGEHEIGHT = S->EXIF_EXIFIMAGEHEIGHT;
+  EXIF_RELATEDSOUNDFILE = S->EXIF_RELATEDSOUNDFILE;
+  EXIF_FOCALPLANEXRESOLUTION = S->EXIF_FOCALPLANEXRESOLUTION;
+  EXIF_FOCALPLANEYRESOLUTION = S->EXIF_FOCALPLANEYRESOLUTION;
+  EXIF_FOCALPLANERESOLUTIONUNIT = S->EXIF_FOCALPLANERESOLUTIONUNIT;
+  EXIF_EXPOSUREINDEX = S->EXIF_EXPOSUREINDEX;
+  EXIF_SENSINGMETHOD = S->EXIF_SENSINGMETHOD;
+  EXIF_FILESOURCE = S->EXIF_FILESOURCE;
+  EXIF_SCENETYPE = S->EXIF_SCENETYPE;
+  EXIF_USERCOMMENT = S->EXIF_USERCOMMENT;
+  EXIF_USERCOMMENTCODE = S->EXIF_USERCOMMENTCODE;
+  EXIF_XPTitle = S->EXIF_XPTitle;
+  EXIF_XPComment = S->EXIF_XPComment;
+  EXIF_XPAuthor = S->EXIF_XPAuthor;
+  EXIF_XPKeywords = S->EXIF_XPKeywords;
+  EXIF_XPSubject = S->EXIF_XPSubject;
+  EXIF_EXPOSUREMODE = S->EXIF_EXPOSUREMODE;
+  EXIF_WHITEBALANCE = S->EXIF_WHITEBALANCE;
+  EXIF_DIGITALZOOMRATIO = S->EXIF_DIGITALZOOMRATIO;
+  EXIF_FOCALLENGTHIN35MMFILM = S->EXIF_FOCALLENGTHIN35MMFILM;
+  EXIF_SCENECAPTURETYPE = S->EXIF_SCENECAPTURETYPE;
+  EXIF_GAINCONTROL = S->EXIF_GAINCONTROL;
+  EXIF_CONTRAST = S->EXIF_CONTRAST;
+  EXIF_SATURATION = S->EXIF_SATURATION;
+  EXIF_SHARPNESS = S->EXIF_SHARPNESS;
+  EXIF_SUBJECTDISTANCERANGE = S->EXIF_SUBJECTDISTANCERANGE;
+  EXIF_IMAGEUNIQUEID = S->EXIF_IMAGEUNIQUEID;
+  EXIF_GPSVERSIONID = S->EXIF_GPSVERSIONID;
+  EXIF_GPSLATITUDEREF = S->EXIF_GPSLATITUDEREF;
+  EXIF_GPSLATITUDEDEGREES = S->EXIF_GPSLATITUDEDEGREES;
+  EXIF_GPSLATITUDEMINUTES = S->EXIF_GPSLATITUDEMINUTES;
+  EXIF_GPSLATITUDESECONDS = S->EXIF_GPSLATITUDESECONDS;
+  EXIF_GPSLONGITUDEREF = S->EXIF_GPSLONGITUDEREF;
+  EXIF_GPSLONGITUDEDEGREES = S->EXIF_GPSLONGITUDEDEGREES;
+  EXIF_GPSLONGITUDEMINUTES = S->EXIF_GPSLONGITUDEMINUTES;
+  EXIF_GPSLONGITUDESECONDS = S->EXIF_GPSLONGITUDESECONDS;
+  EXIF_GPSALTITUDEREF = S->EXIF_GPSALTITUDEREF;
+  EXIF_GPSALTITUDE = S->EXIF_GPSALTITUDE;
+  EXIF_GPSTIMESTAMPHOUR = S->EXIF_GPSTIMESTAMPHOUR;
+  EXIF_GPSTIMESTAMPMINUTE = S->EXIF_GPSTIMESTAMPMINUTE;
+  EXIF_GPSTIMESTAMPSECOND = S->EXIF_GPSTIMESTAMPSECOND;
+  EXIF_GPSSATELLITES = S->EXIF_GPSSATELLITES;
+  EXIF_GPSSTATUS = S->EXIF_GPSSTATUS;
+  EXIF_GPSMEASUREMODE = S->EXIF_GPSMEASUREMODE;
+  EXIF_GPSDOP = S->EXIF_GPSDOP;
+  EXIF_GPSSPEEDREF = S->EXIF_GPSSPEEDREF;
+  EXIF_GPSSPEED = S->EXIF_GPSSPEED;
+  EXIF_GPSTRACKREF = S->EXIF_GPSTRACKREF;
+  EXIF_GPSTRACK = S->EXIF_GPSTRACK;
+  EXIF_GPSIMGDIRECTIONREF = S->EXIF_GPSIMGDIRECTIONREF;
+  EXIF_GPSIMGDIRECTION = S->EXIF_GPSIMGDIRECTION;
+  EXIF_GPSMAPDATUM = S->EXIF_GPSMAPDATUM;
+  EXIF_GPSDESTLATITUDEREF = S->EXIF_GPSDESTLATITUDEREF;
+  EXIF_GPSDESTLATITUDEDEGREES = S->EXIF_GPSDESTLATITUDEDEGREES;
+  EXIF_GPSDESTLATITUDEMINUTES = S->EXIF_GPSDESTLATITUDEMINUTES;
+  EXIF_GPSDESTLATITUDESECONDS = S->EXIF_GPSDESTLATITUDESECONDS;
+  EXIF_GPSDESTLONGITUDEREF = S->EXIF_GPSDESTLONGITUDEREF;
+  EXIF_GPSDESTLONGITUDEDEGREES = S->EXIF_GPSDESTLONGITUDEDEGREES;
+  EXIF_GPSDESTLONGITUDEMINUTES = S->EXIF_GPSDESTLONGITUDEMINUTES;
+  EXIF_GPSDESTLONGITUDESECONDS = S->EXIF_GPSDESTLONGITUDESECONDS;
+  EXIF_GPSDESTBEARINGREF = S->EXIF_GPSDESTBEARINGREF;
+  EXIF_GPSDESTBEARING = S->EXIF_GPSDESTBEARING;
+  EXIF_GPSDESTDISTANCEREF = S->EXIF_GPSDESTDISTANCEREF;
+  EXIF_GPSDESTDISTANCE = S->EXIF_GPSDESTDISTANCE;
+  EXIF_GPSDATESTAMP = S->EXIF_GPSDATESTAMP;
+  // The orientation setter writes the EXIF orientation too.
+  SetTIFF_Orientation(S->TIFF_ORIENTATION);
+  EXIF_ORIENTATION = S->EXIF_ORIENTATION;
+
+  AVI_FrameCount = S->AVI_FrameCount;
+  AVI_FrameDelayTime = S->AVI_FrameDelayTime;
+  PS_PAPERWIDTH = S->PS_PAPERWIDTH;
+  PS_PAPERHEIGHT = S->PS_PAPERHEIGHT;
+  PS_COMPRESSION = S->PS_COMPRESSION;
+  PS_TITLE = S->PS_TITLE;
+  PDF_PAPERWIDTH = S->PDF_PAPERWIDTH;
+  PDF_PAPERHEIGHT = S->PDF_PAPERHEIGHT;
+  PDF_COMPRESSION = S->PDF_COMPRESSION;
+  PDF_TITLE = S->PDF_TITLE;
+  PDF_AUTHOR = S->PDF_AUTHOR;
+  PDF_SUBJECT = S->PDF_SUBJECT;
+  PDF_KEYWORDS = S->PDF_KEYWORDS;
+  PDF_CREATOR = S->PDF_CREATOR;
+  PDF_PRODUCER = S->PDF_PRODUCER;
+  RAW_HALFSIZE = S->RAW_HALFSIZE;
+  RAW_GAMMA = S->RAW_GAMMA;
+  RAW_BRIGHT = S->RAW_BRIGHT;
+  RAW_REDSCALE = S->RAW_REDSCALE;
+  RAW_BLUESCALE = S->RAW_BLUESCALE;
+  RAW_QUICKINTERPOLATE = S->RAW_QUICKINTERPOLATE;
+  RAW_USEAUTOWB = S->RAW_USEAUTOWB;
+  RAW_USECAMERAWB = S->RAW_USECAMERAWB;
+  RAW_FOURCOLORRGB = S->RAW_FOURCOLORRGB;
+  RAW_CAMERA = S->RAW_CAMERA;
+  RAW_GETEXIFTHUMBNAIL = S->RAW_GETEXIFTHUMBNAIL;
+  RAW_AUTOADJUSTCOLORS = S->RAW_AUTOADJUSTCOLORS;
+  BMPRAW_ChannelOrder = S->BMPRAW_ChannelOrder;
+  BMPRAW_Planes = S->BMPRAW_Planes;
+  BMPRAW_RowAlignBits = S->BMPRAW_RowAlignBits;
+  BMPRAW_SkipBytes = S->BMPRAW_SkipBytes;
+  PSD_LOADLAYERS = S->PSD_LOADLAYERS;
+  XMP_INFO = S->XMP_INFO;
+  ISNATIVEPIXELFORMAT = S->ISNATIVEPIXELFORMAT;
+  ColorMap = S->ColorMap;
+  COLORMAPCOUNT = static_cast<Integer>(ColorMap.size());
+  std::memcpy(ICO_PageSizes, S->ICO_PageSizes, sizeof ICO_PageSizes);
+  std::memcpy(ICO_PageBitCounts, S->ICO_PageBitCounts, sizeof ICO_PageBitCounts);
+  if (S->InputICC)
+    GetInputICC()->Assign(S->InputICC.get());
+  else
+    InputICC.reset();
+  if (S->OutputICC) {
+    if (!OutputICC) OutputICC = std::make_unique<TLKICC>();
+    OutputICC->Assign(S->OutputICC.get());
+  } else {
+    OutputICC.reset();
+  }
+  // The indexes go through the setter one after another, so all of them end
+  // at the source's cursor index.
+  SetImageIndex(S->TIFF_IMAGEINDEX);
+  SetImageIndex(S->GIF_IMAGEINDEX);
+  SetImageIndex(S->DCX_IMAGEINDEX);
+  SetImageIndex(S->ICO_IMAGEINDEX);
+  SetImageIndex(S->CUR_IMAGEINDEX);
+}
+
+void TIOParamsVals::AssignCompressionInfo(const TIOParamsVals* S) {
+  if (S == nullptr || S == this) return;
+  BITSPERSAMPLE = S->BITSPERSAMPLE;
+  SAMPLESPERPIXEL = S->SAMPLESPERPIXEL;
+  TIFF_COMPRESSION = S->TIFF_COMPRESSION;
+  TIFF_PHOTOMETINTEPRET = S->TIFF_PHOTOMETINTEPRET;
+  TIFF_PLANARCONF = S->TIFF_PLANARCONF;
+  SetTIFF_Orientation(S->TIFF_ORIENTATION);
+  TIFF_LZWDecompressor = S->TIFF_LZWDecompressor;
+  TIFF_LZWCompressor = S->TIFF_LZWCompressor;
+  TIFF_ENABLEADJUSTORIENTATION = S->TIFF_ENABLEADJUSTORIENTATION;
+  TIFF_JPEGQUALITY = S->TIFF_JPEGQUALITY;
+  TIFF_JPEGCOLORSPACE = S->TIFF_JPEGCOLORSPACE;
+  TIFF_FILLORDER = S->TIFF_FILLORDER;
+  GIF_INTERLACED = S->GIF_INTERLACED;
+  GIF_LZWDecompressor = S->GIF_LZWDecompressor;
+  GIF_LZWCompressor = S->GIF_LZWCompressor;
+  JPEG_COLORSPACE = S->JPEG_COLORSPACE;
+  JPEG_QUALITY = S->JPEG_QUALITY;
+  JPEG_DCTMETHOD = S->JPEG_DCTMETHOD;
+  JPEG_OPTIMALHUFFMAN = S->JPEG_OPTIMALHUFFMAN;
+  JPEG_SMOOTH = S->JPEG_SMOOTH;
+  JPEG_PROGRESSIVE = S->JPEG_PROGRESSIVE;
+  J2000_COLORSPACE = S->J2000_COLORSPACE;
+  J2000_RATE = S->J2000_RATE;
+  J2000_SCALABLEBY = S->J2000_SCALABLEBY;
+  PCX_VERSION = S->PCX_VERSION;
+  PCX_COMPRESSION = S->PCX_COMPRESSION;
+  BMP_VERSION = S->BMP_VERSION;
+  BMP_COMPRESSION = S->BMP_COMPRESSION;
+  BMP_HANDLETRANSPARENCY = S->BMP_HANDLETRANSPARENCY;
+  PNG_INTERLACED = S->PNG_INTERLACED;
+  PNG_FILTER = S->PNG_FILTER;
+  PNG_COMPRESSION = S->PNG_COMPRESSION;
+  TGA_COMPRESSED = S->TGA_COMPRESSED;
+  TGA_GRAYLEVEL = S->TGA_GRAYLEVEL;
+}
+
+void TIOParamsVals::SetDpiX(Integer Value) {
+  DPIX = Value;
+  EXIF_XRESOLUTION = Value;
+  if (OwnerIO != nullptr) OwnerIO->ParamsDPIXChanged(Value);
+}
+
+void TIOParamsVals::SetDpiY(Integer Value) {
+  DPIY = Value;
+  EXIF_YRESOLUTION = Value;
+  if (OwnerIO != nullptr) OwnerIO->ParamsDPIYChanged(Value);
+}
+
+void TIOParamsVals::SetDpi(Integer Value) {
+  SetDpiX(Value);
+  SetDpiY(Value);
+}
+
+void TIOParamsVals::SetEXIF_XResolution(double Value) { SetDpiX(LKTrunc(Value)); }
+void TIOParamsVals::SetEXIF_YResolution(double Value) { SetDpiY(LKTrunc(Value)); }
+
+void TIOParamsVals::SetImageIndex(Integer Value) {
+  IMAGEINDEX = TIFF_IMAGEINDEX = DCX_IMAGEINDEX = GIF_IMAGEINDEX = ICO_IMAGEINDEX = CUR_IMAGEINDEX = Value;
+}
+
+void TIOParamsVals::SetImageCount(Integer Value) {
+  IMAGECOUNT = TIFF_IMAGECOUNT = AVI_FrameCount = GIF_IMAGECOUNT = MEDIAFILE_FRAMECOUNT = Value;
+}
+
+void TIOParamsVals::SetGetThumbnail(bool Value) {
+  GETTHUMBNAIL = JPEG_GETEXIFTHUMBNAIL = RAW_GETEXIFTHUMBNAIL = Value;
+}
+
+void TIOParamsVals::SetJPEG_GetExifThumbnail(bool Value) { GETTHUMBNAIL = JPEG_GETEXIFTHUMBNAIL = Value; }
+void TIOParamsVals::SetRAW_GetExifThumbnail(bool Value) { RAW_GETEXIFTHUMBNAIL = Value; }
+void TIOParamsVals::SetTIFF_Orientation(Integer Value) { TIFF_ORIENTATION = EXIF_ORIENTATION = Value; }
+void TIOParamsVals::SetEXIF_Orientation(Integer Value) { EXIF_ORIENTATION = TIFF_ORIENTATION = Value; }
+
+void TIOParamsVals::SetColorMapCount(Integer Count) {
+  ColorMap.assign(static_cast<std::size_t>(Count > 0 ? Count : 0), TRGB{0, 0, 0});
+  COLORMAPCOUNT = Count > 0 ? Count : 0;
+}
+
+namespace {
+template <typename T, std::size_t N>
+T GetAt(const T (&a)[N], Integer i) {
+  return i >= 0 && static_cast<std::size_t>(i) < N ? a[i] : T{};
+}
+template <typename T, std::size_t N>
+void SetAt(T (&a)[N], Integer i, T v) {
+  if (i >= 0 && static_cast<std::size_t>(i) < N) a[i] = v;
+}
+}  // namespace
+
+Integer TIOParamsVals::GetEXIF_ISOSpeedRatings(Integer I) const { return GetAt(EXIF_ISOSpeedRatings, I); }
+void TIOParamsVals::SetEXIF_ISOSpeedRatings(Integer I, Integer V) { SetAt(EXIF_ISOSpeedRatings, I, V); }
+double TIOParamsVals::GetEXIF_WhitePoint(Integer I) const { return GetAt(EXIF_WhitePoint, I); }
+void TIOParamsVals::SetEXIF_WhitePoint(Integer I, double V) { SetAt(EXIF_WhitePoint, I, V); }
+double TIOParamsVals::GetEXIF_PrimaryChromaticities(Integer I) const { return GetAt(EXIF_PrimaryChromaticities, I); }
+void TIOParamsVals::SetEXIF_PrimaryChromaticities(Integer I, double V) { SetAt(EXIF_PrimaryChromaticities, I, V); }
+double TIOParamsVals::GetEXIF_YCbCrCoefficients(Integer I) const { return GetAt(EXIF_YCbCrCoefficients, I); }
+void TIOParamsVals::SetEXIF_YCbCrCoefficients(Integer I, double V) { SetAt(EXIF_YCbCrCoefficients, I, V); }
+double TIOParamsVals::GetEXIF_ReferenceBlackWhite(Integer I) const { return GetAt(EXIF_ReferenceBlackWhite, I); }
+void TIOParamsVals::SetEXIF_ReferenceBlackWhite(Integer I, double V) { SetAt(EXIF_ReferenceBlackWhite, I, V); }
+
+TLKICC* TIOParamsVals::GetInputICC() {
+  if (!InputICC) InputICC = std::make_unique<TLKICC>();
+  return InputICC.get();
+}
+
+TLKICC* TIOParamsVals::GetOutputICC() {
+  if (!OutputICC) {
+    OutputICC = std::make_unique<TLKICC>();
+    OutputICC->Assign_sRGBProfile();
+  }
+  return OutputICC.get();
+}
+
+TLKBitmap* TIOParamsVals::GetEXIF_ThumbnailImage() {
+  if (!EXIF_ThumbnailImage) EXIF_ThumbnailImage = std::make_unique<TLKBitmap>();
+  return EXIF_ThumbnailImage.get();
+}
+
+String TIOParamsVals::GetFileTypeStr() const {
+  String s;
+  String name, ext;
+  if (LKFileTypeLookup && LKFileTypeLookup(FILETYPE, name, ext)) {
+    s = name + " (";
+    if (s.size() > 82) s.resize(82);
+    s += UpperCase(ext) + ")";
+  }
+  switch (FILETYPE) {
+    case 1: {
+      static const char* const kTIFF[] = {" Uncompressed", " Huffman", " Group 3 Fax", " Group 3 Fax 2D", " Group 4 Fax",
+                                          " LZW", " Jpeg v.5", " Jpeg", " PackBits RLE"};
+      if (TIFF_COMPRESSION < 9) s += kTIFF[TIFF_COMPRESSION];
+      break;
+    }
+    case 2:
+      if (GIF_INTERLACED) s += " Interlaced";
+      break;
+    case 3: {
+      static const char* const kJPEG[] = {"", " Gray level", " YCbCr", " CMYK", " YCbCrK"};
+      if (JPEG_COLORSPACE < 5) s += kJPEG[JPEG_COLORSPACE];
+      break;
+    }
+    case 4:
+      if (PCX_COMPRESSION == ioPCX_UNCOMPRESSED) s += " Uncompressed";
+      break;
+    case 5: {
+      static const char* const kBMP[] = {" ver.1", " ver.3", " OS/2 v.1", " OS/2 v.2"};
+      if (BMP_VERSION < 4) s += kBMP[BMP_VERSION];
+      break;
+    }
+    case 8:
+      if (PNG_INTERLACED) s += " Interlaced";
+      break;
+    case 11:
+      s += TGA_COMPRESSED ? " Compressed" : " Uncompressed";
+      break;
+    case 13:
+    case 14: {
+      static const char* const kJ2K[] = {" Gray level", " RGB", " YCbCr"};
+      if (J2000_COLORSPACE < 3) s += kJ2K[J2000_COLORSPACE];
+      break;
+    }
+    case 20:
+      s += " (" + RAW_CAMERA + ")";
+      break;
+    default:
+      break;
+  }
+  return s;
+}
