@@ -199,16 +199,22 @@ std::vector<AreaPiece> BuildPieces(Integer n, Integer m, double b) {
   return pieces;
 }
 
-// Cubic convolution of four samples at offset t (0..1 past p0), clamped to
-// 0..255. The four weights add up to 1, so the sum is taken as p0 plus the
-// weighted differences: a flat run then gives exactly its level, where the
-// plain weighted sum can fall a hair short and truncate one level lower.
-inline double Cubic(double t, double pm1, double p0, double p1, double p2) {
+// Weights of the cubic convolution at offset t (0..1 past p0) for the
+// samples p-1, p1 and p2; the weight of p0 is what they leave of 1.
+struct CubicWeights {
+  double m1, p1, p2;
+};
+inline CubicWeights CubicAt(double t) {
   const double a = std::fabs(t + 1), e = std::fabs(t - 1), g = std::fabs(t - 2);
-  const double wm1 = ((-a + 5) * a - 8) * a + 4;
-  const double w1 = (e - 2) * e * e + 1;
-  const double w2 = ((-g + 5) * g - 8) * g + 4;
-  const double v = p0 + wm1 * (pm1 - p0) + w1 * (p1 - p0) + w2 * (p2 - p0);
+  return {((-a + 5) * a - 8) * a + 4, (e - 2) * e * e + 1, ((-g + 5) * g - 8) * g + 4};
+}
+
+// Cubic convolution of four samples, clamped to 0..255. The sum is taken as
+// p0 plus the weighted differences: a flat run then gives exactly its level,
+// where the plain weighted sum can fall a hair short and truncate one level
+// lower.
+inline double Cubic(const CubicWeights& w, double pm1, double p0, double p1, double p2) {
+  const double v = p0 + w.m1 * (pm1 - p0) + w.p1 * (p1 - p0) + w.p2 * (p2 - p0);
   return v < 0 ? 0 : (v > 255 ? 255 : v);
 }
 
@@ -302,6 +308,11 @@ void _LKQResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer mode, cons
   const std::vector<AreaPiece> xs = BuildPieces(w, w2, bx);
   const std::vector<AreaPiece> ys = BuildPieces(h, h2, by);
   const Int64 nx = static_cast<Int64>(xs.size());
+  std::vector<CubicWeights> xWeights;
+  if (bicubic && interpX) {
+    xWeights.reserve(xs.size());
+    for (const AreaPiece& pc : xs) xWeights.push_back(CubicAt(pc.frac));
+  }
 
   // Horizontal values of a source row at the far end of every x piece, per
   // channel: the pixel itself, or its horizontal interpolation. Bicubic on
@@ -334,9 +345,10 @@ void _LKQResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer mode, cons
         if (bicubic) {
           const TRGB& sm = src[nb.m1];
           const TRGB& s2 = src[nb.p2];
-          r = Cubic(l, sm.r, s0.r, s1.r, s2.r);
-          g = Cubic(l, sm.g, s0.g, s1.g, s2.g);
-          b = Cubic(l, sm.b, s0.b, s1.b, s2.b);
+          const CubicWeights& cw = xWeights[static_cast<size_t>(i)];
+          r = Cubic(cw, sm.r, s0.r, s1.r, s2.r);
+          g = Cubic(cw, sm.g, s0.g, s1.g, s2.g);
+          b = Cubic(cw, sm.b, s0.b, s1.b, s2.b);
           if (interpY) r = std::trunc(r), g = std::trunc(g), b = std::trunc(b);
         } else {
           r = (1 - l) * s0.r + l * s1.r;
@@ -351,8 +363,13 @@ void _LKQResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer mode, cons
     return out;
   };
 
+  // Vertical step: per x piece, the sum over the y pieces of a destination
+  // row of (piece height x value); when the row is complete each x piece adds
+  // its width times that sum to its destination pixel.
+  const Int64 nv = CheckedProduct(nx, 3);
+  Scratch<double> column(nv);
+  std::fill_n(column.get(), nv, 0.0);
   Scratch<double> acc(CheckedProduct(w2, 3));
-  std::fill_n(acc.get(), Int64{w2} * 3, 0.0);
   Scratch<Byte> out(RowBytes(w2, 3));
   const double area = bx * by;
   for (size_t yi = 0; yi < ys.size(); ++yi) {
@@ -360,50 +377,42 @@ void _LKQResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer mode, cons
     const Integer j = py.src;
     const double k = py.frac;
     const double ph = py.size;
+    double* col = column.get();
     if (!interpY) {
       const double* v0 = rowValues(j);
-      for (Int64 i = 0; i < nx; ++i) {
-        const double wgt = xs[static_cast<size_t>(i)].size * ph;
-        double* a = acc.get() + Int64{xs[static_cast<size_t>(i)].dst} * 3;
-        a[0] += wgt * v0[3 * i], a[1] += wgt * v0[3 * i + 1], a[2] += wgt * v0[3 * i + 2];
-      }
+      for (Int64 q = 0; q < nv; ++q) col[q] += ph * v0[q];
     } else if (!bicubic) {
       const Neighbours nb = NeighboursOf(j, h);
       const double* v0 = rowValues(j);
       const double* v1 = rowValues(nb.p1);
-      for (Int64 i = 0; i < nx; ++i) {
-        const double wgt = xs[static_cast<size_t>(i)].size * ph;
-        double* a = acc.get() + Int64{xs[static_cast<size_t>(i)].dst} * 3;
-        for (Integer c = 0; c < 3; ++c) a[c] += wgt * ((1 - k) * v0[3 * i + c] + k * v1[3 * i + c]);
-      }
+      for (Int64 q = 0; q < nv; ++q) col[q] += ph * ((1 - k) * v0[q] + k * v1[q]);
     } else {
       const Neighbours nb = NeighboursOf(j, h);
-      // Four rows are needed at once: fetch them into distinct cache slots.
       const double* vm = rowValues(nb.m1);
       const double* v0 = rowValues(j);
       const double* v1 = rowValues(nb.p1);
       const double* v2 = rowValues(nb.p2);
-      for (Int64 i = 0; i < nx; ++i) {
-        const double wgt = xs[static_cast<size_t>(i)].size * ph;
-        double* a = acc.get() + Int64{xs[static_cast<size_t>(i)].dst} * 3;
-        for (Integer c = 0; c < 3; ++c)
-          a[c] += wgt * Cubic(k, vm[3 * i + c], v0[3 * i + c], v1[3 * i + c], v2[3 * i + c]);
-      }
+      const CubicWeights cw = CubicAt(k);
+      for (Int64 q = 0; q < nv; ++q) col[q] += ph * Cubic(cw, vm[q], v0[q], v1[q], v2[q]);
     }
     // A destination row is complete when its last piece has been added.
     const bool rowDone = yi + 1 == ys.size() || ys[yi + 1].dst != py.dst;
-    if (rowDone) {
-      // The pieces' areas carry rounding error; the small tolerance keeps an
-      // exact level (a flat area, a copy at equal size) from coming out one
-      // lower.
-      for (Int64 q = 0; q < Int64{w2} * 3; ++q) {
-        const Integer v = LKTrunc(acc[q] / area + 1e-7);
-        out[q] = static_cast<Byte>(blimit(v));
-        acc[q] = 0;
-      }
-      std::memcpy(dest->GetScanLine(py.dst), out.get(), static_cast<size_t>(w2) * 3);
-      Report(progress, sender, LKTrunc((py.dst + 1.0) / h2 * 100));
+    if (!rowDone) continue;
+    std::fill_n(acc.get(), Int64{w2} * 3, 0.0);
+    for (Int64 i = 0; i < nx; ++i) {
+      const AreaPiece& px = xs[static_cast<size_t>(i)];
+      double* a = acc.get() + Int64{px.dst} * 3;
+      a[0] += px.size * col[3 * i];
+      a[1] += px.size * col[3 * i + 1];
+      a[2] += px.size * col[3 * i + 2];
     }
+    std::fill_n(col, nv, 0.0);
+    // The pieces' areas carry rounding error; the small tolerance keeps an
+    // exact level (a flat area, a copy at equal size) from coming out one
+    // lower.
+    for (Int64 q = 0; q < Int64{w2} * 3; ++q) out[q] = static_cast<Byte>(blimit(LKTrunc(acc[q] / area + 1e-7)));
+    std::memcpy(dest->GetScanLine(py.dst), out.get(), static_cast<size_t>(w2) * 3);
+    Report(progress, sender, LKTrunc((py.dst + 1.0) / h2 * 100));
   }
 }
 
