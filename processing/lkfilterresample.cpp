@@ -189,6 +189,13 @@ std::vector<Normaliser> MakeNormalisers(const Contributors& c) {
   return out;
 }
 
+// a[k] += weight * src[k] over a row; the pointers never overlap, which the
+// compiler is told so that it can vectorise the loop. Kept out of line: merged
+// into the loop over the contributors it was fused into a scalar loop.
+[[gnu::noinline]] void MultiplyAddRow(Integer* __restrict a, const Byte* __restrict src, Integer weight, Int64 count) {
+  for (Int64 k = 0; k < count; ++k) a[k] += weight * static_cast<Integer>(src[k]);
+}
+
 // How a kernel resample reads its source and writes its destination.
 enum class KernelLayout {
   Rgb,       // lk24RGB in, lk24RGB out
@@ -262,9 +269,7 @@ void KernelResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, const TLKResampl
     std::fill_n(acc.get(), midRow, 0);
     for (Integer e = rows.first[static_cast<size_t>(r)]; e < rows.first[static_cast<size_t>(r) + 1]; ++e) {
       const Byte* src = mid.get() + Int64{rows.index[static_cast<size_t>(e)]} * midRow;
-      const Integer wt = rows.weight[static_cast<size_t>(e)];
-      Integer* a = acc.get();
-      for (Int64 k = 0; k < midRow; ++k) a[k] += wt * src[k];
+      MultiplyAddRow(acc.get(), src, rows.weight[static_cast<size_t>(e)], midRow);
     }
     const Normaliser nz(rows.sum[static_cast<size_t>(r)], rows.absSum[static_cast<size_t>(r)]);
     if (layout == KernelLayout::BitsToRgb) {
