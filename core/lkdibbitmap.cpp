@@ -74,10 +74,8 @@ bool StretchBlock(TCanvas* dc, Integer dx, Integer dy, Integer dw, Integer dh, c
   return true;
 }
 
-// Session object behind an HDRAWDIB.
-struct DrawDibSession {
-  Integer magic = 0x44494244;
-};
+// Session object behind an HDRAWDIB; drawing keeps no state between calls.
+struct DrawDibSession {};
 
 }  // namespace
 
