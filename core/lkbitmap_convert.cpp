@@ -526,10 +526,7 @@ void TLKBitmap::ConvertVclImage(TLKPixelFormat format) {
     // The bitmap itself, wrapped in a buffer that does not own it, is
     // dithered or thresholded in place.
     TLKBitmap wrap;
-    wrap.Location = lkTBitmap;
-    wrap.VclBitmap = VclBitmap;
-    wrap.VclBitmapEncapsulated = true;
-    wrap.UpdateFromTBitmap();
+    wrap.EncapsulateTBitmap(VclBitmap, true);
     if (DitherMethod == lkOrdered)
       _ConvertToBWOrdered(&wrap, progress);
     else

@@ -12,6 +12,7 @@
 #include "core/lkbitmap.h"
 #include "core/lkcolorspace.h"
 #include "core/lkioglobals.h"
+#include "platform/graphics.h"
 #include "processing/lkbwconv.h"
 
 namespace {
@@ -455,6 +456,146 @@ TEST(LKBitmapConvert, EmptyBufferOnlyTakesTheFormat) {
   EXPECT_TRUE(bmp.IsEmpty());
   bmp.Allocate(3, 2, lk48RGB);
   EXPECT_EQ(bmp.GetRowLen(), 20);
+}
+
+TEST(LKBitmapConvert, WrappedMemoryIsLeftToItsOwner) {
+  alignas(32) Byte block[2 * 8] = {10, 20, 30, 40, 50, 60, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0};
+  {
+    TLKBitmap bmp;
+    bmp.EncapsulateMemory(block, 2, 2, lk24RGB, true);
+    bmp.SetPixelFormat(lk48RGB);
+    EXPECT_FALSE(bmp.GetMemoryEncapsulated());
+    EXPECT_TRUE(bmp.GetPixels_lk48RGB(1, 0) == (TRGB48{6 * 257, 5 * 257, 4 * 257}));  // bottom-up rows
+  }
+  EXPECT_EQ(block[0], 10);  // neither written nor freed
+  EXPECT_EQ(block[13], 6);
+}
+
+// --- Class-library bitmap storage -------------------------------------------
+
+// A 24-bit class-library bitmap of 13 x 4: black, white, grey 128 and a
+// colour by column.
+void PaintTestColours(TBitmap& vcl) {
+  vcl.SetPixelFormat(pf24bit);
+  vcl.SetSize(13, 4);
+  const TRGB colours[4] = {{0, 0, 0}, {255, 255, 255}, {128, 128, 128}, {30, 160, 220}};
+  for (Integer y = 0; y < 4; ++y)
+    for (Integer x = 0; x < 13; ++x) std::memcpy(vcl.ScanLine(y) + 3 * x, &colours[(x + y) % 4], 3);
+}
+
+// The same picture in a memory buffer, as the reference.
+std::unique_ptr<TLKBitmap> MemoryCopy(TBitmap& vcl) {
+  TLKBitmap wrap;
+  wrap.EncapsulateTBitmap(&vcl, true);
+  auto copy = std::make_unique<TLKBitmap>();
+  copy->AssignImage(&wrap);
+  return copy;
+}
+
+TEST(LKBitmapConvertTBitmap, OneBitToColourExpandsTheRows) {
+  TBitmap vcl(10, 3, pf1bit);
+  for (Integer y = 0; y < 3; ++y) vcl.ScanLine(y)[0] = static_cast<Byte>(0xA5 >> y), vcl.ScanLine(y)[1] = 0x80;
+  TLKBitmap bmp;
+  bmp.EncapsulateTBitmap(&vcl, true);
+  bmp.GetAlphaChannel()->SetPixels_lk8(2, 1, 77);
+  bmp.SetPixelFormat(lk24RGB);
+  EXPECT_EQ(vcl.GetPixelFormat(), pf24bit);
+  EXPECT_EQ(bmp.GetLocation(), lkTBitmap);
+  EXPECT_EQ(bmp.GetPixelFormat(), lk24RGB);
+  EXPECT_EQ(bmp.GetRowLen(), 32);
+  for (Integer y = 0; y < 3; ++y)
+    for (Integer x = 0; x < 10; ++x) {
+      const bool set = x < 8 ? ((0xA5 >> y) & (0x80 >> x)) != 0 : x == 8;
+      const Byte v = set ? 255 : 0;
+      ASSERT_TRUE(bmp.GetPixels_lk24RGB(x, y) == (TRGB{v, v, v})) << x << "," << y;
+    }
+  EXPECT_EQ(bmp.GetAlpha(2, 1), 77);
+}
+
+TEST(LKBitmapConvertTBitmap, ColourToBlackAndWhiteUsesTheBitmapRoutines) {
+  for (const TLKDitherMethod dither : {lkOrdered, lkThreshold}) {
+    SCOPED_TRACE(dither == lkOrdered ? "ordered" : "threshold");
+    TBitmap vcl;
+    PaintTestColours(vcl);
+    auto expected = MemoryCopy(vcl);
+    TProgressRec progress;
+    if (dither == lkOrdered)
+      _ConvertToBWOrdered(expected.get(), progress);
+    else
+      _ConvertToBWThreshold(expected.get(), -1, progress);
+    TLKBitmap bmp;
+    bmp.EncapsulateTBitmap(&vcl, true);
+    bmp.SetDitherMethod(dither);
+    bmp.SetPixelFormat(lk1g);
+    EXPECT_EQ(vcl.GetPixelFormat(), pf1bit);
+    ASSERT_EQ(bmp.GetPixelFormat(), lk1g);
+    for (Integer y = 0; y < 4; ++y)
+      for (Integer x = 0; x < 13; ++x)
+        ASSERT_EQ(bmp.GetPixels_lk1g(x, y), expected->GetPixels_lk1g(x, y)) << x << "," << y;
+  }
+}
+
+TEST(LKBitmapConvertTBitmap, OtherFormatsGoThroughMemory) {
+  struct Case {
+    TLKPixelFormat to, held;
+    TPixelFormat vcl;
+  };
+  const Case cases[] = {{lk8g, lk8g, pf8bit}, {lk16g, lk8g, pf8bit}, {lk8p, lk8p, pf8bit}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Name(c.to));
+    TBitmap vcl;
+    PaintTestColours(vcl);
+    auto expected = MemoryCopy(vcl);
+    expected->SetPixelFormat(c.to);  // lk16g: the high bytes of the 16-bit grey
+    TLKBitmap bmp;
+    bmp.EncapsulateTBitmap(&vcl, true);
+    bmp.GetAlphaChannel()->SetPixels_lk8(0, 3, 5);
+    bmp.SetPixelFormat(c.to);
+    EXPECT_EQ(vcl.GetPixelFormat(), c.vcl);
+    ASSERT_EQ(bmp.GetPixelFormat(), c.held);
+    EXPECT_EQ(bmp.GetAlpha(0, 3), 5);
+    for (Integer y = 0; y < 4; ++y)
+      for (Integer x = 0; x < 13; ++x)
+        ASSERT_TRUE(bmp.GetPixels(x, y) == expected->GetPixels(x, y)) << x << "," << y;
+    if (c.to == lk8p) {
+      // The palette reached the bitmap's colour table.
+      const Byte i = bmp.GetPixels_lk8(3, 0);
+      TRGBQuad q;
+      vcl.GetColorTable(i, 1, &q);
+      EXPECT_EQ(q.rgbRed, 220);
+      EXPECT_EQ(q.rgbGreen, 160);
+      EXPECT_EQ(q.rgbBlue, 30);
+    }
+  }
+}
+
+TEST(LKBitmapConvertTBitmap, FormatsABitmapCannotHoldAreRefused) {
+  TBitmap vcl;
+  PaintTestColours(vcl);
+  TLKBitmap bmp;
+  bmp.EncapsulateTBitmap(&vcl, true);
+  try {
+    bmp.SetPixelFormat(lkCMYK);
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "lkCMYK pixel format not allowed when Location=lkTBitmap");
+  }
+  EXPECT_EQ(bmp.GetPixelFormat(), lk24RGB);
+  EXPECT_EQ(vcl.GetPixelFormat(), pf24bit);
+  EXPECT_TRUE(bmp.GetPixels_lk24RGB(3, 0) == (TRGB{30, 160, 220}));
+}
+
+TEST(LKBitmapConvertTBitmap, AnEmptyBitmapTakesTheLayout) {
+  for (const auto& [to, vclFormat] : {std::pair{lk1g, pf1bit}, std::pair{lk24RGB, pf24bit}}) {
+    TBitmap vcl;
+    vcl.SetPixelFormat(to == lk1g ? pf24bit : pf1bit);
+    TLKBitmap bmp;
+    bmp.EncapsulateTBitmap(&vcl, true);
+    bmp.SetPixelFormat(to);
+    EXPECT_EQ(vcl.GetPixelFormat(), vclFormat);
+    EXPECT_EQ(bmp.GetPixelFormat(), to);
+    EXPECT_EQ(bmp.GetLocation(), lkTBitmap);
+  }
 }
 
 }  // namespace
