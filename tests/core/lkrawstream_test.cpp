@@ -432,6 +432,13 @@ TEST(LKRawStream, HostileFormsAreRefusedWithoutHarm) {
          PutInt(v, 24, 4000);
        },
        Stage::Rows},
+      {"format-less 60000 x 60000 picture announcing alpha rows it lacks",
+       [](std::vector<Byte>& v) {
+         PutInt(v, 20, 60000);
+         PutInt(v, 24, 60000);
+         v[28] = lknull;  // no rows: byte 75 (non-zero) is read as the alpha flag
+       },
+       Stage::Alpha},
       {"alpha rows missing", cut(100), Stage::Alpha},
       {"truncated inside the alpha rows", cut(104), Stage::Alpha},
       {"alpha Full missing", cut(108), Stage::Alpha},
