@@ -77,7 +77,7 @@ class Painter {
 /// True where the 8x8 hatch of the style has a line at (x, y).
 bool HatchBit(TBrushStyle style, Integer x, Integer y);
 
-/// Calls f(x, y, i) for the i-th pixel of the line from (x0, y0) towards
+/// Calls f(x, y, i) for the i-th pixel (i an Int64) of the line from (x0, y0) towards
 /// (x1, y1), the end point left out, visiting only pixels whose coordinate
 /// along the line's major axis lies in lo..hi-1 (so clipped lines cost only
 /// their visible part). The pixel set does not depend on the direction: the
@@ -109,8 +109,8 @@ void LinePixels(Integer x0, Integer y0, Integer x1, Integer y1, Integer loX, Int
   for (Int64 i = iFirst; i < iLast; ++i) {
     const Int64 a = a0 + i * step;
     const Int64 b = cb + roundDiv(static_cast<__int128>(a - ca) * cd, len);
-    if (xMajor) f(static_cast<Integer>(a), static_cast<Integer>(b), static_cast<Integer>(i));
-    else f(static_cast<Integer>(b), static_cast<Integer>(a), static_cast<Integer>(i));
+    if (xMajor) f(static_cast<Integer>(a), static_cast<Integer>(b), i);
+    else f(static_cast<Integer>(b), static_cast<Integer>(a), i);
   }
 }
 

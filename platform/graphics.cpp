@@ -339,7 +339,10 @@ std::span<const Integer> DashPattern(TPenStyle style) {
   }
 }
 
-bool DashOn(std::span<const Integer> pattern, Integer pos) {
+// Every dash pattern repeats within this many pixels.
+constexpr Int64 kDashCycle = 24;
+
+bool DashOn(std::span<const Integer> pattern, Int64 pos) {
   Integer total = 0;
   for (Integer n : pattern) total += n;
   pos %= total;
@@ -488,7 +491,7 @@ void TCanvas::StrokePath(std::span<const TPoint> Points, bool Closed) {
   }
   const std::span<const Integer> pattern = DashPattern(FPen->GetStyle());
   if (pattern.empty()) {
-    auto plot = [&](Integer x, Integer y, Integer) { pen.Pixel(x, y); };
+    auto plot = [&](Integer x, Integer y, Int64) { pen.Pixel(x, y); };
     for (std::size_t i = 0; i < segments; ++i) {
       const TPoint& a = Points[i];
       const TPoint& b = Points[(i + 1) % Points.size()];
@@ -505,12 +508,12 @@ void TCanvas::StrokePath(std::span<const TPoint> Points, bool Closed) {
     const TPoint& b = Points[(i + 1) % Points.size()];
     const Integer phase = FDashPhase;
     raster::LinePixels(a.X, a.Y, b.X, b.Y, t.clip.Left, t.clip.Right, t.clip.Top, t.clip.Bottom,
-                       [&](Integer x, Integer y, Integer k) {
+                       [&](Integer x, Integer y, Int64 k) {
                          if (DashOn(pattern, phase + k)) pen.Pixel(x, y);
                          else if (opaque) gap.Pixel(x, y);
                        });
     const Int64 len = std::max(std::llabs(static_cast<Int64>(b.X) - a.X), std::llabs(static_cast<Int64>(b.Y) - a.Y));
-    FDashPhase = static_cast<Integer>((phase + len) % 1000000);
+    FDashPhase = static_cast<Integer>((phase + len) % kDashCycle);
   }
 }
 
@@ -796,7 +799,7 @@ static void DrawEllipseShape(TCanvas* c, const raster::Target& t, Integer X1, In
       auto pixel = [](double v) { return static_cast<Integer>(std::clamp(std::floor(v), -2147483648.0, 2147483647.0)); };
       const Integer x0 = pixel(ax), y0 = pixel(ay), x1 = pixel(bx), y1 = pixel(by);
       raster::LinePixels(x0, y0, x1, y1, area.Left, area.Right, area.Top, area.Bottom,
-                         [&](Integer x, Integer y, Integer) { outline.Add(x, y); });
+                         [&](Integer x, Integer y, Int64) { outline.Add(x, y); });
       outline.Add(x1, y1);
     };
     if (part == Part::Pie) {
@@ -978,7 +981,7 @@ void TCanvas::CopyFromSurface(const TRect& Dest, TPixelSurface* Source, const TR
 void LineDDA(Integer X1, Integer Y1, Integer X2, Integer Y2, const std::function<void(Integer X, Integer Y)>& Proc) {
   if (!Proc) return;
   raster::LinePixels(X1, Y1, X2, Y2, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX,
-                     [&](Integer x, Integer y, Integer) { Proc(x, y); });
+                     [&](Integer x, Integer y, Int64) { Proc(x, y); });
 }
 
 bool DrawEdge(TCanvas* Canvas, TRect& Rect, Cardinal Edge, Cardinal Flags) {

@@ -548,8 +548,10 @@ TEST(CanvasTest, ExtremeCoordinatesAreSafe) {
   TBitmap b(8, 8, pf24bit);
   TCanvas* c = b.GetCanvas();
   c->GetBrush()->SetColor(clBlue);
-  for (Integer w : {1, 5}) {
+  // Dashed pens once overflowed their dash counter on such lines.
+  for (const auto& [w, style] : {std::pair{1, psSolid}, std::pair{1, psDash}, std::pair{5, psSolid}}) {
     c->GetPen()->SetWidth(w);
+    c->GetPen()->SetStyle(style);
     c->Rectangle(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
     c->Ellipse(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
     c->RoundRect(INT32_MIN, 0, INT32_MAX, 6, INT32_MIN, INT32_MAX);
