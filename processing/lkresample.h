@@ -22,8 +22,8 @@ inline constexpr Integer LKLinearFractionBits = 17;
 
 /// Fast linear resampling of an lk24RGB source into an lk24RGB destination.
 /// Each axis is handled on its own: an enlarged axis interpolates linearly
-/// between two neighbours (the result rounded toward the nearer-side sample's
-/// floor), a reduced or kept axis averages the source pixels from a
+/// between two neighbours with 17-bit fractions (the step from the near
+/// sample floored), a reduced or kept axis averages the source pixels from a
 /// destination pixel's start up to and including the next one's start. Equal
 /// sizes copy the pixels. Progress runs over both passes.
 void _ResampleLinearEx(TLKBaseBitmap* source, TLKBaseBitmap* dest, const TLKProgressEvent& progress = {},
