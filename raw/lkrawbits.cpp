@@ -274,6 +274,8 @@ void lossless_jpeg_load_raw(TRAWDecoderState& s) {
   s.order = 0x4d4d;
   if (read_u16(s) != 0xffd8) return;
   Integer jrows = 0, jcols = 0;
+  // Both table classes decode with the first tree until a table of their
+  // own is defined.
   const TRAWHuffNode* root[2] = {s.pool, s.pool};
   Byte data[256];
   Word mark;

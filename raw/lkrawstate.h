@@ -84,7 +84,7 @@ using TRAWCell = std::array<Word, 4>;
 
 /// Working record of one camera RAW decode. Every routine of the decoder
 /// takes it as its first argument; it lives for one read or probe call.
-/// It is large (about 80 KB): create it on the heap.
+/// It is large (about 95 KB): create it on the heap.
 struct TRAWDecoderState {
   // --- Picture -----------------------------------------------------------
   /// iheight × iwidth cells; sized and zero-filled by `alloc_image`.
