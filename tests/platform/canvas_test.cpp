@@ -560,6 +560,8 @@ TEST(CanvasTest, ExtremeCoordinatesAreSafe) {
     c->LineTo(INT32_MAX, INT32_MAX);
     const TPoint far[] = {{INT32_MIN, 0}, {INT32_MAX, 3}, {0, INT32_MAX}};
     c->Polygon(far);
+    const TPoint longRun[] = {{0, 3}, {-2147483640, 3}, {5, 3}};  // the dash pattern carries on
+    c->Polyline(longRun);
     c->CopyRect(Rect(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), c, Rect(0, 0, 8, 8));
   }
   c->TextOut(INT32_MAX - 2, INT32_MAX - 2, "x");
