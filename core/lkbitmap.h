@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/hylkdefs.h"
+#include "core/lkblend.h"
 #include "core/lkfilebuffer.h"
 
 class TBitmap;
@@ -414,6 +415,97 @@ class TLKBitmap : public TLKBaseBitmap {
 
  public:
   // --- End of geometry, storage changes and raw stream form -----------------
+
+  // --- Rendering into 24-bit bitmaps (lkrender.cpp) --------------------------
+  // Tables built by a render call and handed to the caller (free tables
+  // false) are allocated with std::malloc; the caller frees them with
+  // std::free and drops them whenever the destination, either rectangle or a
+  // bitmap size changes.
+
+  /// Draws the source rectangle (sourceX, sourceY, sourceWidth,
+  /// sourceHeight) of this bitmap, scaled, into the rectangle (destX, destY,
+  /// destWidth, destHeight) of the lk24RGB bitmap `dest`, clipped to dest and
+  /// to this bitmap (nothing outside either is read or written).
+  /// rowTable: dest's row addresses, one per dest row; colTable and
+  /// rowIndexTable: the source column (row) drawn at each dest column (row)
+  /// from the clipped dest origin. A nil reference is built here and, when
+  /// freeTables is false, handed back through it. updateRect (inclusive
+  /// Right and Bottom) limits the dest pixels drawn. enableAlpha uses the
+  /// alpha channel; transparency (0..255, 255 or more opaque) is a constant
+  /// opacity; solidBackground lets repeated source rows be copied from the
+  /// dest row above. filter other than rfNone resamples lk1g and lk24RGB
+  /// sources once at the dest size first. op combines each drawn colour
+  /// with the dest (lk24RGB and lk48RGB sources). Nothing is drawn for empty
+  /// or fully clipped rectangles, a non-24-bit dest or dest == this. Errors
+  /// while drawing are dropped (dest keeps what was drawn); errors of the
+  /// resampling pass to the caller. This bitmap is never changed.
+  void RenderToTLKBitmap(TLKBitmap* dest, void**& rowTable, Integer*& colTable, Integer*& rowIndexTable,
+                         const TRect* updateRect, Integer destX, Integer destY, Integer destWidth,
+                         Integer destHeight, Integer sourceX, Integer sourceY, Integer sourceWidth,
+                         Integer sourceHeight, bool enableAlpha, bool solidBackground, Integer transparency,
+                         TResampleFilter filter, bool freeTables, TLKRenderOperation op);
+  /// RenderToTLKBitmap into a pf24bit class-library bitmap, wrapped for the
+  /// call; other pixel formats draw nothing.
+  void RenderToTBitmap(TBitmap* dest, void**& rowTable, Integer*& colTable, Integer*& rowIndexTable,
+                       const TRect* updateRect, Integer destX, Integer destY, Integer destWidth, Integer destHeight,
+                       Integer sourceX, Integer sourceY, Integer sourceWidth, Integer sourceHeight, bool enableAlpha,
+                       bool solidBackground, Integer transparency, TResampleFilter filter, bool freeTables,
+                       TLKRenderOperation op);
+  /// RenderToTLKBitmap with fresh tables freed on return, no update
+  /// rectangle, the alpha channel enabled and no solid background.
+  void RenderToTLKBitmapEx(TLKBitmap* dest, Integer destX, Integer destY, Integer destWidth, Integer destHeight,
+                           Integer sourceX, Integer sourceY, Integer sourceWidth, Integer sourceHeight,
+                           Integer transparency, TResampleFilter filter, TLKRenderOperation op);
+  /// RenderToTLKBitmapEx into a class-library bitmap (through RenderToTBitmap).
+  void RenderToTBitmapEx(TBitmap* dest, Integer destX, Integer destY, Integer destWidth, Integer destHeight,
+                         Integer sourceX, Integer sourceY, Integer sourceWidth, Integer sourceHeight,
+                         Integer transparency, TResampleFilter filter, TLKRenderOperation op);
+
+  // Per-format drawing slots. Each walks dest rows y1..y2 and columns
+  // x1..x2 (inclusive, already clipped); colTable and rowIndexTable start at
+  // the entries of x1 and y1 and hold source columns and rows inside this
+  // bitmap. The _alpha slots mix by min(transparency, alpha), alpha being
+  // the alpha channel's sample when `alpha` is true, else constAlpha's
+  // (indexed by source column). xStep and yStep are the 14-bit fixed-point
+  // source-per-dest ratios. A descendant may replace the drawing of one
+  // format.
+  virtual void Render_lk24RGB(void** rowTable, TLKBitmap* dest, const Integer* colTable,
+                              const Integer* rowIndexTable, Integer sourceX, Integer sourceY, Integer destX,
+                              Integer destY, Integer x1, Integer y1, Integer x2, Integer y2, Integer xStep,
+                              Integer yStep, bool solidBackground, TLKRenderOperation op);
+  virtual void Render_lk24RGB_alpha(void** rowTable, TLKBitmap* dest, Integer transparency, bool alpha,
+                                    const Byte* constAlpha, const Integer* colTable, const Integer* rowIndexTable,
+                                    Integer sourceX, Integer sourceY, Integer destX, Integer destY, Integer x1,
+                                    Integer y1, Integer x2, Integer y2, Integer xStep, Integer yStep,
+                                    bool solidBackground, TLKRenderOperation op);
+#define LK_RENDER_SLOTS(NAME)                                                                                  \
+  virtual void Render_##NAME(void** rowTable, TLKBitmap* dest, const Integer* colTable,                       \
+                             const Integer* rowIndexTable, Integer sourceX, Integer sourceY, Integer destX,   \
+                             Integer destY, Integer x1, Integer y1, Integer x2, Integer y2, Integer xStep,    \
+                             Integer yStep, bool solidBackground);                                            \
+  virtual void Render_##NAME##_alpha(void** rowTable, TLKBitmap* dest, Integer transparency, bool alpha,      \
+                                     const Byte* constAlpha, const Integer* colTable,                         \
+                                     const Integer* rowIndexTable, Integer sourceX, Integer sourceY,          \
+                                     Integer destX, Integer destY, Integer x1, Integer y1, Integer x2,        \
+                                     Integer y2, Integer xStep, Integer yStep, bool solidBackground);
+  LK_RENDER_SLOTS(lk1g)
+  LK_RENDER_SLOTS(lk8g)
+  LK_RENDER_SLOTS(lk8p)
+  LK_RENDER_SLOTS(lk16g)
+  LK_RENDER_SLOTS(lk32f)
+  LK_RENDER_SLOTS(lkCMYK)
+  LK_RENDER_SLOTS(lkCIELab)
+#undef LK_RENDER_SLOTS
+  virtual void Render_lk48RGB(void** rowTable, TLKBitmap* dest, const Integer* colTable,
+                              const Integer* rowIndexTable, Integer sourceX, Integer sourceY, Integer destX,
+                              Integer destY, Integer x1, Integer y1, Integer x2, Integer y2, Integer xStep,
+                              Integer yStep, bool solidBackground, TLKRenderOperation op);
+  virtual void Render_lk48RGB_alpha(void** rowTable, TLKBitmap* dest, Integer transparency, bool alpha,
+                                    const Byte* constAlpha, const Integer* colTable, const Integer* rowIndexTable,
+                                    Integer sourceX, Integer sourceY, Integer destX, Integer destY, Integer x1,
+                                    Integer y1, Integer x2, Integer y2, Integer xStep, Integer yStep,
+                                    bool solidBackground, TLKRenderOperation op);
+  // --- End of rendering into 24-bit bitmaps ---------------------------------
 
  private:
   friend class LKBitmapTestAccess;  // tests reach TBitmap storage through it
