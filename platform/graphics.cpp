@@ -243,11 +243,16 @@ QFont FontToQFont(const TFont& Font) {
   const Integer h = Font.GetHeight();
   if (h < 0) return BaseQFont(Font, -h);
   if (h == 0) return BaseQFont(Font, 16);
-  // A positive height is the whole cell: the largest size whose line fits.
+  // A positive height is the whole cell: the largest size whose line fits
+  // (line heights grow with the size, so a binary search finds it).
   const Integer cell = std::min(h, 2000);
-  Integer size = cell;
-  while (size > 1 && QFontMetrics(BaseQFont(Font, size)).height() > cell) --size;
-  return BaseQFont(Font, size);
+  Integer lo = 1, hi = cell;
+  while (lo < hi) {
+    const Integer mid = (lo + hi + 1) / 2;
+    if (QFontMetrics(BaseQFont(Font, mid)).height() <= cell) lo = mid;
+    else hi = mid - 1;
+  }
+  return BaseQFont(Font, lo);
 }
 
 // ---------------------------------------------------------------------------

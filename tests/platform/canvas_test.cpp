@@ -473,6 +473,12 @@ TEST(CanvasTest, TextStaysInsideItsExtent) {
     EXPECT_LT(x, 20);
     EXPECT_LT(y, 12);
   }
+  // A positive height is the whole cell.
+  TBitmap cellTest(4, 4, pf24bit);
+  cellTest.GetCanvas()->GetFont()->SetName("DejaVu Sans");
+  cellTest.GetCanvas()->GetFont()->SetHeight(20);
+  EXPECT_LE(cellTest.GetCanvas()->TextHeight("Xg"), 20);
+  EXPECT_GE(cellTest.GetCanvas()->TextHeight("Xg"), 16);
   // A bold font is wider.
   TFont bold;
   bold.Assign(c->GetFont());
