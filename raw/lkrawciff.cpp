@@ -10,6 +10,10 @@ constexpr int kMaxHeapDepth = 8;
 // Records one walk visits in all: sub-heaps that overlap each other could
 // otherwise multiply the work level by level.
 constexpr Int64 kMaxRecordVisits = 1 << 16;
+// Longest text taken from a record; camera texts are a few dozen bytes.
+constexpr Int64 kMaxTextLength = 4096;
+// Bytes of maker-note arrays kept in all; real files keep well under 1 KB.
+constexpr Int64 kMaxNoteBytes = 1 << 20;
 
 // Byte-order reads at absolute positions; outside the source they give 0.
 struct CiffReader {
@@ -17,11 +21,6 @@ struct CiffReader {
   bool big;
   Int64 size;
 
-  Byte u8(Int64 pos) {
-    Byte b = 0;
-    src.ReadAt(pos, &b, 1);
-    return b;
-  }
   Word u16(Int64 pos) {
     Byte b[2] = {};
     src.ReadAt(pos, b, 2);
@@ -34,24 +33,29 @@ struct CiffReader {
     return Cardinal(b[0]) | (Cardinal(b[1]) << 8) | (Cardinal(b[2]) << 16) | (Cardinal(b[3]) << 24);
   }
   // A text of at most `limit` characters, ending at a zero byte or at the
-  // end of the data.
+  // end of the data; `end` receives the position after its zero byte.
   String text(Int64 pos, Int64 limit, Int64* end = nullptr) {
     String t;
-    Int64 p = pos;
-    while (static_cast<Int64>(t.size()) < limit && p >= 0 && p < size) {
-      Byte c = u8(p++);
-      if (!c) break;
-      t.push_back(static_cast<char>(c));
+    if (pos >= 0 && limit > 0) {
+      t.resize(static_cast<size_t>(std::min(limit, std::max<Int64>(0, size - pos))));
+      t.resize(static_cast<size_t>(src.ReadAt(pos, t.data(), static_cast<Int64>(t.size()))));
     }
-    if (end) *end = p;
+    size_t zero = t.find('\0');
+    bool terminated = zero != String::npos;
+    if (terminated) t.resize(zero);
+    if (end) *end = pos + static_cast<Int64>(t.size()) + (terminated ? 1 : 0);
     return t;
   }
 };
 
-// One record of a heap: its kind and where its data lies.
+// One record of a heap: its kind, where its data lies, and the end of the
+// heap that holds it (data beyond that end is not the record's).
 struct Record {
   Word kind;
   Int64 pos, len;
+  Int64 heap_end;
+  // The record's length, cut at its heap's end.
+  Int64 avail() const { return std::max<Int64>(0, std::min(len, heap_end - pos)); }
 };
 
 // Calls `act` for every record of the heap [start, start + length) and
@@ -68,7 +72,7 @@ void walk(CiffReader& r, Int64 start, Int64 length, Integer max_records, int dep
   for (Int64 i = 0; i < count && budget > 0; ++i, --budget) {
     Int64 at = table + 2 + 10 * i;
     Word type = r.u16(at);
-    Record rec{static_cast<Word>(type & 0x3fff), start + r.u32(at + 6), r.u32(at + 2)};
+    Record rec{static_cast<Word>(type & 0x3fff), start + r.u32(at + 6), r.u32(at + 2), start + length};
     if ((type & 0xc000) == 0x4000) {
       rec.pos = at + 2;  // the data is the record's own 8 bytes
       rec.len = 8;
@@ -105,21 +109,28 @@ bool ciff_walk_for_exif(TRAWSource& src, const TCIFFJpegProbe& probe, TCIFFExifI
   if (!ciff_read_header(src, big, header_len)) return false;
   CiffReader r{src, big, src.Size()};
   TCIFFExifInfo out;
+  Int64 note_bytes = 0;
   auto act = [&](const Record& rec) {
+    // Texts end at a zero byte, at the record's length, at the end of its
+    // heap, or at a length no camera writes.
+    const Int64 text_limit = std::min(rec.len, kMaxTextLength);
     switch (rec.kind) {
-      case 0x0805: out.ImageDescription = r.text(rec.pos, rec.len); break;
+      case 0x0805: out.ImageDescription = r.text(rec.pos, std::min(text_limit, rec.avail())); break;
       case 0x080a: {
         Int64 end;
-        out.Make = r.text(rec.pos, rec.len, &end);
-        out.Model = r.text(end, rec.len);
+        out.Make = r.text(rec.pos, std::min(text_limit, rec.avail()), &end);
+        out.Model = r.text(end, std::min(text_limit, std::max<Int64>(0, rec.heap_end - end)));
         break;
       }
-      case 0x080b: out.Software = r.text(rec.pos, rec.len); break;
+      case 0x080b: out.Software = r.text(rec.pos, std::min(text_limit, rec.avail())); break;
       case 0x102a:
       case 0x102d: {
-        // Words as stored; never more than the file holds.
-        Int64 n = std::min<Int64>(rec.len / 2, std::max<Int64>(0, (r.size - rec.pos) / 2));
-        std::vector<Byte> words(static_cast<size_t>(std::max<Int64>(0, n) * 2));
+        // Words as stored, inside the record's heap and the file, within a
+        // total that no camera comes near.
+        Int64 n = std::min<Int64>(rec.avail() / 2, std::max<Int64>(0, (r.size - rec.pos) / 2));
+        n = std::max<Int64>(0, std::min(n, (kMaxNoteBytes - note_bytes) / 2));
+        note_bytes += 2 * n;
+        std::vector<Byte> words(static_cast<size_t>(n * 2));
         if (!words.empty()) src.ReadAt(rec.pos, words.data(), static_cast<Int64>(words.size()));
         out.NoteTags.push_back(rec.kind == 0x102a ? 4 : 1);
         out.NoteWords.push_back(std::move(words));
