@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
@@ -14,47 +12,17 @@
 #include "core/lkioglobals.h"
 #include "platform/graphics.h"
 #include "processing/lkbwconv.h"
+#include "tests/core/bitmap_fixtures.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// Sets LKDefMinFileSize and a private DefTEMPPATH for one test and restores
-// both afterwards.
-class StorageSettings {
- public:
-  explicit StorageSettings(Integer minFileSize) : savedMin_(LKDefMinFileSize), savedPath_(DefTEMPPATH) {
-    std::string pattern = ::testing::TempDir() + "lkpf-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    path_ = std::string(::mkdtemp(buf.data())) + "/";
-    DefTEMPPATH = path_;
-    LKDefMinFileSize = minFileSize;
-  }
-  ~StorageSettings() {
-    LKDefMinFileSize = savedMin_;
-    DefTEMPPATH = savedPath_;
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-
- private:
-  Integer savedMin_;
-  std::string savedPath_, path_;
-};
-
-constexpr Integer kAllInMemory = 1 << 30;
-constexpr Integer kAllInFiles = 1;
-
-const TLKPixelFormat kFormats[] = {lk1g, lk8p, lk8g, lk16g, lk24RGB, lk32f, lkCMYK, lk48RGB, lkCIELab};
+using namespace bitmap_test;
 
 const char* Name(TLKPixelFormat f) {
   static const char* names[] = {"lknull", "lk1g", "lk8p", "lk8g", "lk16g", "lk24RGB",
                                 "lk32f", "lkCMYK", "lk48RGB", "lkCIELab"};
   return names[f];
 }
-
-using Bytes = std::vector<Byte>;
 
 template <typename T>
 Bytes Raw(const T& v) {
@@ -69,26 +37,6 @@ Bytes RGB(Byte r, Byte g, Byte b) { return Raw(TRGB{b, g, r}); }
 Bytes RGB48(Word r, Word g, Word b) { return Raw(TRGB48{r, g, b}); }
 Bytes CMYK(Byte c, Byte m, Byte y, Byte k) { return Raw(TCMYK{c, m, y, k}); }
 Bytes Lab(const TCIELab& v) { return Raw(v); }
-
-// Reads or writes pixel x of row y as raw bytes; lk1g as one byte 0 or 1.
-void PutPixel(TLKBitmap& bmp, Integer x, Integer y, const Bytes& v) {
-  Byte* row = static_cast<Byte*>(bmp.GetScanLine(y));
-  if (bmp.GetPixelFormat() == lk1g) {
-    if (v[0])
-      row[x >> 3] |= lkbitmask1[x & 7];
-    else
-      row[x >> 3] &= static_cast<Byte>(~lkbitmask1[x & 7]);
-    return;
-  }
-  std::memcpy(row + static_cast<size_t>(x) * v.size(), v.data(), v.size());
-}
-
-Bytes GetPixel(TLKBitmap& bmp, Integer x, Integer y) {
-  const Byte* row = static_cast<const Byte*>(bmp.GetScanLine(y));
-  if (bmp.GetPixelFormat() == lk1g) return Bytes{static_cast<Byte>((row[x >> 3] & lkbitmask1[x & 7]) ? 1 : 0)};
-  const size_t n = static_cast<size_t>(bmp.GetBitCount() / 8);
-  return Bytes(row + x * n, row + (x + 1) * n);
-}
 
 std::string Hex(const Bytes& b) {
   std::string s;

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,39 +8,11 @@
 #include "core/lkioglobals.h"
 #include "platform/classes.h"
 #include "platform/graphics.h"
+#include "tests/core/bitmap_fixtures.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// Sets LKDefMinFileSize and a private DefTEMPPATH for one test and restores
-// both afterwards.
-class StorageSettings {
- public:
-  explicit StorageSettings(Integer minFileSize) : savedMin_(LKDefMinFileSize), savedPath_(DefTEMPPATH) {
-    std::string pattern = ::testing::TempDir() + "lkgeo-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    path_ = std::string(::mkdtemp(buf.data())) + "/";
-    DefTEMPPATH = path_;
-    LKDefMinFileSize = minFileSize;
-  }
-  ~StorageSettings() {
-    LKDefMinFileSize = savedMin_;
-    DefTEMPPATH = savedPath_;
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-
- private:
-  Integer savedMin_;
-  std::string savedPath_, path_;
-};
-
-constexpr Integer kAllInMemory = 1 << 30;
-constexpr Integer kAllInFiles = 1;
-
-const TLKPixelFormat kFormats[] = {lk1g, lk8p, lk8g, lk16g, lk24RGB, lk32f, lkCMYK, lk48RGB, lkCIELab};
+using namespace bitmap_test;
 
 // Where a test picture lives: memory, a temporary file, or a class-library
 // bitmap (1-, 8- and 24-bit formats only).
@@ -52,15 +22,6 @@ bool Fits(Storage s, TLKPixelFormat f) {
   return s != Storage::VclBitmap || f == lk1g || f == lk8p || f == lk8g || f == lk24RGB;
 }
 TLKLocation LocationOf(Storage s) { return s == Storage::Memory ? lkMemory : s == Storage::File ? lkFile : lkTBitmap; }
-
-// The bytes of pixel (x, y) (one 0/1 byte for lk1g).
-std::vector<Byte> Px(TLKBitmap& b, Integer x, Integer y) {
-  const auto* row = static_cast<const Byte*>(b.GetScanLine(y));
-  const Integer bits = b.GetBitCount();
-  if (bits == 1) return {static_cast<Byte>((row[x >> 3] & lkbitmask1[x & 7]) ? 1 : 0)};
-  const Integer bpp = bits / 8;
-  return std::vector<Byte>(row + x * bpp, row + (x + 1) * bpp);
-}
 
 // Distinct bytes for pixel (x, y), never equal to any fill value used here
 // for a whole pixel (1-bit pixels alternate).
@@ -72,28 +33,16 @@ std::vector<Byte> Seed(TLKPixelFormat f, Integer x, Integer y) {
   return v;
 }
 
-void SetPx(TLKBitmap& b, Integer x, Integer y, const std::vector<Byte>& v) {
-  auto* row = static_cast<Byte*>(b.GetScanLine(y));
-  if (b.GetBitCount() == 1) {
-    if (v[0])
-      row[x >> 3] |= lkbitmask1[x & 7];
-    else
-      row[x >> 3] &= static_cast<Byte>(~lkbitmask1[x & 7]);
-    return;
-  }
-  std::memcpy(row + x * static_cast<Integer>(v.size()), v.data(), v.size());
-}
-
 void SeedAll(TLKBitmap& b) {
   for (Integer y = 0; y < b.GetHeight(); ++y)
-    for (Integer x = 0; x < b.GetWidth(); ++x) SetPx(b, x, y, Seed(b.GetPixelFormat(), x, y));
+    for (Integer x = 0; x < b.GetWidth(); ++x) PutPixel(b, x, y, Seed(b.GetPixelFormat(), x, y));
 }
 
 // The bytes FillRect writes for `value` in format f.
 std::vector<Byte> FillBytes(TLKPixelFormat f, double value) {
   TLKBitmap one(1, 1, f);
   one.FillRect(0, 0, 0, 0, value);
-  return Px(one, 0, 0);
+  return GetPixel(one, 0, 0);
 }
 
 // A non-grey palette, so a class-library bitmap holding it stays lk8p.
@@ -153,8 +102,8 @@ TEST(LKBitmapGeometry, ResizePlacesThePictureByEachAlignment) {
         const Integer offX = Offset(ha, 4, n.w), offY = Offset(va, 5, n.h);
         for (Integer y = 0; y < n.h; ++y) {
           for (Integer x = 0; x < n.w; ++x) {
-            ASSERT_EQ(Px(bmp, x, y), Expected(lk8g, x, y, 4, 5, offX, offY, {200})) << x << "," << y;
-            ASSERT_EQ(Px(*bmp.GetAlphaChannel(), x, y), Expected(lk8g, x, y, 4, 5, offX, offY, {9}))
+            ASSERT_EQ(GetPixel(bmp, x, y), Expected(lk8g, x, y, 4, 5, offX, offY, {200})) << x << "," << y;
+            ASSERT_EQ(GetPixel(*bmp.GetAlphaChannel(), x, y), Expected(lk8g, x, y, 4, 5, offX, offY, {9}))
                 << "alpha " << x << "," << y;
           }
         }
@@ -205,7 +154,7 @@ TEST(LKBitmapGeometry, ResizeKeepsPixelsInEveryFormatAndStorage) {
       // each pixel shows the seed of the original picture or the fill.
       for (Integer y = 0; y < oh; ++y)
         for (Integer x = 0; x < ow; ++x)
-          ASSERT_EQ(Px(bmp, x, y), Expected(f, x, y, 6, 5, totalX, totalY, fill)) << x << "," << y;
+          ASSERT_EQ(GetPixel(bmp, x, y), Expected(f, x, y, 6, 5, totalX, totalY, fill)) << x << "," << y;
       if (f == lk8p) {
         EXPECT_EQ(bmp.GetPalette(7), (TRGB{7, 248, 49}));
       }
@@ -235,7 +184,7 @@ TEST(LKBitmapGeometry, SetWidthAndHeightKeepTheTopLeftPixels) {
       ASSERT_EQ(bmp.GetPixelFormat(), f);
       ASSERT_EQ(bmp.GetLocation(), LocationOf(s));
       for (Integer y = 0; y < 7; ++y)
-        for (Integer x = 0; x < 5; ++x) ASSERT_EQ(Px(bmp, x, y), Seed(f, x, y)) << x << "," << y;
+        for (Integer x = 0; x < 5; ++x) ASSERT_EQ(GetPixel(bmp, x, y), Seed(f, x, y)) << x << "," << y;
       // The alpha channel follows once, keeping its samples.
       EXPECT_EQ(bmp.GetAlphaChannel(), alpha);
       EXPECT_EQ(alpha->GetWidth(), 17);
@@ -295,7 +244,7 @@ TEST(LKBitmapGeometry, MoveRegionMovesTheBlockAndFillsWhatItLeft) {
           want = zero;
         else
           want = Seed(f, x, y);
-        ASSERT_EQ(Px(bmp, x, y), want) << x << "," << y;
+        ASSERT_EQ(GetPixel(bmp, x, y), want) << x << "," << y;
       }
     }
   }
@@ -334,7 +283,7 @@ TEST(LKBitmapGeometry, MoveRegionClipsAtThePictureEdges) {
           want = {1};
         else
           want = Seed(lk8g, x, y);
-        ASSERT_EQ(Px(bmp, x, y), want) << x << "," << y;
+        ASSERT_EQ(GetPixel(bmp, x, y), want) << x << "," << y;
       }
     }
   }
@@ -358,7 +307,7 @@ TEST(LKBitmapGeometry, SetLocationRoundTripsKeepPixelsPaletteAndAlpha) {
       ASSERT_EQ(bmp.GetPixelFormat(), f);
       ASSERT_FALSE(bmp.GetFull());
       for (Integer y = 0; y < 6; ++y)
-        for (Integer x = 0; x < 13; ++x) ASSERT_EQ(Px(bmp, x, y), Seed(f, x, y)) << l << ": " << x << "," << y;
+        for (Integer x = 0; x < 13; ++x) ASSERT_EQ(GetPixel(bmp, x, y), Seed(f, x, y)) << l << ": " << x << "," << y;
       ASSERT_TRUE(bmp.GetHasAlphaChannel());
       ASSERT_EQ(bmp.GetAlphaChannel()->GetPixels_lk8(12, 5), 3);
       if (f == lk8p) {
@@ -377,7 +326,7 @@ TEST(LKBitmapGeometry, SetLocationFollowsTheSizeRule) {
   ASSERT_EQ(bmp.GetLocation(), lkTBitmap);
   bmp.SetLocation(lkMemory);
   EXPECT_EQ(bmp.GetLocation(), lkFile);
-  EXPECT_EQ(Px(bmp, 19, 19), Seed(lk24RGB, 19, 19));
+  EXPECT_EQ(GetPixel(bmp, 19, 19), Seed(lk24RGB, 19, 19));
 }
 
 TEST(LKBitmapGeometry, SixteenBitGreyMovedIntoATBitmapKeepsTheHighBytes) {
@@ -414,7 +363,7 @@ TEST(LKBitmapGeometry, AFormatATBitmapCannotHoldStaysWhereItWas) {
     ASSERT_EQ(bmp.GetLocation(), lkMemory);
     ASSERT_EQ(bmp.GetPixelFormat(), c.f);
     ASSERT_FALSE(bmp.IsEmpty());
-    EXPECT_EQ(Px(bmp, 3, 2), Seed(c.f, 3, 2));
+    EXPECT_EQ(GetPixel(bmp, 3, 2), Seed(c.f, 3, 2));
     ASSERT_TRUE(bmp.GetHasAlphaChannel());
     EXPECT_EQ(bmp.GetAlphaChannel()->GetPixels_lk8(1, 1), 5);
   }
@@ -429,7 +378,7 @@ TEST(LKBitmapGeometry, DrawingOnTheCanvasMovesThePixelsIntoATBitmapForGood) {
   EXPECT_EQ(bmp.GetLocation(), lkTBitmap);
   canvas->SetPixel(1, 2, static_cast<TColor>(0x00332211));  // red 0x11, green 0x22, blue 0x33
   EXPECT_EQ(bmp.GetPixels_lk24RGB(1, 2), (TRGB{0x33, 0x22, 0x11}));
-  EXPECT_EQ(Px(bmp, 4, 3), Seed(lk24RGB, 4, 3));
+  EXPECT_EQ(GetPixel(bmp, 4, 3), Seed(lk24RGB, 4, 3));
   EXPECT_EQ(bmp.GetVclBitmap()->GetWidth(), 5);
   EXPECT_EQ(bmp.GetLocation(), lkTBitmap);
 
@@ -453,7 +402,7 @@ TEST(LKBitmapGeometry, SetBitAlignmentReLaysOutRowsInEveryStorage) {
         ASSERT_EQ(bmp.GetRowLen(), LKBitmapRowLen(13, bmp.GetBitCount(), bits));
         ASSERT_EQ(bmp.GetLocation(), LocationOf(s));
         for (Integer y = 0; y < 4; ++y)
-          for (Integer x = 0; x < 13; ++x) ASSERT_EQ(Px(bmp, x, y), Seed(f, x, y)) << bits << ": " << x << "," << y;
+          for (Integer x = 0; x < 13; ++x) ASSERT_EQ(GetPixel(bmp, x, y), Seed(f, x, y)) << bits << ": " << x << "," << y;
         ASSERT_EQ(bmp.GetAlphaChannel()->GetPixels_lk8(12, 3), 9);
       }
       // Values other than 8, 16 and 32 are refused.
@@ -466,7 +415,7 @@ TEST(LKBitmapGeometry, SetBitAlignmentReLaysOutRowsInEveryStorage) {
       TLKBitmap back;
       ASSERT_TRUE(back.LoadRAWFromBufferOrStream(nullptr, &ms));
       EXPECT_EQ(back.GetRowLen(), bmp.GetRowLen());
-      EXPECT_EQ(Px(back, 12, 3), Seed(f, 12, 3));
+      EXPECT_EQ(GetPixel(back, 12, 3), Seed(f, 12, 3));
     }
   }
 }

@@ -9,21 +9,11 @@
 #include "core/lkioglobals.h"
 #include "platform/graphics.h"
 #include "processing/lkprocutils.h"
+#include "tests/core/bitmap_fixtures.h"
 
 namespace {
 
-// Sets LKDefMinFileSize for the lifetime of the guard, so that new bitmaps
-// go to memory or to a temporary file.
-class MinFileSizeGuard {
- public:
-  explicit MinFileSizeGuard(Integer v) : saved_(LKDefMinFileSize) { LKDefMinFileSize = v; }
-  ~MinFileSizeGuard() { LKDefMinFileSize = saved_; }
-
- private:
-  Integer saved_;
-};
-
-TRGB Rgb(Byte r, Byte g, Byte b) { return CreateRGB(r, g, b); }
+using namespace bitmap_test;
 TRGB Grey(Byte v) { return Rgb(v, v, v); }
 
 // One row per pixel format: how to write a distinct sample for index i with

@@ -1,54 +1,19 @@
 #include "core/lkbitmap.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/lkioglobals.h"
 #include "platform/graphics.h"
+#include "tests/core/bitmap_fixtures.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// Sets LKDefMinFileSize and a private DefTEMPPATH for one test and restores
-// both afterwards.
-class StorageSettings {
- public:
-  explicit StorageSettings(Integer minFileSize) : savedMin_(LKDefMinFileSize), savedPath_(DefTEMPPATH) {
-    std::string pattern = ::testing::TempDir() + "lkbm-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    path_ = std::string(::mkdtemp(buf.data())) + "/";
-    DefTEMPPATH = path_;
-    LKDefMinFileSize = minFileSize;
-  }
-  ~StorageSettings() {
-    LKDefMinFileSize = savedMin_;
-    DefTEMPPATH = savedPath_;
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  size_t FileCount() const {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  Integer savedMin_;
-  std::string savedPath_, path_;
-};
-
-// Thresholds that send every picture of these tests to memory or to a file.
-constexpr Integer kAllInMemory = 1 << 30;
-constexpr Integer kAllInFiles = 1;
-
-const TLKPixelFormat kFormats[] = {lk1g, lk8p, lk8g, lk16g, lk24RGB, lk32f, lkCMYK, lk48RGB, lkCIELab};
+using namespace bitmap_test;
 
 Byte Pattern(Integer x, Integer y) { return static_cast<Byte>(x * 7 + y * 31 + 1); }
 

@@ -13,35 +13,12 @@
 #include <vector>
 
 #include "core/lkioglobals.h"
+#include "tests/core/bitmap_fixtures.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A private temporary folder set as DefTEMPPATH for one test.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = ::testing::TempDir() + "lkfb-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    path_ = std::string(::mkdtemp(buf.data())) + "/";
-    saved_ = DefTEMPPATH;
-    DefTEMPPATH = path_;
-  }
-  ~TempFolder() {
-    DefTEMPPATH = saved_;
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  size_t FileCount() const {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
-  }
-
- private:
-  std::string path_, saved_;
-};
+using namespace bitmap_test;
 
 // True when name is folder + prefix + "-" + 8 upper-case hex digits + ".tmp".
 bool IsTempName(const std::string& name, const std::string& folder, const std::string& prefix) {

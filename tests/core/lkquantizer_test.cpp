@@ -11,21 +11,11 @@
 #include "core/lkquantizer.h"
 #include "platform/graphics.h"
 #include "processing/lkprocutils.h"
+#include "tests/core/bitmap_fixtures.h"
 
 namespace {
 
-// Sets LKDefMinFileSize for the lifetime of the guard, so that new bitmaps
-// go to memory or to a temporary file.
-class MinFileSizeGuard {
- public:
-  explicit MinFileSizeGuard(Integer v) : saved_(LKDefMinFileSize) { LKDefMinFileSize = v; }
-  ~MinFileSizeGuard() { LKDefMinFileSize = saved_; }
-
- private:
-  Integer saved_;
-};
-
-TRGB Rgb(int r, int g, int b) { return CreateRGB(static_cast<Byte>(r), static_cast<Byte>(g), static_cast<Byte>(b)); }
+using namespace bitmap_test;
 
 Integer L1(const TRGB& a, const TRGB& b) {
   return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);

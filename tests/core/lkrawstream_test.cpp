@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <limits>
 #include <string>
@@ -12,39 +10,11 @@
 #include "core/lkbitmap.h"
 #include "core/lkioglobals.h"
 #include "platform/classes.h"
+#include "tests/core/bitmap_fixtures.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// Sets LKDefMinFileSize and a private DefTEMPPATH for one test and restores
-// both afterwards.
-class StorageSettings {
- public:
-  explicit StorageSettings(Integer minFileSize) : savedMin_(LKDefMinFileSize), savedPath_(DefTEMPPATH) {
-    std::string pattern = ::testing::TempDir() + "lkraw-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    path_ = std::string(::mkdtemp(buf.data())) + "/";
-    DefTEMPPATH = path_;
-    LKDefMinFileSize = minFileSize;
-  }
-  ~StorageSettings() {
-    LKDefMinFileSize = savedMin_;
-    DefTEMPPATH = savedPath_;
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-
- private:
-  Integer savedMin_;
-  std::string savedPath_, path_;
-};
-
-constexpr Integer kAllInMemory = 1 << 30;
-constexpr Integer kAllInFiles = 1;
-
-const TLKPixelFormat kFormats[] = {lk1g, lk8p, lk8g, lk16g, lk24RGB, lk32f, lkCMYK, lk48RGB, lkCIELab};
+using namespace bitmap_test;
 
 // A stream over bytes that cannot tell its size or position (as a
 // decompressing stream), so the reader only learns of missing data by

@@ -12,19 +12,11 @@
 #include "platform/graphics.h"
 #include "processing/lkbwconv.h"
 #include "processing/lkprocutils.h"
+#include "tests/core/bitmap_fixtures.h"
 
 namespace {
 
-class MinFileSizeGuard {
- public:
-  explicit MinFileSizeGuard(Integer v) : saved_(LKDefMinFileSize) { LKDefMinFileSize = v; }
-  ~MinFileSizeGuard() { LKDefMinFileSize = saved_; }
-
- private:
-  Integer saved_;
-};
-
-TRGB Rgb(int r, int g, int b) { return CreateRGB(static_cast<Byte>(r), static_cast<Byte>(g), static_cast<Byte>(b)); }
+using namespace bitmap_test;
 
 template <typename Fn>
 void Paint24(TLKBitmap& bmp, Fn colour) {
