@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/lkbitmap_internal.h"
 #include "platform/graphics.h"
 
 namespace {
@@ -14,27 +15,8 @@ namespace {
 // pixels, and the sanitizers' allocators abort instead of failing.
 constexpr Int64 kMaxMemoryBlock = Int64{1} << 40;
 
-// Narrows the data access of two buffers for a row copy and restores both.
-class AccessNarrowing {
- public:
-  AccessNarrowing(TLKBaseBitmap* source, TLKBaseBitmap* dest)
-      : source_(source), dest_(dest), sourceAccess_(source->Access), destAccess_(dest->Access) {
-    source_->Access = TLKDataAccess{lkdRead};
-    dest_->Access = TLKDataAccess{lkdWrite};
-  }
-  ~AccessNarrowing() {
-    source_->Access = sourceAccess_;
-    dest_->Access = destAccess_;
-  }
-  AccessNarrowing(const AccessNarrowing&) = delete;
-  AccessNarrowing& operator=(const AccessNarrowing&) = delete;
-
- private:
-  TLKBaseBitmap* source_;
-  TLKBaseBitmap* dest_;
-  TLKDataAccess sourceAccess_;
-  TLKDataAccess destAccess_;
-};
+using lkinternal::AccessNarrowing;
+using lkinternal::AccessScope;
 
 }  // namespace
 
@@ -333,15 +315,8 @@ void TLKBitmap::FillAllBytes(Byte value) {
     std::memset(Memory, value, static_cast<size_t>(RowLen) * static_cast<size_t>(Height));
     return;
   }
-  const TLKDataAccess saved = Access;
-  Access = TLKDataAccess{lkdWrite};
-  try {
-    for (Integer y = 0; y < Height; ++y) std::memset(GetScanLine(y), value, static_cast<size_t>(RowLen));
-  } catch (...) {
-    Access = saved;
-    throw;
-  }
-  Access = saved;
+  AccessScope writeOnly(this, TLKDataAccess{lkdWrite});
+  for (Integer y = 0; y < Height; ++y) std::memset(GetScanLine(y), value, static_cast<size_t>(RowLen));
 }
 
 void TLKBitmap::CopyRowsFrom(TLKBitmap* source) {

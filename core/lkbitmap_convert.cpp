@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/lkbitmap.h"
+#include "core/lkbitmap_internal.h"
 #include "core/lkcolorspace.h"
 #include "core/lkioglobals.h"
 #include "core/lkquantizer.h"
@@ -16,20 +17,7 @@
 
 namespace {
 
-// Narrows the row access of a buffer for one pass and restores it.
-class AccessScope {
- public:
-  AccessScope(TLKBaseBitmap* bitmap, TLKDataAccess access) : bitmap_(bitmap), saved_(bitmap->Access) {
-    bitmap_->Access = access;
-  }
-  ~AccessScope() { bitmap_->Access = saved_; }
-  AccessScope(const AccessScope&) = delete;
-  AccessScope& operator=(const AccessScope&) = delete;
-
- private:
-  TLKBaseBitmap* bitmap_;
-  TLKDataAccess saved_;
-};
+using lkinternal::AccessScope;
 
 // What a row converter needs besides the rows: the source palette and the
 // grey weights, read once per conversion.

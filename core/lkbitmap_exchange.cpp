@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "core/lkbitmap.h"
+#include "core/lkbitmap_internal.h"
+#include "core/lkbitmappalette.h"
 #include "core/lkdibbitmap.h"
 #include "core/lkmask.h"
 #include "platform/graphics.h"
@@ -13,30 +15,11 @@
 
 namespace {
 
-// Sets a buffer's data access for the duration of a copy and restores it.
-class AccessScope {
- public:
-  AccessScope(TLKBaseBitmap* b, TLKDataAccess access) : b_(b), saved_(b->Access) { b_->Access = access; }
-  ~AccessScope() { b_->Access = saved_; }
-  AccessScope(const AccessScope&) = delete;
-  AccessScope& operator=(const AccessScope&) = delete;
-
- private:
-  TLKBaseBitmap* b_;
-  TLKDataAccess saved_;
-};
+using lkinternal::AccessScope;
+using lkinternal::ClipNegativeOrigin;
 
 const TLKDataAccess kRead{lkdRead};
 const TLKDataAccess kWrite{lkdWrite};
-
-void SetGreyTable(TBitmap* bmp) {
-  std::vector<TRGBQuad> table(256);
-  for (int i = 0; i < 256; ++i) {
-    const auto v = static_cast<Byte>(i);
-    table[static_cast<size_t>(i)] = TRGBQuad{v, v, v, 0};
-  }
-  bmp->SetColorTable(0, 256, table.data());
-}
 
 // Copies a class-library bitmap whole (size, format, colour table, pixels).
 void CopyWholeBitmap(TBitmap* source, TBitmap* dest) {
@@ -63,16 +46,8 @@ ClippedRect ClipRect(Integer sourceW, Integer sourceH, Integer destW, Integer de
   ClippedRect r;
   if (sourceW <= 0 || sourceH <= 0 || destW <= 0 || destH <= 0) return r;
   Int64 sx = sourceX, sy = sourceY, dx = destX, dy = destY, w = width, h = height;
-  if (dx < 0) {
-    sx -= dx;
-    w += dx;
-    dx = 0;
-  }
-  if (dy < 0) {
-    sy -= dy;
-    h += dy;
-    dy = 0;
-  }
+  ClipNegativeOrigin(dx, sx, w);
+  ClipNegativeOrigin(dy, sy, h);
   dx = std::clamp<Int64>(dx, 0, destW - 1);
   dy = std::clamp<Int64>(dy, 0, destH - 1);
   sx = std::clamp<Int64>(sx, 0, sourceW - 1);
@@ -173,7 +148,7 @@ void TLKBitmap::CopyToTBitmap(TBitmap* bitmap) {
   AccessScope access(this, kRead);
   if (format == lk16g || format == lk32f) {
     bitmap->SetPixelFormat(pf8bit);
-    SetGreyTable(bitmap);
+    LKSetGrayPalette(bitmap);
     bitmap->SetSize(Width, Height);
     for (Integer y = 0; y < Height; ++y) {
       const auto* src = static_cast<const Byte*>(GetScanLine(y));
@@ -208,7 +183,7 @@ void TLKBitmap::CopyToTBitmap(TBitmap* bitmap) {
     }
     case lk8g:
       bitmap->SetPixelFormat(pf8bit);
-      SetGreyTable(bitmap);
+      LKSetGrayPalette(bitmap);
       break;
     case lk24RGB:
       bitmap->SetPixelFormat(pf24bit);

@@ -7,55 +7,29 @@
 #include <cstring>
 
 #include "core/lkbitmap.h"
+#include "core/lkbitmap_internal.h"
 #include "platform/graphics.h"
 #include "processing/lkprocutils.h"
 
 namespace {
 
-// Narrows a buffer's data access for the duration of a scope (file rows are
-// then neither read nor written back needlessly) and restores it.
-class ScopedAccess {
- public:
-  ScopedAccess(TLKBaseBitmap& bmp, TLKDataAccess access) : bmp_(bmp), saved_(bmp.Access) { bmp.Access = access; }
-  ~ScopedAccess() { bmp_.Access = saved_; }
-  ScopedAccess(const ScopedAccess&) = delete;
-  ScopedAccess& operator=(const ScopedAccess&) = delete;
-
- private:
-  TLKBaseBitmap& bmp_;
-  TLKDataAccess saved_;
-};
+using lkinternal::AccessScope;
+using lkinternal::ClipNegativeOrigin;
 
 // Copies the block of w x h pixels at (sx, sy) of `src` to (dx, dy) of `dst`,
 // both of the same pixel format, clipped to both pictures. 1-bit rows are
 // copied as bit runs, others as byte runs.
 void CopyBlock(TLKBitmap& src, TLKBitmap& dst, Int64 sx, Int64 sy, Int64 dx, Int64 dy, Int64 w, Int64 h) {
-  if (sx < 0) {
-    dx -= sx;
-    w += sx;
-    sx = 0;
-  }
-  if (sy < 0) {
-    dy -= sy;
-    h += sy;
-    sy = 0;
-  }
-  if (dx < 0) {
-    sx -= dx;
-    w += dx;
-    dx = 0;
-  }
-  if (dy < 0) {
-    sy -= dy;
-    h += dy;
-    dy = 0;
-  }
+  ClipNegativeOrigin(sx, dx, w);
+  ClipNegativeOrigin(sy, dy, h);
+  ClipNegativeOrigin(dx, sx, w);
+  ClipNegativeOrigin(dy, sy, h);
   w = std::min({w, Int64{src.GetWidth()} - sx, Int64{dst.GetWidth()} - dx});
   h = std::min({h, Int64{src.GetHeight()} - sy, Int64{dst.GetHeight()} - dy});
   if (w <= 0 || h <= 0) return;
   const Integer bits = src.GetBitCount();
   const Integer srcRowLen = src.GetRowLen();
-  ScopedAccess readOnly(src, TLKDataAccess{lkdRead});
+  AccessScope readOnly(src, TLKDataAccess{lkdRead});
   for (Int64 y = 0; y < h; ++y) {
     const auto* s = static_cast<const Byte*>(src.GetScanLine(static_cast<Integer>(sy + y)));
     auto* d = static_cast<Byte*>(dst.GetScanLine(static_cast<Integer>(dy + y)));

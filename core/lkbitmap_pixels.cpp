@@ -5,11 +5,14 @@
 #include <vector>
 
 #include "core/lkbitmap.h"
+#include "core/lkbitmap_internal.h"
 #include "core/lkcolorspace.h"
 #include "core/lkioglobals.h"
 #include "processing/lkprocutils.h"
 
 namespace {
+
+using lkinternal::AccessScope;
 
 constexpr TRGB kWhite{255, 255, 255};
 
@@ -223,15 +226,10 @@ void TLKBitmap::Fill(double value) {
   if (s.size == 0) return;
   std::vector<Byte> row(static_cast<size_t>(RowLen), s.full ? 255 : 0);
   for (Integer x = 0; x < Width; ++x) std::memcpy(row.data() + static_cast<size_t>(x) * s.size, s.bytes, s.size);
-  const TLKDataAccess saved = Access;
-  Access = TLKDataAccess{lkdWrite};
-  try {
+  {
+    AccessScope writeOnly(this, TLKDataAccess{lkdWrite});
     for (Integer y = 0; y < Height; ++y) std::memcpy(GetScanLine(y), row.data(), row.size());
-  } catch (...) {
-    Access = saved;
-    throw;
   }
-  Access = saved;
   Full = s.full;
 }
 

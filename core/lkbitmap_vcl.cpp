@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/lkbitmap.h"
+#include "core/lkbitmappalette.h"
 #include "platform/graphics.h"
 
 namespace {
@@ -38,26 +39,17 @@ TPixelFormat TBitmapFormatOf(TLKPixelFormat f) {
   }
 }
 
-void SetGreyTable(TBitmap* bmp) {
-  std::vector<TRGBQuad> table(256);
-  for (int i = 0; i < 256; ++i) {
-    const auto v = static_cast<Byte>(i);
-    table[static_cast<size_t>(i)] = TRGBQuad{v, v, v, 0};
+// Gives a buffer of `format` its palette: 256 entries for lk8p (an existing
+// palette is kept), none for every other format.
+void FitPalette(TLKPixelFormat format, TRGB*& palette, Integer& paletteLen) {
+  if (format == lk8p) {
+    if (!palette) palette = new TRGB[256]();
+    paletteLen = 256;
+  } else {
+    delete[] palette;
+    palette = nullptr;
+    paletteLen = 0;
   }
-  bmp->SetColorTable(0, 256, table.data());
-}
-
-// True when every colour-table entry is the grey of its index (also without
-// a table).
-bool HasGreyTable(const TBitmap* bmp) {
-  const Integer n = std::min<Integer>(bmp->GetColorTableCount(), 256);
-  std::vector<TRGBQuad> table(static_cast<size_t>(n));
-  if (n > 0) bmp->GetColorTable(0, n, table.data());
-  for (Integer i = 0; i < n; ++i) {
-    const TRGBQuad& q = table[static_cast<size_t>(i)];
-    if (q.rgbRed != i || q.rgbGreen != i || q.rgbBlue != i) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -78,7 +70,7 @@ void TLKBitmap::AllocateVclImage() {
   VclBitmap->SetPixelFormat(pfDevice);
   VclBitmap->SetPixelFormat(TBitmapFormatOf(PixelFormat));
   VclBitmap->SetSize(Width, Height);
-  if (PixelFormat == lk8g) SetGreyTable(VclBitmap);
+  if (PixelFormat == lk8g) LKSetGrayPalette(VclBitmap);
   BuildBitmapScanlines();
 }
 
@@ -99,18 +91,11 @@ void TLKBitmap::AssignVclImage(TLKBitmap* source, bool takeAlignment) {
   VclBitmap->SetSize(1, 1);
   VclBitmap->SetPixelFormat(TBitmapFormatOf(format));
   VclBitmap->SetSize(Width, Height);
-  if (format == lk8g) SetGreyTable(VclBitmap);
+  if (format == lk8g) LKSetGrayPalette(VclBitmap);
   BitCount = LKPixelFormatBitCount(format);
   ChannelCount = LKPixelFormatChannelCount(format);
   RowLen = LKBitmapRowLen(Width, BitCount, BitAlignment);
-  if (format == lk8p) {
-    if (!Palette) Palette = new TRGB[256]();
-    PaletteLen = 256;
-  } else {
-    delete[] Palette;
-    Palette = nullptr;
-    PaletteLen = 0;
-  }
+  FitPalette(format, Palette, PaletteLen);
   BuildBitmapScanlines();
 }
 
@@ -130,7 +115,7 @@ void TLKBitmap::UpdateFromTBitmap() {
   }
   TLKPixelFormat format = lk24RGB;
   if (pf == pf1bit) format = lk1g;
-  if (pf == pf8bit) format = IsAlphaChannel || HasGreyTable(VclBitmap) ? lk8g : lk8p;
+  if (pf == pf8bit) format = IsAlphaChannel || LKIsGrayPalette(VclBitmap) ? lk8g : lk8p;
   const Integer w = VclBitmap->GetWidth(), h = VclBitmap->GetHeight();
   if (w != Width || h != Height || format != PixelFormat) {
     Width = w;
@@ -140,14 +125,7 @@ void TLKBitmap::UpdateFromTBitmap() {
     ChannelCount = LKPixelFormatChannelCount(format);
     RowLen = LKBitmapRowLen(Width, BitCount, BitAlignment);
     if (AlphaChannel && (AlphaChannel->Width != w || AlphaChannel->Height != h)) AlphaChannel->Allocate(w, h, lk8g);
-    if (format == lk8p) {
-      if (!Palette) Palette = new TRGB[256]();
-      PaletteLen = 256;
-    } else {
-      delete[] Palette;
-      Palette = nullptr;
-      PaletteLen = 0;
-    }
+    FitPalette(format, Palette, PaletteLen);
     BuildBitmapScanlines();
   } else if (h > 0 && (BitmapScanlines.size() != static_cast<size_t>(h) || BitmapScanlines[0] != VclBitmap->ScanLine(0))) {
     BuildBitmapScanlines();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/lkbitmap_internal.h"
 #include "core/lkfilebuffer.h"
 #include "processing/lkprocutils.h"
 
@@ -271,16 +272,8 @@ void LKBitmapMapXCopy(void* buffer, Integer bufferRowStride, Integer bufferBitsP
 
   // Keep the run inside the bitmap's columns and the block's row stride.
   Int64 bx = bufferX, tx = bitmapX, w = width;
-  if (tx < 0) {
-    bx -= tx;
-    w += tx;
-    tx = 0;
-  }
-  if (bx < 0) {
-    tx -= bx;
-    w += bx;
-    bx = 0;
-  }
+  lkinternal::ClipNegativeOrigin(tx, bx, w);
+  lkinternal::ClipNegativeOrigin(bx, tx, w);
   w = std::min<Int64>(w, static_cast<Int64>(bitmap->GetWidth()) - tx);
   w = std::min<Int64>(w, static_cast<Int64>(bufferRowStride) * 8 / bufferBits - bx);
   if (w <= 0) return;

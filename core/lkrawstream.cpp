@@ -16,9 +16,12 @@
 #include <vector>
 
 #include "core/lkbitmap.h"
+#include "core/lkbitmap_internal.h"
 #include "platform/classes.h"
 
 namespace {
+
+using lkinternal::AccessScope;
 
 constexpr char kMagic[12] = {'T', 'L', 'K', 'B', 'I', 'T', 'M', 'A', 'P', 'R', 'A', 'W'};
 // Items 1-3, 5-15 and 17: everything but palette, rows and alpha data.
@@ -157,22 +160,9 @@ class RawSink {
   bool ok_ = true;
 };
 
-// Narrows a buffer's data access for a walk over its rows and restores it.
-class ScopedAccess {
- public:
-  ScopedAccess(TLKBaseBitmap& bmp, TLKDataAccess access) : bmp_(bmp), saved_(bmp.Access) { bmp.Access = access; }
-  ~ScopedAccess() { bmp_.Access = saved_; }
-  ScopedAccess(const ScopedAccess&) = delete;
-  ScopedAccess& operator=(const ScopedAccess&) = delete;
-
- private:
-  TLKBaseBitmap& bmp_;
-  TLKDataAccess saved_;
-};
-
 // Writes rows 0..height-1 of `bmp`, rowLen bytes each.
 bool WriteRows(TLKBitmap& bmp, RawSink& sink, Integer height, Integer rowLen) {
-  ScopedAccess readOnly(bmp, TLKDataAccess{lkdRead});
+  AccessScope readOnly(bmp, TLKDataAccess{lkdRead});
   for (Integer y = 0; y < height; ++y)
     if (!sink.Write(bmp.GetScanLine(y), rowLen)) return false;
   return true;
@@ -180,7 +170,7 @@ bool WriteRows(TLKBitmap& bmp, RawSink& sink, Integer height, Integer rowLen) {
 
 // Reads rows 0..height-1 of `bmp` straight into the buffer, rowLen bytes each.
 bool ReadRows(TLKBitmap& bmp, RawSource& src, Integer height, Integer rowLen) {
-  ScopedAccess writeOnly(bmp, TLKDataAccess{lkdWrite});
+  AccessScope writeOnly(bmp, TLKDataAccess{lkdWrite});
   for (Integer y = 0; y < height; ++y)
     if (!src.Read(bmp.GetScanLine(y), rowLen)) return false;
   return true;
@@ -296,7 +286,7 @@ bool TLKBitmap::LoadRAWFromBufferOrStream(const void* buffer, TStream* stream, I
       } else if (PixelFormat == lk8g && pixelFormat == lk16g) {
         // TBitmap storage holds 16-bit grey as 8 bits: keep the high bytes.
         std::vector<Byte> row(static_cast<size_t>(rowLen));
-        ScopedAccess writeOnly(*this, TLKDataAccess{lkdWrite});
+        AccessScope writeOnly(*this, TLKDataAccess{lkdWrite});
         for (Integer y = 0; y < height && ok; ++y) {
           ok = src.Read(row.data(), rowLen);
           auto* dst = static_cast<Byte*>(GetScanLine(y));

@@ -5,12 +5,15 @@
 #include <vector>
 
 #include "core/lkbitmap.h"
+#include "core/lkbitmap_internal.h"
 #include "core/lkcolorspace.h"
 #include "core/lkioglobals.h"
 #include "platform/graphics.h"
 #include "processing/lkprocutils.h"
 
 namespace {
+
+using lkinternal::AccessScope;
 
 struct C1To24Table {
   Byte v[256][24];
@@ -27,23 +30,6 @@ constexpr C1To24Table MakeC1To24() {
 }
 
 constexpr C1To24Table kC1To24 = MakeC1To24();
-
-// Narrows the row access of a buffer for one pass (rows that are only read
-// are not written back, rows that are only written are not read first) and
-// restores it afterwards.
-class AccessScope {
- public:
-  AccessScope(TLKBaseBitmap* bitmap, TLKDataAccess access) : bitmap_(bitmap), saved_(bitmap->Access) {
-    bitmap_->Access = access;
-  }
-  ~AccessScope() { bitmap_->Access = saved_; }
-  AccessScope(const AccessScope&) = delete;
-  AccessScope& operator=(const AccessScope&) = delete;
-
- private:
-  TLKBaseBitmap* bitmap_;
-  TLKDataAccess saved_;
-};
 
 inline void ReportRow(TProgressRec& progress, Integer row, Integer height) {
   if (progress.OnProgress)

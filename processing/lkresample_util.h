@@ -1,6 +1,6 @@
-// Private helpers of the resampling routines: checked scratch rasters, the
-// narrowing of data-access sets, and exact integer division by a divisor
-// that is fixed for a whole run of samples.
+// Private helpers of the resampling routines: checked scratch rasters and
+// exact integer division by a divisor that is fixed for a whole run of
+// samples. The narrowing of data-access sets comes from the image buffer.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +10,12 @@
 #include <new>
 
 #include "core/hylkdefs.h"
+#include "core/lkbitmap_internal.h"
 #include "platform/system.h"
 
 namespace lkresample {
+
+using lkinternal::AccessNarrowing;
 
 /// Scratch array of `count` elements owned by the calling routine (never
 /// shared between calls). Elements are not initialised. A negative count or
@@ -44,30 +47,6 @@ inline Int64 CheckedProduct(Int64 a, Int64 b) {
   if (a != 0 && b > (Int64{1} << 62) / a) throw EOutOfMemory("Out of memory");
   return a * b;
 }
-
-/// Narrows the data-access sets of a source (read only) and a destination
-/// (write only) for the lifetime of the guard and restores them after, on
-/// every way out.
-class AccessNarrowing {
- public:
-  AccessNarrowing(TLKBaseBitmap* source, TLKBaseBitmap* dest)
-      : source_(source), dest_(dest), sourceAccess_(source->Access), destAccess_(dest->Access) {
-    source_->Access = TLKDataAccess{lkdRead};
-    dest_->Access = TLKDataAccess{lkdWrite};
-  }
-  ~AccessNarrowing() {
-    source_->Access = sourceAccess_;
-    dest_->Access = destAccess_;
-  }
-  AccessNarrowing(const AccessNarrowing&) = delete;
-  AccessNarrowing& operator=(const AccessNarrowing&) = delete;
-
- private:
-  TLKBaseBitmap* source_;
-  TLKBaseBitmap* dest_;
-  TLKDataAccess sourceAccess_;
-  TLKDataAccess destAccess_;
-};
 
 /// Division truncating toward zero by a divisor that stays the same for many
 /// dividends: a multiply and a shift where that is exact for every dividend
