@@ -1,0 +1,288 @@
+// The image-processing component: one working bitmap (its own, an attached
+// view's current bitmap or an external one), the operation frame that every
+// operation runs inside (undo entry, pixel-format check, selection box copy
+// out and back through the mask, view update, finishing events), undo and
+// redo stacks, and the whole-image operations crop, flip and canvas resize.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/hylkdefs.h"
+#include "core/lkmsg.h"
+#include "platform/classes.h"
+#include "platform/graphics.h"
+
+class TLKBitmap;
+class TLKMask;
+class TLKView;
+class TLumerakViewServices;
+
+/// What an undo or redo entry holds.
+enum TLKUndoSource : Byte { lkuUnknown = 0, lkuImage = 1, lkuSelection = 2 };
+
+/// Direction of a mirror: fdHorizontal exchanges left and right, fdVertical
+/// top and bottom.
+enum TFlipDir : Byte { fdHorizontal = 0, fdVertical = 1 };
+
+/// A low-level routine as the frame calls it: the bitmap to work on and the
+/// rectangle x1, y1, x2, y2 (right and bottom exclusive).
+using TLKFrameRoutine = std::function<void(TLKBitmap* Bitmap, Integer X1, Integer Y1, Integer X2, Integer Y2)>;
+
+/// The processing component. One thread at a time.
+class TLumerakProc : public TComponent {
+ public:
+  /// A component with its own empty working bitmap, AutoUndo and
+  /// AutoConvertFormat on, UndoLimit 1, undo images in temporary files.
+  explicit TLumerakProc(TComponent* AOwner = nullptr);
+  /// Unregisters from an attached view, drops every undo and redo entry and
+  /// frees the working bitmap when it is the component's own.
+  ~TLumerakProc() override;
+
+  // --- Attaching -------------------------------------------------------------
+
+  TLKView* GetAttachedLumerak() const { return FAttachedLumerak; }
+  /// Attaches a view: its current TLKBitmap becomes the working bitmap (not
+  /// owned) and the component registers for its bitmap changes. A view
+  /// without a TLKBitmap leaves the component with an own empty bitmap. nil
+  /// detaches and gives the component a new empty bitmap of its own.
+  void SetAttachedLumerak(TLKView* View);
+  /// Makes an external bitmap the working bitmap (not owned) and drops the
+  /// view link. nil while a view is attached changes nothing; nil otherwise
+  /// leaves the component without a working bitmap.
+  void SetAttachedLKBitmap(TLKBitmap* Bitmap);
+  /// Makes Bitmap the working bitmap (not owned), freeing an owned one.
+  void SetLKBitmap(TLKBitmap* Bitmap);
+  /// The working bitmap (nil after the attached view went away).
+  TLKBitmap* GetAttachedLKBitmap() const { return FBitmap; }
+  /// The view's bitmap-change callback: Destroying only forgets the view;
+  /// otherwise the view's current bitmap becomes the working bitmap.
+  void OnBitmapChange(TObject* Sender, bool Destroying);
+
+  // --- Settings --------------------------------------------------------------
+
+  bool GetAutoUndo() const { return FAutoUndo; }
+  void SetAutoUndo(bool Value) { FAutoUndo = Value; }
+  bool GetAutoConvertFormat() const { return FAutoConvertFormat; }
+  void SetAutoConvertFormat(bool Value) { FAutoConvertFormat = Value; }
+  TMsgLanguage GetMsgLanguage() const { return FMsgLanguage; }
+  void SetMsgLanguage(TMsgLanguage Value) { FMsgLanguage = Value; }
+  TFont* GetPreviewFont() const { return FPreviewFont.get(); }
+  /// Copies Font into the preview font (nil is ignored).
+  void SetPreviewFont(TFont* Font);
+  /// Background: the attached view's, else the component's own.
+  TColor GetReBackground() const;
+  void SetReBackground(TColor Color);
+
+  /// Progress in percent (Sender is the component) and end of an operation.
+  TLKProgressEvent OnProgress;
+  TNotifyEvent OnFinishWork;
+
+  // --- The operation frame ---------------------------------------------------
+
+  /// True when Allowed is empty or holds the working bitmap's format.
+  /// Otherwise, with AutoConvertFormat on, converts the working bitmap to the
+  /// preferred allowed format (see LKPreferredFormat) and returns true; with
+  /// it off returns false and changes nothing. False without a working
+  /// bitmap.
+  bool CheckFormat(TLKPixelFormatSet Allowed);
+  /// False without a working bitmap; otherwise CheckFormat(Allowed).
+  bool MakeConsistentBitmap(TLKPixelFormatSet Allowed);
+  /// The selection: X1, Y1, X2, Y2 (right and bottom exclusive) is the whole
+  /// bitmap, or the mask's box when the attached view has a selection whose
+  /// mask is not empty; Mask is the view's mask (nil without a selection
+  /// view); Polygon and PolygonCount the view's outline. True when the view
+  /// reports a selection.
+  virtual bool GetReSel(Integer& X1, Integer& Y1, Integer& X2, Integer& Y2, TPoint*& Polygon,
+                        Integer& PolygonCount, TLKMask*& Mask);
+  /// Opens a frame operation: undo entry (when AutoUndo; saved before the
+  /// format check, and kept when the operation is refused), format check,
+  /// selection. Without a selection Bitmap is the working bitmap and the
+  /// rectangle the whole image; with one, Bitmap is a temporary copy of the
+  /// mask's box and the rectangle 0, 0, box width, box height. False when the
+  /// operation must not run.
+  bool BeginImageProcessing(TLKPixelFormatSet Allowed, Integer& X1, Integer& Y1, Integer& X2, Integer& Y2,
+                            const String& UndoCaption, TLKBitmap*& Bitmap, TLKMask*& Mask);
+  /// Closes a frame operation: a temporary copy goes back into the working
+  /// bitmap through the mask (with its alpha channel when a routine made or
+  /// changed one) and is freed; then Update.
+  void EndImageProcessing(TLKBitmap* Bitmap, TLKMask* Mask);
+  /// BeginImageProcessing without the undo entry.
+  bool BeginImageAnalysis(TLKPixelFormatSet Allowed, Integer& X1, Integer& Y1, Integer& X2, Integer& Y2,
+                          TLKBitmap*& Bitmap, TLKMask*& Mask);
+  /// Frees a temporary copy; nothing is copied back and nothing updated.
+  void EndImageAnalysis(TLKBitmap* Bitmap);
+
+  /// Runs one frame operation: BeginImageProcessing, Routine on the bitmap
+  /// and rectangle the frame chose, EndImageProcessing, DoFinishWork. A
+  /// refused operation runs nothing and fires nothing. The temporary copy is
+  /// freed also when Routine raises (the exception passes on). Returns
+  /// whether the routine ran.
+  bool RunImageProcessing(TLKPixelFormatSet Allowed, const String& UndoCaption, const TLKFrameRoutine& Routine);
+  /// Runs one analysis operation: BeginImageAnalysis, Routine,
+  /// EndImageAnalysis, DoFinishWork. Returns whether the routine ran.
+  bool RunImageAnalysis(TLKPixelFormatSet Allowed, const TLKFrameRoutine& Routine);
+  /// Runs one operation that replaces the whole image: MakeConsistentBitmap,
+  /// an undo entry when AutoUndo, Routine on the working bitmap, Update, and
+  /// DoFinishWork when FinishWork. Returns whether the routine ran.
+  bool RunWholeImage(TLKPixelFormatSet Allowed, const String& UndoCaption,
+                     const std::function<void(TLKBitmap* Bitmap)>& Routine, bool FinishWork = true);
+
+  /// Tells the attached view that the picture changed (its Update, then
+  /// ImageChange).
+  void Update();
+  /// Reports 100 through OnProgress, then fires OnFinishWork.
+  virtual void DoFinishWork();
+  /// Progress of one routine row as the routines report it: calls OnProgress
+  /// with Trunc((Row - Y1 + 1) * Factor) where Factor = 100 / (LastRow - Y1
+  /// + 0.5). For routines that run inside the frame.
+  static void ReportRowProgress(const TLKProgressEvent& Event, TObject* Sender, Integer Row, Integer Y1,
+                                double Factor);
+
+  // --- Undo and redo ---------------------------------------------------------
+  // Indexes of UndoAt, RedoAt, ClearUndoAt and the caption getters count from
+  // the newest entry (0 = newest); those of UndoPeekAt and RedoPeekAt from
+  // the oldest.
+
+  /// Pushes the working image (lkuImage, not for images below 2 x 2) or the
+  /// view's selection (lkuSelection, only with a selection view). The oldest
+  /// entries are dropped so that at most UndoLimit remain.
+  virtual void SaveUndo(TLKUndoSource Source);
+  /// SaveUndo, then Caption on the entry pushed (none when nothing was).
+  void SaveUndoCaptioned(const String& Caption, TLKUndoSource Source);
+  virtual void SaveRedo(TLKUndoSource Source);
+  void SaveRedoCaptioned(const String& Caption, TLKUndoSource Source);
+  /// UndoAt(0).
+  virtual void Undo();
+  /// Restores the entry Index places below the newest; it stays on the
+  /// stack. Image entries go back to the layer they were saved from (clamped
+  /// to the layers there are), else to the working bitmap, then Update;
+  /// selection entries are reloaded into the view.
+  virtual void UndoAt(Integer Index);
+  virtual void Redo();
+  virtual void RedoAt(Integer Index);
+  /// Copies the inclusive rectangle (corners in any order) of the newest
+  /// undo image, with its alpha, back into the working bitmap; then Update.
+  void UndoRect(Integer X1, Integer Y1, Integer X2, Integer Y2);
+  /// Kind of the entry Index places above the oldest: 1 image, 2 selection,
+  /// 0 out of range.
+  Integer UndoPeekAt(Integer Index) const;
+  Integer RedoPeekAt(Integer Index) const;
+  /// Drops the newest entry (nothing when empty).
+  void ClearUndo();
+  virtual void ClearRedo();
+  /// Drops the entry Index places below the newest.
+  void ClearUndoAt(Integer Index);
+  void ClearAllUndo();
+  void ClearAllRedo();
+  bool GetCanUndo() const { return !FUndo.empty(); }
+  bool GetCanRedo() const { return !FRedo.empty(); }
+  Integer GetUndoCount() const { return static_cast<Integer>(FUndo.size()); }
+  Integer GetRedoCount() const { return static_cast<Integer>(FRedo.size()); }
+  /// Caption Index places below the newest; empty out of range.
+  String GetUndoCaptions(Integer Index) const;
+  String GetRedoCaptions(Integer Index) const;
+  /// Replaces that undo caption; nothing out of range.
+  void SetUndoCaptions(Integer Index, const String& Caption);
+  Integer GetUndoLimit() const { return FUndoLimit; }
+  /// UndoLimit := max(1, Value); a lowered limit drops entries at the next
+  /// push.
+  void SetUndoLimit(Integer Value);
+  /// Where undo and redo images keep their pixels: lkFile (every size in a
+  /// temporary file, the default) or lkMemory (lkTBitmap counts as memory).
+  /// Takes effect for entries pushed afterwards.
+  TLKLocation GetUndoLocation() const { return FUndoLocation; }
+  void SetUndoLocation(TLKLocation Value) { FUndoLocation = Value; }
+
+  // --- Whole-image operations ------------------------------------------------
+
+  /// Keeps the selection's box; pixels of the box outside the mask take the
+  /// background colour (alpha 0 there). Without a selection the image stays
+  /// (the undo entry and finishing events still happen). Undo "CropSel".
+  void CropSel();
+  /// Keeps the inclusive rectangle (X1, Y1)-(X2, Y2), with its alpha. A
+  /// rectangle with X2 < X1 or Y2 < Y1, or one that misses the image, is
+  /// refused (no change, no undo entry). Undo "Crop".
+  void Crop(Integer X1, Integer Y1, Integer X2, Integer Y2);
+  /// Crops to the box of the pixels whose red, green or blue differs from
+  /// Color by more than Tolerance. An image made only of such background
+  /// pixels is left unchanged. Undo through Crop.
+  void AutoCrop(Integer Tolerance, TRGB Color);
+  /// Fills the selection (the whole image without one) with Color: lk24RGB
+  /// pixels, lk1g bits (set when Color's red is not 0); other formats stay.
+  /// Undo "Fill".
+  void Fill(TRGB Color);
+  /// Sets every (Spacing + 1)-th pixel of every (Spacing + 1)-th row of the
+  /// selection, from its top-left corner, to Color (lk24RGB only). Undo
+  /// "PaintMark".
+  void PaintMark(Integer Spacing, TRGB Color);
+  /// Repeats the image Columns x Rows times (alpha channel too). Counts
+  /// below 1 do nothing. No undo entry.
+  void MakeTile(Integer Columns, Integer Rows);
+  /// Fills the whole image with the background colour. Undo "Clear".
+  void Clear();
+  /// Mirrors the image (and its alpha channel). Undo "Flip".
+  void Flip(TFlipDir Direction);
+  /// Changes the canvas size without scaling, placing the old picture by the
+  /// alignments; new area background colour, new alpha 255. Non-positive
+  /// sizes do nothing. Undo "ImageResize <w>,<h>".
+  void ImageResize(Integer NewWidth, Integer NewHeight, TLKHAlign HAlign, TLKVAlign VAlign);
+
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  struct Entry;
+  using Stack = std::vector<std::unique_ptr<Entry>>;
+
+  TLumerakViewServices* ViewServices() const;
+  void Unregister();
+  void FreeOwnedBitmap();
+  void SetOwnBitmap();
+  bool PushEntry(Stack& stack, std::vector<String>& captions, TLKUndoSource source);
+  void Restore(Stack& stack, Integer index);
+  static void DropAt(Stack& stack, std::vector<String>& captions, size_t pos);
+
+  TLKView* FAttachedLumerak = nullptr;
+  Integer FRegistration = -1;
+  TColor FBackground = 0;
+  TMsgLanguage FMsgLanguage = msSystem;
+  std::unique_ptr<TFont> FPreviewFont;
+  TLKBitmap* FBitmap = nullptr;
+  bool FOwnsBitmap = false;
+  bool FAutoUndo = true;
+  bool FAutoConvertFormat = true;
+  Stack FUndo;
+  std::vector<String> FUndoCaptions;
+  TLKLocation FUndoLocation = lkFile;
+  Integer FUndoLimit = 1;
+  Stack FRedo;
+  std::vector<String> FRedoCaptions;
+  bool FLastPushed = false;  // whether the last SaveUndo/SaveRedo pushed an entry
+};
+
+/// The format CheckFormat converts `current` to for the non-empty set
+/// `allowed` that does not hold it: the first allowed entry of current's
+/// preference row, else the highest-numbered allowed format.
+TLKPixelFormat LKPreferredFormat(TLKPixelFormat current, TLKPixelFormatSet allowed);
+
+/// Fills the rectangle (right and bottom exclusive, clamped to the bitmap)
+/// with Color: lk24RGB pixels with progress per row, lk1g bits set when
+/// Color's red is not 0 (no progress); other formats unchanged.
+void _Fill(TLKBitmap* Bitmap, Integer X1, Integer Y1, Integer X2, Integer Y2, TRGB Color,
+           const TLKProgressEvent& OnProgress, TObject* Sender);
+/// Marks a grid of single pixels (see TLumerakProc::PaintMark); lk24RGB only.
+void _PaintMark(TLKBitmap* Bitmap, Integer X1, Integer Y1, Integer X2, Integer Y2, Integer Spacing, TRGB Color,
+                const TLKProgressEvent& OnProgress, TObject* Sender);
+
+/// Mirrors Bitmap and, the same way, its alpha channel; every pixel format.
+void _FlipEx(TLKBitmap* Bitmap, TFlipDir Direction);
+/// Quarter turns into Dest (allocated H x W in Source's format), every pixel
+/// format (palette copied). Clockwise: source (x, y) goes to (H - 1 - y, x);
+/// counter-clockwise: to (y, W - 1 - x). Alpha channels are not turned.
+void _Rot90oEx(TLKBitmap* Source, TLKBitmap* Dest);
+void _Rot90Ex(TLKBitmap* Source, TLKBitmap* Dest);
+/// The 1-byte-per-pixel names of the same turns (kept for their callers).
+void _Rot90oEx8(TLKBitmap* Source, TLKBitmap* Dest);
+void _Rot90Ex8(TLKBitmap* Source, TLKBitmap* Dest);

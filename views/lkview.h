@@ -1,0 +1,141 @@
+// Base of the library's image views and the services that the non-visual
+// components (processing, I/O, transitions) call on an attached view.
+//
+// TLKView is what every view shares: the displayed picture as a TLKBitmap or
+// class-library TBitmap, background colour, resolution, paint lock and the
+// registry of bitmap-change callbacks through which attached components learn
+// that the view replaced its picture or is going away. The window side of a
+// view (border, 3D edge, mouse enter and leave, the drawing canvas) belongs to
+// the control layer; here it stays abstract.
+//
+// TLumerakViewServices is what only the single-image view offers on top:
+// its selection, its layers and its selection stream. Components ask for it
+// with dynamic_cast and treat a view without it as having none of these.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "core/hylkdefs.h"
+#include "platform/classes.h"
+#include "platform/graphics.h"
+
+class TLKBitmap;
+class TLKMask;
+
+/// Callback of an attached component: Sender is the view; Destroying is true
+/// when the view is being destroyed (the callback must drop its reference).
+using TLKBitmapChangeEvent = std::function<void(TObject* Sender, bool Destroying)>;
+
+/// Abstract base of the image views. Derives from TComponent so that attached
+/// components can ask for free notification.
+class TLKView : public TComponent {
+ public:
+  /// Background clBtnFace, resolution 0, empty callback registry.
+  explicit TLKView(TComponent* AOwner = nullptr);
+  /// Calls every registered callback with Destroying = true (registration
+  /// order), removing each, before the view goes.
+  ~TLKView() override;
+
+  /// Appends Event to the registry and returns its handle (non-negative,
+  /// unique for the view's life). The same callback may be registered twice;
+  /// each registration has its own handle.
+  Integer RegisterBitmapChangeEvent(TLKBitmapChangeEvent Event);
+  /// Removes the registration under Handle; a negative or unknown handle is
+  /// ignored.
+  void RemoveBitmapChangeEvent(Integer Handle);
+  /// Calls every registered callback with Destroying = false, first to last
+  /// (registrations made during the walk are not called). Views call it
+  /// whenever their current TLKBitmap object is replaced.
+  virtual void CallBitmapChangeEvents();
+  /// Number of registered callbacks.
+  Integer GetBitmapChangeEventCount() const { return static_cast<Integer>(FBitmapChangeEvents.size()); }
+
+  /// Background colour; SetBackGround stores it (views also repaint).
+  TColor GetBackground() const { return FBackground; }
+  virtual void SetBackGround(TColor Color);
+
+  /// The class-library bitmap the view shows, or nil (the base has none).
+  virtual TBitmap* GetFBitmap();
+  /// The view's current TLKBitmap, or nil (the base has none).
+  virtual TLKBitmap* GetLKBitmap();
+  virtual TLKBitmap* GetAlphaChannel() = 0;
+  virtual bool GetHasAlphaChannel() = 0;
+  virtual void RemoveAlphaChannel(bool Merge) = 0;
+
+  /// Paint lock: LockPaint increments the counter (painting is suppressed
+  /// while it is above zero), UnLockPaint decrements and repaints,
+  /// NPUnLockPaint decrements without repainting and returns the counter.
+  virtual void LockPaint() = 0;
+  virtual Integer UnLockPaint() = 0;
+  virtual Integer NPUnLockPaint() = 0;
+
+  /// Picture resolution in dots per inch; a value of 0 leaves it unchanged.
+  Integer GetDpiX() const { return FDpiX; }
+  Integer GetDpiY() const { return FDpiY; }
+  virtual void SetDPIX(Integer Value);
+  virtual void SetDPIY(Integer Value);
+  /// SetDPIX(X) then SetDPIY(Y).
+  virtual void SetDPI(Integer X, Integer Y);
+
+  /// Tells the view's listeners that the picture changed (base: nothing).
+  virtual void ImageChange();
+  /// After the picture changed: recompute the view's geometry and repaint
+  /// (base: nothing; the controls repaint).
+  virtual void Update();
+  /// The control's drawing canvas.
+  virtual TCanvas* GetCanvas() = 0;
+
+ private:
+  struct Registration {
+    Integer Handle;
+    TLKBitmapChangeEvent Event;
+  };
+  std::vector<Registration> FBitmapChangeEvents;
+  Integer FNextHandle = 0;
+  TColor FBackground = clBtnFace;
+  Integer FDpiX = 0;
+  Integer FDpiY = 0;
+};
+
+/// How a stored selection is placed when it is read back.
+enum TLKRSOptions : Byte { lkrsNone, lkrsMoveToAdapt, lkrsSyncLayers };
+
+/// Services of the single-image view that processing uses beyond TLKView:
+/// the selection (mask, flag, outline), the layers and the selection stream.
+class TLumerakViewServices {
+ public:
+  virtual ~TLumerakViewServices() = default;
+  /// The selection mask: the size of the current bitmap, empty when nothing
+  /// is selected. Never nil.
+  virtual TLKMask* GetSelectionMask() = 0;
+  /// True while a selection exists.
+  virtual bool GetSelected() = 0;
+  /// Outline points (polygons separated by an entry whose X is 1048575) and
+  /// their number.
+  virtual TPoint* GetPolySelArray() = 0;
+  virtual Integer GetPolySelCount() = 0;
+  /// Index of the layer being edited (0 = background) and number of layers.
+  virtual Integer GetLayersCurrent() = 0;
+  virtual Integer GetLayersCount() = 0;
+  /// The bitmap of layer Index (0..count-1).
+  virtual TLKBitmap* GetLayerBitmap(Integer Index) = 0;
+  /// Writes the current selection to Stream; LoadSelectionFromStream makes
+  /// what was written the view's selection, placed by Options.
+  virtual void SaveSelectionToStream(TStream* Stream) = 0;
+  virtual bool LoadSelectionFromStream(TStream* Stream, TLKRSOptions Options) = 0;
+};
+
+/// Screen and metric globals of the views, written once by the view unit's
+/// start-up and read by every view (and by I/O, codecs and RAW for the
+/// default resolution).
+extern Integer gSystemColors;
+extern bool gIsRemoteSession;
+extern Integer gSystemDPIX;
+extern Integer gSystemDPIY;
+extern Integer gDefaultDPIX;
+extern Integer gDefaultDPIY;
+extern Integer gEdgeX;
+extern Integer gEdgeY;
+extern Integer gBorderX;
+extern Integer gBorderY;
