@@ -6,7 +6,6 @@
 
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
-#include "processing/lkproccopy.h"
 #include "processing/lkprocutils.h"
 #include "processing/lumerakproc.h"
 
@@ -105,12 +104,12 @@ void TLumerakProc::Crop(Integer X1, Integer Y1, Integer X2, Integer Y2) {
   if (FAutoUndo) SaveUndoCaptioned("Crop", lkuImage);
   const Integer w = X2 - X1 + 1, h = Y2 - Y1 + 1;
   std::unique_ptr<TLKBitmap> cut = NewLike(FBitmap, w, h);
-  LKProcCopyRect(cut.get(), FBitmap, X1, Y1, 0, 0, w, h);
+  FBitmap->CopyRectTo(cut.get(), X1, Y1, 0, 0, w, h);
   std::unique_ptr<TLKBitmap> cutAlpha;
   if (FBitmap->GetHasAlphaChannel()) {
     TLKBitmap* alpha = FBitmap->GetAlphaChannel();
     cutAlpha = NewLike(alpha, w, h);
-    LKProcCopyRect(cutAlpha.get(), alpha, X1, Y1, 0, 0, w, h);
+    alpha->CopyRectTo(cutAlpha.get(), X1, Y1, 0, 0, w, h);
   }
   FBitmap->AssignImage(cut.get());
   if (cutAlpha) FBitmap->GetAlphaChannel()->AssignImage(cutAlpha.get());
@@ -186,10 +185,10 @@ void TLumerakProc::MakeTile(Integer Columns, Integer Rows) {
   FBitmap->Resize(Columns * w, Rows * h, 0, 255, lkhLeft, lkvTop);
   auto tile = [&](TLKBitmap* b) {
     std::unique_ptr<TLKBitmap> first = NewLike(b, w, h);
-    LKProcCopyRect(first.get(), b, 0, 0, 0, 0, w, h);
+    b->CopyRectTo(first.get(), 0, 0, 0, 0, w, h);
     for (Integer r = 0; r < Rows; ++r)
       for (Integer c = 0; c < Columns; ++c)
-        if (r != 0 || c != 0) LKProcCopyRect(b, first.get(), 0, 0, c * w, r * h, w, h);
+        if (r != 0 || c != 0) first->CopyRectTo(b, 0, 0, c * w, r * h, w, h);
   };
   tile(FBitmap);
   if (FBitmap->GetHasAlphaChannel()) tile(FBitmap->GetAlphaChannel());

@@ -6,7 +6,6 @@
 
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
-#include "processing/lkproccopy.h"
 #include "processing/lkprocutils.h"
 #include "views/lkview.h"
 
@@ -88,19 +87,41 @@ void TLumerakProc::SetOwnBitmap() {
   FOwnsBitmap = true;
 }
 
+void TLumerakProc::TakeViewBitmap() {
+  // The view's own TLKBitmap when it has one; otherwise a bitmap of ours
+  // that wraps the view's class-library bitmap.
+  if (TLKBitmap* bitmap = FAttachedLumerak->GetLKBitmap()) {
+    if (bitmap != FBitmap) FreeOwnedBitmap();
+    FBitmap = bitmap;
+    FAttachedBitmap = nullptr;
+    return;
+  }
+  FAttachedBitmap = FAttachedLumerak->GetFBitmap();
+  if (!FOwnsBitmap) SetOwnBitmap();
+  if (FAttachedBitmap)
+    FBitmap->EncapsulateTBitmap(FAttachedBitmap, true);
+  else
+    FBitmap->FreeImage(true);
+}
+
+void TLumerakProc::ForgetView() {
+  // The view's bitmaps go with the view: fall back to an own empty bitmap
+  // rather than keep a reference to freed memory.
+  FRegistration = -1;
+  FAttachedLumerak = nullptr;
+  FAttachedBitmap = nullptr;
+  SetOwnBitmap();
+}
+
 void TLumerakProc::SetAttachedLumerak(TLKView* View) {
   Unregister();
   FAttachedLumerak = View;
+  FAttachedBitmap = nullptr;
   if (!View) {
     SetOwnBitmap();
     return;
   }
-  if (TLKBitmap* bitmap = View->GetLKBitmap()) {
-    FreeOwnedBitmap();
-    FBitmap = bitmap;
-  } else {
-    SetOwnBitmap();
-  }
+  TakeViewBitmap();
   View->FreeNotification(this);
   FRegistration = View->RegisterBitmapChangeEvent(
       [this](TObject* Sender, bool Destroying) { OnBitmapChange(Sender, Destroying); });
@@ -116,38 +137,39 @@ void TLumerakProc::SetAttachedLKBitmap(TLKBitmap* Bitmap) {
 }
 
 void TLumerakProc::SetLKBitmap(TLKBitmap* Bitmap) {
+  FAttachedBitmap = nullptr;
   FreeOwnedBitmap();
   FBitmap = Bitmap;
 }
 
+void TLumerakProc::SetAttachedBitmap(TBitmap* Bitmap) {
+  if (!Bitmap && FAttachedLumerak) return;
+  if (Bitmap) {
+    Unregister();
+    FAttachedLumerak = nullptr;
+  }
+  // Wrapping happens in a bitmap of our own, never in a caller's TLKBitmap.
+  if (!FOwnsBitmap) SetOwnBitmap();
+  FAttachedBitmap = Bitmap;
+  if (Bitmap)
+    FBitmap->EncapsulateTBitmap(Bitmap, true);
+  else
+    FBitmap->FreeImage(true);
+}
+
 void TLumerakProc::OnBitmapChange(TObject* Sender, bool Destroying) {
   if (Destroying) {
-    // The view's bitmap goes with the view: fall back to an own empty bitmap
-    // rather than keep a reference to freed memory.
-    FRegistration = -1;
     if (FAttachedLumerak) RemoveFreeNotification(FAttachedLumerak);
-    FAttachedLumerak = nullptr;
-    if (!FOwnsBitmap) SetOwnBitmap();
+    ForgetView();
     return;
   }
-  if (!FAttachedLumerak) return;
-  if (TLKBitmap* bitmap = FAttachedLumerak->GetLKBitmap()) {
-    if (bitmap != FBitmap) {
-      FreeOwnedBitmap();
-      FBitmap = bitmap;
-    }
-  } else if (!FOwnsBitmap) {
-    SetOwnBitmap();
-  }
+  if (FAttachedLumerak) TakeViewBitmap();
 }
 
 void TLumerakProc::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent && AComponent == FAttachedLumerak) {
-    FRegistration = -1;  // the view empties its registry itself
-    FAttachedLumerak = nullptr;
-    if (!FOwnsBitmap) SetOwnBitmap();
-  }
+  // The view empties its registry itself.
+  if (Operation == opRemove && AComponent && AComponent == FAttachedLumerak) ForgetView();
 }
 
 // --- Settings --------------------------------------------------------------------
@@ -180,11 +202,14 @@ bool TLumerakProc::CheckFormat(TLKPixelFormatSet Allowed) {
 
 bool TLumerakProc::MakeConsistentBitmap(TLKPixelFormatSet Allowed) {
   if (!FBitmap) return false;
+  // Pick up size or format changes made to the class-library bitmap.
+  if (FAttachedBitmap) FBitmap->EncapsulateTBitmap(FAttachedBitmap, false);
   return CheckFormat(Allowed);
 }
 
 bool TLumerakProc::GetReSel(Integer& X1, Integer& Y1, Integer& X2, Integer& Y2, TPoint*& Polygon,
                             Integer& PolygonCount, TLKMask*& Mask) {
+  if (FBitmap && FAttachedBitmap) FBitmap->EncapsulateTBitmap(FAttachedBitmap, false);
   PolygonCount = 0;
   Polygon = nullptr;
   Mask = nullptr;
@@ -231,7 +256,7 @@ bool TLumerakProc::BeginImageAnalysis(TLKPixelFormatSet Allowed, Integer& X1, In
   const Integer h = Mask->GetY2() - Mask->GetY1() + 1;
   auto temp = std::make_unique<TLKBitmap>(w, h, FBitmap->GetPixelFormat());
   for (Integer i = 0; i < FBitmap->GetPaletteLen(); ++i) temp->SetPalette(i, FBitmap->GetPalette(i));
-  LKProcCopyRect(temp.get(), FBitmap, Mask->GetX1(), Mask->GetY1(), 0, 0, w, h);
+  FBitmap->CopyRectTo(temp.get(), Mask->GetX1(), Mask->GetY1(), 0, 0, w, h);
   Bitmap = temp.release();
   X1 = 0;
   Y1 = 0;
@@ -304,9 +329,13 @@ bool TLumerakProc::RunWholeImage(TLKPixelFormatSet Allowed, const String& UndoCa
 }
 
 void TLumerakProc::Update() {
+  // A class-library bitmap has no alpha channel to show it in.
+  if (FAttachedBitmap && FBitmap) FBitmap->RemoveAlphaChannel();
   if (FAttachedLumerak) {
     FAttachedLumerak->Update();
     FAttachedLumerak->ImageChange();
+  } else if (FAttachedBitmap) {
+    FAttachedBitmap->SetModified(true);
   }
 }
 
@@ -405,10 +434,10 @@ void TLumerakProc::UndoRect(Integer X1, Integer Y1, Integer X2, Integer Y2) {
   const Int64 w = static_cast<Int64>(X2) - X1 + 1, h = static_cast<Int64>(Y2) - Y1 + 1;
   const Integer cw = static_cast<Integer>(std::min<Int64>(w, std::numeric_limits<Integer>::max()));
   const Integer ch = static_cast<Integer>(std::min<Int64>(h, std::numeric_limits<Integer>::max()));
-  LKProcCopyRect(FBitmap, e.Image.get(), X1, Y1, X1, Y1, cw, ch);
+  e.Image->CopyRectTo(FBitmap, X1, Y1, X1, Y1, cw, ch);
   if (e.Image->GetHasAlphaChannel()) {
     TLKBitmap* alpha = FBitmap->GetAlphaChannel();
-    LKProcCopyRect(alpha, e.Image->GetAlphaChannel(), X1, Y1, X1, Y1, cw, ch);
+    e.Image->GetAlphaChannel()->CopyRectTo(alpha, X1, Y1, X1, Y1, cw, ch);
     alpha->SetFull(false);
   }
   Update();

@@ -44,9 +44,9 @@ class TLumerakProc : public TComponent {
 
   TLKView* GetAttachedLumerak() const { return FAttachedLumerak; }
   /// Attaches a view: its current TLKBitmap becomes the working bitmap (not
-  /// owned) and the component registers for its bitmap changes. A view
-  /// without a TLKBitmap leaves the component with an own empty bitmap. nil
-  /// detaches and gives the component a new empty bitmap of its own.
+  /// owned), or, for a view without one, an own bitmap wrapping the view's
+  /// class-library bitmap; the component registers for its bitmap changes.
+  /// nil detaches and gives the component a new empty bitmap of its own.
   void SetAttachedLumerak(TLKView* View);
   /// Makes an external bitmap the working bitmap (not owned) and drops the
   /// view link. nil while a view is attached changes nothing; nil otherwise
@@ -54,10 +54,18 @@ class TLumerakProc : public TComponent {
   void SetAttachedLKBitmap(TLKBitmap* Bitmap);
   /// Makes Bitmap the working bitmap (not owned), freeing an owned one.
   void SetLKBitmap(TLKBitmap* Bitmap);
+  /// Works on a class-library bitmap: an own working bitmap wraps it (and
+  /// wraps it again before each operation, so outside size and format
+  /// changes are seen); the view link is dropped. nil while a view is
+  /// attached changes nothing; nil otherwise leaves an own empty bitmap.
+  void SetAttachedBitmap(TBitmap* Bitmap);
+  /// The class-library bitmap the working bitmap wraps, or nil.
+  TBitmap* GetAttachedBitmap() const { return FAttachedBitmap; }
   /// The working bitmap (nil after the attached view went away).
   TLKBitmap* GetAttachedLKBitmap() const { return FBitmap; }
-  /// The view's bitmap-change callback: Destroying only forgets the view;
-  /// otherwise the view's current bitmap becomes the working bitmap.
+  /// The view's bitmap-change callback: Destroying forgets the view (the
+  /// component falls back to an own empty bitmap); otherwise the view's
+  /// current bitmap is taken as SetAttachedLumerak takes it.
   void OnBitmapChange(TObject* Sender, bool Destroying);
 
   // --- Settings --------------------------------------------------------------
@@ -130,7 +138,8 @@ class TLumerakProc : public TComponent {
                      const std::function<void(TLKBitmap* Bitmap)>& Routine, bool FinishWork = true);
 
   /// Tells the attached view that the picture changed (its Update, then
-  /// ImageChange).
+  /// ImageChange), or marks an attached class-library bitmap modified; a
+  /// wrapping working bitmap loses its alpha channel.
   void Update();
   /// Reports 100 through OnProgress, then fires OnFinishWork.
   virtual void DoFinishWork();
@@ -240,6 +249,8 @@ class TLumerakProc : public TComponent {
   void Unregister();
   void FreeOwnedBitmap();
   void SetOwnBitmap();
+  void TakeViewBitmap();
+  void ForgetView();
   bool PushEntry(Stack& stack, std::vector<String>& captions, TLKUndoSource source);
   void Restore(Stack& stack, Integer index);
   static void DropAt(Stack& stack, std::vector<String>& captions, size_t pos);
@@ -251,6 +262,7 @@ class TLumerakProc : public TComponent {
   std::unique_ptr<TFont> FPreviewFont;
   TLKBitmap* FBitmap = nullptr;
   bool FOwnsBitmap = false;
+  TBitmap* FAttachedBitmap = nullptr;
   bool FAutoUndo = true;
   bool FAutoConvertFormat = true;
   Stack FUndo;

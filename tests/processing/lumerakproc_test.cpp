@@ -275,6 +275,53 @@ TEST(LumerakProc, ExternalBitmapDropsTheView) {
   EXPECT_TRUE(view.Calls.empty());
 }
 
+TEST(LumerakProc, ClassLibraryBitmapWrappedAndMarkedModified) {
+  TBitmap bmp(4, 3, pf24bit);
+  TLumerakProc proc;
+  proc.SetAttachedBitmap(&bmp);
+  EXPECT_EQ(proc.GetAttachedBitmap(), &bmp);
+  proc.Fill(TRGB{1, 2, 3});
+  EXPECT_EQ(bmp.ScanLine(2)[3 * 3 + 2], 3);  // red of pixel (3, 2)
+  EXPECT_TRUE(bmp.GetModified());
+  // A size change made through the class library is seen by the next
+  // operation.
+  bmp.SetSize(6, 5);
+  proc.Fill(TRGB{7, 8, 9});
+  EXPECT_EQ(proc.GetAttachedLKBitmap()->GetWidth(), 6);
+  EXPECT_EQ(bmp.ScanLine(4)[5 * 3 + 2], 9);
+  // A caller's TLKBitmap is never made to wrap it.
+  TLKBitmap external(2, 2, lk8g);
+  proc.SetAttachedLKBitmap(&external);
+  proc.SetAttachedBitmap(&bmp);
+  EXPECT_EQ(external.GetWidth(), 2);
+  EXPECT_NE(proc.GetAttachedLKBitmap(), &external);
+}
+
+// A view that shows a class-library bitmap and has no TLKBitmap.
+class TLegacyView : public TTestView {
+ public:
+  TLegacyView() : TTestView(1, 1, lk24RGB), Bitmap(5, 4, pf24bit) {}
+  TBitmap Bitmap;
+  bool Legacy = true;
+  TBitmap* GetFBitmap() override { return Legacy ? &Bitmap : nullptr; }
+  TLKBitmap* GetLKBitmap() override { return Legacy ? nullptr : TTestView::GetLKBitmap(); }
+};
+
+TEST(LumerakProc, ViewWithClassLibraryBitmapOnly) {
+  TLegacyView view;
+  TLumerakProc proc;
+  proc.SetAttachedLumerak(&view);
+  EXPECT_EQ(proc.GetAttachedBitmap(), &view.Bitmap);
+  proc.Fill(TRGB{0, 0, 200});
+  EXPECT_EQ(view.Bitmap.ScanLine(3)[4 * 3 + 2], 200);
+  EXPECT_EQ((std::vector<std::string>{"Update", "ImageChange"}), view.Calls);
+  // The view moves its picture into its own storage and says so.
+  view.Legacy = false;
+  view.CallBitmapChangeEvents();
+  EXPECT_EQ(proc.GetAttachedBitmap(), nullptr);
+  EXPECT_EQ(proc.GetAttachedLKBitmap(), view.GetLKBitmap());
+}
+
 TEST(LKView, RegistryAndResolution) {
   std::vector<std::string> calls;
   auto* view = new TTestView(2, 2, lk8g);
