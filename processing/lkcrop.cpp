@@ -1,5 +1,6 @@
 // Crop, fill, grid marks and tiling of the processing component.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "core/lkmask.h"
 #include "processing/lkprocutils.h"
 #include "processing/lumerakproc.h"
+#include "views/lkview.h"
 
 namespace {
 
@@ -171,6 +173,36 @@ void TLumerakProc::PaintMark(Integer Spacing, TRGB Color) {
   RunImageProcessing({}, "PaintMark", [&](TLKBitmap* b, Integer x1, Integer y1, Integer x2, Integer y2) {
     _PaintMark(b, x1, y1, x2, y2, Spacing, Color, OnProgress, this);
   });
+}
+
+void TLumerakProc::PaintPenMarker(Integer X, Integer Y, Integer Width, TColor Color, TColor SourceColor,
+                                  Integer Tolerance) {
+  if (!MakeConsistentBitmap({lk24RGB})) return;
+  const Integer w = FBitmap->GetWidth(), h = FBitmap->GetHeight();
+  if (X < 0 || Y < 0 || X >= w || Y >= h) return;
+  const TRGB color = TColor2TRGB(Color), source = TColor2TRGB(SourceColor);
+  const bool alpha = FBitmap->GetHasAlphaChannel();
+  auto pen = [&](Integer x, Integer y) {
+    const TRGB p = FBitmap->GetPixels_lk24RGB(x, y);
+    const Integer d = std::max({std::abs(p.r - source.r), std::abs(p.g - source.g), std::abs(p.b - source.b)});
+    if (d > Tolerance) return;
+    FBitmap->SetPixels_lk24RGB(x, y, color);
+    if (alpha) FBitmap->SetAlpha(x, y, 255);
+  };
+  pen(X, Y);
+  const double twoPi = 2 * 3.14159265358979323846;
+  for (Integer c = 1; c <= Width / 2; ++c) {
+    const Integer n = 2 * LKRound(twoPi * c);
+    for (Integer k = 0; k < n; ++k) {
+      const double a = k * twoPi / n;
+      pen(std::clamp(LKRound(X + c * std::cos(a)), 0, w - 1), std::clamp(LKRound(Y + c * std::sin(a)), 0, h - 1));
+    }
+  }
+  if (TLumerakViewServices* view = ViewServices()) {
+    const Integer cx = view->XBmp2Scr(X), cy = view->YBmp2Scr(Y);
+    const Integer e = LKRound((static_cast<double>(Width / 2) + 1) * view->GetZoom() / 100);
+    view->UpdateRect(Rect(cx - e, cy - e, cx + e + 1, cy + e + 1));
+  }
 }
 
 void TLumerakProc::MakeTile(Integer Columns, Integer Rows) {

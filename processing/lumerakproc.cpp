@@ -346,10 +346,7 @@ void TLumerakProc::DoFinishWork() {
 
 void TLumerakProc::ReportRowProgress(const TLKProgressEvent& Event, TObject* Sender, Integer Row, Integer Y1,
                                      double Factor) {
-  if (!Event) return;
-  const double v = std::trunc((static_cast<double>(Row) - Y1 + 1) * Factor);
-  Event(Sender, v >= std::numeric_limits<Integer>::max() ? std::numeric_limits<Integer>::max()
-                                                          : static_cast<Integer>(v));
+  if (Event) Event(Sender, LKTrunc((static_cast<double>(Row) - Y1 + 1) * Factor));
 }
 
 // --- Undo and redo -------------------------------------------------------------------

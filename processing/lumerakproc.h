@@ -226,6 +226,14 @@ class TLumerakProc : public TComponent {
   /// selection, from its top-left corner, to Color (lk24RGB only). Undo
   /// "PaintMark".
   void PaintMark(Integer Spacing, TRGB Color);
+  /// Pen marker: recolours to Color, within a disc of diameter Width around
+  /// (X, Y), the pixels whose channels all lie within Tolerance of
+  /// SourceColor (their alpha becomes 255); works on lk24RGB (converting
+  /// when AutoConvertFormat allows). Tests the centre, then circles of
+  /// radius 1 .. Width div 2 with 2 * Round(2 pi r) points each. A selection
+  /// view repaints only the screen rectangle around the pen. No undo entry,
+  /// no Update, no events; nothing for a point outside the image.
+  void PaintPenMarker(Integer X, Integer Y, Integer Width, TColor Color, TColor SourceColor, Integer Tolerance);
   /// Repeats the image Columns x Rows times (alpha channel too). Counts
   /// below 1 do nothing. No undo entry.
   void MakeTile(Integer Columns, Integer Rows);

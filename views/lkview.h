@@ -98,11 +98,16 @@ class TLKView : public TComponent {
   Integer FDpiY = 0;
 };
 
+/// Whether programmatic selection coordinates are client-area pixels or
+/// bitmap pixels.
+enum TLKSelectionBase : Byte { lksbClientArea, lksbBitmap };
+
 /// How a stored selection is placed when it is read back.
 enum TLKRSOptions : Byte { lkrsNone, lkrsMoveToAdapt, lkrsSyncLayers };
 
 /// Services of the single-image view that processing uses beyond TLKView:
-/// the selection (mask, flag, outline), the layers and the selection stream.
+/// the selection (mask, flag, outline), the layers, the selection stream and
+/// the conversions between client-area and bitmap coordinates.
 class TLumerakViewServices {
  public:
   virtual ~TLumerakViewServices() = default;
@@ -124,6 +129,18 @@ class TLumerakViewServices {
   /// what was written the view's selection, placed by Options.
   virtual void SaveSelectionToStream(TStream* Stream) = 0;
   virtual bool LoadSelectionFromStream(TStream* Stream, TLKRSOptions Options) = 0;
+  /// How programmatic selection coordinates are read.
+  virtual TLKSelectionBase GetSelectionBase() = 0;
+  /// Client to bitmap and bitmap to client coordinates at the current zoom
+  /// and scroll position.
+  virtual Integer XScr2Bmp(Integer X) = 0;
+  virtual Integer YScr2Bmp(Integer Y) = 0;
+  virtual Integer XBmp2Scr(Integer X) = 0;
+  virtual Integer YBmp2Scr(Integer Y) = 0;
+  /// Current zoom in percent.
+  virtual double GetZoom() = 0;
+  /// Repaints only the given client rectangle.
+  virtual void UpdateRect(const TRect& Rect) = 0;
 };
 
 /// Screen and metric globals of the views, written once by the view unit's

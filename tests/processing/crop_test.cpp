@@ -198,3 +198,44 @@ TEST(FillAndMarks, MakeTile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PenMarker, DiscOfMatchingPixelsAndRepaintRectangle) {
+  TTestView view(20, 20, lk24RGB);
+  TLKBitmap* b = view.GetLKBitmap();
+  b->Fill(0x000000);
+  b->SetPixels_lk24RGB(11, 10, TRGB{0, 0, 100});  // too far from the source colour
+  TLumerakProc proc;
+  proc.SetAttachedLumerak(&view);
+  std::vector<std::string> events;
+  proc.OnFinishWork = [&](TObject*) { events.push_back("finish"); };
+
+  proc.PaintPenMarker(10, 10, 1, 0x0000FF, 0x000000, 10);  // width 1: the centre only
+  Integer changed = 0;
+  for (Integer y = 0; y < 20; ++y)
+    for (Integer x = 0; x < 20; ++x) changed += b->GetPixels_lk24RGB(x, y).r == 255;
+  EXPECT_EQ(changed, 1);
+
+  proc.PaintPenMarker(10, 10, 5, 0x0000FF, 0x000000, 10);
+  for (Integer y = 0; y < 20; ++y)
+    for (Integer x = 0; x < 20; ++x) {
+      const Integer d2 = (x - 10) * (x - 10) + (y - 10) * (y - 10);
+      if (b->GetPixels_lk24RGB(x, y).r == 255) EXPECT_LE(d2, 5) << x << "," << y;
+    }
+  for (TPoint p : {TPoint{9, 10}, TPoint{10, 9}, TPoint{10, 11}, TPoint{12, 10}, TPoint{8, 10}, TPoint{10, 12}})
+    EXPECT_EQ(b->GetPixels_lk24RGB(p.X, p.Y).r, 255) << p.X << "," << p.Y;
+  EXPECT_EQ(b->GetPixels_lk24RGB(11, 10).r, 100);  // outside the tolerance
+  // Centre at client (10, 0), zoom 200: half-size Round(3 * 2) = 6.
+  ASSERT_EQ(view.Repainted.size(), 2u);
+  EXPECT_EQ(view.Repainted[1], Rect(4, -6, 17, 7));
+  EXPECT_TRUE(events.empty());
+  EXPECT_TRUE(view.Calls.empty());
+  EXPECT_EQ(proc.GetUndoCount(), 0);
+
+  proc.PaintPenMarker(-1, 3, 5, 0x0000FF, 0x000000, 10);  // outside: nothing
+  proc.PaintPenMarker(3, 20, 5, 0x0000FF, 0x000000, 10);
+  EXPECT_EQ(view.Repainted.size(), 2u);
+}
+
+}  // namespace

@@ -73,6 +73,16 @@ class TTestView : public TLKView, public TLumerakViewServices {
     else { Mask.Empty(); Selected = false; }
     return true;
   }
+  TLKSelectionBase GetSelectionBase() override { return lksbClientArea; }
+  // The client area shows the bitmap at Zoom percent, scrolled by (10, 20).
+  Integer XScr2Bmp(Integer X) override { return static_cast<Integer>((X + 10) * 100 / Zoom); }
+  Integer YScr2Bmp(Integer Y) override { return static_cast<Integer>((Y + 20) * 100 / Zoom); }
+  Integer XBmp2Scr(Integer X) override { return static_cast<Integer>(X * Zoom / 100) - 10; }
+  Integer YBmp2Scr(Integer Y) override { return static_cast<Integer>(Y * Zoom / 100) - 20; }
+  double GetZoom() override { return Zoom; }
+  void UpdateRect(const TRect& r) override { Repainted.push_back(r); }
+  double Zoom = 200;
+  std::vector<TRect> Repainted;
 
  private:
   Integer PaintLock = 0;
