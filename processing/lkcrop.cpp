@@ -1,13 +1,17 @@
-// Crop, fill, grid marks and tiling of the processing component.
+// Crop, fill, grid marks, pen marker and tiling of the processing
+// component, and polygon copies between class-library bitmaps.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
 #include "processing/lkprocutils.h"
+#include "platform/graphics.h"
 #include "processing/lumerakproc.h"
 #include "views/lkview.h"
 
@@ -23,7 +27,88 @@ std::unique_ptr<TLKBitmap> NewLike(TLKBitmap* Source, Integer Width, Integer Hei
 // Row progress factor of a rectangle routine: 100 / (last row - Y1 + 0.5).
 double RowFactor(Integer Y1, Integer Y2) { return 100.0 / (static_cast<double>(Y2 - 1) - Y1 + 0.5); }
 
+// End of one polygon in a polygon list.
+constexpr Integer kPolygonSeparator = 1048575;
+
+// Calls f with each polygon of the list (runs between separators).
+template <typename F>
+void ForEachPolygon(const TPoint* points, Integer count, F f) {
+  Integer start = 0;
+  for (Integer i = 0; i <= count; ++i) {
+    if (i == count || points[i].X == kPolygonSeparator) {
+      if (i > start) f(std::span<const TPoint>(points + start, static_cast<size_t>(i - start)));
+      start = i + 1;
+    }
+  }
+}
+
+// The box spanned by the points of a polygon list (separators left out).
+TRect PolygonBox(const TPoint* points, Integer count) {
+  TRect box{0, 0, 0, 0};
+  bool first = true;
+  for (Integer i = 0; i < count; ++i) {
+    const TPoint p = points[i];
+    if (p.X == kPolygonSeparator) continue;
+    if (first) {
+      box = TRect{p.X, p.Y, p.X, p.Y};
+      first = false;
+    }
+    box.Left = std::min(box.Left, p.X);
+    box.Top = std::min(box.Top, p.Y);
+    box.Right = std::max(box.Right, p.X);
+    box.Bottom = std::max(box.Bottom, p.Y);
+  }
+  return box;
+}
+
+// Grows a class-library bitmap to at least w x h.
+void GrowTo(TBitmap* b, Integer w, Integer h) {
+  if (b->GetWidth() < w || b->GetHeight() < h) b->SetSize(std::max(b->GetWidth(), w), std::max(b->GetHeight(), h));
+}
+
 }  // namespace
+
+void _CopyPolygonToPoint(TBitmap* Source, const TPoint* Polygon, Integer Count, TBitmap* Dest, const TPoint& Point) {
+  if (!Source || !Dest || !Polygon || Count < 3) return;
+  const TRect box = PolygonBox(Polygon, Count);
+  std::vector<TPoint> moved(Polygon, Polygon + Count);
+  for (TPoint& p : moved) {
+    if (p.X == kPolygonSeparator) continue;
+    p.X += Point.X - box.Left;
+    p.Y += Point.Y - box.Top;
+  }
+  const TRect dest{Point.X, Point.Y, Point.X + box.Width(), Point.Y + box.Height()};
+  GrowTo(Dest, dest.Right, dest.Bottom);
+  TCanvas* canvas = Dest->GetCanvas();
+  ForEachPolygon(moved.data(), Count, [&](std::span<const TPoint> polygon) {
+    canvas->SetClipRegion(polygon);
+    canvas->CopyRect(dest, Source->GetCanvas(), box);
+    canvas->ResetClipRect();
+  });
+}
+
+void _CopyPointToPolygon(TBitmap* Source, const TPoint* Polygon, Integer Count, TBitmap* Dest, const TPoint& Point) {
+  if (!Source || !Dest || !Polygon || Count < 3) return;
+  const TRect box = PolygonBox(Polygon, Count);
+  GrowTo(Dest, box.Right, box.Bottom);
+  const TRect source{Point.X, Point.Y, Point.X + box.Width(), Point.Y + box.Height()};
+  TCanvas* canvas = Dest->GetCanvas();
+  ForEachPolygon(Polygon, Count, [&](std::span<const TPoint> polygon) {
+    canvas->SetClipRegion(polygon);
+    canvas->CopyRect(box, Source->GetCanvas(), source);
+    canvas->ResetClipRect();
+  });
+}
+
+void _CopyPolygonBitmap(TBitmap* Dest, TBitmap* Source, Integer X, Integer Y, const TPoint* Polygon, Integer Count) {
+  if (!Source || !Dest || !Polygon || Count < 1) return;
+  TCanvas* canvas = Dest->GetCanvas();
+  ForEachPolygon(Polygon, Count, [&](std::span<const TPoint> polygon) {
+    canvas->SetClipRegion(polygon);
+    canvas->Draw(X, Y, Source);
+    canvas->ResetClipRect();
+  });
+}
 
 void _Fill(TLKBitmap* Bitmap, Integer X1, Integer Y1, Integer X2, Integer Y2, TRGB Color,
            const TLKProgressEvent& OnProgress, TObject* Sender) {

@@ -296,6 +296,22 @@ void _Fill(TLKBitmap* Bitmap, Integer X1, Integer Y1, Integer X2, Integer Y2, TR
 void _PaintMark(TLKBitmap* Bitmap, Integer X1, Integer Y1, Integer X2, Integer Y2, Integer Spacing, TRGB Color,
                 const TLKProgressEvent& OnProgress, TObject* Sender);
 
+/// Polygon copies between class-library bitmaps. A polygon list may hold
+/// several polygons, each ended by an entry whose X is 1048575 or by the end
+/// of the list; each is clipped with the alternate (even-odd) rule, and the
+/// polygons' box spans the points (its right and bottom edges excluded, as
+/// canvas rectangles are).
+///
+/// _CopyPolygonToPoint: copies the polygon area of Source into Dest with the
+/// box's top-left corner at Point; Dest grows to hold it. Nothing for fewer
+/// than 3 points.
+void _CopyPolygonToPoint(TBitmap* Source, const TPoint* Polygon, Integer Count, TBitmap* Dest, const TPoint& Point);
+/// Copies the box-sized area of Source at Point into the polygon area of
+/// Dest; Dest grows to hold the box. Nothing for fewer than 3 points.
+void _CopyPointToPolygon(TBitmap* Source, const TPoint* Polygon, Integer Count, TBitmap* Dest, const TPoint& Point);
+/// Draws Source at (X, Y) on Dest, clipped to each polygon.
+void _CopyPolygonBitmap(TBitmap* Dest, TBitmap* Source, Integer X, Integer Y, const TPoint* Polygon, Integer Count);
+
 /// Mirrors Bitmap and, the same way, its alpha channel; every pixel format.
 void _FlipEx(TLKBitmap* Bitmap, TFlipDir Direction);
 /// Quarter turns into Dest (allocated H x W in Source's format), every pixel

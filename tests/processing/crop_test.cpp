@@ -239,3 +239,56 @@ TEST(PenMarker, DiscOfMatchingPixelsAndRepaintRectangle) {
 }
 
 }  // namespace
+
+namespace {
+
+// Red byte of pixel (x, y) of a pf24bit bitmap.
+Byte Red(TBitmap& b, Integer x, Integer y) { return b.ScanLine(y)[x * 3 + 2]; }
+
+void Paint(TBitmap& b, Byte red) {
+  for (Integer y = 0; y < b.GetHeight(); ++y)
+    for (Integer x = 0; x < b.GetWidth(); ++x) b.ScanLine(y)[x * 3 + 2] = red;
+}
+
+TEST(PolygonCopies, TwoTrianglesToPointAndBack) {
+  const TPoint polygon[] = {{0, 0}, {10, 0}, {0, 10}, {1048575, 0}, {20, 20}, {30, 20}, {20, 30}};
+  TBitmap source(40, 40, pf24bit);
+  Paint(source, 200);
+  TBitmap dest(10, 10, pf24bit);
+  Paint(dest, 0);
+  _CopyPolygonToPoint(&source, polygon, 7, &dest, TPoint{5, 5});
+  // The box (0, 0)-(30, 30) lands at (5, 5): dest grows to 35 x 35.
+  ASSERT_EQ(dest.GetWidth(), 35);
+  ASSERT_EQ(dest.GetHeight(), 35);
+  EXPECT_EQ(Red(dest, 7, 7), 200);    // inside the first triangle
+  EXPECT_EQ(Red(dest, 27, 27), 200);  // inside the second
+  EXPECT_NE(Red(dest, 20, 20), 200);  // between them
+  EXPECT_NE(Red(dest, 13, 13), 200);  // beyond the first one's hypotenuse
+
+  TBitmap back(5, 5, pf24bit);
+  Paint(back, 0);
+  _CopyPointToPolygon(&dest, polygon, 7, &back, TPoint{5, 5});
+  ASSERT_EQ(back.GetWidth(), 30);
+  EXPECT_EQ(Red(back, 2, 2), 200);
+  EXPECT_EQ(Red(back, 22, 22), 200);
+  EXPECT_NE(Red(back, 15, 15), 200);
+
+  // Fewer than 3 points: nothing.
+  TBitmap same(4, 4, pf24bit);
+  _CopyPolygonToPoint(&source, polygon, 2, &same, TPoint{20, 20});
+  EXPECT_EQ(same.GetWidth(), 4);
+}
+
+TEST(PolygonCopies, DrawClippedToPolygon) {
+  const TPoint polygon[] = {{2, 2}, {8, 2}, {8, 8}, {2, 8}};
+  TBitmap source(10, 10, pf24bit);
+  Paint(source, 99);
+  TBitmap dest(10, 10, pf24bit);
+  Paint(dest, 0);
+  _CopyPolygonBitmap(&dest, &source, 0, 0, polygon, 4);
+  EXPECT_EQ(Red(dest, 5, 5), 99);
+  EXPECT_EQ(Red(dest, 1, 5), 0);
+  EXPECT_EQ(Red(dest, 9, 9), 0);
+}
+
+}  // namespace
