@@ -37,6 +37,8 @@ TEST(LKPreferredFormat, RowsAndFallback) {
 
 TEST(LumerakProc, CheckFormatConvertsOrRefuses) {
   TLKBitmap b(4, 3, lk1g);
+  b.Fill(0);
+  b.SetPixels_lk1g(1, 2, true);
   TLumerakProc proc;
   proc.SetAttachedLKBitmap(&b);
   EXPECT_TRUE(proc.CheckFormat({}));
@@ -49,6 +51,8 @@ TEST(LumerakProc, CheckFormatConvertsOrRefuses) {
   EXPECT_TRUE(proc.CheckFormat(Set({lk24RGB})));
   EXPECT_EQ(b.GetPixelFormat(), lk24RGB);
   EXPECT_EQ(b.GetWidth(), 4);
+  EXPECT_EQ(b.GetPixels_lk24RGB(1, 2), (TRGB{255, 255, 255}));  // pixels carried over
+  EXPECT_EQ(b.GetPixels_lk24RGB(0, 2), (TRGB{0, 0, 0}));
 
   TLKBitmap empty;
   proc.SetAttachedLKBitmap(&empty);
