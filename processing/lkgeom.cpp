@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/lkbitmap.h"
+#include "platform/graphics.h"
 #include "processing/lkprocutils.h"
 #include "processing/lumerakproc.h"
 
@@ -58,7 +59,28 @@ void Rot90(TLKBitmap* Source, TLKBitmap* Dest, bool clockwise) {
   Dest->SetFull(Source->GetFull());
 }
 
+// Quarter turn of a pf24bit class-library bitmap.
+void Rot90Vcl(TBitmap* Source, TBitmap* Dest, bool clockwise) {
+  if (!Source || !Dest || Source == Dest || Source->GetPixelFormat() != pf24bit) return;
+  const Integer w = Source->GetWidth(), h = Source->GetHeight();
+  std::vector<const Byte*> rows(static_cast<size_t>(std::max(h, 0)));
+  for (Integer y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = Source->ScanLine(y);
+  Dest->SetPixelFormat(pf24bit);
+  Dest->SetSize(h, w);
+  for (Integer r = 0; r < w; ++r) {
+    Byte* dst = Dest->ScanLine(r);
+    for (Integer c = 0; c < h; ++c) {
+      const Integer x = clockwise ? r : w - 1 - r;
+      const Integer y = clockwise ? h - 1 - c : c;
+      std::memcpy(dst + static_cast<size_t>(c) * 3, rows[static_cast<size_t>(y)] + static_cast<size_t>(x) * 3, 3);
+    }
+  }
+}
+
 }  // namespace
+
+void _Rot90o(TBitmap* Source, TBitmap* Dest) { Rot90Vcl(Source, Dest, true); }
+void _Rot90(TBitmap* Source, TBitmap* Dest) { Rot90Vcl(Source, Dest, false); }
 
 void _FlipEx(TLKBitmap* Bitmap, TFlipDir Direction) {
   if (!Bitmap || Bitmap->IsEmpty()) return;

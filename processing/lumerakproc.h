@@ -322,3 +322,7 @@ void _Rot90Ex(TLKBitmap* Source, TLKBitmap* Dest);
 /// The 1-byte-per-pixel names of the same turns (kept for their callers).
 void _Rot90oEx8(TLKBitmap* Source, TLKBitmap* Dest);
 void _Rot90Ex8(TLKBitmap* Source, TLKBitmap* Dest);
+/// Quarter turns of a pf24bit class-library bitmap into Dest, which becomes
+/// pf24bit of H x W; other source formats leave Dest unchanged.
+void _Rot90o(TBitmap* Source, TBitmap* Dest);
+void _Rot90(TBitmap* Source, TBitmap* Dest);

@@ -61,6 +61,28 @@ TEST(Geometry, EveryFormatEveryTransformExact) {
   }
 }
 
+TEST(Geometry, ClassLibraryQuarterTurns) {
+  TBitmap source(3, 2, pf24bit);
+  for (Integer y = 0; y < 2; ++y)
+    for (Integer x = 0; x < 3; ++x) source.ScanLine(y)[x * 3] = static_cast<Byte>('a' + y * 3 + x);
+  auto text = [](TBitmap& b) {
+    std::string t;
+    for (Integer y = 0; y < b.GetHeight(); ++y) {
+      for (Integer x = 0; x < b.GetWidth(); ++x) t += static_cast<char>(b.ScanLine(y)[x * 3]);
+      t += '/';
+    }
+    return t;
+  };
+  TBitmap cw, ccw;
+  _Rot90o(&source, &cw);
+  _Rot90(&source, &ccw);
+  EXPECT_EQ(text(cw), "da/eb/fc/");
+  EXPECT_EQ(text(ccw), "cf/be/ad/");
+  TBitmap grey(3, 2, pf8bit), untouched(1, 1, pf24bit);
+  _Rot90o(&grey, &untouched);
+  EXPECT_EQ(untouched.GetWidth(), 1);
+}
+
 TEST(Geometry, OneBitRowMirrorIgnoresSpareBits) {
   TLKBitmap b(10, 1, lk1g);
   Byte* row = static_cast<Byte*>(b.GetScanLine(0));
