@@ -144,14 +144,13 @@ class TLumerakViewServices {
 };
 
 /// Screen and metric globals of the views, written once by the view unit's
-/// start-up and read by every view (and by I/O, codecs and RAW for the
-/// default resolution).
+/// start-up and read by every view. The default resolution of a new view,
+/// gDefaultDPIX and gDefaultDPIY, is declared in io/lkparams.h, where the
+/// I/O parameters that read it live.
 extern Integer gSystemColors;
 extern bool gIsRemoteSession;
 extern Integer gSystemDPIX;
 extern Integer gSystemDPIY;
-extern Integer gDefaultDPIX;
-extern Integer gDefaultDPIY;
 extern Integer gEdgeX;
 extern Integer gEdgeY;
 extern Integer gBorderX;
