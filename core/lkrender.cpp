@@ -269,7 +269,10 @@ void TLKBitmap::RenderToTLKBitmap(TLKBitmap* dest, void**& rowTable, Integer*& c
   const Integer tp = imax(transparency, 0);
 
   // Filtered path: resample once at the destination size, then draw 1:1.
-  if (filter != rfNone && (dw != sw || dh != sh) && (PixelFormat == lk1g || PixelFormat == lk24RGB)) {
+  // A filter value outside the enumeration draws unfiltered: no resampler
+  // would fill the temporary.
+  if (filter != rfNone && filter <= rfProjectWB && (dw != sw || dh != sh) &&
+      (PixelFormat == lk1g || PixelFormat == lk24RGB)) {
     // The resamplers read whole bitmaps: the rectangle is kept inside the
     // source so that nothing undefined is resampled.
     const auto fw = static_cast<Integer>(std::min(sw, SW - sx)), fh = static_cast<Integer>(std::min(sh, SH - sy));
@@ -519,15 +522,45 @@ void TLKBitmap::RenderToTBitmapEx(TBitmap* dest, Integer destX, Integer destY, I
 
 namespace {
 
-inline TRGB Read24(const Byte* row, Integer c) {
+// Readers are lambdas (not functions) so that each Walk instance inlines its
+// reader instead of calling through a pointer per pixel.
+constexpr auto Read24 = [](const Byte* row, Integer c) {
   const Byte* p = row + static_cast<std::ptrdiff_t>(c) * 3;
   return TRGB{p[0], p[1], p[2]};
-}
+};
 
-inline TRGB Read48High(const Byte* row, Integer c) {
+constexpr auto Read48High = [](const Byte* row, Integer c) {
   TRGB48 p;
   std::memcpy(&p, row + static_cast<std::ptrdiff_t>(c) * 6, sizeof p);
   return TRGB{static_cast<Byte>(p.b >> 8), static_cast<Byte>(p.g >> 8), static_cast<Byte>(p.r >> 8)};
+};
+
+// Plain scaled 24-bit drawing, the common paint: the column table is turned
+// into byte offsets once, and each pixel is a 3-byte copy.
+void Copy24Scaled(TLKBitmap* src, const RenderArgs& a) {
+  if (a.x1 > a.x2 || a.y1 > a.y2 || a.cols == nullptr || a.rowIdx == nullptr || a.rows == nullptr) return;
+  const Integer n = a.x2 - a.x1 + 1;
+  std::vector<std::ptrdiff_t> offsets(static_cast<size_t>(n));
+  for (Integer i = 0; i < n; ++i) offsets[static_cast<size_t>(i)] = static_cast<std::ptrdiff_t>(a.cols[i]) * 3;
+  const auto rowLen = static_cast<size_t>(a.dest->GetRowLen());
+  Integer previous = -1;
+  for (Integer y = a.y1; y <= a.y2; ++y) {
+    const Integer sr = a.rowIdx[y - a.y1];
+    auto* drow = static_cast<Byte*>(a.rows[y]);
+    if (a.solid && sr == previous) {
+      std::memcpy(drow, a.rows[y - 1], rowLen);
+      continue;
+    }
+    previous = sr;
+    const auto* srow = static_cast<const Byte*>(src->GetScanLine(sr));
+    Byte* d = drow + static_cast<std::ptrdiff_t>(a.x1) * 3;
+    for (Integer i = 0; i < n; ++i, d += 3) {
+      const Byte* p = srow + offsets[static_cast<size_t>(i)];
+      d[0] = p[0];
+      d[1] = p[1];
+      d[2] = p[2];
+    }
+  }
 }
 
 }  // namespace
@@ -538,7 +571,10 @@ static void Draw24(TLKBitmap* self, const RenderArgs& a, bool alphaSlot, TLKRend
   const bool adjust = offsetsOn || contrast != 0;
   const bool blend = adjust || op != lklNormal;
   if (!adjust) {
-    Draw(self, a, alphaSlot, blend, op, true, Read24);
+    if (!alphaSlot && !blend)
+      Copy24Scaled(self, a);
+    else
+      Draw(self, a, alphaSlot, blend, op, true, Read24);
     return;
   }
   const Integer k = LKTrunc(ContrastFactor(contrast) * 65536.0);

@@ -536,6 +536,31 @@ TEST(RenderToTLKBitmap, FilteredOneBitReductionUsesTheBoxFilter) {
   EXPECT_EQ(Bytes(*dst), Bytes(*want));
 }
 
+TEST(RenderToTLKBitmap, FilteredOneBitEnlargementAndProjectionFollowTheOneBitResampler) {
+  auto src = NewBitmap(9, 7, lk1g);
+  for (Integer y = 0; y < 7; ++y)
+    for (Integer x = 0; x < 9; ++x) src->SetPixels_lk1g(x, y, ((x + 2 * y) % 3) != 0);
+  struct Case {
+    TResampleFilter filter;
+    Integer w, h;
+    TLKPixelFormat resampledFormat;
+  } cases[] = {{rfFastLinear, 20, 15, lk24RGB}, {rfMitchell, 20, 15, lk24RGB}, {rfProjectBW, 5, 4, lk1g},
+               {rfProjectWB, 5, 4, lk1g}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.filter));
+    auto want = NewBitmap(c.w, c.h, c.resampledFormat);
+    _Resample1bitEx(src.get(), want.get(), c.filter);
+    auto dst = Canvas(c.w, c.h);
+    Render(*src, *dst, 0, 0, c.w, c.h, 0, 0, 9, 7, 255, c.filter);
+    for (Integer y = 0; y < c.h; ++y)
+      for (Integer x = 0; x < c.w; ++x) ASSERT_EQ(dst->GetPixels_lk24RGB(x, y), want->GetPixels(x, y)) << x << "," << y;
+  }
+  // A filter value outside the enumeration draws the nearest pixels.
+  auto dst = Canvas(18, 14);
+  Render(*src, *dst, 0, 0, 18, 14, 0, 0, 9, 7, 255, static_cast<TResampleFilter>(99));
+  EXPECT_EQ(dst->GetPixels_lk24RGB(3, 5), src->GetPixels(1, 2));
+}
+
 TEST(RenderToTLKBitmap, FilteredPathCarriesTheAlphaChannel) {
   auto src = Canvas(8, 8, TRGB{255, 255, 255});
   for (Integer y = 0; y < 8; ++y)
