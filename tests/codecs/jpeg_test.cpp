@@ -641,6 +641,63 @@ TEST(JpegCodecTest, ThumbnailPassReadsAPictureHeldInsideALargerStream) {
   EXPECT_EQ(r.bmp.GetHeight(), 10);
 }
 
+TEST(JpegCodecTest, TablesStreamSuppliesTheTablesOfAnAbbreviatedPicture) {
+  // Split a picture as TIFF files hold it: the quantisation and Huffman
+  // tables in a tables-only stream, the rest as an abbreviated picture.
+  Bytes full = MakeJpeg(24, 16);
+  Bytes tables = {0xFF, 0xD8}, picture = {0xFF, 0xD8};
+  size_t i = 2;
+  while (i + 4 <= full.size() && full[i] == 0xFF && full[i + 1] != 0xDA) {
+    const size_t len = 2 + ((full[i + 2] << 8) | full[i + 3]);
+    Bytes& to = (full[i + 1] == 0xDB || full[i + 1] == 0xC4) ? tables : picture;
+    to.insert(to.end(), full.begin() + long(i), full.begin() + long(i + len));
+    i += len;
+  }
+  picture.insert(picture.end(), full.begin() + long(i), full.end());
+  tables.insert(tables.end(), {0xFF, 0xD9});
+
+  ReadResult whole;
+  ReadJpeg(full, whole);
+  ASSERT_FALSE(whole.aborted);
+  ReadResult alone;
+  ReadJpeg(picture, alone);
+  EXPECT_TRUE(alone.aborted);  // no tables, no picture
+
+  TMemoryStream ts, ps;
+  ts.Write(tables.data(), Integer(tables.size()));
+  ps.Write(picture.data(), Integer(picture.size()));
+  ts.SetPosition(0);
+  ps.SetPosition(0);
+  TLKBitmap bmp;
+  TIOParamsVals params;
+  Progress pr;
+  ReadJPegStream(&ps, &ts, &bmp, params, pr.rec, false, false, false, false, false, false, -1);
+  ASSERT_FALSE(pr.abort.load());
+  EXPECT_EQ(MaxDiff24(whole.bmp, bmp), 0);
+
+  // Raw YCbCr leaves the samples unconverted: pure red 90 is Y 27, Cb 113,
+  // Cr 173.
+  TLKBitmap grey;
+  grey.Allocate(16, 16, lk24RGB);
+  for (Integer y = 0; y < 16; ++y) {
+    auto* row = static_cast<TRGB*>(grey.GetScanLine(y));
+    for (Integer x = 0; x < 16; ++x) row[x] = TRGB{0, 0, 90};
+  }
+  TIOParamsVals wp;
+  Bytes g = WriteJpeg(grey, wp);
+  TMemoryStream gs;
+  gs.Write(g.data(), Integer(g.size()));
+  gs.SetPosition(0);
+  TLKBitmap raw;
+  TIOParamsVals rp;
+  ReadJPegStream(&gs, nullptr, &raw, rp, pr.rec, false, true, false, false, false, false, -1);
+  ASSERT_FALSE(pr.abort.load());
+  const Byte* px = static_cast<const Byte*>(raw.GetScanLine(8));
+  EXPECT_NEAR(px[0], 27, 1);
+  EXPECT_NEAR(px[1], 113, 1);
+  EXPECT_NEAR(px[2], 173, 1);
+}
+
 TEST(JpegCodecTest, ParamsOnlyLeavesTheBitmapAlone) {
   Bytes jpeg = MakeJpeg(40, 30);
   ReadResult r;
