@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "codecs/jpeg/jpegfilt.h"
 #include "io/lkdetect.h"
 #include "io/lkfileformats.h"
 #include "raw/lkrawident.h"
@@ -30,6 +31,15 @@ void CodecMissingWrite(TStream&, TLKBitmap&, TIOParamsVals&, TProgressRec& Progr
 // never through the registry.
 bool BuiltInProbe(TStream&, Integer) { return false; }
 
+// JPEG through the registry: metadata and the embedded profile are read; a
+// library error while writing reaches the caller as ELKJpegException.
+void JpegRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Progress, bool Preview) {
+  ReadJPegStream(&S, nullptr, &B, P, Progress, Preview, false, true, false, false, true, -1);
+}
+void JpegWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Progress) {
+  WriteJPegStream(&S, &B, P, Progress);
+}
+
 constexpr TPreviewParams kNoPages = 0;
 
 TLKFileFormatInfo Row(Integer Type, const char* Name, const char* Exts, bool R, bool W, TPreviewParams Pages) {
@@ -43,6 +53,13 @@ TLKFileFormatInfo Row(Integer Type, const char* Name, const char* Exts, bool R, 
   info.WriteProc = W ? CodecMissingWrite : nullptr;
   info.ProbeProc = BuiltInProbe;
   return info;
+}
+
+// A row served by a codec that exists.
+TLKFileFormatInfo WithCodec(TLKFileFormatInfo Info, TLKReadImageStream R, TLKWriteImageStream W) {
+  Info.ReadProc = R;
+  Info.WriteProc = W;
+  return Info;
 }
 
 // ---------------------------------------------------------------------------
@@ -339,7 +356,7 @@ const std::vector<TLKFileFormatInfo>& LKBuiltInFileFormats() {
   static const std::vector<TLKFileFormatInfo> rows = {
       Row(1, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", true, true, PreviewPage(ppTIFF)),
       Row(2, "CompuServe Bitmap", "GIF", true, true, PreviewPage(ppGIF)),
-      Row(3, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", true, true, PreviewPage(ppJPEG)),
+      WithCodec(Row(3, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", true, true, PreviewPage(ppJPEG)), JpegRead, JpegWrite),
       Row(4, "PaintBrush", "PCX", true, true, PreviewPage(ppPCX)),
       Row(5, "Windows Bitmap", "BMP;DIB;RLE", true, true, PreviewPage(ppBMP)),
       Row(6, "Windows Icon", "ICO", true, true, kNoPages),

@@ -19,6 +19,7 @@
 #include "codecs/jpeg/jpegfilt.h"
 #include "core/lkbitmap.h"
 #include "core/lkioglobals.h"
+#include "io/lkfileformats.h"
 
 namespace fs = std::filesystem;
 
@@ -847,6 +848,25 @@ TEST(JpegCodecTest, MessageTexts) {
   EXPECT_EQ(LKJpegMessageText(74), "");
   EXPECT_EQ(LKJpegMessageText(124), "Corrupted");
   EXPECT_EQ(LKJpegMessageText(-1), "Corrupted");
+}
+
+TEST(JpegCodecTest, RegistryRowReadsAndWritesThroughTheCodec) {
+  const PLKFileFormatInfo info = LKFileFormatGetInfo(3);
+  ASSERT_NE(info, nullptr);
+  ASSERT_TRUE(info->ReadProc && info->WriteProc);
+  TLKBitmap src;
+  FillPicture(src, 20, 12);
+  TIOParamsVals params;
+  params.JPEG_QUALITY = 95;
+  TMemoryStream ms;
+  Progress pr;
+  info->WriteProc(ms, src, params, pr.rec);
+  ms.SetPosition(0);
+  TLKBitmap back;
+  TIOParamsVals rp;
+  info->ReadProc(ms, back, rp, pr.rec, false);
+  ASSERT_FALSE(pr.abort.load());
+  EXPECT_LE(MaxDiff24(src, back), 12);
 }
 
 // ---- length scan and wrappers
