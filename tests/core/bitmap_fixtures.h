@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,18 @@ class MinFileSizeGuard {
 
  private:
   Integer saved_;
+};
+
+/// Base of tests run once per LKDefMinFileSize given as the parameter
+/// (1 << 30: every picture in memory, 1: in temporary files); the old value
+/// is restored after each test.
+class MinFileSizeTest : public ::testing::TestWithParam<Integer> {
+ protected:
+  void SetUp() override { guard_ = std::make_unique<MinFileSizeGuard>(GetParam()); }
+  void TearDown() override { guard_.reset(); }
+
+ private:
+  std::unique_ptr<MinFileSizeGuard> guard_;
 };
 
 /// Sets LKDefMinFileSize and a private DefTEMPPATH for one test and restores

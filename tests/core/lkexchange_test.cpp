@@ -9,19 +9,12 @@
 #include "core/lkdibbitmap.h"
 #include "core/lkmask.h"
 #include "platform/graphics.h"
+#include "tests/core/bitmap_fixtures.h"
 
 namespace {
 
 // Runs a test with every picture in memory (1 << 30) or in temporary files (1).
-class Storage : public ::testing::TestWithParam<Integer> {
- protected:
-  void SetUp() override {
-    saved_ = LKDefMinFileSize;
-    LKDefMinFileSize = GetParam();
-  }
-  void TearDown() override { LKDefMinFileSize = saved_; }
-  Integer saved_ = 0;
-};
+class Storage : public bitmap_test::MinFileSizeTest {};
 
 TRGB Rgb(Byte r, Byte g, Byte b) { return TRGB{b, g, r}; }
 TRGB FromColor(TColor c) { return Rgb(GetRValue(c), GetGValue(c), GetBValue(c)); }

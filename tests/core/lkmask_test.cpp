@@ -7,6 +7,7 @@
 
 #include "core/lkbitmap.h"
 #include "platform/graphics.h"
+#include "tests/core/bitmap_fixtures.h"
 
 namespace {
 
@@ -287,15 +288,7 @@ void Pattern(TLKBitmap& b, Byte seed) {
   }
 }
 
-class LKMaskCopy : public ::testing::TestWithParam<Integer> {
- protected:
-  void SetUp() override {
-    saved_ = LKDefMinFileSize;
-    LKDefMinFileSize = GetParam();
-  }
-  void TearDown() override { LKDefMinFileSize = saved_; }
-  Integer saved_ = 0;
-};
+class LKMaskCopy : public bitmap_test::MinFileSizeTest {};
 
 // A 1-bit mask copies exactly the selected samples of every format.
 TEST_P(LKMaskCopy, OneBitMaskCopiesSelectedSamplesOfEveryFormat) {
