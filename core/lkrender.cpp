@@ -349,26 +349,57 @@ void TLKBitmap::RenderToTLKBitmap(TLKBitmap* dest, void**& rowTable, Integer*& c
     Integer x1 = std::clamp(imax(ul, ix), 0, iW - 1), x2 = std::clamp(imin(ur, lastCol), 0, iW - 1);
     Integer y1 = std::clamp(imax(ut, iy), 0, iH - 1), y2 = std::clamp(imin(ub, lastRow), 0, iH - 1);
 
-    // Caller tables: trailing entries beyond the source shorten the drawn
-    // area; any other entry outside the source is clamped in a local copy.
-    if (rowIndexTable != nullptr)
-      while (y2 >= y1 && rowIndexTable[y2 - iy] >= SH) --y2;
-    if (colTable != nullptr)
-      while (x2 >= x1 && colTable[x2 - ix] >= SW) --x2;
-    // Built tables never reach past the source either: columns and rows whose
-    // source position lies beyond it (a source rectangle that overhangs the
-    // source) are left undrawn, as the direct copy leaves them.
-    if (colTable == nullptr)
-      while (x2 >= x1 && LKTrunc((x2 - ix) * rx + isx) >= SW) --x2;
-    if (rowIndexTable == nullptr)
-      while (y2 >= y1 && LKTrunc((y2 - iy) * ry + isy) >= SH) --y2;
-    if (x1 > x2 || y1 > y2) return;
-    const Integer nx = x2 - x1 + 1, ny = y2 - y1 + 1;
-
     const bool alphaFlag = enableAlpha && AlphaChannel != nullptr && !AlphaChannel->GetFull() &&
                            AlphaChannel->GetWidth() >= Width && AlphaChannel->GetHeight() >= Height;
     const bool direct = xStep == 16384 && yStep == 16384 && PixelFormat == lk24RGB && tp >= 255 && !alphaFlag &&
                         !ChannelOffsetEnabled && Contrast == 0 && op == lklNormal;
+
+    // Coordinate tables (the direct copy needs none): the caller's, or built
+    // here over x1..x2 and y1..y2 with the source positions as computed.
+    if (!direct && colTable == nullptr) {
+      builtCols = MallocArray<Integer>(static_cast<Int64>(x2) - x1 + 1);
+      for (Integer x = x1; x <= x2; ++x) builtCols[x - x1] = LKTrunc((x - ix) * rx + isx);
+    }
+    if (!direct && rowIndexTable == nullptr) {
+      builtRowIdx = MallocArray<Integer>(static_cast<Int64>(y2) - y1 + 1);
+      for (Integer y = y1; y <= y2; ++y) builtRowIdx[y - y1] = LKTrunc((y - iy) * ry + isy);
+    }
+    const Integer tableX1 = x1, tableY1 = y1;
+    const auto colAt = [&](Integer x) { return colTable ? colTable[x - ix] : builtCols[x - tableX1]; };
+    const auto rowAt = [&](Integer y) { return rowIndexTable ? rowIndexTable[y - iy] : builtRowIdx[y - tableY1]; };
+
+    // Trailing entries at or beyond the source shorten the drawn area. For
+    // built tables this happens when the source rectangle overhangs the
+    // source: those columns and rows stay undrawn, as the direct copy leaves
+    // them, and a handed-over table gives the same picture on the next call.
+    if (rowIndexTable != nullptr || builtRowIdx)
+      while (y2 >= y1 && rowAt(y2) >= SH) --y2;
+    if (colTable != nullptr || builtCols)
+      while (x2 >= x1 && colAt(x2) >= SW) --x2;
+    if (x1 > x2 || y1 > y2) return;
+    const Integer nx = x2 - x1 + 1, ny = y2 - y1 + 1;
+
+    // Any other entry outside the source (only a caller's table has them) is
+    // clamped in a local copy.
+    const Integer* cols = nullptr;
+    const Integer* rowIdx = nullptr;
+    std::vector<Integer> clampedCols, clampedRows;
+    if (!direct) {
+      cols = colTable ? colTable + (x1 - ix) : builtCols.get();
+      if (std::any_of(cols, cols + nx, [&](Integer c) { return c < 0 || c >= SW; })) {
+        clampedCols.resize(static_cast<size_t>(nx));
+        for (Integer i = 0; i < nx; ++i)
+          clampedCols[static_cast<size_t>(i)] = std::clamp<Integer>(cols[i], 0, static_cast<Integer>(SW - 1));
+        cols = clampedCols.data();
+      }
+      rowIdx = rowIndexTable ? rowIndexTable + (y1 - iy) : builtRowIdx.get();
+      if (std::any_of(rowIdx, rowIdx + ny, [&](Integer r) { return r < 0 || r >= SH; })) {
+        clampedRows.resize(static_cast<size_t>(ny));
+        for (Integer i = 0; i < ny; ++i)
+          clampedRows[static_cast<size_t>(i)] = std::clamp<Integer>(rowIdx[i], 0, static_cast<Integer>(SH - 1));
+        rowIdx = clampedRows.data();
+      }
+    }
 
     // Destination rows.
     void** rows = nullptr;
@@ -388,40 +419,6 @@ void TLKBitmap::RenderToTLKBitmap(TLKBitmap* dest, void**& rowTable, Integer*& c
 
     std::vector<Byte> constAlpha;
     if (tp < 255) constAlpha.assign(static_cast<size_t>(SW), static_cast<Byte>(tp));
-
-    const Integer* cols = nullptr;
-    const Integer* rowIdx = nullptr;
-    std::vector<Integer> clampedCols, clampedRows;
-    if (!direct) {
-      if (colTable != nullptr) {
-        cols = colTable + (x1 - ix);
-        if (std::any_of(cols, cols + nx, [&](Integer c) { return c < 0 || c >= SW; })) {
-          clampedCols.resize(static_cast<size_t>(nx));
-          for (Integer i = 0; i < nx; ++i)
-            clampedCols[static_cast<size_t>(i)] = std::clamp<Integer>(cols[i], 0, static_cast<Integer>(SW - 1));
-          cols = clampedCols.data();
-        }
-      } else {
-        builtCols = MallocArray<Integer>(nx);
-        for (Integer x = x1; x <= x2; ++x)
-          builtCols[x - x1] = std::clamp<Integer>(LKTrunc((x - ix) * rx + isx), 0, static_cast<Integer>(SW - 1));
-        cols = builtCols.get();
-      }
-      if (rowIndexTable != nullptr) {
-        rowIdx = rowIndexTable + (y1 - iy);
-        if (std::any_of(rowIdx, rowIdx + ny, [&](Integer r) { return r < 0 || r >= SH; })) {
-          clampedRows.resize(static_cast<size_t>(ny));
-          for (Integer i = 0; i < ny; ++i)
-            clampedRows[static_cast<size_t>(i)] = std::clamp<Integer>(rowIdx[i], 0, static_cast<Integer>(SH - 1));
-          rowIdx = clampedRows.data();
-        }
-      } else {
-        builtRowIdx = MallocArray<Integer>(ny);
-        for (Integer y = y1; y <= y2; ++y)
-          builtRowIdx[y - y1] = std::clamp<Integer>(LKTrunc((y - iy) * ry + isy), 0, static_cast<Integer>(SH - 1));
-        rowIdx = builtRowIdx.get();
-      }
-    }
 
     const bool alphaSlot = tp < 255 || alphaFlag;
     const Byte* ca = constAlpha.empty() ? nullptr : constAlpha.data();

@@ -233,6 +233,29 @@ TEST(RenderToTLKBitmap, HandedOverTablesHoldTheSourceCoordinatesAndRepaintTheSam
   LKFreeRenderTables(rows, cols, rowIdx);
 }
 
+TEST(RenderToTLKBitmap, HandedOverTablesOfAnOverhangingSourceRectangleRepaintTheSame) {
+  // Source columns 30..49 of a 40-wide source at zoom 2: the right half lies
+  // beyond the source and stays undrawn, in the first call and with the
+  // kept tables alike (which cover the whole clipped rectangle).
+  auto src = Pattern(40, 30);
+  auto first = Canvas(40, 30);
+  void** rows = nullptr;
+  Integer* cols = nullptr;
+  Integer* rowIdx = nullptr;
+  src->RenderToTLKBitmap(first.get(), rows, cols, rowIdx, nullptr, 0, 0, 40, 20, 30, 20, 20, 10, false, false, 255,
+                         rfNone, false, lklNormal);
+  ASSERT_NE(cols, nullptr);
+  EXPECT_EQ(cols[39], 49);
+  auto second = Canvas(40, 30);
+  void** rows2 = nullptr;
+  src->RenderToTLKBitmap(second.get(), rows2, cols, rowIdx, nullptr, 0, 0, 40, 20, 30, 20, 20, 10, false, false, 255,
+                         rfNone, true, lklNormal);
+  EXPECT_EQ(Bytes(*second), Bytes(*first));
+  EXPECT_EQ(second->GetPixels_lk24RGB(19, 19), PatternAt(39, 29));
+  EXPECT_EQ(second->GetPixels_lk24RGB(20, 0), kSentinel);
+  LKFreeRenderTables(rows, cols, rowIdx);
+}
+
 TEST(RenderToTLKBitmap, CallerTablesPointingOutsideTheSourceAreCutOrClamped) {
   auto src = Pattern(8, 6);
   auto dst = Canvas(10, 10);
