@@ -2,7 +2,8 @@
 // view's current bitmap or an external one), the operation frame that every
 // operation runs inside (undo entry, pixel-format check, selection box copy
 // out and back through the mask, view update, finishing events), undo and
-// redo stacks, and the whole-image operations crop, flip and canvas resize.
+// redo stacks, and the whole-image operations crop, flip, canvas resize and
+// resampling.
 #pragma once
 
 #include <functional>
@@ -245,6 +246,19 @@ class TLumerakProc : public TComponent {
   /// alignments; new area background colour, new alpha 255. Non-positive
   /// sizes do nothing. Undo "ImageResize <w>,<h>".
   void ImageResize(Integer NewWidth, Integer NewHeight, TLKHAlign HAlign, TLKVAlign VAlign);
+  /// Resamples the working bitmap into Target (which becomes NewWidth x
+  /// NewHeight in the working format, with its palette and alpha channel;
+  /// lk1g becomes lk24RGB, or stays lk1g for the projection filters); the
+  /// working bitmap is not replaced. A size of 0 keeps that side, -1 follows
+  /// the other side with the aspect ratio, other values count by their
+  /// absolute value; a result below 1 becomes 1. Both sides negative: only
+  /// the undo entry is made. Target being the working bitmap resamples it in
+  /// place (as Resample). Undo "Resample <NewWidth>,<NewHeight>" as passed.
+  void ResampleTo(TLKBitmap* Target, Integer NewWidth, Integer NewHeight, TResampleFilter Filter);
+  /// Replaces the working bitmap by its resampled copy (see ResampleTo), then
+  /// Update and DoFinishWork; the finishing events fire twice (once in
+  /// ResampleTo). Nothing for an empty working bitmap.
+  void Resample(Integer NewWidth, Integer NewHeight, TResampleFilter Filter);
 
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
