@@ -6,6 +6,7 @@
 #include "core/lkbitmap.h"
 #include "io/lkiothread.h"
 #include "platform/graphics.h"
+#include "views/lkview.h"
 
 TLumerakIO::TLumerakIO(TComponent* Owner) : TComponent(Owner) {
   FLKBitmap = new TLKBitmap();
@@ -19,6 +20,9 @@ TLumerakIO::TLumerakIO(TComponent* Owner) : TComponent(Owner) {
 TLumerakIO::~TLumerakIO() {
   // No worker may outlive the state it works on.
   WaitThreads(false);
+  RemoveViewRegistration();
+  if (FAttachedLumerak != nullptr) RemoveFreeNotification(FAttachedLumerak);
+  FAttachedLumerak = nullptr;
   delete FIOParams;
   FIOParams = nullptr;
   FreeOwnedBitmap();
@@ -38,8 +42,86 @@ void TLumerakIO::UseOwnBitmap() {
   FOwnsBitmap = true;
 }
 
+void TLumerakIO::RemoveViewRegistration() {
+  if (FAttachedLumerak != nullptr && FBitmapChangeHandle >= 0)
+    FAttachedLumerak->RemoveBitmapChangeEvent(FBitmapChangeHandle);
+  FBitmapChangeHandle = -1;
+}
+
+void TLumerakIO::ForgetView() {
+  FAttachedLumerak = nullptr;
+  FBitmapChangeHandle = -1;
+  // The working bitmap was the view's (or wrapped the view's pixels).
+  UseOwnBitmap();
+}
+
+void TLumerakIO::SetAttachedLumerak(TLKView* Value) {
+  RemoveViewRegistration();
+  if (FAttachedLumerak != nullptr && FAttachedLumerak != Value) RemoveFreeNotification(FAttachedLumerak);
+  if (Value == nullptr) {
+    if (FAttachedLumerak != nullptr || !FOwnsBitmap) UseOwnBitmap();
+    FAttachedLumerak = nullptr;
+    return;
+  }
+  FreeOwnedBitmap();
+  FAttachedLumerak = Value;
+  FVclBitmap = Value->GetFBitmap();
+  FLKBitmap = Value->GetLKBitmap();
+  if (FLKBitmap != nullptr) {
+    FVclBitmap = nullptr;
+  } else {
+    FLKBitmap = new TLKBitmap();
+    FOwnsBitmap = true;
+    FLKBitmap->SetDitherMethod(FDefaultDitherMethod);
+    if (FVclBitmap != nullptr) FLKBitmap->EncapsulateTBitmap(FVclBitmap, true);
+  }
+  FreeNotification(Value);
+  FBitmapChangeHandle =
+      Value->RegisterBitmapChangeEvent([this](TObject* Sender, bool Destroying) { OnBitmapChange(Sender, Destroying); });
+}
+
+void TLumerakIO::OnBitmapChange(TObject*, bool Destroying) {
+  if (FAttachedLumerak == nullptr) return;
+  if (Destroying) {
+    // The view already dropped the registration.
+    FBitmapChangeHandle = -1;
+    RemoveFreeNotification(FAttachedLumerak);
+    ForgetView();
+    return;
+  }
+  FVclBitmap = FAttachedLumerak->GetFBitmap();
+  if (FOwnsBitmap) {
+    if (FVclBitmap != nullptr) FLKBitmap->EncapsulateTBitmap(FVclBitmap, true);
+  } else {
+    FLKBitmap = FAttachedLumerak->GetLKBitmap();
+    if (FLKBitmap != nullptr) FVclBitmap = nullptr;
+  }
+  FIOParams->SetDpiX(FAttachedLumerak->GetDpiX());
+  FIOParams->SetDpiY(FAttachedLumerak->GetDpiY());
+}
+
+void TLumerakIO::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent != nullptr && AComponent == FAttachedLumerak) {
+    RemoveViewRegistration();
+    ForgetView();
+  }
+}
+
+TColor TLumerakIO::GetReBackground() const {
+  return FAttachedLumerak != nullptr ? FAttachedLumerak->GetBackground() : FBackground;
+}
+
+void TLumerakIO::SetReBackground(TColor Value) {
+  if (FAttachedLumerak == nullptr)
+    FBackground = Value;
+  else if (FChangeViewBackground)
+    FAttachedLumerak->SetBackGround(Value);
+}
+
 void TLumerakIO::SetLKBitmap(TLKBitmap* Value) {
   FVclBitmap = nullptr;
+  if (FLKBitmap == nullptr) FOwnsBitmap = false;
   if (Value == FLKBitmap) {
     FOwnsBitmap = false;
     return;
@@ -50,14 +132,34 @@ void TLumerakIO::SetLKBitmap(TLKBitmap* Value) {
 }
 
 TLKBitmap* TLumerakIO::GetAttachedLKBitmap() const {
-  return (FOwnsBitmap || FVclBitmap != nullptr) ? nullptr : FLKBitmap;
+  return (FOwnsBitmap || FVclBitmap != nullptr || FAttachedLumerak != nullptr) ? nullptr : FLKBitmap;
+}
+
+void TLumerakIO::DetachView() {
+  if (FAttachedLumerak == nullptr) return;
+  RemoveViewRegistration();
+  RemoveFreeNotification(FAttachedLumerak);
+  FAttachedLumerak = nullptr;
 }
 
 void TLumerakIO::SetAttachedLKBitmap(TLKBitmap* Value) {
-  if (Value == nullptr)
+  if (Value == nullptr) {
+    // A view's bitmap stays in use; only an outside one is given back.
+    if (FAttachedLumerak == nullptr) UseOwnBitmap();
+    return;
+  }
+  DetachView();
+  SetLKBitmap(Value);
+}
+
+void TLumerakIO::SetAttachedBitmap(TBitmap* Value) {
+  if (Value == nullptr && FAttachedLumerak != nullptr) return;
+  if (Value != nullptr && FAttachedLumerak != nullptr) {
+    DetachView();
+    // The working bitmap may be the view's: never wrap into that one.
     UseOwnBitmap();
-  else
-    SetLKBitmap(Value);
+  }
+  SetBitmap(Value);
 }
 
 TBitmap* TLumerakIO::GetBitmap() {
@@ -84,9 +186,16 @@ bool TLumerakIO::MakeConsistentBitmap(TLKPixelFormatSet Formats) {
 }
 
 void TLumerakIO::Update() {
-  if (FVclBitmap == nullptr) return;
-  if (FLKBitmap != nullptr) FLKBitmap->RemoveAlphaChannel();
-  FVclBitmap->SetModified(true);
+  if (FVclBitmap != nullptr && FLKBitmap != nullptr) FLKBitmap->RemoveAlphaChannel();
+  if (FAttachedLumerak != nullptr) {
+    // A view is a widget: only its own (main) thread may touch it.
+    if (!IsInsideAsyncThreads()) {
+      FAttachedLumerak->Update();
+      FAttachedLumerak->ImageChange();
+    }
+  } else if (FVclBitmap != nullptr) {
+    FVclBitmap->SetModified(true);
+  }
 }
 
 void TLumerakIO::SetDefaultDitherMethod(TLKDitherMethod Value) {
@@ -162,6 +271,10 @@ bool TLumerakIO::GetParamsBitmapSize(Integer& Width, Integer& Height) {
   return true;
 }
 
-void TLumerakIO::ParamsDPIXChanged(Integer) {}
+void TLumerakIO::ParamsDPIXChanged(Integer Value) {
+  if (FAttachedLumerak != nullptr && !IsInsideAsyncThreads()) FAttachedLumerak->SetDPIX(Value);
+}
 
-void TLumerakIO::ParamsDPIYChanged(Integer) {}
+void TLumerakIO::ParamsDPIYChanged(Integer Value) {
+  if (FAttachedLumerak != nullptr && !IsInsideAsyncThreads()) FAttachedLumerak->SetDPIY(Value);
+}

@@ -20,6 +20,7 @@
 class TBitmap;
 class TLKBitmap;
 class TLKIOThread;
+class TLKView;
 
 /// The I/O component.
 ///
@@ -53,8 +54,9 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// The outside TLKBitmap in use, or null while the component works on its
   /// own bitmap or a class-library bitmap.
   TLKBitmap* GetAttachedLKBitmap() const;
-  /// Attaches an outside TLKBitmap (as SetLKBitmap). Null returns to an own,
-  /// empty working bitmap.
+  /// Attaches an outside TLKBitmap (as SetLKBitmap), forgetting an attached
+  /// view. Null returns to an own, empty working bitmap, but changes nothing
+  /// while a view is attached.
   void SetAttachedLKBitmap(TLKBitmap* Value);
   /// The class-library bitmap: the one the working bitmap keeps its pixels
   /// in (storage lkTBitmap), otherwise the attached one (or null).
@@ -65,8 +67,19 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void SetBitmap(TBitmap* Value);
   /// The attached class-library bitmap, or null.
   TBitmap* GetAttachedBitmap() const { return FVclBitmap; }
-  /// As SetBitmap.
-  void SetAttachedBitmap(TBitmap* Value) { SetBitmap(Value); }
+  /// As SetBitmap, forgetting an attached view; null while a view is
+  /// attached changes nothing.
+  void SetAttachedBitmap(TBitmap* Value);
+  /// The attached view, or null.
+  TLKView* GetAttachedLumerak() const { return FAttachedLumerak; }
+  /// Attaches a view: the component works on the view's TLKBitmap (or on an
+  /// own TLKBitmap wrapping the view's class-library bitmap when the view
+  /// has none), asks for free notification and registers for the view's
+  /// bitmap changes. Null returns to an own, empty working bitmap.
+  void SetAttachedLumerak(TLKView* Value);
+  /// The view replaced its picture (re-read its bitmaps and resolution) or
+  /// is being destroyed (forget it and return to an own, empty bitmap).
+  void OnBitmapChange(TObject* Sender, bool Destroying);
   /// Whether the working bitmap was created by the component (and is freed
   /// by it).
   bool GetOwnsBitmap() const { return FOwnsBitmap; }
@@ -77,14 +90,21 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// whether the working bitmap's pixel format is in Formats.
   bool MakeConsistentBitmap(TLKPixelFormatSet Formats);
   /// After a load: with a class-library bitmap attached, drops the working
-  /// bitmap's alpha channel and marks the class-library bitmap modified.
+  /// bitmap's alpha channel. With a view attached, off the component's
+  /// workers, calls the view's Update and ImageChange (on a worker the view,
+  /// a widget, is not touched); without a view, marks the class-library
+  /// bitmap modified.
   void Update();
 
   // ---- settings
 
-  /// Background colour kept for the picture (default 0).
-  TColor GetReBackground() const { return FBackground; }
-  void SetReBackground(TColor Value) { FBackground = Value; }
+  /// Background colour: the attached view's, or the component's own
+  /// (default 0). Writing with a view attached reaches the view only when
+  /// ChangeViewBackground is true; otherwise the value is dropped.
+  TColor GetReBackground() const;
+  void SetReBackground(TColor Value);
+  bool GetChangeViewBackground() const { return FChangeViewBackground; }
+  void SetChangeViewBackground(bool Value) { FChangeViewBackground = Value; }
   /// The native-pixel-format flag of IOParams.
   bool GetNativePixelFormat() const { return FIOParams->ISNATIVEPIXELFORMAT; }
   void SetNativePixelFormat(bool Value) { FIOParams->ISNATIVEPIXELFORMAT = Value; }
@@ -161,8 +181,18 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void ParamsDPIXChanged(Integer Value) override;
   void ParamsDPIYChanged(Integer Value) override;
 
+  /// Forgets the attached view when it goes away.
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
  private:
   friend class TLKIOThread;
+
+  // Drops the bitmap-change registration with the attached view.
+  void RemoveViewRegistration();
+  // Unregisters from the view and forgets it, keeping the working bitmap.
+  void DetachView();
+  // Forgets the view; a bitmap of the view's is no longer used.
+  void ForgetView();
 
   // Worker list, called by TLKIOThread.
   void AddThread(TLKIOThread* Thread);
@@ -173,6 +203,9 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void UseOwnBitmap();
 
   TBitmap* FVclBitmap = nullptr;
+  TLKView* FAttachedLumerak = nullptr;
+  Integer FBitmapChangeHandle = -1;
+  bool FChangeViewBackground = false;
   TLKBitmap* FLKBitmap = nullptr;
   bool FOwnsBitmap = true;
   TColor FBackground = 0;

@@ -16,6 +16,7 @@
 #include "core/lkbitmap.h"
 #include "io/lkiothread.h"
 #include "platform/graphics.h"
+#include "views/lkview.h"
 
 namespace {
 
@@ -301,4 +302,108 @@ TEST(LumerakIOWorkers, AWorkerWaitingForTheOthersDoesNotWaitForItself) {
   release.open = true;
   EXPECT_TRUE(Eventually([&] { return returned.load(); }));
   io.WaitThreads(false);
+}
+
+namespace {
+// A view holding either a TLKBitmap or a class-library bitmap; it counts the
+// calls the component makes.
+class TIOTestView : public TLKView {
+ public:
+  TLKBitmap* Lk = nullptr;
+  TBitmap* Vcl = nullptr;
+  int Updates = 0, Changes = 0;
+  TBitmap* GetFBitmap() override { return Vcl; }
+  TLKBitmap* GetLKBitmap() override { return Lk; }
+  TLKBitmap* GetAlphaChannel() override { return nullptr; }
+  bool GetHasAlphaChannel() override { return false; }
+  void RemoveAlphaChannel(bool) override {}
+  void LockPaint() override {}
+  Integer UnLockPaint() override { return 0; }
+  Integer NPUnLockPaint() override { return 0; }
+  TCanvas* GetCanvas() override { return nullptr; }
+  void Update() override { ++Updates; }
+  void ImageChange() override { ++Changes; }
+};
+}  // namespace
+
+TEST(LumerakIOView, AttachUsesTheViewBitmapAndFollowsItsChanges) {
+  TLKBitmap first(3, 3, lk24RGB), second(6, 2, lk24RGB);
+  TIOTestView view;
+  view.Lk = &first;
+  TLumerakIO io;
+  io.SetAttachedLumerak(&view);
+  EXPECT_EQ(io.GetAttachedLumerak(), &view);
+  EXPECT_EQ(io.GetLKBitmap(), &first);
+  EXPECT_FALSE(io.GetOwnsBitmap());
+  EXPECT_EQ(view.GetBitmapChangeEventCount(), 1);
+
+  view.Lk = &second;
+  view.SetDPI(150, 300);
+  view.CallBitmapChangeEvents();
+  EXPECT_EQ(io.GetLKBitmap(), &second);
+  EXPECT_EQ(io.GetIOParams()->DPIX, 150);
+  EXPECT_EQ(io.GetIOParams()->DPIY, 300);
+
+  io.Update();
+  EXPECT_EQ(view.Updates, 1);
+  EXPECT_EQ(view.Changes, 1);
+
+  // Background: read from the view; written only when allowed.
+  view.SetBackGround(0x123456);
+  io.SetReBackground(0x654321);
+  EXPECT_EQ(io.GetReBackground(), 0x123456);
+  io.SetChangeViewBackground(true);
+  io.SetReBackground(0x654321);
+  EXPECT_EQ(view.GetBackground(), 0x654321);
+
+  // Null outside bitmap keeps the view; a real one replaces it.
+  io.SetAttachedLKBitmap(nullptr);
+  EXPECT_EQ(io.GetAttachedLumerak(), &view);
+  io.SetAttachedLKBitmap(&first);
+  EXPECT_EQ(io.GetAttachedLumerak(), nullptr);
+  EXPECT_EQ(view.GetBitmapChangeEventCount(), 0);
+  EXPECT_EQ(io.GetLKBitmap(), &first);
+}
+
+TEST(LumerakIOView, ViewWithoutLKBitmapGetsAnOwnedWrapperThatIsFreedOnDetach) {
+  TBitmap vcl(9, 4, pf24bit);
+  TIOTestView view;
+  view.Vcl = &vcl;
+  TLumerakIO io;
+  io.SetAttachedLumerak(&view);
+  EXPECT_TRUE(io.GetOwnsBitmap());
+  EXPECT_EQ(io.GetLKBitmap()->GetWidth(), 9);
+  io.SetAttachedLumerak(nullptr);  // the wrapper goes (checked by the leak sanitizer)
+  EXPECT_EQ(io.GetAttachedLumerak(), nullptr);
+  EXPECT_TRUE(io.GetOwnsBitmap());
+  EXPECT_EQ(io.GetLKBitmap()->GetWidth(), 0);
+  EXPECT_EQ(view.GetBitmapChangeEventCount(), 0);
+}
+
+TEST(LumerakIOView, DestroyedViewIsForgottenAndItsBitmapNotUsed) {
+  TLKBitmap viewBitmap(5, 5, lk24RGB);
+  TLumerakIO io;
+  {
+    TIOTestView view;
+    view.Lk = &viewBitmap;
+    io.SetAttachedLumerak(&view);
+  }
+  EXPECT_EQ(io.GetAttachedLumerak(), nullptr);
+  ASSERT_NE(io.GetLKBitmap(), nullptr);
+  EXPECT_NE(io.GetLKBitmap(), &viewBitmap);
+  EXPECT_TRUE(io.GetOwnsBitmap());
+  io.Update();  // no view left to touch
+}
+
+TEST(LumerakIOView, ComponentDestroyedBeforeTheViewUnregisters) {
+  TIOTestView view;
+  TLKBitmap b(2, 2, lk24RGB);
+  view.Lk = &b;
+  {
+    TLumerakIO io;
+    io.SetAttachedLumerak(&view);
+    EXPECT_EQ(view.GetBitmapChangeEventCount(), 1);
+  }
+  EXPECT_EQ(view.GetBitmapChangeEventCount(), 0);
+  view.CallBitmapChangeEvents();  // nobody left to call
 }
