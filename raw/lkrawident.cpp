@@ -364,9 +364,7 @@ void HookKodak(TRAWDecoderState& s, const TRAWIdentContext& ctx) {
     SetName(s.model, "DC120");
     s.height = 976;
     s.width = 848;
-    // JPEG-coded DC120 data needs the JPEG decompression wrappers, which
-    // this decoder does not have yet: such files stay without a loader.
-    s.load_raw = s.compression == 7 ? nullptr : kodak_dc120_load_raw;
+    s.load_raw = s.compression == 7 ? kodak_jpeg_load_raw : kodak_dc120_load_raw;
   }
 }
 

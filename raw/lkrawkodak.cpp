@@ -1,8 +1,10 @@
 // Kodak raw loaders: the plain byte form, the compression 65000 forms (colour
 // filter and luminance/colour difference), the DC120 uncompressed form and
-// the adaptive Huffman coding of the DC40 and DC50.
+// the adaptive Huffman coding of the DC40 and DC50, and the DC120 JPEG form.
 #include <algorithm>
 #include <cstring>
+
+#include "codecs/jpeg/jpegfilt.h"
 
 #include "raw/lkrawbits.h"
 #include "raw/lkrawloaders.h"
@@ -172,6 +174,98 @@ void kodak_dc120_load_raw(TRAWDecoderState& s) {
     const Int64 shift = Int64(row) * kMul[row & 3] + kAdd[row & 3];
     for (Integer col = 0; col < s.width; ++col) store_cell(s, row, col, Word(pixel[(col + shift) % 848] << 6));
   }
+}
+
+// ------------------------------------------------------------- DC120 JPEG
+
+namespace {
+
+// The decode whose data the JPEG library is reading on this thread: the
+// library's fill-input routine carries no context of its own.
+thread_local TRAWDecoderState* tJpegState = nullptr;
+
+// Hands the next block of the state's stream to the JPEG library with the
+// bytes of every 16-bit word swapped (the camera stores the JPEG data in
+// little-endian words). Once the data has run out, an end-of-image marker
+// lets the library finish with what it has instead of reading further.
+bool kodak_jpeg_fill_input(void* Decomp) {
+  TRAWDecoderState& s = *tJpegState;
+  Int64 got = 0;
+  try {
+    got = read_bytes(s, s.jpeg_buffer, sizeof(s.jpeg_buffer));
+  } catch (...) {
+    got = 0;
+  }
+  if (got <= 0) {
+    s.jpeg_buffer[0] = 0xFF;
+    s.jpeg_buffer[1] = 0xD9;
+    LKJPEG_SetNextInput(Decomp, s.jpeg_buffer, 2);
+    return true;
+  }
+  // An odd final byte is paired with the zero that pads the buffer.
+  got += got & 1;
+  for (Int64 i = 0; i + 1 < got; i += 2) std::swap(s.jpeg_buffer[i], s.jpeg_buffer[i + 1]);
+  LKJPEG_SetNextInput(Decomp, s.jpeg_buffer, size_t(got));
+  return true;
+}
+
+// Owns the decompression record and its error manager for one decode.
+struct TKodakJpegDecomp {
+  void* decomp = nullptr;
+  void* err = nullptr;
+  bool created = false;
+  TRAWDecoderState* prevState = nullptr;
+
+  explicit TKodakJpegDecomp(TRAWDecoderState& s) : prevState(tJpegState) {
+    tJpegState = &s;
+    decomp = LKJPEG_CreateDecompStruct();
+    err = LKJPEG_CreateErrMgr(decomp);
+    LKJPEG_CreateDecompress(decomp);
+    created = true;
+  }
+  ~TKodakJpegDecomp() {
+    if (created) LKJPEG_DestroyDecompress(decomp);
+    LKJPEG_FreeDecompStruct(decomp);
+    LKJPEG_FreeErrMgr(err);
+    tJpegState = prevState;
+  }
+  TKodakJpegDecomp(const TKodakJpegDecomp&) = delete;
+  TKodakJpegDecomp& operator=(const TKodakJpegDecomp&) = delete;
+};
+
+}  // namespace
+
+void kodak_jpeg_load_raw(TRAWDecoderState& s) {
+  TKodakJpegDecomp jpeg(s);
+  void* d = jpeg.decomp;
+  LKJPEG_SetReadStream(d, nullptr);
+  LKJPEG_SetFillInputBuffer(d, kodak_jpeg_fill_input);
+  LKJPEG_ReadHeader(d, true);
+  LKJPEG_StartDecompress(d);
+  const Integer outHeight = s.height / 2;
+  if (LKJPEG_GetOutputWidth(d) != s.width || LKJPEG_GetOutputHeight(d) != outHeight ||
+      LKJPEG_GetOutputComponents(d) != 3)
+    throw Exception(": incorrect JPEG dimensions");
+  Byte** line = LKJPEG_AllocSArray(d, 1, Cardinal(s.width) * 3, 1);
+  // Each output pixel pair P, Q covers a 2 x 2 block of cells: the second
+  // component holds the diagonal cells singly (P the upper left, Q the lower
+  // right), the first summed over the pair the upper right, the third summed
+  // the lower left.
+  while (LKJPEG_GetOutputScanline(d) < outHeight) {
+    const Integer j = LKJPEG_GetOutputScanline(d);
+    raw_progress_row(s, j, outHeight);
+    if (LKJPEG_ReadScanlines(d, line, 1) != 1) break;
+    const Byte* px = line[0];
+    for (Integer c = 0; c + 1 < s.width; c += 2) {
+      const Byte* p = px + size_t(c) * 3;
+      const Byte* q = p + 3;
+      store_cell(s, 2 * j, c, Word(p[1] << 6));
+      store_cell(s, 2 * j + 1, c + 1, Word(q[1] << 6));
+      store_cell(s, 2 * j, c + 1, Word((p[0] + q[0]) << 5));
+      store_cell(s, 2 * j + 1, c, Word((p[2] + q[2]) << 5));
+    }
+  }
+  LKJPEG_FinishDecompress(d);
 }
 
 // ------------------------------------------------------------- DC40 and DC50

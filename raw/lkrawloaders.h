@@ -72,6 +72,11 @@ void kodak_compressed_load_raw(TRAWDecoderState& s);
 void kodak_yuv_load_raw(TRAWDecoderState& s);
 /// Kodak DC120 uncompressed data: rows rotated by a per-row offset.
 void kodak_dc120_load_raw(TRAWDecoderState& s);
+/// Kodak DC120 JPEG data (16-bit words byte-swapped): each pixel pair of the
+/// half-height colour picture holds a 2 x 2 block of cells. Raises
+/// ": incorrect JPEG dimensions" when the picture is not width x height / 2
+/// with 3 components, ELKJpegException on a JPEG library error.
+void kodak_jpeg_load_raw(TRAWDecoderState& s);
 /// Kodak DC40 and DC50: adaptive Huffman-coded planes.
 void kodak_dc40_load_raw(TRAWDecoderState& s);
 

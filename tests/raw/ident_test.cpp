@@ -426,8 +426,8 @@ TEST(RawIdentTest, KodakRules) {
      .h = 512, .w = 768, .filters = 0x61616161, .loader = kodak_dc40_load_raw, .dataOffset = 19712, .outModel = "DC50"},
     {.name = "DC120", .make = "KODAK", .model = "DC120 ZOOM", .rawH = 0, .rawW = 0,
      .h = 976, .w = 848, .filters = 0x61616161, .loader = kodak_dc120_load_raw, .outModel = "DC120"},
-    // JPEG-coded DC120 data needs the JPEG decompression wrappers: not decodable here.
-    {.name = "DC120 JPEG", .make = "KODAK", .model = "DC120", .compression = 7, .accept = false},
+    {.name = "DC120 JPEG", .make = "KODAK", .model = "DC120", .rawH = 0, .rawW = 0, .compression = 7,
+     .h = 976, .w = 848, .filters = 0x61616161, .loader = kodak_jpeg_load_raw},
   };
   for (const RuleCase& c : cases) CheckRule(c);
 }
