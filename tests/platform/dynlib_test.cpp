@@ -20,9 +20,9 @@ TEST(DynLibTest, NameRuleForPlugIns) {
     const char* exeDir;
     V tried;
   } cases[] = {
-      {"rawdevlib.dll", "/opt/app/", {"/opt/app/rawdevlib.so", "librawdevlib.so", "rawdevlib.so"}},
+      {"camdec.dll", "/opt/app/", {"/opt/app/camdec.so", "libcamdec.so", "camdec.so"}},
       {"Plug.DLL", "/opt/app", {"/opt/app/Plug.so", "libPlug.so", "Plug.so"}},
-      {"rawdevlib.dll", "", {"librawdevlib.so", "rawdevlib.so"}},
+      {"camdec.dll", "", {"libcamdec.so", "camdec.so"}},
       {"/plugins/x.dll", "/opt/app/", {"/plugins/x.so"}},
       {"libfoo.so.1", "/opt/app/", {"libfoo.so.1"}},
       {"", "/opt/app/", {}},
