@@ -8,9 +8,13 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/hylkdefs.h"
+#include "core/lkmsg.h"
+#include "io/lkfileformats.h"
 #include "io/lkparams.h"
 #include "platform/classes.h"
 #include "platform/syncobjs.h"
@@ -18,6 +22,7 @@
 #include "platform/threads.h"
 
 class TBitmap;
+class TFont;
 class TLKBitmap;
 class TLKIOThread;
 class TLKView;
@@ -31,6 +36,17 @@ class TLKView;
 /// The worker-list lock is held only to add, remove, count or scan workers,
 /// never while calling out; it comes after gThreadCS and after a plug-in's
 /// lock in the lock order.
+/// Options of the format-options form, one bit each.
+enum TIOPreviewsParam : Byte { ioppDefaultLockPreview, ioppApplyButton };
+using TIOPreviewsParams = Byte;
+/// The set holding only p.
+constexpr TIOPreviewsParams PreviewsOption(TIOPreviewsParam p) { return static_cast<TIOPreviewsParams>(1u << p); }
+
+/// OnDoPreviews: set Handled to take over the format-options form.
+using TLKDoPreviewsEvent = std::function<void(TObject* Sender, bool& Handled)>;
+/// OnIOPreview: the form (a TLKPreviewsForm) before it shows.
+using TLKIOPreviewEvent = std::function<void(TObject* Sender, TObject* PreviewForm)>;
+
 class TLumerakIO : public TComponent, public TIOParamsOwner {
  public:
   /// A component with an empty working bitmap of its own, parameters owned
@@ -184,6 +200,213 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// Forgets the attached view when it goes away.
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
+  // ---- load and save dispatch (lumerakio_dispatch.cpp)
+  //
+  // Callers learn the outcome from the abort flag and from IOParams (FILETYPE
+  // 0 after a failed parameter read). Streams are used from their current
+  // position and never freed; in asynchronous mode a stream must stay valid
+  // until the finish is reported. A file that cannot be opened or created
+  // raises the stream's exception. Saves over an existing file write a
+  // temporary file beside it and rename it over the target only when the
+  // save succeeded, so a failed or aborted save leaves the old file as it was.
+
+  /// Loads by the file's extension: a built-in format through its own
+  /// operation, another registered format through the registry's reader. An
+  /// unregistered extension does nothing; an empty name sets the abort flag
+  /// and reports the finish; names starting with "http://" and ".avi" files
+  /// are not supported here (abort flag and finish).
+  virtual void LoadFromFile(const String& FileName);
+  /// Loads FileName as the registered type FileType (21: headerless raw
+  /// pixels into the bitmap as it is sized). An unregistered type does
+  /// nothing.
+  virtual void LoadFromFileFormat(const String& FileName, Integer FileType);
+  /// Loads by the file's content; an unrecognised content goes by extension.
+  virtual void LoadFromFileAuto(const String& FileName);
+  /// Loads by the stream's content; an unrecognised content does nothing.
+  virtual void LoadFromStream(TStream* Stream);
+  /// Loads the stream as the registered type FileType; unregistered: nothing.
+  virtual void LoadFromStreamFormat(TStream* Stream, Integer FileType);
+  /// Loads from a memory block, which must stay valid for the call; FileType
+  /// 0 detects the content. A load handed to a worker reads a copy of the
+  /// block, so the caller's block is never read after the call returned.
+  virtual void LoadFromBuffer(const void* Buffer, Integer BufferSize, Integer FileType);
+  /// Saves by the lower-cased extension of FileName: the built-in formats'
+  /// own operations, then the registry's writers. An empty name does nothing;
+  /// an extension nobody writes sets the abort flag only.
+  virtual void SaveToFile(const String& FileName);
+  /// Saves to the stream as FileType; a type nobody writes sets the abort
+  /// flag only.
+  virtual void SaveToStream(TStream* Stream, Integer FileType);
+  /// Reads only the parameters of the file (its type from content and
+  /// extension together); never on a worker. FILETYPE 0 when the file is
+  /// unreadable or unrecognised; the finish is reported.
+  virtual void ParamsFromFile(const String& FileName);
+  /// ParamsFromFile with the type given; open failures give FILETYPE 0.
+  virtual void ParamsFromFileFormat(const String& FileName, Integer FileType);
+  /// Reads only the parameters of the stream (type from its content).
+  virtual void ParamsFromStream(TStream* Stream);
+  /// ParamsFromStream with the type given; FILENAME is left as it is.
+  virtual void ParamsFromStreamFormat(TStream* Stream, Integer FileType);
+
+  /// Camera RAW by the registry's "RAW" extension: the library's own reader
+  /// while the built-in record serves it, otherwise the format that
+  /// registered "RAW" (a plug-in); nothing at all when none does.
+  void SyncLoadFromStreamRAW(TStream* Stream);
+  /// SyncLoadFromStreamRAW through the asynchronous gate.
+  void LoadFromStreamRAW(TStream* Stream);
+  /// Opens the file (an error raises) and loads it as camera RAW; FILENAME
+  /// is set also when nothing was loaded.
+  void LoadFromFileRAW(const String& FileName);
+
+  /// Runs the open dialog; the chosen file name, empty when cancelled (or
+  /// when no dialogs are installed). A confirmed run sets IMAGEINDEX to the
+  /// page chosen in the dialog's preview.
+  String ExecuteOpenDialog(const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
+                           Integer FilterIndex, const String& ExtendedFilters);
+  /// Runs the save dialog attached to this component; as ExecuteOpenDialog.
+  String ExecuteSaveDialog(const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
+                           Integer FilterIndex, const String& ExtendedFilters);
+  /// The format-options form for Pages: true when the user confirmed it (or
+  /// OnDoPreviews handled the request). Converts the working bitmap to
+  /// lk24RGB unless it is lk24RGB or lk1g.
+  virtual bool DoPreviews(TPreviewParams Pages);
+
+  /// A resolution below 2 becomes the default resolution (gDefaultDPIX,
+  /// gDefaultDPIY).
+  void CheckDPI();
+  /// Resamples the shorter side of the working bitmap so that both
+  /// resolutions agree (filtered with FilteredAdjustDPI), the alpha channel
+  /// stretched along. Nothing when they agree, either is below 1 or the
+  /// bitmap is empty.
+  void AdjustDPI();
+
+  // ---- per-format operations (lumerakio_formats.cpp)
+  //
+  // Each runs the asynchronous gate, then clears or sets the abort flag,
+  // prepares the bitmap, calls its codec and reports the finish. A format
+  // whose codec the library lacks sets the abort flag and writes nothing.
+  // Count-returning loads return -1 when handed to a worker.
+
+  void LoadFromFileJpeg(const String& FileName);
+  void LoadFromStreamJpeg(TStream* Stream);
+  /// Refreshes the IPTC, EXIF and XMP markers of IOParams before writing.
+  void SaveToFileJpeg(const String& FileName);
+  void SaveToStreamJpeg(TStream* Stream);
+
+  Integer LoadFromFileTIFF(const String& FileName);
+  Integer LoadFromStreamTIFF(TStream* Stream);
+  /// With Headers, a "TIFF" stream header must come first (else abort).
+  Integer SyncLoadFromStreamTIFF(TStream* Stream, bool Headers);
+  void SaveToFileTIFF(const String& FileName);
+  void SaveToStreamTIFF(TStream* Stream);
+
+  Integer LoadFromFileGIF(const String& FileName);
+  Integer LoadFromStreamGIF(TStream* Stream);
+  Integer SyncLoadFromStreamGIF(TStream* Stream);
+  void SaveToFileGIF(const String& FileName);
+  void SaveToStreamGIF(TStream* Stream);
+
+  void LoadFromFilePCX(const String& FileName);
+  void LoadFromStreamPCX(TStream* Stream);
+  /// With Headers, a "PCX2" or older "PCX" stream header must come first.
+  void SyncLoadFromStreamPCX(TStream* Stream, bool Headers);
+  void SaveToFilePCX(const String& FileName);
+  void SaveToStreamPCX(TStream* Stream);
+
+  void LoadFromFileDCX(const String& FileName);
+  void LoadFromStreamDCX(TStream* Stream);
+  void SyncLoadFromStreamDCX(TStream* Stream);
+  void SaveToFileDCX(const String& FileName);
+  /// Replaces the stream's content with a one-page file.
+  void SaveToStreamDCX(TStream* Stream);
+  void SyncSaveToStreamDCX(TStream* Stream);
+  /// Inserts the picture as page DCX_IMAGEINDEX into an existing file.
+  void InsertToFileDCX(const String& FileName);
+
+  void LoadFromFileBMP(const String& FileName);
+  void LoadFromStreamBMP(TStream* Stream);
+  void SyncLoadFromStreamBMP(TStream* Stream);
+  void SaveToFileBMP(const String& FileName);
+  void SaveToStreamBMP(TStream* Stream);
+  void SyncSaveToStreamBMP(TStream* Stream);
+
+  void LoadFromFilePNG(const String& FileName);
+  void LoadFromStreamPNG(TStream* Stream);
+  void SaveToFilePNG(const String& FileName);
+  void SaveToStreamPNG(TStream* Stream);
+
+  void LoadFromFileTGA(const String& FileName);
+  void LoadFromStreamTGA(TStream* Stream);
+  void SaveToFileTGA(const String& FileName);
+  void SaveToStreamTGA(TStream* Stream);
+
+  void LoadFromFileICO(const String& FileName);
+  void LoadFromStreamICO(TStream* Stream);
+  void SaveToFileICO(const String& FileName);
+  void SaveToStreamICO(TStream* Stream);
+  void LoadFromFileCUR(const String& FileName);
+  void LoadFromStreamCUR(TStream* Stream);
+
+  void LoadFromFilePXM(const String& FileName);
+  void LoadFromStreamPXM(TStream* Stream);
+  void SaveToFilePXM(const String& FileName);
+  void SaveToStreamPXM(TStream* Stream);
+
+  void LoadFromFileWBMP(const String& FileName);
+  void LoadFromStreamWBMP(TStream* Stream);
+  void SaveToFileWBMP(const String& FileName);
+  void SaveToStreamWBMP(TStream* Stream);
+
+  /// The shared JPEG 2000 read step: no FILETYPE, no Update, no finish.
+  void LoadFromStreamJ2000(TStream* Stream);
+  /// The shared JPEG 2000 write step (Format 0 file, 1 code stream); no
+  /// finish.
+  void SaveToStreamJ2000(TStream* Stream, Integer Format);
+  void LoadFromFileJP2(const String& FileName);
+  void LoadFromFileJ2K(const String& FileName);
+  void LoadFromStreamJP2(TStream* Stream);
+  void LoadFromStreamJ2K(TStream* Stream);
+  void SaveToFileJP2(const String& FileName);
+  void SaveToFileJ2K(const String& FileName);
+  void SaveToStreamJP2(TStream* Stream);
+  void SaveToStreamJ2K(TStream* Stream);
+
+  /// Headerless raw pixels into the bitmap as the caller sized it; an empty
+  /// file name does nothing.
+  void LoadFromFileBMPRAW(const String& FileName);
+  void LoadFromStreamBMPRAW(TStream* Stream);
+  void SyncLoadFromStreamBMPRAW(TStream* Stream);
+  void SaveToFileBMPRAW(const String& FileName);
+  void SaveToStreamBMPRAW(TStream* Stream);
+  void SyncSaveToStreamBMPRAW(TStream* Stream);
+
+  void LoadFromFilePSD(const String& FileName);
+  void LoadFromStreamPSD(TStream* Stream);
+  void SyncLoadFromStreamPSD(TStream* Stream);
+  void SaveToFilePSD(const String& FileName);
+  void SaveToStreamPSD(TStream* Stream);
+  void SyncSaveToStreamPSD(TStream* Stream);
+
+  // ---- dialog settings
+
+  /// Language handed to the dialogs (default msSystem).
+  TMsgLanguage GetMsgLanguage() const { return FMsgLanguage; }
+  void SetMsgLanguage(TMsgLanguage Value) { FMsgLanguage = Value; }
+  /// Options of the format-options form (ioppDefaultLockPreview,
+  /// ioppApplyButton; default none).
+  TIOPreviewsParams GetIOPreviewParams() const { return FPreviewsParams; }
+  void SetIOPreviewParams(TIOPreviewsParams Value) { FPreviewsParams = Value; }
+  /// Smaller pages in the format-options form (default true).
+  bool GetSimplifiedParamsDialogs() const { return FSimplifiedParamsDialogs; }
+  void SetSimplifiedParamsDialogs(bool Value) { FSimplifiedParamsDialogs = Value; }
+  /// Font of the parameter dialogs (owned); SetPreviewFont copies Value.
+  TFont* GetPreviewFont() const;
+  void SetPreviewFont(TFont* Value);
+  /// May take over DoPreviews by setting Handled.
+  TLKDoPreviewsEvent OnDoPreviews;
+  /// Called with the format-options form before it shows.
+  TLKIOPreviewEvent OnIOPreview;
+
  private:
   friend class TLKIOThread;
 
@@ -222,4 +445,17 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   TIOParamsVals* FIOParams = nullptr;
   std::atomic<bool> FAborted{false};
   TLKProgressEvent FProgressHook;
+
+  // ---- dialog settings
+  TMsgLanguage FMsgLanguage = msSystem;
+  TIOPreviewsParams FPreviewsParams = 0;
+  bool FSimplifiedParamsDialogs = true;
+  // Made on first use.
+  mutable std::unique_ptr<TFont> FPreviewFont;
 };
+
+/// Writes every bitmap of Images (TLKBitmap objects) as one image of a new
+/// icon file FileName, with no component involved. False (an existing file
+/// left as it was) when the icon writer is missing or fails; a file that
+/// cannot be created raises EFCreateError.
+bool LKWriteICOImages(const String& FileName, const std::vector<TObject*>& Images);

@@ -1,0 +1,6 @@
+#include "io/lkcodecentries.h"
+
+TLKCodecEntries& LKCodecEntries() {
+  static TLKCodecEntries entries = LKDefaultCodecEntries();
+  return entries;
+}

@@ -1,0 +1,75 @@
+// Pieces shared by the I/O component's load and save operations: the
+// progress record, the finish that also runs when an exception leaves the
+// work, the view's resolution and the file a save writes through.
+#pragma once
+
+#include <memory>
+
+#include "io/lumerakio.h"
+#include "platform/classes.h"
+
+namespace lkio {
+
+/// The progress record of the component's loads and saves: its progress
+/// hook, the component as sender, the address of its abort flag.
+TProgressRec MakeProgress(TLumerakIO& IO);
+
+/// The progress record of parameter reads: no event, no sender, the abort
+/// flag only.
+TProgressRec MakeSilentProgress(TLumerakIO& IO);
+
+/// Runs Body, then the component's DoFinishWork; also when Body raises (the
+/// exception then goes on after the finish).
+template <typename F>
+void WithFinish(TLumerakIO& IO, F&& Body) {
+  try {
+    Body();
+  } catch (...) {
+    IO.DoFinishWork();
+    throw;
+  }
+  IO.DoFinishWork();
+}
+
+/// Tells the attached view the resolution of the parameters; skipped on the
+/// component's workers (the view, a widget, belongs to the main thread).
+void GiveViewResolution(TLumerakIO& IO);
+
+/// Converts the working bitmap to lk24RGB unless it is lk24RGB or lk1g.
+void ConvertForSave(TLumerakIO& IO);
+
+/// Opens FileName for reading; raises EFOpenError when it cannot.
+std::unique_ptr<TFileStream> OpenForRead(const String& FileName);
+
+/// The file a save writes: a new file beside the target, named after it,
+/// renamed over the target by Commit. Destroying it without Commit removes
+/// the new file and leaves the target as it was.
+class TSaveFile {
+ public:
+  /// Creates the new file (permissions of an existing target kept, else the
+  /// usual ones for new files). Raises EFCreateError naming FileName when
+  /// the folder cannot take it.
+  explicit TSaveFile(const String& FileName);
+  ~TSaveFile();
+  TSaveFile(const TSaveFile&) = delete;
+  TSaveFile& operator=(const TSaveFile&) = delete;
+
+  TStream* Stream() { return FStream.get(); }
+  /// Closes the new file and renames it over the target. Raises
+  /// EFCreateError when the rename fails (the new file is removed).
+  void Commit();
+  /// Commit when the component's abort flag is clear; otherwise the new file
+  /// is dropped.
+  void CommitUnlessAborted(TLumerakIO& IO);
+
+ private:
+  String FTarget;
+  String FTemp;
+  int FHandle = -1;
+  std::unique_ptr<THandleStream> FStream;
+};
+
+/// The lower-cased extension of FileName, dot included ("" without one).
+String LowerExt(const String& FileName);
+
+}  // namespace lkio
