@@ -48,8 +48,19 @@ void TLumerakIO::RemoveViewRegistration() {
   FBitmapChangeHandle = -1;
 }
 
+TWindowHandle TLumerakIO::ViewHandle() {
+  std::lock_guard<TCriticalSection> lk(FThreadsLock);
+  return FViewHandle;
+}
+
+void TLumerakIO::SetViewHandle(const TWindowHandle& Handle) {
+  std::lock_guard<TCriticalSection> lk(FThreadsLock);
+  FViewHandle = Handle;
+}
+
 void TLumerakIO::ForgetView() {
   FAttachedLumerak = nullptr;
+  SetViewHandle(TWindowHandle());
   FBitmapChangeHandle = -1;
   // The working bitmap was the view's (or wrapped the view's pixels).
   UseOwnBitmap();
@@ -61,10 +72,12 @@ void TLumerakIO::SetAttachedLumerak(TLKView* Value) {
   if (Value == nullptr) {
     if (FAttachedLumerak != nullptr || !FOwnsBitmap) UseOwnBitmap();
     FAttachedLumerak = nullptr;
+    SetViewHandle(TWindowHandle());
     return;
   }
   FreeOwnedBitmap();
   FAttachedLumerak = Value;
+  SetViewHandle(Value->GetHandle());
   FVclBitmap = Value->GetFBitmap();
   FLKBitmap = Value->GetLKBitmap();
   if (FLKBitmap != nullptr) {
@@ -140,6 +153,7 @@ void TLumerakIO::DetachView() {
   RemoveViewRegistration();
   RemoveFreeNotification(FAttachedLumerak);
   FAttachedLumerak = nullptr;
+  SetViewHandle(TWindowHandle());
 }
 
 void TLumerakIO::SetAttachedLKBitmap(TLKBitmap* Value) {
@@ -187,12 +201,23 @@ bool TLumerakIO::MakeConsistentBitmap(TLKPixelFormatSet Formats) {
 
 void TLumerakIO::Update() {
   if (FVclBitmap != nullptr && FLKBitmap != nullptr) FLKBitmap->RemoveAlphaChannel();
-  if (FAttachedLumerak != nullptr) {
-    // A view is a widget: only its own (main) thread may touch it.
-    if (!IsInsideAsyncThreads()) {
-      FAttachedLumerak->Update();
-      FAttachedLumerak->ImageChange();
+  if (IsInsideAsyncThreads()) {
+    // A view is a widget: only the main thread may touch it, so a worker
+    // posts the update (to a view in a window) and then the change. The
+    // worker goes by the view's handle alone, which stays safe to use
+    // while the main thread destroys the view.
+    const TWindowHandle view = ViewHandle();
+    if (view != TWindowHandle()) {
+      if (WindowHasParent(view)) PostMessage(view, LKM_UPDATE, 0, 0);
+      PostWindowCall(view, [](TControl* Control) {
+        if (auto* v = dynamic_cast<TLKView*>(Control)) v->ImageChange();
+      });
+      return;
     }
+  }
+  if (FAttachedLumerak != nullptr) {
+    FAttachedLumerak->Update();
+    FAttachedLumerak->ImageChange();
   } else if (FVclBitmap != nullptr) {
     FVclBitmap->SetModified(true);
   }
@@ -212,13 +237,27 @@ void TLumerakIO::AssignParams(TObject* Source) {
 }
 
 void TLumerakIO::DoIntProgress(TObject* Sender, Integer per) {
-  if (OnProgress) OnProgress(Sender, per);
+  if (!OnProgress) return;
+  // A worker reports through the view in a window (its handler fires the
+  // view's progress event on the main thread).
+  const TWindowHandle view = ViewHandle();
+  if (WindowHasParent(view) && IsInsideAsyncThreads()) {
+    PostMessage(view, LKM_PROGRESS, static_cast<WPARAM>(static_cast<std::intptr_t>(per)), 0);
+    return;
+  }
+  OnProgress(Sender, per);
 }
 
 void TLumerakIO::DoFinishWork() {
   // Progress always ends at 100, with or without a finish handler.
   FProgressHook(this, 100);
-  if (OnFinishWork) OnFinishWork(this);
+  if (!OnFinishWork) return;
+  const TWindowHandle view = ViewHandle();
+  if (WindowHasParent(view) && IsInsideAsyncThreads()) {
+    PostMessage(view, LKM_FINISHWORK, 0, 0);
+    return;
+  }
+  OnFinishWork(this);
 }
 
 bool TLumerakIO::GetAsyncGate() {
@@ -272,9 +311,22 @@ bool TLumerakIO::GetParamsBitmapSize(Integer& Width, Integer& Height) {
 }
 
 void TLumerakIO::ParamsDPIXChanged(Integer Value) {
-  if (FAttachedLumerak != nullptr && !IsInsideAsyncThreads()) FAttachedLumerak->SetDPIX(Value);
+  if (!IsInsideAsyncThreads()) {
+    if (FAttachedLumerak != nullptr) FAttachedLumerak->SetDPIX(Value);
+    return;
+  }
+  // From a worker the view takes the resolution on the main thread.
+  PostWindowCall(ViewHandle(), [Value](TControl* Control) {
+    if (auto* v = dynamic_cast<TLKView*>(Control)) v->SetDPIX(Value);
+  });
 }
 
 void TLumerakIO::ParamsDPIYChanged(Integer Value) {
-  if (FAttachedLumerak != nullptr && !IsInsideAsyncThreads()) FAttachedLumerak->SetDPIY(Value);
+  if (!IsInsideAsyncThreads()) {
+    if (FAttachedLumerak != nullptr) FAttachedLumerak->SetDPIY(Value);
+    return;
+  }
+  PostWindowCall(ViewHandle(), [Value](TControl* Control) {
+    if (auto* v = dynamic_cast<TLKView*>(Control)) v->SetDPIY(Value);
+  });
 }

@@ -17,6 +17,7 @@
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
 #include "platform/classes.h"
+#include "platform/controls.h"
 #include "platform/syncobjs.h"
 #include "platform/system.h"
 #include "platform/threads.h"
@@ -107,9 +108,10 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   bool MakeConsistentBitmap(TLKPixelFormatSet Formats);
   /// After a load: with a class-library bitmap attached, drops the working
   /// bitmap's alpha channel. With a view attached, off the component's
-  /// workers, calls the view's Update and ImageChange (on a worker the view,
-  /// a widget, is not touched); without a view, marks the class-library
-  /// bitmap modified.
+  /// workers, calls the view's Update and ImageChange. On a worker the view,
+  /// a widget, is not touched: it is posted LKM_UPDATE when it has a parent
+  /// window, and its ImageChange is posted to the main thread after that.
+  /// Without a view, marks the class-library bitmap modified.
   void Update();
 
   // ---- settings
@@ -163,10 +165,14 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// work.
   TNotifyEvent OnFinishWork;
 
-  /// The progress hook: calls OnProgress(Sender, per) when assigned.
+  /// The progress hook: when OnProgress is assigned, calls it; on a worker
+  /// of a component whose view has a parent window, posts LKM_PROGRESS
+  /// (per, 0) to the view instead.
   virtual void DoIntProgress(TObject* Sender, Integer per);
   /// Ends every load, save and acquisition: the progress hook with
-  /// (this, 100), even without OnFinishWork, then OnFinishWork(this).
+  /// (this, 100), even without OnFinishWork, then OnFinishWork(this); on a
+  /// worker of a component whose view has a parent window, posts
+  /// LKM_FINISHWORK to the view instead.
   virtual void DoFinishWork();
 
   // ---- worker threads
@@ -424,9 +430,14 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void FreeOwnedBitmap();
   // Returns to a new, empty working bitmap of the component's own.
   void UseOwnBitmap();
+  // The attached view's handle (empty without a view), read under the
+  // worker-list lock so that workers may post through it.
+  TWindowHandle ViewHandle();
+  void SetViewHandle(const TWindowHandle& Handle);
 
   TBitmap* FVclBitmap = nullptr;
   TLKView* FAttachedLumerak = nullptr;
+  TWindowHandle FViewHandle;
   Integer FBitmapChangeHandle = -1;
   bool FChangeViewBackground = false;
   TLKBitmap* FLKBitmap = nullptr;

@@ -1180,7 +1180,8 @@ void TBitmap::Reallocate(Integer Width, Integer Height, TPixelFormat Format, boo
   if (KeepPixels && Format == FPixelFormat) {
     const Integer rows = std::min(Height, FHeight);
     const Integer cols = std::min(Width, FWidth);
-    for (Integer y = 0; y < rows; ++y) {
+    // With no column to keep (a width of 0) there are no rows to copy into.
+    for (Integer y = 0; cols > 0 && y < rows; ++y) {
       const Byte* src = FPixels.data() + static_cast<std::size_t>(y) * FRowBytes;
       Byte* dst = pixels.data() + static_cast<std::size_t>(y) * rowBytes;
       if (bits >= 8) {

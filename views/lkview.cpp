@@ -9,7 +9,23 @@ Integer gEdgeY = 2;
 Integer gBorderX = 1;
 Integer gBorderY = 1;
 
-TLKView::TLKView(TComponent* AOwner) : TComponent(AOwner) {}
+void LKViewInitGlobals() {
+  gSystemColors = GetScreenDeviceCaps(BITSPIXEL);
+  gIsRemoteSession = GetSystemMetrics(SM_REMOTESESSION) != 0;
+  gSystemDPIX = GetScreenDeviceCaps(LOGPIXELSX);
+  gSystemDPIY = GetScreenDeviceCaps(LOGPIXELSY);
+  gEdgeX = GetSystemMetrics(SM_CXEDGE);
+  gEdgeY = GetSystemMetrics(SM_CYEDGE);
+  gBorderX = GetSystemMetrics(SM_CXBORDER);
+  gBorderY = GetSystemMetrics(SM_CYBORDER);
+}
+
+TLKView::TLKView(TComponent* AOwner) : TCustomControl(AOwner) {
+  TControlStyle style = GetControlStyle() + TControlStyle{csAcceptsControls, csOpaque, csReplicatable};
+  if (!NewStyleControls) style.Include(csFramed);
+  SetControlStyle(style);
+  SetCtl3D(true);
+}
 
 TLKView::~TLKView() {
   // Attached components hear of the end while the view is still whole; a
@@ -58,6 +74,57 @@ void TLKView::SetBackGround(TColor Color) { FBackground = Color; }
 TBitmap* TLKView::GetFBitmap() { return nullptr; }
 TLKBitmap* TLKView::GetLKBitmap() { return nullptr; }
 
+void TLKView::SetBorderStyle(TBorderStyle Value) {
+  if (Value == FBorderStyle) return;
+  FBorderStyle = Value;
+  RecreateWnd();
+}
+
+bool TLKView::GetCtl3D() const { return TCustomControl::GetCtl3D(); }
+
+void TLKView::SetCtl3D(bool Value) {
+  if (Value == GetCtl3D()) return;
+  TCustomControl::SetCtl3D(Value);
+  RecreateWnd();
+}
+
+void TLKView::CreateParams(TCreateParams& Params) {
+  TCustomControl::CreateParams(Params);
+  if (FBorderStyle == bsSingle) {
+    if (NewStyleControls && GetCtl3D())
+      Params.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+      Params.Style |= WS_BORDER;
+  }
+  Params.WindowClassStyle &= ~(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TLKView::WndProc(TMessage& Message) {
+  switch (Message.Msg) {
+    case LKM_UPDATE:
+      Update();
+      break;
+    case LKM_PROGRESS:
+      if (TLKProgressEvent event = GetOnProgress()) event(this, static_cast<Integer>(Message.WParam));
+      break;
+    case LKM_FINISHWORK:
+      if (TNotifyEvent event = GetOnFinishWork()) event(this);
+      break;
+    default:
+      TCustomControl::WndProc(Message);
+  }
+}
+
+void TLKView::CMMouseEnter(TMessage& Message) {
+  TCustomControl::CMMouseEnter(Message);
+  if (OnMouseEnter) OnMouseEnter(this);
+}
+
+void TLKView::CMMouseLeave(TMessage& Message) {
+  TCustomControl::CMMouseLeave(Message);
+  if (OnMouseLeave) OnMouseLeave(this);
+}
+
 void TLKView::SetDPIX(Integer Value) {
   if (Value != 0) FDpiX = Value;
 }
@@ -72,4 +139,3 @@ void TLKView::SetDPI(Integer X, Integer Y) {
 }
 
 void TLKView::ImageChange() {}
-void TLKView::Update() {}

@@ -1,12 +1,12 @@
 // Base of the library's image views and the services that the non-visual
 // components (processing, I/O, transitions) call on an attached view.
 //
-// TLKView is what every view shares: the displayed picture as a TLKBitmap or
-// class-library TBitmap, background colour, resolution, paint lock and the
+// TLKView is the control every view derives from: the displayed picture as a
+// TLKBitmap or class-library TBitmap, background colour, resolution, paint
+// lock, border style and 3-D edge, mouse enter and leave events, the
 // registry of bitmap-change callbacks through which attached components learn
-// that the view replaced its picture or is going away. The window side of a
-// view (border, 3D edge, mouse enter and leave, the drawing canvas) belongs to
-// the control layer; here it stays abstract.
+// that the view replaced its picture or is going away, and the messages an
+// I/O component working on a worker thread posts to it.
 //
 // TLumerakViewServices is what only the single-image view offers on top:
 // its selection, its layers and its selection stream. Components ask for it
@@ -18,20 +18,27 @@
 
 #include "core/hylkdefs.h"
 #include "platform/classes.h"
+#include "platform/controls.h"
 #include "platform/graphics.h"
 
 class TLKBitmap;
 class TLKMask;
 
+/// Messages an I/O component posts to its view from a worker thread:
+/// recompute and repaint (0, 0), progress (percent, 0), end of work (0, 0).
+constexpr Cardinal LKM_UPDATE = 8024;
+constexpr Cardinal LKM_PROGRESS = 8027;
+constexpr Cardinal LKM_FINISHWORK = 8028;
+
 /// Callback of an attached component: Sender is the view; Destroying is true
 /// when the view is being destroyed (the callback must drop its reference).
 using TLKBitmapChangeEvent = std::function<void(TObject* Sender, bool Destroying)>;
 
-/// Abstract base of the image views. Derives from TComponent so that attached
-/// components can ask for free notification.
-class TLKView : public TComponent {
+/// Abstract base of the image views: a custom control.
+class TLKView : public TCustomControl {
  public:
-  /// Background clBtnFace, resolution 0, empty callback registry.
+  /// Background clBtnFace, border bsSingle, 3-D edge on, resolution 0, empty
+  /// callback registry; the control accepts children and is opaque.
   explicit TLKView(TComponent* AOwner = nullptr);
   /// Calls every registered callback with Destroying = true (registration
   /// order), removing each, before the view goes.
@@ -54,6 +61,16 @@ class TLKView : public TComponent {
   /// Background colour; SetBackGround stores it (views also repaint).
   TColor GetBackground() const { return FBackground; }
   virtual void SetBackGround(TColor Color);
+
+  /// Border: bsSingle draws a 3-D edge (Ctl3D) or a plain border, bsNone
+  /// nothing. Changing it re-creates the window; setting the same value
+  /// does nothing.
+  TBorderStyle GetBorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TBorderStyle Value);
+  /// The 3-D look; changing it re-creates the window, setting the same value
+  /// does nothing.
+  bool GetCtl3D() const override;
+  void SetCtl3D(bool Value) override;
 
   /// The class-library bitmap the view shows, or nil (the base has none).
   virtual TBitmap* GetFBitmap();
@@ -80,11 +97,27 @@ class TLKView : public TComponent {
 
   /// Tells the view's listeners that the picture changed (base: nothing).
   virtual void ImageChange();
-  /// After the picture changed: recompute the view's geometry and repaint
-  /// (base: nothing; the controls repaint).
-  virtual void Update();
-  /// The control's drawing canvas.
-  virtual TCanvas* GetCanvas() = 0;
+
+  /// Fired when the mouse enters or leaves the control (sender: the view).
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+  /// The view's progress and end-of-work events, fired by the messages
+  /// LKM_PROGRESS and LKM_FINISHWORK (sender: the view).
+  virtual TLKProgressEvent GetOnProgress() { return FOnProgress; }
+  virtual void SetOnProgress(TLKProgressEvent Value) { FOnProgress = std::move(Value); }
+  virtual TNotifyEvent GetOnFinishWork() { return FOnFinishWork; }
+  virtual void SetOnFinishWork(TNotifyEvent Value) { FOnFinishWork = std::move(Value); }
+
+ protected:
+  /// bsSingle asks for WS_EX_CLIENTEDGE (3-D) or WS_BORDER; the class style
+  /// loses CS_HREDRAW and CS_VREDRAW, so resizing does not invalidate the
+  /// whole client area.
+  void CreateParams(TCreateParams& Params) override;
+  /// Handles LKM_UPDATE (Update), LKM_PROGRESS (the progress event with the
+  /// first parameter) and LKM_FINISHWORK (the end-of-work event).
+  void WndProc(TMessage& Message) override;
+  void CMMouseEnter(TMessage& Message) override;
+  void CMMouseLeave(TMessage& Message) override;
 
  private:
   struct Registration {
@@ -94,8 +127,11 @@ class TLKView : public TComponent {
   std::vector<Registration> FBitmapChangeEvents;
   Integer FNextHandle = 0;
   TColor FBackground = clBtnFace;
+  TBorderStyle FBorderStyle = bsSingle;
   Integer FDpiX = 0;
   Integer FDpiY = 0;
+  TLKProgressEvent FOnProgress;
+  TNotifyEvent FOnFinishWork;
 };
 
 /// Whether programmatic selection coordinates are client-area pixels or
@@ -143,10 +179,9 @@ class TLumerakViewServices {
   virtual void UpdateRect(const TRect& Rect) = 0;
 };
 
-/// Screen and metric globals of the views, written once by the view unit's
-/// start-up and read by every view. The default resolution of a new view,
-/// gDefaultDPIX and gDefaultDPIY, is declared in io/lkparams.h, where the
-/// I/O parameters that read it live.
+/// Screen and metric globals of the views, read by every view. They hold
+/// fixed defaults (24 bits, not remote, 96 dpi, edge 2, border 1) until
+/// LKViewInitGlobals reads the screen.
 extern Integer gSystemColors;
 extern bool gIsRemoteSession;
 extern Integer gSystemDPIX;
@@ -155,3 +190,12 @@ extern Integer gEdgeX;
 extern Integer gEdgeY;
 extern Integer gBorderX;
 extern Integer gBorderY;
+/// The resolution a new single-image view starts with (300 x 300); defined
+/// with the I/O parameters, which read it too.
+extern Integer gDefaultDPIX;
+extern Integer gDefaultDPIY;
+
+/// Fills the screen and metric globals from the screen's capabilities and
+/// the system metrics. The program calls it once at start-up, on the main
+/// thread with the application object built.
+void LKViewInitGlobals();

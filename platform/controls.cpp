@@ -1,0 +1,677 @@
+#include "platform/controls.h"
+
+#include <QCoreApplication>
+#include <QEnterEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+
+#include "platform/threads.h"
+
+// ---------------------------------------------------------------------------
+// Screen metrics
+// ---------------------------------------------------------------------------
+
+namespace {
+
+std::mutex gMetricsLock;
+std::map<Integer, Integer>& MetricOverrides() {
+  static std::map<Integer, Integer> overrides;
+  return overrides;
+}
+
+QScreen* PrimaryScreen() {
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return nullptr;
+  return QGuiApplication::primaryScreen();
+}
+
+}  // namespace
+
+Integer GetSystemMetrics(Integer Index) {
+  {
+    std::lock_guard<std::mutex> lk(gMetricsLock);
+    auto it = MetricOverrides().find(Index);
+    if (it != MetricOverrides().end()) return it->second;
+  }
+  switch (Index) {
+    case SM_CXEDGE:
+    case SM_CYEDGE:
+      return 2;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+      return 1;
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+      return 16;
+    case SM_CXSCREEN:
+    case SM_CYSCREEN: {
+      QScreen* screen = PrimaryScreen();
+      if (screen == nullptr) return 0;
+      const QRect g = screen->geometry();
+      return Index == SM_CXSCREEN ? g.width() : g.height();
+    }
+    default:
+      return 0;  // SM_REMOTESESSION and anything unknown
+  }
+}
+
+void SetSystemMetricsOverride(Integer Index, Integer Value) {
+  std::lock_guard<std::mutex> lk(gMetricsLock);
+  MetricOverrides()[Index] = Value;
+}
+
+void ClearSystemMetricsOverrides() {
+  std::lock_guard<std::mutex> lk(gMetricsLock);
+  MetricOverrides().clear();
+}
+
+Integer GetScreenDeviceCaps(Integer Index) {
+  QScreen* screen = PrimaryScreen();
+  switch (Index) {
+    case BITSPIXEL:
+      return screen != nullptr && screen->depth() > 0 ? screen->depth() : 24;
+    case LOGPIXELSX:
+      return screen != nullptr ? static_cast<Integer>(std::lround(screen->logicalDotsPerInchX())) : 96;
+    case LOGPIXELSY:
+      return screen != nullptr ? static_cast<Integer>(std::lround(screen->logicalDotsPerInchY())) : 96;
+    case HORZRES:
+      return screen != nullptr ? screen->geometry().width() : 0;
+    case VERTRES:
+      return screen != nullptr ? screen->geometry().height() : 0;
+    default:
+      return 0;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Window handles and posted messages
+// ---------------------------------------------------------------------------
+
+/// What a handle refers to. Owned by the control; Control is cleared (on the
+/// main thread) when the control goes, HasParent is readable anywhere.
+struct TWindowState {
+  TControl* Control = nullptr;
+  std::atomic<bool> HasParent{false};
+};
+
+bool operator==(const TWindowHandle& A, const TWindowHandle& B) {
+  return !A.FState.owner_before(B.FState) && !B.FState.owner_before(A.FState);
+}
+
+bool IsWindow(const TWindowHandle& Wnd) { return !Wnd.FState.expired(); }
+
+bool WindowHasParent(const TWindowHandle& Wnd) {
+  std::shared_ptr<TWindowState> state = Wnd.FState.lock();
+  return state != nullptr && state->HasParent.load(std::memory_order_acquire);
+}
+
+bool PostWindowCall(const TWindowHandle& Wnd, std::function<void(TControl*)> Proc) {
+  if (Wnd.FState.expired()) return false;
+  std::weak_ptr<TWindowState> weak = Wnd.FState;
+  PostToMainThread([weak, Proc = std::move(Proc)] {
+    std::shared_ptr<TWindowState> state = weak.lock();
+    if (state != nullptr && state->Control != nullptr) Proc(state->Control);
+  });
+  return true;
+}
+
+bool PostMessage(const TWindowHandle& Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam) {
+  return PostWindowCall(Wnd, [Msg, WParam, LParam](TControl* Control) { Control->Perform(Msg, WParam, LParam); });
+}
+
+// ---------------------------------------------------------------------------
+// The Qt peer
+// ---------------------------------------------------------------------------
+
+/// The widget standing for a control: hands Qt's paint and pointer events to
+/// the control while it exists.
+class TControlPeer : public QWidget {
+ public:
+  explicit TControlPeer(TControl* Control) : FControl(Control) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    hide();
+  }
+  ~TControlPeer() override {
+    // Deleted by a Qt window it was placed in, not by its control.
+    if (FControl != nullptr) FControl->PeerDestroyed();
+  }
+  TControl* FControl;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (FControl == nullptr) return;
+    FControl->HandleNeeded();
+    FControl->RunPendingPaint();
+    if (FControl == nullptr) return;  // the paint freed the control
+    QPainter painter(this);
+    FControl->PaintPeer(painter);
+  }
+  void enterEvent(QEnterEvent*) override {
+    if (FControl != nullptr) FControl->Perform(CM_MOUSEENTER, 0, 0);
+  }
+  void leaveEvent(QEvent*) override {
+    if (FControl != nullptr) FControl->Perform(CM_MOUSELEAVE, 0, 0);
+  }
+};
+
+namespace {
+
+/// Controls with a pending paint, in the order their paints became pending.
+/// Main thread only.
+std::vector<TControl*>& PendingPaints() {
+  static std::vector<TControl*> list;
+  return list;
+}
+
+QColor ToQColor(TColor Color) {
+  const TColor c = ColorToRGB(Color);
+  return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+TRect Intersect(const TRect& A, const TRect& B) {
+  TRect r{std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
+          std::min(A.Bottom, B.Bottom)};
+  if (r.Right <= r.Left || r.Bottom <= r.Top) return TRect{};
+  return r;
+}
+
+bool IsEmptyRect(const TRect& R) { return R.Right <= R.Left || R.Bottom <= R.Top; }
+
+TRect Union(const TRect& A, const TRect& B) {
+  if (IsEmptyRect(A)) return B;
+  if (IsEmptyRect(B)) return A;
+  return TRect{std::min(A.Left, B.Left), std::min(A.Top, B.Top), std::max(A.Right, B.Right),
+               std::max(A.Bottom, B.Bottom)};
+}
+
+/// Frame width on each side from the window's styles.
+TPoint FrameSize(const TCreateParams& P) {
+  TPoint f;
+  if (P.ExStyle & WS_EX_CLIENTEDGE) {
+    f.X += GetSystemMetrics(SM_CXEDGE);
+    f.Y += GetSystemMetrics(SM_CYEDGE);
+  }
+  if (P.Style & WS_BORDER) {
+    f.X += GetSystemMetrics(SM_CXBORDER);
+    f.Y += GetSystemMetrics(SM_CYBORDER);
+  }
+  return f;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TControl
+// ---------------------------------------------------------------------------
+
+TControl::TControl(TComponent* AOwner)
+    : TComponent(AOwner), FState(std::make_shared<TWindowState>()), FPeer(new TControlPeer(this)) {
+  FState->Control = this;
+}
+
+TControl::~TControl() {
+  SetPendingPaint(false);
+  if (FParent != nullptr) {
+    auto& siblings = FParent->FControls;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    FParent = nullptr;
+  }
+  FState->Control = nullptr;
+  FState->HasParent.store(false, std::memory_order_release);
+  FState.reset();
+  FPeer->FControl = nullptr;
+  delete FPeer;
+  FPeer = nullptr;
+}
+
+QWidget* TControl::GetPeer() const { return FPeer; }
+
+void TControl::PeerDestroyed() {
+  // Only a parent window of the program's own deletes a peer behind the
+  // control's back (it deletes its Qt children): the window is gone, so
+  // forget it and go on with a new peer. The children's peers move over
+  // before the old peer's own destructor would delete them.
+  FPeer->FControl = nullptr;
+  FParentWindow = nullptr;
+  FState->HasParent.store(HasParentWindow(), std::memory_order_release);
+  FPeer = new TControlPeer(this);
+  if (FParent != nullptr) FPeer->setParent(FParent->FPeer);
+  PlacePeer();
+  SyncPeerVisibility();
+  if (auto* self = dynamic_cast<TWinControl*>(this)) {
+    for (TControl* child : self->FControls) {
+      child->FPeer->setParent(FPeer);
+      child->PlacePeer();
+      child->SyncPeerVisibility();
+    }
+  }
+}
+
+void TControl::SetParent(TWinControl* Value) {
+  if (Value == FParent) return;
+  if (Value == this) throw EInvalidOperation("A control cannot have itself as its parent");
+  if (auto* self = dynamic_cast<TWinControl*>(this); self != nullptr && Value != nullptr && self->ContainsControl(Value))
+    throw EInvalidOperation("A control cannot have one of its children as its parent");
+  if (FParent != nullptr) {
+    auto& siblings = FParent->FControls;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  }
+  FParent = Value;
+  if (Value != nullptr) Value->FControls.push_back(this);
+  FState->HasParent.store(HasParentWindow(), std::memory_order_release);
+  FPeer->setParent(Value != nullptr ? static_cast<QWidget*>(Value->FPeer) : FParentWindow);
+  PlacePeer();
+  SyncPeerVisibility();
+  if (auto* self = dynamic_cast<TWinControl*>(this); self != nullptr && Value != nullptr && self->FParentCtl3D)
+    self->TakeParentCtl3D();
+}
+
+void TControl::SetParentWindow(QWidget* Value) {
+  if (Value == FParentWindow) return;
+  FParentWindow = Value;
+  FState->HasParent.store(HasParentWindow(), std::memory_order_release);
+  if (FParent == nullptr) {
+    FPeer->setParent(Value);
+    PlacePeer();
+    SyncPeerVisibility();
+  }
+}
+
+void TControl::SetVisible(bool Value) {
+  if (Value == FVisible) return;
+  FVisible = Value;
+  SyncPeerVisibility();
+}
+
+bool TControl::GetShowing() const {
+  if (!FVisible) return false;
+  if (FParent != nullptr) return FParent->GetShowing();
+  return FParentWindow != nullptr && FParentWindow->isVisible();
+}
+
+void TControl::SyncPeerVisibility() { FPeer->setVisible(FVisible && HasParentWindow()); }
+
+void TControl::PlacePeer() {
+  TPoint off;
+  if (FParent != nullptr) off = FParent->GetClientOffset();
+  FPeer->setGeometry(off.X + FLeft, off.Y + FTop, FWidth, FHeight);
+}
+
+void TControl::SetBounds(Integer ALeft, Integer ATop, Integer AWidth, Integer AHeight) {
+  AWidth = std::max(AWidth, 0);
+  AHeight = std::max(AHeight, 0);
+  if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+  FLeft = ALeft;
+  FTop = ATop;
+  FWidth = AWidth;
+  FHeight = AHeight;
+  PlacePeer();
+  UpdateClientSize();
+}
+
+TRect TControl::GetClientRect() {
+  HandleNeeded();
+  return TRect{0, 0, FClientWidth, FClientHeight};
+}
+
+TPoint TControl::GetClientOffset() {
+  if (!HandleAllocated()) return TPoint{};
+  const TRect insets = GetNonClientInsets();
+  return TPoint{insets.Left, insets.Top};
+}
+
+void TControl::SetColor(TColor Value) {
+  if (Value == FColor) return;
+  FColor = Value;
+  Invalidate();
+}
+
+void TControl::HandleNeeded() {
+  if (!HandleAllocated()) CreateWnd();
+}
+
+void TControl::RecreateWnd() {
+  if (HandleAllocated()) CreateWnd();
+}
+
+void TControl::CreateParams(TCreateParams& Params) {
+  Params.Style = WS_CHILD | WS_CLIPSIBLINGS | (FVisible ? WS_VISIBLE : 0);
+  Params.WindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  Params.X = FLeft;
+  Params.Y = FTop;
+  Params.Width = FWidth;
+  Params.Height = FHeight;
+  Params.Parent = FParent;
+}
+
+void TControl::CreateWnd() {
+  TCreateParams params;
+  CreateParams(params);
+  FWindowParams = params;
+  ++FHandleGeneration;
+  // The frame may have changed: children sit in the client area.
+  if (auto* self = dynamic_cast<TWinControl*>(this))
+    for (TControl* child : self->FControls) child->PlacePeer();
+  UpdateClientSize();
+  // A new window has nothing on the screen yet.
+  Invalidate();
+  FPeer->update();
+}
+
+TRect TControl::GetNonClientInsets() {
+  const TPoint f = FrameSize(FWindowParams);
+  return TRect{f.X, f.Y, f.X, f.Y};
+}
+
+void TControl::UpdateClientSize() {
+  if (!HandleAllocated()) return;
+  const TRect insets = GetNonClientInsets();
+  const Integer cw = std::max(0, FWidth - insets.Left - insets.Right);
+  const Integer ch = std::max(0, FHeight - insets.Top - insets.Bottom);
+  if (cw == FClientWidth && ch == FClientHeight) return;
+  const Integer oldW = FClientWidth, oldH = FClientHeight;
+  FClientWidth = cw;
+  FClientHeight = ch;
+  ClientResized(cw, ch);
+  const DWORD cs = FWindowParams.WindowClassStyle;
+  if (oldW < 0 || (cw != oldW && (cs & CS_HREDRAW)) || (ch != oldH && (cs & CS_VREDRAW))) {
+    Invalidate();
+  } else {
+    // Without the redraw class styles only the uncovered strips need paint.
+    if (cw > oldW) InvalidateRect(TRect{oldW, 0, cw, ch});
+    if (ch > oldH) InvalidateRect(TRect{0, oldH, cw, ch});
+  }
+  Perform(WM_SIZE, SIZE_RESTORED,
+          MAKELPARAM(static_cast<Word>(std::min(cw, 0xFFFF)), static_cast<Word>(std::min(ch, 0xFFFF))));
+}
+
+void TControl::Invalidate() {
+  if (HandleAllocated()) InvalidateRect(TRect{0, 0, FClientWidth, FClientHeight});
+}
+
+void TControl::InvalidateRect(const TRect& Rect) {
+  if (!HandleAllocated()) return;
+  const TRect r = Intersect(Rect, TRect{0, 0, FClientWidth, FClientHeight});
+  if (IsEmptyRect(r)) return;
+  FInvalid = Union(FInvalid, r);
+  SetPendingPaint(true);
+  FPeer->update();
+}
+
+void TControl::Update() { RunPendingPaint(); }
+
+void TControl::Repaint() {
+  Invalidate();
+  Update();
+}
+
+void TControl::SetPendingPaint(bool Pending) {
+  if (Pending == FPaintPending) return;
+  FPaintPending = Pending;
+  auto& list = PendingPaints();
+  if (Pending)
+    list.push_back(this);
+  else
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+void TControl::RunPendingPaint() {
+  if (FPaintPending) Perform(WM_PAINT, 0, 0);
+}
+
+TRect TControl::TakeInvalidRect() {
+  const TRect r = FInvalid;
+  FInvalid = TRect{};
+  SetPendingPaint(false);
+  return r;
+}
+
+void ProcessPendingPaints() {
+  // A paint that invalidates again waits for the next pump.
+  std::vector<TControl*> snapshot = PendingPaints();
+  for (TControl* control : snapshot) {
+    auto& list = PendingPaints();
+    if (std::find(list.begin(), list.end(), control) != list.end()) control->RunPendingPaint();
+  }
+}
+
+LRESULT TControl::Perform(Cardinal Msg, WPARAM WParam, LPARAM LParam) {
+  TMessage message{Msg, WParam, LParam, 0};
+  WndProc(message);
+  return message.Result;
+}
+
+void TControl::WndProc(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_SIZE:
+      WMSize(Message);
+      break;
+    case WM_PAINT:
+      WMPaint(Message);
+      break;
+    case CM_MOUSEENTER:
+      CMMouseEnter(Message);
+      break;
+    case CM_MOUSELEAVE:
+      CMMouseLeave(Message);
+      break;
+    default:
+      DefaultHandler(Message);
+  }
+}
+
+void TControl::DefaultHandler(TMessage& Message) { Message.Result = 0; }
+
+void TControl::WMSize(TMessage&) {
+  if (OnResize) OnResize(this);
+}
+
+void TControl::WMPaint(TMessage&) { TakeInvalidRect(); }
+
+void TControl::PaintPeer(QPainter& Painter) {
+  // Rings of the frame from the outside in: the plain border, then the
+  // sunken edge (shadow over dark shadow at the top and left, highlight over
+  // light at the bottom and right).
+  struct Ring {
+    TColor TopLeft, BottomRight;
+  };
+  std::vector<Ring> ringsX, ringsY;
+  auto add = [](std::vector<Ring>& rings, Integer count, Ring first, Ring rest) {
+    for (Integer i = 0; i < count; ++i) rings.push_back(i == 0 ? first : rest);
+  };
+  const DWORD style = FWindowParams.Style, exStyle = FWindowParams.ExStyle;
+  const Ring border{clWindowFrame, clWindowFrame};
+  const Ring edgeOuter{clBtnShadow, clBtnHighlight}, edgeInner{cl3DDkShadow, cl3DLight};
+  if (style & WS_BORDER) {
+    add(ringsX, GetSystemMetrics(SM_CXBORDER), border, border);
+    add(ringsY, GetSystemMetrics(SM_CYBORDER), border, border);
+  }
+  if (exStyle & WS_EX_CLIENTEDGE) {
+    add(ringsX, GetSystemMetrics(SM_CXEDGE), edgeOuter, edgeInner);
+    add(ringsY, GetSystemMetrics(SM_CYEDGE), edgeOuter, edgeInner);
+  }
+  const Integer w = FWidth, h = FHeight;
+  for (size_t i = 0; i < ringsY.size(); ++i) {
+    const Integer k = static_cast<Integer>(i);
+    Painter.fillRect(0, k, w, 1, ToQColor(ringsY[i].TopLeft));
+    Painter.fillRect(0, h - 1 - k, w, 1, ToQColor(ringsY[i].BottomRight));
+  }
+  for (size_t i = 0; i < ringsX.size(); ++i) {
+    const Integer k = static_cast<Integer>(i);
+    Painter.fillRect(k, k, 1, h - 2 * k, ToQColor(ringsX[i].TopLeft));
+    Painter.fillRect(w - 1 - k, k, 1, h - 2 * k, ToQColor(ringsX[i].BottomRight));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TWinControl
+// ---------------------------------------------------------------------------
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TWinControl::~TWinControl() {
+  // Each child takes itself off the list as it goes.
+  while (!FControls.empty()) delete FControls.back();
+}
+
+TControl* TWinControl::GetControl(Integer Index) const {
+  if (Index < 0 || Index >= GetControlCount()) ListIndexError(Index);
+  return FControls[static_cast<size_t>(Index)];
+}
+
+bool TWinControl::ContainsControl(const TControl* Control) const {
+  for (const TControl* c = Control; c != nullptr; c = c->GetParent())
+    if (c == this) return true;
+  return false;
+}
+
+void TWinControl::SetCtl3D(bool Value) {
+  if (Value == FCtl3D) return;
+  FCtl3D = Value;
+  FParentCtl3D = false;
+  if (GetControlStyle().Contains(csFramed)) RecreateWnd();
+  for (TControl* child : FControls)
+    if (auto* win = dynamic_cast<TWinControl*>(child); win != nullptr && win->FParentCtl3D) win->TakeParentCtl3D();
+}
+
+void TWinControl::SetParentCtl3D(bool Value) {
+  if (Value == FParentCtl3D) return;
+  FParentCtl3D = Value;
+  if (Value) TakeParentCtl3D();
+}
+
+void TWinControl::TakeParentCtl3D() {
+  if (GetParent() == nullptr) return;
+  SetCtl3D(GetParent()->GetCtl3D());
+  FParentCtl3D = true;
+}
+
+void TWinControl::CreateParams(TCreateParams& Params) {
+  TControl::CreateParams(Params);
+  const TControlStyle style = GetControlStyle();
+  if (style.Contains(csAcceptsControls)) Params.Style |= WS_CLIPCHILDREN;
+  if (style.Contains(csFramed)) {
+    if (NewStyleControls && GetCtl3D())
+      Params.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+      Params.Style |= WS_BORDER;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TCustomControl
+// ---------------------------------------------------------------------------
+
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), FSurface(0, 0, pf24bit), FCanvas(std::make_unique<TCanvas>(&FSurface)) {
+  FCanvas->OnChange = [this](TObject*) {
+    // Drawings outside a paint reach the screen at Qt's next repaint.
+    if (IsMainThread()) {
+      GetPeer()->update();
+    } else {
+      PostWindowCall(GetHandle(), [](TControl* Control) { Control->GetPeer()->update(); });
+    }
+  };
+}
+
+TCustomControl::~TCustomControl() { FCanvas->OnChange = nullptr; }
+
+TCanvas* TCustomControl::GetCanvas() {
+  HandleNeeded();
+  return FCanvas.get();
+}
+
+void TCustomControl::ClientResized(Integer NewWidth, Integer NewHeight) {
+  FSurface.SetSize(NewWidth, NewHeight);
+  FCanvas->ResetClipRect();
+}
+
+void TCustomControl::WndProc(TMessage& Message) {
+  if (Message.Msg == WM_ERASEBKGND) {
+    // Erase within the paint's clip with the control's colour.
+    TBrush* brush = FCanvas->GetBrush();
+    const TColor color = brush->GetColor();
+    const TBrushStyle style = brush->GetStyle();
+    brush->SetColor(GetColor());
+    brush->SetStyle(bsSolid);
+    FCanvas->FillRect(TRect{0, 0, FSurface.GetWidth(), FSurface.GetHeight()});
+    brush->SetColor(color);
+    brush->SetStyle(style);
+    Message.Result = 1;
+    return;
+  }
+  TWinControl::WndProc(Message);
+}
+
+void TCustomControl::WMPaint(TMessage&) {
+  const TRect invalid = TakeInvalidRect();
+  if (invalid.Right <= invalid.Left || invalid.Bottom <= invalid.Top) return;
+  FCanvas->Lock();
+  try {
+    FCanvas->SetClipRect(invalid);
+    Perform(WM_ERASEBKGND, 0, 0);
+    Paint();
+  } catch (...) {
+    FCanvas->ResetClipRect();
+    FCanvas->Unlock();
+    throw;
+  }
+  FCanvas->ResetClipRect();
+  FCanvas->Unlock();
+  GetPeer()->update();
+}
+
+void TCustomControl::PaintPeer(QPainter& Painter) {
+  TControl::PaintPeer(Painter);
+  const Integer w = FSurface.GetWidth(), h = FSurface.GetHeight();
+  if (w <= 0 || h <= 0) return;
+  const TPoint off = GetClientOffset();
+  const QImage image(FSurface.SurfaceRow(0), w, h, FSurface.RowBytes(), QImage::Format_BGR888);
+  Painter.drawImage(off.X, off.Y, image);
+}
+
+// ---------------------------------------------------------------------------
+// TTimer
+// ---------------------------------------------------------------------------
+
+TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner), FTimer(new QTimer()) {
+  QObject::connect(FTimer, &QTimer::timeout, [this] { Timer(); });
+}
+
+TTimer::~TTimer() { delete FTimer; }
+
+void TTimer::SetEnabled(bool Value) {
+  if (Value == FEnabled) return;
+  FEnabled = Value;
+  UpdateTimer();
+}
+
+void TTimer::SetInterval(Cardinal Value) {
+  if (Value == FInterval) return;
+  FInterval = Value;
+  UpdateTimer();
+}
+
+void TTimer::SetOnTimer(TNotifyEvent Value) {
+  FOnTimer = std::move(Value);
+  UpdateTimer();
+}
+
+bool TTimer::GetActive() const { return FTimer->isActive(); }
+
+void TTimer::Timer() {
+  if (FOnTimer) FOnTimer(this);
+}
+
+void TTimer::UpdateTimer() {
+  FTimer->stop();
+  if (FEnabled && FInterval > 0 && FOnTimer)
+    FTimer->start(static_cast<int>(std::min<Cardinal>(FInterval, 0x7FFFFFFF)));
+}
