@@ -233,6 +233,7 @@ void TIOParamsVals::ResetEXIF() {
   EXIF_SENSINGMETHOD = EXIF_FILESOURCE = EXIF_SCENETYPE = 0;
   EXIF_USERCOMMENT.clear();
   EXIF_USERCOMMENTCODE.clear();
+  EXIF_MakerNote.Clear();
   EXIF_XPTitle.clear();
   EXIF_XPComment.clear();
   EXIF_XPAuthor.clear();
@@ -423,6 +424,7 @@ void TIOParamsVals::Assign(const TIOParamsVals* S) {
   EXIF_SCENETYPE = S->EXIF_SCENETYPE;
   EXIF_USERCOMMENT = S->EXIF_USERCOMMENT;
   EXIF_USERCOMMENTCODE = S->EXIF_USERCOMMENTCODE;
+  EXIF_MakerNote.Assign(S->EXIF_MakerNote);
   EXIF_XPTitle = S->EXIF_XPTitle;
   EXIF_XPComment = S->EXIF_XPComment;
   EXIF_XPAuthor = S->EXIF_XPAuthor;

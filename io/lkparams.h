@@ -16,6 +16,7 @@
 #include "core/lkbitmap.h"
 #include "core/lkicc.h"
 #include "io/lkmarkers.h"
+#include "io/lktagshandler.h"
 #include "platform/classes.h"
 #include "platform/sysutils.h"
 
@@ -239,6 +240,8 @@ class TIOParamsVals : public TObject {
   double EXIF_EXPOSUREINDEX = 0;
   Integer EXIF_SENSINGMETHOD = 0, EXIF_FILESOURCE = 0, EXIF_SCENETYPE = 0;
   String EXIF_USERCOMMENT, EXIF_USERCOMMENTCODE;
+  /// The maker-note tag directory (tag 37500).
+  TLKTagsHandler EXIF_MakerNote;
   std::u16string EXIF_XPTitle, EXIF_XPComment, EXIF_XPAuthor, EXIF_XPKeywords, EXIF_XPSubject;
   Integer EXIF_EXPOSUREMODE = 0, EXIF_WHITEBALANCE = 0;
   double EXIF_DIGITALZOOMRATIO = 0;

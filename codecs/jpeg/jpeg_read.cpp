@@ -8,6 +8,7 @@
 #include "core/lkioglobals.h"
 #include "core/lkicc.h"
 #include "core/lkstreams.h"
+#include "io/lkexif.h"
 
 static_assert(JPEG_LIB_VERSION == 62, "the codec is written for the version 62 interface");
 
@@ -61,6 +62,29 @@ unsigned ScaleDenominator(const TIOParamsVals& Params, JDIMENSION Width, JDIMENS
   }
 }
 
+// Loads the first APP1 marker as EXIF block and the first XMP APP1 marker.
+// A picture without JFIF density (the library reports 1 by 1) takes the
+// EXIF resolution; a zero EXIF resolution keeps the density as read.
+void ReadExifAndXmp(TIOParamsVals& Params, TLKBitmap* Bitmap, bool ParamsOnly, Integer DensityX,
+                    Integer DensityY) {
+  const Integer app1 = Params.JPEG_Markers.IndexOf(0xE1);
+  if (app1 >= 0 && LoadEXIFFromStandardBuffer(Params.JPEG_Markers.GetMarkerData(app1),
+                                              Params.JPEG_Markers.GetMarkerLength(app1), Params)) {
+    const double f = Params.EXIF_RESOLUTIONUNIT == 3 ? 2.54 : 1.0;
+    const bool fromExif = DensityX == 1 && DensityY == 1 && Params.EXIF_XRESOLUTION > 0 &&
+                          Params.EXIF_YRESOLUTION > 0;
+    Params.DPIX = fromExif ? LKTrunc(Params.EXIF_XRESOLUTION * f) : DensityX;
+    Params.DPIY = fromExif ? LKTrunc(Params.EXIF_YRESOLUTION * f) : DensityY;
+    if (Params.JPEG_ENABLEADJUSTORIENTATION && !ParamsOnly && Bitmap)
+      LKAdjustEXIFOrientation(Bitmap, Params.EXIF_ORIENTATION);
+  }
+  for (Integer i = 0; i < Params.JPEG_Markers.GetCount(); ++i) {
+    if (Params.JPEG_Markers.GetMarkerType(i) == 0xE1 &&
+        LKLoadXMPFromJpegTag(Params.JPEG_Markers.GetMarkerData(i), Params.JPEG_Markers.GetMarkerLength(i), Params))
+      break;
+  }
+}
+
 void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOParamsVals& Params,
               TProgressRec& Progress, std::atomic<bool>* Abort, bool ParamsOnly, bool RawYCbCr,
               bool ReadMetadata, bool InvertCMYK, bool ReadICC, Integer MaxLines) {
@@ -82,6 +106,7 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
   ctx->Created = true;
 
   std::vector<Byte> scratch;
+  Integer densityX = Params.DPIX, densityY = Params.DPIY;
   bool ok = LKJpegGuard(err, [&] {
     if (TablesStream && TablesStream != Stream) {
       LKJpegAttachSource(&ci, TablesStream, Abort);
@@ -145,6 +170,8 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
         break;
       default: break;
     }
+    densityX = Params.DPIX;
+    densityY = Params.DPIY;
     Params.SetColorMapCount(0);
     Params.JPEG_PROGRESSIVE = ci.progressive_mode != 0;
     Params.JPEG_ORIGINALWIDTH = static_cast<Integer>(ci.image_width);
@@ -236,6 +263,7 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
     if (iptc >= 0)
       Params.IPTC_Records.LoadFromStandardBuffer(Params.JPEG_Markers.GetMarkerData(iptc),
                                                  Params.JPEG_Markers.GetMarkerLength(iptc));
+    ReadExifAndXmp(Params, Bitmap, ParamsOnly, densityX, densityY);
   }
 }
 

@@ -1,0 +1,567 @@
+// TIFF page reader: baseline tags, EXIF and GPS directories, IPTC, XMP, ICC
+// profile, maker note, JPEG-interchange pages and plain 8-bit strips.
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "codecs/jpeg/jpegfilt.h"
+#include "codecs/tiff/tiffdir.h"
+#include "codecs/tiff/tiffilt.h"
+#include "core/lkicc.h"
+#include "io/lkexif.h"
+
+namespace {
+
+// Thumbnail pages larger than this in either direction are refused.
+constexpr Integer kThumbnailLimit = 400;
+// Pages with more pixels than this are refused before anything is
+// allocated for them (a damaged size field must not claim gigabytes).
+constexpr Int64 kMaxPixels = Int64{1} << 28;
+// Maker notes with more entries than this are not taken as a directory.
+constexpr Integer kMakerNoteMaxEntries = 256;
+
+DWORD Get32(const Byte* p, bool le) {
+  return le ? DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24)
+            : (DWORD(p[0]) << 24) | (DWORD(p[1]) << 16) | (DWORD(p[2]) << 8) | DWORD(p[3]);
+}
+
+Word Get16(const Byte* p, bool le) {
+  return le ? static_cast<Word>(p[0] | (p[1] << 8)) : static_cast<Word>((p[0] << 8) | p[1]);
+}
+
+void Put16(std::vector<Byte>& out, Word v) {
+  out.push_back(Byte(v));
+  out.push_back(Byte(v >> 8));
+}
+
+void Put32(std::vector<Byte>& out, DWORD v) {
+  for (int i = 0; i < 4; ++i) out.push_back(Byte(v >> (8 * i)));
+}
+
+// Reverses each element of Size bytes in place (big-endian data to
+// little-endian); rationals are two 4-byte elements.
+void SwapElements(Byte* Data, size_t Bytes, Word Type) {
+  Word size = LKTagSize(Type);
+  if (Type == ttRational || Type == ttSRational) size = 4;
+  if (size < 2) return;
+  for (size_t i = 0; i + size <= Bytes; i += size) std::reverse(Data + i, Data + i + size);
+}
+
+// Bounded read at Base + Offset of the directory's stream.
+bool ReadAt(const TTIFFEnv& Env, Int64 Offset, void* Buffer, Int64 Count) {
+  const Int64 size = Env.Stream->GetSize();
+  const Int64 pos = Env.Base + Offset;
+  if (Offset < 0 || pos < 0 || pos > size || Count < 0 || Count > size - pos || Count > 0x7FFFFFFF) return false;
+  if (Count == 0) return true;
+  Env.Stream->SetPosition(pos);
+  return Env.Stream->Read(Buffer, static_cast<Integer>(Count)) == static_cast<Integer>(Count);
+}
+
+// Copies the maker-note directory (tag 37500 of the EXIF directory) into
+// the parameters' tag handler as a little-endian block whose offsets count
+// from the block's start. Entries whose data lies outside the stream are
+// left out; an unknown field type drops the whole note.
+void TIFFReadMakerNote(const TTIFFEnv& Exif, TIOParamsVals& Params) {
+  TLKTagsHandler& handler = Params.EXIF_MakerNote;
+  handler.GetStream()->Clear();
+  const Integer idx = TIFFFindTAG(37500, Exif);
+  if (idx < 0) {
+    handler.Update();
+    return;
+  }
+  std::vector<Byte> note;
+  const TTIFFTAG& t = Exif.Tags[static_cast<size_t>(idx)];
+  const Int64 size = Exif.Stream->GetSize();
+  if (t.Count > 4) {
+    // A note running past the end keeps what the stream holds of it.
+    const Int64 start = Exif.Base + t.Value;
+    if (start >= 0 && start < size) {
+      note.resize(static_cast<size_t>(std::min<Int64>(t.Count, size - start)));
+      if (!ReadAt(Exif, t.Value, note.data(), static_cast<Int64>(note.size()))) note.clear();
+    }
+  }
+  const bool le = Exif.LittleEndian;
+  if (note.size() > 1) {
+    const Integer n = Get16(note.data(), le);
+    if (n <= kMakerNoteMaxEntries && 2 + 12 * static_cast<size_t>(n) <= note.size()) {
+      struct Kept {
+        TTIFFTAG Tag;
+        std::vector<Byte> Data;  // values longer than 4 bytes, little-endian
+        Byte Inline[4];
+      };
+      std::vector<Kept> kept;
+      bool bad = false;
+      for (Integer i = 0; i < n && !bad; ++i) {
+        const Byte* e = note.data() + 2 + 12 * i;
+        Kept k{};
+        k.Tag = TTIFFTAG{Get16(e, le), Get16(e + 2, le), Get32(e + 4, le), Get32(e + 8, le)};
+        if (k.Tag.FieldType > 12) {
+          bad = true;
+          break;
+        }
+        const Int64 bytes = Int64{k.Tag.Count} * LKTagSize(k.Tag.FieldType);
+        if (Int64{k.Tag.Count} >= size) continue;
+        if (bytes <= 4) {
+          std::memcpy(k.Inline, e + 8, 4);
+          if (!le) SwapElements(k.Inline, static_cast<size_t>(bytes), k.Tag.FieldType);
+        } else {
+          k.Data.resize(static_cast<size_t>(bytes));
+          if (!ReadAt(Exif, k.Tag.Value, k.Data.data(), bytes)) continue;
+          if (!le) SwapElements(k.Data.data(), k.Data.size(), k.Tag.FieldType);
+        }
+        kept.push_back(std::move(k));
+      }
+      if (!bad && !kept.empty()) {
+        std::vector<Byte> block;
+        Put16(block, static_cast<Word>(kept.size()));
+        DWORD data = static_cast<DWORD>(2 + 12 * kept.size());
+        std::vector<Byte> area;
+        for (const Kept& k : kept) {
+          Put16(block, k.Tag.Tag);
+          Put16(block, k.Tag.FieldType);
+          Put32(block, k.Tag.Count);
+          if (k.Data.empty()) {
+            block.insert(block.end(), k.Inline, k.Inline + 4);
+          } else {
+            Put32(block, data + static_cast<DWORD>(area.size()));
+            area.insert(area.end(), k.Data.begin(), k.Data.end());
+          }
+        }
+        block.insert(block.end(), area.begin(), area.end());
+        handler.GetStream()->Write(block.data(), static_cast<Integer>(block.size()));
+        handler.GetStream()->SetPosition(0);
+      }
+    }
+  }
+  handler.Update();
+}
+
+void ReadExifDirectory(const TTIFFEnv& E, TIOParamsVals& P) {
+  auto rat = [&](Word tag) { return TIFFReadSingleRational(E, tag); };
+  auto val = [&](Word tag) { return TIFFReadSingleValDef(E, tag, 0); };
+  auto opt = [&](Word tag) { return TIFFFindTAG(tag, E) >= 0 ? TIFFReadSingleValDef(E, tag, 0) : -1; };
+  P.EXIF_EXPOSURETIME = rat(33434);
+  P.EXIF_FNUMBER = rat(33437);
+  P.EXIF_EXPOSUREPROGRAM = val(34850);
+  P.SetEXIF_ISOSpeedRatings(0, TIFFReadIndexValN(E, 34855, 0));
+  P.SetEXIF_ISOSpeedRatings(1, TIFFReadIndexValN(E, 34855, 1));
+  TIFFReadMiniString(E, 36864, P.EXIF_EXIFVERSION);
+  TIFFReadString(E, 36867, P.EXIF_DATETIMEORIGINAL);
+  TIFFReadString(E, 36868, P.EXIF_DATETIMEDIGITIZED);
+  P.EXIF_COMPRESSEDBITSPERPIXEL = rat(37122);
+  P.EXIF_SHUTTERSPEEDVALUE = rat(37377);
+  P.EXIF_APERTUREVALUE = rat(37378);
+  P.EXIF_BRIGHTNESSVALUE = rat(37379);
+  P.EXIF_EXPOSUREBIASVALUE = rat(37380);
+  P.EXIF_MAXAPERTUREVALUE = rat(37381);
+  P.EXIF_SUBJECTDISTANCE = rat(37382);
+  P.EXIF_METERINGMODE = val(37383);
+  P.EXIF_LIGHTSOURCE = val(37384);
+  P.EXIF_FLASH = val(37385);
+  P.EXIF_FOCALLENGTH = rat(37386);
+  String comment;
+  TIFFReadString(E, 37510, comment);
+  P.EXIF_USERCOMMENTCODE = comment.substr(0, std::min<size_t>(8, comment.size()));
+  P.EXIF_USERCOMMENT = comment.size() > 8 ? comment.substr(8) : String();
+  TIFFReadString(E, 37520, P.EXIF_SUBSECTIME);
+  TIFFReadString(E, 37521, P.EXIF_SUBSECTIMEORIGINAL);
+  TIFFReadString(E, 37522, P.EXIF_SUBSECTIMEDIGITIZED);
+  TIFFReadMiniString(E, 40960, P.EXIF_FLASHPIXVERSION);
+  P.EXIF_COLORSPACE = val(40961);
+  P.EXIF_EXIFIMAGEWIDTH = val(40962);
+  P.EXIF_EXIFIMAGEHEIGHT = val(40963);
+  TIFFReadString(E, 40964, P.EXIF_RELATEDSOUNDFILE);
+  P.EXIF_FOCALPLANEXRESOLUTION = rat(41486);
+  P.EXIF_FOCALPLANEYRESOLUTION = rat(41487);
+  P.EXIF_FOCALPLANERESOLUTIONUNIT = val(41488);
+  P.EXIF_EXPOSUREINDEX = rat(41493);
+  P.EXIF_SENSINGMETHOD = val(41495);
+  P.EXIF_FILESOURCE = val(41728);
+  P.EXIF_SCENETYPE = val(41729);
+  // Absent tags of the newer EXIF versions keep -1, the record's "absent".
+  P.EXIF_EXPOSUREMODE = opt(41986);
+  P.EXIF_WHITEBALANCE = opt(41987);
+  P.EXIF_DIGITALZOOMRATIO = TIFFFindTAG(41988, E) >= 0 ? rat(41988) : -1.0;
+  P.EXIF_FOCALLENGTHIN35MMFILM = opt(41989);
+  P.EXIF_SCENECAPTURETYPE = opt(41990);
+  P.EXIF_GAINCONTROL = opt(41991);
+  P.EXIF_CONTRAST = opt(41992);
+  P.EXIF_SATURATION = opt(41993);
+  P.EXIF_SHARPNESS = opt(41994);
+  P.EXIF_SUBJECTDISTANCERANGE = opt(41996);
+  TIFFReadString(E, 42016, P.EXIF_IMAGEUNIQUEID);
+}
+
+void ReadGpsDirectory(const TTIFFEnv& G, TIOParamsVals& P) {
+  auto r = [&](Word tag, Integer i) { return TIFFReadRationalIndex(G, tag, i); };
+  TIFFReadMiniString(G, 0, P.EXIF_GPSVERSIONID);
+  TIFFReadMiniString(G, 1, P.EXIF_GPSLATITUDEREF);
+  P.EXIF_GPSLATITUDEDEGREES = r(2, 0);
+  P.EXIF_GPSLATITUDEMINUTES = r(2, 1);
+  P.EXIF_GPSLATITUDESECONDS = r(2, 2);
+  TIFFReadMiniString(G, 3, P.EXIF_GPSLONGITUDEREF);
+  P.EXIF_GPSLONGITUDEDEGREES = r(4, 0);
+  P.EXIF_GPSLONGITUDEMINUTES = r(4, 1);
+  P.EXIF_GPSLONGITUDESECONDS = r(4, 2);
+  TIFFReadMiniString(G, 5, P.EXIF_GPSALTITUDEREF);
+  P.EXIF_GPSALTITUDE = r(6, 0);
+  P.EXIF_GPSTIMESTAMPHOUR = r(7, 0);
+  P.EXIF_GPSTIMESTAMPMINUTE = r(7, 1);
+  P.EXIF_GPSTIMESTAMPSECOND = r(7, 2);
+  TIFFReadString(G, 8, P.EXIF_GPSSATELLITES);
+  TIFFReadMiniString(G, 9, P.EXIF_GPSSTATUS);
+  TIFFReadMiniString(G, 10, P.EXIF_GPSMEASUREMODE);
+  P.EXIF_GPSDOP = r(11, 0);
+  TIFFReadMiniString(G, 12, P.EXIF_GPSSPEEDREF);
+  P.EXIF_GPSSPEED = r(13, 0);
+  TIFFReadMiniString(G, 14, P.EXIF_GPSTRACKREF);
+  P.EXIF_GPSTRACK = r(15, 0);
+  TIFFReadMiniString(G, 16, P.EXIF_GPSIMGDIRECTIONREF);
+  P.EXIF_GPSIMGDIRECTION = r(17, 0);
+  TIFFReadString(G, 18, P.EXIF_GPSMAPDATUM);
+  TIFFReadMiniString(G, 19, P.EXIF_GPSDESTLATITUDEREF);
+  P.EXIF_GPSDESTLATITUDEDEGREES = r(20, 0);
+  P.EXIF_GPSDESTLATITUDEMINUTES = r(20, 1);
+  P.EXIF_GPSDESTLATITUDESECONDS = r(20, 2);
+  TIFFReadMiniString(G, 21, P.EXIF_GPSDESTLONGITUDEREF);
+  P.EXIF_GPSDESTLONGITUDEDEGREES = r(22, 0);
+  P.EXIF_GPSDESTLONGITUDEMINUTES = r(22, 1);
+  P.EXIF_GPSDESTLONGITUDESECONDS = r(22, 2);
+  TIFFReadMiniString(G, 23, P.EXIF_GPSDESTBEARINGREF);
+  P.EXIF_GPSDESTBEARING = r(24, 0);
+  TIFFReadMiniString(G, 25, P.EXIF_GPSDESTDISTANCEREF);
+  P.EXIF_GPSDESTDISTANCE = r(26, 0);
+  TIFFReadString(G, 29, P.EXIF_GPSDATESTAMP);
+}
+
+TIOTIFFCompression CompressionOf(Integer Code, Integer T4Options) {
+  switch (Code) {
+    case 1: return ioTIFF_UNCOMPRESSED;
+    case 2: return ioTIFF_CCITT1D;
+    case 3: return (T4Options & 1) ? ioTIFF_G3FAX2D : ioTIFF_G3FAX1D;
+    case 4: return ioTIFF_G4FAX;
+    case 5: return ioTIFF_LZW;
+    case 6: return ioTIFF_OLDJPEG;
+    case 7: return ioTIFF_JPEG;
+    case 32773: return ioTIFF_PACKBITS;
+    default: return ioTIFF_UNKNOWN;
+  }
+}
+
+// Decodes the JPEG held in Data into Bitmap (24-bit) with a private
+// parameter record; false when the JPEG reader gave up.
+bool DecodeJpeg(std::vector<Byte>& Data, TLKBitmap* Bitmap, TProgressRec& Progress, Integer MaxLines) {
+  TMemoryStream mem;
+  if (!Data.empty()) mem.Write(Data.data(), static_cast<Integer>(Data.size()));
+  mem.SetPosition(0);
+  TIOParamsVals jp(nullptr);
+  std::atomic<bool> aborted{false};
+  TProgressRec p = Progress;
+  p.AbortFlag = &aborted;
+  ReadJPegStream(&mem, nullptr, Bitmap, jp, p, false, false, false, false, false, false, MaxLines);
+  return !aborted.load() && !Bitmap->IsEmpty();
+}
+
+// Pages coded as JPEG interchange format (compression 6).
+bool TIFFReadOldJPEG(const TTIFFEnv& E, TLKBitmap* Bitmap, TProgressRec& Progress, Integer Width, Integer Height,
+                     Integer RowsPerStrip) {
+  const Int64 size = E.Stream->GetSize();
+  const Int64 jif = static_cast<DWORD>(TIFFReadSingleValDef(E, 513, 0));
+  const Int64 jifLen = static_cast<DWORD>(TIFFReadSingleValDef(E, 514, 0));
+  std::vector<Integer> offsets, counts;
+  TIFFReadArrayIntegers(E, offsets, 273);
+  TIFFReadArrayIntegers(E, counts, 279);
+  if (!counts.empty() && !offsets.empty()) {
+    if (jifLen > size || Width <= 0 || Height <= 0) return false;
+    Bitmap->Allocate(Width, Height, lk24RGB);
+    std::vector<Byte> header(static_cast<size_t>(jifLen));
+    if (!ReadAt(E, jif, header.data(), jifLen)) return false;
+    const size_t strips = std::min(offsets.size(), counts.size());
+    std::vector<Byte> firstSegment;
+    const Integer rps = RowsPerStrip > 0 ? RowsPerStrip : Height;
+    for (size_t s = 0; s < strips; ++s) {
+      const Int64 len = static_cast<DWORD>(counts[s]);
+      if (len > size) return false;
+      std::vector<Byte> strip(static_cast<size_t>(len));
+      if (!ReadAt(E, static_cast<DWORD>(offsets[s]), strip.data(), len)) return false;
+      if (s == 0 && strip.size() >= 4 && strip[0] == 0xFF) {
+        const size_t segLen = 2 + ((strip[2] << 8) | strip[3]);
+        firstSegment.assign(strip.begin(), strip.begin() + static_cast<std::ptrdiff_t>(std::min(segLen, strip.size())));
+      }
+      std::vector<Byte> data = header;
+      if (s > 0) data.insert(data.end(), firstSegment.begin(), firstSegment.end());
+      data.insert(data.end(), strip.begin(), strip.end());
+      TLKBitmap part;
+      TProgressRec quiet;
+      if (!DecodeJpeg(data, &part, strips == 1 ? Progress : quiet, rps)) return false;
+      const Int64 top = Int64{rps} * static_cast<Int64>(s);
+      const Integer w = std::min(Width, part.GetWidth());
+      for (Integer y = 0; y < part.GetHeight() && y < rps && top + y < Height; ++y)
+        std::memcpy(Bitmap->GetScanLine(static_cast<Integer>(top + y)), part.GetScanLine(y), static_cast<size_t>(w) * 3);
+      if (Progress.OnProgress && strips > 1)
+        Progress.OnProgress(Progress.Sender, static_cast<Integer>(s * 100 / strips));
+    }
+    return true;
+  }
+  Int64 start = jif;
+  if (jif == 0 && !offsets.empty()) start = static_cast<DWORD>(offsets[0]);
+  if (start < 0 || E.Base + start >= size) return false;
+  E.Stream->SetPosition(E.Base + start);
+  const Int64 len = LKGetJpegLength(E.Stream);
+  if (len <= 0 || len > size - (E.Base + start)) return false;
+  std::vector<Byte> data(static_cast<size_t>(len));
+  if (!ReadAt(E, start, data.data(), len)) return false;
+  return DecodeJpeg(data, Bitmap, Progress, -1);
+}
+
+// Uncompressed chunky 8-bit strips of 1 to 4 samples (grey, grey with
+// alpha, RGB, RGB with alpha). Rows a strip does not hold stay black.
+bool TIFFReadPlainStrips(const TTIFFEnv& E, TLKBitmap* Bitmap, TProgressRec& Progress, Integer Width,
+                         Integer Height, Integer Samples, Integer Photometric, Integer RowsPerStrip,
+                         std::atomic<bool>* Abort) {
+  std::vector<Integer> offsets, counts;
+  TIFFReadArrayIntegers(E, offsets, 273);
+  TIFFReadArrayIntegers(E, counts, 279);
+  if (offsets.empty()) return false;
+  const Int64 rowBytes = Int64{Width} * Samples;
+  const Int64 size = E.Stream->GetSize();
+  // The pixel data the page claims must fit in the stream before anything
+  // is allocated for it.
+  if (rowBytes * Height > size * 2 + 65536) return false;
+  Bitmap->Allocate(Width, Height, lk24RGB);
+  Bitmap->Fill(0);
+  const Integer rps = RowsPerStrip > 0 ? RowsPerStrip : Height;
+  std::vector<Byte> row(static_cast<size_t>(rowBytes));
+  Progress.Done = 0;
+  Progress.Step = 100.0 / Height;
+  for (Integer y = 0; y < Height && !Abort->load(); ++y) {
+    const size_t s = static_cast<size_t>(y / rps);
+    if (s >= offsets.size()) break;
+    const Int64 inStrip = Int64{y % rps} * rowBytes;
+    if (s < counts.size() && inStrip + rowBytes > static_cast<DWORD>(counts[s])) continue;
+    if (!ReadAt(E, Int64{static_cast<DWORD>(offsets[s])} + inStrip, row.data(), rowBytes)) continue;
+    auto* out = static_cast<TRGB*>(Bitmap->GetScanLine(y));
+    for (Integer x = 0; x < Width; ++x) {
+      const Byte* px = row.data() + static_cast<size_t>(x) * Samples;
+      if (Samples < 3) {
+        const Byte g = Photometric == 0 ? Byte(255 - px[0]) : px[0];
+        out[x] = TRGB{g, g, g};
+      } else {
+        out[x] = TRGB{px[2], px[1], px[0]};
+      }
+    }
+    ++Progress.Done;
+    if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, LKTrunc(Progress.Done * Progress.Step));
+  }
+  return true;
+}
+
+void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsVals* Params, TProgressRec& Progress,
+              bool ParamsOnly, bool RelativeOffsets, bool ThumbnailMode, std::atomic<bool>* Abort) {
+  TTIFFEnv env;
+  env.Stream = Stream;
+  const Int64 start = Stream->GetPosition();
+  env.Base = RelativeOffsets ? start : 0;
+  Byte h[8];
+  if (Stream->Read(h, 8) != 8 || !((h[0] == 'I' && h[1] == 'I') || (h[0] == 'M' && h[1] == 'M'))) {
+    Abort->store(true);
+    return;
+  }
+  env.LittleEndian = h[0] == 'I';
+  const DWORD first = Get32(h + 4, env.LittleEndian);
+  if (first == 0) return;
+  const Integer index = Params ? Params->TIFF_IMAGEINDEX : -1;
+  const bool found = TIFFReadIFD(index, first, env, PageCount);
+  if (!Params || !found) return;
+  TIOParamsVals& P = *Params;
+
+  TTIFFEnv exif, gps;
+  exif.Stream = gps.Stream = Stream;
+  exif.LittleEndian = gps.LittleEndian = env.LittleEndian;
+  exif.Base = gps.Base = env.Base;
+  if (TIFFReadSingleValDef(env, 34665, 0) != 0 && TIFFLoadSubIFD(env, 34665, exif)) P.EXIF_HASEXIF = true;
+  if (TIFFReadSingleValDef(env, 34853, 0) != 0) TIFFLoadSubIFD(env, 34853, gps);
+
+  auto val = [&](Word tag, Integer def) { return TIFFReadSingleValDef(env, tag, def); };
+  const Integer width = val(256, 0);
+  const Integer height = val(257, 0);
+  const Integer samples = val(277, 1);
+  Integer bits = 1;
+  {
+    std::vector<Integer> b;
+    const Integer n = TIFFReadArrayIntegers(env, b, 258);
+    if (n == 1 || (n == 0 && TIFFFindTAG(258, env) >= 0)) bits = val(258, 1);
+    if (n > 1) {
+      bits = b.back();
+      if (std::any_of(b.begin(), b.end(), [&](Integer v) { return v != b.front(); })) {
+        Abort->store(true);
+        return;
+      }
+    }
+  }
+  Integer rowsPerStrip = val(278, height);
+  if (rowsPerStrip == -1) rowsPerStrip = height;
+  Integer photometric = val(262, 2);
+  const Integer planar = val(284, 1);
+  const Integer orientation = val(274, 1);
+  const Integer compression = val(259, 1);
+  const Integer resUnit = val(296, 2);
+  const double xres = TIFFReadSingleRational(env, 282);
+  const double yres = TIFFReadSingleRational(env, 283);
+  const Integer t4 = val(292, 0);
+  const Integer fillOrder = val(266, 1);
+  const double xpos = TIFFReadSingleRational(env, 286);
+  const double ypos = TIFFReadSingleRational(env, 287);
+  const Integer jpegProc = val(512, 0);
+  const Integer jif = val(513, 0);
+  if (samples == 1 && bits == 1 && compression >= 1 && compression <= 4 && photometric == 2) photometric = 0;
+
+  // Palette: 2^bits entries, red, green and blue values one after the other.
+  std::vector<TRGB> colorMap;
+  if (TIFFFindTAG(320, env) >= 0 && bits >= 1 && bits <= 8) {
+    std::vector<Integer> map;
+    const size_t n = size_t{1} << bits;
+    if (TIFFReadArrayIntegers(env, map, 320) >= static_cast<Integer>(3 * n)) {
+      const bool wide = *std::max_element(map.begin(), map.begin() + static_cast<std::ptrdiff_t>(3 * n)) >= 256;
+      auto c = [&](Integer v) { return Byte(wide ? (v >> 8) & 0xFF : v & 0xFF); };
+      colorMap.resize(n);
+      for (size_t i = 0; i < n; ++i) colorMap[i] = TRGB{c(map[2 * n + i]), c(map[n + i]), c(map[i])};
+    }
+  }
+
+  std::vector<Byte> raw;
+  const Integer iptc = TIFFFindTAG(33723, env);
+  if (iptc >= 0 && TIFFReadRawData(env, 33723, raw) && !raw.empty())
+    P.IPTC_Records.LoadFromStandardBuffer(raw.data(), static_cast<Integer>(raw.size()));
+  else
+    P.IPTC_Records.Clear();
+  P.XMP_INFO.clear();
+  const Integer xmp = TIFFFindTAG(700, env);
+  if (xmp >= 0 && (env.Tags[static_cast<size_t>(xmp)].FieldType == ttByte ||
+                   env.Tags[static_cast<size_t>(xmp)].FieldType == ttUndefined) &&
+      TIFFReadRawData(env, 700, raw))
+    P.XMP_INFO.assign(raw.begin(), raw.end());
+  if (TIFFFindTAG(34675, env) >= 0 && TIFFReadRawData(env, 34675, raw) && !raw.empty())
+    P.GetInputICC()->LoadFromBuffer(raw.data(), static_cast<Integer>(raw.size()));
+
+  P.BITSPERSAMPLE = bits;
+  P.SAMPLESPERPIXEL = samples;
+  P.WIDTH = width;
+  P.HEIGHT = height;
+  P.SetImageCount(PageCount);
+  P.SetTIFF_Orientation(orientation);
+  P.TIFF_COMPRESSION = CompressionOf(compression, t4);
+  if (photometric >= 0 && photometric <= 6) P.TIFF_PHOTOMETINTEPRET = static_cast<TIOTIFFPhotometInterpret>(photometric);
+  else if (photometric == 8) P.TIFF_PHOTOMETINTEPRET = ioTIFF_CIELAB;
+  P.TIFF_PLANARCONF = planar;
+  TIFFReadString(env, 269, P.TIFF_DOCUMENTNAME);
+  TIFFReadString(env, 270, P.TIFF_IMAGEDESCRIPTION);
+  TIFFReadString(env, 285, P.TIFF_PAGENAME);
+  P.TIFF_PAGENUMBER = TIFFReadIndexValN(env, 297, 0);
+  P.TIFF_PAGECOUNT = TIFFReadIndexValN(env, 297, 1);
+  P.TIFF_FILLORDER = fillOrder;
+  TIFFReadString(env, 271, P.EXIF_MAKE);
+  TIFFReadString(env, 272, P.EXIF_MODEL);
+  TIFFReadString(env, 306, P.EXIF_DATETIME);
+  P.EXIF_RESOLUTIONUNIT = resUnit;
+  TIFFReadString(env, 305, P.EXIF_SOFTWARE);
+  TIFFReadString(env, 315, P.EXIF_Artist);
+  TIFFReadWideString(env, 40091, P.EXIF_XPTitle);
+  TIFFReadWideString(env, 40092, P.EXIF_XPComment);
+  TIFFReadWideString(env, 40093, P.EXIF_XPAuthor);
+  TIFFReadWideString(env, 40094, P.EXIF_XPKeywords);
+  TIFFReadWideString(env, 40095, P.EXIF_XPSubject);
+  for (Integer i = 0; i < 2; ++i) P.SetEXIF_WhitePoint(i, TIFFReadRationalIndex(env, 318, i));
+  P.EXIF_YCbCrPositioning = val(531, 0);
+  for (Integer i = 0; i < 6; ++i) P.SetEXIF_PrimaryChromaticities(i, TIFFReadRationalIndex(env, 319, i));
+  for (Integer i = 0; i < 3; ++i) P.SetEXIF_YCbCrCoefficients(i, TIFFReadRationalIndex(env, 529, i));
+  for (Integer i = 0; i < 6; ++i) P.SetEXIF_ReferenceBlackWhite(i, TIFFReadRationalIndex(env, 532, i));
+  TIFFReadString(env, 33432, P.EXIF_COPYRIGHT);
+
+  ReadExifDirectory(exif, P);
+  TIFFReadMakerNote(exif, P);
+  ReadGpsDirectory(gps, P);
+
+  P.ColorMap = colorMap;
+  P.COLORMAPCOUNT = static_cast<Integer>(colorMap.size());
+
+  // The resolution goes to DPIX/DPIY rounded (the default when none); the
+  // EXIF fields keep the tag's own value and unit, which the JPEG reader
+  // and the camera RAW road convert themselves.
+  const double factor = resUnit == 3 ? 2.54 : 1.0;
+  const Integer dpix = LKRound(xres * factor), dpiy = LKRound(yres * factor);
+  P.SetDpiX(dpix != 0 ? dpix : gDefaultDPIX);
+  P.SetDpiY(dpiy != 0 ? dpiy : gDefaultDPIY);
+  P.EXIF_XRESOLUTION = xres;
+  P.EXIF_YRESOLUTION = yres;
+  P.TIFF_XPOS = LKTrunc(xpos * factor);
+  P.TIFF_YPOS = LKTrunc(ypos * factor);
+
+  if ((width == 0 || height == 0) && !ThumbnailMode) {
+    Abort->store(true);
+    return;
+  }
+  if (compression == 5 && !P.TIFF_LZWDecompressor && !DefTIFF_LZWDECOMPFUNC) {
+    Abort->store(true);
+    return;
+  }
+  if (ParamsOnly) return;
+
+  if (ThumbnailMode && (width > kThumbnailLimit || height > kThumbnailLimit)) {
+    Abort->store(true);
+    return;
+  }
+  if (width <= 0 || height <= 0 || !Bitmap || Int64{width} * height > kMaxPixels) {
+    Abort->store(true);
+    return;
+  }
+  bool ok = false;
+  if ((compression != 6 && jif == 0) || jpegProc > 1) {
+    if (compression == 1 && bits == 8 && samples >= 1 && samples <= 4 && (planar == 1 || samples == 1) &&
+        photometric <= 2 && TIFFFindTAG(322, env) < 0)
+      ok = TIFFReadPlainStrips(env, Bitmap, Progress, width, height, samples, photometric, rowsPerStrip, Abort);
+  } else {
+    ok = TIFFReadOldJPEG(env, Bitmap, Progress, width, height, rowsPerStrip);
+  }
+  if (!ok) {
+    Abort->store(true);
+    return;
+  }
+  if (P.TIFF_ENABLEADJUSTORIENTATION) LKAdjustEXIFOrientation(Bitmap, orientation);
+}
+
+}  // namespace
+
+void TIFFReadStream(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsVals* Params,
+                    TProgressRec& Progress, bool ParamsOnly, TLKMask* AlphaMask, bool RelativeOffsets,
+                    bool IgnoreAlpha, bool ThumbnailMode) {
+  std::atomic<bool> ownAbort{false};
+  std::atomic<bool>* abort = Progress.AbortFlag ? Progress.AbortFlag : &ownAbort;
+  PageCount = 0;
+  if (!Stream) {
+    abort->store(true);
+    return;
+  }
+  try {
+    ReadPage(Bitmap, Stream, PageCount, Params, Progress, ParamsOnly, RelativeOffsets, ThumbnailMode, abort);
+  } catch (...) {
+    // Stream and allocation failures: the page is refused.
+    abort->store(true);
+  }
+  (void)AlphaMask;
+  (void)IgnoreAlpha;
+}
+
+Integer _EnumTIFFImStream(TStream* Stream) {
+  if (!Stream) return 0;
+  Integer count = 0;
+  TProgressRec progress;
+  std::atomic<bool> aborted{false};
+  progress.AbortFlag = &aborted;
+  const Int64 pos = Stream->GetPosition();
+  TIFFReadStream(nullptr, Stream, count, nullptr, progress, true, nullptr, false, true, false);
+  Stream->SetPosition(pos);
+  return count;
+}

@@ -1,0 +1,33 @@
+// TIFF page reader: one page of a TIFF stream into a bitmap and the
+// parameter record (baseline tags, EXIF and GPS directories, IPTC, XMP, ICC
+// profile, maker note), and the page count of a TIFF stream.
+#pragma once
+
+#include "core/hylkdefs.h"
+#include "core/lkbitmap.h"
+#include "core/lkmask.h"
+#include "io/lkparams.h"
+#include "platform/classes.h"
+
+/// Reads page Params->TIFF_IMAGEINDEX of the TIFF at Stream's position.
+///  - PageCount returns the number of directories in the chain.
+///  - Params null: only counts the pages; bitmap and abort flag untouched.
+///  - ParamsOnly: fills the parameters, decodes no pixels.
+///  - AlphaMask: reserved for pages with an alpha sample (left as passed).
+///  - RelativeOffsets: offsets count from the stream position at the call
+///    (a TIFF embedded in a larger stream); otherwise from position 0.
+///  - IgnoreAlpha: alpha samples are dropped.
+///  - ThumbnailMode: pages wider or taller than 400 pixels are refused and
+///    the bitmap is cleared to black before decoding.
+/// A header that is neither "II" nor "MM", a size of 0, differing sample
+/// sizes, an LZW page without decoder and undecodable pixel data set the
+/// abort flag of Progress. A first-directory offset of 0 or a page past the
+/// last ends quietly with only PageCount set. Pixel decoding here covers
+/// JPEG-interchange pages and uncompressed 8-bit grey and RGB strips; other
+/// layouts set the abort flag. Nothing is raised.
+void TIFFReadStream(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsVals* Params,
+                    TProgressRec& Progress, bool ParamsOnly, TLKMask* AlphaMask, bool RelativeOffsets,
+                    bool IgnoreAlpha, bool ThumbnailMode);
+
+/// Number of pages of the TIFF at Stream's position (0 when it is none).
+Integer _EnumTIFFImStream(TStream* Stream);

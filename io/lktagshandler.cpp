@@ -1,0 +1,81 @@
+#include "io/lktagshandler.h"
+
+#include <algorithm>
+
+TLKTagsHandler::TLKTagsHandler() {
+  FEnv.LittleEndian = true;
+  FEnv.Stream = &FStream;
+  FEnv.Base = 0;
+}
+
+TLKTagsHandler::~TLKTagsHandler() = default;
+
+void TLKTagsHandler::Update() {
+  FEnv.Tags.clear();
+  const Int64 size = FStream.GetSize();
+  if (size < 2) return;
+  const Byte* p = static_cast<const Byte*>(FStream.GetMemory());
+  const Int64 n = p[0] | (p[1] << 8);
+  const Int64 take = std::min(n, (size - 2) / 12);
+  FEnv.Tags.resize(static_cast<size_t>(take));
+  for (Int64 i = 0; i < take; ++i) {
+    const Byte* e = p + 2 + 12 * i;
+    TTIFFTAG& t = FEnv.Tags[static_cast<size_t>(i)];
+    t.Tag = static_cast<Word>(e[0] | (e[1] << 8));
+    t.FieldType = static_cast<Word>(e[2] | (e[3] << 8));
+    t.Count = DWORD(e[4]) | (DWORD(e[5]) << 8) | (DWORD(e[6]) << 16) | (DWORD(e[7]) << 24);
+    t.Value = DWORD(e[8]) | (DWORD(e[9]) << 8) | (DWORD(e[10]) << 16) | (DWORD(e[11]) << 24);
+  }
+}
+
+void TLKTagsHandler::Clear() {
+  FStream.Clear();
+  Update();
+}
+
+void TLKTagsHandler::Assign(const TLKTagsHandler& Source) {
+  if (&Source == this) return;
+  FStream.Clear();
+  const Int64 size = Source.FStream.GetSize();
+  if (size > 0) FStream.Write(Source.FStream.GetMemory(), static_cast<Integer>(size));
+  FStream.SetPosition(0);
+  Update();
+}
+
+Integer TLKTagsHandler::GetInteger(Word Tag) const { return TIFFReadSingleValDef(FEnv, Tag, 0); }
+
+Integer TLKTagsHandler::GetIntegerIndexed(Word Tag, Integer Index) const {
+  return TIFFReadIndexValN(FEnv, Tag, Index);
+}
+
+Integer TLKTagsHandler::GetIntegerArray(Word Tag, std::vector<Integer>& Values) const {
+  return TIFFReadArrayIntegers(FEnv, Values, Tag);
+}
+
+double TLKTagsHandler::GetRational(Word Tag) const { return TIFFReadSingleRational(FEnv, Tag); }
+
+double TLKTagsHandler::GetRationalIndexed(Word Tag, Integer Index) const {
+  return TIFFReadRationalIndex(FEnv, Tag, Index);
+}
+
+String TLKTagsHandler::GetString(Word Tag) const {
+  String s;
+  TIFFReadString(FEnv, Tag, s);
+  return s;
+}
+
+String TLKTagsHandler::GetMiniString(Word Tag) const {
+  String s;
+  TIFFReadMiniString(FEnv, Tag, s);
+  return s;
+}
+
+std::vector<Byte> TLKTagsHandler::GetRawData(Word Tag) const {
+  std::vector<Byte> data;
+  TIFFReadRawData(FEnv, Tag, data);
+  return data;
+}
+
+Integer TLKTagsHandler::TagLength(Word Tag) const { return static_cast<Integer>(TIFFGetDataLength(FEnv, Tag)); }
+
+bool TLKTagsHandler::TagExists(Word Tag) const { return TIFFFindTAG(Tag, FEnv) >= 0; }
