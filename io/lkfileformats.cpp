@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "core/lkioglobals.h"
+#include "io/lkextio.h"
 #include "io/lkparams.h"
 #include "platform/sysutils.h"
 
@@ -71,6 +72,8 @@ void LKIOModuleStart() {
 }
 
 void LKIOModuleEnd() {
+  // Plug-in formats first: they remove their own registry records.
+  LKExtIOModuleEnd();
   std::lock_guard<std::mutex> lock(gRegistryLifeCS);
   LKFileTypeLookup = nullptr;
   if (lkgFileFormats) {

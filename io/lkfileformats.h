@@ -80,7 +80,8 @@ extern TList* lkgFileFormats;
 /// functions below call it themselves when the registry does not exist yet.
 void LKIOModuleStart();
 
-/// Module end: frees every registry record and the list, removes the
+/// Module end: releases the external plug-ins (LKExtIOModuleEnd), frees
+/// every registry record and the list, removes the
 /// file-type lookup and empties DefTEMPPATH. A later registry call starts the
 /// module again with the built-in records.
 void LKIOModuleEnd();

@@ -53,8 +53,8 @@
  * keyword (the record's own keyword names, such as "WIDTH"). The get-parameter
  * callback writes at most LKX_PARAM_BUFFER_SIZE bytes into Dest: the value,
  * truncated to LKX_PARAM_BUFFER_SIZE - 1 bytes, and a terminating zero. Dest
- * must hold LKX_PARAM_BUFFER_SIZE bytes. When there is no record (a probe) or
- * the keyword is unknown, Dest receives an empty text.
+ * must hold LKX_PARAM_BUFFER_SIZE bytes. When there is no record (a probe),
+ * Dest receives an empty text; the setter then does nothing.
  */
 #ifndef LUMERAK_IO_LKXPLUGIN_H
 #define LUMERAK_IO_LKXPLUGIN_H
