@@ -197,6 +197,20 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   Integer GetAsyncRunning();
   Integer GetThreadsCount() { return GetAsyncRunning(); }
 
+  // ---- metadata of existing JPEG files
+
+  /// Rewrites the JPEG file FileName with the IPTC records of IOParams as
+  /// its one APP13 block (or with one EXIF APP1 block built from IOParams,
+  /// replacing every APP1), without recompressing; reports progress and
+  /// ends with DoFinishWork. The file is replaced only on success. False
+  /// when the copy fails (see LKJpegInjectIPTC); a file that cannot be read
+  /// raises EFOpenError.
+  bool InjectJpegIPTC(const String& FileName);
+  bool InjectJpegEXIF(const String& FileName);
+  /// The same from Source's position to Target, without progress.
+  bool InjectJpegIPTCStream(TStream* Source, TStream* Target);
+  bool InjectJpegEXIFStream(TStream* Source, TStream* Target);
+
   // ---- what the parameters ask of their owner
 
   bool GetParamsBitmapSize(Integer& Width, Integer& Height) override;

@@ -8,30 +8,11 @@
 #include <vector>
 
 #include "core/hylkdefs.h"
+#include "io/lkjpegtransform.h"
 #include "io/lkmarkers.h"
 #include "io/lkparams.h"
 #include "platform/classes.h"
 #include "platform/system.h"
-
-/// Lossless transforms by code; the codes travel as integers.
-enum TLKJpegTransform : Integer {
-  jtNone = 0,
-  jtCut = 1,          ///< crop to a rectangle moved and grown to the MCU grid
-  jtHorizFlip = 2,
-  jtVertFlip = 3,
-  jtTranspose = 4,    ///< mirror along the top-left to bottom-right diagonal
-  jtTransverse = 5,   ///< mirror along the other diagonal
-  jtRotate90 = 6,     ///< clockwise
-  jtRotate180 = 7,
-  jtRotate270 = 8,
-};
-
-/// Which of the source's markers a transform carries over.
-enum TLKJpegCopyMarkers : Integer {
-  jcCopyNone = 0,
-  jcCopyComments = 1,  ///< COM markers
-  jcCopyAll = 2,       ///< COM and APP0 .. APP15
-};
 
 /// Number of quality values LKGetJpegQuality reports at most.
 inline constexpr Integer LKJpegQualityMax = 15;
