@@ -447,7 +447,8 @@ void ProcessPendingPaints();
 // ---------------------------------------------------------------------------
 
 /// Calls OnTimer every Interval milliseconds on the main thread while it is
-/// enabled, the interval is above 0 and OnTimer is set.
+/// enabled, the interval is above 0 and OnTimer is set. Create and use it on
+/// the main thread.
 class TTimer : public TComponent {
  public:
   explicit TTimer(TComponent* AOwner = nullptr);

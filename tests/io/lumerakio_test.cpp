@@ -320,7 +320,6 @@ class TIOTestView : public TLKView {
   void LockPaint() override {}
   Integer UnLockPaint() override { return 0; }
   Integer NPUnLockPaint() override { return 0; }
-  TCanvas* GetCanvas() override { return nullptr; }
   void Update() override { ++Updates; }
   void ImageChange() override { ++Changes; }
 };

@@ -51,7 +51,6 @@ class TTestView : public TLKView, public TLumerakViewServices {
   Integer NPUnLockPaint() override { return PaintLock > 0 ? --PaintLock : 0; }
   void ImageChange() override { Calls.push_back("ImageChange"); }
   void Update() override { Calls.push_back("Update"); }
-  TCanvas* GetCanvas() override { return nullptr; }
 
   TLKMask* GetSelectionMask() override { return &Mask; }
   bool GetSelected() override { return Selected; }
