@@ -107,15 +107,26 @@ constexpr short kTerms[64][6] = {
 /// Neighbour directions (dy, dx), numbered 0..7.
 constexpr signed char kDirs[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, 1}, {1, 1}, {1, 0}, {1, -1}, {0, -1}};
 
+/// Four 32-bit lanes: the gradients of a cell are summed for directions
+/// 0..3 and 4..7 at once.
+typedef Integer TDirLanes __attribute__((vector_size(16)));
+
 struct TGradientCode {
   struct Term {
+    /// -1 in each direction the term counts for, else 0 (directions 0..3
+    /// and 4..7).
+    TDirLanes maskLo, maskHi;
     ptrdiff_t a, b;   ///< sample offsets of the two points
-    int weight;       ///< left shift of the difference
-    Integer mask[8];  ///< -1 for each direction the term counts for, else 0
   };
+  /// The kept terms, those whose difference counts twice (weight 1) first.
   std::vector<Term> terms;
+  size_t doubled = 0;
   ptrdiff_t dirOffset[8] = {};  ///< cell offset (in samples) of each neighbour
-  ptrdiff_t second[8] = {};     ///< offset of the same-colour cell two steps away, or 0
+  /// The own colour's share of each direction is (sample ownA + sample
+  /// ownB) / 2: the cell and the cell two steps away when the neighbour has
+  /// another colour and that cell has the cell's colour, otherwise the
+  /// neighbour's sample of the cell's colour twice.
+  ptrdiff_t ownA[8] = {}, ownB[8] = {};
   int color = 0;
 };
 
@@ -135,30 +146,53 @@ void BuildGradients(const TRAWDecoderState& s, TGradientCode (&code)[kPhases]) {
         TGradientCode::Term term{};
         term.a = (y1 * w + x1) * 4 + color;
         term.b = (y2 * w + x2) * 4 + color;
-        term.weight = t[4];
         const unsigned mask = static_cast<unsigned>(t[5]);
-        for (int d = 0; d < 8; ++d) term.mask[d] = (mask >> d) & 1u ? -1 : 0;
-        k.terms.push_back(term);
+        for (int d = 0; d < 4; ++d) {
+          term.maskLo[d] = (mask >> d) & 1u ? -1 : 0;
+          term.maskHi[d] = (mask >> (d + 4)) & 1u ? -1 : 0;
+        }
+        // Weight-1 terms go first so the per-cell loop needs no shift.
+        if (t[4]) {
+          k.terms.insert(k.terms.begin() + ptrdiff_t(k.doubled), term);
+          ++k.doubled;
+        } else {
+          k.terms.push_back(term);
+        }
       }
       const int own = colorAt(0, 0);
       k.color = own;
       for (int d = 0; d < 8; ++d) {
         const int dy = kDirs[d][0], dx = kDirs[d][1];
         k.dirOffset[d] = (dy * w + dx) * 4;
-        k.second[d] = (colorAt(dy, dx) != own && colorAt(2 * dy, 2 * dx) == own)
-                          ? (2 * dy * w + 2 * dx) * 4 + own
-                          : 0;
+        if (colorAt(dy, dx) != own && colorAt(2 * dy, 2 * dx) == own) {
+          k.ownA[d] = own;
+          k.ownB[d] = (2 * dy * w + 2 * dx) * 4 + own;
+        } else {
+          k.ownA[d] = k.ownB[d] = k.dirOffset[d] + own;
+        }
       }
     }
 }
 
-/// Refines one cell from the bilinear values around it into `out`.
+/// Refines one cell from the bilinear values around it into `out`. The
+/// direction choice is branch-free: its pattern follows the picture and
+/// would defeat branch prediction.
 inline void RefineCell(const TGradientCode& k, const Word* pix, Word* out, int colors, Integer maximum) {
-  Integer gval[8] = {};
-  for (const auto& t : k.terms) {
-    const Integer diff = std::abs(Integer(pix[t.a]) - Integer(pix[t.b])) << t.weight;
-    for (int d = 0; d < 8; ++d) gval[d] += diff & t.mask[d];
+  TDirLanes lo = {}, hi = {};
+  const TGradientCode::Term* t = k.terms.data();
+  const TGradientCode::Term* const doubledEnd = t + k.doubled;
+  const TGradientCode::Term* const end = t + k.terms.size();
+  for (; t < doubledEnd; ++t) {
+    const Integer diff = 2 * std::abs(Integer(pix[t->a]) - Integer(pix[t->b]));
+    lo += diff & t->maskLo;
+    hi += diff & t->maskHi;
   }
+  for (; t < end; ++t) {
+    const Integer diff = std::abs(Integer(pix[t->a]) - Integer(pix[t->b]));
+    lo += diff & t->maskLo;
+    hi += diff & t->maskHi;
+  }
+  const Integer gval[8] = {lo[0], lo[1], lo[2], lo[3], hi[0], hi[1], hi[2], hi[3]};
   Integer gmin = gval[0], gmax = gval[0];
   for (int d = 1; d < 8; ++d) {
     gmin = std::min(gmin, gval[d]);
@@ -167,24 +201,23 @@ inline void RefineCell(const TGradientCode& k, const Word* pix, Word* out, int c
   std::memcpy(out, pix, 4 * sizeof(Word));
   if (gmax == 0) return;
   const Integer thold = gmin + (gmax >> 1);
-  const int color = k.color;
-  Integer sum[4] = {};
-  Integer num = 0;
+  Integer s0 = 0, s1 = 0, s2 = 0, s3 = 0, sOwn = 0, num = 0;
   for (int d = 0; d < 8; ++d) {
-    if (gval[d] > thold) continue;
+    const Integer sel = -Integer(gval[d] <= thold);
     const Word* nb = pix + k.dirOffset[d];
-    sum[0] += nb[0];
-    sum[1] += nb[1];
-    sum[2] += nb[2];
-    sum[3] += nb[3];
-    // The cell's own colour comes from the same-colour cell beyond the
-    // neighbour when there is one.
-    if (k.second[d]) sum[color] += ((Integer(pix[color]) + pix[k.second[d]]) >> 1) - nb[color];
-    ++num;
+    s0 += nb[0] & sel;
+    s1 += nb[1] & sel;
+    s2 += nb[2] & sel;
+    s3 += nb[3] & sel;
+    sOwn += ((Integer(pix[k.ownA[d]]) + pix[k.ownB[d]]) >> 1) & sel;
+    num -= sel;
   }
+  const Integer sum[4] = {s0, s1, s2, s3};
+  const int color = k.color;
+  const Integer own = pix[color];
   for (int c = 0; c < colors; ++c) {
     if (c == color) continue;
-    const Integer v = Integer(pix[color]) + (sum[c] - sum[color]) / num;
+    const Integer v = own + (sum[c] - sOwn) / num;
     out[c] = Word(std::clamp<Integer>(v, 0, maximum));
   }
 }

@@ -383,6 +383,17 @@ TEST(RawDevelopTest, TinyAndOddSizes) {
     }
 }
 
+// A repetition that would make the bitmap wider than 32-bit sizes allow is
+// refused before anything is allocated.
+TEST(RawOutputTest, OversizedRepetitionIsRefused) {
+  auto s = make_state(2, 3, 0);
+  s->xmag = 0x7FFFFFFF;
+  TLKBitmap bmp;
+  TIOParamsVals params;
+  EXPECT_THROW(write_ppm16(*s, bmp, params), EOutOfMemory);
+  EXPECT_EQ(bmp.GetWidth(), 0);
+}
+
 // An image array smaller than the picture size is left alone rather than
 // read past its end.
 TEST(RawDevelopTest, ShortImageArrayIsNotTouched) {
