@@ -251,8 +251,11 @@ TIOTIFFCompression CompressionOf(Integer Code, Integer T4Options) {
 }
 
 // Decodes the JPEG held in Data into Bitmap (24-bit) with a private
-// parameter record; false when the JPEG reader gave up.
-bool DecodeJpeg(std::vector<Byte>& Data, TLKBitmap* Bitmap, TProgressRec& Progress, Integer MaxLines) {
+// parameter record; false when the JPEG reader gave up or the JPEG's own
+// size exceeds MaxWidth x MaxHeight (checked before decoding, so a damaged
+// header cannot make it allocate for a picture the page does not hold).
+bool DecodeJpeg(std::vector<Byte>& Data, TLKBitmap* Bitmap, TProgressRec& Progress, Integer MaxLines,
+                Integer MaxWidth, Integer MaxHeight) {
   TMemoryStream mem;
   if (!Data.empty()) mem.Write(Data.data(), static_cast<Integer>(Data.size()));
   mem.SetPosition(0);
@@ -260,13 +263,19 @@ bool DecodeJpeg(std::vector<Byte>& Data, TLKBitmap* Bitmap, TProgressRec& Progre
   std::atomic<bool> aborted{false};
   TProgressRec p = Progress;
   p.AbortFlag = &aborted;
+  ReadJPegStream(&mem, nullptr, nullptr, jp, p, true, false, false, false, false, false, -1);
+  if (aborted.load() || jp.WIDTH <= 0 || jp.HEIGHT <= 0 || jp.WIDTH > MaxWidth || jp.HEIGHT > MaxHeight ||
+      Int64{jp.WIDTH} * jp.HEIGHT > kMaxPixels)
+    return false;
+  mem.SetPosition(0);
   ReadJPegStream(&mem, nullptr, Bitmap, jp, p, false, false, false, false, false, false, MaxLines);
   return !aborted.load() && !Bitmap->IsEmpty();
 }
 
 // Pages coded as JPEG interchange format (compression 6).
+// MaxWidth and MaxHeight bound the size the JPEG data may claim.
 bool TIFFReadOldJPEG(const TTIFFEnv& E, TLKBitmap* Bitmap, TProgressRec& Progress, Integer Width, Integer Height,
-                     Integer RowsPerStrip) {
+                     Integer RowsPerStrip, Integer MaxWidth, Integer MaxHeight) {
   const Int64 size = E.Stream->GetSize();
   const Int64 jif = static_cast<DWORD>(TIFFReadSingleValDef(E, 513, 0));
   const Int64 jifLen = static_cast<DWORD>(TIFFReadSingleValDef(E, 514, 0));
@@ -278,9 +287,10 @@ bool TIFFReadOldJPEG(const TTIFFEnv& E, TLKBitmap* Bitmap, TProgressRec& Progres
     Bitmap->Allocate(Width, Height, lk24RGB);
     std::vector<Byte> header(static_cast<size_t>(jifLen));
     if (!ReadAt(E, jif, header.data(), jifLen)) return false;
-    const size_t strips = std::min(offsets.size(), counts.size());
+    const Integer rps = RowsPerStrip > 0 && RowsPerStrip < Height ? RowsPerStrip : Height;
+    // Strips past the picture's last row hold nothing to show.
+    const size_t strips = std::min({offsets.size(), counts.size(), static_cast<size_t>((Int64{Height} + rps - 1) / rps)});
     std::vector<Byte> firstSegment;
-    const Integer rps = RowsPerStrip > 0 ? RowsPerStrip : Height;
     for (size_t s = 0; s < strips; ++s) {
       const Int64 len = static_cast<DWORD>(counts[s]);
       if (len > size) return false;
@@ -295,7 +305,7 @@ bool TIFFReadOldJPEG(const TTIFFEnv& E, TLKBitmap* Bitmap, TProgressRec& Progres
       data.insert(data.end(), strip.begin(), strip.end());
       TLKBitmap part;
       TProgressRec quiet;
-      if (!DecodeJpeg(data, &part, strips == 1 ? Progress : quiet, rps)) return false;
+      if (!DecodeJpeg(data, &part, strips == 1 ? Progress : quiet, rps, MaxWidth, MaxHeight)) return false;
       const Int64 top = Int64{rps} * static_cast<Int64>(s);
       const Integer w = std::min(Width, part.GetWidth());
       for (Integer y = 0; y < part.GetHeight() && y < rps && top + y < Height; ++y)
@@ -313,7 +323,7 @@ bool TIFFReadOldJPEG(const TTIFFEnv& E, TLKBitmap* Bitmap, TProgressRec& Progres
   if (len <= 0 || len > size - (E.Base + start)) return false;
   std::vector<Byte> data(static_cast<size_t>(len));
   if (!ReadAt(E, start, data.data(), len)) return false;
-  return DecodeJpeg(data, Bitmap, Progress, -1);
+  return DecodeJpeg(data, Bitmap, Progress, -1, MaxWidth, MaxHeight);
 }
 
 // Uncompressed chunky 8-bit strips of 1 to 4 samples (grey, grey with
@@ -513,17 +523,22 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
     Abort->store(true);
     return;
   }
-  if (width <= 0 || height <= 0 || !Bitmap || Int64{width} * height > kMaxPixels) {
+  if (!Bitmap || Int64{width} * height > kMaxPixels) {
     Abort->store(true);
     return;
   }
   bool ok = false;
   if ((compression != 6 && jif == 0) || jpegProc > 1) {
-    if (compression == 1 && bits == 8 && samples >= 1 && samples <= 4 && (planar == 1 || samples == 1) &&
+    if (width > 0 && height > 0 && compression == 1 && bits == 8 && samples >= 1 && samples <= 4 && (planar == 1 || samples == 1) &&
         photometric <= 2 && TIFFFindTAG(322, env) < 0)
       ok = TIFFReadPlainStrips(env, Bitmap, Progress, width, height, samples, photometric, rowsPerStrip, Abort);
   } else {
-    ok = TIFFReadOldJPEG(env, Bitmap, Progress, width, height, rowsPerStrip);
+    // Thumbnail directories often give no size of their own: the JPEG's
+    // size decides, held to the thumbnail limit; otherwise the JPEG may
+    // exceed the page only by its padding to whole blocks.
+    const Integer maxW = ThumbnailMode ? kThumbnailLimit : width > 0 ? width + 16 : 65535;
+    const Integer maxH = ThumbnailMode ? kThumbnailLimit : height > 0 ? height + 16 : 65535;
+    ok = TIFFReadOldJPEG(env, Bitmap, Progress, width, height, rowsPerStrip, maxW, maxH);
   }
   if (!ok) {
     Abort->store(true);

@@ -102,8 +102,7 @@ Bytes CameraTiff(bool le, Integer Orientation, Integer ThumbW = 16, Integer Thum
   const Bytes jpeg = FlatJpeg(ThumbW, ThumbH, TRGB{40, 160, 220});
   const int blob = b.AddBlob(jpeg);
   const int noteBlob = b.AddBlob({'N', 'O', 'T', 'E', 'T', 'X', 'T', 0});
-  b.Short(thumb, 256, {static_cast<uint16_t>(ThumbW)});
-  b.Short(thumb, 257, {static_cast<uint16_t>(ThumbH)});
+  // As in camera files, the thumbnail directory gives no size of its own.
   b.Short(thumb, 259, {6});
   b.BlobOffset(thumb, 513, blob);
   b.Long(thumb, 514, {static_cast<uint32_t>(jpeg.size())});
@@ -306,6 +305,11 @@ TEST(Exif, HostileBlocksNeverCrash) {
   TIOParamsVals p(nullptr);
   EXPECT_TRUE(LoadEXIFFromStandardBuffer(loop.data(), static_cast<Integer>(loop.size()), p));
   EXPECT_EQ(p.EXIF_MAKE, "Loop");
+  // A thumbnail JPEG larger than the thumbnail limit is refused.
+  const Bytes big = ExifBlock(CameraTiff(true, 1, 480, 16));
+  TIOParamsVals r(nullptr);
+  EXPECT_TRUE(LoadEXIFFromStandardBuffer(big.data(), static_cast<Integer>(big.size()), r));
+  EXPECT_TRUE(r.EXIF_ThumbnailImage->IsEmpty());
   // "Exif" followed by no TIFF at all is refused, leaving the record alone.
   const Bytes junk = {'E', 'x', 'i', 'f', 0, 0, 'X', 'Y', 1, 2, 3, 4, 5, 6};
   TIOParamsVals q(nullptr);
@@ -538,17 +542,21 @@ TEST(Exif, RealFiles) {
   }
   EXPECT_GT(gpsFiles, 0);
   // Every file, damaged ones included, reads without harm; thumbnails stay
-  // within the thumbnail limit.
+  // within the thumbnail limit, and most cameras' thumbnails are found.
+  Integer files = 0, thumbnails = 0;
   for (const auto& e : fs::recursive_directory_iterator(root)) {
     const auto ext = e.path().extension().string();
     if (ext != ".jpg" && ext != ".jpeg") continue;
     SCOPED_TRACE(e.path().string());
     TIOParamsVals p(nullptr);
     load(e.path(), p);
+    ++files;
     if (p.EXIF_ThumbnailImage && !p.EXIF_ThumbnailImage->IsEmpty()) {
       EXPECT_LE(p.EXIF_ThumbnailImage->GetWidth(), 400);
+      ++thumbnails;
     }
   }
+  EXPECT_GT(thumbnails * 2, files);
 }
 
 }  // namespace
