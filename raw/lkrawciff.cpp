@@ -186,16 +186,25 @@ std::vector<Byte> ciff_makernote_directory(const TCIFFExifInfo& info) {
   auto u16 = [&](Cardinal v) { out.push_back(Byte(v)); out.push_back(Byte(v >> 8)); };
   auto u32 = [&](Cardinal v) { u16(v & 0xffff); u16(v >> 16); };
   const size_t n = std::min(info.NoteTags.size(), info.NoteWords.size());
+  // Arrays of up to two words sit in the entry's value field, as every TIFF
+  // reader expects them there; longer ones follow the entries.
+  auto inline_value = [&](size_t i) { return info.NoteWords[i].size() <= 4; };
   u16(static_cast<Cardinal>(n));
   Cardinal offset = static_cast<Cardinal>(2 + 12 * n);
   for (size_t i = 0; i < n; ++i) {
-    Cardinal words = static_cast<Cardinal>(info.NoteWords[i].size() / 2);
+    const std::vector<Byte>& w = info.NoteWords[i];
+    const Cardinal words = static_cast<Cardinal>(w.size() / 2);
     u16(info.NoteTags[i]);
     u16(3);
     u32(words);
-    u32(offset);
-    offset += words * 2;
+    if (inline_value(i)) {
+      for (size_t k = 0; k < 4; ++k) out.push_back(k < 2 * words ? w[k] : 0);
+    } else {
+      u32(offset);
+      offset += words * 2;
+    }
   }
-  for (size_t i = 0; i < n; ++i) out.insert(out.end(), info.NoteWords[i].begin(), info.NoteWords[i].end());
+  for (size_t i = 0; i < n; ++i)
+    if (!inline_value(i)) out.insert(out.end(), info.NoteWords[i].begin(), info.NoteWords[i].end());
   return out;
 }

@@ -61,6 +61,11 @@ bool LKCRWGetCIFFAsExif(TStream& Stream, TIOParamsVals& IOParams) {
   TLKBitmap* thumb = IOParams.GetEXIF_ThumbnailImage();
   thumb->FreeImage();
   if (info.ThumbPos >= 1) LoadJpegAt(Stream, info.ThumbPos, *thumb);
+  // The maker-note arrays as one little-endian tag directory.
+  const std::vector<Byte> notes = ciff_makernote_directory(info);
+  IOParams.EXIF_MakerNote.Clear();
+  if (!notes.empty()) IOParams.EXIF_MakerNote.GetStream()->Write(notes.data(), static_cast<Integer>(notes.size()));
+  IOParams.EXIF_MakerNote.Update();
   return false;
 }
 

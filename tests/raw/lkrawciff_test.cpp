@@ -133,7 +133,8 @@ TEST(RawCiffWalkTest, AtMost256RecordsForMetadata) {
 }
 
 // The maker-note directory, byte for byte: little-endian whatever the file's
-// order; the words themselves are copied as stored.
+// order; the words themselves are copied as stored, those of arrays of up to
+// two words inside their entry (a TIFF reader looks for them there).
 TEST(RawCiffWalkTest, MakerNoteDirectoryBytes) {
   CiffBuilder c(false);
   File f(c.build_file({CiffBuilder::rec(0x102a, {0x00, 0x01, 0x00, 0x02, 0x00, 0x03}),
@@ -143,9 +144,8 @@ TEST(RawCiffWalkTest, MakerNoteDirectoryBytes) {
   const Bytes want = {
       2, 0,                                     // entries
       4, 0, 3, 0, 3, 0, 0, 0, 26, 0, 0, 0,      // tag 4, short, 3 words at 26
-      1, 0, 3, 0, 2, 0, 0, 0, 32, 0, 0, 0,      // tag 1, short, 2 words at 32
-      0x00, 0x01, 0x00, 0x02, 0x00, 0x03,       // words as stored (big-endian)
-      0xaa, 0xbb, 0xcc, 0xdd};                  // odd byte dropped
+      1, 0, 3, 0, 2, 0, 0, 0, 0xaa, 0xbb, 0xcc, 0xdd,  // tag 1, short, 2 words inside (odd byte dropped)
+      0x00, 0x01, 0x00, 0x02, 0x00, 0x03};      // words as stored (big-endian)
   EXPECT_EQ(ciff_makernote_directory(info), want);
   EXPECT_EQ(ciff_makernote_directory(TCIFFExifInfo{}), (Bytes{0, 0}));
 }

@@ -89,6 +89,30 @@ TEST_P(RawCiffExifTest, ThumbnailMustBeSmallerInBothSides) {
   EXPECT_EQ(c.picture.GetWidth(), 160);
 }
 
+// Maker-note arrays become one little-endian directory in the maker-note
+// tag list, whatever the file's byte order; a two-word array reads back as
+// well as a longer one.
+TEST_P(RawCiffExifTest, MakerNoteArraysBecomeTags) {
+  const bool little = GetParam();
+  ByteWriter a(little), b(little);
+  a.u16(0x0102).u16(0x0304).u16(7);
+  b.u16(1).u16(2);
+  Ciff c;
+  c.Run(CiffBuilder(little).build_file(
+      {CiffBuilder::rec(0x102a, a.bytes()), CiffBuilder::heap(0x300a, {CiffBuilder::rec(0x102d, b.bytes())})}));
+  std::vector<Integer> v4, v1;
+  // Words are copied as stored: in a big-endian file they read swapped.
+  EXPECT_EQ(c.params.EXIF_MakerNote.GetIntegerArray(4, v4), 3);
+  EXPECT_EQ(c.params.EXIF_MakerNote.GetIntegerArray(1, v1), 2);
+  if (little) {
+    EXPECT_EQ(v4, (std::vector<Integer>{0x0102, 0x0304, 7}));
+    EXPECT_EQ(v1, (std::vector<Integer>{1, 2}));
+  } else {
+    EXPECT_EQ(v4, (std::vector<Integer>{0x0201, 0x0403, 0x0700}));
+    EXPECT_EQ(v1, (std::vector<Integer>{0x0100, 0x0200}));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(ByteOrders, RawCiffExifTest, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& i) { return i.param ? "II" : "MM"; });
 
