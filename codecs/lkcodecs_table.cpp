@@ -13,6 +13,7 @@
 #include "codecs/jpeg/jpegfilt.h"
 #include "io/lkdetect.h"
 #include "io/lkfileformats.h"
+#include "raw/lkraw.h"
 #include "raw/lkrawident.h"
 #include "raw/lkrawstate.h"
 
@@ -372,7 +373,10 @@ const std::vector<TLKFileFormatInfo>& LKBuiltInFileFormats() {
       Row(17, "PostScript Level 2", "PS;EPS", false, true, kNoPages),
       Row(18, "Adobe PDF", "PDF", false, true, kNoPages),
       Row(19, "Multipage PCX", "DCX", true, true, kNoPages),
-      Row(20, "Camera RAW", "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR", true, false, kNoPages),
+      // Camera RAW reads through the library's own decoder; detection
+      // asks its identification last (LKContentProbes).
+      WithCodec(Row(20, "Camera RAW", "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR", true, false, kNoPages),
+                LKReadCameraRAWStream, nullptr),
       Row(24, "Photoshop PSD", "PSD", true, true, kNoPages),
   };
   return rows;

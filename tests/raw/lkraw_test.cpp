@@ -1,0 +1,311 @@
+// The camera RAW reader, its probe and the Canon CIFF helpers, over whole
+// files of the fixture kit.
+#include "raw/lkraw.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "core/lkbitmap.h"
+#include "io/lkparams.h"
+#include "processing/lkadjustcolors.h"
+#include "raw/rawfiles.h"
+
+using rawfiles::Bytes;
+using rawfiles::ByteWriter;
+
+namespace {
+
+// One read with its own abort flag and a log of the progress reports.
+struct Read {
+  TLKBitmap bitmap;
+  TIOParamsVals params;
+  std::atomic<bool> aborted{false};
+  std::vector<Integer> progress;
+
+  void Run(const Bytes& file, bool paramsOnly = false) {
+    auto s = rawfiles::Stream(file);
+    TProgressRec rec;
+    rec.AbortFlag = &aborted;
+    rec.OnProgress = [this](TObject*, Integer p) { progress.push_back(p); };
+    LKReadCameraRAWStream(*s, bitmap, params, rec, paramsOnly);
+  }
+};
+
+// Fills a bitmap with a recognisable 3 × 2 picture.
+void Mark(TLKBitmap& b) {
+  b.Allocate(3, 2, lk24RGB);
+  for (Integer y = 0; y < 2; ++y)
+    for (Integer x = 0; x < 3; ++x) b.SetPixels_lk24RGB(x, y, TRGB{Byte(x), Byte(y), 99});
+}
+
+bool IsMark(TLKBitmap& b) {
+  if (b.GetWidth() != 3 || b.GetHeight() != 2 || b.GetPixelFormat() != lk24RGB) return false;
+  for (Integer y = 0; y < 2; ++y)
+    for (Integer x = 0; x < 3; ++x)
+      if (!(b.GetPixels_lk24RGB(x, y) == TRGB{Byte(x), Byte(y), 99})) return false;
+  return true;
+}
+
+bool SamePixels(TLKBitmap& a, TLKBitmap& b) {
+  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.GetPixelFormat() != b.GetPixelFormat())
+    return false;
+  const size_t n = size_t(a.GetWidth()) * size_t(a.GetBitCount() / 8);
+  for (Integer y = 0; y < a.GetHeight(); ++y)
+    if (std::memcmp(a.GetScanLine(y), b.GetScanLine(y), n) != 0) return false;
+  return true;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ probe
+
+TEST(RawReaderTest, ProbeAcceptsKitFilesAndKeepsThePosition) {
+  for (const auto& f : rawfiles::Kit()) {
+    SCOPED_TRACE(f.name);
+    auto s = rawfiles::Stream(f.bytes);
+    s->Seek(5, soBeginning);
+    EXPECT_TRUE(LKRAWTryStream(*s));
+    EXPECT_EQ(s->GetPosition(), 5);
+  }
+}
+
+TEST(RawReaderTest, ProbeRejectsOtherFilesAndKeepsThePosition) {
+  const struct {
+    const char* name;
+    Bytes bytes;
+  } cases[] = {
+      {"empty", {}},
+      {"jpeg", rawfiles::Jpeg(16, 16)},
+      {"unknown size", rawkit::sensor_dump(5000)},
+      {"tiff without camera", [] {
+         rawkit::TiffBuilder t(true);
+         rawkit::TiffIfd ifd;
+         ifd.add_long(256, 10).add_long(257, 10);
+         t.ifds = {ifd};
+         ByteWriter w(true);
+         t.write(w);
+         w.pad_to(1024);
+         return w.bytes();
+       }()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto s = rawfiles::Stream(c.bytes);
+    s->Seek(c.bytes.size() / 2, soBeginning);
+    EXPECT_FALSE(LKRAWTryStream(*s));
+    EXPECT_EQ(s->GetPosition(), Int64(c.bytes.size() / 2));
+  }
+}
+
+// ----------------------------------------------------------------- reader
+
+TEST(RawReaderTest, UnidentifiedFileSetsAbortAndTouchesNothing) {
+  for (bool paramsOnly : {false, true}) {
+    Read r;
+    Mark(r.bitmap);
+    r.params.WIDTH = 77;
+    r.params.HEIGHT = 88;
+    ASSERT_NO_THROW(r.Run(rawfiles::Jpeg(20, 10), paramsOnly));
+    EXPECT_TRUE(r.aborted.load());
+    EXPECT_TRUE(IsMark(r.bitmap));
+    EXPECT_EQ(r.params.WIDTH, 77);
+    EXPECT_EQ(r.params.HEIGHT, 88);
+    EXPECT_EQ(r.params.RAW_CAMERA, "");
+  }
+}
+
+// Parameters only: camera name, default resolution and the size the
+// development would give; nothing developed, the bitmap untouched.
+TEST(RawReaderTest, ParamsOnlyFillsCameraResolutionAndSize) {
+  struct Case {
+    const char* name;
+    Bytes file;
+    bool halfSize;
+    const char* camera;
+    Integer width, height;
+  };
+  const Case cases[] = {
+      {"nucore", rawfiles::Nucore(48, 64), false, "Nucore RAW ", 62, 46},
+      {"nucore odd", rawfiles::Nucore(29, 37), false, "Nucore RAW ", 35, 27},
+      // Half size keeps every cell of the shrunk picture: no demosaic border.
+      {"nucore half size", rawfiles::Nucore(48, 64), true, "Nucore RAW ", 32, 24},
+      {"nucore odd half size", rawfiles::Nucore(29, 37), true, "Nucore RAW ", 19, 15},
+      {"canon ciff", rawfiles::CanonCiff(48, 64, true), false, "Canon PowerShot Test ", -1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Read r;
+    Mark(r.bitmap);
+    r.params.RAW_HALFSIZE = c.halfSize;
+    r.params.SetDpiX(17);
+    r.params.SetColorMapCount(4);
+    r.Run(c.file, true);
+    ASSERT_FALSE(r.aborted.load());
+    EXPECT_TRUE(IsMark(r.bitmap));
+    EXPECT_EQ(r.params.RAW_CAMERA, c.camera);
+    EXPECT_EQ(r.params.DPIX, gDefaultDPIX);
+    EXPECT_EQ(r.params.DPIY, gDefaultDPIY);
+    EXPECT_EQ(r.params.COLORMAPCOUNT, 0);
+    if (c.width >= 0) {
+      EXPECT_EQ(r.params.WIDTH, c.width);
+      EXPECT_EQ(r.params.HEIGHT, c.height);
+    }
+    // The full development gives a picture of the size announced.
+    Read full;
+    full.params.RAW_HALFSIZE = c.halfSize;
+    full.Run(c.file);
+    ASSERT_FALSE(full.aborted.load());
+    EXPECT_EQ(full.bitmap.GetWidth(), r.params.WIDTH);
+    EXPECT_EQ(full.bitmap.GetHeight(), r.params.HEIGHT);
+    EXPECT_EQ(full.params.WIDTH, r.params.WIDTH);
+    EXPECT_EQ(full.params.HEIGHT, r.params.HEIGHT);
+  }
+}
+
+TEST(RawReaderTest, DevelopsKitFilesAt24And48Bits) {
+  for (const auto& f : rawfiles::Kit()) {
+    SCOPED_TRACE(f.name);
+    Read r24, r48;
+    r48.params.ISNATIVEPIXELFORMAT = true;
+    r24.Run(f.bytes);
+    r48.Run(f.bytes);
+    ASSERT_FALSE(r24.aborted.load());
+    ASSERT_FALSE(r48.aborted.load());
+    EXPECT_EQ(r24.bitmap.GetPixelFormat(), lk24RGB);
+    EXPECT_EQ(r48.bitmap.GetPixelFormat(), lk48RGB);
+    EXPECT_FALSE(r24.bitmap.IsEmpty());
+    EXPECT_EQ(r24.bitmap.GetWidth(), r48.bitmap.GetWidth());
+    EXPECT_EQ(r24.bitmap.GetHeight(), r48.bitmap.GetHeight());
+    EXPECT_EQ(r24.params.BITSPERSAMPLE, 8);
+    EXPECT_EQ(r48.params.BITSPERSAMPLE, 16);
+    EXPECT_EQ(r24.params.SAMPLESPERPIXEL, 3);
+    EXPECT_FALSE(r24.bitmap.IsAllBlack());
+  }
+}
+
+// A uniform sensor develops to a uniform picture: every stage covers the
+// whole picture and no border cell is left undeveloped.
+TEST(RawReaderTest, UniformSensorGivesUniformPicture) {
+  for (bool quick : {true, false}) {
+    SCOPED_TRACE(quick ? "quick" : "gradient refinement");
+    Read r;
+    r.params.RAW_QUICKINTERPOLATE = quick;
+    r.Run(rawfiles::Nucore(20, 30, [](int, int) { return 1000; }));
+    ASSERT_FALSE(r.aborted.load());
+    ASSERT_EQ(r.bitmap.GetWidth(), 28);
+    const TRGB first = r.bitmap.GetPixels_lk24RGB(0, 0);
+    EXPECT_GT(first.r + first.g + first.b, 0);
+    for (Integer y = 0; y < r.bitmap.GetHeight(); ++y)
+      for (Integer x = 0; x < r.bitmap.GetWidth(); ++x) ASSERT_EQ(r.bitmap.GetPixels_lk24RGB(x, y), first) << x << "," << y;
+  }
+}
+
+TEST(RawReaderTest, QuickInterpolationDiffersFromGradientRefinement) {
+  Read quick, full;
+  quick.params.RAW_QUICKINTERPOLATE = true;
+  full.params.RAW_QUICKINTERPOLATE = false;
+  const Bytes file = rawfiles::Nucore(48, 64);
+  quick.Run(file);
+  full.Run(file);
+  ASSERT_EQ(quick.bitmap.GetWidth(), full.bitmap.GetWidth());
+  EXPECT_FALSE(SamePixels(quick.bitmap, full.bitmap));
+}
+
+TEST(RawReaderTest, ProgressEndsWithTheStagesInOrder) {
+  Read r;
+  r.Run(rawfiles::Nucore(48, 64));
+  ASSERT_GE(r.progress.size(), 5u);
+  const std::vector<Integer> tail(r.progress.end() - 4, r.progress.end());
+  EXPECT_EQ(tail, (std::vector<Integer>{70, 85, 90, 100}));
+  for (size_t i = 0; i + 4 < r.progress.size(); ++i) EXPECT_LE(r.progress[i], 50);
+}
+
+// ------------------------------------------------------ thumbnail and colour
+
+TEST(RawReaderTest, ThumbnailRequestGivesTheEmbeddedPicture) {
+  // With an embedded thumbnail: the bitmap is the thumbnail, undeveloped.
+  Read r;
+  r.params.SetRAW_GetExifThumbnail(true);
+  r.Run(rawfiles::CanonCiff(48, 64, true));
+  ASSERT_FALSE(r.aborted.load());
+  EXPECT_EQ(r.bitmap.GetWidth(), 40);
+  EXPECT_EQ(r.bitmap.GetHeight(), 30);
+  EXPECT_TRUE(r.params.RAW_GETEXIFTHUMBNAIL);
+  EXPECT_TRUE(std::find(r.progress.begin(), r.progress.end(), 70) == r.progress.end());
+  TLKBitmap expected;
+  TMemoryStream js;
+  const Bytes jpeg = rawfiles::Jpeg(40, 30, 1);
+  js.Write(jpeg.data(), Integer(jpeg.size()));
+  js.Seek(0, soBeginning);
+  TIOParamsVals jp;
+  std::atomic<bool> ja{false};
+  TProgressRec jr;
+  jr.AbortFlag = &ja;
+  ReadJPegStream(&js, nullptr, &expected, jp, jr, false, false, false, false, false, false, -1);
+  EXPECT_TRUE(SamePixels(r.bitmap, expected));
+
+  // Without one the file is developed as usual.
+  Read d;
+  d.params.SetRAW_GetExifThumbnail(true);
+  d.Run(rawfiles::Nucore(48, 64));
+  ASSERT_FALSE(d.aborted.load());
+  EXPECT_EQ(d.bitmap.GetWidth(), 62);
+  EXPECT_EQ(d.bitmap.GetHeight(), 46);
+  EXPECT_TRUE(d.params.RAW_GETEXIFTHUMBNAIL);
+}
+
+// Automatic colour adjustment develops at half brightness and matches the
+// picture's histograms to the thumbnail's.
+TEST(RawReaderTest, AutoAdjustMatchesColoursToTheThumbnail) {
+  const Bytes file = rawfiles::CanonCiff(48, 64, true);
+  Read adjusted;
+  adjusted.params.RAW_AUTOADJUSTCOLORS = true;
+  adjusted.Run(file);
+  ASSERT_FALSE(adjusted.aborted.load());
+
+  Read plain;
+  plain.params.RAW_BRIGHT = 0.5;
+  plain.Run(file);
+  ASSERT_NE(plain.params.EXIF_ThumbnailImage, nullptr);
+  EXPECT_FALSE(SamePixels(adjusted.bitmap, plain.bitmap));
+  LKAdjustColors(plain.params.EXIF_ThumbnailImage.get(), &plain.bitmap);
+  EXPECT_TRUE(SamePixels(adjusted.bitmap, plain.bitmap));
+
+  // A parameters-only read leaves the caller's bitmap alone.
+  Read po;
+  po.params.RAW_AUTOADJUSTCOLORS = true;
+  Mark(po.bitmap);
+  po.Run(file, true);
+  EXPECT_TRUE(IsMark(po.bitmap));
+}
+
+TEST(RawReaderTest, CiffRecordsBecomeExifFields) {
+  Read r;
+  r.Run(rawfiles::CanonCiff(48, 64, true), true);
+  EXPECT_EQ(r.params.EXIF_MAKE, "Canon");
+  EXPECT_EQ(r.params.EXIF_MODEL, "Canon PowerShot Test");
+  EXPECT_EQ(r.params.EXIF_IMAGEDESCRIPTION, "Test shot");
+  ASSERT_NE(r.params.EXIF_ThumbnailImage, nullptr);
+  EXPECT_EQ(r.params.EXIF_ThumbnailImage->GetWidth(), 40);
+}
+
+// Cut files never crash: they are refused, developed from what is there, or
+// raise the decoder's own error.
+TEST(RawReaderTest, TruncatedFilesAreSafe) {
+  for (const auto& f : rawfiles::Kit()) {
+    for (size_t keep : {size_t(0), size_t(13), size_t(100), f.bytes.size() / 3, f.bytes.size() - 1}) {
+      SCOPED_TRACE(f.name + " cut to " + std::to_string(keep));
+      Bytes cut(f.bytes.begin(), f.bytes.begin() + std::min(keep, f.bytes.size()));
+      Read r;
+      try {
+        r.Run(cut);
+      } catch (const Exception& e) {
+        EXPECT_EQ(String(e.Message()).substr(0, 2), ": ");
+      }
+    }
+  }
+}
