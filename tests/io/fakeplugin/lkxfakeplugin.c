@@ -11,15 +11,16 @@
  * followed by the rows in the exchange layout. Writing produces the same form
  * (options 0, rows at 24).
  *
- * Every read also reads the keyword "FILENAME" into a buffer of exactly
- * LKX_PARAM_BUFFER_SIZE bytes and stores it under "TIFF_DOCUMENTNAME"; a
+ * Every read also reads the keyword "FILENAME" (or LKX_FAKE_ECHO_KEY) into a
+ * buffer of exactly LKX_PARAM_BUFFER_SIZE bytes and stores it under
+ * "TIFF_DOCUMENTNAME"; a
  * probe reads "FILENAME" into a buffer filled with 'X' and logs what it got.
  * Calls are logged as words ("init(0) callbacks read(0) fin ..."), which the
  * tests fetch through LKXFake_Log.
  *
  * Build definitions: LKX_FAKE_FORMATS (formats reported, default 2),
  * LKX_FAKE_EXTS0 (extensions of the first format), LKX_FAKE_NO_ADDPARAMETER
- * (leave out one export).
+ * (leave out one export), LKX_FAKE_ECHO_KEY (the keyword a read echoes).
  */
 #include <pthread.h>
 #include <stdarg.h>
@@ -34,6 +35,9 @@
 #endif
 #ifndef LKX_FAKE_EXTS0
 #define LKX_FAKE_EXTS0 "fkp;fake"
+#endif
+#ifndef LKX_FAKE_ECHO_KEY
+#define LKX_FAKE_ECHO_KEY "FILENAME"
 #endif
 
 #define MAX_INSTANCES 64
@@ -220,7 +224,7 @@ int32_t LKX_ExecuteRead(LKX_Handle Handle, int32_t Mode) {
   /* The buffer the host must not write past. */
   char* value = (char*)malloc(LKX_PARAM_BUFFER_SIZE);
   if (value) {
-    in->get_param("FILENAME", value, in->context);
+    in->get_param(LKX_FAKE_ECHO_KEY, value, in->context);
     in->set_param("TIFF_DOCUMENTNAME", value, in->context);
     free(value);
   }
