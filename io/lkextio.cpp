@@ -7,8 +7,10 @@
 
 #include "core/lkbitmap.h"
 #include "core/lkstreams.h"
+#include "io/lkexif.h"
 #include "io/lkparams.h"
 #include "platform/sysutils.h"
+#include "raw/lkraw.h"
 
 TList lkgExtIOPlugins;
 
@@ -153,9 +155,46 @@ void CopyRows(const Byte* Rows, Int64 RowBytes, Integer Width, Integer Height, T
   for (Integer y = 0; y < Height; ++y) std::memcpy(Bitmap.GetScanLine(y), temp.GetScanLine(y), len);
 }
 
-// Reads the input's EXIF metadata into Params for a plug-in that asks for it;
-// Reader stands at the plug-in's position 0 (Base) before and after.
-void ReadPluginExif(TStream& Reader, Int64 Base, TIOParamsVals& Params) { Reader.Seek(Base, soBeginning); }
+// A view of a stream from Base on: position 0 of the view is Base of the
+// source, and its size ends where the source's does. Reads only.
+class TLKStreamFrom : public TStream {
+ public:
+  TLKStreamFrom(TStream& Source, Int64 Base) : FSource(Source), FBase(Base) {}
+  Integer Read(void* Buffer, Integer Count) override { return FSource.Read(Buffer, Count); }
+  Integer Write(const void*, Integer) override { return 0; }
+  Int64 Seek(Int64 Offset, TSeekOrigin Origin) override {
+    if (Origin == soBeginning) Offset = FBase + std::max<Int64>(Offset, 0);
+    const Int64 at = FSource.Seek(Offset, Origin);
+    return at < 0 ? at : at - FBase;
+  }
+  Int64 GetSize() override { return std::max<Int64>(FSource.GetSize() - FBase, 0); }
+
+ private:
+  TStream& FSource;
+  Int64 FBase;
+};
+
+// Reads the input's EXIF metadata into Params for a plug-in that asks for it:
+// the first EXIF block within the search window, else the Canon CIFF records.
+// Offsets count from the plug-in's position 0 (Base), where Reader stands
+// afterwards.
+void ReadPluginExif(TStream& Reader, Int64 Base, TIOParamsVals& Params) {
+  TLKStreamFrom input(Reader, Base);
+  input.Seek(0, soBeginning);
+  const Int64 at = LKSearchEXIFInfo(&input);
+  if (at < 0) {
+    input.Seek(0, soBeginning);
+    LKCRWGetCIFFAsExif(input, Params);
+  } else {
+    input.Seek(at, soBeginning);
+    if (LKLoadEXIFFromTIFF(&input, Params)) {
+      const double perInch = Params.EXIF_RESOLUTIONUNIT == 3 ? 2.54 : 1;
+      Params.SetDpiX(LKTrunc(Params.EXIF_XRESOLUTION * perInch));
+      Params.SetDpiY(LKTrunc(Params.EXIF_YRESOLUTION * perInch));
+    }
+  }
+  Reader.Seek(Base, soBeginning);
+}
 
 // Runs a parameters-only pass for the thumbnail; true when it left a
 // non-empty EXIF thumbnail, which then becomes the picture.

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/tiff_builder.h"
 #include "core/lkbitmap.h"
 #include "io/lkextio.h"
 #include "io/lkfileformats.h"
@@ -30,18 +31,44 @@ void PutLE32(std::vector<Byte>& v, size_t at, int32_t x) {
   for (int i = 0; i < 4; ++i) v[at + i] = static_cast<Byte>(static_cast<uint32_t>(x) >> (8 * i));
 }
 
-// A fake picture: header and rows (exchange layout) after Gap bytes.
+// A fake picture: header, the bytes Between, then the rows (exchange layout).
 std::vector<Byte> FakeFile(int32_t W, int32_t H, int32_t Pf, const std::vector<Byte>& Rows, int32_t Options = 0,
-                           int32_t Gap = 0) {
-  std::vector<Byte> v(24 + Gap);
+                           const std::vector<Byte>& Between = {}) {
+  std::vector<Byte> v(24);
   std::memcpy(v.data(), "LKXF", 4);
   PutLE32(v, 4, W);
   PutLE32(v, 8, H);
   PutLE32(v, 12, Pf);
   PutLE32(v, 16, Options);
-  PutLE32(v, 20, 24 + Gap);
+  PutLE32(v, 20, 24 + static_cast<int32_t>(Between.size()));
+  v.insert(v.end(), Between.begin(), Between.end());
   v.insert(v.end(), Rows.begin(), Rows.end());
   return v;
+}
+
+// A camera-style EXIF TIFF: make, resolution and unit, and a 4 x 3 RGB first
+// page (the thumbnail), pixel (x, y) = (50x, 70y, 9).
+std::vector<Byte> ExifTiff(uint32_t XRes, uint16_t Unit) {
+  tiffkit::Builder b(true);
+  const int ifd0 = b.AddIfd();
+  std::vector<Byte> rgb;
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) rgb.insert(rgb.end(), {Byte(50 * x), Byte(70 * y), Byte(9)});
+  const int strip = b.AddBlob(rgb);
+  b.Short(ifd0, 256, {4});
+  b.Short(ifd0, 257, {3});
+  b.Short(ifd0, 258, {8, 8, 8});
+  b.Short(ifd0, 259, {1});
+  b.Short(ifd0, 262, {2});
+  b.Ascii(ifd0, 271, "Velmoran Optics");
+  b.BlobOffset(ifd0, 273, strip);
+  b.Short(ifd0, 277, {3});
+  b.Long(ifd0, 278, {3});
+  b.Long(ifd0, 279, {static_cast<uint32_t>(rgb.size())});
+  b.Rational(ifd0, 282, {{XRes, 1}});
+  b.Rational(ifd0, 283, {{XRes, 1}});
+  b.Short(ifd0, 296, {Unit});
+  return b.Build();
 }
 
 void Fill(TMemoryStream& S, const std::vector<Byte>& Prefix, const std::vector<Byte>& Data) {
@@ -230,7 +257,7 @@ TEST_F(ExtIO, ReadStartsAtTheStreamPositionAndReportsProgress) {
   AddFake();
   TLKBitmap bitmap;
   const std::vector<Byte> junk(100, 0xEE);
-  EXPECT_FALSE(Read(FakeFile(1, 1, 5, {10, 20, 30}, 0, 40), bitmap, false, junk));
+  EXPECT_FALSE(Read(FakeFile(1, 1, 5, {10, 20, 30}, 0, std::vector<Byte>(40, 0)), bitmap, false, junk));
   ASSERT_EQ(bitmap.GetWidth(), 1);
   EXPECT_EQ(Row(bitmap, 0, 3), (std::vector<Byte>{30, 20, 10}));
   EXPECT_EQ(percents, (std::vector<Integer>{10, 100}));
@@ -286,6 +313,51 @@ TEST_F(ExtIO, ThumbnailRequestWithoutThumbnailReadsThePictureAfterAParametersPas
   EXPECT_TRUE(params.GETTHUMBNAIL);
   ASSERT_EQ(bitmap.GetWidth(), 1);
   EXPECT_EQ(Row(bitmap, 0, 3), (std::vector<Byte>{3, 2, 1}));
+}
+
+TEST_F(ExtIO, AThumbnailInTheInputsExifEndsTheReadAfterTheParametersPass) {
+  AddFake();
+  TLKBitmap bitmap;
+  params.SetGetThumbnail(true);
+  const std::vector<Byte> file = FakeFile(1, 1, 5, {1, 2, 3}, kWantExif, ExifTiff(300, 2));
+  EXPECT_FALSE(Read(file, bitmap, false, std::vector<Byte>(50, 'I')));
+  EXPECT_EQ(Log(), "init(0) callbacks wantexif read(-1) fin");
+  EXPECT_TRUE(params.GETTHUMBNAIL);
+  ASSERT_EQ(bitmap.GetWidth(), 4);
+  ASSERT_EQ(bitmap.GetHeight(), 3);
+  const TRGB c = bitmap.GetPixels_lk24RGB(2, 1);
+  EXPECT_EQ((std::vector<int>{c.r, c.g, c.b}), (std::vector<int>{100, 70, 9}));
+}
+
+TEST_F(ExtIO, ExifOfTheInputIsReadWhenThePluginAsksForIt) {
+  struct Case {
+    const char* What;
+    int32_t Options;
+    std::vector<Byte> Between;
+    bool HasExif;
+    Integer Dpi;
+  } const cases[] = {
+      {"pixels per inch", kWantExif, ExifTiff(300, 2), true, 300},
+      {"pixels per centimetre", kWantExif, ExifTiff(118, 3), true, 299},
+      {"not asked for", 0, ExifTiff(300, 2), false, 11},
+      {"none there", kWantExif, std::vector<Byte>(30, 0), false, 11},
+  };
+  AddFake();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TIOParamsVals fresh;
+    params.Assign(&fresh);
+    params.SetDpiX(11);
+    params.SetDpiY(11);
+    TLKBitmap bitmap;
+    EXPECT_FALSE(Read(FakeFile(1, 1, 5, {1, 2, 3}, c.Options, c.Between), bitmap, false, std::vector<Byte>(9, 0)));
+    EXPECT_EQ(params.EXIF_HASEXIF, c.HasExif);
+    EXPECT_EQ(params.EXIF_MAKE, c.HasExif ? "Velmoran Optics" : "");
+    EXPECT_EQ(params.DPIX, c.Dpi);
+    EXPECT_EQ(params.DPIY, c.Dpi);
+    ASSERT_EQ(bitmap.GetWidth(), 1) << "the picture is read after the metadata";
+    EXPECT_EQ(Row(bitmap, 0, 3), (std::vector<Byte>{3, 2, 1}));
+  }
 }
 
 // ---------------------------------------------------------------------------
