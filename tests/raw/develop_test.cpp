@@ -183,15 +183,30 @@ TEST(RawDemosaicTest, RefinementAtEdges) {
 }
 
 // The outermost ring keeps only its measured colour; the ring inside it is
-// filled by the bilinear pass; a uniform picture is left as it is.
+// filled by the bilinear pass; a uniform picture is left as it is, for
+// three-colour and four-colour tiles.
 TEST(RawDemosaicTest, BordersAndUniformField) {
-  auto s = make_state(9, 8);
-  mosaic(*s, [](int, int) { return RGB{700, 700, 700}; });
-  develop(*s, false);
-  EXPECT_EQ(cell(*s, 0, 0), (TRAWCell{700, 0, 0, 0}));
-  EXPECT_EQ(cell(*s, 8, 7), (TRAWCell{0, 700, 0, 0}));
-  for (int r = 1; r < 8; ++r)
-    for (int c = 1; c < 7; ++c) EXPECT_EQ(cell(*s, r, c), (TRAWCell{700, 700, 700, 0})) << r << "," << c;
+  struct Case {
+    Cardinal filters;
+    int colors;
+  };
+  const Case cases[] = {{kRGGB, 3}, {0xe1e4e1e4u, 4}, {0xb4b4b4b4u, 4}, {0x1e4e1e4eu, 4}};
+  const TRAWCell field = {700, 900, 1100, 1300};
+  for (const Case& k : cases)
+    for (bool quick : {false, true}) {
+      SCOPED_TRACE(testing::Message() << std::hex << k.filters << (quick ? " quick" : ""));
+      auto s = make_state(10, 9, k.filters, k.colors);
+      for (int r = 0; r < 10; ++r)
+        for (int c = 0; c < 9; ++c) cell(*s, r, c)[cell_color(*s, r, c)] = field[cell_color(*s, r, c)];
+      develop(*s, quick);
+      TRAWCell corner{};
+      corner[cell_color(*s, 9, 8)] = field[cell_color(*s, 9, 8)];
+      EXPECT_EQ(cell(*s, 9, 8), corner);
+      TRAWCell inner = field;
+      if (k.colors == 3) inner[3] = 0;
+      for (int r = 1; r < 9; ++r)
+        for (int c = 1; c < 8; ++c) ASSERT_EQ(cell(*s, r, c), inner) << r << "," << c;
+    }
 }
 
 // ---- Conversion and output ------------------------------------------------------
