@@ -1,5 +1,5 @@
 // EXIF and XMP blocks of JPEG APP1 markers, write side.
-#include "io/lkexif_write.h"
+#include "io/lkexif.h"
 
 #include <cstring>
 
@@ -8,9 +8,6 @@
 #include "core/lkbitmap.h"
 
 namespace {
-
-constexpr char kXMPIdentifier[] = "http://ns.adobe.com/xap/1.0/";
-static_assert(sizeof(kXMPIdentifier) == 29, "the identifier has 28 characters");
 
 void PatchLE32(TMemoryStream& Stream, Int64 Position, DWORD Value) {
   if (Position < 0 || Position + 4 > Stream.GetSize()) return;
@@ -117,6 +114,6 @@ void SaveEXIFToStandardBuffer(TIOParamsVals& Params, std::vector<Byte>& Buffer) 
 }
 
 void LKSaveXMPToJpegTag(const TIOParamsVals& Params, std::vector<Byte>& Buffer) {
-  Buffer.assign(kXMPIdentifier, kXMPIdentifier + sizeof(kXMPIdentifier));
+  Buffer.assign(LKXMP_NAMESPACE, LKXMP_NAMESPACE + LKXMP_PREFIXLEN);
   Buffer.insert(Buffer.end(), Params.XMP_INFO.begin(), Params.XMP_INFO.end());
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "codecs/jpeg/jpegxform.h"
-#include "io/lkexif_write.h"
+#include "io/lkexif.h"
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "io/lktagshandler.h"
+
 namespace {
 
 void PutLE16(std::vector<Byte>& Out, unsigned Value) {
@@ -133,6 +135,51 @@ Integer TIFFFloatToRational(Integer& Denominator, double Value) {
   return LKRound(n);
 }
 
+namespace {
+
+// The maker note: the handler's block (a 16-bit count, 12-byte entries and
+// their data, offsets from the block's start) written again with the entries
+// whose data take 1024 bytes or more left out, and every offset pointing at
+// the data's new place counted from the TIFF's start. Entries of an unknown
+// type or whose data lie outside the block are left out too.
+void AddMakerNote(TLKTIFFDirWriter& Exif, TLKTagsHandler& Note) {
+  TMemoryStream* s = Note.GetStream();
+  const Int64 size = s->GetSize();
+  if (size < 12) return;
+  const Byte* b = static_cast<const Byte*>(s->GetMemory());
+  auto le16 = [](const Byte* p) { return static_cast<unsigned>(p[0] | p[1] << 8); };
+  auto le32 = [](const Byte* p) { return DWORD{p[0]} | DWORD{p[1]} << 8 | DWORD{p[2]} << 16 | DWORD{p[3]} << 24; };
+  const unsigned n = le16(b);
+  std::vector<const Byte*> kept;
+  for (unsigned i = 0; i < n && 2 + 12 * Int64{i} + 12 <= size; ++i) {
+    const Byte* e = b + 2 + 12 * i;
+    const Int64 bytes = Int64{le32(e + 4)} * LKTagSize(static_cast<Integer>(le16(e + 2)));
+    if (LKTagSize(static_cast<Integer>(le16(e + 2))) == 0 || bytes >= 1024) continue;
+    if (bytes > 4 && Int64{le32(e + 8)} + bytes > size) continue;
+    kept.push_back(e);
+  }
+  const DWORD at = Exif.Here();
+  std::vector<Byte> out;
+  PutLE16(out, static_cast<unsigned>(kept.size()));
+  std::vector<Byte> data;
+  const DWORD dataStart = at + 2 + 12 * static_cast<DWORD>(kept.size());
+  for (const Byte* e : kept) {
+    const Int64 bytes = Int64{le32(e + 4)} * LKTagSize(static_cast<Integer>(le16(e + 2)));
+    out.insert(out.end(), e, e + 8);
+    if (bytes > 4) {
+      PutLE32(out, dataStart + static_cast<DWORD>(data.size()));
+      const Byte* src = b + le32(e + 8);
+      data.insert(data.end(), src, src + bytes);
+    } else {
+      out.insert(out.end(), e + 8, e + 12);
+    }
+  }
+  out.insert(out.end(), data.begin(), data.end());
+  Exif.AddBytes(37500, twUndefined, out.data(), static_cast<DWORD>(out.size()));
+}
+
+}  // namespace
+
 void TIFFWriteGPS(TLKTIFFDirWriter& Main, TStream* Stream, Int64 Base, const TIOParamsVals& P,
                   std::atomic<bool>* Abort) {
   TLKTIFFDirWriter gps(Stream, Base, Abort);
@@ -173,7 +220,7 @@ void TIFFWriteGPS(TLKTIFFDirWriter& Main, TStream* Stream, Int64 Base, const TIO
   Main.AddLong(34853, gps.WriteDirectory(0));
 }
 
-void TIFFWriteEXIF(TLKTIFFDirWriter& Main, TStream* Stream, Int64 Base, const TIOParamsVals& P,
+void TIFFWriteEXIF(TLKTIFFDirWriter& Main, TStream* Stream, Int64 Base, TIOParamsVals& P,
                    std::atomic<bool>* Abort) {
   Main.AddText(270, P.EXIF_IMAGEDESCRIPTION);
   const DWORD xres = static_cast<DWORD>(std::max(0, LKTrunc(P.EXIF_XRESOLUTION)));
@@ -261,6 +308,7 @@ void TIFFWriteEXIF(TLKTIFFDirWriter& Main, TStream* Stream, Int64 Base, const TI
     comment.insert(comment.end(), P.EXIF_USERCOMMENT.begin(), P.EXIF_USERCOMMENT.end());
     exif.AddBytes(37510, twUndefined, comment.data(), static_cast<DWORD>(comment.size()));
   }
+  AddMakerNote(exif, P.EXIF_MakerNote);
   Main.AddLong(34665, exif.WriteDirectory(0));
   if (!P.EXIF_GPSVERSIONID.empty()) TIFFWriteGPS(Main, Stream, Base, P, Abort);
 }

@@ -81,10 +81,11 @@ Integer TIFFFloatToRational(Integer& Denominator, double Value);
 
 /// Adds the EXIF entries of a main directory to Main (description,
 /// resolution, orientation, software, the Windows XP texts, artist, make,
-/// model, date, colour data, copyright), writes the EXIF directory (and the
-/// GPS directory when "EXIF_GPSVERSIONID" is not empty) at the stream
-/// position and adds the pointer entries 34665 (and 34853) to Main.
-void TIFFWriteEXIF(TLKTIFFDirWriter& Main, TStream* Stream, Int64 Base, const TIOParamsVals& Params,
+/// model, date, colour data, copyright), writes the EXIF directory, with
+/// the maker note of Params less its entries of 1024 bytes of data or more,
+/// and the GPS directory when "EXIF_GPSVERSIONID" is not empty, at the
+/// stream position, and adds the pointer entries 34665 (and 34853) to Main.
+void TIFFWriteEXIF(TLKTIFFDirWriter& Main, TStream* Stream, Int64 Base, TIOParamsVals& Params,
                    std::atomic<bool>* Abort);
 
 /// Writes the GPS directory of Params at the stream position and adds the

@@ -16,7 +16,7 @@
 #include "codecs/jpeg/jpegxform.h"
 #include "codecs/tiff/tifwrite_exif.h"
 #include "core/lkbitmap.h"
-#include "io/lkexif_write.h"
+#include "io/lkexif.h"
 
 namespace fs = std::filesystem;
 
