@@ -248,6 +248,15 @@ TEST(RawReaderTest, ThumbnailRequestGivesTheEmbeddedPicture) {
   ReadJPegStream(&js, nullptr, &expected, jp, jr, false, false, false, false, false, false, -1);
   EXPECT_TRUE(SamePixels(r.bitmap, expected));
 
+  // The first page of a TIFF-based file, read as its EXIF thumbnail.
+  Read t;
+  t.params.SetRAW_GetExifThumbnail(true);
+  t.Run(rawfiles::NikonTiff(48, 64));
+  ASSERT_FALSE(t.aborted.load());
+  EXPECT_EQ(t.bitmap.GetWidth(), 16);
+  EXPECT_EQ(t.bitmap.GetHeight(), 12);
+  EXPECT_EQ(t.params.EXIF_MAKE, "NIKON CORPORATION");
+
   // Without one the file is developed as usual.
   Read d;
   d.params.SetRAW_GetExifThumbnail(true);
@@ -261,26 +270,27 @@ TEST(RawReaderTest, ThumbnailRequestGivesTheEmbeddedPicture) {
 // Automatic colour adjustment develops at half brightness and matches the
 // picture's histograms to the thumbnail's.
 TEST(RawReaderTest, AutoAdjustMatchesColoursToTheThumbnail) {
-  const Bytes file = rawfiles::CanonCiff(48, 64, true);
-  Read adjusted;
-  adjusted.params.RAW_AUTOADJUSTCOLORS = true;
-  adjusted.Run(file);
-  ASSERT_FALSE(adjusted.aborted.load());
+  for (const Bytes& file : {rawfiles::CanonCiff(48, 64, true), rawfiles::NikonTiff(48, 64)}) {
+    Read adjusted;
+    adjusted.params.RAW_AUTOADJUSTCOLORS = true;
+    adjusted.Run(file);
+    ASSERT_FALSE(adjusted.aborted.load());
 
-  Read plain;
-  plain.params.RAW_BRIGHT = 0.5;
-  plain.Run(file);
-  ASSERT_NE(plain.params.EXIF_ThumbnailImage, nullptr);
-  EXPECT_FALSE(SamePixels(adjusted.bitmap, plain.bitmap));
-  LKAdjustColors(plain.params.EXIF_ThumbnailImage.get(), &plain.bitmap);
-  EXPECT_TRUE(SamePixels(adjusted.bitmap, plain.bitmap));
+    Read plain;
+    plain.params.RAW_BRIGHT = 0.5;
+    plain.Run(file);
+    ASSERT_NE(plain.params.EXIF_ThumbnailImage, nullptr);
+    EXPECT_FALSE(SamePixels(adjusted.bitmap, plain.bitmap));
+    LKAdjustColors(plain.params.EXIF_ThumbnailImage.get(), &plain.bitmap);
+    EXPECT_TRUE(SamePixels(adjusted.bitmap, plain.bitmap));
 
-  // A parameters-only read leaves the caller's bitmap alone.
-  Read po;
-  po.params.RAW_AUTOADJUSTCOLORS = true;
-  Mark(po.bitmap);
-  po.Run(file, true);
-  EXPECT_TRUE(IsMark(po.bitmap));
+    // A parameters-only read leaves the caller's bitmap alone.
+    Read po;
+    po.params.RAW_AUTOADJUSTCOLORS = true;
+    Mark(po.bitmap);
+    po.Run(file, true);
+    EXPECT_TRUE(IsMark(po.bitmap));
+  }
 }
 
 TEST(RawReaderTest, CiffRecordsBecomeExifFields) {

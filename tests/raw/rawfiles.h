@@ -13,6 +13,7 @@
 #include "core/lkbitmap.h"
 #include "io/lkparams.h"
 #include "platform/classes.h"
+#include "raw/kit/loaderkit.h"
 #include "raw/kit/rawkit.h"
 
 namespace rawfiles {
@@ -79,6 +80,29 @@ inline Bytes CanonCiff(int rows, int cols, bool thumbnail, bool little = true) {
   return rawkit::CiffBuilder(little).build_file(root);
 }
 
+/// A Nikon TIFF: the first page a small uncompressed RGB picture (the EXIF
+/// thumbnail a TIFF reader finds), a sub-directory with the sensor's
+/// rows × cols 12-bit samples, packed, uncompressed.
+inline Bytes NikonTiff(int rows, int cols, const char* model = "NIKON D1") {
+  constexpr int tw = 16, th = 12;
+  Bytes thumb(size_t(tw) * th * 3);
+  for (size_t i = 0; i < thumb.size(); ++i) thumb[i] = uint8_t(40 + (i * 5) % 200);
+  rawkit::TiffIfd ifd0, raw;
+  ByteWriter bits(true);
+  bits.u16(8).u16(8).u16(8);
+  ifd0.add_long(256, tw).add_long(257, th).add_data(258, 3, 3, bits.bytes()).add_short(259, 1).add_short(262, 2);
+  ifd0.add_text(271, "NIKON CORPORATION").add_text(272, model);
+  ifd0.add_data(273, 4, 1, thumb).add_short(277, 3).add_long(278, th).add_long(279, uint32_t(thumb.size()));
+  ifd0.add_sub(330, 1);
+  raw.add_long(256, uint32_t(cols)).add_long(257, uint32_t(rows)).add_short(259, 1).add_short(262, 32803);
+  raw.add_data(273, 4, 1, rawkit::pack_bits(rows, cols, 12, [](int r, int c) { return Sample(r, c); }));
+  rawkit::TiffBuilder t(true);
+  t.ifds = {ifd0, raw};
+  ByteWriter w(true);
+  t.write(w);
+  return w.bytes();
+}
+
 /// One named file of the kit.
 struct KitFile {
   std::string name;
@@ -93,6 +117,7 @@ inline std::vector<KitFile> Kit() {
       {"kodak dc20 size row", rawkit::sensor_dump(62464, [](size_t i) { return uint8_t(1 + (i * 7) % 83); })},
       {"canon ciff with thumbnail", CanonCiff(48, 64, true)},
       {"canon ciff big-endian", CanonCiff(40, 56, false, false)},
+      {"nikon tiff with exif thumbnail", NikonTiff(48, 64)},
   };
 }
 
