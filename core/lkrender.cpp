@@ -280,6 +280,38 @@ void TLKBitmap::RenderToTLKBitmap(TLKBitmap* dest, void**& rowTable, Integer*& c
     const auto iw = static_cast<Integer>(dw), ih = static_cast<Integer>(dh);
     const bool project = filter == rfProjectBW || filter == rfProjectWB;
     const bool withAlpha = enableAlpha && AlphaChannel != nullptr;
+    const bool linear24 = filter == rfFastLinear && PixelFormat == lk24RGB;
+    const TRect visibleSource{ix, iy, ix + fw, iy + fh};
+
+    // The fast linear filter of a 24-bit picture drawn opaque and unadjusted
+    // (the 1:1 draw would be a plain copy) is computed straight into the
+    // destination rows, and only for the drawn pixels: no temporary, and
+    // only the source pixels they depend on are read.
+    if (linear24 && tp >= 255 && !(withAlpha && !AlphaChannel->GetFull()) && !ChannelOffsetEnabled &&
+        Contrast == 0 && op == lklNormal && dest->GetLocation() != lkFile) {
+      const auto iW = static_cast<Integer>(W), iH = static_cast<Integer>(H);
+      const auto ox = static_cast<Integer>(dx), oy = static_cast<Integer>(dy);
+      Integer x1 = ox, y1 = oy, x2 = imin(ox + iw - 1, iW - 1), y2 = imin(oy + ih - 1, iH - 1);
+      if (updateRect != nullptr) {
+        x1 = imax(x1, updateRect->Left);
+        y1 = imax(y1, updateRect->Top);
+        x2 = imin(x2, updateRect->Right);
+        y2 = imin(y2, updateRect->Bottom);
+      }
+      x1 = std::clamp(x1, 0, iW - 1);
+      x2 = std::clamp(x2, 0, iW - 1);
+      y1 = std::clamp(y1, 0, iH - 1);
+      y2 = std::clamp(y2, 0, iH - 1);
+      if (x1 > x2 || y1 > y2) return;
+      void** const callerRows = rowTable;
+      LKResampleLinearPart(this, visibleSource, iw, ih, TRect{x1 - ox, y1 - oy, x2 - ox + 1, y2 - oy + 1},
+                           [&](Integer k) {
+                             void* row = callerRows ? callerRows[y1 + k] : dest->GetScanLine(y1 + k);
+                             return static_cast<Byte*>(row) + static_cast<Int64>(x1) * 3;
+                           });
+      return;
+    }
+
     std::unique_ptr<TLKBitmap> resampled;
     if (PixelFormat == lk1g && dw <= sw && !withAlpha && !project) {
       resampled = MemoryBitmap(iw, ih, lk24RGB);
@@ -287,23 +319,32 @@ void TLKBitmap::RenderToTLKBitmap(TLKBitmap* dest, void**& rowTable, Integer*& c
     } else {
       TLKBitmap* from = this;
       TLKBitmap* fromAlpha = withAlpha ? AlphaChannel : nullptr;
-      std::unique_ptr<TLKBitmap> crop;
+      std::unique_ptr<TLKBitmap> crop, cropAlpha;
       if (ix != 0 || iy != 0 || fw != Width || fh != Height) {
-        crop = std::make_unique<TLKBitmap>(fw, fh, PixelFormat);
-        CopyRectTo(crop.get(), ix, iy, 0, 0, fw, fh);
-        if (withAlpha) {
-          TLKBitmap* cropAlpha = crop->GetAlphaChannel();
-          AlphaChannel->CopyRectTo(cropAlpha, ix, iy, 0, 0, fw, fh);
-          cropAlpha->SetFull(AlphaChannel->GetFull());
-          fromAlpha = cropAlpha;
+        // The fast linear filter reads the rectangle in place; the others
+        // resample a copy of it.
+        if (!linear24) {
+          crop = std::make_unique<TLKBitmap>(fw, fh, PixelFormat);
+          CopyRectTo(crop.get(), ix, iy, 0, 0, fw, fh);
+          from = crop.get();
         }
-        from = crop.get();
+        if (withAlpha) {
+          cropAlpha = std::make_unique<TLKBitmap>(fw, fh, lk8g);
+          AlphaChannel->CopyRectTo(cropAlpha.get(), ix, iy, 0, 0, fw, fh);
+          cropAlpha->SetFull(AlphaChannel->GetFull());
+          fromAlpha = cropAlpha.get();
+        }
       }
       resampled = MemoryBitmap(iw, ih, PixelFormat == lk1g && project ? lk1g : lk24RGB);
-      if (PixelFormat == lk1g)
+      if (linear24) {
+        TLKBitmap* to = resampled.get();
+        LKResampleLinearPart(from, visibleSource, iw, ih, TRect{0, 0, iw, ih},
+                             [to](Integer r) { return static_cast<Byte*>(to->GetScanLine(r)); });
+      } else if (PixelFormat == lk1g) {
         _Resample1bitEx(from, resampled.get(), filter);
-      else
+      } else {
         _ResampleEx(from, resampled.get(), filter);
+      }
       if (fromAlpha != nullptr) {
         TLKBitmap* alpha = resampled->GetAlphaChannel();
         _ResampleAlphaEx(fromAlpha, alpha, filter);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "core/lkbitmap.h"
@@ -40,126 +42,193 @@ void CopyRows(TLKBaseBitmap* source, TLKBaseBitmap* dest, Int64 bytes) {
 // ---------------------------------------------------------------------------
 // Fast linear resampling
 
-// Column tables of the linear routines for one axis: start, 17-bit fraction,
-// far neighbour for interpolation, and end of the averaged run.
+// Averages divide sums of at most 255 * count by their count. floor(s * m /
+// 2^32) with m = floor(2^32 / count) + 1 equals s div count whenever
+// s < 2^32 / count, which holds for every such sum while count <= 4096; the
+// multiply vectorises where a division would not.
+constexpr Integer kMaxReciprocalCount = 4096;
+inline std::uint32_t Reciprocal(Integer count) {
+  return static_cast<std::uint32_t>((std::uint64_t{1} << 32) / static_cast<std::uint64_t>(count) + 1);
+}
+inline Byte DivideBy(std::uint32_t sum, std::uint32_t reciprocal) {
+  return static_cast<Byte>((std::uint64_t{sum} * reciprocal) >> 32);
+}
+
+// Column tables of the linear routines for destination pixels first ..
+// first + count - 1 of an axis: start, 17-bit fraction, far neighbour for
+// interpolation, end of the averaged run, and the reciprocal of the run's
+// length (0 where the run is one pixel or too long for it).
 struct LinearAxis {
   Scratch<Integer> start, frac, next, end;
+  Scratch<std::uint32_t> recip;
 };
 
 // Builds the column tables for n source and m destination pixels; `epsilon`
 // is added to the end position (the horizontal axis uses 1e-10, the
 // vertical one nothing).
-void BuildLinearAxis(Integer n, Integer m, double epsilon, LinearAxis& t) {
+void BuildLinearAxis(Integer n, Integer m, Integer first, Integer count, double epsilon, LinearAxis& t) {
   const double scale = static_cast<double>(m) / n;
-  t.start.Reset(m);
-  t.frac.Reset(m);
-  t.next.Reset(m);
-  t.end.Reset(m);
-  for (Integer i = 0; i < m; ++i) {
+  t.start.Reset(count);
+  t.frac.Reset(count);
+  t.next.Reset(count);
+  t.end.Reset(count);
+  t.recip.Reset(count);
+  for (Integer k = 0; k < count; ++k) {
+    const Integer i = first + k;
     const double pos = i / scale;
     const Integer s = std::clamp(LKTrunc(pos), 0, n - 1);
-    t.start[i] = s;
-    t.frac[i] = std::clamp(LKTrunc((pos - s) * kFracOne), 0, kFracOne - 1);
-    t.next[i] = imin(s + 1, n - 1);
-    const Integer e = LKTrunc(imin(i + 1, m - 1) / scale + epsilon);
-    t.end[i] = std::clamp(e, s, n - 1);
+    t.start[k] = s;
+    t.frac[k] = std::clamp(LKTrunc((pos - s) * kFracOne), 0, kFracOne - 1);
+    t.next[k] = imin(s + 1, n - 1);
+    const Integer e = std::clamp(LKTrunc(imin(i + 1, m - 1) / scale + epsilon), s, n - 1);
+    t.end[k] = e;
+    const Integer len = e - s + 1;
+    t.recip[k] = len > 1 && len <= kMaxReciprocalCount ? Reciprocal(len) : 0;
   }
 }
 
-// One horizontal pass of a linear routine over a row of `channels`-byte
-// pixels: interpolation when `interpolate`, else the average of each run.
-void LinearRow(const Byte* src, Byte* out, const LinearAxis& t, Integer m, Integer channels, bool interpolate) {
+// One horizontal pass of a linear routine over a row of kCh-byte pixels,
+// giving `count` destination pixels: interpolation when `interpolate`, else
+// the average of each run.
+template <int kCh>
+void LinearRow(const Byte* src, Byte* out, const LinearAxis& t, Integer count, bool interpolate) {
   if (interpolate) {
-    for (Integer i = 0; i < m; ++i) {
-      const Byte* a = src + static_cast<Int64>(t.start[i]) * channels;
-      const Byte* b = src + static_cast<Int64>(t.next[i]) * channels;
+    for (Integer i = 0; i < count; ++i) {
+      const Byte* a = src + static_cast<Int64>(t.start[i]) * kCh;
+      const Byte* b = src + static_cast<Int64>(t.next[i]) * kCh;
       const Integer f = t.frac[i];
-      for (Integer c = 0; c < channels; ++c) out[c] = static_cast<Byte>(Lerp17(a[c], b[c], f));
-      out += channels;
+      for (int c = 0; c < kCh; ++c) out[c] = static_cast<Byte>(Lerp17(a[c], b[c], f));
+      out += kCh;
     }
     return;
   }
-  for (Integer i = 0; i < m; ++i) {
+  for (Integer i = 0; i < count; ++i) {
     const Integer s = t.start[i];
-    const Integer e = t.end[i];
-    const Integer count = e - s + 1;
-    Integer sum[3] = {0, 0, 0};
-    const Byte* p = src + static_cast<Int64>(s) * channels;
-    for (Integer x = s; x <= e; ++x) {
-      for (Integer c = 0; c < channels; ++c) sum[c] += p[c];
-      p += channels;
+    const Integer n = t.end[i] - s + 1;
+    const Byte* p = src + static_cast<Int64>(s) * kCh;
+    std::uint32_t sum[kCh] = {};
+    for (Integer x = 0; x < n; ++x) {
+      for (int c = 0; c < kCh; ++c) sum[c] += p[c];
+      p += kCh;
     }
-    if (count == 1) {
-      for (Integer c = 0; c < channels; ++c) out[c] = static_cast<Byte>(sum[c]);
+    const std::uint32_t m = t.recip[i];
+    if (m != 0) {
+      for (int c = 0; c < kCh; ++c) out[c] = DivideBy(sum[c], m);
     } else {
-      const TruncDivider div(count, Int64{255} * count);
-      for (Integer c = 0; c < channels; ++c) out[c] = static_cast<Byte>(div(sum[c]));
+      for (int c = 0; c < kCh; ++c) out[c] = static_cast<Byte>(sum[c] / static_cast<std::uint32_t>(n));
     }
-    out += channels;
+    out += kCh;
   }
 }
 
-// The two passes of _ResampleLinearEx and _ResampleLinearAlpha over
-// `channels`-byte pixels (3 or 1).
-void LinearResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer channels, const TLKProgressEvent& progress,
-                    TObject* sender) {
+// Fast linear resampling of the rectangle (sx, sy, sw, sh) of a source of
+// kCh-byte pixels (inside it) to a w2 x h2 picture, of which the columns
+// c0 .. c0 + cw - 1 and rows r0 .. r0 + rh - 1 are computed: row r0 + k of
+// that part goes to outRow(k), which points at its first pixel.
+//
+// Only the source columns and rows these pixels depend on are read. Each
+// source row is filtered horizontally once, when the vertical step first
+// needs it, and kept while the next destination row may need it again, so
+// no intermediate picture of the whole source height is held. With
+// `progress` assigned the horizontal pass runs over every source row first
+// into a whole intermediate, so that its reports rise steadily through both
+// passes.
+template <int kCh>
+void LinearPart(TLKBaseBitmap* source, Integer sx, Integer sy, Integer sw, Integer sh, Integer w2, Integer h2,
+                Integer c0, Integer cw, Integer r0, Integer rh, const std::function<Byte*(Integer)>& outRow,
+                const TLKProgressEvent& progress, TObject* sender) {
+  if (sw <= 0 || sh <= 0 || cw <= 0 || rh <= 0) return;
+  const Int64 rowBytes = RowBytes(cw, kCh);
+  const auto rowAt = [&](Integer y) {
+    return static_cast<const Byte*>(source->GetScanLine(sy + y)) + static_cast<Int64>(sx) * kCh;
+  };
+  if (sw == w2 && sh == h2) {
+    for (Integer k = 0; k < rh; ++k)
+      std::memcpy(outRow(k), rowAt(r0 + k) + static_cast<Int64>(c0) * kCh, static_cast<size_t>(rowBytes));
+    return;
+  }
+  const double scaleX = static_cast<double>(w2) / sw;
+  const double scaleY = static_cast<double>(h2) / sh;
+  const bool interpolateX = scaleX > 1, interpolateY = scaleY > 1;
+  LinearAxis cols;
+  BuildLinearAxis(sw, w2, c0, cw, 0.0000000001, cols);
+
+  // Filtered source rows: all of them in order when progress is reported,
+  // else two slots holding the latest rows asked for (rows are asked for in
+  // rising order, so the lower one is the one to drop).
+  Scratch<Byte> whole;
+  Scratch<Byte> slot[2];
+  Integer slotRow[2] = {-1, -1};
+  const double p = 100.0 / (sh + h2 + 0.5);
+  if (progress) {
+    whole.Reset(CheckedProduct(rowBytes, sh));
+    for (Integer y = 0; y < sh; ++y) {
+      LinearRow<kCh>(rowAt(y), whole.get() + static_cast<Int64>(y) * rowBytes, cols, cw, interpolateX);
+      Report(progress, sender, LKTrunc(y * p));
+    }
+  } else {
+    slot[0].Reset(rowBytes);
+    slot[1].Reset(rowBytes);
+  }
+  const auto filtered = [&](Integer y) -> const Byte* {
+    if (progress) return whole.get() + static_cast<Int64>(y) * rowBytes;
+    if (slotRow[0] == y) return slot[0].get();
+    if (slotRow[1] == y) return slot[1].get();
+    const int k = slotRow[0] <= slotRow[1] ? 0 : 1;
+    LinearRow<kCh>(rowAt(y), slot[k].get(), cols, cw, interpolateX);
+    slotRow[k] = y;
+    return slot[k].get();
+  };
+
+  Scratch<std::uint32_t> sums(interpolateY ? 0 : rowBytes);
+  for (Integer k = 0; k < rh; ++k) {
+    const Integer r = r0 + k;
+    Byte* out = outRow(k);
+    if (interpolateY) {
+      const double pos = r / scaleY;
+      const Integer y0 = std::clamp(LKTrunc(pos), 0, sh - 1);
+      const Integer f = std::clamp(LKTrunc((pos - y0) * kFracOne), 0, kFracOne - 1);
+      // The far row stays inside the source on every row, not only on the
+      // last destination row.
+      const Byte* a = filtered(y0);
+      const Byte* b = filtered(imin(y0 + 1, sh - 1));
+      for (Int64 j = 0; j < rowBytes; ++j) out[j] = static_cast<Byte>(Lerp17(a[j], b[j], f));
+    } else {
+      const Integer ys = std::clamp(LKTrunc(r / scaleY), 0, sh - 1);
+      const Integer ye = std::clamp(LKTrunc(imin(r + 1, h2 - 1) / scaleY), ys, sh - 1);
+      const Integer n = ye - ys + 1;
+      if (n == 1) {
+        std::memcpy(out, filtered(ys), static_cast<size_t>(rowBytes));
+      } else {
+        std::uint32_t* acc = sums.get();
+        const Byte* a = filtered(ys);
+        for (Int64 j = 0; j < rowBytes; ++j) acc[j] = a[j];
+        for (Integer y = ys + 1; y <= ye; ++y) {
+          a = filtered(y);
+          for (Int64 j = 0; j < rowBytes; ++j) acc[j] += a[j];
+        }
+        if (n <= kMaxReciprocalCount) {
+          const std::uint32_t m = Reciprocal(n);
+          for (Int64 j = 0; j < rowBytes; ++j) out[j] = DivideBy(acc[j], m);
+        } else {
+          for (Int64 j = 0; j < rowBytes; ++j) out[j] = static_cast<Byte>(acc[j] / static_cast<std::uint32_t>(n));
+        }
+      }
+    }
+    if (progress) Report(progress, sender, LKTrunc((r + sh) * p));
+  }
+}
+
+// _ResampleLinearEx and _ResampleLinearAlpha: the whole source into the
+// whole destination.
+template <int kCh>
+void LinearResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, const TLKProgressEvent& progress, TObject* sender) {
   const Integer w = source->GetWidth(), h = source->GetHeight();
   const Integer w2 = dest->GetWidth(), h2 = dest->GetHeight();
   if (w <= 0 || h <= 0 || w2 <= 0 || h2 <= 0) return;
-  const double sx = static_cast<double>(w2) / w;
-  const double sy = static_cast<double>(h2) / h;
-  const Int64 rowBytes = RowBytes(w2, channels);
-  if (sx == 1.0 && sy == 1.0) {
-    CopyRows(source, dest, rowBytes);
-    return;
-  }
-
-  LinearAxis cols;
-  BuildLinearAxis(w, w2, 0.0000000001, cols);
-  Scratch<Byte> mid(CheckedProduct(rowBytes, h));
-  const double p = 100.0 / (h + h2 + 0.5);
-
-  // Horizontal pass into the intermediate, one source row at a time.
-  for (Integer y = 0; y < h; ++y) {
-    const auto* src = static_cast<const Byte*>(source->GetScanLine(y));
-    LinearRow(src, mid.get() + static_cast<Int64>(y) * rowBytes, cols, w2, channels, sx > 1);
-    Report(progress, sender, LKTrunc(y * p));
-  }
-
-  // Vertical pass: interpolation between two intermediate rows, or the
-  // average of a run of them.
-  Scratch<Integer> sums(rowBytes);
-  Scratch<Byte> out(rowBytes);
-  for (Integer r = 0; r < h2; ++r) {
-    if (sy > 1) {
-      const double pos = r / sy;
-      const Integer y0 = std::clamp(LKTrunc(pos), 0, h - 1);
-      const Integer f = std::clamp(LKTrunc((pos - y0) * kFracOne), 0, kFracOne - 1);
-      // The far row stays inside the intermediate on every row, not only on
-      // the last destination row.
-      const Integer y1 = imin(y0 + 1, h - 1);
-      const Byte* a = mid.get() + static_cast<Int64>(y0) * rowBytes;
-      const Byte* b = mid.get() + static_cast<Int64>(y1) * rowBytes;
-      for (Int64 k = 0; k < rowBytes; ++k) out[k] = static_cast<Byte>(Lerp17(a[k], b[k], f));
-    } else {
-      const Integer ys = std::clamp(LKTrunc(r / sy), 0, h - 1);
-      const Integer ye = std::clamp(LKTrunc(imin(r + 1, h2 - 1) / sy), ys, h - 1);
-      const Integer count = ye - ys + 1;
-      if (count == 1) {
-        std::memcpy(out.get(), mid.get() + static_cast<Int64>(ys) * rowBytes, static_cast<size_t>(rowBytes));
-      } else {
-        std::fill_n(sums.get(), rowBytes, 0);
-        for (Integer y = ys; y <= ye; ++y) {
-          const Byte* a = mid.get() + static_cast<Int64>(y) * rowBytes;
-          for (Int64 k = 0; k < rowBytes; ++k) sums[k] += a[k];
-        }
-        const TruncDivider div(count, Int64{255} * count);
-        for (Int64 k = 0; k < rowBytes; ++k) out[k] = static_cast<Byte>(div(sums[k]));
-      }
-    }
-    std::memcpy(dest->GetScanLine(r), out.get(), static_cast<size_t>(rowBytes));
-    Report(progress, sender, LKTrunc((r + h) * p));
-  }
+  LinearPart<kCh>(
+      source, 0, 0, w, h, w2, h2, 0, w2, 0, h2, [&](Integer r) { return static_cast<Byte*>(dest->GetScanLine(r)); },
+      progress, sender);
 }
 
 // ---------------------------------------------------------------------------
@@ -236,13 +305,26 @@ void _ResampleLinearEx(TLKBaseBitmap* source, TLKBaseBitmap* dest, const TLKProg
                        TObject* sender) {
   if (!source || !dest || source == dest) return;
   if (source->GetPixelFormat() != lk24RGB || dest->GetPixelFormat() != lk24RGB) return;
-  LinearResample(source, dest, 3, progress, sender);
+  LinearResample<3>(source, dest, progress, sender);
+}
+
+void LKResampleLinearPart(TLKBaseBitmap* source, const TRect& rect, Integer w2, Integer h2, const TRect& part,
+                          const std::function<Byte*(Integer)>& outRow) {
+  if (!source || source->GetPixelFormat() != lk24RGB || w2 <= 0 || h2 <= 0) return;
+  if (rect.Left < 0 || rect.Top < 0 || rect.Right <= rect.Left || rect.Bottom <= rect.Top ||
+      rect.Right > source->GetWidth() || rect.Bottom > source->GetHeight())
+    return;
+  const Integer c0 = imax(part.Left, 0), r0 = imax(part.Top, 0);
+  const Integer c1 = imin(part.Right, w2), r1 = imin(part.Bottom, h2);
+  if (c1 <= c0 || r1 <= r0) return;
+  LinearPart<3>(source, rect.Left, rect.Top, rect.Width(), rect.Height(), w2, h2, c0, c1 - c0, r0, r1 - r0, outRow, {},
+                nullptr);
 }
 
 void _ResampleLinearAlpha(TLKBitmap* source, TLKBitmap* dest, const TLKProgressEvent& progress, TObject* sender) {
   if (!source || !dest || source == dest) return;
   if (source->GetBitCount() != 8 || dest->GetBitCount() != 8) return;
-  LinearResample(source, dest, 1, progress, sender);
+  LinearResample<1>(source, dest, progress, sender);
 }
 
 void _ResampleLinear1BitEx(TLKBitmap* source, TLKBitmap* dest, const TLKProgressEvent& progress, TObject* sender) {
@@ -264,13 +346,13 @@ void _ResampleLinear1BitEx(TLKBitmap* source, TLKBitmap* dest, const TLKProgress
   }
 
   LinearAxis cols;
-  BuildLinearAxis(w, w2, 0.0000000001, cols);
+  BuildLinearAxis(w, w2, 0, w2, 0.0000000001, cols);
   Scratch<Byte> mid(CheckedProduct(w2, h));
   Scratch<Byte> expanded(w);
   const double p = 100.0 / (h + h2 + 0.5);
   for (Integer y = 0; y < h; ++y) {
     Expand1Bit(static_cast<const Byte*>(source->GetScanLine(y)), expanded.get(), w);
-    LinearRow(expanded.get(), mid.get() + static_cast<Int64>(y) * w2, cols, w2, 1, true);
+    LinearRow<1>(expanded.get(), mid.get() + static_cast<Int64>(y) * w2, cols, w2, true);
     Report(progress, sender, LKTrunc(y * p));
   }
   Scratch<Byte> out(RowBytes(w2, 3));

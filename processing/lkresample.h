@@ -11,6 +11,8 @@
 // 64-bit products; EOutOfMemory is raised when they cannot be had.
 #pragma once
 
+#include <functional>
+
 #include "core/hylkdefs.h"
 
 class TLKBitmap;
@@ -28,6 +30,19 @@ inline constexpr Integer LKLinearFractionBits = 17;
 /// sizes copy the pixels. Progress runs over both passes.
 void _ResampleLinearEx(TLKBaseBitmap* source, TLKBaseBitmap* dest, const TLKProgressEvent& progress = {},
                        TObject* sender = nullptr);
+
+/// The part of _ResampleLinearEx that is to be seen, for drawing a picture
+/// scaled: the rectangle `rect` of an lk24RGB source (Right and Bottom
+/// exclusive) resampled to w2 x h2 pixels, of which only the pixels of `part`
+/// (exclusive likewise, cut to 0..w2 x 0..h2) are computed, each equal to
+/// that pixel of _ResampleLinearEx on a copy of the rectangle. Only the
+/// source pixels those depend on are read, and no intermediate of the whole
+/// source is held. Row k of the part (0 = part.Top) is written to the
+/// address outRow(k) returns: part.Width() pixels from column part.Left.
+/// Nothing happens for another format, a rectangle not inside the source,
+/// or an empty rectangle, size or part.
+void LKResampleLinearPart(TLKBaseBitmap* source, const TRect& rect, Integer w2, Integer h2, const TRect& part,
+                          const std::function<Byte*(Integer)>& outRow);
 
 /// _ResampleLinearEx on one 8-bit channel (an alpha channel or any 8-bit
 /// bitmap, lk8g or lk8p indexes); both bitmaps must have 8 bits per pixel.
