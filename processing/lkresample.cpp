@@ -12,6 +12,10 @@
 #include "processing/lkprocutils.h"
 #include "processing/lkresample_util.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using namespace lkresample;
 
 namespace {
@@ -24,6 +28,16 @@ Int64 RowBytes(Integer width, Integer channels) { return CheckedProduct(width, c
 
 // a + floor((b - a) * f / 131072): always between a and b.
 inline Integer Lerp17(Integer a, Integer b, Integer f) { return a + (((b - a) * f) >> LKLinearFractionBits); }
+
+// Interpolates two rows of bytes with one 17-bit fraction. The products
+// need 32-bit lanes, which the baseline x86-64 instruction set multiplies
+// slowly, so there a clone for processors with AVX2 is chosen at load time.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void LerpRows(const Byte* a, const Byte* b, Byte* out, Int64 n, Integer f) {
+  for (Int64 j = 0; j < n; ++j) out[j] = static_cast<Byte>(Lerp17(a[j], b[j], f));
+}
 
 // Expands `width` pixels of a 1-bit row into bytes, 255 for a set bit.
 void Expand1Bit(const Byte* row, Byte* out, Integer width) {
@@ -53,6 +67,12 @@ inline std::uint32_t Reciprocal(Integer count) {
 inline Byte DivideBy(std::uint32_t sum, std::uint32_t reciprocal) {
   return static_cast<Byte>((std::uint64_t{sum} * reciprocal) >> 32);
 }
+
+// Short runs: floor(s * m / 2^16) with m = floor(2^16 / n) + 1 equals
+// s div n for every s < 2^16 / n, so for every sum of at most 255 * n when
+// 2 <= n <= 16; such sums also fit 16 bits.
+constexpr Integer kMaxShortRun = 16;
+inline std::uint16_t Reciprocal16(Integer n) { return static_cast<std::uint16_t>(65536 / n + 1); }
 
 // Column tables of the linear routines for destination pixels first ..
 // first + count - 1 of an axis: start, 17-bit fraction, far neighbour for
@@ -121,6 +141,137 @@ void LinearRow(const Byte* src, Byte* out, const LinearAxis& t, Integer count, b
   }
 }
 
+#if defined(__SSE2__)
+// Averages of runs of at most 16 pixels for eight source rows at once. The
+// rows' bytes are turned into columns of eight 16-bit lanes (one per row),
+// so that one vector addition sums the same byte of a run for all eight
+// rows; each sum is divided by a 16-bit reciprocal (exact: see
+// Reciprocal16) and the results turned back into rows.
+constexpr Integer kBatchRows = 8;
+constexpr Integer kMaxBatchRun = kMaxShortRun;
+
+// One vector of eight 16-bit lanes, as an element of scratch arrays.
+struct alignas(16) Lanes {
+  __m128i v;
+};
+
+// Columns j .. j + 15 of eight rows (16 bytes of each, at `rows[r] + j`)
+// as sixteen vectors of eight 16-bit lanes, stored at `out`.
+inline void TransposeIn(const Byte* const rows[kBatchRows], Int64 j, __m128i* out) {
+  const __m128i z = _mm_setzero_si128();
+  __m128i a[8];
+  for (int r = 0; r < 8; ++r) a[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[r] + j));
+  const __m128i b0 = _mm_unpacklo_epi8(a[0], a[1]), b1 = _mm_unpackhi_epi8(a[0], a[1]);
+  const __m128i b2 = _mm_unpacklo_epi8(a[2], a[3]), b3 = _mm_unpackhi_epi8(a[2], a[3]);
+  const __m128i b4 = _mm_unpacklo_epi8(a[4], a[5]), b5 = _mm_unpackhi_epi8(a[4], a[5]);
+  const __m128i b6 = _mm_unpacklo_epi8(a[6], a[7]), b7 = _mm_unpackhi_epi8(a[6], a[7]);
+  const __m128i c0 = _mm_unpacklo_epi16(b0, b2), c1 = _mm_unpackhi_epi16(b0, b2);
+  const __m128i c2 = _mm_unpacklo_epi16(b1, b3), c3 = _mm_unpackhi_epi16(b1, b3);
+  const __m128i c4 = _mm_unpacklo_epi16(b4, b6), c5 = _mm_unpackhi_epi16(b4, b6);
+  const __m128i c6 = _mm_unpacklo_epi16(b5, b7), c7 = _mm_unpackhi_epi16(b5, b7);
+  const __m128i d[8] = {_mm_unpacklo_epi32(c0, c4), _mm_unpackhi_epi32(c0, c4), _mm_unpacklo_epi32(c1, c5),
+                        _mm_unpackhi_epi32(c1, c5), _mm_unpacklo_epi32(c2, c6), _mm_unpackhi_epi32(c2, c6),
+                        _mm_unpacklo_epi32(c3, c7), _mm_unpackhi_epi32(c3, c7)};
+  for (int k = 0; k < 8; ++k) {
+    _mm_store_si128(out + 2 * k, _mm_unpacklo_epi8(d[k], z));
+    _mm_store_si128(out + 2 * k + 1, _mm_unpackhi_epi8(d[k], z));
+  }
+}
+
+// Eight of the byte columns 0..7 (each 8 bytes: rows 0..7), given as the
+// low and high halves of p[0..3], as 8 bytes of each row: row r in the half
+// r % 2 of w[r / 2].
+inline void Transpose8x8(const __m128i p[4], __m128i w[4]) {
+  const __m128i y0 = _mm_unpacklo_epi8(p[0], _mm_srli_si128(p[0], 8));
+  const __m128i y1 = _mm_unpacklo_epi8(p[1], _mm_srli_si128(p[1], 8));
+  const __m128i y2 = _mm_unpacklo_epi8(p[2], _mm_srli_si128(p[2], 8));
+  const __m128i y3 = _mm_unpacklo_epi8(p[3], _mm_srli_si128(p[3], 8));
+  const __m128i z0 = _mm_unpacklo_epi16(y0, y1), z1 = _mm_unpackhi_epi16(y0, y1);
+  const __m128i z2 = _mm_unpacklo_epi16(y2, y3), z3 = _mm_unpackhi_epi16(y2, y3);
+  w[0] = _mm_unpacklo_epi32(z0, z2);
+  w[1] = _mm_unpackhi_epi32(z0, z2);
+  w[2] = _mm_unpacklo_epi32(z1, z3);
+  w[3] = _mm_unpackhi_epi32(z1, z3);
+}
+
+// Sixteen result columns (eight 16-bit lanes each, one per row) written as
+// 16 bytes of each of eight rows at `outs[r] + o`.
+inline void TransposeOut(const __m128i* res, Byte* const outs[kBatchRows], Int64 o) {
+  __m128i p[8];
+  for (int k = 0; k < 8; ++k) p[k] = _mm_packus_epi16(res[2 * k], res[2 * k + 1]);
+  __m128i lo[4], hi[4];
+  Transpose8x8(p, lo);
+  Transpose8x8(p + 4, hi);
+  for (int r = 0; r < 8; ++r) {
+    const __m128i row = (r & 1) ? _mm_unpackhi_epi64(lo[r / 2], hi[r / 2]) : _mm_unpacklo_epi64(lo[r / 2], hi[r / 2]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(outs[r] + o), row);
+  }
+}
+
+// The averaging pass of LinearRow for eight rows at once, every run at
+// most kMaxBatchRun pixels long. rows[r] points at pixel 0 of the source
+// rows, `validBytes` of which may be read; outs[r] receives `count` pixels.
+template <int kCh>
+void AverageRows8(const Byte* const rows[kBatchRows], Byte* const outs[kBatchRows], const LinearAxis& t,
+                  Integer count, Int64 validBytes, const Scratch<Lanes>& scratch) {
+  __m128i* const columns = &scratch.get()->v;
+  const Int64 j0 = static_cast<Int64>(t.start[0]) * kCh;
+  const Int64 j1 = (static_cast<Int64>(t.end[count - 1]) + 1) * kCh;
+  const Int64 cols = (j1 - j0 + 15) / 16 * 16;  // `columns` holds at least this many
+
+  // Source bytes in chunks of 16; the last chunks of a row go through a
+  // padded copy so that nothing past the row is read.
+  alignas(16) Byte tail[kBatchRows][16];
+  for (Int64 j = 0; j < cols; j += 16) {
+    if (j0 + j + 16 <= validBytes) {
+      TransposeIn(rows, j0 + j, columns + j);
+    } else {
+      const Byte* padded[kBatchRows];
+      const Int64 n = std::max<Int64>(0, validBytes - (j0 + j));
+      for (int r = 0; r < kBatchRows; ++r) {
+        std::memset(tail[r], 0, 16);
+        std::memcpy(tail[r], rows[r] + j0 + j, static_cast<size_t>(std::min<Int64>(n, 16)));
+        padded[r] = tail[r];
+      }
+      TransposeIn(padded, 0, columns + j);
+    }
+  }
+  // Results in groups of 16 pixels (16 * kCh bytes, kCh row transposes).
+  __m128i recip[kMaxBatchRun + 1];
+  for (Integer n = 2; n <= kMaxBatchRun; ++n) recip[n] = _mm_set1_epi16(static_cast<short>(Reciprocal16(n)));
+  alignas(16) __m128i res[16 * kCh];
+  alignas(16) Byte spill[kBatchRows][16 * kCh];
+  for (Integer i0 = 0; i0 < count; i0 += 16) {
+    const Integer n = imin(16, count - i0);
+    for (Integer k = 0; k < n; ++k) {
+      const Integer i = i0 + k;
+      const Integer len = t.end[i] - t.start[i] + 1;
+      const __m128i* p = columns + (static_cast<Int64>(t.start[i]) * kCh - j0);
+      __m128i acc[kCh];
+      for (int c = 0; c < kCh; ++c) acc[c] = p[c];
+      for (Integer x = 1; x < len; ++x) {
+        p += kCh;
+        for (int c = 0; c < kCh; ++c) acc[c] = _mm_add_epi16(acc[c], p[c]);
+      }
+      if (len > 1)
+        for (int c = 0; c < kCh; ++c) acc[c] = _mm_mulhi_epu16(acc[c], recip[len]);
+      for (int c = 0; c < kCh; ++c) res[k * kCh + c] = acc[c];
+    }
+    const Int64 o0 = static_cast<Int64>(i0) * kCh;
+    if (n == 16) {
+      for (int c = 0; c < kCh; ++c) TransposeOut(res + 16 * c, outs, o0 + 16 * c);
+    } else {
+      for (Integer k = n * kCh; k < 16 * kCh; ++k) res[k] = _mm_setzero_si128();
+      Byte* spillRows[kBatchRows];
+      for (int r = 0; r < kBatchRows; ++r) spillRows[r] = spill[r];
+      for (int c = 0; c < kCh; ++c) TransposeOut(res + 16 * c, spillRows, 16 * c);
+      for (int r = 0; r < kBatchRows; ++r)
+        std::memcpy(outs[r] + o0, spill[r], static_cast<size_t>(n) * kCh);
+    }
+  }
+}
+#endif
+
 // Fast linear resampling of the rectangle (sx, sy, sw, sh) of a source of
 // kCh-byte pixels (inside it) to a w2 x h2 picture, of which the columns
 // c0 .. c0 + cw - 1 and rows r0 .. r0 + rh - 1 are computed: row r0 + k of
@@ -153,34 +304,98 @@ void LinearPart(TLKBaseBitmap* source, Integer sx, Integer sy, Integer sw, Integ
   LinearAxis cols;
   BuildLinearAxis(sw, w2, c0, cw, 0.0000000001, cols);
 
+  // Last source row the part depends on: nothing below it is read.
+  Integer lastRow;
+  {
+    const Integer r = r0 + rh - 1;
+    const Integer y0 = std::clamp(LKTrunc(r / scaleY), 0, sh - 1);
+    lastRow = interpolateY ? imin(y0 + 1, sh - 1)
+                           : std::clamp(LKTrunc(imin(r + 1, h2 - 1) / scaleY), y0, sh - 1);
+  }
+
+  // Source rows are filtered horizontally in batches: eight at once where
+  // every averaged run fits the vector path, else one at a time.
+  Integer batchRows = 1;
+#if defined(__SSE2__)
+  Scratch<Lanes> columns;
+  Scratch<Byte> copies, spare;
+  // Rows of memory storage stay where they are while others are read; any
+  // other storage maps one row at a time, so its rows are copied.
+  const auto* memorySource = dynamic_cast<TLKBitmap*>(source);
+  const bool rowsStay = memorySource != nullptr && memorySource->GetLocation() == lkMemory;
+  const Int64 validBytes = RowBytes(sw, kCh);
+  if (!interpolateX) {
+    bool fits = true;
+    for (Integer i = 0; i < cw && fits; ++i) fits = cols.end[i] - cols.start[i] + 1 <= kMaxBatchRun;
+    if (fits) {
+      batchRows = kBatchRows;
+      columns.Reset(((static_cast<Int64>(cols.end[cw - 1]) + 1 - cols.start[0]) * kCh + 15) / 16 * 16);
+      spare.Reset(rowBytes);
+      if (!rowsStay) copies.Reset(CheckedProduct(validBytes, kBatchRows));
+    }
+  }
+#endif
+  // Filters source rows y .. y + n - 1 (n <= batchRows) into out(0) ..
+  // out(n - 1).
+  const auto filterRows = [&](Integer y, Integer n, const auto& out) {
+#if defined(__SSE2__)
+    if (batchRows == kBatchRows) {
+      const Byte* in[kBatchRows];
+      Byte* to[kBatchRows];
+      for (Integer r = 0; r < kBatchRows; ++r) {
+        if (r < n) {
+          in[r] = rowAt(y + r);
+          if (!rowsStay) {
+            Byte* copy = copies.get() + r * validBytes;
+            std::memcpy(copy, in[r], static_cast<size_t>(validBytes));
+            in[r] = copy;
+          }
+          to[r] = out(r);
+        } else {
+          in[r] = in[n - 1];
+          to[r] = spare.get();
+        }
+      }
+      AverageRows8<kCh>(in, to, cols, cw, validBytes, columns);
+      return;
+    }
+#endif
+    for (Integer r = 0; r < n; ++r) LinearRow<kCh>(rowAt(y + r), out(r), cols, cw, interpolateX);
+  };
+
   // Filtered source rows: all of them in order when progress is reported,
-  // else two slots holding the latest rows asked for (rows are asked for in
-  // rising order, so the lower one is the one to drop).
+  // else two slots of batchRows rows holding the latest rows asked for
+  // (rows are asked for in rising order, so the lower slot is the one to
+  // drop).
   Scratch<Byte> whole;
   Scratch<Byte> slot[2];
-  Integer slotRow[2] = {-1, -1};
+  Integer slotRow[2] = {-1, -1}, slotCount[2] = {0, 0};
   const double p = 100.0 / (sh + h2 + 0.5);
   if (progress) {
     whole.Reset(CheckedProduct(rowBytes, sh));
-    for (Integer y = 0; y < sh; ++y) {
-      LinearRow<kCh>(rowAt(y), whole.get() + static_cast<Int64>(y) * rowBytes, cols, cw, interpolateX);
-      Report(progress, sender, LKTrunc(y * p));
+    for (Integer y = 0; y < sh; y += batchRows) {
+      const Integer n = imin(batchRows, sh - y);
+      filterRows(y, n, [&](Integer r) { return whole.get() + static_cast<Int64>(y + r) * rowBytes; });
+      for (Integer r = 0; r < n; ++r) Report(progress, sender, LKTrunc((y + r) * p));
     }
   } else {
-    slot[0].Reset(rowBytes);
-    slot[1].Reset(rowBytes);
+    slot[0].Reset(CheckedProduct(rowBytes, batchRows));
+    slot[1].Reset(CheckedProduct(rowBytes, batchRows));
   }
   const auto filtered = [&](Integer y) -> const Byte* {
     if (progress) return whole.get() + static_cast<Int64>(y) * rowBytes;
-    if (slotRow[0] == y) return slot[0].get();
-    if (slotRow[1] == y) return slot[1].get();
+    for (int k = 0; k < 2; ++k)
+      if (y >= slotRow[k] && y < slotRow[k] + slotCount[k]) return slot[k].get() + (y - slotRow[k]) * rowBytes;
     const int k = slotRow[0] <= slotRow[1] ? 0 : 1;
-    LinearRow<kCh>(rowAt(y), slot[k].get(), cols, cw, interpolateX);
+    const Integer n = imin(batchRows, lastRow + 1 - y);
+    filterRows(y, n, [&](Integer r) { return slot[k].get() + r * rowBytes; });
     slotRow[k] = y;
+    slotCount[k] = n;
     return slot[k].get();
   };
 
   Scratch<std::uint32_t> sums(interpolateY ? 0 : rowBytes);
+  Scratch<std::uint16_t> shortSums(interpolateY ? 0 : rowBytes);
   for (Integer k = 0; k < rh; ++k) {
     const Integer r = r0 + k;
     Byte* out = outRow(k);
@@ -192,13 +407,25 @@ void LinearPart(TLKBaseBitmap* source, Integer sx, Integer sy, Integer sw, Integ
       // last destination row.
       const Byte* a = filtered(y0);
       const Byte* b = filtered(imin(y0 + 1, sh - 1));
-      for (Int64 j = 0; j < rowBytes; ++j) out[j] = static_cast<Byte>(Lerp17(a[j], b[j], f));
+      LerpRows(a, b, out, rowBytes, f);
     } else {
       const Integer ys = std::clamp(LKTrunc(r / scaleY), 0, sh - 1);
       const Integer ye = std::clamp(LKTrunc(imin(r + 1, h2 - 1) / scaleY), ys, sh - 1);
       const Integer n = ye - ys + 1;
       if (n == 1) {
         std::memcpy(out, filtered(ys), static_cast<size_t>(rowBytes));
+      } else if (n <= kMaxShortRun) {
+        // 16-bit sums and a 16-bit reciprocal: twice the lanes per vector.
+        std::uint16_t* acc = shortSums.get();
+        const Byte* a = filtered(ys);
+        for (Int64 j = 0; j < rowBytes; ++j) acc[j] = a[j];
+        for (Integer y = ys + 1; y <= ye; ++y) {
+          a = filtered(y);
+          for (Int64 j = 0; j < rowBytes; ++j) acc[j] = static_cast<std::uint16_t>(acc[j] + a[j]);
+        }
+        const std::uint16_t m = Reciprocal16(n);
+        for (Int64 j = 0; j < rowBytes; ++j)
+          out[j] = static_cast<Byte>((static_cast<std::uint32_t>(acc[j]) * m) >> 16);
       } else {
         std::uint32_t* acc = sums.get();
         const Byte* a = filtered(ys);
