@@ -3,10 +3,13 @@
 //
 // Both passes are driven by code tables built once per pattern phase
 // (row mod 8, column mod 2), so the per-cell work is a fixed list of
-// sample offsets.
+// sample offsets. The refinement reads a five-row window split into planes
+// per colour and column parity, where four cells of the same phase lie side
+// by side and are refined together.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "raw/lkrawdevelop.h"
@@ -107,118 +110,188 @@ constexpr short kTerms[64][6] = {
 /// Neighbour directions (dy, dx), numbered 0..7.
 constexpr signed char kDirs[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, 1}, {1, 1}, {1, 0}, {1, -1}, {0, -1}};
 
-/// Four 32-bit lanes: the gradients of a cell are summed for directions
-/// 0..3 and 4..7 at once.
-typedef Integer TDirLanes __attribute__((vector_size(16)));
+/// Four cells of one pattern phase (every second cell of a row) side by
+/// side: the refinement runs on four cells at once.
+typedef Integer TLanes __attribute__((vector_size(16)));
+/// Four 16-bit samples as they lie in a plane.
+typedef Word TWordLanes __attribute__((vector_size(8)));
+
+/// A sample relative to cell (row, 2i + parity) in the planar row window:
+/// row offset, colour, column parity and index offset in that plane.
+struct TPlanePoint {
+  int dy, ch, q, dj;
+};
+
+/// Planar address of the sample of colour `ch` at (dy, dx) from a cell of
+/// column parity `par`.
+TPlanePoint PointAt(int par, int dy, int dx, int ch) {
+  const int x = par + dx;
+  const int q = x & 1;
+  return {dy, ch, q, (x - q) / 2};
+}
 
 struct TGradientCode {
-  struct Term {
-    /// -1 in each direction the term counts for, else 0 (directions 0..3
-    /// and 4..7).
-    TDirLanes maskLo, maskHi;
-    ptrdiff_t a, b;   ///< sample offsets of the two points
-  };
-  /// The kept terms, those whose difference counts twice (weight 1) first.
-  std::vector<Term> terms;
-  size_t doubled = 0;
-  ptrdiff_t dirOffset[8] = {};  ///< cell offset (in samples) of each neighbour
-  /// The own colour's share of each direction is (sample ownA + sample
-  /// ownB) / 2: the cell and the cell two steps away when the neighbour has
-  /// another colour and that cell has the cell's colour, otherwise the
-  /// neighbour's sample of the cell's colour twice.
-  ptrdiff_t ownA[8] = {}, ownB[8] = {};
   int color = 0;
+  /// The kept terms' two points, those whose difference counts twice
+  /// (weight 1) first.
+  std::vector<TPlanePoint> a, b;
+  size_t doubled = 0;
+  /// The terms each direction sums.
+  std::vector<int> dirTerms[8];
+  /// Each direction's neighbour, one point per colour.
+  TPlanePoint nb[8][4] = {};
+  /// The own colour's share of each direction is (ownA + ownB) / 2: the
+  /// cell and the cell two steps away when the neighbour has another colour
+  /// and that cell has the cell's colour, otherwise the neighbour's sample
+  /// of the cell's colour twice.
+  TPlanePoint ownA[8] = {}, ownB[8] = {};
 };
 
 void BuildGradients(const TRAWDecoderState& s, TGradientCode (&code)[kPhases]) {
-  const ptrdiff_t w = s.width;
   for (int row = 0; row < 8; ++row)
-    for (int col = 0; col < 2; ++col) {
-      TGradientCode& k = code[Phase(row, col)];
+    for (int par = 0; par < 2; ++par) {
+      TGradientCode& k = code[Phase(row, par)];
       // Rows and columns before the tile repeat the pattern.
-      auto colorAt = [&](int dy, int dx) { return cell_color(s, row + dy + 8, col + dx + 2); };
+      auto colorAt = [&](int dy, int dx) { return cell_color(s, row + dy + 8, par + dx + 2); };
+      std::vector<unsigned> masks;
       for (const auto& t : kTerms) {
         const int y1 = t[0], x1 = t[1], y2 = t[2], x2 = t[3];
         const int color = colorAt(y1, x1);
         if (colorAt(y2, x2) != color) continue;
         const int diag = (colorAt(0, 1) == color && colorAt(1, 0) == color) ? 2 : 1;
         if (std::abs(y1 - y2) == diag && std::abs(x1 - x2) == diag) continue;
-        TGradientCode::Term term{};
-        term.a = (y1 * w + x1) * 4 + color;
-        term.b = (y2 * w + x2) * 4 + color;
-        const unsigned mask = static_cast<unsigned>(t[5]);
-        for (int d = 0; d < 4; ++d) {
-          term.maskLo[d] = (mask >> d) & 1u ? -1 : 0;
-          term.maskHi[d] = (mask >> (d + 4)) & 1u ? -1 : 0;
-        }
         // Weight-1 terms go first so the per-cell loop needs no shift.
-        if (t[4]) {
-          k.terms.insert(k.terms.begin() + ptrdiff_t(k.doubled), term);
-          ++k.doubled;
-        } else {
-          k.terms.push_back(term);
-        }
+        const size_t at = t[4] ? k.doubled++ : k.a.size();
+        k.a.insert(k.a.begin() + ptrdiff_t(at), PointAt(par, y1, x1, color));
+        k.b.insert(k.b.begin() + ptrdiff_t(at), PointAt(par, y2, x2, color));
+        masks.insert(masks.begin() + ptrdiff_t(at), static_cast<unsigned>(t[5]));
       }
+      for (size_t i = 0; i < masks.size(); ++i)
+        for (int d = 0; d < 8; ++d)
+          if ((masks[i] >> d) & 1u) k.dirTerms[d].push_back(int(i));
       const int own = colorAt(0, 0);
       k.color = own;
       for (int d = 0; d < 8; ++d) {
         const int dy = kDirs[d][0], dx = kDirs[d][1];
-        k.dirOffset[d] = (dy * w + dx) * 4;
+        for (int c = 0; c < 4; ++c) k.nb[d][c] = PointAt(par, dy, dx, c);
         if (colorAt(dy, dx) != own && colorAt(2 * dy, 2 * dx) == own) {
-          k.ownA[d] = own;
-          k.ownB[d] = (2 * dy * w + 2 * dx) * 4 + own;
+          k.ownA[d] = PointAt(par, 0, 0, own);
+          k.ownB[d] = PointAt(par, 2 * dy, 2 * dx, own);
         } else {
-          k.ownA[d] = k.ownB[d] = k.dirOffset[d] + own;
+          k.ownA[d] = k.ownB[d] = k.nb[d][own];
         }
       }
     }
 }
 
-/// Refines one cell from the bilinear values around it into `out`. The
-/// direction choice is branch-free: its pattern follows the picture and
-/// would defeat branch prediction.
-inline void RefineCell(const TGradientCode& k, const Word* pix, Word* out, int colors, Integer maximum) {
-  TDirLanes lo = {}, hi = {};
-  const TGradientCode::Term* t = k.terms.data();
-  const TGradientCode::Term* const doubledEnd = t + k.doubled;
-  const TGradientCode::Term* const end = t + k.terms.size();
-  for (; t < doubledEnd; ++t) {
-    const Integer diff = 2 * std::abs(Integer(pix[t->a]) - Integer(pix[t->b]));
-    lo += diff & t->maskLo;
-    hi += diff & t->maskHi;
+/// Five picture rows around the current one, split per colour and column
+/// parity into planes of 16-bit samples, so four cells of one phase read
+/// their samples with one load. Planes carry a zero margin so that reads
+/// for the lanes past the row's last cell stay inside them.
+class TPlaneWindow {
+ public:
+  static constexpr int kMargin = 8;
+
+  TPlaneWindow(const Word* image, Integer width)
+      : Image(image), Width(width), Stride(size_t((width + 1) / 2) + 2 * kMargin),
+        Data(raw_alloc<Word>(Int64(Stride) * 5 * 4 * 2, "vng_interpolate()")) {}
+
+  /// Loads picture row `row` into its slot.
+  void Load(Integer row) {
+    const Word* src = Image + size_t(row) * size_t(Width) * 4;
+    Word* planes[4][2];
+    for (int c = 0; c < 4; ++c)
+      for (int q = 0; q < 2; ++q) planes[c][q] = Plane(row, c, q);
+    for (Integer col = 0; col < Width; ++col, src += 4)
+      for (int c = 0; c < 4; ++c) planes[c][col & 1][col >> 1] = src[c];
   }
-  for (; t < end; ++t) {
-    const Integer diff = std::abs(Integer(pix[t->a]) - Integer(pix[t->b]));
-    lo += diff & t->maskLo;
-    hi += diff & t->maskHi;
+
+  /// Start of the plane of colour `ch`, parity `q` of picture row `row`
+  /// (index 0 = the row's first cell of that parity).
+  Word* Plane(Integer row, int ch, int q) const {
+    return Data.get() + (size_t(row % 5) * 8 + size_t(ch) * 2 + size_t(q)) * Stride + kMargin;
   }
-  const Integer gval[8] = {lo[0], lo[1], lo[2], lo[3], hi[0], hi[1], hi[2], hi[3]};
-  Integer gmin = gval[0], gmax = gval[0];
-  for (int d = 1; d < 8; ++d) {
-    gmin = std::min(gmin, gval[d]);
-    gmax = std::max(gmax, gval[d]);
+
+  const Word* At(Integer row, const TPlanePoint& p) const { return Plane(row + p.dy, p.ch, p.q) + p.dj; }
+
+ private:
+  const Word* Image;
+  Integer Width;
+  size_t Stride;
+  std::unique_ptr<Word[]> Data;
+};
+
+inline TLanes Load4(const Word* p) {
+  TWordLanes w;
+  std::memcpy(&w, p, sizeof w);
+  return __builtin_convertvector(w, TLanes);
+}
+
+inline TLanes AbsDiff(const Word* a, const Word* b) {
+  const TLanes d = Load4(a) - Load4(b);
+  return d < 0 ? -d : d;
+}
+
+/// Refines the cells of one phase (columns 2i + par, i = first..last) of
+/// picture row `row` into the row buffer `out`, four at a time.
+void RefineRun(const TGradientCode& k, const TPlaneWindow& win, const Word* line, Word* out, Integer row,
+               int par, Integer first, Integer last, int colors, Integer maximum) {
+  const size_t terms = k.a.size();
+  const Word* pa[64];
+  const Word* pb[64];
+  for (size_t t = 0; t < terms; ++t) {
+    pa[t] = win.At(row, k.a[t]);
+    pb[t] = win.At(row, k.b[t]);
   }
-  std::memcpy(out, pix, 4 * sizeof(Word));
-  if (gmax == 0) return;
-  const Integer thold = gmin + (gmax >> 1);
-  Integer s0 = 0, s1 = 0, s2 = 0, s3 = 0, sOwn = 0, num = 0;
+  const Word* nb[8][4];
+  const Word* ownA[8];
+  const Word* ownB[8];
   for (int d = 0; d < 8; ++d) {
-    const Integer sel = -Integer(gval[d] <= thold);
-    const Word* nb = pix + k.dirOffset[d];
-    s0 += nb[0] & sel;
-    s1 += nb[1] & sel;
-    s2 += nb[2] & sel;
-    s3 += nb[3] & sel;
-    sOwn += ((Integer(pix[k.ownA[d]]) + pix[k.ownB[d]]) >> 1) & sel;
-    num -= sel;
+    for (int c = 0; c < 4; ++c) nb[d][c] = win.At(row, k.nb[d][c]);
+    ownA[d] = win.At(row, k.ownA[d]);
+    ownB[d] = win.At(row, k.ownB[d]);
   }
-  const Integer sum[4] = {s0, s1, s2, s3};
-  const int color = k.color;
-  const Integer own = pix[color];
-  for (int c = 0; c < colors; ++c) {
-    if (c == color) continue;
-    const Integer v = own + (sum[c] - sOwn) / num;
-    out[c] = Word(std::clamp<Integer>(v, 0, maximum));
+  const Word* ownPlane = win.Plane(row, k.color, par);
+  const TLanes zero = {}, top = zero + maximum;
+
+  for (Integer i = first; i <= last; i += 4) {
+    TLanes diff[64];
+    for (size_t t = 0; t < k.doubled; ++t) diff[t] = AbsDiff(pa[t] + i, pb[t] + i) * 2;
+    for (size_t t = k.doubled; t < terms; ++t) diff[t] = AbsDiff(pa[t] + i, pb[t] + i);
+    TLanes gval[8];
+    for (int d = 0; d < 8; ++d) {
+      TLanes g = zero;
+      for (int t : k.dirTerms[d]) g += diff[t];
+      gval[d] = g;
+    }
+    TLanes gmin = gval[0], gmax = gval[0];
+    for (int d = 1; d < 8; ++d) {
+      gmin = gval[d] < gmin ? gval[d] : gmin;
+      gmax = gval[d] > gmax ? gval[d] : gmax;
+    }
+    const TLanes thold = gmin + (gmax >> 1);
+    TLanes sum[4] = {zero, zero, zero, zero}, sOwn = zero, num = zero;
+    for (int d = 0; d < 8; ++d) {
+      const TLanes sel = gval[d] <= thold;
+      for (int c = 0; c < 4; ++c) sum[c] += Load4(nb[d][c] + i) & sel;
+      sOwn += ((Load4(ownA[d] + i) + Load4(ownB[d] + i)) >> 1) & sel;
+      num -= sel;
+    }
+    const TLanes own = Load4(ownPlane + i);
+    TLanes value[4];
+    for (int c = 0; c < colors; ++c) {
+      if (c == k.color) continue;
+      const TLanes v = own + (sum[c] - sOwn) / num;
+      value[c] = v < zero ? zero : v > top ? top : v;
+    }
+    for (Integer l = 0; l < 4 && i + l <= last; ++l) {
+      const size_t at = (size_t(i + l) * 2 + size_t(par)) * 4;
+      Word* o = out + at;
+      std::memcpy(o, line + at, 4 * sizeof(Word));
+      if (gmax[l] == 0) continue;
+      for (int c = 0; c < colors; ++c)
+        if (c != k.color) o[c] = Word(value[c][l]);
+    }
   }
 }
 
@@ -231,6 +304,7 @@ void GradientPass(TRAWDecoderState& s) {
   const Integer maximum = std::clamp<Integer>(s.maximum, 0, 65535);
   auto buffer = raw_alloc<Word>(Int64(w) * 4 * 3, "vng_interpolate()");
   Word* base = s.image.data()->data();
+  TPlaneWindow win(base, w);
   const size_t rowSamples = size_t(w) * 4;
   auto bufRow = [&](Integer row) { return buffer.get() + size_t(row % 3) * rowSamples; };
   // Refined cells wait in three row buffers: a row goes back into the image
@@ -238,14 +312,15 @@ void GradientPass(TRAWDecoderState& s) {
   auto copyBack = [&](Integer row) {
     std::memcpy(base + size_t(row) * rowSamples + 8, bufRow(row) + 8, size_t(w - 4) * 4 * sizeof(Word));
   };
+  for (Integer row = 0; row < 4; ++row) win.Load(row);
   const Integer last = h - 3;
   for (Integer row = 2; row <= last; ++row) {
-    Word* out = bufRow(row);
+    win.Load(row + 2);
     const Word* line = base + size_t(row) * rowSamples;
-    const TGradientCode& even = code[Phase(row, 0)];
-    const TGradientCode& odd = code[Phase(row, 1)];
-    for (Integer col = 2; col < w - 2; ++col)
-      RefineCell(col & 1 ? odd : even, line + size_t(col) * 4, out + size_t(col) * 4, colors, maximum);
+    // Columns 2..w - 3: index i of column 2i + par runs from 1.
+    for (int par = 0; par < 2; ++par)
+      if (w - 3 - par >= 2)
+        RefineRun(code[Phase(row, par)], win, line, bufRow(row), row, par, 1, (w - 3 - par) / 2, colors, maximum);
     if (row >= 4) copyBack(row - 2);
   }
   for (Integer row = std::max<Integer>(2, last - 1); row <= last; ++row) copyBack(row);
