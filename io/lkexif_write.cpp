@@ -99,6 +99,17 @@ void SaveEXIFToStandardBuffer(TIOParamsVals& Params, std::vector<Byte>& Buffer) 
   PatchLE32(tiff, 4, first);
 
   TLKBitmap* thumb = Params.EXIF_ThumbnailImage.get();
+  // The reader turns the thumbnail upright by the orientation; the page
+  // holds it as the picture is stored, so a saved and loaded thumbnail
+  // comes back the way it went out. Orientations 6 and 8 undo each other,
+  // the others are their own inverse.
+  TLKBitmap turned;
+  const Integer orientation = Params.TIFF_ORIENTATION;
+  if (thumb && !thumb->IsEmpty() && orientation >= 2 && orientation <= 8) {
+    turned.Assign(thumb);
+    LKAdjustEXIFOrientation(&turned, orientation == 6 ? 8 : orientation == 8 ? 6 : orientation);
+    thumb = &turned;
+  }
   if (thumb && !thumb->IsEmpty()) {
     const Int64 before = tiff.GetSize();
     if (!WriteThumbnailPage(tiff, thumb, &linkPos)) {

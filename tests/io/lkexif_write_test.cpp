@@ -211,3 +211,36 @@ TEST(ExifBlockRoundTrip, RecordWithoutExifKeepsDescriptionAndResolution) {
 }
 
 }  // namespace
+
+namespace {
+
+// The reader turns the thumbnail upright by the orientation; every
+// orientation must give back the thumbnail that was saved.
+TEST(ExifBlockRoundTrip, ThumbnailComesBackTheWayItWentOut) {
+  for (Integer orientation = 1; orientation <= 8; ++orientation) {
+    TIOParamsVals p;
+    p.EXIF_HASEXIF = true;
+    p.SetEXIF_Orientation(orientation);
+    TLKBitmap* thumb = p.GetEXIF_ThumbnailImage();
+    thumb->Allocate(64, 32, lk24RGB);
+    // Bright only in the top-left quarter: any turn or mirror moves it.
+    for (Integer y = 0; y < 32; ++y) {
+      auto* row = static_cast<TRGB*>(thumb->GetScanLine(y));
+      for (Integer x = 0; x < 64; ++x) row[x] = x < 32 && y < 16 ? TRGB{240, 240, 240} : TRGB{10, 10, 10};
+    }
+    std::vector<Byte> block;
+    SaveEXIFToStandardBuffer(p, block);
+    TIOParamsVals r;
+    ASSERT_TRUE(LoadEXIFFromStandardBuffer(block.data(), static_cast<Integer>(block.size()), r));
+    TLKBitmap* back = r.GetEXIF_ThumbnailImage();
+    ASSERT_EQ(back->GetWidth(), 64) << orientation;
+    ASSERT_EQ(back->GetHeight(), 32) << orientation;
+    const auto* top = static_cast<const TRGB*>(back->GetScanLine(4));
+    const auto* bottom = static_cast<const TRGB*>(back->GetScanLine(28));
+    EXPECT_GT(top[4].g, 200) << orientation;
+    EXPECT_LT(top[60].g, 50) << orientation;
+    EXPECT_LT(bottom[4].g, 50) << orientation;
+  }
+}
+
+}  // namespace
