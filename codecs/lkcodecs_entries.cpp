@@ -4,7 +4,7 @@
 
 #include "codecs/jpeg/jpegfilt.h"
 #include "io/lkcodecentries.h"
-#include "io/lkfileformats.h"
+#include "raw/lkraw.h"
 
 namespace {
 
@@ -16,25 +16,12 @@ void ReadJpeg(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool
 
 void WriteJpeg(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WriteJPegStream(&S, &B, P, Pr); }
 
-constexpr Integer kCameraRAWFormat = 20;
-
-// Camera RAW through the built-in record's own reader, which the RAW entry
-// point serves.
-void ReadCameraRAW(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool ParamsOnly) {
-  for (const TLKFileFormatInfo& row : LKBuiltInFileFormats())
-    if (row.FormatType == kCameraRAWFormat && row.ReadProc) {
-      row.ReadProc(S, B, P, Pr, ParamsOnly);
-      return;
-    }
-  if (Pr.AbortFlag) Pr.AbortFlag->store(true);
-}
-
 }  // namespace
 
 TLKCodecEntries LKDefaultCodecEntries() {
   TLKCodecEntries e;
   e.ReadJpeg = ReadJpeg;
   e.WriteJpeg = WriteJpeg;
-  e.ReadCameraRAW = ReadCameraRAW;
+  e.ReadCameraRAW = LKReadCameraRAWStream;
   return e;
 }

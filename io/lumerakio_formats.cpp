@@ -10,6 +10,7 @@
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
 #include "io/lkcodecentries.h"
+#include "io/lkexif.h"
 #include "io/lkiothread.h"
 #include "io/lumerakio.h"
 #include "io/lumerakio_frame.h"
@@ -252,25 +253,58 @@ bool ReadStreamHeader(TStream& S, char (&Text)[5], Cardinal& Length) {
 // ---------------------------------------------------------------------------
 // JPEG markers refreshed before every save
 
-constexpr Byte kAPP13 = 0xED;
+constexpr Byte kAPP1 = 0xE1, kAPP13 = 0xED;
 
-// The IPTC records go into the first APP13 marker when they changed since
-// they were read, or when there are records and no markers at all (records
-// made for a picture that came without markers). A block too long for one
-// marker fails the save rather than keep stale IPTC data.
-bool RefreshIPTCMarker(TIOParamsVals& P) {
+bool FitsMarker(const std::vector<Byte>& Block) { return Block.size() <= size_t(LKMaxMarkerPayload); }
+
+// Deletes the first APP1 marker that Is accepts.
+void DeleteFirstAPP1(TLKMarkerList& Markers, bool (*Is)(const Byte*, Integer)) {
+  for (Integer i = 0; i < Markers.GetCount(); ++i)
+    if (Markers.GetMarkerType(i) == kAPP1 && Is(Markers.GetMarkerData(i), Markers.GetMarkerLength(i))) {
+      Markers.DeleteMarker(i);
+      return;
+    }
+}
+
+bool IsEXIFBlock(const Byte* Data, Integer Length) { return Data && CheckEXIFFromStandardBuffer(Data, Length); }
+bool IsXMPBlock(const Byte* Data, Integer Length) { return Data && LKFindXMPFromJpegTag(Data, Length) != nullptr; }
+
+// Brings the metadata markers of P up to date with its fields:
+//  - the IPTC records go into the first APP13 marker when they changed since
+//    they were read, or when there are records and no markers at all;
+//  - with EXIF_HASEXIF, a new EXIF block replaces the first EXIF APP1;
+//  - with XMP_INFO, a new XMP block replaces the first XMP APP1.
+// A block too long for one marker fails the save (false) rather than write a
+// file with stale or missing metadata; the markers are then left as they were.
+bool RefreshMarkers(TIOParamsVals& P) {
   TLKIPTCInfoList& iptc = P.IPTC_Records;
   TLKMarkerList& markers = P.JPEG_Markers;
-  if (!iptc.GetChangedSinceRead() && !(iptc.GetCount() > 0 && markers.GetCount() == 0)) return true;
-  const std::vector<Byte> block = iptc.SaveToStandardBuffer(true);
-  const Integer at = markers.IndexOf(kAPP13);
-  if (block.empty()) {
-    if (at >= 0) markers.DeleteMarker(at);
-    return true;
+  const bool iptcDue = iptc.GetChangedSinceRead() || (iptc.GetCount() > 0 && markers.GetCount() == 0);
+  std::vector<Byte> iptcBlock, exifBlock, xmpBlock;
+  if (iptcDue) iptcBlock = iptc.SaveToStandardBuffer(true);
+  if (P.EXIF_HASEXIF) SaveEXIFToStandardBuffer(P, exifBlock);
+  if (!P.XMP_INFO.empty()) LKSaveXMPToJpegTag(P, xmpBlock);
+  if (!FitsMarker(iptcBlock) || !FitsMarker(exifBlock) || !FitsMarker(xmpBlock)) return false;
+
+  if (iptcDue) {
+    const Integer at = markers.IndexOf(kAPP13);
+    if (iptcBlock.empty()) {
+      if (at >= 0) markers.DeleteMarker(at);
+    } else if (at >= 0) {
+      markers.SetMarker(at, kAPP13, iptcBlock.data(), Integer(iptcBlock.size()));
+    } else {
+      markers.AddMarker(kAPP13, iptcBlock.data(), Integer(iptcBlock.size()));
+    }
   }
-  if (block.size() > size_t(LKMaxMarkerPayload)) return false;
-  if (at >= 0) return markers.SetMarker(at, kAPP13, block.data(), Integer(block.size()));
-  return markers.AddMarker(kAPP13, block.data(), Integer(block.size())) >= 0;
+  if (P.EXIF_HASEXIF) {
+    DeleteFirstAPP1(markers, IsEXIFBlock);
+    markers.AddMarker(kAPP1, exifBlock.data(), Integer(exifBlock.size()));
+  }
+  if (!P.XMP_INFO.empty()) {
+    DeleteFirstAPP1(markers, IsXMPBlock);
+    markers.AddMarker(kAPP1, xmpBlock.data(), Integer(xmpBlock.size()));
+  }
+  return true;
 }
 
 TWriter JpegWriter(TLumerakIO& IO) {
@@ -385,7 +419,7 @@ void TLumerakIO::SaveToFileJpeg(const String& FileName) {
   if (GateFile(this, FileName, &TLumerakIO::SaveToFileJpeg)) return;
   const TWriter jpeg = JpegWriter(*this);
   FileSave(*this, FileName, true, [&](TStream& S, TProgressRec& Pr) {
-    if (!RefreshIPTCMarker(*GetIOParams())) return SetAbort(Pr);
+    if (!RefreshMarkers(*GetIOParams())) return SetAbort(Pr);
     jpeg(S, Pr);
   });
 }
@@ -399,7 +433,7 @@ void TLumerakIO::SaveToStreamJpeg(TStream* Stream) {
       const Byte blank[kStreamHeaderSize] = {};
       S.WriteBuffer(blank, kStreamHeaderSize);
     }
-    if (!RefreshIPTCMarker(*GetIOParams())) return SetAbort(Pr);
+    if (!RefreshMarkers(*GetIOParams())) return SetAbort(Pr);
     jpeg(S, Pr);
     if (GetStreamHeaders()) PatchStreamHeader(*this, S, start, "JFIF");
   });

@@ -18,13 +18,15 @@ TProgressRec MakeProgress(TLumerakIO& IO);
 /// flag only.
 TProgressRec MakeSilentProgress(TLumerakIO& IO);
 
-/// Runs Body, then the component's DoFinishWork; also when Body raises (the
-/// exception then goes on after the finish).
+/// Runs Body, then the component's DoFinishWork; also when Body raises: the
+/// abort flag is then set (the work failed) and the exception goes on after
+/// the finish.
 template <typename F>
 void WithFinish(TLumerakIO& IO, F&& Body) {
   try {
     Body();
   } catch (...) {
+    IO.SetAborted(true);
     IO.DoFinishWork();
     throw;
   }

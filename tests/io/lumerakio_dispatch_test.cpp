@@ -388,6 +388,7 @@ TEST_F(Dispatch, RegistryReaderExceptionsAbortOnTheFileRoadAndPassElsewhere) {
     Recorder rec(io);
     EXPECT_THROW(io.LoadFromFileFormat(fak, kFake), std::runtime_error);
     EXPECT_EQ(rec.Finishes, 1);
+    EXPECT_TRUE(io.GetAborted());
   }
 }
 
@@ -561,6 +562,66 @@ TEST_F(Dispatch, TheJpegSaveRefreshesTheIPTCMarkerOnlyWhenTheRecordsChanged) {
   q.IPTC_Records.Clear();
   back.SaveToStreamJpeg(&s);
   EXPECT_LT(q.JPEG_Markers.IndexOf(kAPP13), 0);
+}
+
+// APP1 markers that CheckKind accepts.
+int CountAPP1(const TLKMarkerList& M, const char* Prefix) {
+  int n = 0;
+  for (Integer i = 0; i < M.GetCount(); ++i)
+    if (M.GetMarkerType(i) == 0xE1 && M.GetMarkerLength(i) >= Integer(std::strlen(Prefix)) &&
+        std::memcmp(M.GetMarkerData(i), Prefix, std::strlen(Prefix)) == 0)
+      ++n;
+  return n;
+}
+
+TEST_F(Dispatch, TheJpegSaveReplacesTheEXIFAndXMPBlocksInsteadOfAddingThem) {
+  TLumerakIO io;
+  io.GetLKBitmap()->Allocate(8, 8, lk24RGB);
+  TIOParamsVals& p = *io.GetIOParams();
+  p.EXIF_HASEXIF = true;
+  p.EXIF_MAKE = "Maker";
+  p.XMP_INFO = "<x:xmpmeta/>";
+  TMemoryStream s;
+  io.SaveToStreamJpeg(&s);
+  io.SaveToStreamJpeg(&s);
+  EXPECT_EQ(CountAPP1(p.JPEG_Markers, "Exif"), 1);
+  EXPECT_EQ(CountAPP1(p.JPEG_Markers, "http://ns.adobe.com/xap/1.0/"), 1);
+
+  const String name = dir.File("meta.jpg");
+  io.SaveToFile(name);
+  ASSERT_FALSE(io.GetAborted());
+  TLumerakIO back;
+  back.LoadFromFile(name);
+  TIOParamsVals& q = *back.GetIOParams();
+  EXPECT_EQ(q.EXIF_MAKE, "Maker");
+  EXPECT_EQ(q.XMP_INFO, "<x:xmpmeta/>");
+
+  // With the flag off the EXIF block read with the picture stays as it was.
+  q.EXIF_HASEXIF = false;
+  q.EXIF_MAKE = "Other";
+  TMemoryStream again;
+  back.SaveToStreamJpeg(&again);
+  again.Seek(0, soBeginning);
+  TLumerakIO third;
+  third.LoadFromStreamJpeg(&again);
+  EXPECT_EQ(third.GetIOParams()->EXIF_MAKE, "Maker");
+  EXPECT_EQ(CountAPP1(third.GetIOParams()->JPEG_Markers, "Exif"), 1);
+}
+
+// A block no JPEG marker can hold fails the save: the old file and the
+// marker list stay as they were.
+TEST_F(Dispatch, AMetadataBlockTooLongForAMarkerFailsTheSave) {
+  const String name = dir.File("big.jpg");
+  WriteAll(name, "previous");
+  TLumerakIO io;
+  io.GetLKBitmap()->Allocate(8, 8, lk24RGB);
+  io.GetIOParams()->XMP_INFO = std::string(70000, 'x');
+  Recorder rec(io);
+  io.SaveToFile(name);
+  EXPECT_TRUE(io.GetAborted());
+  EXPECT_EQ(rec.Finishes, 1);
+  EXPECT_EQ(io.GetIOParams()->JPEG_Markers.GetCount(), 0);
+  EXPECT_EQ(ReadAll(name), "previous");
 }
 
 TEST_F(Dispatch, TwoJpegsWithStreamHeadersLoadBackOneAfterTheOther) {

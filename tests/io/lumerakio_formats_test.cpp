@@ -312,6 +312,7 @@ TEST_F(Formats, AMissingFileRaisesWithTheFinishOnlyWhereTheOpenIsGuarded) {
     Recorder rec(io);
     EXPECT_THROW(row.Run(io, dir.File("absent"), nullptr), EFOpenError);
     EXPECT_EQ(rec.Finishes, row.FinishOnOpenError ? 1 : 0);
+    if (rec.Finishes) EXPECT_TRUE(rec.AbortedAtFinish);
     EXPECT_EQ(gFake.Calls, 0);
   }
 }
