@@ -2,6 +2,7 @@
 // transforms of streams and files, the quality estimate and the injection
 // of IPTC and EXIF data into existing JPEG files and streams.
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "io/lkjpegtransform.h"
 #include "io/lumerakio.h"
 #include "platform/sysutils.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -39,7 +42,18 @@ bool SaveBeside(const String& Target, const std::function<bool(TStream*)>& Write
   } catch (...) {
     ok = false;
   }
-  if (ok && ReplaceFile(temp, Target)) return true;
+  if (ok) {
+    // The new file is made private; it takes the permissions of the file it
+    // replaces, or the usual ones of a new file.
+    std::error_code ec;
+    const fs::file_status old = fs::status(Target, ec);
+    const fs::perms perms = !ec && fs::exists(old)
+                                ? old.permissions()
+                                : fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                      fs::perms::others_read;
+    fs::permissions(temp, perms, ec);
+    if (ReplaceFile(temp, Target)) return true;
+  }
   DeleteFile(temp);
   return false;
 }

@@ -78,7 +78,11 @@ TEST(JpegTransformFiles, InPlaceTransformReplacesTheFileOnlyOnSuccess) {
   const Bytes original = MakeJpeg(48, 32);
   SaveFile(name, original);
 
+  fs::permissions(name, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   ASSERT_TRUE(JpegLosslessTransform2(name, jtRotate90, false, jcCopyAll, TRect{}));
+  // The replaced file keeps its permissions.
+  EXPECT_EQ(fs::status(name).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   TLKBitmap bmp;
   TIOParamsVals params;
   ASSERT_TRUE(ReadFile(name, bmp, params));
@@ -113,6 +117,10 @@ TEST(JpegTransformFiles, FileToFileAndStreams) {
   EXPECT_FALSE(JpegLosslessTransform(in, out, jtCut, true, jcCopyNone, TRect{-1, 0, 5, 5}));
   EXPECT_TRUE(LoadFile(out) == (Bytes{1, 2, 3}));
   ASSERT_TRUE(JpegLosslessTransform(in, out, jtCut, true, jcCopyNone, TRect{17, 0, 30, 7}));
+  const std::string fresh = dir / "fresh.jpg";
+  ASSERT_TRUE(JpegLosslessTransform(in, fresh, jtNone, false, jcCopyNone, TRect{}));
+  EXPECT_TRUE((fs::status(fresh).permissions() & fs::perms::others_read) != fs::perms::none);
+  fs::remove(fresh);
   TLKBitmap bmp;
   TIOParamsVals params;
   ASSERT_TRUE(ReadFile(out, bmp, params));
