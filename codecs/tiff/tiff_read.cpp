@@ -289,7 +289,8 @@ bool TIFFReadOldJPEG(const TTIFFEnv& E, TLKBitmap* Bitmap, TProgressRec& Progres
     if (!ReadAt(E, jif, header.data(), jifLen)) return false;
     const Integer rps = RowsPerStrip > 0 && RowsPerStrip < Height ? RowsPerStrip : Height;
     // Strips past the picture's last row hold nothing to show.
-    const size_t strips = std::min({offsets.size(), counts.size(), static_cast<size_t>((Int64{Height} + rps - 1) / rps)});
+    const size_t needed = static_cast<size_t>((Int64{Height} + rps - 1) / rps);
+    const size_t strips = std::min({offsets.size(), counts.size(), needed});
     std::vector<Byte> firstSegment;
     for (size_t s = 0; s < strips; ++s) {
       const Int64 len = static_cast<DWORD>(counts[s]);
@@ -309,7 +310,8 @@ bool TIFFReadOldJPEG(const TTIFFEnv& E, TLKBitmap* Bitmap, TProgressRec& Progres
       const Int64 top = Int64{rps} * static_cast<Int64>(s);
       const Integer w = std::min(Width, part.GetWidth());
       for (Integer y = 0; y < part.GetHeight() && y < rps && top + y < Height; ++y)
-        std::memcpy(Bitmap->GetScanLine(static_cast<Integer>(top + y)), part.GetScanLine(y), static_cast<size_t>(w) * 3);
+        std::memcpy(Bitmap->GetScanLine(static_cast<Integer>(top + y)), part.GetScanLine(y),
+                    static_cast<size_t>(w) * 3);
       if (Progress.OnProgress && strips > 1)
         Progress.OnProgress(Progress.Sender, static_cast<Integer>(s * 100 / strips));
     }
@@ -463,7 +465,8 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
   P.SetImageCount(PageCount);
   P.SetTIFF_Orientation(orientation);
   P.TIFF_COMPRESSION = CompressionOf(compression, t4);
-  if (photometric >= 0 && photometric <= 6) P.TIFF_PHOTOMETINTEPRET = static_cast<TIOTIFFPhotometInterpret>(photometric);
+  if (photometric >= 0 && photometric <= 6)
+    P.TIFF_PHOTOMETINTEPRET = static_cast<TIOTIFFPhotometInterpret>(photometric);
   else if (photometric == 8) P.TIFF_PHOTOMETINTEPRET = ioTIFF_CIELAB;
   P.TIFF_PLANARCONF = planar;
   TIFFReadString(env, 269, P.TIFF_DOCUMENTNAME);
@@ -529,8 +532,11 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
   }
   bool ok = false;
   if ((compression != 6 && jif == 0) || jpegProc > 1) {
-    if (width > 0 && height > 0 && compression == 1 && bits == 8 && samples >= 1 && samples <= 4 && (planar == 1 || samples == 1) &&
-        photometric <= 2 && TIFFFindTAG(322, env) < 0)
+    // Grey takes one sample (and maybe alpha), RGB three (and maybe alpha).
+    const bool layout =
+        photometric == 2 ? samples == 3 || samples == 4 : photometric >= 0 && photometric <= 1 && samples <= 2;
+    if (width > 0 && height > 0 && compression == 1 && bits == 8 && layout && (planar == 1 || samples == 1) &&
+        TIFFFindTAG(322, env) < 0)
       ok = TIFFReadPlainStrips(env, Bitmap, Progress, width, height, samples, photometric, rowsPerStrip, Abort);
   } else {
     // Thumbnail directories often give no size of their own: the JPEG's
