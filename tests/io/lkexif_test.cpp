@@ -16,6 +16,7 @@
 #include "common/tiff_builder.h"
 #include "core/lkbitmap.h"
 #include "io/lkexif.h"
+#include "io/lkexif_write.h"
 #include "io/lkparams.h"
 
 namespace fs = std::filesystem;
@@ -236,6 +237,66 @@ TEST(Exif, ThumbnailRequestAndOrientationSwitch) {
   ASSERT_TRUE(ReadJpeg(jpeg, q, &b, false));
   EXPECT_EQ(b.GetWidth(), 30);
   EXPECT_EQ(b.GetHeight(), 40);
+}
+
+// What the block writer stores, the reader gives back.
+TEST(Exif, RoundTripThroughTheBlockWriter) {
+  TIOParamsVals src(nullptr);
+  src.EXIF_HASEXIF = true;
+  src.EXIF_IMAGEDESCRIPTION = "round trip";
+  src.EXIF_MAKE = "Velmoran Optics";
+  src.EXIF_MODEL = "VX-2";
+  src.SetEXIF_Orientation(6);
+  src.SetDpi(240);
+  src.EXIF_RESOLUTIONUNIT = 2;
+  src.EXIF_DATETIME = "2026:12:10 12:00:00";
+  src.EXIF_EXPOSURETIME = 0.004;
+  src.EXIF_FNUMBER = 4.5;
+  src.SetEXIF_ISOSpeedRatings(0, 400);
+  src.EXIF_EXPOSUREBIASVALUE = -0.5;
+  src.EXIF_FLASH = 9;
+  src.EXIF_WHITEBALANCE = 1;
+  src.EXIF_XPTitle = u"Title";
+  src.EXIF_GPSVERSIONID = String("\x02\x02\x00\x00", 4);
+  src.EXIF_GPSLATITUDEREF = "S";
+  src.EXIF_GPSLATITUDEDEGREES = 33;
+  src.EXIF_GPSLATITUDEMINUTES = 52;
+  src.EXIF_GPSLATITUDESECONDS = 4.5;
+  src.EXIF_GPSALTITUDE = 58;
+  TLKBitmap* thumb = src.GetEXIF_ThumbnailImage();
+  thumb->Allocate(20, 10, lk24RGB);
+  for (Integer y = 0; y < 10; ++y)
+    for (Integer x = 0; x < 20; ++x) thumb->SetPixels_lk24RGB(x, y, TRGB{30, 90, 210});
+  std::vector<Byte> block;
+  SaveEXIFToStandardBuffer(src, block);
+  TIOParamsVals dst(nullptr);
+  ASSERT_TRUE(LoadEXIFFromStandardBuffer(block.data(), static_cast<Integer>(block.size()), dst));
+  EXPECT_EQ(dst.EXIF_IMAGEDESCRIPTION, "round trip");
+  EXPECT_EQ(dst.EXIF_MAKE, "Velmoran Optics");
+  EXPECT_EQ(dst.EXIF_MODEL, "VX-2");
+  EXPECT_EQ(dst.EXIF_ORIENTATION, 6);
+  EXPECT_EQ(dst.DPIX, 240);
+  EXPECT_EQ(dst.EXIF_DATETIME, "2026:12:10 12:00:00");
+  EXPECT_NEAR(dst.EXIF_EXPOSURETIME, 0.004, 1e-6);
+  EXPECT_NEAR(dst.EXIF_FNUMBER, 4.5, 1e-6);
+  EXPECT_EQ(dst.GetEXIF_ISOSpeedRatings(0), 400);
+  EXPECT_NEAR(dst.EXIF_EXPOSUREBIASVALUE, -0.5, 1e-6);
+  EXPECT_EQ(dst.EXIF_FLASH, 9);
+  EXPECT_EQ(dst.EXIF_WHITEBALANCE, 1);
+  EXPECT_EQ(dst.EXIF_XPTitle, u"Title");
+  EXPECT_EQ(dst.EXIF_GPSVERSIONID, String("\x02\x02\x00\x00", 4));
+  EXPECT_EQ(dst.EXIF_GPSLATITUDEREF.substr(0, 1), "S");
+  EXPECT_NEAR(dst.EXIF_GPSLATITUDEDEGREES, 33, 1e-6);
+  EXPECT_NEAR(dst.EXIF_GPSLATITUDEMINUTES, 52, 1e-6);
+  EXPECT_NEAR(dst.EXIF_GPSLATITUDESECONDS, 4.5, 1e-6);
+  EXPECT_NEAR(dst.EXIF_GPSALTITUDE, 58, 1e-6);
+  ASSERT_TRUE(dst.EXIF_ThumbnailImage);
+  ASSERT_EQ(dst.EXIF_ThumbnailImage->GetWidth(), 10);  // turned upright by orientation 6
+  ASSERT_EQ(dst.EXIF_ThumbnailImage->GetHeight(), 20);
+  const TRGB c = dst.EXIF_ThumbnailImage->GetPixels_lk24RGB(5, 5);
+  EXPECT_NEAR(c.r, 210, 6);
+  EXPECT_NEAR(c.g, 90, 6);
+  EXPECT_NEAR(c.b, 30, 6);
 }
 
 TEST(Exif, ResolutionInCentimetres) {
