@@ -16,7 +16,6 @@
 #include "common/tiff_builder.h"
 #include "core/lkbitmap.h"
 #include "io/lkexif.h"
-#include "io/lkexif_write.h"
 #include "io/lkparams.h"
 
 namespace fs = std::filesystem;
