@@ -290,8 +290,10 @@ TEST(Exif, RoundTripThroughTheBlockWriter) {
   EXPECT_NEAR(dst.EXIF_GPSLATITUDESECONDS, 4.5, 1e-6);
   EXPECT_NEAR(dst.EXIF_GPSALTITUDE, 58, 1e-6);
   ASSERT_TRUE(dst.EXIF_ThumbnailImage);
-  ASSERT_EQ(dst.EXIF_ThumbnailImage->GetWidth(), 10);  // turned upright by orientation 6
-  ASSERT_EQ(dst.EXIF_ThumbnailImage->GetHeight(), 20);
+  // The record's thumbnail is upright; the block stores it as the picture
+  // is stored, and reading turns it upright again.
+  ASSERT_EQ(dst.EXIF_ThumbnailImage->GetWidth(), 20);
+  ASSERT_EQ(dst.EXIF_ThumbnailImage->GetHeight(), 10);
   const TRGB c = dst.EXIF_ThumbnailImage->GetPixels_lk24RGB(5, 5);
   EXPECT_NEAR(c.r, 210, 6);
   EXPECT_NEAR(c.g, 90, 6);
