@@ -107,6 +107,8 @@ void TIFFReadMakerNote(const TTIFFEnv& Exif, TIOParamsVals& Params) {
           std::memcpy(k.Inline, e + 8, 4);
           if (!le) SwapElements(k.Inline, static_cast<size_t>(bytes), k.Tag.FieldType);
         } else {
+          // Checked before allocating: the data must lie in the stream.
+          if (Exif.Base + Int64{k.Tag.Value} + bytes > size) continue;
           k.Data.resize(static_cast<size_t>(bytes));
           if (!ReadAt(Exif, k.Tag.Value, k.Data.data(), bytes)) continue;
           if (!le) SwapElements(k.Data.data(), k.Data.size(), k.Tag.FieldType);

@@ -559,6 +559,36 @@ TEST(Exif, XmpPackets) {
   EXPECT_EQ(p.EXIF_MAKE, "Velmoran Optics");
 }
 
+// Maker-note entries whose data lies outside the stream are left out and
+// the count written matches the entries kept; an unknown field type drops
+// the whole note.
+TEST(Exif, MakerNoteEntriesOutsideTheStream) {
+  for (uint16_t secondType : {uint16_t{4}, uint16_t{13}}) {
+    SCOPED_TRACE(secondType);
+    tiffkit::Builder b(false);
+    const int d = b.AddIfd();
+    const int exif = b.AddIfd(false);
+    b.Pointer(d, 34665, exif);
+    Bytes note;
+    b.Put16(note, 3);
+    b.Put16(note, 1), b.Put16(note, 3), b.Put32(note, 1), b.Put16(note, 77), b.Put16(note, 0);
+    b.Put16(note, 2), b.Put16(note, secondType), b.Put32(note, 2), b.Put32(note, 0x7FFFFFF0u);
+    b.Put16(note, 3), b.Put16(note, 3), b.Put32(note, 2), b.Put16(note, 5), b.Put16(note, 6);
+    b.Bytes(exif, 37500, 7, note);
+    const Bytes block = ExifBlock(b.Build());
+    TIOParamsVals p(nullptr);
+    ASSERT_TRUE(LoadEXIFFromStandardBuffer(block.data(), static_cast<Integer>(block.size()), p));
+    if (secondType == 13) {
+      EXPECT_FALSE(p.EXIF_MakerNote.TagExists(1));
+      continue;
+    }
+    EXPECT_EQ(p.EXIF_MakerNote.GetEnv().Tags.size(), 2u);
+    EXPECT_EQ(p.EXIF_MakerNote.GetInteger(1), 77);
+    EXPECT_FALSE(p.EXIF_MakerNote.TagExists(2));
+    EXPECT_EQ(p.EXIF_MakerNote.GetIntegerIndexed(3, 1), 6);
+  }
+}
+
 TEST(Exif, TagsHandlerEmptiedStream) {
   TLKTagsHandler h;
   const Byte block[] = {1, 0, 0x10, 0, 3, 0, 1, 0, 0, 0, 7, 0, 0, 0};
