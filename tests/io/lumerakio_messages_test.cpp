@@ -14,23 +14,17 @@
 #include "io/lumerakio.h"
 #include "platform/controls.h"
 #include "platform/threads.h"
-#include "views/lkview.h"
+#include "common/stub_view.h"
 
 namespace {
 
 // A view that logs, in order, what reaches it and whether on the main thread.
-class TLogView : public TLKView {
+class TLogView : public TStubView {
  public:
   TLKBitmap Bitmap{4, 4, lk24RGB};
   std::vector<std::string> Log;
   bool OffMain = false;
   TLKBitmap* GetLKBitmap() override { return &Bitmap; }
-  TLKBitmap* GetAlphaChannel() override { return nullptr; }
-  bool GetHasAlphaChannel() override { return false; }
-  void RemoveAlphaChannel(bool) override {}
-  void LockPaint() override {}
-  Integer UnLockPaint() override { return 0; }
-  Integer NPUnLockPaint() override { return 0; }
   void Update() override { Note("Update"); }
   void ImageChange() override { Note("ImageChange"); }
   void SetDPIX(Integer Value) override {

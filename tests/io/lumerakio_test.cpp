@@ -16,7 +16,7 @@
 #include "core/lkbitmap.h"
 #include "io/lkiothread.h"
 #include "platform/graphics.h"
-#include "views/lkview.h"
+#include "common/stub_view.h"
 
 namespace {
 
@@ -307,19 +307,13 @@ TEST(LumerakIOWorkers, AWorkerWaitingForTheOthersDoesNotWaitForItself) {
 namespace {
 // A view holding either a TLKBitmap or a class-library bitmap; it counts the
 // calls the component makes.
-class TIOTestView : public TLKView {
+class TIOTestView : public TStubView {
  public:
   TLKBitmap* Lk = nullptr;
   TBitmap* Vcl = nullptr;
   int Updates = 0, Changes = 0;
   TBitmap* GetFBitmap() override { return Vcl; }
   TLKBitmap* GetLKBitmap() override { return Lk; }
-  TLKBitmap* GetAlphaChannel() override { return nullptr; }
-  bool GetHasAlphaChannel() override { return false; }
-  void RemoveAlphaChannel(bool) override {}
-  void LockPaint() override {}
-  Integer UnLockPaint() override { return 0; }
-  Integer NPUnLockPaint() override { return 0; }
   void Update() override { ++Updates; }
   void ImageChange() override { ++Changes; }
 };

@@ -11,20 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "common/stub_view.h"
 #include "platform/threads.h"
 
 namespace {
 
-class TProbeView : public TLKView {
+class TProbeView : public TStubView {
  public:
-  explicit TProbeView(TComponent* Owner = nullptr) : TLKView(Owner) {}
+  explicit TProbeView(TComponent* Owner = nullptr) : TStubView(Owner) {}
   int Updates = 0;
-  TLKBitmap* GetAlphaChannel() override { return nullptr; }
-  bool GetHasAlphaChannel() override { return false; }
-  void RemoveAlphaChannel(bool) override {}
-  void LockPaint() override {}
-  Integer UnLockPaint() override { return 0; }
-  Integer NPUnLockPaint() override { return 0; }
   void Update() override {
     ++Updates;
     TLKView::Update();
