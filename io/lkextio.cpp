@@ -239,19 +239,8 @@ Integer LKAddExtIOPlugin(const String& FileName) {
     auto plugin = std::make_unique<TLKIOPlugin>();
     plugin->LibHandle = LoadLibrary(FileName);
     if (!plugin->LibHandle) break;
-    const auto find = [&](const char* Name) { return GetProcAddress(plugin->LibHandle, Name); };
-    plugin->ExecuteRead = reinterpret_cast<LKX_ExecuteReadProc>(find(LKX_NAME_EXECUTEREAD));
-    plugin->ExecuteWrite = reinterpret_cast<LKX_ExecuteWriteProc>(find(LKX_NAME_EXECUTEWRITE));
-    plugin->ExecuteTry = reinterpret_cast<LKX_ExecuteTryProc>(find(LKX_NAME_EXECUTETRY));
-    plugin->AddParameter = reinterpret_cast<LKX_AddParameterProc>(find(LKX_NAME_ADDPARAMETER));
-    plugin->SetCallBacks = reinterpret_cast<LKX_SetCallBacksProc>(find(LKX_NAME_SETCALLBACKS));
-    plugin->Initialize = reinterpret_cast<LKX_InitializeProc>(find(LKX_NAME_INITIALIZE));
-    plugin->Finalize = reinterpret_cast<LKX_FinalizeProc>(find(LKX_NAME_FINALIZE));
-    plugin->GetInfo = reinterpret_cast<LKX_GetInfoProc>(find(LKX_NAME_GETINFO));
-    plugin->SetInfo = reinterpret_cast<LKX_SetInfoProc>(find(LKX_NAME_SETINFO));
-    if (!plugin->ExecuteRead || !plugin->ExecuteWrite || !plugin->ExecuteTry || !plugin->AddParameter ||
-        !plugin->SetCallBacks || !plugin->Initialize || !plugin->Finalize || !plugin->GetInfo ||
-        !plugin->SetInfo) {
+    plugin->Resolve([&](const char* Name) { return GetProcAddress(plugin->LibHandle, Name); });
+    if (!plugin->Complete()) {
       FreeLibrary(plugin->LibHandle);
       break;
     }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <memory>
+#include <type_traits>
 
 #include "core/hylkdefs.h"
 #include "io/lkfileformats.h"
@@ -26,10 +27,8 @@ class TIOParamsVals;
 /// the plug-in.
 inline constexpr Integer kLKExtIOReadBufferSize = 8192;
 
-/// One registered plug-in format. Each record holds its own reference to the
-/// library, released at module end.
-struct TLKIOPlugin {
-  HMODULE LibHandle = nullptr;
+/// The nine exports of a plug-in library.
+struct TLKXExports {
   LKX_ExecuteReadProc ExecuteRead = nullptr;
   LKX_ExecuteWriteProc ExecuteWrite = nullptr;
   LKX_ExecuteTryProc ExecuteTry = nullptr;
@@ -39,6 +38,34 @@ struct TLKIOPlugin {
   LKX_FinalizeProc Finalize = nullptr;
   LKX_GetInfoProc GetInfo = nullptr;
   LKX_SetInfoProc SetInfo = nullptr;
+
+  /// Looks every export up by its LKX_NAME_* name; Find returns the address
+  /// of a name, or null when the library lacks it.
+  template <typename TFind>
+  void Resolve(TFind&& Find) {
+    const auto get = [&](auto& Fn, const char* Name) { Fn = reinterpret_cast<std::decay_t<decltype(Fn)>>(Find(Name)); };
+    get(ExecuteRead, LKX_NAME_EXECUTEREAD);
+    get(ExecuteWrite, LKX_NAME_EXECUTEWRITE);
+    get(ExecuteTry, LKX_NAME_EXECUTETRY);
+    get(AddParameter, LKX_NAME_ADDPARAMETER);
+    get(SetCallBacks, LKX_NAME_SETCALLBACKS);
+    get(Initialize, LKX_NAME_INITIALIZE);
+    get(Finalize, LKX_NAME_FINALIZE);
+    get(GetInfo, LKX_NAME_GETINFO);
+    get(SetInfo, LKX_NAME_SETINFO);
+  }
+
+  /// True when every export was found.
+  bool Complete() const {
+    return ExecuteRead && ExecuteWrite && ExecuteTry && AddParameter && SetCallBacks && Initialize && Finalize &&
+           GetInfo && SetInfo;
+  }
+};
+
+/// One registered plug-in format. Each record holds its own reference to the
+/// library, released at module end.
+struct TLKIOPlugin : TLKXExports {
+  HMODULE LibHandle = nullptr;
   /// File type assigned at registration (4096 and up).
   Integer FileType = 0;
   /// Serialises the format's instances; null when the plug-in declared

@@ -15,6 +15,9 @@
 #include "raw/rawfiles.h"
 
 using rawfiles::Bytes;
+using rawfiles::IsMark;
+using rawfiles::Mark;
+using rawfiles::SamePixels;
 using rawfiles::ByteWriter;
 
 namespace {
@@ -34,30 +37,6 @@ struct Read {
     LKReadCameraRAWStream(*s, bitmap, params, rec, paramsOnly);
   }
 };
-
-// Fills a bitmap with a recognisable 3 × 2 picture.
-void Mark(TLKBitmap& b) {
-  b.Allocate(3, 2, lk24RGB);
-  for (Integer y = 0; y < 2; ++y)
-    for (Integer x = 0; x < 3; ++x) b.SetPixels_lk24RGB(x, y, TRGB{Byte(x), Byte(y), 99});
-}
-
-bool IsMark(TLKBitmap& b) {
-  if (b.GetWidth() != 3 || b.GetHeight() != 2 || b.GetPixelFormat() != lk24RGB) return false;
-  for (Integer y = 0; y < 2; ++y)
-    for (Integer x = 0; x < 3; ++x)
-      if (!(b.GetPixels_lk24RGB(x, y) == TRGB{Byte(x), Byte(y), 99})) return false;
-  return true;
-}
-
-bool SamePixels(TLKBitmap& a, TLKBitmap& b) {
-  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.GetPixelFormat() != b.GetPixelFormat())
-    return false;
-  const size_t n = size_t(a.GetWidth()) * size_t(a.GetBitCount() / 8);
-  for (Integer y = 0; y < a.GetHeight(); ++y)
-    if (std::memcmp(a.GetScanLine(y), b.GetScanLine(y), n) != 0) return false;
-  return true;
-}
 
 }  // namespace
 

@@ -10,26 +10,13 @@
 #include "raw/rawfiles.h"
 
 using rawfiles::Bytes;
+using rawfiles::IsMark;
+using rawfiles::Mark;
 using rawfiles::ByteWriter;
 using rawkit::CiffBuilder;
 using rawkit::CiffRecord;
 
 namespace {
-
-// Fills a bitmap with a recognisable 3 x 2 picture.
-void Mark(TLKBitmap& b) {
-  b.Allocate(3, 2, lk24RGB);
-  for (Integer y = 0; y < 2; ++y)
-    for (Integer x = 0; x < 3; ++x) b.SetPixels_lk24RGB(x, y, TRGB{Byte(x), Byte(y), 99});
-}
-
-bool IsMark(TLKBitmap& b) {
-  if (b.GetWidth() != 3 || b.GetHeight() != 2 || b.GetPixelFormat() != lk24RGB) return false;
-  for (Integer y = 0; y < 2; ++y)
-    for (Integer x = 0; x < 3; ++x)
-      if (!(b.GetPixels_lk24RGB(x, y) == TRGB{Byte(x), Byte(y), 99})) return false;
-  return true;
-}
 
 Bytes Texts(bool little, const char* a, const char* b) {
   ByteWriter w(little);

@@ -11,49 +11,29 @@
 #include <vector>
 
 #include "core/lkbitmap.h"
+#include "io/lkextio.h"
 #include "io/lkparams.h"
 #include "io/lkxplugin.h"
 #include "raw/lkraw.h"
 #include "raw/rawfiles.h"
 
 using rawfiles::Bytes;
+using rawfiles::SamePixels;
 
 namespace {
 
 // The plug-in's exports.
-struct Plugin {
+struct Plugin : TLKXExports {
   void* lib = nullptr;
-  LKX_ExecuteReadProc ExecuteRead = nullptr;
-  LKX_ExecuteWriteProc ExecuteWrite = nullptr;
-  LKX_ExecuteTryProc ExecuteTry = nullptr;
-  LKX_AddParameterProc AddParameter = nullptr;
-  LKX_SetCallBacksProc SetCallBacks = nullptr;
-  LKX_InitializeProc Initialize = nullptr;
-  LKX_FinalizeProc Finalize = nullptr;
-  LKX_GetInfoProc GetInfo = nullptr;
-  LKX_SetInfoProc SetInfo = nullptr;
 
   Plugin() {
     lib = dlopen(RAWDEVLIB_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return;
-    auto get = [&](auto& fn, const char* name) { fn = reinterpret_cast<std::decay_t<decltype(fn)>>(dlsym(lib, name)); };
-    get(ExecuteRead, LKX_NAME_EXECUTEREAD);
-    get(ExecuteWrite, LKX_NAME_EXECUTEWRITE);
-    get(ExecuteTry, LKX_NAME_EXECUTETRY);
-    get(AddParameter, LKX_NAME_ADDPARAMETER);
-    get(SetCallBacks, LKX_NAME_SETCALLBACKS);
-    get(Initialize, LKX_NAME_INITIALIZE);
-    get(Finalize, LKX_NAME_FINALIZE);
-    get(GetInfo, LKX_NAME_GETINFO);
-    get(SetInfo, LKX_NAME_SETINFO);
+    if (lib) Resolve([&](const char* name) { return dlsym(lib, name); });
   }
   ~Plugin() {
     if (lib) dlclose(lib);
   }
-  bool Complete() const {
-    return lib && ExecuteRead && ExecuteWrite && ExecuteTry && AddParameter && SetCallBacks && Initialize &&
-           Finalize && GetInfo && SetInfo;
-  }
+  bool Complete() const { return lib && TLKXExports::Complete(); }
 };
 
 Plugin& ThePlugin() {
@@ -148,15 +128,6 @@ bool PluginRead(const Bytes& file, TIOParamsVals& params, TLKBitmap& out, int32_
   }
   p.Finalize(h);
   return got;
-}
-
-bool SamePixels(TLKBitmap& a, TLKBitmap& b) {
-  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.GetPixelFormat() != b.GetPixelFormat())
-    return false;
-  const size_t n = size_t(a.GetWidth()) * size_t(a.GetBitCount() / 8);
-  for (Integer y = 0; y < a.GetHeight(); ++y)
-    if (std::memcmp(a.GetScanLine(y), b.GetScanLine(y), n) != 0) return false;
-  return true;
 }
 
 // The built-in reader over the same file and settings.

@@ -129,4 +129,30 @@ inline std::unique_ptr<TMemoryStream> Stream(const Bytes& b) {
   return ms;
 }
 
+/// Fills a bitmap with a recognisable 3 × 2 picture.
+inline void Mark(TLKBitmap& b) {
+  b.Allocate(3, 2, lk24RGB);
+  for (Integer y = 0; y < 2; ++y)
+    for (Integer x = 0; x < 3; ++x) b.SetPixels_lk24RGB(x, y, TRGB{Byte(x), Byte(y), 99});
+}
+
+/// True when the bitmap still holds the picture of Mark.
+inline bool IsMark(TLKBitmap& b) {
+  if (b.GetWidth() != 3 || b.GetHeight() != 2 || b.GetPixelFormat() != lk24RGB) return false;
+  for (Integer y = 0; y < 2; ++y)
+    for (Integer x = 0; x < 3; ++x)
+      if (!(b.GetPixels_lk24RGB(x, y) == TRGB{Byte(x), Byte(y), 99})) return false;
+  return true;
+}
+
+/// True when both bitmaps have the same size, pixel format and pixels.
+inline bool SamePixels(TLKBitmap& a, TLKBitmap& b) {
+  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.GetPixelFormat() != b.GetPixelFormat())
+    return false;
+  const size_t n = size_t(a.GetWidth()) * size_t(a.GetBitCount() / 8);
+  for (Integer y = 0; y < a.GetHeight(); ++y)
+    if (std::memcmp(a.GetScanLine(y), b.GetScanLine(y), n) != 0) return false;
+  return true;
+}
+
 }  // namespace rawfiles

@@ -18,6 +18,7 @@
 #include "raw/rawfiles.h"
 
 using rawfiles::Bytes;
+using rawfiles::SamePixels;
 
 namespace {
 
@@ -32,15 +33,6 @@ class RawRoadTest : public testing::Test {
   void TearDown() override { LKIOModuleEnd(); }
   Integer type = 0;
 };
-
-bool SamePixels(TLKBitmap& a, TLKBitmap& b) {
-  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.GetPixelFormat() != b.GetPixelFormat())
-    return false;
-  const size_t n = size_t(a.GetWidth()) * size_t(a.GetBitCount() / 8);
-  for (Integer y = 0; y < a.GetHeight(); ++y)
-    if (std::memcmp(a.GetScanLine(y), b.GetScanLine(y), n) != 0) return false;
-  return true;
-}
 
 struct TempDir {
   std::filesystem::path path;
