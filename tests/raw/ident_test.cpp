@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "raw/kit/identfiles.h"
 #include "raw/kit/rawkit.h"
 #include "raw/lkrawbits.h"
 #include "raw/lkrawident.h"
@@ -604,14 +605,7 @@ TEST(RawIdentTest, MagicNumberPaths) {
   using rawkit::TiffIfd;
   // Phase One: "MMMMRawT", then an offset to skip, raw width and height.
   {
-    ByteWriter w(false);
-    w.text("MMMMRawT", false).u32(20);
-    w.pad_to(12 + 20 + 136);
-    w.u32(3100);
-    w.pad_to(w.size() + 12);
-    w.u32(2060);
-    w.pad_to(4096);
-    Identified id(w.bytes());
+    Identified id(rawkit::phase_one_file(3100, 2060));
     ASSERT_EQ(id.rc, 0);
     EXPECT_STREQ(id.s().make, "Phase One");
     EXPECT_STREQ(id.s().model, "LightPhase");
@@ -622,26 +616,15 @@ TEST(RawIdentTest, MagicNumberPaths) {
   // Canon TIFF: lossless JPEG; a Nikon TIFF without raw size is rejected; a
   // file re-saved by Adobe software is rejected.
   for (bool little : {true, false}) {
-    TiffBuilder t(little);
-    TiffIfd ifd0;
-    ifd0.add_text(271, "Canon").add_text(272, "Canon EOS-1D");
-    t.ifds = {ifd0};
-    ByteWriter w(little);
-    t.write(w);
-    w.pad_to(4096);
-    Identified id(w.bytes());
+    Identified id(rawkit::canon_tiff_file(little));
     ASSERT_EQ(id.rc, 0);
     EXPECT_STREQ(id.s().model, "EOS-1D");
     EXPECT_EQ(id.s().load_raw, lossless_jpeg_load_raw);
     EXPECT_EQ(id.s().data_offset, 288912);
     EXPECT_EQ(stream_position(id.s()), 288912);
 
-    TiffBuilder n(little);
-    TiffIfd nikon;
-    nikon.add_text(271, "NIKON CORPORATION").add_text(272, "NIKON D70");
-    n.ifds = {nikon};
     ByteWriter nw(little);
-    n.write(nw);
+    rawkit::write_camera_tiff(nw, little, "NIKON CORPORATION", "NIKON D70");
     nw.pad_to(4096);
     EXPECT_EQ(Identified(nw.bytes()).rc, 1);
 
@@ -657,15 +640,7 @@ TEST(RawIdentTest, MagicNumberPaths) {
   }
   // Canon CIFF: maker default compressed loader with the sensor size record.
   {
-    using rawkit::CiffBuilder;
-    ByteWriter names(true);
-    names.text("Canon").text("Canon PowerShot G1");
-    ByteWriter sizes(true);
-    sizes.u16(0).u16(2144).u16(1560);
-    CiffBuilder cb(true);
-    Bytes file = cb.build_file({CiffBuilder::heap(0x300a, {CiffBuilder::rec(0x080a, names.bytes())}),
-                                CiffBuilder::rec(0x1031, sizes.bytes())});
-    Identified id(file);
+    Identified id(rawkit::canon_ciff_file());
     ASSERT_EQ(id.rc, 0);
     EXPECT_STREQ(id.s().model, "PowerShot G1");
     EXPECT_EQ(id.s().raw_width, 2144);
@@ -675,24 +650,7 @@ TEST(RawIdentTest, MagicNumberPaths) {
   }
   // Minolta "\0MRM": TIFF at 48, sizes at 24, balance after two skips.
   {
-    ByteWriter w(false);
-    w.u8(0).text("MRM", false).u32(992);  // data offset 1000
-    w.pad_to(12);
-    w.u32(400);                           // skip to 420
-    w.pad_to(24);
-    w.u16(1544).u16(2056);
-    w.pad_to(48);
-    TiffBuilder t(false);
-    TiffIfd ifd0;
-    ifd0.add_text(271, "MINOLTA").add_text(272, "DiMAGE 7");
-    t.ifds = {ifd0};
-    t.write(w);
-    w.pad_to(420);
-    w.u32(0);                             // skip 12 more: balance at 436
-    w.pad_to(436);
-    w.u16(300).u16(200).u16(100).u16(400);
-    w.pad_to(4096);
-    Identified id(w.bytes());
+    Identified id(rawkit::minolta_file(1544, 2056));
     ASSERT_EQ(id.rc, 0);
     EXPECT_STREQ(id.s().make, "MINOLTA");
     EXPECT_EQ(id.s().raw_height, 1544);
@@ -704,30 +662,14 @@ TEST(RawIdentTest, MagicNumberPaths) {
   }
   // JPEG with EXIF: the TIFF inside the APP1 segment at 12.
   {
-    ByteWriter w(false);
-    w.u8(0xFF).u8(0xD8).u8(0xFF).u8(0xE1).u16(0).text("Exif", true).u8(0);
-    TiffBuilder t(true);
-    TiffIfd ifd0;
-    ifd0.add_text(271, "Canon").add_text(272, "Canon EOS-1DS");
-    t.ifds = {ifd0};
-    t.write(w);
-    const size_t len = w.size() - 4;
-    w.put16_at(4, uint32_t(len));
-    w.u8(0);  // the byte after the segment is no marker
-    w.pad_to(4096);
-    Identified id(w.bytes());
+    Identified id(rawkit::jpeg_exif_file());
     ASSERT_EQ(id.rc, 0);
     EXPECT_STREQ(id.s().model, "EOS-1DS");
     EXPECT_EQ(id.s().maximum, 14464);
   }
   // Nucore "BR" and "BM" (the latter only with 2834 twice at 38).
   {
-    ByteWriter w(true);
-    w.text("BR", false);
-    w.pad_to(10);
-    w.u32(512).u32(0).u32(640).u32(480);
-    w.pad_to(4096);
-    Identified br(w.bytes());
+    Identified br(rawkit::nucore_file("BR", 512, 640, 480, false));
     ASSERT_EQ(br.rc, 0);
     EXPECT_STREQ(br.s().make, "Nucore");
     EXPECT_STREQ(br.s().model, "RAW");
@@ -737,12 +679,7 @@ TEST(RawIdentTest, MagicNumberPaths) {
     EXPECT_EQ(br.s().load_raw, nucore_load_raw);
 
     ByteWriter m(true);
-    m.text("BM", false);
-    m.pad_to(10);
-    m.u32(100).u32(0).u32(2597).u32(1950);
-    m.pad_to(38);
-    m.u32(2834).u32(2834);
-    m.pad_to(8192);
+    m.bytes() = rawkit::nucore_file("BM", 100, 2597, 1950, true, 8192);
     Identified bm(m.bytes());
     ASSERT_EQ(bm.rc, 0);
     EXPECT_STREQ(bm.s().model, "BMQ");
@@ -754,29 +691,14 @@ TEST(RawIdentTest, MagicNumberPaths) {
   }
   // CONTAX: "ARECOYK" at 25.
   {
-    Bytes b = rawkit::sensor_dump(4096);
-    std::memcpy(b.data() + 25, "ARECOYK", 7);
-    Identified id(b);
+    Identified id(rawkit::contax_file());
     ASSERT_EQ(id.rc, 0);
     EXPECT_STREQ(id.s().model, "N DIGITAL");
     EXPECT_EQ(id.s().load_raw, packed_12_load_raw);
   }
   // FUJIFILM: TIFF at (value at 84) + 12, data offset at 100.
   {
-    ByteWriter w(false);
-    w.text("FUJIFILM", false);
-    w.pad_to(84);
-    w.u32(188);
-    w.pad_to(100);
-    w.u32(5000);
-    w.pad_to(200);
-    TiffBuilder t(false);
-    TiffIfd ifd0;
-    ifd0.add_text(271, "FUJIFILM").add_text(272, "FinePix S5000");
-    t.ifds = {ifd0};
-    t.write(w);
-    w.pad_to(8192);
-    Identified id(w.bytes());
+    Identified id(rawkit::fuji_file(5000, 8192));
     ASSERT_EQ(id.rc, 0);
     EXPECT_EQ(id.s().load_raw, static_cast<TRAWLoader>(fuji_load_raw_common));
     EXPECT_EQ(id.s().data_offset, 5000);
@@ -784,22 +706,7 @@ TEST(RawIdentTest, MagicNumberPaths) {
   }
   // Foveon: properties in a section found through the directory at the end.
   {
-    ByteWriter w(true);
-    w.text("FOVb", false);
-    w.pad_to(248);
-    w.u32(1152).u32(763);
-    w.pad_to(300);
-    const size_t p = w.size();
-    w.u32(0).u32(0).u32(2);
-    w.pad_to(p + 8 + 8 * 2 + 24);
-    for (const char* text : {"CAMMANUF", "SIGMA", "CAMMODEL", "SIGMA SD10"}) {
-      for (const char* c = text; *c; ++c) w.u16(uint8_t(*c));
-      w.u16(0);
-    }
-    const size_t dir = w.size();
-    w.text("SECd", false).u32(0).u32(0x464d4143).u32(uint32_t(p));
-    w.u32(uint32_t(dir));
-    Identified id(w.bytes());
+    Identified id(rawkit::foveon_file(1152, 763));
     ASSERT_EQ(id.rc, 0);
     EXPECT_STREQ(id.s().model, "SD10");
     EXPECT_EQ(id.s().height, 756);
@@ -809,14 +716,7 @@ TEST(RawIdentTest, MagicNumberPaths) {
   }
   // Rollei text header.
   {
-    ByteWriter w;
-    for (const char* line : {"DSC-Image", "HDR=1024", "X  =1316", "Y  =1040", "EOHD"}) {
-      const size_t at = w.size();
-      w.text(line, false);
-      w.pad_to(at + 128);
-    }
-    w.pad_to(4096);
-    Identified id(w.bytes());
+    Identified id(rawkit::rollei_file(1316, 1040));
     ASSERT_EQ(id.rc, 0);
     EXPECT_STREQ(id.s().make, "Rollei");
     EXPECT_EQ(id.s().height, 1030);
