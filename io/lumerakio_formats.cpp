@@ -31,6 +31,16 @@ void SetAbort(TProgressRec& Pr) {
   if (Pr.AbortFlag) Pr.AbortFlag->store(true);
 }
 
+// Calls Use with the codec of the entry table, or sets the abort flag when
+// the table lacks it.
+template <typename TFn, typename TUse>
+void WithEntry(TFn TLKCodecEntries::*Entry, TProgressRec& Pr, TUse&& Use) {
+  if (TFn fn = LKCodecEntries().*Entry)
+    Use(fn);
+  else
+    SetAbort(Pr);
+}
+
 // A reader: fills the working bitmap from the stream; may hand back an alpha
 // mask. A writer: writes the working bitmap to the stream.
 using TReader = std::function<void(TStream& S, TProgressRec& Pr, TLKMask*& Mask)>;
@@ -73,6 +83,23 @@ bool GateStreamInt(TLumerakIO* IO, TStream* S, Integer (TLumerakIO::*M)(TStream*
 // ---------------------------------------------------------------------------
 // Frames
 
+// Prepares the bitmap for a stream operation: false when there is nothing to
+// do (a null stream also sets the abort flag).
+bool ReadyForStream(TLumerakIO& IO, TStream* Stream) {
+  if (!IO.MakeConsistentBitmap({})) return false;
+  if (!Stream) IO.SetAborted(true);
+  return Stream != nullptr;
+}
+
+// The bookkeeping after a load's read: the file type, the view's resolution,
+// the format's own step, the view update.
+void EndLoad(TLumerakIO& IO, const TLoadSteps& Steps) {
+  IO.GetIOParams()->FILETYPE = Steps.FileType;
+  if (Steps.ViewResolution) lkio::GiveViewResolution(IO);
+  if (Steps.AfterViewResolution) Steps.AfterViewResolution();
+  IO.Update();
+}
+
 // Drops the alpha channel, reads, makes the resolution plausible, takes the
 // reader's mask as alpha channel and adjusts the resolution.
 void ReadPart(TLumerakIO& IO, TStream& S, const TLoadSteps& Steps, const TReader& Read) {
@@ -101,10 +128,7 @@ void FileLoad(TLumerakIO& IO, const String& FileName, const TLoadSteps& Steps, c
     IO.SetAborted(false);
     ReadPart(IO, *file, Steps, Read);
     p.FILENAME = FileName;
-    p.FILETYPE = Steps.FileType;
-    if (Steps.ViewResolution) lkio::GiveViewResolution(IO);
-    if (Steps.AfterViewResolution) Steps.AfterViewResolution();
-    IO.Update();
+    EndLoad(IO, Steps);
   });
 }
 
@@ -113,18 +137,11 @@ void StreamLoad(TLumerakIO& IO, TStream* Stream, const TLoadSteps& Steps, const 
   TIOParamsVals& p = *IO.GetIOParams();
   IO.SetAborted(false);
   WithFinish(IO, [&] {
-    if (!IO.MakeConsistentBitmap({})) return;
-    if (!Stream) {
-      IO.SetAborted(true);
-      return;
-    }
+    if (!ReadyForStream(IO, Stream)) return;
     p.ResetInfo();
     ReadPart(IO, *Stream, Steps, Read);
     p.FILENAME.clear();
-    p.FILETYPE = Steps.FileType;
-    if (Steps.ViewResolution) lkio::GiveViewResolution(IO);
-    if (Steps.AfterViewResolution) Steps.AfterViewResolution();
-    IO.Update();
+    EndLoad(IO, Steps);
   });
 }
 
@@ -163,11 +180,7 @@ void FileSave(TLumerakIO& IO, const String& FileName, bool Convert, const TWrite
 void StreamSave(TLumerakIO& IO, TStream* Stream, bool Convert, const TWriter& Write) {
   IO.SetAborted(false);
   WithFinish(IO, [&] {
-    if (!IO.MakeConsistentBitmap({})) return;
-    if (!Stream) {
-      IO.SetAborted(true);
-      return;
-    }
+    if (!ReadyForStream(IO, Stream)) return;
     if (Convert) lkio::ConvertForSave(IO);
     RunWriter(IO, *Stream, Write);
   });
@@ -179,11 +192,7 @@ void StreamSave(TLumerakIO& IO, TStream* Stream, bool Convert, const TWriter& Wr
 void SyncSave(TLumerakIO& IO, TStream* Stream, const TWriter& Write, const std::function<void()>& BeforeFinish = {}) {
   IO.SetAborted(false);
   WithFinish(IO, [&] {
-    if (!IO.MakeConsistentBitmap({})) return;
-    if (!Stream) {
-      IO.SetAborted(true);
-      return;
-    }
+    if (!ReadyForStream(IO, Stream)) return;
     RunWriter(IO, *Stream, Write);
     if (BeforeFinish) BeforeFinish();
   });
@@ -250,6 +259,20 @@ bool ReadStreamHeader(TStream& S, char (&Text)[5], Cardinal& Length) {
   return true;
 }
 
+// Reads the stream header in front of a load's data from Start, the current
+// position. When it is missing or its text does not begin with Prefix, the
+// stream goes back to Start and the load ends aborted, finish included:
+// false then.
+bool TakeStreamHeader(TLumerakIO& IO, TStream& S, const char* Prefix, Int64& Start, char (&Text)[5],
+                      Cardinal& Length) {
+  Start = S.Position();
+  if (ReadStreamHeader(S, Text, Length) && std::strncmp(Text, Prefix, std::strlen(Prefix)) == 0) return true;
+  S.Seek(Start, soBeginning);
+  IO.SetAborted(true);
+  IO.DoFinishWork();
+  return false;
+}
+
 // ---------------------------------------------------------------------------
 // JPEG markers refreshed before every save
 
@@ -307,32 +330,20 @@ bool RefreshMarkers(TIOParamsVals& P) {
   return true;
 }
 
-TWriter JpegWriter(TLumerakIO& IO) {
-  return [&IO](TStream& S, TProgressRec& Pr) {
-    auto write = LKCodecEntries().WriteJpeg;
-    if (!write) return SetAbort(Pr);
-    write(S, *IO.GetLKBitmap(), *IO.GetIOParams(), Pr);
-  };
-}
-
 // ---------------------------------------------------------------------------
 // Readers and writers over the entry table (a missing entry aborts)
 
 TReader PlainReader(TLumerakIO& IO, void (*TLKCodecEntries::*Entry)(TStream&, TLKBitmap&, TIOParamsVals&,
                                                                      TProgressRec&, bool)) {
   return [&IO, Entry](TStream& S, TProgressRec& Pr, TLKMask*&) {
-    auto read = LKCodecEntries().*Entry;
-    if (!read) return SetAbort(Pr);
-    read(S, *IO.GetLKBitmap(), *IO.GetIOParams(), Pr, false);
+    WithEntry(Entry, Pr, [&](auto read) { read(S, *IO.GetLKBitmap(), *IO.GetIOParams(), Pr, false); });
   };
 }
 
 TWriter PlainWriter(TLumerakIO& IO,
                     void (*TLKCodecEntries::*Entry)(TStream&, TLKBitmap&, TIOParamsVals&, TProgressRec&)) {
   return [&IO, Entry](TStream& S, TProgressRec& Pr) {
-    auto write = LKCodecEntries().*Entry;
-    if (!write) return SetAbort(Pr);
-    write(S, *IO.GetLKBitmap(), *IO.GetIOParams(), Pr);
+    WithEntry(Entry, Pr, [&](auto write) { write(S, *IO.GetLKBitmap(), *IO.GetIOParams(), Pr); });
   };
 }
 
@@ -340,18 +351,14 @@ TWriter PlainWriter(TLumerakIO& IO,
 TReader MaskReader(TLumerakIO& IO, void (*TLKCodecEntries::*Entry)(TStream&, TLKBitmap&, TIOParamsVals&,
                                                                     TProgressRec&, bool, TLKMask*&)) {
   return [&IO, Entry](TStream& S, TProgressRec& Pr, TLKMask*& Mask) {
-    auto read = LKCodecEntries().*Entry;
-    if (!read) return SetAbort(Pr);
-    read(S, *IO.GetLKBitmap(), *IO.GetIOParams(), Pr, false, Mask);
+    WithEntry(Entry, Pr, [&](auto read) { read(S, *IO.GetLKBitmap(), *IO.GetIOParams(), Pr, false, Mask); });
   };
 }
 
 TReader IconReader(TLumerakIO& IO, void (*TLKCodecEntries::*Entry)(TStream&, TLKBitmap&, TIOParamsVals&, bool,
                                                                     TProgressRec&, TLKMask*&)) {
   return [&IO, Entry](TStream& S, TProgressRec& Pr, TLKMask*& Mask) {
-    auto read = LKCodecEntries().*Entry;
-    if (!read) return SetAbort(Pr);
-    read(S, *IO.GetLKBitmap(), *IO.GetIOParams(), false, Pr, Mask);
+    WithEntry(Entry, Pr, [&](auto read) { read(S, *IO.GetLKBitmap(), *IO.GetIOParams(), false, Pr, Mask); });
   };
 }
 
@@ -359,29 +366,35 @@ TReader IconReader(TLumerakIO& IO, void (*TLKCodecEntries::*Entry)(TStream&, TLK
 TWriter MaskWriter(TLumerakIO& IO, void (*TLKCodecEntries::*Entry)(TStream&, TLKBitmap&, TIOParamsVals&,
                                                                     TProgressRec&, TLKMask*)) {
   return [&IO, Entry](TStream& S, TProgressRec& Pr) {
-    auto write = LKCodecEntries().*Entry;
-    if (!write) return SetAbort(Pr);
-    TLKBitmap* bmp = IO.GetLKBitmap();
-    std::unique_ptr<TLKMask> mask;
-    if (bmp->GetHasAlphaChannel()) {
-      mask = std::make_unique<TLKMask>();
-      bmp->GetAlphaChannel()->CopyToTLKMask(mask.get());
-    }
-    write(S, *bmp, *IO.GetIOParams(), Pr, mask.get());
+    WithEntry(Entry, Pr, [&](auto write) {
+      TLKBitmap* bmp = IO.GetLKBitmap();
+      std::unique_ptr<TLKMask> mask;
+      if (bmp->GetHasAlphaChannel()) {
+        mask = std::make_unique<TLKMask>();
+        bmp->GetAlphaChannel()->CopyToTLKMask(mask.get());
+      }
+      write(S, *bmp, *IO.GetIOParams(), Pr, mask.get());
+    });
   };
 }
 
 TWriter J2000Writer(TLumerakIO& IO, Integer Format) {
   return [&IO, Format](TStream& S, TProgressRec& Pr) {
-    auto write = LKCodecEntries().WriteJ2K;
-    if (!write) return SetAbort(Pr);
-    write(S, *IO.GetLKBitmap(), *IO.GetIOParams(), Pr, Format);
+    WithEntry(&TLKCodecEntries::WriteJ2K, Pr,
+              [&](auto write) { write(S, *IO.GetLKBitmap(), *IO.GetIOParams(), Pr, Format); });
   };
 }
 
 TLoadSteps Steps(Integer FileType) {
   TLoadSteps s;
   s.FileType = FileType;
+  return s;
+}
+
+// The steps of a load whose view does not take the resolution.
+TLoadSteps StepsWithoutView(Integer FileType) {
+  TLoadSteps s = Steps(FileType);
+  s.ViewResolution = false;
   return s;
 }
 
@@ -417,7 +430,7 @@ void TLumerakIO::LoadFromStreamJpeg(TStream* Stream) {
 
 void TLumerakIO::SaveToFileJpeg(const String& FileName) {
   if (GateFile(this, FileName, &TLumerakIO::SaveToFileJpeg)) return;
-  const TWriter jpeg = JpegWriter(*this);
+  const TWriter jpeg = PlainWriter(*this, &TLKCodecEntries::WriteJpeg);
   FileSave(*this, FileName, true, [&](TStream& S, TProgressRec& Pr) {
     if (!RefreshMarkers(*GetIOParams())) return SetAbort(Pr);
     jpeg(S, Pr);
@@ -426,7 +439,7 @@ void TLumerakIO::SaveToFileJpeg(const String& FileName) {
 
 void TLumerakIO::SaveToStreamJpeg(TStream* Stream) {
   if (GateStream(this, Stream, &TLumerakIO::SaveToStreamJpeg)) return;
-  const TWriter jpeg = JpegWriter(*this);
+  const TWriter jpeg = PlainWriter(*this, &TLKCodecEntries::WriteJpeg);
   StreamSave(*this, Stream, true, [&](TStream& S, TProgressRec& Pr) {
     const Int64 start = S.Position();
     if (GetStreamHeaders()) {
@@ -457,29 +470,22 @@ Integer TLumerakIO::LoadFromStreamTIFF(TStream* Stream) {
 Integer TLumerakIO::SyncLoadFromStreamTIFF(TStream* Stream, bool Headers) {
   Integer pages = 0;
   if (Headers && Stream) {
-    const Int64 start = Stream->Position();
+    Int64 start = 0;
     char text[5];
     Cardinal length = 0;
-    if (!ReadStreamHeader(*Stream, text, length) || std::strcmp(text, "TIFF") != 0) {
-      Stream->Seek(start, soBeginning);
-      SetAborted(true);
-      DoFinishWork();
-      return 0;
-    }
+    if (!TakeStreamHeader(*this, *Stream, "TIFF", start, text, length)) return 0;
     StreamLoad(*this, Stream, Steps(kTIFF), [&](TStream& S, TProgressRec& Pr, TLKMask*& Mask) {
-      auto read = LKCodecEntries().ReadTIFF;
-      if (read)
+      WithEntry(&TLKCodecEntries::ReadTIFF, Pr, [&](auto read) {
         read(S, *GetLKBitmap(), pages, *GetIOParams(), Pr, false, Mask, false, false, false);
-      else
-        SetAbort(Pr);
+      });
       S.Seek(start + kStreamHeaderSize + Int64(length), soBeginning);
     });
     return pages;
   }
   StreamLoad(*this, Stream, Steps(kTIFF), [&](TStream& S, TProgressRec& Pr, TLKMask*& Mask) {
-    auto read = LKCodecEntries().ReadTIFF;
-    if (!read) return SetAbort(Pr);
-    read(S, *GetLKBitmap(), pages, *GetIOParams(), Pr, false, Mask, true, false, false);
+    WithEntry(&TLKCodecEntries::ReadTIFF, Pr, [&](auto read) {
+      read(S, *GetLKBitmap(), pages, *GetIOParams(), Pr, false, Mask, true, false, false);
+    });
   });
   return pages;
 }
@@ -487,9 +493,8 @@ Integer TLumerakIO::SyncLoadFromStreamTIFF(TStream* Stream, bool Headers) {
 namespace {
 TWriter TIFFWriter(TLumerakIO& IO) {
   return [&IO](TStream& S, TProgressRec& Pr) {
-    auto write = LKCodecEntries().WriteTIFF;
-    if (!write) return SetAbort(Pr);
-    write(S, false, IO.GetLKBitmap(), *IO.GetIOParams(), Pr);
+    WithEntry(&TLKCodecEntries::WriteTIFF, Pr,
+              [&](auto write) { write(S, false, IO.GetLKBitmap(), *IO.GetIOParams(), Pr); });
   };
 }
 }  // namespace
@@ -530,9 +535,8 @@ Integer TLumerakIO::LoadFromStreamGIF(TStream* Stream) {
 Integer TLumerakIO::SyncLoadFromStreamGIF(TStream* Stream) {
   Integer frames = 0;
   StreamLoad(*this, Stream, Steps(kGIF), [&](TStream& S, TProgressRec& Pr, TLKMask*& Mask) {
-    auto read = LKCodecEntries().ReadGIF;
-    if (!read) return SetAbort(Pr);
-    read(S, *GetLKBitmap(), frames, *GetIOParams(), Pr, false, Mask);
+    WithEntry(&TLKCodecEntries::ReadGIF, Pr,
+              [&](auto read) { read(S, *GetLKBitmap(), frames, *GetIOParams(), Pr, false, Mask); });
   });
   return frames;
 }
@@ -566,14 +570,8 @@ void TLumerakIO::SyncLoadFromStreamPCX(TStream* Stream, bool Headers) {
   Cardinal length = 0;
   bool pcx2 = false;
   if (Headers && Stream) {
-    start = Stream->Position();
     char text[5];
-    if (!ReadStreamHeader(*Stream, text, length) || std::strncmp(text, "PCX", 3) != 0) {
-      Stream->Seek(start, soBeginning);
-      SetAborted(true);
-      DoFinishWork();
-      return;
-    }
+    if (!TakeStreamHeader(*this, *Stream, "PCX", start, text, length)) return;
     pcx2 = std::strcmp(text, "PCX2") == 0;
     if (pcx2) {
       byteCount = length;
@@ -584,11 +582,8 @@ void TLumerakIO::SyncLoadFromStreamPCX(TStream* Stream, bool Headers) {
   }
   TLoadSteps steps = Steps(kPCX);
   StreamLoad(*this, Stream, steps, [&](TStream& S, TProgressRec& Pr, TLKMask*&) {
-    auto read = LKCodecEntries().ReadPCX;
-    if (read)
-      read(S, *GetLKBitmap(), *GetIOParams(), byteCount, Pr, false);
-    else
-      SetAbort(Pr);
+    WithEntry(&TLKCodecEntries::ReadPCX, Pr,
+              [&](auto read) { read(S, *GetLKBitmap(), *GetIOParams(), byteCount, Pr, false); });
     if (pcx2) S.Seek(start + kStreamHeaderSize + Int64(length), soBeginning);
   });
 }
@@ -674,20 +669,18 @@ void TLumerakIO::LoadFromStreamBMP(TStream* Stream) {
 
 void TLumerakIO::SyncLoadFromStreamBMP(TStream* Stream) {
   StreamLoad(*this, Stream, Steps(kBMP), [&](TStream& S, TProgressRec& Pr, TLKMask*& Mask) {
-    auto read = LKCodecEntries().ReadBMP;
-    if (!read) return SetAbort(Pr);
     TIOParamsVals& p = *GetIOParams();
-    read(S, *GetLKBitmap(), 0, p, Pr, false, Mask, !p.BMP_HANDLETRANSPARENCY);
+    WithEntry(&TLKCodecEntries::ReadBMP, Pr,
+              [&](auto read) { read(S, *GetLKBitmap(), 0, p, Pr, false, Mask, !p.BMP_HANDLETRANSPARENCY); });
   });
 }
 
 namespace {
 TWriter BMPWriter(TLumerakIO& IO) {
   return [&IO](TStream& S, TProgressRec& Pr) {
-    auto write = LKCodecEntries().WriteBMP;
-    if (!write) return SetAbort(Pr);
     TIOParamsVals& p = *IO.GetIOParams();
-    write(S, *IO.GetLKBitmap(), p, Pr, p.BMP_HANDLETRANSPARENCY);
+    WithEntry(&TLKCodecEntries::WriteBMP, Pr,
+              [&](auto write) { write(S, *IO.GetLKBitmap(), p, Pr, p.BMP_HANDLETRANSPARENCY); });
   };
 }
 }  // namespace
@@ -748,9 +741,7 @@ void TLumerakIO::LoadFromFileTGA(const String& FileName) {
 
 void TLumerakIO::LoadFromStreamTGA(TStream* Stream) {
   if (GateStream(this, Stream, &TLumerakIO::LoadFromStreamTGA)) return;
-  TLoadSteps s = Steps(kTGA);
-  s.ViewResolution = false;
-  StreamLoad(*this, Stream, s, MaskReader(*this, &TLKCodecEntries::ReadTGA));
+  StreamLoad(*this, Stream, StepsWithoutView(kTGA), MaskReader(*this, &TLKCodecEntries::ReadTGA));
 }
 
 void TLumerakIO::SaveToFileTGA(const String& FileName) {
@@ -773,9 +764,7 @@ void TLumerakIO::LoadFromFileICO(const String& FileName) {
 
 void TLumerakIO::LoadFromStreamICO(TStream* Stream) {
   if (GateStream(this, Stream, &TLumerakIO::LoadFromStreamICO)) return;
-  TLoadSteps s = Steps(kICO);
-  s.ViewResolution = false;
-  StreamLoad(*this, Stream, s, IconReader(*this, &TLKCodecEntries::ReadICO));
+  StreamLoad(*this, Stream, StepsWithoutView(kICO), IconReader(*this, &TLKCodecEntries::ReadICO));
 }
 
 void TLumerakIO::LoadFromFileCUR(const String& FileName) {
@@ -785,9 +774,7 @@ void TLumerakIO::LoadFromFileCUR(const String& FileName) {
 
 void TLumerakIO::LoadFromStreamCUR(TStream* Stream) {
   if (GateStream(this, Stream, &TLumerakIO::LoadFromStreamCUR)) return;
-  TLoadSteps s = Steps(kCUR);
-  s.ViewResolution = false;
-  StreamLoad(*this, Stream, s, IconReader(*this, &TLKCodecEntries::ReadCUR));
+  StreamLoad(*this, Stream, StepsWithoutView(kCUR), IconReader(*this, &TLKCodecEntries::ReadCUR));
 }
 
 namespace {
@@ -795,16 +782,16 @@ namespace {
 // whose width is positive, with the bit counts of the same entries.
 TWriter ICOWriter(TLumerakIO& IO) {
   return [&IO](TStream& S, TProgressRec& Pr) {
-    auto write = LKCodecEntries().WriteICO;
-    if (!write) return SetAbort(Pr);
-    TIOParamsVals& p = *IO.GetIOParams();
-    std::vector<TSize> sizes;
-    std::vector<Integer> bits;
-    for (Integer i = 0; i < 16 && p.ICO_PageSizes[i].cx > 0; ++i) {
-      sizes.push_back(p.ICO_PageSizes[i]);
-      bits.push_back(p.ICO_PageBitCounts[i]);
-    }
-    write(S, *IO.GetLKBitmap(), p, Pr, sizes, bits);
+    WithEntry(&TLKCodecEntries::WriteICO, Pr, [&](auto write) {
+      TIOParamsVals& p = *IO.GetIOParams();
+      std::vector<TSize> sizes;
+      std::vector<Integer> bits;
+      for (Integer i = 0; i < 16 && p.ICO_PageSizes[i].cx > 0; ++i) {
+        sizes.push_back(p.ICO_PageSizes[i]);
+        bits.push_back(p.ICO_PageBitCounts[i]);
+      }
+      write(S, *IO.GetLKBitmap(), p, Pr, sizes, bits);
+    });
   };
 }
 }  // namespace
@@ -837,16 +824,12 @@ bool LKWriteICOImages(const String& FileName, const std::vector<TObject*>& Image
 
 void TLumerakIO::LoadFromFilePXM(const String& FileName) {
   if (GateFile(this, FileName, &TLumerakIO::LoadFromFilePXM)) return;
-  TLoadSteps s = Steps(kPXM);
-  s.ViewResolution = false;
-  FileLoad(*this, FileName, s, PlainReader(*this, &TLKCodecEntries::ReadPXM));
+  FileLoad(*this, FileName, StepsWithoutView(kPXM), PlainReader(*this, &TLKCodecEntries::ReadPXM));
 }
 
 void TLumerakIO::LoadFromStreamPXM(TStream* Stream) {
   if (GateStream(this, Stream, &TLumerakIO::LoadFromStreamPXM)) return;
-  TLoadSteps s = Steps(kPXM);
-  s.ViewResolution = false;
-  StreamLoad(*this, Stream, s, PlainReader(*this, &TLKCodecEntries::ReadPXM));
+  StreamLoad(*this, Stream, StepsWithoutView(kPXM), PlainReader(*this, &TLKCodecEntries::ReadPXM));
 }
 
 void TLumerakIO::SaveToFilePXM(const String& FileName) {
@@ -861,9 +844,8 @@ void TLumerakIO::SaveToStreamPXM(TStream* Stream) {
 
 namespace {
 TLoadSteps WBMPSteps() {
-  TLoadSteps s = Steps(kWBMP);
+  TLoadSteps s = StepsWithoutView(kWBMP);
   s.Adjust = false;
-  s.ViewResolution = false;
   return s;
 }
 }  // namespace
@@ -893,26 +875,16 @@ void TLumerakIO::SaveToStreamWBMP(TStream* Stream) {
 
 void TLumerakIO::LoadFromStreamJ2000(TStream* Stream) {
   SetAborted(false);
-  if (!MakeConsistentBitmap({})) return;
-  if (!Stream) {
-    SetAborted(true);
-    return;
-  }
+  if (!ReadyForStream(*this, Stream)) return;
   GetIOParams()->ResetInfo();
-  TLoadSteps s;
-  s.ViewResolution = false;
-  ReadPart(*this, *Stream, s, PlainReader(*this, &TLKCodecEntries::ReadJ2K));
+  ReadPart(*this, *Stream, StepsWithoutView(0), PlainReader(*this, &TLKCodecEntries::ReadJ2K));
   GetIOParams()->FILENAME.clear();
   lkio::GiveViewResolution(*this);
 }
 
 void TLumerakIO::SaveToStreamJ2000(TStream* Stream, Integer Format) {
   SetAborted(false);
-  if (!MakeConsistentBitmap({})) return;
-  if (!Stream) {
-    SetAborted(true);
-    return;
-  }
+  if (!ReadyForStream(*this, Stream)) return;
   lkio::ConvertForSave(*this);
   RunWriter(*this, *Stream, J2000Writer(*this, Format));
 }
@@ -997,10 +969,9 @@ void TLumerakIO::SaveToStreamJ2K(TStream* Stream) {
 
 namespace {
 TLoadSteps BMPRAWSteps() {
-  TLoadSteps s = Steps(kBMPRAW);
+  TLoadSteps s = StepsWithoutView(kBMPRAW);
   s.CheckResolution = false;
   s.Adjust = false;
-  s.ViewResolution = false;
   return s;
 }
 }  // namespace
@@ -1018,11 +989,9 @@ void TLumerakIO::LoadFromStreamBMPRAW(TStream* Stream) {
 
 void TLumerakIO::SyncLoadFromStreamBMPRAW(TStream* Stream) {
   StreamLoad(*this, Stream, BMPRAWSteps(), [&](TStream& S, TProgressRec& Pr, TLKMask*&) {
-    auto read = LKCodecEntries().ReadBMPRAW;
-    if (!read) return SetAbort(Pr);
     // The caller sized the bitmap: the reader fills what is there, and the
     // alpha channel the frame dropped is not part of raw pixels anyway.
-    read(S, *GetLKBitmap(), *GetIOParams(), Pr);
+    WithEntry(&TLKCodecEntries::ReadBMPRAW, Pr, [&](auto read) { read(S, *GetLKBitmap(), *GetIOParams(), Pr); });
   });
 }
 
@@ -1057,20 +1026,18 @@ void TLumerakIO::LoadFromStreamPSD(TStream* Stream) {
 
 void TLumerakIO::SyncLoadFromStreamPSD(TStream* Stream) {
   StreamLoad(*this, Stream, Steps(kPSD), [&](TStream& S, TProgressRec& Pr, TLKMask*&) {
-    auto read = LKCodecEntries().ReadPSD;
-    if (!read) return SetAbort(Pr);
     TList layers;
-    read(S, GetLKBitmap(), *GetIOParams(), Pr, false, &layers);
+    WithEntry(&TLKCodecEntries::ReadPSD, Pr,
+              [&](auto read) { read(S, GetLKBitmap(), *GetIOParams(), Pr, false, &layers); });
   });
 }
 
 namespace {
 TWriter PSDWriter(TLumerakIO& IO) {
   return [&IO](TStream& S, TProgressRec& Pr) {
-    auto write = LKCodecEntries().WritePSD;
-    if (!write) return SetAbort(Pr);
     TList layers;
-    write(S, *IO.GetIOParams(), Pr, IO.GetLKBitmap(), &layers);
+    WithEntry(&TLKCodecEntries::WritePSD, Pr,
+              [&](auto write) { write(S, *IO.GetIOParams(), Pr, IO.GetLKBitmap(), &layers); });
   };
 }
 }  // namespace
