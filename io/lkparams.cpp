@@ -152,6 +152,7 @@ void TIOParamsVals::SetDefaultParams() {
   PDF_KEYWORDS.clear();
   PDF_CREATOR.clear();
   PDF_PRODUCER.clear();
+  ImagingAnnot.reset();
   InputICC.reset();
   OutputICC.reset();
   // Camera RAW
@@ -177,6 +178,7 @@ void TIOParamsVals::SetDefaultParams() {
 
 void TIOParamsVals::ResetInfo() {
   IPTC_Records.Clear();
+  ImagingAnnot.reset();
   JPEG_Markers.Clear();
   ResetEXIF();
   GIF_CommentLines.Clear();
@@ -521,6 +523,10 @@ void TIOParamsVals::Assign(const TIOParamsVals* S) {
   COLORMAPCOUNT = static_cast<Integer>(ColorMap.size());
   std::memcpy(ICO_PageSizes, S->ICO_PageSizes, sizeof ICO_PageSizes);
   std::memcpy(ICO_PageBitCounts, S->ICO_PageBitCounts, sizeof ICO_PageBitCounts);
+  if (S->ImagingAnnot)
+    GetImagingAnnot()->Assign(S->ImagingAnnot.get());
+  else
+    ImagingAnnot.reset();
   if (S->InputICC)
     GetInputICC()->Assign(S->InputICC.get());
   else
@@ -641,6 +647,11 @@ double TIOParamsVals::GetEXIF_YCbCrCoefficients(Integer I) const { return GetAt(
 void TIOParamsVals::SetEXIF_YCbCrCoefficients(Integer I, double V) { SetAt(EXIF_YCbCrCoefficients, I, V); }
 double TIOParamsVals::GetEXIF_ReferenceBlackWhite(Integer I) const { return GetAt(EXIF_ReferenceBlackWhite, I); }
 void TIOParamsVals::SetEXIF_ReferenceBlackWhite(Integer I, double V) { SetAt(EXIF_ReferenceBlackWhite, I, V); }
+
+TLKImagingAnnot* TIOParamsVals::GetImagingAnnot() {
+  if (!ImagingAnnot) ImagingAnnot = std::make_unique<TLKImagingAnnot>(this);
+  return ImagingAnnot.get();
+}
 
 TLKICC* TIOParamsVals::GetInputICC() {
   if (!InputICC) InputICC = std::make_unique<TLKICC>();

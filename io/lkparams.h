@@ -15,6 +15,7 @@
 #include "core/hylkdefs.h"
 #include "core/lkbitmap.h"
 #include "core/lkicc.h"
+#include "io/lkimagingannot.h"
 #include "io/lkmarkers.h"
 #include "io/lktagshandler.h"
 #include "platform/classes.h"
@@ -304,14 +305,16 @@ class TIOParamsVals : public TObject {
   Integer ICO_PageBitCounts[16] = {};
   std::unique_ptr<TLKICC> InputICC;
   std::unique_ptr<TLKICC> OutputICC;
+  /// Imaging annotations (TIFF tag 32932), made by GetImagingAnnot.
+  std::unique_ptr<TLKImagingAnnot> ImagingAnnot;
 
   // ---- resets and copies
   /// Every field to its default (see the class comment for the owner
   /// rule); JPEG_WARNINGTOT/CODE and the media-file counts are untouched.
   void SetDefaultParams();
   /// Forgets what a read left behind, keeping the options: IPTC, markers,
-  /// EXIF group, comments, text chunks, TIFF and TGA texts, XMP and the
-  /// input profile.
+  /// EXIF group, comments, text chunks, TIFF and TGA texts, XMP, the
+  /// annotations and the input profile.
   void ResetInfo();
   /// Gives every field of the EXIF group its reset value, frees the
   /// thumbnail and drops the first EXIF APP1 marker.
@@ -369,6 +372,8 @@ class TIOParamsVals : public TObject {
   TLKICC* GetOutputICC();
   /// The EXIF thumbnail bitmap, made empty when missing.
   TLKBitmap* GetEXIF_ThumbnailImage();
+  /// The annotations, made empty (with this record as parent) when missing.
+  TLKImagingAnnot* GetImagingAnnot();
 
   /// The text shown for the file type: the registered name and first
   /// extension, then the format's compression or variant words.

@@ -25,6 +25,7 @@ enum : Integer {
   kVerTIFFJpegQuality = 10,
   kVerIcoPages = 11,
   kVerGIFDisposal = 12,
+  kVerAnnotations = 13,  // no bytes: the reader only makes the container
   kVerPSPDF = 14,
   kVerPDFInfo = 15,
   kVerTIFFJpegColorspace = 16,
@@ -220,6 +221,7 @@ void TIOParamsVals::SaveToStream(TStream* Stream) {
   w.Str(PDF_CREATOR);
   w.Str(PDF_PRODUCER);
   w.Int(DCX_IMAGEINDEX);
+  GetImagingAnnot()->SaveToStream(Stream);
   GetInputICC()->SaveToStream(Stream);
   GetOutputICC()->SaveToStream(Stream);
   w.Bool(RAW_HALFSIZE);
@@ -400,6 +402,7 @@ void TIOParamsVals::ReadStreamItems(TStream* Stream) {
     PDF_PRODUCER = r.Str();
   }
   if (ver >= kVerRAW) DCX_IMAGEINDEX = r.Int();
+  if (ver >= kVerAnnotations) GetImagingAnnot()->LoadFromStream(Stream);
   if (ver >= kVerICC) {
     GetInputICC()->LoadFromStream(Stream);
     GetOutputICC()->LoadFromStream(Stream);
