@@ -11,6 +11,7 @@
 #include "codecs/tiff/tiffilt.h"
 #include "core/lkicc.h"
 #include "io/lkexif.h"
+#include "io/lkimagingannot.h"
 
 namespace {
 
@@ -446,6 +447,12 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
   }
 
   std::vector<Byte> raw;
+  // Annotation marks replace whatever an earlier read left in the record.
+  if (TIFFFindTAG(32932, env) >= 0 && TIFFReadRawData(env, 32932, raw) && !raw.empty()) {
+    TLKImagingAnnot* annot = P.GetImagingAnnot();
+    annot->Clear();
+    annot->LoadFromStandardBuffer(raw.data(), static_cast<Integer>(raw.size()));
+  }
   const Integer iptc = TIFFFindTAG(33723, env);
   if (iptc >= 0 && TIFFReadRawData(env, 33723, raw) && !raw.empty())
     P.IPTC_Records.LoadFromStandardBuffer(raw.data(), static_cast<Integer>(raw.size()));

@@ -13,6 +13,7 @@
 #include "codecs/tiff/tiffilt.h"
 #include "common/tiff_builder.h"
 #include "core/lkbitmap.h"
+#include "io/lkimagingannot.h"
 #include "io/lkparams.h"
 
 namespace fs = std::filesystem;
@@ -173,6 +174,40 @@ TEST(TiffRead, MakerNoteFollowsCopyAndReset) {
   a.ResetEXIF();
   EXPECT_FALSE(a.EXIF_MakerNote.TagExists(16));
   EXPECT_TRUE(b.EXIF_MakerNote.TagExists(16));  // a deep copy
+}
+
+// Annotation marks of tag 32932 reach the record; a second read of the same
+// page replaces them instead of adding to them.
+TEST(TiffRead, AnnotationMarksReplaceEarlierOnes) {
+  std::vector<uint8_t> tag;
+  auto put = [&](int32_t v) {
+    for (int i = 0; i < 4; ++i) tag.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  put(0), put(1);  // header: integer-size word 1
+  for (int32_t type : {5, 6}) {  // a hollow and a filled rectangle
+    put(5), put(164);
+    std::vector<uint8_t> attrs(164, 0);
+    attrs[0] = static_cast<uint8_t>(type);
+    attrs[12] = 40, attrs[16] = 30;  // right, bottom
+    tag.insert(tag.end(), attrs.begin(), attrs.end());
+  }
+  tiffkit::Builder tb(true);
+  const int d = tb.AddIfd();
+  tb.Short(d, 256, {4});
+  tb.Short(d, 257, {4});
+  tb.Bytes(d, 32932, 1, tag);
+  Read r(tb.Build());
+  TIOParamsVals p(nullptr);
+  for (int pass = 0; pass < 2; ++pass) {
+    r.Run(nullptr, &p, true);
+    ASSERT_EQ(p.GetImagingAnnot()->GetObjectsCount(), 2);
+  }
+  std::vector<Byte> saved;
+  Integer length = 0;
+  p.GetImagingAnnot()->SaveToStandardBuffer(saved, length);
+  TLKImagingAnnot again;
+  EXPECT_TRUE(again.LoadFromStandardBuffer(saved.data(), length));
+  EXPECT_EQ(again.GetObjectsCount(), 2);
 }
 
 }  // namespace
