@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "codecs/jpeg/jpegfilt.h"
+#include "codecs/tiff/tiffdir.h"
 #include "io/lkdetect.h"
 #include "io/lkfileformats.h"
 #include "raw/lkraw.h"
@@ -96,79 +97,12 @@ bool Restoring(TStream& S, F Test) {
 Word Le16(const Byte* p) { return static_cast<Word>(p[0] | (p[1] << 8)); }
 Cardinal Le32(const Byte* p) { return Cardinal(p[0]) | (Cardinal(p[1]) << 8) | (Cardinal(p[2]) << 16) | (Cardinal(p[3]) << 24); }
 Word Be16(const Byte* p) { return static_cast<Word>((p[0] << 8) | p[1]); }
-Cardinal Be32(const Byte* p) { return (Cardinal(p[0]) << 24) | (Cardinal(p[1]) << 16) | (Cardinal(p[2]) << 8) | Cardinal(p[3]); }
 
 // ---------------------------------------------------------------------------
-// TIFF and DNG: the header and the first directory.
+// TIFF and DNG: the directory layer's probes.
 
-struct TIFFEntry {
-  Word Tag, Type;
-  Cardinal Count, Value;  // Value: the first SHORT or the LONG held in the entry
-};
-
-// Loads the first directory of the TIFF at Base; false when the header or
-// the directory is not there. At most 4096 entries are looked at.
-bool TIFFFirstDirectory(TStream& S, Int64 Base, std::vector<TIFFEntry>& Entries) {
-  const Int64 size = S.Size() - Base;
-  if (size <= 8) return false;
-  Byte h[9];
-  if (ReadAt(S, Base, 0, h, 9) != 9) return false;
-  bool le;
-  if (h[0] == 'I' && h[1] == 'I' && Le16(h + 2) == 42) le = true;
-  else if (h[0] == 'M' && h[1] == 'M' && Be16(h + 2) == 42) le = false;
-  else return false;
-  const Cardinal ifd = le ? Le32(h + 4) : Be32(h + 4);
-  if (Int64(ifd) >= size) return false;
-  // A big-endian header followed by 0xBA is the start of another format.
-  if (!le && h[8] == 0xBA) return false;
-  Byte c[2];
-  if (ReadAt(S, Base, ifd, c, 2) != 2) return false;
-  const Word count = le ? Le16(c) : Be16(c);
-  if (count == 0 || Int64(ifd) + 2 + Int64(count) * 12 > size) return false;
-  std::vector<Byte> raw(size_t(count) * 12);
-  if (ReadAt(S, Base, Int64(ifd) + 2, raw.data(), Integer(raw.size())) != Integer(raw.size())) return false;
-  Entries.clear();
-  for (Word i = 0; i < count; ++i) {
-    const Byte* e = raw.data() + size_t(i) * 12;
-    TIFFEntry t;
-    t.Tag = le ? Le16(e) : Be16(e);
-    t.Type = le ? Le16(e + 2) : Be16(e + 2);
-    t.Count = le ? Le32(e + 4) : Be32(e + 4);
-    if (t.Type == 3) t.Value = le ? Le16(e + 8) : Be16(e + 8);
-    else t.Value = le ? Le32(e + 8) : Be32(e + 8);
-    Entries.push_back(t);
-  }
-  return true;
-}
-
-const TIFFEntry* FindTag(const std::vector<TIFFEntry>& Entries, Word Tag) {
-  for (const TIFFEntry& e : Entries)
-    if (e.Tag == Tag) return &e;
-  return nullptr;
-}
-
-bool ProbeTIFF(TStream& S) {
-  return Restoring(S, [&](Int64 base) {
-    std::vector<TIFFEntry> entries;
-    return TIFFFirstDirectory(S, base, entries) && FindTag(entries, 256) && FindTag(entries, 257);
-  });
-}
-
-bool ProbeDNG(TStream& S) {
-  return Restoring(S, [&](Int64 base) {
-    std::vector<TIFFEntry> entries;
-    if (!TIFFFirstDirectory(S, base, entries)) return false;
-    const TIFFEntry* version = FindTag(entries, 50706);
-    if (version && version->Type == 1 && version->Count == 4) return true;
-    const TIFFEntry* photometric = FindTag(entries, 262);
-    if (photometric && photometric->Type == 3 && photometric->Count == 1 &&
-        (photometric->Value == 32803 || photometric->Value == 34892))
-      return true;
-    const TIFFEntry* w = FindTag(entries, 256);
-    const TIFFEntry* h = FindTag(entries, 257);
-    return FindTag(entries, 330) && FindTag(entries, 37398) && w && h && w->Value < 200 && h->Value < 200;
-  });
-}
+bool ProbeTIFF(TStream& S) { return IsTIFFStream(&S); }
+bool ProbeDNG(TStream& S) { return IsDNGStream(&S); }
 
 // ---------------------------------------------------------------------------
 // Magic-byte probes

@@ -349,8 +349,9 @@ bool TIFFLoadSubIFD(const TTIFFEnv& Parent, Word PointerTag, TTIFFEnv& Sub) {
 
 namespace {
 
-// Loads the first directory of the TIFF at the stream's start (offsets
-// absolute) and runs Test on it; the position is restored.
+// Loads the first directory of the TIFF that starts at the stream's current
+// position (offsets relative to it) and runs Test on it; the position is
+// restored.
 template <class F>
 bool ProbeFirstDirectory(TStream* Stream, bool CheckHeader, F Test) {
   if (!Stream) return false;
@@ -365,14 +366,17 @@ bool ProbeFirstDirectory(TStream* Stream, bool CheckHeader, F Test) {
     if (ok || !CheckHeader) {
       bool headerOk = true;
       if (CheckHeader) {
-        if (size <= 8) headerOk = false;
-        else if (h[0] == 'I' && h[1] == 'I') headerOk = Int64{Get32(h + 4, true)} < size;
-        else if (h[0] == 'M' && h[1] == 'M') headerOk = Int64{Get32(h + 4, false)} < size && h[8] != 0xBA;
+        const Int64 left = size - pos;
+        if (left <= 8) headerOk = false;
+        else if (h[0] == 'I' && h[1] == 'I') headerOk = Int64{Get32(h + 4, true)} < left;
+        else if (h[0] == 'M' && h[1] == 'M') headerOk = Int64{Get32(h + 4, false)} < left && h[8] != 0xBA;
         else headerOk = false;
       }
+      // Offsets count from where the TIFF starts, so an embedded one probes
+      // the same as a file of its own.
       TTIFFEnv env;
       Integer count = 0;
-      if (headerOk && TIFFLoadTags(Stream, count, 0, env)) result = Test(env);
+      if (headerOk && TIFFLoadTags(Stream, count, 0, env, true)) result = Test(env);
     }
     Stream->SetPosition(pos);
   } catch (...) {
