@@ -647,11 +647,14 @@ void NormaliseNames(TRAWDecoderState& s) {
 }
 
 // Sizes a decode can work with. Header values can be anything: no sensor
-// is larger than 65535 cells a side, and the loaders that store the rows in
-// two interlaced fields divide by half the height.
+// is larger than 65535 cells a side, demosaicing drops a one-cell border of
+// a colour-filter sensor (fewer than three cells a side would leave no
+// picture), and the loaders that store the rows in two interlaced fields
+// divide by half the height.
 bool PlausibleSize(const TRAWDecoderState& s) {
   constexpr Integer kMax = 65535;
   if (s.height <= 0 || s.width <= 0 || s.height > kMax || s.width > kMax) return false;
+  if (s.filters && (s.height < 3 || s.width < 3)) return false;
   if (s.raw_height < 0 || s.raw_width < 0 || s.raw_height > kMax || s.raw_width > kMax) return false;
   const bool interlaced = s.load_raw == olympus_load_raw || (s.load_raw == nikon_load_raw && s.model[0] == 'E');
   return !interlaced || s.height >= 2;

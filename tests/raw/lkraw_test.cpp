@@ -60,6 +60,9 @@ TEST(RawReaderTest, ProbeRejectsOtherFilesAndKeepsThePosition) {
       {"empty", {}},
       {"jpeg", rawfiles::Jpeg(16, 16)},
       {"unknown size", rawkit::sensor_dump(5000)},
+      // A colour-filter sensor that demosaicing would leave without pixels.
+      {"mosaic two cells wide", rawfiles::NikonTiff(48, 2)},
+      {"mosaic two rows high", rawfiles::NikonTiff(2, 64)},
       {"tiff without camera", [] {
          rawkit::TiffBuilder t(true);
          rawkit::TiffIfd ifd;
