@@ -3,7 +3,8 @@
 // bitmap. The input's size picks the settings (quick or full
 // interpolation, 24- or 48-bit output, half size, white balance, four-colour
 // interpolation, thumbnail in place of the development), so mutations reach
-// them all. Nothing may crash, hang or read outside the input.
+// them all. Nothing may crash, hang or read outside the input, and a
+// development gives the picture size a parameters-only read reports.
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -16,6 +17,7 @@
 #include "platform/classes.h"
 #include "raw/lkraw.h"
 #include "raw/lkrawident.h"
+#include "raw/lkrawloaders.h"
 #include "raw/lkrawstate.h"
 
 namespace {
@@ -26,7 +28,12 @@ namespace {
 // a forged sensor size.
 constexpr UInt64 kMaxCells = UInt64(1) << 18;
 
+// SuperCCD pictures are turned after development to a size that depends
+// on their content, so only their size before turning is known in advance.
+bool superCCD = false;
+
 bool SmallEnough(const uint8_t* data, size_t size) {
+  superCCD = false;
   TRAWMemorySource src(data, static_cast<Int64>(size));
   auto s = std::make_unique<TRAWDecoderState>();
   set_source(*s, &src);
@@ -36,6 +43,8 @@ bool SmallEnough(const uint8_t* data, size_t size) {
   } catch (const Exception&) {
     return true;
   }
+  superCCD = s->load_raw == fuji_s2_load_raw || s->load_raw == fuji_f700_load_raw ||
+             s->load_raw == static_cast<TRAWLoader>(fuji_load_raw_common);
   const UInt64 raw = UInt64(std::max(s->raw_height, 0)) * UInt64(std::max(s->raw_width, 0));
   const UInt64 cells = UInt64(std::max(s->height, 0)) * UInt64(std::max(s->width, 0));
   return cells <= kMaxCells && raw <= 4 * kMaxCells;
@@ -48,20 +57,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMemoryStream stream;
   if (size > 0) stream.Write(data, static_cast<Integer>(size));
   stream.Seek(0, soBeginning);
-  TIOParamsVals params;
-  const unsigned opts = static_cast<unsigned>(size % 64);
-  params.RAW_QUICKINTERPOLATE = opts & 1;
-  params.ISNATIVEPIXELFORMAT = opts & 2;
-  params.RAW_HALFSIZE = opts & 4;
-  params.RAW_USEAUTOWB = opts & 8;
-  params.RAW_USECAMERAWB = opts & 16;
-  params.RAW_FOURCOLORRGB = (opts & 32) && (opts & 1);
-  params.RAW_GETEXIFTHUMBNAIL = (opts & 32) && !(opts & 1);
-  params.RAW_AUTOADJUSTCOLORS = (opts & 36) == 36;
+  auto settings = [size](TIOParamsVals& params) {
+    const unsigned opts = static_cast<unsigned>(size % 64);
+    params.RAW_QUICKINTERPOLATE = opts & 1;
+    params.ISNATIVEPIXELFORMAT = opts & 2;
+    params.RAW_HALFSIZE = opts & 4;
+    params.RAW_USEAUTOWB = opts & 8;
+    params.RAW_USECAMERAWB = opts & 16;
+    params.RAW_FOURCOLORRGB = (opts & 32) && (opts & 1);
+    params.RAW_GETEXIFTHUMBNAIL = (opts & 32) && !(opts & 1);
+    params.RAW_AUTOADJUSTCOLORS = (opts & 36) == 36;
+  };
   TLKBitmap bitmap;
   std::atomic<bool> abort{false};
   TProgressRec progress;
   progress.AbortFlag = &abort;
+  TIOParamsVals announced;
+  settings(announced);
+  try {
+    LKReadCameraRAWStream(stream, bitmap, announced, progress, true);
+  } catch (const Exception&) {
+    return 0;
+  }
+  if (!bitmap.IsEmpty()) std::abort();  // a parameters-only read touches no pixel
+  stream.Seek(0, soBeginning);
+  TIOParamsVals params;
+  settings(params);
   try {
     LKReadCameraRAWStream(stream, bitmap, params, progress, false);
   } catch (const Exception&) {
@@ -70,9 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (!abort && !params.RAW_GETEXIFTHUMBNAIL) {
-    // A development gives a picture of the size the parameters report.
+    // A development gives a picture, of the size the parameters report.
     if (bitmap.GetWidth() != params.WIDTH || bitmap.GetHeight() != params.HEIGHT) std::abort();
     if (bitmap.GetWidth() <= 0 || bitmap.GetHeight() <= 0) std::abort();
+    if (!superCCD && (announced.WIDTH != params.WIDTH || announced.HEIGHT != params.HEIGHT)) std::abort();
   }
   return 0;
 }
