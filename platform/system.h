@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-/// Integer types with the widths the stored formats and the Parts' records use.
+/// Integer types with the widths that stored formats and records use.
 using Byte = std::uint8_t;
 using ShortInt = std::int8_t;
 using Word = std::uint16_t;
