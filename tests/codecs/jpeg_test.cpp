@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_kit.h"
 #include "codecs/jpeg/jpeg_pvt.h"
 #include "codecs/jpeg/jpegfilt.h"
 #include "core/lkbitmap.h"
@@ -25,7 +26,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Bytes = std::vector<Byte>;
+using filekit::Bytes;
+using filekit::HaveTool;
+using filekit::RunTool;
+using filekit::LoadFile;
+using filekit::SaveFile;
+struct TempDir : filekit::TempDir {
+  TempDir() : filekit::TempDir("lkjpeg_") {}
+};
 
 // ---- helpers
 
@@ -95,37 +103,6 @@ int MaxDiff24(TLKBitmap& a, TLKBitmap& b) {
     for (Integer i = 0; i < a.GetWidth() * 3; ++i) worst = std::max(worst, std::abs(int(ra[i]) - int(rb[i])));
   }
   return worst;
-}
-
-// A scratch folder for tool-made files, removed at the end of the test.
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::random_device rd;
-    path = fs::temp_directory_path() / ("lkjpeg_" + std::to_string(rd()) + std::to_string(::getpid()));
-    fs::create_directories(path);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
-
-bool HaveTool(const char* name) {
-  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-bool RunTool(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0; }
-
-Bytes LoadFile(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-void SaveFile(const std::string& name, const Bytes& data) {
-  std::ofstream f(name, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 // Writes a binary PPM of a 24-bit picture (red, green, blue order).

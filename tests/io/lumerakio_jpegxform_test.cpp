@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_kit.h"
 #include "codecs/jpeg/jpegfilt.h"
 #include "core/lkbitmap.h"
 #include "io/lkjpegtransform.h"
@@ -19,32 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Bytes = std::vector<Byte>;
-
-Bytes LoadFile(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-void SaveFile(const std::string& name, const Bytes& data) {
-  std::ofstream f(name, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
-
-// A scratch folder; the tests also check that nothing is left in it.
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::random_device rd;
-    path = fs::temp_directory_path() / ("lkiox_" + std::to_string(rd()) + std::to_string(::getpid()));
-    fs::create_directories(path);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
-  std::size_t Files() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(path), {})); }
+using filekit::Bytes;
+using filekit::LoadFile;
+using filekit::SaveFile;
+struct TempDir : filekit::TempDir {
+  TempDir() : filekit::TempDir("lkiox_") {}
 };
 
 Bytes MakeJpeg(Integer W, Integer H, Integer Quality = 80) {
