@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/quant_picture.h"
+#include "bench/bench_pictures.h"
 #include "core/lkbitmap.h"
 #include "core/lkfilebuffer.h"
 #include "platform/classes.h"
@@ -29,12 +30,7 @@
 
 namespace {
 
-std::unique_ptr<TLKBitmap> InMemory(Integer w, Integer h) {
-  auto bmp = std::make_unique<TLKBitmap>();
-  bmp->SetMinFileSize(INT_MAX);
-  bmp->Allocate(w, h, lk24RGB);
-  return bmp;
-}
+using benchpic::InMemory;
 
 // The photograph-like picture of w x h pixels (lk24RGB rows are blue, green,
 // red, as PhotoRow writes them); seed 1, as bench/tools/resample_ppm makes it.

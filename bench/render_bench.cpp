@@ -13,37 +13,16 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_pictures.h"
 #include "core/lkbitmap.h"
 
 namespace {
 
+using benchpic::InMemory;
+inline TLKBitmap* Picture() { return benchpic::GradientPicture(); }
+
 constexpr Integer kWidth = 6000, kHeight = 4000;
 constexpr Integer kViewWidth = 1920, kViewHeight = 1080;
-
-std::unique_ptr<TLKBitmap> InMemory(Integer w, Integer h) {
-  auto bmp = std::make_unique<TLKBitmap>();
-  bmp->SetMinFileSize(INT_MAX);
-  bmp->Allocate(w, h, lk24RGB);
-  return bmp;
-}
-
-// A photo-like picture: smooth gradients with some fine texture.
-TLKBitmap* Picture() {
-  static std::unique_ptr<TLKBitmap> pic = [] {
-    auto bmp = InMemory(kWidth, kHeight);
-    std::vector<Byte> row(static_cast<size_t>(kWidth) * 3);
-    for (Integer y = 0; y < kHeight; ++y) {
-      for (Integer x = 0; x < kWidth; ++x) {
-        row[static_cast<size_t>(x) * 3] = static_cast<Byte>((x * 255) / kWidth);
-        row[static_cast<size_t>(x) * 3 + 1] = static_cast<Byte>((y * 255) / kHeight);
-        row[static_cast<size_t>(x) * 3 + 2] = static_cast<Byte>(((x ^ y) & 31) * 4 + ((x + y) >> 6));
-      }
-      std::memcpy(bmp->GetScanLine(y), row.data(), row.size());
-    }
-    return bmp;
-  }();
-  return pic.get();
-}
 
 // One paint per iteration with tables built and freed by the call, as a
 // view does after a zoom change.

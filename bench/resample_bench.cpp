@@ -9,40 +9,17 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_pictures.h"
 #include "core/lkbitmap.h"
 #include "processing/lkfilterresample.h"
 
 namespace {
 
+using benchpic::InMemory;
+inline TLKBitmap* Picture() { return benchpic::GradientPicture(); }
+
 constexpr Integer kWidth = 6000;
 constexpr Integer kHeight = 4000;
-
-// Memory storage whatever the machine's free memory says.
-std::unique_ptr<TLKBitmap> InMemory(Integer w, Integer h) {
-  const Integer saved = LKDefMinFileSize;
-  LKDefMinFileSize = 2000000000;
-  auto bmp = std::make_unique<TLKBitmap>(w, h, lk24RGB);
-  LKDefMinFileSize = saved;
-  return bmp;
-}
-
-// A photo-like test picture: smooth gradients with some fine texture.
-TLKBitmap* Picture() {
-  static std::unique_ptr<TLKBitmap> pic = [] {
-    auto bmp = InMemory(kWidth, kHeight);
-    std::vector<Byte> row(static_cast<size_t>(kWidth) * 3);
-    for (Integer y = 0; y < kHeight; ++y) {
-      for (Integer x = 0; x < kWidth; ++x) {
-        row[static_cast<size_t>(x) * 3] = static_cast<Byte>((x * 255) / kWidth);
-        row[static_cast<size_t>(x) * 3 + 1] = static_cast<Byte>((y * 255) / kHeight);
-        row[static_cast<size_t>(x) * 3 + 2] = static_cast<Byte>(((x ^ y) & 31) * 4 + ((x + y) >> 6));
-      }
-      std::memcpy(bmp->GetScanLine(y), row.data(), row.size());
-    }
-    return bmp;
-  }();
-  return pic.get();
-}
 
 void Resample(benchmark::State& state, TResampleFilter filter) {
   const auto percent = static_cast<Integer>(state.range(0));
