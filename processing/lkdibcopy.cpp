@@ -461,8 +461,11 @@ std::vector<Byte> _CopyBitmaptoDIBEx(TLKBaseBitmap* Bitmap, Integer X1, Integer 
     LKPrintLogWrite("_CopyBitmaptoDIBEx: not supported pixel format, converting to 24bit and recurse");
     TLKBitmap copy;
     if (auto* lk = dynamic_cast<TLKBitmap*>(Bitmap)) {
-      copy.Allocate(lk->GetWidth(), lk->GetHeight(), lk24RGB);
-      copy.CopyAndConvertFormat(lk);
+      // A copy is converted: the conversion would take the source's alpha
+      // channel over.
+      copy.Assign(lk);
+      copy.RemoveAlphaChannel();
+      copy.SetPixelFormat(lk24RGB);
     } else {
       copy.Allocate(Bitmap->GetWidth(), Bitmap->GetHeight(), lk24RGB);
     }
