@@ -117,6 +117,11 @@ void TLumerakProc::PasteFromClipboard() {
   TLKBitmap picture;
   if (FetchPicture(clip, picture) == ClipKind::None) return;
   if (FAutoUndo) SaveUndoCaptioned("PasteFromClipboard", lkuImage);
+  // A working bitmap kept in a class-library bitmap holds only the 1-, 8-
+  // and 24-bit formats.
+  const TLKPixelFormat f = picture.GetPixelFormat();
+  if (FBitmap->GetLocation() == lkTBitmap && f != lk1g && f != lk8p && f != lk8g && f != lk24RGB)
+    picture.SetPixelFormat(lk24RGB);
   if (!picture.GetHasAlphaChannel()) FBitmap->RemoveAlphaChannel();
   FBitmap->Assign(&picture);
   Update();

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "platform/graphics.h"
 #include "processing/lkclipboard.h"
 #include "processing/lkdibcopy.h"
 #include "processing/lkprocutils.h"
@@ -218,6 +219,20 @@ TEST_P(Clipboard, SelectionPastesThroughTheMaskOrOverTheBox) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Storage, Clipboard, ::testing::Bool());
+
+TEST(ClipboardData, RawPasteIntoAClassLibraryBitmap) {
+  TLKBitmap deep(5, 4, lk48RGB);
+  FillDistinct(&deep);
+  TLumerakProc source;
+  source.SetAttachedLKBitmap(&deep);
+  source.CopyToClipboard(true);
+  TBitmap vcl(2, 2, pf8bit);
+  TLumerakProc proc;
+  proc.SetAttachedBitmap(&vcl);
+  proc.PasteFromClipboard();  // a format the class-library bitmap cannot hold arrives as 24 bits
+  EXPECT_EQ(vcl.GetWidth(), 5);
+  EXPECT_EQ(vcl.GetPixelFormat(), pf24bit);
+}
 
 TEST(ClipboardData, UnfetchableOrHostileDataChangesNothing) {
   TLKBitmap b(4, 4, lk24RGB);
