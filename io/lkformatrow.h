@@ -58,6 +58,7 @@
 #include <vector>
 
 #include "core/hylkdefs.h"
+#include "core/lkbytereader.h"
 #include "io/lkfileformats.h"
 #include "platform/classes.h"
 
@@ -311,3 +312,33 @@ void LKRunRead(TLKFormatJob& Job);
 /// Runs the row's write job with Job, or sets the abort flag when the row
 /// has none.
 void LKRunWrite(TLKFormatJob& Job);
+
+// ---------------------------------------------------------------------------
+// Helpers for rows
+
+/// Runs Test with a byte reader over Stream from its position and sets the
+/// position back on every path; a Test that raises answers false. The frame
+/// of every content probe.
+template <typename F>
+bool LKProbeWith(TStream& Stream, F Test) {
+  const Int64 pos = Stream.Position();
+  bool ok = false;
+  try {
+    TLKByteReader reader(Stream);
+    ok = Test(reader);
+  } catch (...) {
+    ok = false;
+  }
+  Stream.Seek(pos, soBeginning);
+  return ok;
+}
+
+/// Probe of a text at the position: more than MinBytes bytes follow, and the
+/// first bytes up to the first zero, at most Width of them, spell Text
+/// (stream headers: "JFIF", "TIFF", "PCX2").
+bool LKProbeText(TStream& Stream, const char* Text, size_t Width, Int64 MinBytes);
+
+/// The icon sizes a save writes: the leading entries of ICO_PageSizes (at
+/// most 16) whose width is positive, with the bit counts of the same
+/// entries.
+void LKIconSizesToWrite(const TIOParamsVals& Params, std::vector<TSize>& Sizes, std::vector<Integer>& BitCounts);
