@@ -25,12 +25,16 @@ Int64 ResourceLimit(int Resource) {
 
 Int64 SaturatingAdd(Int64 A, Int64 B) { return A > kUnlimited - B ? kUnlimited : A + B; }
 
-Int64 PhysicalMemory() {
+}  // namespace
+
+Int64 LKPhysicalMemory() {
   const long pages = ::sysconf(_SC_PHYS_PAGES);
   const long page = ::sysconf(_SC_PAGESIZE);
   if (pages <= 0 || page <= 0) return kUnlimited;
   return Int64(pages) > kUnlimited / page ? kUnlimited : Int64(pages) * page;
 }
+
+namespace {
 
 Int64 TempFolderFree() {
   struct statvfs st {};
@@ -56,7 +60,7 @@ Int64 LKPictureBytes(Int64 Width, Int64 Height, Integer BitsPerPixel) {
 
 Int64 LKDefaultAllocationLimit() {
   Int64 limit = std::min(ResourceLimit(RLIMIT_AS), ResourceLimit(RLIMIT_FSIZE));
-  limit = std::min(limit, SaturatingAdd(PhysicalMemory(), TempFolderFree()));
+  limit = std::min(limit, SaturatingAdd(LKPhysicalMemory(), TempFolderFree()));
   return limit;
 }
 
@@ -83,7 +87,8 @@ bool LKAllowPicture(const TLKPictureRequest& R, TProgressRec& Progress, const ch
     return false;
   }
   const Int64 bytes = LKPictureBytes(R.Width, R.Height, R.BitsPerPixel);
-  const Int64 limit = LKAllocationLimit();
+  Int64 limit = LKAllocationLimit();
+  if (R.MemoryOnly) limit = std::min(limit, LKPhysicalMemory());
   if (bytes > limit) {
     LKAbort(Progress, what + ": " + std::to_string(bytes) + " bytes are past the allocation limit of " +
                           std::to_string(limit));

@@ -31,6 +31,7 @@ struct TLKPictureRequest {
   Int64 MaxSide = 0;        ///< the format's own largest side; 0: no maximum of its own
   Int64 MinCodedBytes = 0;  ///< least input bytes such a picture takes; 0: unknown
   Int64 AvailableBytes = -1;  ///< input bytes from the reader's position on; -1: unknown
+  bool MemoryOnly = false;  ///< the buffer cannot go to a temporary file: physical memory bounds it too
 };
 
 /// The bytes a picture of Width x Height at BitsPerPixel takes in memory
@@ -40,6 +41,9 @@ Int64 LKPictureBytes(Int64 Width, Int64 Height, Integer BitsPerPixel);
 /// True when the picture may be allocated; otherwise sets the abort flag of
 /// Progress with a reason naming Format and returns false.
 bool LKAllowPicture(const TLKPictureRequest& Request, TProgressRec& Progress, const char* Format);
+
+/// Physical memory of the machine in bytes.
+Int64 LKPhysicalMemory();
 
 /// Shorthand for the common case: the size and depth only.
 bool LKAllowPicture(Int64 Width, Int64 Height, Integer BitsPerPixel, TProgressRec& Progress, const char* Format);

@@ -1,13 +1,18 @@
 #include "core/lkfilebuffer.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <random>
 
 #include "core/lkioglobals.h"
@@ -81,6 +86,12 @@ TLKFileBuffer::~TLKFileBuffer() {
 
 bool TLKFileBuffer::AllocateFile(Int64 size, const String& prefix) {
   if (IsAllocated()) DeAllocate();
+  // A file past the process's file-size limit would kill it (SIGXFSZ) at
+  // the first write: such a buffer is not made as a file at all.
+  rlimit fileLimit{};
+  if (::getrlimit(RLIMIT_FSIZE, &fileLimit) == 0 && fileLimit.rlim_cur != RLIM_INFINITY &&
+      size > static_cast<Int64>(fileLimit.rlim_cur))
+    return false;
   const String folder = LKTempFolder();
   // Names are drawn until one can be created exclusively: another process or
   // thread creating the same name between a check and an open cannot make
@@ -94,6 +105,9 @@ bool TLKFileBuffer::AllocateFile(Int64 size, const String& prefix) {
     }
     fd_ = fd;
     FileName = std::move(name);
+    // Locked while in use: a file nobody locks is left over from a process
+    // that was killed (LKRemoveStaleTempFiles).
+    (void)::flock(fd_, LOCK_EX | LOCK_NB);
     if (size < 0 || ::ftruncate(fd_, size) != 0) return false;
     return true;
   }
@@ -279,6 +293,25 @@ void TLKFileBuffer::CopyTo(TLKFileBuffer* dest, Int64 position, Int64 size) {
 
 String LKTempFolder() { return !DefTEMPPATH.empty() ? DefTEMPPATH : GetTempFolder(); }
 
+Integer LKRemoveStaleTempFiles(const String& folder, Integer minAgeSeconds) {
+  std::error_code ec;
+  Integer removed = 0;
+  const time_t now = ::time(nullptr);
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+    const String name = e.path().filename().string();
+    // "IMG-", eight hexadecimal digits, ".tmp": the picture buffers.
+    if (name.size() != 16 || name.compare(0, 4, "IMG-") != 0 || name.compare(12, 4, ".tmp") != 0) continue;
+    if (name.find_first_not_of("0123456789ABCDEF", 4) != 12) continue;
+    const int fd = ::open(e.path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) continue;
+    struct stat st {};
+    const bool old = ::fstat(fd, &st) == 0 && now - st.st_mtime >= minAgeSeconds;
+    if (old && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(e.path().c_str()) == 0) ++removed;
+    ::close(fd);
+  }
+  return removed;
+}
+
 String LKGetTempFileName(const String& prefix, const String& folder) {
   for (;;) {
     String name = TempName(prefix, folder);
@@ -288,7 +321,29 @@ String LKGetTempFileName(const String& prefix, const String& folder) {
 
 String LKGetTempFileName2() { return LKGetTempFileName("lktemp", LKTempFolder()); }
 
-void* LKSystemAlloc(size_t size) { return std::calloc(size > 0 ? size : 1, 1); }
+namespace {
+// Blocks from this size on are asked of the kernel as transparent huge
+// pages: the first touch of fresh memory costs a fault per 4 KiB page, and
+// a picture of some megapixels takes tens of thousands of them.
+constexpr size_t kHugePageThreshold = size_t{4} << 20;
+constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+
+}  // namespace
+
+void LKAdviseHugePages(void* block, size_t size) {
+  if (!block || size < kHugePageThreshold) return;
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(kHugePage - 1);
+  // Only whole, aligned huge pages inside the block; a kernel without them
+  // refuses, which changes nothing.
+  if (end > start) (void)::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
+void* LKSystemAlloc(size_t size) {
+  void* block = std::calloc(size > 0 ? size : 1, 1);
+  LKAdviseHugePages(block, size);
+  return block;
+}
 
 void LKSystemFree(void*& address) {
   std::free(address);

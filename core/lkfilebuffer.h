@@ -100,12 +100,22 @@ class TLKFileBuffer : public TObject {
 /// exists. The folder is used unchanged (it should end with "/"; empty means
 /// the current folder). Only a name: files are created by the caller.
 String LKGetTempFileName(const String& prefix, const String& folder);
+/// Removes the picture buffer files ("IMG-XXXXXXXX.tmp") in folder that no
+/// process holds (every buffer locks its file while in use) and that were
+/// last written at least minAgeSeconds ago: those of processes that were
+/// killed. Returns how many it removed.
+Integer LKRemoveStaleTempFiles(const String& folder, Integer minAgeSeconds);
 /// LKGetTempFileName("lktemp", folder) with the folder of LKTempFolder.
 String LKGetTempFileName2();
 /// The folder for temporary files, ending with "/": DefTEMPPATH when it is
 /// not empty, else the system's temporary folder.
 String LKTempFolder();
 
+/// Asks the kernel for transparent huge pages for the whole 2 MiB pages
+/// inside a block of Size bytes not touched yet; blocks under 4 MiB are left
+/// alone. LKSystemAlloc does it for its blocks; large buffers of other
+/// allocators call it before they first write.
+void LKAdviseHugePages(void* block, size_t size);
 /// Zero-filled system memory; nil when none is left.
 void* LKSystemAlloc(size_t size);
 /// Releases LKSystemAlloc memory and sets the reference to nil.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/lkallocgate.h"
 #include "core/lkbitmap.h"
 #include "core/lkstreams.h"
 #include "io/lkexif.h"
@@ -334,6 +335,10 @@ void LKExtIOPluginRead(TStream& Stream, TLKBitmap& Bitmap, TIOParamsVals& IOPara
     SetAbort(Progress, true);
     return;
   }
+  // The picture is sized from what the plug-in says: the gate decides, as
+  // for every reader (the 24-bit copy is the larger one the host makes).
+  const Integer bits = IOParams.ISNATIVEPIXELFORMAT ? std::max<Integer>(lkPixelFormatBits[format], 24) : 24;
+  if (!LKAllowPicture(width, height, bits, Progress, "plug-in picture")) return;
   CopyRows(rows, LKX_RowLength(format, width), width, height, static_cast<TLKPixelFormat>(format),
            IOParams.ISNATIVEPIXELFORMAT, Bitmap);
 }

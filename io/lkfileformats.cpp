@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "core/lkfilebuffer.h"
 #include "core/lkioglobals.h"
 #include "io/lkextio.h"
 #include "io/lkparams.h"
@@ -65,6 +66,8 @@ void LKIOModuleStart() {
   std::lock_guard<std::mutex> lock(gRegistryLifeCS);
   if (lkgFileFormats) return;
   DefTEMPPATH.clear();
+  // Picture files of earlier runs that were killed.
+  LKRemoveStaleTempFiles(LKTempFolder(), 600);
   auto* list = new TList;
   for (const TLKFileFormatInfo& row : LKBuiltInFileFormats()) list->Add(new TLKFileFormatInfo(row));
   lkgFileFormats = list;

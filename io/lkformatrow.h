@@ -21,7 +21,7 @@
 //        bool Probe(TStream& S) { ... magic bytes only, position restored ... }
 //        }  // namespace
 //
-//        extern const TLKFormatRow LKRow_PNG = [] {
+//        extern constinit const TLKFormatRow LKRow_PNG = [] {
 //          TLKFormatRow r;
 //          r.Type = lkftPNG;
 //          r.Name = "Portable Network Graphics";
@@ -35,7 +35,9 @@
 //        }();
 //
 //    The variable is named LKRow_ followed by the name used in the table
-//    (step 3). Load and save particulars (stream headers, conversion before
+//    (step 3); constinit makes sure the row is plain data, ready before any
+//    code runs. Give RoundTripTolerance and HeaderClaiming (see the row)
+//    so that the registry-wide tests take the format in. Load and save particulars (stream headers, conversion before
 //    saving, which steps a load takes) are fields of TLKLoadShape and
 //    TLKSaveShape below: set the ones the format needs.
 //
@@ -279,6 +281,16 @@ struct TLKFormatRow {
   /// Icon files only: writes every bitmap of Images (TLKBitmap objects) as
   /// one image of a new file. Failures set the abort flag.
   void (*WriteImages)(TStream& Stream, const std::vector<TObject*>& Images, TProgressRec& Progress) = nullptr;
+  /// For the registry-wide tests (tests/io/formatrows_test.cpp):
+  ///  - the largest difference of a sample after a 24-bit colour picture
+  ///    went through the writer and back through the reader; -1: the format
+  ///    does not keep colour, only the size is compared;
+  ///  - a minimal file of the format whose header claims Width x Height,
+  ///    with little or no pixel data after it (null: the format has no
+  ///    header to speak of). The hostile-header table and the fuzzing seeds
+  ///    use it.
+  Integer RoundTripTolerance = 0;
+  void (*HeaderClaiming)(Integer Width, Integer Height, std::vector<Byte>& File) = nullptr;
   /// The registry record of an external plug-in format this row stands for
   /// (rows of built-in formats: null).
   const TLKFileFormatInfo* External = nullptr;

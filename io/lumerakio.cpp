@@ -273,6 +273,15 @@ bool TLumerakIO::IsInsideAsyncThreads() {
 
 void TLumerakIO::WaitThreads(bool SetAborted) {
   const TThreadID self = GetCurrentThreadId();
+  // The request to stop holds until the wait is over: a worker that starts
+  // meanwhile cannot clear the flag at the start of its work.
+  struct TStopRequest {
+    std::atomic<int>* Count;
+    ~TStopRequest() {
+      if (Count) Count->fetch_sub(1, std::memory_order_acq_rel);
+    }
+  } request{SetAborted ? &FStopRequests : nullptr};
+  if (SetAborted) FStopRequests.fetch_add(1, std::memory_order_acq_rel);
   std::unique_lock<TCriticalSection> lk(FThreadsLock);
   for (;;) {
     if (SetAborted) FAborted.store(true, std::memory_order_release);

@@ -153,8 +153,11 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// The abort flag: cleared before work, set by codecs on failure or by
   /// anyone who wants the running work to stop. Any thread may use it.
   bool GetAborted() const { return FAborted.load(std::memory_order_acquire); }
-  /// Clearing the flag also forgets the reason of the last failure.
+  /// Clearing the flag also forgets the reason of the last failure. While
+  /// WaitThreads(true) waits, the flag cannot be cleared: a worker that
+  /// starts its work then still sees the request to stop.
   void SetAborted(bool Value) {
+    if (!Value && FStopRequests.load(std::memory_order_acquire) > 0) return;
     if (!Value) FAbortNote.Clear();
     FAborted.store(Value, std::memory_order_release);
   }
@@ -525,6 +528,7 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
 
   TIOParamsVals* FIOParams = nullptr;
   std::atomic<bool> FAborted{false};
+  std::atomic<int> FStopRequests{0};  // WaitThreads(true) calls waiting
   TLKAbortNote FAbortNote;
   TLKProgressEvent FProgressHook;
 

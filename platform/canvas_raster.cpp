@@ -450,8 +450,9 @@ void StretchBlit(const Target& t, const TRect& dr, TPixelSurface* src, const TRe
     return;
   }
   // Source column and row of each destination pixel (centre sampling).
+  // Rectangles may span the whole 32-bit range: the product needs 128 bits.
   auto srcIndex = [](Int64 i, Int64 dn, Int64 sn, bool mirror) {
-    Int64 j = ((2 * i + 1) * sn) / (2 * dn);
+    const Int64 j = static_cast<Int64>((static_cast<__int128>(2 * i + 1) * sn) / (2 * dn));
     return mirror ? sn - 1 - j : j;
   };
   std::vector<Int64> colMap(static_cast<std::size_t>(x1 - x0));

@@ -31,12 +31,30 @@ inline Integer Lerp17(Integer a, Integer b, Integer f) { return a + (((b - a) * 
 
 // Interpolates two rows of bytes with one 17-bit fraction. The products
 // need 32-bit lanes, which the baseline x86-64 instruction set multiplies
-// slowly, so there a clone for processors with AVX2 is chosen at load time.
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void LerpRows(const Byte* a, const Byte* b, Byte* out, Int64 n, Integer f) {
+// slowly, so on processors with AVX2 a copy compiled for it is chosen at
+// the first call. The choice is ours rather than the loader's (no
+// load-time resolver), so sanitizers that must start before any of our code
+// runs, such as ThreadSanitizer, work.
+void LerpRowsPlain(const Byte* a, const Byte* b, Byte* out, Int64 n, Integer f) {
   for (Int64 j = 0; j < n; ++j) out[j] = static_cast<Byte>(Lerp17(a[j], b[j], f));
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) void LerpRowsAVX2(const Byte* a, const Byte* b, Byte* out, Int64 n, Integer f) {
+  for (Int64 j = 0; j < n; ++j) out[j] = static_cast<Byte>(Lerp17(a[j], b[j], f));
+}
+#endif
+
+void LerpRows(const Byte* a, const Byte* b, Byte* out, Int64 n, Integer f) {
+  using TLerpRows = void (*)(const Byte*, const Byte*, Byte*, Int64, Integer);
+  static const TLerpRows chosen = [] {
+#if defined(__x86_64__) && defined(__GNUC__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return static_cast<TLerpRows>(LerpRowsAVX2);
+#endif
+    return static_cast<TLerpRows>(LerpRowsPlain);
+  }();
+  chosen(a, b, out, n, f);
 }
 
 // Expands `width` pixels of a 1-bit row into bytes, 255 for a set bit.

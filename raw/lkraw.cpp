@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/lkabort.h"
+#include "core/lkallocgate.h"
 #include "core/lkbitmap.h"
 #include "core/lkstreams.h"
 #include "io/lkexif.h"
@@ -71,13 +73,29 @@ void ReadMetadata(TStream& View, TIOParamsVals& P) {
 // Runs the development on an identified file: loading, white balance (or
 // the Foveon processing), demosaicing, colour conversion and output into
 // Bitmap, 48-bit when the parameters ask for the native pixel format.
-void Develop(TRAWDecoderState& s, TLKBitmap& Bitmap, TIOParamsVals& P) {
+// Develops the sensor data into Bitmap; false (abort flag set) when the
+// picture is refused by the allocation gate or the data ends before it does.
+bool Develop(TRAWDecoderState& s, TLKBitmap& Bitmap, TIOParamsVals& P) {
   s.shrink = P.RAW_HALFSIZE && s.filters ? 1 : 0;
   s.iheight = (s.height + s.shrink) >> s.shrink;
   s.iwidth = (s.width + s.shrink) >> s.shrink;
+  // The working cells take four 16-bit samples per pixel, more than the
+  // picture that comes out of them, and stay in memory.
+  TLKPictureRequest cells;
+  cells.Width = s.iwidth;
+  cells.Height = s.iheight;
+  cells.BitsPerPixel = 64;
+  cells.MemoryOnly = true;
+  if (!LKAllowPicture(cells, s.progress, "camera RAW")) return false;
   alloc_image(s);
   reset_overrun(s);
   s.load_raw(s);
+  if (stream_exhausted(s)) {
+    s.image.clear();
+    s.image.shrink_to_fit();
+    LKAbort(s.progress, "camera RAW: the sensor data ends before the picture does");
+    return false;
+  }
   s.height = s.iheight;
   s.width = s.iwidth;
   if (s.is_foveon)
@@ -105,6 +123,7 @@ void Develop(TRAWDecoderState& s, TLKBitmap& Bitmap, TIOParamsVals& P) {
     else
       fuji_rotate_24(Bitmap);
   }
+  return true;
 }
 
 }  // namespace
@@ -194,7 +213,7 @@ void LKReadCameraRAWStream(TStream& Stream, TLKBitmap& Bitmap, TIOParamsVals& IO
   IOParams.HEIGHT = height;
 
   if (!ParamsOnly) {
-    Develop(*s, Bitmap, IOParams);
+    if (!Develop(*s, Bitmap, IOParams)) return;
     IOParams.WIDTH = Bitmap.GetWidth();
     IOParams.HEIGHT = Bitmap.GetHeight();
     // Matching the picture's colours to the camera's own rendering.

@@ -42,6 +42,17 @@ bool Probe(TStream& S) {
   });
 }
 
+// The shortest camera file: a 26-byte Nucore header ("BR", the sensor data
+// offset, then width and height), the data said to follow it.
+void HeaderClaiming(Integer Width, Integer Height, std::vector<Byte>& File) {
+  File.assign(26, 0);
+  File[0] = 'B';
+  File[1] = 'R';
+  LKPutLE32(&File[10], 26);
+  LKPutLE32(&File[18], Cardinal(Width));
+  LKPutLE32(&File[22], Cardinal(Height));
+}
+
 }  // namespace
 
 extern constinit const TLKFormatRow LKRow_RAW = [] {
@@ -53,5 +64,6 @@ extern constinit const TLKFormatRow LKRow_RAW = [] {
   r.Read = Read;
   r.Probes[0] = {kLKProbeCameraRAW, Probe};
   r.Load.OpenFirst = true;
+  r.HeaderClaiming = HeaderClaiming;
   return r;
 }();

@@ -1,5 +1,7 @@
 #include "raw/lkrawstate.h"
 
+#include "core/lkfilebuffer.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -123,11 +125,11 @@ void alloc_image(TRAWDecoderState& s) {
   s.image.clear();
   s.image.shrink_to_fit();
   if (s.iheight <= 0 || s.iwidth <= 0) return;
-  UInt64 cells = UInt64(s.iheight) * UInt64(s.iwidth);
-  // Sizes come from the file: refuse what no camera produces (256 M cells)
-  // rather than asking the system for tens of gigabytes.
-  if (cells > (UInt64(1) << 28)) throw EOutOfMemory(": Out of memory in image allocation");
+  // The reader asked the allocation gate before sizing the cells.
+  const UInt64 cells = UInt64(s.iheight) * UInt64(s.iwidth);
   try {
+    s.image.reserve(static_cast<size_t>(cells));
+    LKAdviseHugePages(s.image.data(), static_cast<size_t>(cells) * sizeof(TRAWCell));
     s.image.assign(static_cast<size_t>(cells), TRAWCell{});
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory(": Out of memory in image allocation");

@@ -65,6 +65,7 @@ boolean SrcFill(j_decompress_ptr Info) {
   }
   if (got <= 0) {
     if (src->StartOfFile && src->AbortFlag) src->AbortFlag->store(true);
+    src->PrematureEnd = true;
     // An end-of-image marker: the library finishes what it has.
     src->Buffer[0] = 0xFF;
     src->Buffer[1] = JPEG_EOI;
@@ -227,6 +228,7 @@ void LKJpegAttachSource(j_decompress_ptr Info, TStream* Stream, std::atomic<bool
   src->Stream = Stream;
   src->AbortFlag = AbortFlag;
   src->StartOfFile = true;
+  src->PrematureEnd = false;
   src->pub.next_input_byte = nullptr;
   src->pub.bytes_in_buffer = 0;
 }

@@ -51,6 +51,9 @@ struct TLKJpegSource {
   jpeg_source_mgr pub;
   TStream* Stream;
   bool StartOfFile;
+  /// The data ended before the end-of-image marker: the source then hands
+  /// the library an end-of-image marker of its own.
+  bool PrematureEnd;
   std::atomic<bool>* AbortFlag;
   JOCTET* Buffer;
   TLKJpegFillInputFunc UserFill;

@@ -1,4 +1,5 @@
 // JPEG reader, content probe and embedded ICC profile loader.
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -6,6 +7,8 @@
 
 #include "codecs/jpeg/jpeg_pvt.h"
 #include "core/lkioglobals.h"
+#include "core/lkabort.h"
+#include "core/lkallocgate.h"
 #include "core/lkicc.h"
 #include "core/lkstreams.h"
 #include "io/lkexif.h"
@@ -199,6 +202,7 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
       }
       bool allocated = false;
       try {
+        if (!LKAllowPicture(width, height, LKPixelFormatBitCount(format), Progress, "JPEG")) throw 0;
         Bitmap->Allocate(width, height, format);
         scratch.assign(static_cast<std::size_t>(width) * 4, 0);
         allocated = Bitmap->GetWidth() == width && Bitmap->GetHeight() == height;
@@ -208,10 +212,22 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
       if (!allocated) {
         Abort->store(true);
       } else {
+        const bool wholePicture = MaxLines < 0;
         if (MaxLines < 0) MaxLines = height;
         Progress.Done = 0;
         Progress.Step = height > 0 ? 100.0 / height : 0;
         Integer rows = 0;
+        // A sequential picture whose data ends early stops at the end of the
+        // band of rows being decoded then (one row of blocks), with the rows
+        // decoded so far and the abort flag, instead of padding the rest of
+        // the declared height. Progressive pictures read all their data
+        // before the first row: what they hold is decoded. Callers that ask
+        // for a number of rows hand over the data of those rows only (the
+        // strips of old-style JPEG pages) and are not stopped.
+        auto* src = reinterpret_cast<TLKJpegSource*>(ci.src);
+        const bool stopAtEnd = !jpeg_has_multiple_scans(&ci) && src != nullptr && wholePicture;
+        const Integer band = std::max(1, ci.max_v_samp_factor * ci.min_DCT_scaled_size);
+        Integer stopRow = -1;
         while (ci.output_scanline < ci.output_height && rows < MaxLines && !Abort->load()) {
           const Integer y = static_cast<Integer>(ci.output_scanline);
           Byte* line = static_cast<Byte*>(Bitmap->GetScanLine(y));
@@ -238,8 +254,13 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
           rows += static_cast<Integer>(got);
           Progress.Done += static_cast<Integer>(got);
           ReportRow(Progress, height);
+          if (stopAtEnd && src->PrematureEnd) {
+            const Integer at = static_cast<Integer>(ci.output_scanline);
+            if (stopRow < 0) stopRow = (at + band - 1) / band * band;
+            if (at >= stopRow) break;
+          }
         }
-        if (rows < MaxLines) Abort->store(true);
+        if (rows < MaxLines) LKAbort(Progress, "JPEG: the data ends before the last row");
       }
     }
   }

@@ -3,7 +3,10 @@
 // metadata markers refreshed before every save, the conversion to 24-bit
 // colour).
 
+#include <atomic>
+
 #include "codecs/jpeg/jpegfilt.h"
+#include "core/lkbitmap.h"
 #include "io/lkexif.h"
 #include "io/lkformatrow.h"
 
@@ -30,6 +33,26 @@ bool ProbeContent(TStream& S) {
   });
 }
 
+// A 16 x 16 picture whose frame header is made to claim Width x Height.
+void HeaderClaiming(Integer Width, Integer Height, std::vector<Byte>& File) {
+  TLKBitmap small;
+  small.Allocate(16, 16, lk24RGB);
+  TIOParamsVals params;
+  std::atomic<bool> aborted{false};
+  TProgressRec pr;
+  pr.AbortFlag = &aborted;
+  TMemoryStream ms;
+  WriteJPegStream(&ms, &small, params, pr);
+  const auto* b = static_cast<const Byte*>(ms.Memory());
+  File.assign(b, b + ms.Size());
+  for (size_t i = 0; i + 8 < File.size(); ++i)
+    if (File[i] == 0xFF && File[i + 1] == 0xC0) {
+      LKPutBE16(&File[i + 5], Word(Height));
+      LKPutBE16(&File[i + 7], Word(Width));
+      break;
+    }
+}
+
 }  // namespace
 
 extern constinit const TLKFormatRow LKRow_JPEG = [] {
@@ -51,5 +74,7 @@ extern constinit const TLKFormatRow LKRow_JPEG = [] {
   r.Save.Header = lkshSkipped;
   r.Save.HeaderText = "JFIF";
   r.Save.BeforeWrite = LKRefreshJpegMarkers;
+  r.RoundTripTolerance = 24;
+  r.HeaderClaiming = HeaderClaiming;
   return r;
 }();

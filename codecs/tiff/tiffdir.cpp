@@ -34,6 +34,14 @@ Int64 StreamSize(const TTIFFEnv& Env) {
   }
 }
 
+// Whether Count bytes at Base + Offset lie inside the stream: values are
+// sized from what the entry declares only after this says the data is there.
+bool Holds(const TTIFFEnv& Env, Int64 Offset, Int64 Count) {
+  const Int64 size = StreamSize(Env);
+  const Int64 pos = Env.Base + Offset;
+  return Offset >= 0 && Count >= 0 && Env.Base >= 0 && pos <= size && Count <= size - pos;
+}
+
 // Reads Count bytes at Base + Offset; false (nothing read) when any of them
 // lies outside the stream or the stream delivers fewer.
 bool ReadAt(const TTIFFEnv& Env, Int64 Offset, void* Buffer, Int64 Count) {
@@ -132,8 +140,7 @@ bool ReadValue(const TTIFFEnv& Env, const TTIFFTAG& T, std::vector<Byte>& Data) 
     return true;
   }
   // Checked before allocating, so a huge count costs nothing.
-  const Int64 size = StreamSize(Env);
-  if (n > size) return false;
+  if (!Holds(Env, T.Value, n)) return false;
   Data.resize(static_cast<size_t>(n));
   if (!ReadAt(Env, T.Value, Data.data(), n)) {
     Data.clear();
@@ -240,7 +247,7 @@ void TIFFReadString(const TTIFFEnv& Env, Word Tag, String& Text) {
     TIFFReadMiniString(Env, Tag, Text);
     return;
   }
-  if (t->Count > LKTIFF_MAXSTRING) return;
+  if (t->Count > LKTIFF_MAXSTRING || !Holds(Env, t->Value, t->Count)) return;
   String s(t->Count, '\0');
   if (!ReadAt(Env, t->Value, s.data(), t->Count)) return;
   if (!s.empty() && s.back() == '\0') s.pop_back();
@@ -260,6 +267,7 @@ void TIFFReadWideString(const TTIFFEnv& Env, Word Tag, std::u16string& Text) {
   if (t->Count <= 4) {
     EntryBytes(Env, *t, b);
   } else {
+    if (!Holds(Env, t->Value, t->Count)) return;
     data.resize(t->Count);
     if (!ReadAt(Env, t->Value, data.data(), t->Count)) return;
     p = data.data();

@@ -243,6 +243,29 @@ TEST(LumerakIOWorkers, WaitThreadsWithAbortStopsAWorkerThatPolls) {
   EXPECT_EQ(io.GetThreadsCount(), 0);
 }
 
+// A worker that starts its work (clearing the flag, as every load does)
+// only after WaitThreads(true) was called must still see the request to
+// stop, instead of loading everything and being reported aborted afterwards.
+TEST(LumerakIOWorkers, AStopRequestSurvivesAWorkerThatStartsLate) {
+  TLumerakIO io;
+  Gate go;
+  std::atomic<bool> sawStop{false};
+  StartWorker(io, [&] {
+    go.WaitOpen();
+    io.SetAborted(false);
+    sawStop = io.GetAborted();
+  });
+  std::thread opener([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    go.open = true;
+  });
+  io.WaitThreads(true);
+  opener.join();
+  EXPECT_TRUE(sawStop.load());
+  io.SetAborted(false);  // once the wait is over the flag clears again
+  EXPECT_FALSE(io.GetAborted());
+}
+
 TEST(LumerakIOWorkers, WaitThreadsReturnsWhenTheLastWorkerEnds) {
   TLumerakIO io;
   Gate release;

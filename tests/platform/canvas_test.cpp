@@ -278,6 +278,16 @@ TEST(CanvasTest, CopyRectModes) {
   }
 }
 
+// Rectangles spanning the whole 32-bit range map pixels without overflow:
+// a source as wide as the destination copies each pixel onto itself.
+TEST(CanvasTest, CopyRectAcrossTheWholeIntegerRange) {
+  TBitmap src(4, 1, pf24bit), dst(4, 1, pf24bit);
+  for (Integer x = 0; x < 4; ++x) src.GetCanvas()->SetPixel(x, 0, RGB(Byte(10 * x + 5), 0, 0));
+  const TRect wide = Rect(INT32_MIN, 0, INT32_MAX, 1);
+  dst.GetCanvas()->CopyRect(wide, src.GetCanvas(), wide);
+  for (Integer x = 0; x < 4; ++x) EXPECT_EQ(dst.GetCanvas()->GetPixel(x, 0), RGB(Byte(10 * x + 5), 0, 0));
+}
+
 TEST(CanvasTest, CopyRectStretchesMirrorsAndConverts) {
   TBitmap src(2, 2, pf8bit);
   const TColor q[2][2] = {{clRed, clLime}, {clBlue, clYellow}};
