@@ -9,30 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "input_kit.h"
+#include "window_kit.h"
 #include "platform/comctrls.h"
 #include "platform/forms.h"
 
-using namespace input_kit;
-
-namespace {
-
-template <typename T>
-T* Make(TForm& Form) {
-  auto* c = new T;
-  c->SetParent(&Form);
-  return c;
-}
-
-}  // namespace
+using namespace window_kit;
 
 TEST(ComCtrls, EventsFireByTheRulesOfEachControl) {
-  struct TRow {
-    const char* Name;
-    std::function<void(TForm&, int&)> Run;
-    int Expected;
-  };
-  const std::vector<TRow> rows = {
+  RunEventRows({
       {"track bar: a position set in code fires OnChange once, after clamping",
        [](TForm& f, int& n) {
          auto* t = Make<TTrackBar>(f);
@@ -101,14 +85,7 @@ TEST(ComCtrls, EventsFireByTheRulesOfEachControl) {
          EXPECT_FALSE(l->GetChecked(0));
        },
        1},
-  };
-  for (const TRow& r : rows) {
-    TForm form;
-    form.SetBounds(0, 0, 300, 200);
-    int fired = 0;
-    r.Run(form, fired);
-    EXPECT_EQ(fired, r.Expected) << r.Name;
-  }
+  });
 }
 
 TEST(ComCtrls, PageControlIsSilentInCodeAndLetsOnChangingVetoTheUser) {

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "input_kit.h"
+#include "window_kit.h"
 #include "platform/controls.h"
 #include "platform/forms.h"
 #include "platform/stdctrls.h"
 #include "platform/testhooks.h"
 
-using namespace input_kit;
+using namespace window_kit;
 
 namespace {
 

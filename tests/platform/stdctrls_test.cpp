@@ -8,43 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "input_kit.h"
+#include "window_kit.h"
 #include "platform/forms.h"
 #include "platform/stdctrls.h"
 
-using namespace input_kit;
-
-namespace {
-
-/// One row: a control on a form, what is done to it, and how often its
-/// event fires.
-struct TEventRow {
-  const char* Name;
-  std::function<void(TForm& Form, int& Fired)> Run;  // makes the control, hooks the event, acts
-  int Expected;
-};
-
-void RunRows(const std::vector<TEventRow>& Rows) {
-  for (const TEventRow& r : Rows) {
-    TForm form;
-    form.SetBounds(0, 0, 300, 200);
-    int fired = 0;
-    r.Run(form, fired);
-    EXPECT_EQ(fired, r.Expected) << r.Name;
-  }
-}
-
-template <typename T>
-T* Make(TForm& Form) {
-  auto* c = new T;
-  c->SetParent(&Form);
-  return c;
-}
-
-}  // namespace
+using namespace window_kit;
 
 TEST(StdCtrls, EventsFireByTheRulesOfEachControl) {
-  RunRows({
+  RunEventRows({
       {"edit: text set in code fires OnChange",
        [](TForm& f, int& n) {
          auto* e = Make<TEdit>(f);

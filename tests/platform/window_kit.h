@@ -1,14 +1,21 @@
-// Sends Qt input events to a widget the way the window system would, for
-// the window-layer tests.
+// Kit of the window-layer tests: Qt input events sent to a widget the way
+// the window system would, controls made on a form, and tables of event
+// rules.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QWidget>
+#include <functional>
+#include <vector>
 
-namespace input_kit {
+#include "platform/forms.h"
+
+namespace window_kit {
 
 inline void Mouse(QWidget* W, QEvent::Type Type, QPoint Pos, Qt::MouseButton Button = Qt::LeftButton,
                   Qt::KeyboardModifiers Mods = Qt::NoModifier) {
@@ -43,4 +50,30 @@ inline void Key(QWidget* W, int QtKey, Qt::KeyboardModifiers Mods = Qt::NoModifi
   QApplication::sendEvent(W, &up);
 }
 
-}  // namespace input_kit
+/// A control of class T made inside Form.
+template <typename T>
+T* Make(TForm& Form) {
+  auto* c = new T;
+  c->SetParent(&Form);
+  return c;
+}
+
+/// One row of an event-rule table: makes a control on a fresh form, hooks
+/// the event to count into Fired, acts; Expected is the count.
+struct TEventRow {
+  const char* Name;
+  std::function<void(TForm& Form, int& Fired)> Run;
+  int Expected;
+};
+
+inline void RunEventRows(const std::vector<TEventRow>& Rows) {
+  for (const TEventRow& r : Rows) {
+    TForm form;
+    form.SetBounds(0, 0, 300, 200);
+    int fired = 0;
+    r.Run(form, fired);
+    EXPECT_EQ(fired, r.Expected) << r.Name;
+  }
+}
+
+}  // namespace window_kit
