@@ -25,6 +25,7 @@ QString Q(const String& S) { return QString::fromStdString(S); }
 // ---------------------------------------------------------------------------
 
 TProgressBar::TProgressBar(TComponent* AOwner) : TWidgetControl(AOwner, new QProgressBar()) {
+  UseFaceColor();
   static_cast<QProgressBar*>(GetWidget())->setTextVisible(false);
   Sync();
   SetBounds(GetLeft(), GetTop(), 150, 16);
@@ -60,6 +61,7 @@ void TProgressBar::SetPosition(Integer Value) {
 TTrackBar::TTrackBar(TComponent* AOwner) : TWidgetControl(AOwner, new QSlider(Qt::Horizontal)) {
   auto* s = static_cast<QSlider*>(GetWidget());
   s->setRange(0, 10);
+  UseFaceColor();
   s->setTickPosition(QSlider::TicksBelow);
   s->setTickInterval(1);
   s->setPageStep(2);
@@ -118,6 +120,7 @@ TUpDown::TUpDown(TComponent* AOwner) : TWidgetControl(AOwner, MakeArrows()) {
   QToolButton* down = buttons.at(1);
   WatchWidget(up);
   WatchWidget(down);
+  UseFaceColor();
   QObject::connect(up, &QToolButton::clicked, [this] { ButtonClick(btNext); });
   QObject::connect(down, &QToolButton::clicked, [this] { ButtonClick(btPrev); });
   SetBounds(GetLeft(), GetTop(), 16, 24);
@@ -479,6 +482,7 @@ class TTabClickFilter : public QObject {
 
 TPageControl::TPageControl(TComponent* AOwner) : TWidgetControl(AOwner, MakeTabArea()) {
   SetControlStyle(GetControlStyle() + TControlStyle{csAcceptsControls});
+  UseFaceColor();
   QTabBar* bar = GetWidget()->findChild<QTabBar*>();
   auto* filter = new TTabClickFilter(this, bar);
   filter->setParent(bar);

@@ -582,6 +582,11 @@ void TWinControl::TakeParentCtl3D() {
   FParentCtl3D = true;
 }
 
+void TWinControl::PaintPeer(QPainter& Painter) {
+  Painter.fillRect(0, 0, GetWidth(), GetHeight(), ToQColor(GetColor()));
+  TControl::PaintPeer(Painter);
+}
+
 void TWinControl::CreateParams(TCreateParams& Params) {
   TControl::CreateParams(Params);
   const TControlStyle style = GetControlStyle();

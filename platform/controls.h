@@ -524,6 +524,8 @@ class TWinControl : public TControl {
   void CreateParams(TCreateParams& Params) override;
   /// Realigns the children, then fires OnResize.
   void WMSize(TMessage& Message) override;
+  /// Fills the control with its colour, then draws the frame.
+  void PaintPeer(QPainter& Painter) override;
   /// Narrows the client rectangle the children are aligned in (group
   /// boxes leave room for their caption, panels for their bevels).
   virtual void AdjustClientRect(TRect& Rect) {}

@@ -97,7 +97,13 @@ void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
   TWinControl::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
   if (AComponent == FActiveControl) FActiveControl = nullptr;
-  if (AComponent == FMenu) SetMenu(nullptr);
+  if (AComponent == FMenu) {
+    // The menu is going: only its base is left, so it is not touched.
+    FMenu = nullptr;
+    MenuChanged();
+    PlacePeer();
+    RecreateWnd();
+  }
 }
 
 Integer TCustomForm::MenuBarHeight() const { return FMenu != nullptr ? GetSystemMetrics(SM_CYMENU) : 0; }

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -80,6 +81,7 @@ void TWidgetControl::AsSetter(const std::function<void()>& Proc) {
 TButton::TButton(TComponent* AOwner) : TWidgetControl(AOwner, new QPushButton()) {
   auto* b = static_cast<QPushButton*>(GetWidget());
   b->setAutoDefault(false);
+  UseFaceColor();
   QObject::connect(b, &QPushButton::clicked, [this] { Click(); });
   SetTabStop(true);
   SetBounds(GetLeft(), GetTop(), 75, 25);
@@ -103,6 +105,7 @@ void TButton::TextChanged() { static_cast<QPushButton*>(GetWidget())->setText(Q(
 
 TCheckBox::TCheckBox(TComponent* AOwner) : TWidgetControl(AOwner, new QCheckBox()) {
   auto* c = static_cast<QCheckBox*>(GetWidget());
+  UseFaceColor();
   QObject::connect(c, &QCheckBox::stateChanged, [this](int State) { WidgetStateChanged(State); });
   SetTabStop(true);
   SetBounds(GetLeft(), GetTop(), 97, 17);
@@ -140,6 +143,7 @@ TRadioButton::TRadioButton(TComponent* AOwner) : TWidgetControl(AOwner, new QRad
   // Exclusive among the radio buttons of one parent control, whose widgets
   // sit in different peers: the control does it.
   r->setAutoExclusive(false);
+  UseFaceColor();
   QObject::connect(r, &QRadioButton::toggled, [this](bool On) {
     if (!On) return;
     if (TWinControl* parent = GetParent())
@@ -266,6 +270,11 @@ void TLabel::ClientResized(Integer NewWidth, Integer NewHeight) { FLabel->setGeo
 
 void TLabel::EnabledChanged() { FLabel->setEnabled(GetEnabled()); }
 
+void TLabel::PaintPeer(QPainter& Painter) {
+  const TColor face = ColorToRGB(GetParent() != nullptr ? GetParent()->GetColor() : clBtnFace);
+  Painter.fillRect(0, 0, GetWidth(), GetHeight(), QColor(GetRValue(face), GetGValue(face), GetBValue(face)));
+}
+
 // ---------------------------------------------------------------------------
 // TPanel and TGroupBox
 // ---------------------------------------------------------------------------
@@ -274,7 +283,7 @@ TPanel::TPanel(TComponent* AOwner) : TWidgetControl(AOwner, new QLabel()) {
   SetControlStyle(GetControlStyle() + TControlStyle{csAcceptsControls});
   auto* l = static_cast<QLabel*>(GetWidget());
   l->setAlignment(Qt::AlignCenter);
-  l->setAutoFillBackground(true);
+  UseFaceColor();
   UpdateFrame();
   SetBounds(GetLeft(), GetTop(), 185, 41);
 }
@@ -318,6 +327,7 @@ void TPanel::AdjustClientRect(TRect& Rect) {
 void TPanel::TextChanged() { static_cast<QLabel*>(GetWidget())->setText(Q(GetCaption())); }
 
 TGroupBox::TGroupBox(TComponent* AOwner) : TWidgetControl(AOwner, new QGroupBox()) {
+  UseFaceColor();
   SetControlStyle(GetControlStyle() + TControlStyle{csAcceptsControls});
   SetBounds(GetLeft(), GetTop(), 185, 105);
 }

@@ -37,6 +37,9 @@ class TWidgetControl : public TWinControl {
   bool InSetter() const { return FSetterLevel > 0; }
   /// Runs Proc as a change made in code.
   void AsSetter(const std::function<void()>& Proc);
+  /// Controls that show their parent's face (buttons, boxes, panels,
+  /// sliders) start with clBtnFace; edits and lists keep clWindow.
+  void UseFaceColor() { SetColor(clBtnFace); }
 
  private:
   QWidget* FWidget;
@@ -154,6 +157,8 @@ class TLabel : public TControl {
   void TextChanged() override;
   void ClientResized(Integer NewWidth, Integer NewHeight) override;
   void EnabledChanged() override;
+  /// The label shows its parent's colour behind its text.
+  void PaintPeer(QPainter& Painter) override;
 
  private:
   void Fit();
