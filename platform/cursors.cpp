@@ -11,6 +11,11 @@ namespace {
 
 std::map<String, TCursorResource>& Resources() {
   static std::map<String, TCursorResource> map;
+  static bool builtin = false;
+  if (!builtin) {
+    builtin = true;
+    RegisterBuiltinCursorResources();
+  }
   return map;
 }
 

@@ -27,6 +27,13 @@ struct TCursorResource {
   const TCursorImage& Shown() const { return Colour ? *Colour : Monochrome; }
 };
 
+/// The program's own cursor resources, present from the start: the image
+/// views' "ZOOMMENO", "ZOOMPIU", "CROCE", "GOMMA", "MANO", "PENNA",
+/// "CROCE1", "CROCE3", "MOVE2", "MOVEY", "MOVE1", "MOVEX", "MOVE",
+/// "CROCE3+", "CROCE3-", "CROCE2", "CROCE2+", "CROCE2-" and "1795" to
+/// "1803", "1805" to "1808" (the numbered ones but "1803" with a colour
+/// image), 32 x 32 each.
+void RegisterBuiltinCursorResources();
 /// Adds (or replaces) the program's cursor resource Name.
 void RegisterCursorResource(const String& Name, TCursorResource Resource);
 /// The resource Name, or null.
