@@ -73,6 +73,31 @@ constexpr Cardinal WM_USER = 0x0400;
 constexpr Cardinal CM_BASE = 0xB000;
 constexpr Cardinal CM_MOUSEENTER = CM_BASE + 19;
 constexpr Cardinal CM_MOUSELEAVE = CM_BASE + 20;
+/// A scroll bar was used: WParam MAKEWPARAM(SB_ code, thumb position),
+/// LParam 0 (the control's own bar).
+constexpr Cardinal WM_HSCROLL = 0x0114;
+constexpr Cardinal WM_VSCROLL = 0x0115;
+/// The wheel turned: WParam MAKEWPARAM(MK_ keys, signed delta: 120 per
+/// notch, positive away from the user), LParam MAKELPARAM(screen x, y).
+constexpr Cardinal WM_MOUSEWHEEL = 0x020A;
+
+/// Scroll codes of WM_HSCROLL and WM_VSCROLL (LEFT/RIGHT are the same
+/// values as UP/DOWN, TOP/BOTTOM as LEFT/RIGHT).
+constexpr Word SB_LINEUP = 0, SB_LINELEFT = 0;
+constexpr Word SB_LINEDOWN = 1, SB_LINERIGHT = 1;
+constexpr Word SB_PAGEUP = 2, SB_PAGELEFT = 2;
+constexpr Word SB_PAGEDOWN = 3, SB_PAGERIGHT = 3;
+constexpr Word SB_THUMBPOSITION = 4;
+constexpr Word SB_THUMBTRACK = 5;
+constexpr Word SB_TOP = 6, SB_LEFT = 6;
+constexpr Word SB_BOTTOM = 7, SB_RIGHT = 7;
+constexpr Word SB_ENDSCROLL = 8;
+/// Which scroll bar of a window.
+constexpr Integer SB_HORZ = 0;
+constexpr Integer SB_VERT = 1;
+/// Key state bits of mouse messages.
+constexpr Word MK_SHIFT = 0x0004;
+constexpr Word MK_CONTROL = 0x0008;
 
 constexpr WPARAM SIZE_RESTORED = 0;
 /// Packs two 16-bit values into a message parameter (low word first).
@@ -81,6 +106,9 @@ constexpr LPARAM MAKELPARAM(Word Low, Word High) {
 }
 constexpr Word LOWORD(std::uintptr_t V) { return static_cast<Word>(V & 0xFFFF); }
 constexpr Word HIWORD(std::uintptr_t V) { return static_cast<Word>((V >> 16) & 0xFFFF); }
+constexpr WPARAM MAKEWPARAM(Word Low, Word High) {
+  return static_cast<WPARAM>(static_cast<Cardinal>(Low) | (static_cast<Cardinal>(High) << 16));
+}
 
 // ---------------------------------------------------------------------------
 // Create parameters
