@@ -44,6 +44,7 @@ class QPainter;
 class QTimer;
 class TControl;
 class TWinControl;
+class TPopupMenu;
 
 // ---------------------------------------------------------------------------
 // Messages
@@ -384,6 +385,14 @@ class TControl : public TComponent {
   void SetMouseCapture(bool Value);
   TPoint ClientToScreen(TPoint P);
   TPoint ScreenToClient(TPoint P);
+  /// The tip shown when the pointer rests on the control (with ShowHint).
+  const String& GetHint() const { return FHint; }
+  void SetHint(const String& Value);
+  bool GetShowHint() const { return FShowHint; }
+  void SetShowHint(bool Value);
+  /// The menu a right click on the control pops up (null: none).
+  TPopupMenu* GetPopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TPopupMenu* Value);
 
   TMouseEvent OnMouseDown, OnMouseUp;
   TMouseMoveEvent OnMouseMove;
@@ -428,6 +437,8 @@ class TControl : public TComponent {
   /// client image) with Painter on the peer.
   virtual void PaintPeer(QPainter& Painter);
 
+  /// Forgets a popup menu that goes away.
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   /// Stores the caption without calling TextChanged (for controls whose
   /// widget changed the text itself).
   void StoreCaption(const String& Value) { FCaption = Value; }
@@ -459,6 +470,7 @@ class TControl : public TComponent {
   friend class TInputRouter;
   /// Mouse, wheel, key and focus messages: true when Message was one.
   bool InputMessage(TMessage& Message);
+  void ApplyHint();
   /// Gives up the mouse capture and the hover state before the control goes.
   void ReleaseInput();
   /// After the bounds or the parent changed in code: keeps the anchor
@@ -492,6 +504,9 @@ class TControl : public TComponent {
   TCursor FCursor = crDefault;
   Integer FWheelAccumulator = 0;
   bool FClicked = false;
+  String FHint;
+  bool FShowHint = false;
+  TPopupMenu* FPopupMenu = nullptr;
 };
 
 /// A control that may hold other controls, with a 3-D look flag.
@@ -537,6 +552,10 @@ class TWinControl : public TControl {
   virtual void SetFocus();
   bool GetTabStop() const { return FTabStop; }
   void SetTabStop(bool Value);
+  /// Place in the Tab key's order among the siblings (0 first); setting it
+  /// moves the others along.
+  Integer GetTabOrder() const;
+  void SetTabOrder(Integer Value);
   /// The Qt widget that takes the keyboard focus for the control.
   virtual QWidget* GetFocusWidget() const;
 
@@ -574,12 +593,16 @@ class TWinControl : public TControl {
   friend class TInputRouter;
   void TakeParentCtl3D();
   void AlignChildren();
+  /// Brings FTabList up to date with the children (new ones at the end).
+  void SyncTabList();
   std::vector<TControl*> FControls;
   bool FCtl3D = true;
   bool FParentCtl3D = true;
   Integer FAlignLevel = 0;
   bool FAligning = false;
   bool FTabStop = false;
+  /// The windowed children in Tab key order.
+  std::vector<TWinControl*> FTabList;
 };
 
 /// A windowed control that draws itself: a retained client image, a canvas

@@ -17,8 +17,10 @@
 #include <QPointer>
 #include <QWheelEvent>
 #include <QWidget>
+#include <algorithm>
 
 #include "platform/cursors.h"
+#include "platform/menus.h"
 #include "platform/inputrouter.h"
 #include "platform/testhooks.h"
 
@@ -297,6 +299,32 @@ void TControl::SetCaption(const String& Value) {
   TextChanged();
 }
 
+void TControl::SetHint(const String& Value) {
+  FHint = Value;
+  ApplyHint();
+}
+
+void TControl::SetShowHint(bool Value) {
+  FShowHint = Value;
+  ApplyHint();
+}
+
+void TControl::ApplyHint() {
+  // Qt asks the widget under the pointer, then its parents: the peer's tip
+  // serves a standard control's own widget too.
+  GetPeer()->setToolTip(FShowHint ? QString::fromStdString(FHint) : QString());
+}
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+  FPopupMenu = Value;
+  if (Value != nullptr) Value->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
+}
+
 void TControl::SetCursor(TCursor Value) {
   FCursor = Value;
   ApplyCursor(GetPeer(), Value);
@@ -343,6 +371,10 @@ bool TControl::InputMessage(TMessage& Message) {
       const TRect client = GetClientRect();
       if (clicked && pt.X >= 0 && pt.Y >= 0 && pt.X < client.Right && pt.Y < client.Bottom) Click();
       MouseUp(b, KeysToShiftState(Message.WParam), pt.X, pt.Y);
+      if (msg == WM_RBUTTONUP && FPopupMenu != nullptr) {
+        const TPoint at = ClientToScreen(pt);
+        FPopupMenu->Popup(at.X, at.Y);
+      }
       return true;
     }
     case WM_MOUSEWHEEL: {
@@ -416,6 +448,36 @@ void TWinControl::SetTabStop(bool Value) {
 }
 
 QWidget* TWinControl::GetFocusWidget() const { return GetPeer(); }
+
+void TWinControl::SyncTabList() {
+  // Pointers of children gone are only compared, never followed.
+  std::vector<TWinControl*> list;
+  for (TWinControl* w : FTabList)
+    if (std::find(FControls.begin(), FControls.end(), w) != FControls.end()) list.push_back(w);
+  for (TControl* c : FControls)
+    if (auto* w = dynamic_cast<TWinControl*>(c); w != nullptr && std::find(list.begin(), list.end(), w) == list.end())
+      list.push_back(w);
+  FTabList = std::move(list);
+}
+
+Integer TWinControl::GetTabOrder() const {
+  TWinControl* parent = GetParent();
+  if (parent == nullptr) return -1;
+  parent->SyncTabList();
+  const auto& list = parent->FTabList;
+  return static_cast<Integer>(std::find(list.begin(), list.end(), this) - list.begin());
+}
+
+void TWinControl::SetTabOrder(Integer Value) {
+  TWinControl* parent = GetParent();
+  if (parent == nullptr) return;
+  parent->SyncTabList();
+  auto& list = parent->FTabList;
+  list.erase(std::find(list.begin(), list.end(), this));
+  const size_t at = static_cast<size_t>(std::clamp<Integer>(Value, 0, static_cast<Integer>(list.size())));
+  list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), this);
+  for (size_t i = 1; i < list.size(); ++i) QWidget::setTabOrder(list[i - 1]->GetFocusWidget(), list[i]->GetFocusWidget());
+}
 
 void TWinControl::KeyDown(Word& Key, TShiftState Shift) {
   if (OnKeyDown) OnKeyDown(this, Key, Shift);

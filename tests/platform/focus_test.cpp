@@ -41,3 +41,31 @@ TEST(Focus, SetFocusMovesTheFocusAndTellsBothControls) {
   TForm other;
   EXPECT_THROW(form.SetActiveControl(Make<TEdit>(other)), EInvalidOperation) << "not inside this form";
 }
+
+TEST(Focus, TabOrderSetsTheOrderOfTheTabKey) {
+  TForm form;
+  std::vector<TEdit*> edits;
+  for (int i = 0; i < 3; ++i) edits.push_back(Make<TEdit>(form));
+  auto* label = Make<TLabel>(form);  // no window of its own: not in the order
+  (void)label;
+  EXPECT_EQ(edits[2]->GetTabOrder(), 2) << "creation order first";
+  edits[2]->SetTabOrder(0);
+  EXPECT_EQ(edits[2]->GetTabOrder(), 0);
+  EXPECT_EQ(edits[0]->GetTabOrder(), 1) << "the others move along";
+  EXPECT_EQ(edits[1]->GetTabOrder(), 2);
+  // Qt's focus chain follows: 2, 0, 1 (skipping widgets Tab never stops at).
+  auto nextTabStop = [](QWidget* W) {
+    do W = W->nextInFocusChain();
+    while (!(W->focusPolicy() & Qt::TabFocus));
+    return W;
+  };
+  EXPECT_EQ(nextTabStop(edits[2]->GetFocusWidget()), edits[0]->GetFocusWidget());
+  EXPECT_EQ(nextTabStop(edits[0]->GetFocusWidget()), edits[1]->GetFocusWidget());
+  delete edits[2];
+  EXPECT_EQ(edits[1]->GetTabOrder(), 1) << "a child that goes leaves the order";
+
+  edits[0]->SetHint("Zoom");
+  EXPECT_TRUE(edits[0]->GetPeer()->toolTip().isEmpty()) << "hints show only with ShowHint";
+  edits[0]->SetShowHint(true);
+  EXPECT_EQ(edits[0]->GetPeer()->toolTip(), "Zoom");
+}
