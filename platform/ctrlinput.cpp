@@ -616,10 +616,6 @@ bool TInputRouter::Route(TControl* Control, QWidget* Source, QEvent* Event) {
       }
       return !native;
     }
-    case QEvent::ShortcutOverride: {
-      // Keys a control wants for itself are not taken by menu shortcuts.
-      return false;
-    }
     case QEvent::FocusIn: {
       if (native && onPeer) return false;
       auto* win = dynamic_cast<TWinControl*>(Control);

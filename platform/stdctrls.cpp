@@ -37,8 +37,10 @@ QString Q(const String& S) { return QString::fromStdString(S); }
 
 TWidgetControl::TWidgetControl(TComponent* AOwner, QWidget* Widget)
     : TWinControl(AOwner), FWidget(Widget), FFilter(new TWidgetFilter(this)) {
-  // Clicks come from the widget's own signals, not from mouse messages.
-  SetControlStyle(GetControlStyle() - TControlStyle{csClickEvents});
+  // Clicks come from the widget's own signals, not from mouse messages;
+  // the widget holds the pointer itself while a button is down (its pop-up
+  // may take the release, so the control must not keep a capture).
+  SetControlStyle(GetControlStyle() - TControlStyle{csClickEvents, csCaptureMouse});
   FWidget->setParent(GetPeer());
   FWidget->lower();
   FWidget->setMouseTracking(true);

@@ -98,6 +98,13 @@ TEST(Input, MouseCoordinatesAreClientCoordinatesAndCaptureRedirects) {
   Mouse(framed->GetPeer(), QEvent::MouseButtonPress, QPoint(10, 10));
   Mouse(framed->GetPeer(), QEvent::MouseButtonRelease, QPoint(80, 10));
   EXPECT_EQ(framed->Log, (std::vector<std::string>{"down 8,8", "up"}));
+
+  // A standard control's widget holds the pointer itself: its pop-up may
+  // take the release, so a press leaves no capture behind.
+  TButton button;
+  Mouse(button.GetWidget(), QEvent::MouseButtonPress, QPoint(3, 3));
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  Mouse(button.GetWidget(), QEvent::MouseButtonRelease, QPoint(3, 3));
 }
 
 TEST(Input, WheelTurnsComeIn120AndGoToTheParentWhenNotTaken) {
