@@ -1,0 +1,71 @@
+// Focus: SetFocus, OnEnter and OnExit, the form's active control, and the
+// controls that cannot take the focus.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <string>
+#include <vector>
+
+#include "platform/forms.h"
+#include "platform/stdctrls.h"
+#include "window_kit.h"
+
+using namespace window_kit;
+
+TEST(Focus, SetFocusMovesTheFocusAndTellsBothControls) {
+  TForm form;
+  form.SetBounds(0, 0, 300, 200);
+  auto* first = Make<TEdit>(form);
+  auto* second = Make<TEdit>(form);
+  second->SetTop(30);
+  std::vector<std::string> log;
+  first->OnEnter = [&](TObject*) { log.push_back("enter 1"); };
+  first->OnExit = [&](TObject*) { log.push_back("exit 1"); };
+  second->OnEnter = [&](TObject*) { log.push_back("enter 2"); };
+  form.SetActiveControl(first);  // before showing: focused when shown
+  form.Show();
+  QApplication::processEvents();
+  EXPECT_TRUE(first->Focused());
+  second->SetFocus();
+  QApplication::processEvents();
+  EXPECT_TRUE(second->Focused());
+  EXPECT_FALSE(first->Focused());
+  EXPECT_EQ(form.GetActiveControl(), second);
+  EXPECT_EQ(log, (std::vector<std::string>{"enter 1", "exit 1", "enter 2"}));
+
+  second->SetEnabled(false);
+  EXPECT_FALSE(second->CanFocus());
+  EXPECT_THROW(second->SetFocus(), EInvalidOperation);
+  first->SetVisible(false);
+  EXPECT_THROW(first->SetFocus(), EInvalidOperation);
+  TForm other;
+  EXPECT_THROW(form.SetActiveControl(Make<TEdit>(other)), EInvalidOperation) << "not inside this form";
+}
+
+TEST(Focus, TabOrderSetsTheOrderOfTheTabKey) {
+  TForm form;
+  std::vector<TEdit*> edits;
+  for (int i = 0; i < 3; ++i) edits.push_back(Make<TEdit>(form));
+  auto* label = Make<TLabel>(form);  // no window of its own: not in the order
+  (void)label;
+  EXPECT_EQ(edits[2]->GetTabOrder(), 2) << "creation order first";
+  edits[2]->SetTabOrder(0);
+  EXPECT_EQ(edits[2]->GetTabOrder(), 0);
+  EXPECT_EQ(edits[0]->GetTabOrder(), 1) << "the others move along";
+  EXPECT_EQ(edits[1]->GetTabOrder(), 2);
+  // Qt's focus chain follows: 2, 0, 1 (skipping widgets Tab never stops at).
+  auto nextTabStop = [](QWidget* W) {
+    do W = W->nextInFocusChain();
+    while (!(W->focusPolicy() & Qt::TabFocus));
+    return W;
+  };
+  EXPECT_EQ(nextTabStop(edits[2]->GetFocusWidget()), edits[0]->GetFocusWidget());
+  EXPECT_EQ(nextTabStop(edits[0]->GetFocusWidget()), edits[1]->GetFocusWidget());
+  delete edits[2];
+  EXPECT_EQ(edits[1]->GetTabOrder(), 1) << "a child that goes leaves the order";
+
+  edits[0]->SetHint("Zoom");
+  EXPECT_TRUE(edits[0]->GetPeer()->toolTip().isEmpty()) << "hints show only with ShowHint";
+  edits[0]->SetShowHint(true);
+  EXPECT_EQ(edits[0]->GetPeer()->toolTip(), "Zoom");
+}
