@@ -72,6 +72,31 @@ constexpr Cardinal WM_USER = 0x0400;
 constexpr Cardinal CM_BASE = 0xB000;
 constexpr Cardinal CM_MOUSEENTER = CM_BASE + 19;
 constexpr Cardinal CM_MOUSELEAVE = CM_BASE + 20;
+/// A scroll bar was used: WParam MAKEWPARAM(SB_ code, thumb position),
+/// LParam 0 (the control's own bar).
+constexpr Cardinal WM_HSCROLL = 0x0114;
+constexpr Cardinal WM_VSCROLL = 0x0115;
+/// The wheel turned: WParam MAKEWPARAM(MK_ keys, signed delta: 120 per
+/// notch, positive away from the user), LParam MAKELPARAM(screen x, y).
+constexpr Cardinal WM_MOUSEWHEEL = 0x020A;
+
+/// Scroll codes of WM_HSCROLL and WM_VSCROLL (LEFT/RIGHT are the same
+/// values as UP/DOWN, TOP/BOTTOM as LEFT/RIGHT).
+constexpr Word SB_LINEUP = 0, SB_LINELEFT = 0;
+constexpr Word SB_LINEDOWN = 1, SB_LINERIGHT = 1;
+constexpr Word SB_PAGEUP = 2, SB_PAGELEFT = 2;
+constexpr Word SB_PAGEDOWN = 3, SB_PAGERIGHT = 3;
+constexpr Word SB_THUMBPOSITION = 4;
+constexpr Word SB_THUMBTRACK = 5;
+constexpr Word SB_TOP = 6, SB_LEFT = 6;
+constexpr Word SB_BOTTOM = 7, SB_RIGHT = 7;
+constexpr Word SB_ENDSCROLL = 8;
+/// Which scroll bar of a window.
+constexpr Integer SB_HORZ = 0;
+constexpr Integer SB_VERT = 1;
+/// Key state bits of mouse messages.
+constexpr Word MK_SHIFT = 0x0004;
+constexpr Word MK_CONTROL = 0x0008;
 
 constexpr WPARAM SIZE_RESTORED = 0;
 /// Packs two 16-bit values into a message parameter (low word first).
@@ -80,6 +105,9 @@ constexpr LPARAM MAKELPARAM(Word Low, Word High) {
 }
 constexpr Word LOWORD(std::uintptr_t V) { return static_cast<Word>(V & 0xFFFF); }
 constexpr Word HIWORD(std::uintptr_t V) { return static_cast<Word>((V >> 16) & 0xFFFF); }
+constexpr WPARAM MAKEWPARAM(Word Low, Word High) {
+  return static_cast<WPARAM>(static_cast<Cardinal>(Low) | (static_cast<Cardinal>(High) << 16));
+}
 
 // ---------------------------------------------------------------------------
 // Create parameters
@@ -170,6 +198,7 @@ class TWindowHandle {
   friend bool IsWindow(const TWindowHandle&);
   friend bool WindowHasParent(const TWindowHandle&);
   friend bool PostWindowCall(const TWindowHandle&, std::function<void(TControl*)>);
+  friend bool PostCoalescedMessage(const TWindowHandle&, Cardinal, WPARAM, LPARAM);
   explicit TWindowHandle(std::weak_ptr<TWindowState> State) : FState(std::move(State)) {}
   std::weak_ptr<TWindowState> FState;
 };
@@ -184,6 +213,11 @@ bool WindowHasParent(const TWindowHandle& Wnd);
 /// posted, together with the other calls queued for the main thread.
 /// Returns false (posting nothing) for a handle of a control already gone.
 bool PostMessage(const TWindowHandle& Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam);
+/// As PostMessage, but while a message of the same number posted this way to
+/// the same window is still waiting, that one takes the new parameters and
+/// nothing more is queued: a stream of progress reports never floods the
+/// queue, and the handler sees the latest value. Any thread.
+bool PostCoalescedMessage(const TWindowHandle& Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam);
 /// As PostMessage, but runs Proc(control) on the main thread instead of a
 /// message, under the same rule.
 bool PostWindowCall(const TWindowHandle& Wnd, std::function<void(TControl*)> Proc);
@@ -408,8 +442,27 @@ class TWinControl : public TControl {
   bool FParentCtl3D = true;
 };
 
+/// State of one of a window's own scroll bars.
+struct TScrollBarState {
+  Integer Min = 0, Max = 0;
+  /// Page size (the thumb's share of Max - Min + 1); 0 for none.
+  Integer Page = 0;
+  Integer Pos = 0;
+  bool Shown = false;
+  bool Enabled = true;
+};
+
+class QScrollBar;
+
 /// A windowed control that draws itself: a retained client image, a canvas
 /// on it usable at any time, and Paint for the pending paints.
+///
+/// It may also show its own scroll bars in the non-client area, right and
+/// bottom, each SM_CXVSCROLL (SM_CYHSCROLL) wide. Showing or hiding one
+/// changes the client size before the call returns, with WM_SIZE sent at
+/// once. The user's actions on a bar reach the control as WM_HSCROLL and
+/// WM_VSCROLL; the bar's range, page and position change only through the
+/// calls below.
 class TCustomControl : public TWinControl {
  public:
   explicit TCustomControl(TComponent* AOwner = nullptr);
@@ -421,8 +474,30 @@ class TCustomControl : public TWinControl {
   virtual TCanvas* GetCanvas();
   /// The retained client image: 24-bit rows of the client size.
   TBitmap* GetSurface() { return &FSurface; }
+  /// The client image was written directly: Qt shows it at its next
+  /// repaint.
+  void SurfaceWritten();
+
+  // ---- own scroll bars (Bar: SB_HORZ or SB_VERT; other values are ignored)
+
+  /// Shows or hides the bar; the client size follows synchronously.
+  void ShowScrollBar(Integer Bar, bool Show);
+  /// Range Min..Max (Max below Min becomes Min).
+  void SetScrollRange(Integer Bar, Integer Min, Integer Max, bool Redraw);
+  /// Page size, limited to 0..Max - Min + 1.
+  void SetScrollPage(Integer Bar, Integer Page, bool Redraw);
+  /// Thumb position, limited to the range less the page.
+  void SetScrollPos(Integer Bar, Integer Pos, bool Redraw);
+  /// Enables or disables both arrows and the thumb.
+  void EnableScrollBar(Integer Bar, bool Enable);
+  /// The bar's state (a default state for an unknown bar).
+  TScrollBarState GetScrollBarState(Integer Bar) const;
+  /// Screen coordinates to client coordinates.
+  TPoint ScreenToClient(const TPoint& Point);
 
  protected:
+  /// The frame plus the shown scroll bars.
+  TRect GetNonClientInsets() override;
   /// Draws the invalid part of the client area on the canvas (clipped to
   /// it). The base draws nothing.
   virtual void Paint() {}
@@ -434,8 +509,15 @@ class TCustomControl : public TWinControl {
   void PaintPeer(QPainter& Painter) override;
 
  private:
+  // Places (and creates, on the current peer) the Qt bars that show the
+  // emulated state and feed the user's actions back as messages.
+  void SyncScrollBarWidgets();
+  void ScrollBarAction(Integer Bar, int Action);
   TBitmap FSurface;
   std::unique_ptr<TCanvas> FCanvas;
+  TScrollBarState FBars[2];
+  QScrollBar* FBarWidgets[2] = {nullptr, nullptr};
+  bool FSyncingBars = false;
 };
 
 /// Runs every pending paint on the main thread (all controls, in the order
