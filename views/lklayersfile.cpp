@@ -325,6 +325,10 @@ bool TLumerakView::LayersLoadFromStream(TStream* Stream) {
   } catch (const std::bad_alloc&) {
     FLastLayersError = "The layers stream asks for more memory than is available";
     return false;
+  } catch (const std::exception& e) {
+    // A layer image that its reader refused by raising.
+    FLastLayersError = std::string("A layer image could not be read: ") + e.what();
+    return false;
   }
   return true;
 }
