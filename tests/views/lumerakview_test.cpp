@@ -311,3 +311,41 @@ TEST(ViewCursors, ThirtyThreeNumberedCursorsWithTheirHotSpots) {
   withoutOwner.SetTempCursor(1790);
   EXPECT_EQ(withoutOwner.GetCurrentCursor(), 1785);
 }
+
+TEST_F(ViewTest, AssignFromBitmapsKeepsOneBitAndWidensTheRest) {
+  struct Row {
+    const char* name;
+    TPixelFormat format;
+    TLKPixelFormat expected;
+  };
+  const Row rows[] = {{"monochrome", pf1bit, lk1g}, {"palette", pf8bit, lk24RGB}, {"true colour", pf24bit, lk24RGB}};
+  for (const Row& r : rows) {
+    TBitmap b;
+    b.SetPixelFormat(r.format);
+    b.SetSize(12, 9);
+    Integer changes = 0;
+    view_->OnImageChange = [&](TObject*) { ++changes; };
+    view_->Assign(&b);
+    EXPECT_EQ(view_->GetLKBitmap()->GetPixelFormat(), r.expected) << r.name;
+    EXPECT_EQ(view_->GetLKBitmap()->GetWidth(), 12) << r.name;
+    EXPECT_EQ(changes, 1) << r.name;
+  }
+}
+
+TEST_F(ViewTest, ChangeResolutionResamplesToTheNewDensity) {
+  Load(120, 60);
+  view_->SetDPI(300, 300);
+  view_->ChangeResolution(150, rfNone);
+  EXPECT_EQ(view_->GetLKBitmap()->GetWidth(), 60);
+  EXPECT_EQ(view_->GetLKBitmap()->GetHeight(), 30);
+  EXPECT_EQ(view_->GetDpiX(), 150);
+  EXPECT_EQ(view_->GetDpiY(), 150);
+}
+
+TEST_F(ViewTest, LegacyStorageDecidesWhetherAClassLibraryBitmapIsShown) {
+  Load(10, 10);
+  EXPECT_NE(view_->GetFBitmap(), nullptr);
+  view_->SetLegacyBitmap(false);
+  EXPECT_EQ(view_->GetFBitmap(), nullptr);
+  EXPECT_EQ(view_->GetLKBitmap()->GetPixels_lk24RGB(3, 4), (TRGB{3, 4, 7}));
+}
