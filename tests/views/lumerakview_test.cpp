@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <thread>
 
 #include "core/lkbitmap.h"
@@ -348,4 +350,26 @@ TEST_F(ViewTest, LegacyStorageDecidesWhetherAClassLibraryBitmapIsShown) {
   view_->SetLegacyBitmap(false);
   EXPECT_EQ(view_->GetFBitmap(), nullptr);
   EXPECT_EQ(view_->GetLKBitmap()->GetPixels_lk24RGB(3, 4), (TRGB{3, 4, 7}));
+}
+
+// The Qt widgets on screen reach the view as scroll and wheel messages.
+TEST_F(ViewTest, QtScrollBarsAndWheelEventsReachTheView) {
+  Load(1000, 800);
+  QScrollBar* vertical = nullptr;
+  for (QScrollBar* bar : view_->GetPeer()->findChildren<QScrollBar*>())
+    if (bar->orientation() == Qt::Vertical && bar->isVisibleTo(view_->GetPeer())) vertical = bar;
+  ASSERT_NE(vertical, nullptr);
+  vertical->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(view_->GetViewY(), 1);
+  vertical->triggerAction(QAbstractSlider::SliderToMaximum);
+  Integer mx, my;
+  view_->GetMaxViewXY(mx, my);
+  EXPECT_EQ(view_->GetViewY(), my);
+  EXPECT_EQ(vertical->value(), view_->GetScrollBarState(SB_VERT).Pos);
+
+  const QPointF at(50, 50);
+  QWheelEvent away(at, view_->GetPeer()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                   Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view_->GetPeer(), &away);
+  EXPECT_DOUBLE_EQ(view_->GetZoom(), 92);
 }
