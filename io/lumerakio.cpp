@@ -239,10 +239,11 @@ void TLumerakIO::AssignParams(TObject* Source) {
 void TLumerakIO::DoIntProgress(TObject* Sender, Integer per) {
   if (!OnProgress) return;
   // A worker reports through the view in a window (its handler fires the
-  // view's progress event on the main thread).
+  // view's progress event on the main thread). A report still waiting there
+  // takes the newer value instead of queueing another.
   const TWindowHandle view = ViewHandle();
   if (WindowHasParent(view) && IsInsideAsyncThreads()) {
-    PostMessage(view, LKM_PROGRESS, static_cast<WPARAM>(static_cast<std::intptr_t>(per)), 0);
+    PostCoalescedMessage(view, LKM_PROGRESS, static_cast<WPARAM>(static_cast<std::intptr_t>(per)), 0);
     return;
   }
   OnProgress(Sender, per);

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -112,6 +114,9 @@ Integer GetScreenDeviceCaps(Integer Index) {
 struct TWindowState {
   TControl* Control = nullptr;
   std::atomic<bool> HasParent{false};
+  /// Coalesced messages waiting on the main thread, by number.
+  std::mutex CoalescedLock;
+  std::map<Cardinal, std::pair<WPARAM, LPARAM>> Coalesced;
 };
 
 bool operator==(const TWindowHandle& A, const TWindowHandle& B) {
@@ -131,6 +136,35 @@ bool PostWindowCall(const TWindowHandle& Wnd, std::function<void(TControl*)> Pro
   PostToMainThread([weak, Proc = std::move(Proc)] {
     std::shared_ptr<TWindowState> state = weak.lock();
     if (state != nullptr && state->Control != nullptr) Proc(state->Control);
+  });
+  return true;
+}
+
+bool PostCoalescedMessage(const TWindowHandle& Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam) {
+  std::shared_ptr<TWindowState> state = Wnd.FState.lock();
+  if (state == nullptr) return false;
+  {
+    std::lock_guard<std::mutex> lk(state->CoalescedLock);
+    auto it = state->Coalesced.find(Msg);
+    if (it != state->Coalesced.end()) {
+      it->second = {WParam, LParam};
+      return true;
+    }
+    state->Coalesced.emplace(Msg, std::make_pair(WParam, LParam));
+  }
+  std::weak_ptr<TWindowState> weak = state;
+  PostToMainThread([weak, Msg] {
+    std::shared_ptr<TWindowState> s = weak.lock();
+    if (s == nullptr) return;
+    std::pair<WPARAM, LPARAM> params;
+    {
+      std::lock_guard<std::mutex> lk(s->CoalescedLock);
+      auto it = s->Coalesced.find(Msg);
+      if (it == s->Coalesced.end()) return;
+      params = it->second;
+      s->Coalesced.erase(it);
+    }
+    if (s->Control != nullptr) s->Control->Perform(Msg, params.first, params.second);
   });
   return true;
 }
@@ -178,6 +212,21 @@ class TControlPeer : public QWidget {
   }
   void leaveEvent(QEvent*) override {
     if (FControl != nullptr) FControl->Perform(CM_MOUSELEAVE, 0, 0);
+  }
+  void wheelEvent(QWheelEvent* Event) override {
+    if (FControl == nullptr) return;
+    // Qt's vertical angle delta is 120 per notch, positive away from the
+    // user, as the message wants it.
+    const int delta = Event->angleDelta().y();
+    if (delta == 0) return;
+    Word keys = 0;
+    if (Event->modifiers() & Qt::ControlModifier) keys |= MK_CONTROL;
+    if (Event->modifiers() & Qt::ShiftModifier) keys |= MK_SHIFT;
+    const QPoint global = Event->globalPosition().toPoint();
+    FControl->Perform(WM_MOUSEWHEEL, MAKEWPARAM(keys, static_cast<Word>(static_cast<int16_t>(delta))),
+                      MAKELPARAM(static_cast<Word>(static_cast<int16_t>(global.x())),
+                                 static_cast<Word>(static_cast<int16_t>(global.y()))));
+    Event->accept();
   }
 };
 
@@ -615,7 +664,16 @@ TCustomControl::TCustomControl(TComponent* AOwner)
   };
 }
 
-TCustomControl::~TCustomControl() { FCanvas->OnChange = nullptr; }
+TCustomControl::~TCustomControl() {
+  FCanvas->OnChange = nullptr;
+  // The bars call back into this control: they go while it is whole.
+  for (QScrollBar*& widget : FBarWidgets) {
+    if (widget == nullptr) continue;
+    QObject::disconnect(widget, nullptr, nullptr, nullptr);
+    delete widget;
+    widget = nullptr;
+  }
+}
 
 TCanvas* TCustomControl::GetCanvas() {
   HandleNeeded();
@@ -625,6 +683,128 @@ TCanvas* TCustomControl::GetCanvas() {
 void TCustomControl::ClientResized(Integer NewWidth, Integer NewHeight) {
   FSurface.SetSize(NewWidth, NewHeight);
   FCanvas->ResetClipRect();
+  SyncScrollBarWidgets();
+}
+
+void TCustomControl::SurfaceWritten() { GetPeer()->update(); }
+
+TRect TCustomControl::GetNonClientInsets() {
+  TRect insets = TWinControl::GetNonClientInsets();
+  if (FBars[SB_VERT].Shown) insets.Right += GetSystemMetrics(SM_CXVSCROLL);
+  if (FBars[SB_HORZ].Shown) insets.Bottom += GetSystemMetrics(SM_CYHSCROLL);
+  return insets;
+}
+
+void TCustomControl::ShowScrollBar(Integer Bar, bool Show) {
+  if (Bar != SB_HORZ && Bar != SB_VERT) return;
+  if (FBars[Bar].Shown == Show) return;
+  FBars[Bar].Shown = Show;
+  // The client area changes now, and WM_SIZE with it.
+  UpdateClientSize();
+  SyncScrollBarWidgets();
+  GetPeer()->update();
+}
+
+void TCustomControl::SetScrollRange(Integer Bar, Integer Min, Integer Max, bool Redraw) {
+  if (Bar != SB_HORZ && Bar != SB_VERT) return;
+  TScrollBarState& b = FBars[Bar];
+  b.Min = Min;
+  b.Max = std::max(Max, Min);
+  const Integer span = b.Max - b.Min + 1;
+  b.Page = std::clamp(b.Page, 0, span);
+  SetScrollPos(Bar, b.Pos, Redraw);
+}
+
+void TCustomControl::SetScrollPage(Integer Bar, Integer Page, bool Redraw) {
+  if (Bar != SB_HORZ && Bar != SB_VERT) return;
+  TScrollBarState& b = FBars[Bar];
+  b.Page = std::clamp(Page, 0, b.Max - b.Min + 1);
+  SetScrollPos(Bar, b.Pos, Redraw);
+}
+
+void TCustomControl::SetScrollPos(Integer Bar, Integer Pos, bool Redraw) {
+  if (Bar != SB_HORZ && Bar != SB_VERT) return;
+  TScrollBarState& b = FBars[Bar];
+  const Integer top = std::max(b.Min, b.Max - std::max(b.Page - 1, 0));
+  b.Pos = std::clamp(Pos, b.Min, top);
+  if (Redraw) SyncScrollBarWidgets();
+}
+
+void TCustomControl::EnableScrollBar(Integer Bar, bool Enable) {
+  if (Bar != SB_HORZ && Bar != SB_VERT) return;
+  FBars[Bar].Enabled = Enable;
+  SyncScrollBarWidgets();
+}
+
+TScrollBarState TCustomControl::GetScrollBarState(Integer Bar) const {
+  if (Bar != SB_HORZ && Bar != SB_VERT) return TScrollBarState{};
+  return FBars[Bar];
+}
+
+TPoint TCustomControl::ScreenToClient(const TPoint& Point) {
+  const QPoint p = GetPeer()->mapFromGlobal(QPoint(Point.X, Point.Y));
+  const TPoint off = GetClientOffset();
+  return TPoint{p.x() - off.X, p.y() - off.Y};
+}
+
+void TCustomControl::SyncScrollBarWidgets() {
+  if (FSyncingBars) return;
+  FSyncingBars = true;
+  const TRect insets = GetNonClientInsets();
+  const Integer cw = std::max(0, GetWidth() - insets.Left - insets.Right);
+  const Integer ch = std::max(0, GetHeight() - insets.Top - insets.Bottom);
+  for (Integer bar : {SB_HORZ, SB_VERT}) {
+    const TScrollBarState& b = FBars[bar];
+    QScrollBar*& widget = FBarWidgets[bar];
+    if (widget != nullptr && widget->parentWidget() != GetPeer()) {
+      delete widget;
+      widget = nullptr;
+    }
+    if (!b.Shown) {
+      if (widget != nullptr) widget->hide();
+      continue;
+    }
+    if (widget == nullptr) {
+      widget = new QScrollBar(bar == SB_HORZ ? Qt::Horizontal : Qt::Vertical, GetPeer());
+      QObject::connect(widget, &QObject::destroyed, [this, bar] { FBarWidgets[bar] = nullptr; });
+      QObject::connect(widget, &QAbstractSlider::actionTriggered,
+                       [this, bar](int action) { ScrollBarAction(bar, action); });
+      QObject::connect(widget, &QAbstractSlider::sliderReleased,
+                       [this, bar] { ScrollBarAction(bar, -1); });
+    }
+    if (bar == SB_HORZ)
+      widget->setGeometry(insets.Left, insets.Top + ch, cw, GetSystemMetrics(SM_CYHSCROLL));
+    else
+      widget->setGeometry(insets.Left + cw, insets.Top, GetSystemMetrics(SM_CXVSCROLL), ch);
+    const QSignalBlocker blocker(widget);
+    widget->setRange(b.Min, std::max(b.Min, b.Max - std::max(b.Page - 1, 0)));
+    widget->setPageStep(std::max(b.Page, 1));
+    widget->setValue(b.Pos);
+    widget->setEnabled(b.Enabled);
+    widget->show();
+  }
+  FSyncingBars = false;
+}
+
+void TCustomControl::ScrollBarAction(Integer Bar, int Action) {
+  QScrollBar* widget = FBarWidgets[Bar];
+  if (widget == nullptr) return;
+  Word code = SB_ENDSCROLL;
+  switch (Action) {
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
+    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    case -1: code = SB_THUMBPOSITION; break;
+    default: return;
+  }
+  const Integer pos = widget->sliderPosition();
+  Perform(Bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(code, static_cast<Word>(pos & 0xFFFF)), 0);
+  // The control decides where the thumb goes; Qt then applies that value.
+  if (FBarWidgets[Bar] != nullptr) FBarWidgets[Bar]->setSliderPosition(FBars[Bar].Pos);
 }
 
 void TCustomControl::WndProc(TMessage& Message) {
@@ -669,6 +849,9 @@ void TCustomControl::PaintPeer(QPainter& Painter) {
   const TPoint off = GetClientOffset();
   const QImage image(FSurface.SurfaceRow(0), w, h, FSurface.RowBytes(), QImage::Format_BGR888);
   Painter.drawImage(off.X, off.Y, image);
+  if (FBars[SB_HORZ].Shown && FBars[SB_VERT].Shown)
+    Painter.fillRect(off.X + w, off.Y + h, GetSystemMetrics(SM_CXVSCROLL), GetSystemMetrics(SM_CYHSCROLL),
+                     ToQColor(clBtnFace));
 }
 
 // ---------------------------------------------------------------------------

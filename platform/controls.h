@@ -208,6 +208,7 @@ class TWindowHandle {
   friend bool IsWindow(const TWindowHandle&);
   friend bool WindowHasParent(const TWindowHandle&);
   friend bool PostWindowCall(const TWindowHandle&, std::function<void(TControl*)>);
+  friend bool PostCoalescedMessage(const TWindowHandle&, Cardinal, WPARAM, LPARAM);
   explicit TWindowHandle(std::weak_ptr<TWindowState> State) : FState(std::move(State)) {}
   std::weak_ptr<TWindowState> FState;
 };
@@ -222,6 +223,11 @@ bool WindowHasParent(const TWindowHandle& Wnd);
 /// posted, together with the other calls queued for the main thread.
 /// Returns false (posting nothing) for a handle of a control already gone.
 bool PostMessage(const TWindowHandle& Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam);
+/// As PostMessage, but while a message of the same number posted this way to
+/// the same window is still waiting, that one takes the new parameters and
+/// nothing more is queued: a stream of progress reports never floods the
+/// queue, and the handler sees the latest value. Any thread.
+bool PostCoalescedMessage(const TWindowHandle& Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam);
 /// As PostMessage, but runs Proc(control) on the main thread instead of a
 /// message, under the same rule.
 bool PostWindowCall(const TWindowHandle& Wnd, std::function<void(TControl*)> Proc);
@@ -605,8 +611,27 @@ class TWinControl : public TControl {
   std::vector<TWinControl*> FTabList;
 };
 
+/// State of one of a window's own scroll bars.
+struct TScrollBarState {
+  Integer Min = 0, Max = 0;
+  /// Page size (the thumb's share of Max - Min + 1); 0 for none.
+  Integer Page = 0;
+  Integer Pos = 0;
+  bool Shown = false;
+  bool Enabled = true;
+};
+
+class QScrollBar;
+
 /// A windowed control that draws itself: a retained client image, a canvas
 /// on it usable at any time, and Paint for the pending paints.
+///
+/// It may also show its own scroll bars in the non-client area, right and
+/// bottom, each SM_CXVSCROLL (SM_CYHSCROLL) wide. Showing or hiding one
+/// changes the client size before the call returns, with WM_SIZE sent at
+/// once. The user's actions on a bar reach the control as WM_HSCROLL and
+/// WM_VSCROLL; the bar's range, page and position change only through the
+/// calls below.
 class TCustomControl : public TWinControl {
  public:
   explicit TCustomControl(TComponent* AOwner = nullptr);
@@ -618,8 +643,30 @@ class TCustomControl : public TWinControl {
   virtual TCanvas* GetCanvas();
   /// The retained client image: 24-bit rows of the client size.
   TBitmap* GetSurface() { return &FSurface; }
+  /// The client image was written directly: Qt shows it at its next
+  /// repaint.
+  void SurfaceWritten();
+
+  // ---- own scroll bars (Bar: SB_HORZ or SB_VERT; other values are ignored)
+
+  /// Shows or hides the bar; the client size follows synchronously.
+  void ShowScrollBar(Integer Bar, bool Show);
+  /// Range Min..Max (Max below Min becomes Min).
+  void SetScrollRange(Integer Bar, Integer Min, Integer Max, bool Redraw);
+  /// Page size, limited to 0..Max - Min + 1.
+  void SetScrollPage(Integer Bar, Integer Page, bool Redraw);
+  /// Thumb position, limited to the range less the page.
+  void SetScrollPos(Integer Bar, Integer Pos, bool Redraw);
+  /// Enables or disables both arrows and the thumb.
+  void EnableScrollBar(Integer Bar, bool Enable);
+  /// The bar's state (a default state for an unknown bar).
+  TScrollBarState GetScrollBarState(Integer Bar) const;
+  /// Screen coordinates to client coordinates.
+  TPoint ScreenToClient(const TPoint& Point);
 
  protected:
+  /// The frame plus the shown scroll bars.
+  TRect GetNonClientInsets() override;
   /// Draws the invalid part of the client area on the canvas (clipped to
   /// it). The base draws nothing.
   virtual void Paint() {}
@@ -631,8 +678,15 @@ class TCustomControl : public TWinControl {
   void PaintPeer(QPainter& Painter) override;
 
  private:
+  // Places (and creates, on the current peer) the Qt bars that show the
+  // emulated state and feed the user's actions back as messages.
+  void SyncScrollBarWidgets();
+  void ScrollBarAction(Integer Bar, int Action);
   TBitmap FSurface;
   std::unique_ptr<TCanvas> FCanvas;
+  TScrollBarState FBars[2];
+  QScrollBar* FBarWidgets[2] = {nullptr, nullptr};
+  bool FSyncingBars = false;
 };
 
 // ---------------------------------------------------------------------------

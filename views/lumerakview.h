@@ -1,0 +1,494 @@
+// The single-image view: one picture made of layers, zoomed and scrolled in
+// its client area and painted through a back buffer.
+//
+// The view's arithmetic lives in TLKViewGeometry (views/lkviewgeometry.h)
+// and the layer object in TLKLayer (views/lklayer.h); this class wires them
+// to the window layer. Its code is split by concern:
+//   lumerakview.cpp          construction, companions, picture operations,
+//                            locks, cursors, messages
+//   lumerakview_zoom.cpp     Update, zoom, fit and conversions
+//   lumerakview_scroll.cpp   view origin, scroll bars, scroll commands, wheel
+//   lumerakview_render.cpp   Paint, back buffer, layer compositing
+//   lumerakview_layers.cpp   the layer list
+//   lklayersfile.cpp         the layers stream
+//
+// Painting is synchronous where the view asks for it (zoom and origin
+// changes) and happens on the main thread only; worker threads reach the
+// view through posted messages (see views/lkview.h).
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "core/hylkdefs.h"
+#include "core/lkblend.h"
+#include "views/lkbackground.h"
+#include "views/lklayer.h"
+#include "views/lkview.h"
+#include "views/lkviewgeometry.h"
+
+class TLKBitmap;
+class TLKMask;
+class TLumerakIO;
+class TLumerakProc;
+
+/// Mouse interaction modes (a set of them is the view's MouseInteract).
+enum TLKMouseInteractItem : Byte {
+  miZoom,
+  miScroll,
+  miSelect,
+  miSelectZoom,
+  miSelectPolygon,
+  miSelectCircle,
+  miSelectMagicWand,
+  miSelectLasso,
+  miMoveLayers,
+  miResizeLayers
+};
+using TLKMouseInteract = TSet<TLKMouseInteractItem>;
+
+/// Which scroll bars the view may show.
+enum TScrollStyle : Byte { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+/// Settings of one scroll bar: line and page steps in units of
+/// max(Trunc(zoom / 100), 1) client pixels (-1: one unit; one client extent),
+/// and whether the view follows the thumb while it is dragged.
+struct TLKScrollBarParams {
+  Integer LineStep = -1;
+  Integer PageStep = -1;
+  bool Tracking = true;
+};
+
+enum TLKMouseWheelParamsAction : Byte { lkmwNone, lkmwVScroll, lkmwZoom };
+enum TLKMouseWheelParamsVariation : Byte { lkmwAbsolute, lkmwPercentage };
+enum TLKMouseWheelParamsZoomPosition : Byte { lkmwCenter, lkmwMouse };
+
+/// What the mouse wheel does.
+struct TLKMouseWheelParams {
+  bool InvertDirection = false;
+  TLKMouseWheelParamsAction Action = lkmwZoom;
+  TLKMouseWheelParamsVariation Variation = lkmwPercentage;
+  Integer Value = 8;
+  TLKMouseWheelParamsZoomPosition ZoomPosition = lkmwCenter;
+};
+
+/// Change 0 after a scroll, 1 after a zoom.
+using TViewChangeEvent = std::function<void(TObject* Sender, Integer Change)>;
+/// A proposed zoom that the handler may change.
+using TLKZoomEvent = std::function<void(TObject* Sender, double& NewZoom)>;
+using TLKLayerNotify = std::function<void(TObject* Sender, Integer Layer, TLKLayerEvent Event)>;
+using TLKOnDrawBackground = std::function<void(TObject* Sender, TCanvas* ACanvas, TRect ARect, bool& Handled)>;
+using TLKOnDrawCanvas = std::function<void(TObject* Sender, TCanvas* ACanvas, TRect ARect)>;
+using TLKOnDrawLayerBox = std::function<void(TObject* Sender, TBitmap* ABitmap, TLKLayer* Layer)>;
+using TLKOnDrawLayerGrip =
+    std::function<void(TObject* Sender, TBitmap* ABitmap, TLKLayer* Layer, Integer Grip, TRect Rect)>;
+
+/// The screen cursors the view registers (1778..1810) and its default.
+inline constexpr Integer LKCursorFirst = 1778;
+inline constexpr Integer LKCursorLast = 1810;
+inline constexpr Integer LKCursorDefault = 1785;
+
+/// The version the view reports and draws.
+inline constexpr const char* LKViewVersion = "2.2.4rc3";
+
+/// The single-image view.
+class TLumerakView : public TLKView, public TLumerakViewServices {
+ public:
+  /// A view with one background layer holding an empty picture, zoom 100,
+  /// size 105 x 105, both scroll bars allowed, centred, resolution 300 dpi.
+  explicit TLumerakView(TComponent* AOwner = nullptr);
+  ~TLumerakView() override;
+
+  // ---- companions (created on first request, owned by the view)
+
+  TLumerakIO* GetLumerakIO();
+  TLumerakProc* GetLumerakProc();
+  void SetOnProgress(TLKProgressEvent Value) override;
+  void SetOnFinishWork(TNotifyEvent Value) override;
+
+  // ---- picture
+
+  /// Fills the current bitmap with the background colour, drops its alpha
+  /// channel, then Update.
+  void Clear();
+  /// The current bitmap becomes 1 x 1, then Clear.
+  void Blank();
+  /// True when the current bitmap is narrower and lower than 2 pixels.
+  virtual bool GetIsEmpty();
+  /// nil: Clear. A TLumerakView: copies its current bitmap, background and
+  /// resolution. A TBitmap: copies it (converted to lk24RGB unless it is
+  /// lk1g or lk24RGB). Then Update and ImageChange. Others: nothing.
+  void Assign(TPersistent* Source) override;
+  void SetBackGround(TColor Color) override;
+  /// Fires OnImageChange.
+  void ImageChange() override;
+  bool GetLegacyBitmap() const { return FLegacyBitmap; }
+  /// Moves the current bitmap between class-library storage (true) and the
+  /// library's own memory, then tells the listeners and updates.
+  virtual void SetLegacyBitmap(bool Value);
+  /// Shows Bitmap (not owned) in the current layer, freeing the layer's own
+  /// bitmap; nil gives the layer a new empty bitmap of its own without
+  /// callbacks or update. Nothing while no layer is current.
+  void SetExternalBitmap(TLKBitmap* Bitmap);
+  /// Resamples the picture to NewDPI (keeping the aspect ratio) and adjusts
+  /// the resolution; nothing while a resolution is 0.
+  void ChangeResolution(Integer NewDPI, TResampleFilter Filter);
+
+  TBitmap* GetFBitmap() override;
+  TLKBitmap* GetLKBitmap() override;
+  TLKBitmap* GetAlphaChannel() override;
+  bool GetHasAlphaChannel() override;
+  /// Drops the alpha channel; Merge first blends the picture over the
+  /// background colour (c' = bg + floor((c - bg) * a / 256)).
+  void RemoveAlphaChannel(bool Merge) override;
+
+  // ---- locks
+
+  void LockUpdate() { ++FUpdateLock; }
+  void UnLockUpdate();
+  void LockPaint() override { ++FPaintLock; }
+  Integer UnLockPaint() override;
+  Integer NPUnLockPaint() override;
+  Integer GetPaintLock() const { return FPaintLock; }
+  /// Update without invalidating the control.
+  void UpdateNoPaint();
+
+  // ---- settings
+
+  TResampleFilter GetZoomFilter() const { return FZoomFilter; }
+  void SetZoomFilter(TResampleFilter Value);
+  bool GetDelayZoomFilter() const { return FDelayZoomFilter; }
+  void SetDelayZoomFilter(bool Value) { FDelayZoomFilter = Value; }
+  bool GetCenter() const { return FGeo.Center; }
+  void SetCenter(bool Value);
+  bool GetAutoFit() const { return FAutoFit; }
+  void SetAutoFit(bool Value) { FAutoFit = Value; }
+  bool GetAutoStretch() const { return FAutoStretch; }
+  void SetAutoStretch(bool Value) { FAutoStretch = Value; }
+  bool GetAutoShrink() const { return FAutoShrink; }
+  void SetAutoShrink(bool Value) { FAutoShrink = Value; }
+  bool GetEnableAlphaChannel() const { return FEnableAlphaChannel; }
+  void SetEnableAlphaChannel(bool Value);
+  bool GetDrawVersion() const { return FDrawVersion; }
+  void SetDrawVersion(bool Value);
+  bool GetDisplayGrid() const { return FDisplayGrid; }
+  void SetDisplayGrid(bool Value);
+  String GetLumerakVersion() const { return LKViewVersion; }
+  /// Accepted and ignored (stored forms carry the property).
+  void SetLumerakVersion(const String&) {}
+  TLKMouseInteract GetMouseInteract() const { return FMouseInteract; }
+  /// Stores the set by the first rule that applies to the newly added mode
+  /// (each mode keeps only the modes it can share the mouse with).
+  virtual void SetMouseInteract(TLKMouseInteract Value);
+
+  // ---- background (lumerakview_render.cpp)
+
+  TLKBackgroundStyle GetBackgroundStyle() const { return FBackgroundStyle; }
+  void SetBackgroundStyle(TLKBackgroundStyle Value);
+  TColor GetGradientEndColor() const { return FGradientEndColor; }
+  void SetGradientEndColor(TColor Value);
+  /// Chessboard square size and brush style.
+  void SetChessboardStyle(Integer Size, TBrushStyle BrushStyle);
+  TPicture* GetWallPaper() { return FWallPaper.get(); }
+  void SetWallPaper(TPicture* Value);
+  TLKWallPaperStyle GetWallPaperStyle() const { return FWallPaperStyle; }
+  void SetWallPaperStyle(TLKWallPaperStyle Value);
+  /// The background over the whole control (outer size), with no picture.
+  void DrawBackgroundToCanvas(TCanvas* Canvas);
+
+  // ---- cursors
+
+  Integer GetCursor() const { return FCursor; }
+  /// The default and current cursor.
+  void SetCursor(Integer Value);
+  /// The current cursor only (views created with an owner).
+  void SetTempCursor(Integer Value);
+  void RestoreCursor() { SetTempCursor(FDefaultCursor); }
+  Integer GetCurrentCursor() const { return FCurrentCursor; }
+
+  // ---- geometry (lumerakview_zoom.cpp)
+
+  /// Recomputes the geometry after any change (see the implementation for
+  /// the steps); invalidates the control.
+  void Update() override;
+  virtual void UpdateLimits();
+  virtual void CalcPaintCoords();
+  virtual void CreateCoordConvLUT();
+  double GetZoom() override { return FGeo.ZoomX; }
+  double GetZoomX() const { return FGeo.ZoomX; }
+  double GetZoomY() const { return FGeo.ZoomY; }
+  /// Both zooms (ignored at 0 or below or when unchanged); paints at once.
+  void SetZoom(double Zoom);
+  void SetZoomX(double Zoom);
+  void SetZoomY(double Zoom);
+  virtual void SetZoomNoUpdate(double Zoom);
+  virtual void SetZoomXNoUpdate(double Zoom);
+  virtual void SetZoomYNoUpdate(double Zoom);
+  /// Zooms keeping the bitmap point under client (X, Y) there, or moving it
+  /// to the client centre.
+  void ZoomAt(Integer X, Integer Y, double Zoom, bool Center);
+  void GetFitValueXY(double& FX, double& FY);
+  double GetFitValue();
+  void Fit();
+  void Stretch();
+  void FitToWidth();
+  void FitToHeight();
+  double GetOptimalZoom(Integer BmpW, Integer BmpH, Integer AvailW, Integer AvailH, bool CanStretch,
+                        bool CanShrink);
+  void CalcEdges(Integer& EX, Integer& EY, bool UseBorderX, bool UseBorderY);
+  double GetIdealZoom();
+  Integer GetIdealComponentWidth();
+  Integer GetIdealComponentHeight();
+  Integer XScr2Bmp(Integer X) override { return FGeo.XScr2Bmp(X); }
+  Integer YScr2Bmp(Integer Y) override { return FGeo.YScr2Bmp(Y); }
+  Integer XBmp2Scr(Integer X) override { return FGeo.XBmp2Scr(X); }
+  Integer YBmp2Scr(Integer Y) override { return FGeo.YBmp2Scr(Y); }
+  /// The client rectangle the picture covers and the bitmap rectangle shown
+  /// there, brought up to date.
+  void GetRenderRectangles(Integer& DstX, Integer& DstY, Integer& DstW, Integer& DstH, Integer& SrcX, Integer& SrcY,
+                           Integer& SrcW, Integer& SrcH);
+  /// The geometry as last computed (for tests and the mouse code).
+  const TLKViewGeometry& GetGeometry() const { return FGeo; }
+  Integer GetClientWidth();
+  Integer GetClientHeight();
+
+  // ---- scrolling (lumerakview_scroll.cpp)
+
+  Integer GetViewX() const { return FGeo.ViewX; }
+  Integer GetViewY() const { return FGeo.ViewY; }
+  void GetMaxViewXY(Integer& MaxX, Integer& MaxY);
+  bool RequiresScrollBars();
+  /// Moves the view (clamped) and paints at once.
+  void SetViewXY(Integer X, Integer Y);
+  void SetViewX(Integer X);
+  void SetViewY(Integer Y);
+  /// Centres the zoomed picture in the client area.
+  void CenterImage();
+  void DoHorizScroll(TLKScrollCommand Command, Integer Pos);
+  void DoVertScroll(TLKScrollCommand Command, Integer Pos);
+  /// One wheel event: Delta 120 per notch, positive away from the user;
+  /// (X, Y) in client pixels; Horizontal when Ctrl is held.
+  void DoMouseWheelScroll(Integer Delta, Integer X, Integer Y, bool Horizontal);
+  void DoZoomIn(double& NewZoom);
+  void DoZoomOut(double& NewZoom);
+  TScrollStyle GetScrollBars() const { return FScrollBars; }
+  virtual void SetScrollBars(TScrollStyle Value);
+  bool GetScrollBarsAlwaysVisible() const { return FScrollBarsAlwaysVisible; }
+  void SetScrollBarsAlwaysVisible(bool Value);
+  bool GetFlatScrollBars() const { return FFlatScrollBars; }
+  void SetFlatScrollBars(bool Value);
+  void HideHorizScrollBar();
+  void HideVertScrollBar();
+  bool GetHScrollBarShown() const { return FHBarShown; }
+  bool GetVScrollBarShown() const { return FVBarShown; }
+  double GetHScrollScale() const { return FHScale; }
+  double GetVScrollScale() const { return FVScale; }
+  TLKScrollBarParams HScrollBarParams, VScrollBarParams;
+  TLKMouseWheelParams MouseWheelParams;
+
+  // ---- rendering (lumerakview_render.cpp)
+
+  /// Brings the back buffer up to date and copies Rect of it to the client
+  /// image.
+  void PaintRect(const TRect& Rect);
+  /// Renders the view into Target (an lk24RGB bitmap); RowTable, when given,
+  /// holds Target's row addresses; UpdateRect limits the background.
+  virtual void PaintToEx(TLKBitmap* Target, void** RowTable, const TRect* UpdateRect, bool DrawBackground,
+                         bool DrawGadgets);
+  /// Marks the back buffer dirty and invalidates Rect.
+  void UpdateRect(const TRect& Rect) override;
+  /// The back buffer (lk24RGB, client size).
+  TLKBitmap* GetBackBufferLK() { return FBackBuffer.get(); }
+  TBitmap* GetBackBuffer();
+  /// Copies the picture area of the back buffer onto Canvas at (0, 0).
+  void DrawTo(TCanvas* Canvas);
+  /// Renders all layers at 100 % into Bitmap (resized to their extent).
+  void LayersDrawTo(TLKBitmap* Bitmap);
+  /// Merges every layer into the background layer.
+  void LayersMergeAll();
+  /// Re-renders the back buffer on the next paint.
+  void MarkBackBufferDirty() { FBackBufferDirty = true; }
+  bool GetBackBufferDirty() const { return FBackBufferDirty; }
+  /// Number of back-buffer renders so far (for tests and benchmarks).
+  Integer GetRenderCount() const { return FRenderCount; }
+  /// Filter countdown of the delayed zoom filter; a timer tick lowers it.
+  Integer GetFilterCountdown() const { return FFilterCountdown; }
+  /// One tick of the outline timer's countdown work.
+  void FilterTick();
+  /// Runs the pending paint now (a paint message).
+  void PaintNow();
+  /// The eight 8 x 8 grips around the layer's client rectangle (corners
+  /// from the top left clockwise, then left, right, top, bottom sides).
+  void CalcLayerGripCoords(const TLKLayer* Layer, TRect (&Grips)[8]) const;
+  /// 1..8 for the current layer's grip under (X, Y) (edges included), 0 for
+  /// none.
+  Integer FindLayerGrip(Integer X, Integer Y);
+  void DrawLayerBox(TLKBitmap* Target, TLKLayer* Layer);
+  void DrawLayerGrips(TLKBitmap* Target, TLKLayer* Layer);
+  /// Dims everything outside the layer with a one-pixel grey checker.
+  void DrawLayerOuter(TLKBitmap* Target, TLKLayer* Layer);
+  /// The pixel grid over the current layer from 400 % up.
+  void PaintGrid(TLKBitmap* Target);
+
+  // ---- layers (lumerakview_layers.cpp)
+
+  Integer GetLayersCount() override { return static_cast<Integer>(FLayers.size()); }
+  Integer GetLayersCurrent() override { return FLayersCurrent; }
+  TLKLayer* GetLayer(Integer Index);
+  TLKLayer* GetCurrentLayer();
+  TLKBitmap* GetLayerBitmap(Integer Index) override;
+  virtual void SetLayersCurrent(Integer Index);
+  Integer LayersAdd();
+  void LayersInsert(Integer Index);
+  void LayersRemove(Integer Index);
+  void LayersClear();
+  void LayersMove(Integer CurIndex, Integer NewIndex);
+  Integer LayersCreateFromSelection();
+  Integer FindLayerAt(Integer X, Integer Y);
+  virtual void DoLayerNotify(Integer Layer, TLKLayerEvent Event);
+  void DoLayersSync();
+  bool GetLayersSync() const { return FLayersSync; }
+  void SetLayersSync(bool Value);
+  bool GetLayersDrawBox() const { return FLayersDrawBox; }
+  void SetLayersDrawBox(bool Value);
+  /// Writes the layers stream at the stream's position. Compression -1
+  /// stores each image in the raw form through zlib; another value is a
+  /// registry file type (1 is stored as 8).
+  void LayersSaveToStream(TStream* Stream, Integer Compression);
+  /// Reads a layers stream. False, with the layers unchanged, for a stream
+  /// that is not one or that is damaged (a count, length or position that
+  /// the stream cannot hold, a truncated record, an image that fails to
+  /// decode); LastLayersError then tells what was wrong.
+  bool LayersLoadFromStream(TStream* Stream);
+  void LayersSaveToFile(const String& FileName, Integer Compression);
+  bool LayersLoadFromFile(const String& FileName);
+  const String& GetLastLayersError() const { return FLastLayersError; }
+
+  // ---- selection hooks (selection and mouse interaction build on these)
+
+  TLKMask* GetSelectionMask() override { return FMask.get(); }
+  bool GetSelected() override { return false; }
+  TPoint* GetPolySelArray() override { return nullptr; }
+  Integer GetPolySelCount() override { return 0; }
+  void SaveSelectionToStream(TStream* Stream) override {}
+  bool LoadSelectionFromStream(TStream* Stream, TLKRSOptions Options) override { return false; }
+  TLKSelectionBase GetSelectionBase() override { return FSelectionBase; }
+  void SetSelectionBase(TLKSelectionBase Value) { FSelectionBase = Value; }
+
+  // ---- events
+
+  TViewChangeEvent OnViewChange;
+  TNotifyEvent OnImageChange;
+  TNotifyEvent OnPaint;
+  TLKZoomEvent OnZoomIn, OnZoomOut;
+  TNotifyEvent OnDrawBackBuffer;
+  TLKOnDrawBackground OnDrawBackground;
+  TLKOnDrawCanvas OnDrawCanvas;
+  TLKLayerNotify OnLayerNotify;
+  TLKOnDrawLayerBox OnDrawLayerBox;
+  TLKOnDrawLayerGrip OnDrawLayerGrip;
+
+  /// Fires OnViewChange.
+  virtual void ViewChange(Integer Change);
+
+ protected:
+  void Paint() override;
+  void WndProc(TMessage& Message) override;
+
+ public:
+  /// While the control is read, designed or loaded, the picture follows the
+  /// control's size (and is cleared).
+  void SetBounds(Integer ALeft, Integer ATop, Integer AWidth, Integer AHeight) override;
+
+ private:
+  friend class TLKLayer;
+  bool UpdateBlocked() const;
+  bool Designing() const { return GetComponentState().Contains(csDesigning); }
+  void SetupScrollBars(Integer MaxX, Integer MaxY);
+  void SetupScrollBar(Integer Bar, Integer Max, Integer Client, Integer Origin, double& Scale, bool& Shown);
+  void DelayFilterAfterChange(bool AnyAxisNot100);
+  void ZoomAndPaint(double Zoom, bool DoX, bool DoY);
+  void MoveView(Integer X, Integer Y, bool DoX, bool DoY);
+  void DrawBackgroundInto(TLKBitmap* Target, const TRect* UpdateRect, bool SkipRule, TLKLayer* FirstLayer);
+  void RenderLayer(TLKLayer* Layer, Integer Index, TLKBitmap* Target, void** RowTable, const TRect* UpdateRect,
+                   bool First);
+  void RenderPositionedLayer(TLKLayer* Layer, TLKBitmap* Target, void** RowTable, const TRect* UpdateRect,
+                             bool First, TResampleFilter Filter);
+  void EnsureBackBuffer();
+  void EnsureFilterTimer();
+  void Magnify(TLKLayer* Layer, TLKBitmap* Target, TResampleFilter Filter);
+  TResampleFilter LayerFilter(const TLKLayer* Layer) const;
+  std::vector<Byte> ApplyMaskLayer(TLKLayer* Layer, TLKLayer* Mask);
+  void RestoreMaskedAlpha(TLKLayer* Layer, const std::vector<Byte>& Own);
+  void DrawLayerGadgets(TLKBitmap* Target, TLKLayer* Layer, Integer Index);
+  void SyncCurrentToLayer();
+  void SetCurrentNone() { FLayersCurrent = -1; }
+  void DoDrawVersion();
+  void ReadLayersStream(TStream* Stream);
+  void WriteLayerImage(TStream* Stream, TLKLayer* Layer, Integer Compression);
+  void ReadLayerImage(TStream* Stream, Integer Compression, TLKBitmap* Target, bool Mask, Int64 End);
+
+  TLKViewGeometry FGeo;
+  TLKBitmap* FCurrent = nullptr;
+  std::vector<TLKLayer*> FLayers;
+  Integer FLayersCurrent = 0;
+  Integer FLastWidth = -1, FLastHeight = -1;
+  bool FLegacyBitmap = true;
+
+  bool FAutoFit = false, FAutoStretch = false, FAutoShrink = false;
+  TScrollStyle FScrollBars = ssBoth;
+  bool FFlatScrollBars = false, FScrollBarsAlwaysVisible = false;
+  bool FHBarShown = false, FVBarShown = false;
+  double FHScale = 1, FVScale = 1;
+  Integer FRememberedCW = 0, FRememberedCH = 0;
+
+  std::unique_ptr<TLKBitmap> FBackBuffer;
+  std::vector<void*> FRowTable;
+  bool FBackBufferDirty = true, FFullRepaint = true;
+  Integer FRenderCount = 0;
+  TResampleFilter FZoomFilter = rfNone, FRememberedFilter = rfNone;
+  bool FDelayZoomFilter = false;
+  Integer FFilterCountdown = 0, FOutlineCountdown = 0;
+  std::unique_ptr<TTimer> FTimer;
+  TLKBackgroundStyle FBackgroundStyle = lkbsSolid;
+  TColor FGradientEndColor = clBlue;
+  Integer FChessboardSize = 16;
+  TBrushStyle FChessboardBrush = bsSolid;
+  std::unique_ptr<TPicture> FWallPaper;
+  TLKWallPaperStyle FWallPaperStyle = lkwoNormal;
+  bool FDisplayGrid = false, FEnableAlphaChannel = false, FDrawVersion = false;
+
+  Integer FPaintLock = 0, FUpdateLock = 0;
+  bool FInsideUpdate = false, FUpdateReentry = false, FNoPaintUpdate = false;
+
+  std::unique_ptr<TLKMask> FMask;
+  TLKSelectionBase FSelectionBase = lksbClientArea;
+  TLKMouseInteract FMouseInteract;
+  bool FLayersDrawBox = false, FLayersSync = false;
+
+  TLumerakIO* FIO = nullptr;
+  TLumerakProc* FProc = nullptr;
+  bool FOwnerGiven = false;
+  Integer FDefaultCursor = LKCursorDefault, FCursor = LKCursorDefault, FCurrentCursor = LKCursorDefault;
+  String FLastLayersError;
+};
+
+/// A view whose I/O and processing components exist from construction.
+class TLumerak : public TLumerakView {
+ public:
+  explicit TLumerak(TComponent* AOwner = nullptr);
+};
+
+/// Screen cursor numbers with their hot spots (monochrome image).
+struct TLKViewCursor {
+  Integer Number;
+  const char* Resource;
+  Integer HotX, HotY;
+};
+/// The 33 cursors of the view, 1778..1810 in order.
+const TLKViewCursor* LKViewCursors();
+
+/// Whether the outline can be seen as a rectangle: four points whose closed
+/// outline alternates strictly between vertical and horizontal edges,
+/// starting with the closing edge.
+bool _IsRectangle(const TPoint* Points, Integer Count);
