@@ -15,6 +15,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/inputrouter.h"
+#include "platform/testhooks.h"
 #include "platform/threads.h"
 
 // ---------------------------------------------------------------------------
@@ -52,6 +54,17 @@ Integer GetSystemMetrics(Integer Index) {
     case SM_CXVSCROLL:
     case SM_CYHSCROLL:
       return 16;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+      return 4;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+      return 3;
+    case SM_CYCAPTION:
+    case SM_CYMENU:
+      return 19;
+    case SM_CYSMCAPTION:
+      return 15;
     case SM_CXSCREEN:
     case SM_CYSCREEN: {
       QScreen* screen = PrimaryScreen();
@@ -170,6 +183,8 @@ class TControlPeer : public QWidget {
  public:
   explicit TControlPeer(TControl* Control) : FControl(Control) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Every pointer move is a message, with or without a button down.
+    setMouseTracking(true);
     hide();
   }
   ~TControlPeer() override {
@@ -179,6 +194,11 @@ class TControlPeer : public QWidget {
   TControl* FControl;
 
  protected:
+  bool event(QEvent* Event) override {
+    // Mouse, wheel, key and focus events become the control's messages.
+    if (FControl != nullptr && TInputRouter::Route(FControl, this, Event)) return true;
+    return QWidget::event(Event);
+  }
   void paintEvent(QPaintEvent*) override {
     if (FControl == nullptr) return;
     FControl->HandleNeeded();
@@ -267,10 +287,13 @@ TControl::TControl(TComponent* AOwner)
 
 TControl::~TControl() {
   SetPendingPaint(false);
+  ReleaseInput();
   if (FParent != nullptr) {
+    TWinControl* parent = FParent;
     auto& siblings = FParent->FControls;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
     FParent = nullptr;
+    if (FAlign != alNone && FVisible && !parent->GetComponentState().Contains(csDestroying)) parent->Realign();
   }
   FState->Control = nullptr;
   FState->HasParent.store(false, std::memory_order_release);
@@ -308,6 +331,7 @@ void TControl::SetParent(TWinControl* Value) {
   if (Value == this) throw EInvalidOperation("A control cannot have itself as its parent");
   if (auto* self = dynamic_cast<TWinControl*>(this); self != nullptr && Value != nullptr && self->ContainsControl(Value))
     throw EInvalidOperation("A control cannot have one of its children as its parent");
+  TWinControl* oldParent = FParent;
   if (FParent != nullptr) {
     auto& siblings = FParent->FControls;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
@@ -320,6 +344,8 @@ void TControl::SetParent(TWinControl* Value) {
   SyncPeerVisibility();
   if (auto* self = dynamic_cast<TWinControl*>(this); self != nullptr && Value != nullptr && self->FParentCtl3D)
     self->TakeParentCtl3D();
+  if (oldParent != nullptr && FAlign != alNone) oldParent->Realign();
+  PlacementChanged();
 }
 
 void TControl::SetParentWindow(QWidget* Value) {
@@ -337,12 +363,14 @@ void TControl::SetVisible(bool Value) {
   if (Value == FVisible) return;
   FVisible = Value;
   SyncPeerVisibility();
+  if (FAlign != alNone && FParent != nullptr) FParent->Realign();
 }
 
 bool TControl::GetShowing() const {
   if (!FVisible) return false;
   if (FParent != nullptr) return FParent->GetShowing();
-  return FParentWindow != nullptr && FParentWindow->isVisible();
+  // A control without any parent shows only as a window of its own (a form).
+  return FParentWindow != nullptr ? FParentWindow->isVisible() : FPeer->isVisible();
 }
 
 void TControl::SyncPeerVisibility() { FPeer->setVisible(FVisible && HasParentWindow()); }
@@ -363,6 +391,7 @@ void TControl::SetBounds(Integer ALeft, Integer ATop, Integer AWidth, Integer AH
   FHeight = AHeight;
   PlacePeer();
   UpdateClientSize();
+  PlacementChanged();
 }
 
 TRect TControl::GetClientRect() {
@@ -512,7 +541,7 @@ void TControl::WndProc(TMessage& Message) {
       CMMouseLeave(Message);
       break;
     default:
-      DefaultHandler(Message);
+      if (!InputMessage(Message)) DefaultHandler(Message);
   }
 }
 
@@ -600,6 +629,11 @@ void TWinControl::TakeParentCtl3D() {
   if (GetParent() == nullptr) return;
   SetCtl3D(GetParent()->GetCtl3D());
   FParentCtl3D = true;
+}
+
+void TWinControl::PaintPeer(QPainter& Painter) {
+  Painter.fillRect(0, 0, GetWidth(), GetHeight(), ToQColor(GetColor()));
+  TControl::PaintPeer(Painter);
 }
 
 void TWinControl::CreateParams(TCreateParams& Params) {
@@ -828,7 +862,10 @@ TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner), FTimer(new QTimer()) {
   QObject::connect(FTimer, &QTimer::timeout, [this] { Timer(); });
 }
 
-TTimer::~TTimer() { delete FTimer; }
+TTimer::~TTimer() {
+  TestHooks::TimerChanged(this, 0);
+  delete FTimer;
+}
 
 void TTimer::SetEnabled(bool Value) {
   if (Value == FEnabled) return;
@@ -855,6 +892,9 @@ void TTimer::Timer() {
 
 void TTimer::UpdateTimer() {
   FTimer->stop();
-  if (FEnabled && FInterval > 0 && FOnTimer)
+  const bool run = FEnabled && FInterval > 0 && FOnTimer;
+  // Under the tests' manual clock the timer waits for AdvanceTimers.
+  TestHooks::TimerChanged(this, run ? FInterval : 0);
+  if (run && !TestHooks::ManualTimers())
     FTimer->start(static_cast<int>(std::min<Cardinal>(FInterval, 0x7FFFFFFF)));
 }

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "platform/classes.h"
+#include "platform/ctrltypes.h"
 #include "platform/graphics.h"
 #include "platform/system.h"
 
@@ -155,11 +156,19 @@ constexpr Integer SM_CXVSCROLL = 2;
 constexpr Integer SM_CYHSCROLL = 3;
 constexpr Integer SM_CXBORDER = 5;
 constexpr Integer SM_CYBORDER = 6;
+constexpr Integer SM_CYCAPTION = 4;
+constexpr Integer SM_CXDLGFRAME = 7;
+constexpr Integer SM_CYDLGFRAME = 8;
+constexpr Integer SM_CYMENU = 15;
+constexpr Integer SM_CXFRAME = 32;
+constexpr Integer SM_CYFRAME = 33;
+constexpr Integer SM_CYSMCAPTION = 51;
 constexpr Integer SM_CXEDGE = 45;
 constexpr Integer SM_CYEDGE = 46;
 constexpr Integer SM_REMOTESESSION = 0x1000;
 
-/// A system metric: edges 2, borders 1, scroll bars 16, the primary
+/// A system metric: edges 2, borders 1, scroll bars 16, sizing frames 4,
+/// dialog frames 3, captions and menu bars 19, small captions 15, the primary
 /// screen's size (0 without a screen), never a remote session; unknown
 /// indexes give 0. An override set for the index wins.
 Integer GetSystemMetrics(Integer Index);
@@ -291,8 +300,9 @@ class TControl : public TComponent {
   virtual TRect GetClientRect();
   Integer GetClientWidth() { return GetClientRect().Right; }
   Integer GetClientHeight() { return GetClientRect().Bottom; }
-  /// Where the client area starts inside the outer bounds.
-  TPoint GetClientOffset();
+  /// Where the client area starts in the control's Qt widget (inside the
+  /// outer bounds; forms: below their menu bar).
+  virtual TPoint GetClientOffset();
 
   // ---- look
 
@@ -349,6 +359,48 @@ class TControl : public TComponent {
   /// Fired after the client size changed (from WM_SIZE).
   TNotifyEvent OnResize;
 
+  // ---- alignment (platform/align.cpp)
+
+  TAlign GetAlign() const { return FAlign; }
+  /// Places the control at an edge of the parent's client area or fills
+  /// what the other aligned controls leave; the parent realigns at once.
+  void SetAlign(TAlign Value);
+  TAnchors GetAnchors() const { return FAnchors; }
+  /// The parent edges whose distance the control keeps when the parent is
+  /// resized (controls with alNone only).
+  void SetAnchors(TAnchors Value);
+  /// Sets the outer size so that the client area gets Value.
+  void SetClientWidth(Integer Value);
+  void SetClientHeight(Integer Value);
+
+  // ---- state, text and input (platform/ctrlinput.cpp)
+
+  bool GetEnabled() const { return FEnabled; }
+  void SetEnabled(bool Value);
+  /// The caption (labels, buttons, forms) or the text (edits): one string.
+  const String& GetCaption() const { return FCaption; }
+  void SetCaption(const String& Value);
+  const String& GetText() const { return FCaption; }
+  void SetText(const String& Value) { SetCaption(Value); }
+  /// The cursor shown over the control (a screen cursor number).
+  TCursor GetCursor() const { return FCursor; }
+  virtual void SetCursor(TCursor Value);
+  /// Whether this control receives every mouse message until released.
+  bool GetMouseCapture() const;
+  void SetMouseCapture(bool Value);
+  TPoint ClientToScreen(TPoint P);
+  TPoint ScreenToClient(TPoint P);
+
+  TMouseEvent OnMouseDown, OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+  /// Click fires between a left press and its release over the control, and
+  /// for the user's choice in standard controls; DblClick fires for the
+  /// second press of a double click, before its MouseDown (with ssDouble).
+  TNotifyEvent OnClick, OnDblClick;
+  TNotifyEvent OnMouseEnter, OnMouseLeave;
+  TMouseWheelEvent OnMouseWheel;
+  TMouseWheelUpDownEvent OnMouseWheelUp, OnMouseWheelDown;
+
  protected:
   /// Fills the parameters the window is created with. The base: a visible
   /// child window with the bounds and class styles HREDRAW, VREDRAW and
@@ -372,9 +424,9 @@ class TControl : public TComponent {
   virtual void ClientResized(Integer NewWidth, Integer NewHeight) {}
   /// WM_SIZE: fires OnResize.
   virtual void WMSize(TMessage& Message);
-  /// CM_MOUSEENTER and CM_MOUSELEAVE: nothing in the base.
-  virtual void CMMouseEnter(TMessage& Message) {}
-  virtual void CMMouseLeave(TMessage& Message) {}
+  /// CM_MOUSEENTER and CM_MOUSELEAVE: fire OnMouseEnter and OnMouseLeave.
+  virtual void CMMouseEnter(TMessage& Message);
+  virtual void CMMouseLeave(TMessage& Message);
   /// Runs the pending paint of the invalid rectangle (WM_PAINT); the base
   /// only forgets it.
   virtual void WMPaint(TMessage& Message);
@@ -382,12 +434,42 @@ class TControl : public TComponent {
   /// client image) with Painter on the peer.
   virtual void PaintPeer(QPainter& Painter);
 
+  /// Stores the caption without calling TextChanged (for controls whose
+  /// widget changed the text itself).
+  void StoreCaption(const String& Value) { FCaption = Value; }
+  /// Mouse handlers in client coordinates; each fires its event.
+  virtual void MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
+  virtual void MouseMove(TShiftState Shift, Integer X, Integer Y);
+  virtual void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
+  virtual void Click();
+  virtual void DblClick();
+  /// Fires OnMouseWheel; unless it handled the turn, fires OnMouseWheelUp or
+  /// OnMouseWheelDown once per whole notch collected. Returns whether a
+  /// handler took it (the parent gets the message otherwise).
+  virtual bool DoMouseWheel(TShiftState Shift, Integer WheelDelta, TPoint MousePos);
+  virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
+  virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
+  /// Called after Enabled or Caption changed (standard controls update
+  /// their Qt widget).
+  virtual void EnabledChanged() {}
+  virtual void TextChanged() {}
+  /// Where the peer sits in its parent widget and whether it is shown;
+  /// forms place their own window.
+  virtual void PlacePeer();
+  virtual void SyncPeerVisibility();
+
  private:
   friend class TWinControl;
   friend class TControlPeer;
   friend void ProcessPendingPaints();
-  void PlacePeer();
-  void SyncPeerVisibility();
+  friend class TInputRouter;
+  /// Mouse, wheel, key and focus messages: true when Message was one.
+  bool InputMessage(TMessage& Message);
+  /// Gives up the mouse capture and the hover state before the control goes.
+  void ReleaseInput();
+  /// After the bounds or the parent changed in code: keeps the anchor
+  /// distances and realigns the parent when the control is aligned.
+  void PlacementChanged();
   void PeerDestroyed();
   void SetPendingPaint(bool Pending);
   void RunPendingPaint();
@@ -398,13 +480,24 @@ class TControl : public TComponent {
   Integer FClientWidth = -1, FClientHeight = -1;
   bool FVisible = true;
   TColor FColor = clWindow;
-  TControlStyle FControlStyle;
+  TControlStyle FControlStyle{csCaptureMouse, csClickEvents, csDoubleClicks};
   Integer FHandleGeneration = 0;
   TCreateParams FWindowParams;
   TRect FInvalid;
   bool FPaintPending = false;
   std::shared_ptr<TWindowState> FState;
   TControlPeer* FPeer = nullptr;
+  TAlign FAlign = alNone;
+  TAnchors FAnchors{akLeft, akTop};
+  /// Distances to the parent's right and bottom client edges, kept for
+  /// anchoring; valid when FAnchorsKnown.
+  Integer FAnchorRight = 0, FAnchorBottom = 0;
+  bool FAnchorsKnown = false;
+  bool FEnabled = true;
+  String FCaption;
+  TCursor FCursor = crDefault;
+  Integer FWheelAccumulator = 0;
+  bool FClicked = false;
 };
 
 /// A control that may hold other controls, with a 3-D look flag.
@@ -429,17 +522,70 @@ class TWinControl : public TControl {
   bool GetParentCtl3D() const { return FParentCtl3D; }
   void SetParentCtl3D(bool Value);
 
+  // ---- alignment (platform/align.cpp)
+
+  /// Places the aligned children (top, bottom, left, right, client) and the
+  /// anchored ones again; runs by itself on every client size change and
+  /// whenever a child's place in the alignment changes.
+  void Realign();
+  /// Holds realignment back until the matching EnableAlign (nested).
+  void DisableAlign() { ++FAlignLevel; }
+  void EnableAlign();
+
+  // ---- focus and keys (platform/ctrlinput.cpp)
+
+  /// Whether the control and its parents are visible and enabled.
+  bool CanFocus() const;
+  /// Whether the control has the keyboard focus.
+  bool Focused() const;
+  /// Gives the control the keyboard focus (EInvalidOperation when it
+  /// cannot take it).
+  virtual void SetFocus();
+  bool GetTabStop() const { return FTabStop; }
+  void SetTabStop(bool Value);
+  /// The Qt widget that takes the keyboard focus for the control.
+  virtual QWidget* GetFocusWidget() const;
+
+  /// Key events; a form that previews keys sees them first.
+  TKeyEvent OnKeyDown, OnKeyUp;
+  TKeyPressEvent OnKeyPress;
+  /// The control got (lost) the keyboard focus.
+  TNotifyEvent OnEnter, OnExit;
+
  protected:
   /// Adds WS_CLIPCHILDREN for controls that accept children; a framed
   /// control gets WS_EX_CLIENTEDGE (3-D) or WS_BORDER.
   void CreateParams(TCreateParams& Params) override;
+  /// Realigns the children, then fires OnResize.
+  void WMSize(TMessage& Message) override;
+  /// Fills the control with its colour, then draws the frame.
+  void PaintPeer(QPainter& Painter) override;
+  /// Narrows the client rectangle the children are aligned in (group
+  /// boxes leave room for their caption, panels for their bevels).
+  virtual void AdjustClientRect(TRect& Rect) {}
+  /// Key handlers; each fires its event.
+  virtual void KeyDown(Word& Key, TShiftState Shift);
+  virtual void KeyUp(Word& Key, TShiftState Shift);
+  virtual void KeyPress(char& Key);
+  virtual void DoEnter();
+  virtual void DoExit();
+  /// Whether the top-level control sees the keys of its children first.
+  virtual bool WantsKeyPreview() const { return false; }
+  /// A key nobody consumed reaches the top-level control (Enter and Esc
+  /// click a form's default and cancel buttons); true when it took it.
+  virtual bool DialogKey(Word Key, TShiftState Shift) { return false; }
 
  private:
   friend class TControl;
+  friend class TInputRouter;
   void TakeParentCtl3D();
+  void AlignChildren();
   std::vector<TControl*> FControls;
   bool FCtl3D = true;
   bool FParentCtl3D = true;
+  Integer FAlignLevel = 0;
+  bool FAligning = false;
+  bool FTabStop = false;
 };
 
 /// State of one of a window's own scroll bars.
@@ -519,6 +665,28 @@ class TCustomControl : public TWinControl {
   QScrollBar* FBarWidgets[2] = {nullptr, nullptr};
   bool FSyncingBars = false;
 };
+
+// ---------------------------------------------------------------------------
+// Input state (platform/ctrlinput.cpp)
+// ---------------------------------------------------------------------------
+
+/// Whether a key or mouse button was down when the input now handled was
+/// made: negative when down, 0 otherwise (VK_SHIFT, VK_CONTROL, VK_MENU,
+/// VK_LBUTTON, VK_RBUTTON, VK_MBUTTON; tests may force any key).
+SmallInt GetKeyState(Integer VirtKey);
+/// The shift state of a key message: Alt from the key data, Shift and Ctrl
+/// from GetKeyState.
+TShiftState KeyDataToShiftState(LPARAM KeyData);
+/// The pointer position in screen coordinates (tests may set it).
+TPoint GetCursorPos();
+/// The control that receives every mouse message (null: none).
+TControl* GetCaptureControl();
+/// Gives Control the mouse capture (null releases it); the control that
+/// loses it gets WM_CANCELMODE.
+void SetCaptureControl(TControl* Control);
+/// The virtual-key code of a Qt key (0 for keys without one); Keypad picks
+/// the number-pad codes.
+Word KeyToVirtualKey(int QtKey, bool Keypad);
 
 /// Runs every pending paint on the main thread (all controls, in the order
 /// their paints became pending). Qt's paint events do the same per widget.
