@@ -498,6 +498,8 @@ Integer TLumerakView::SelectMoveEx(Integer MoveGrip, Integer DX, Integer DY, boo
 void TLumerakView::MoveSelection(Integer DX, Integer DY) {
   SelectMoveEx(0, DX, DY, FSelectionOptions.Contains(lksoCutBorders));
   EndSelect();
+  // The mask has been rebuilt from the moved outline: no drag is pending.
+  FRectMoved = false;
 }
 
 void TLumerakView::InvertSelection() {
