@@ -289,7 +289,7 @@ void TLumerakView::ReadLayersStream(TStream* Stream) {
   std::vector<std::unique_ptr<TLKLayer>> stack;
   for (Integer i = 0; i < count; ++i) {
     auto layer = std::make_unique<TLKLayer>(this, nullptr, false);
-    if (FLegacyBitmap) layer->Bitmap->SetLocation(lkTBitmap);
+    layer->Bitmap->SetLocation(lkMemory);
     ReadRecord(Stream, version, *layer);
     const Int64 low = ReadLE<uint32_t>(Stream, "a layer record");
     const Int64 high = ReadLE<int32_t>(Stream, "a layer record");
@@ -299,6 +299,13 @@ void TLumerakView::ReadLayersStream(TStream* Stream) {
     const Int64 next = Stream->GetPosition();
     Stream->SetPosition(pos);
     ReadLayerImage(Stream, compression, layer->Bitmap, layer->IsMask, size);
+    if (FLegacyBitmap) {
+      // Class-library storage where the pixel format allows it.
+      try {
+        layer->Bitmap->SetLocation(lkTBitmap);
+      } catch (const Exception&) {
+      }
+    }
     Stream->SetPosition(next);
     stack.push_back(std::move(layer));
   }

@@ -545,6 +545,7 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
                              bool First, TResampleFilter Filter);
   void EnsureBackBuffer();
   void EnsureFilterTimer();
+  void Magnify(TLKLayer* Layer, TLKBitmap* Target, TResampleFilter Filter);
   TResampleFilter LayerFilter(const TLKLayer* Layer) const;
   std::vector<Byte> ApplyMaskLayer(TLKLayer* Layer, TLKLayer* Mask);
   void RestoreMaskedAlpha(TLKLayer* Layer, const std::vector<Byte>& Own);

@@ -253,7 +253,65 @@ void TLumerakView::RenderLayer(TLKLayer* Layer, Integer Index, TLKBitmap* Target
     Layer->Placement = TLKPaintPlacement{g.OffX, g.OffY, g.DW, g.DH, g.SX0, g.SY0, g.SW, g.SH};
     return;
   }
+  if (Index != 0 && Layer->Magnify.Enabled && Layer->Magnify.Rate >= 1) Magnify(Layer, Target, filter);
   RenderPositionedLayer(Layer, Target, RowTable, UpdateRect, First, filter);
+}
+
+void TLumerakView::Magnify(TLKLayer* Layer, TLKBitmap* Target, TResampleFilter Filter) {
+  TLKBitmap* b = Layer->Bitmap;
+  if (Layer->DisplayWidth > 0 && Layer->DisplayHeight > 0 &&
+      (b->GetWidth() != Layer->DisplayWidth || b->GetHeight() != Layer->DisplayHeight))
+    b->Allocate(Layer->DisplayWidth, Layer->DisplayHeight, lk24RGB);
+  if (b->GetPixelFormat() != lk24RGB) b->ConvertToPixelFormat(lk24RGB);
+  const Integer bw = b->GetWidth(), bh = b->GetHeight();
+  if (bw <= 0 || bh <= 0) return;
+  const double rate = Layer->Magnify.Rate;
+  // The client area the magnifier shows, centred on the layer.
+  const Integer w = LKTruncClamp(bw / (rate / FGeo.zx)), h = LKTruncClamp(bh / (rate / FGeo.zy));
+  const Integer cx = XBmp2Scr(Layer->PosX) + LKTruncClamp(bw * FGeo.zx / 2);
+  const Integer cy = YBmp2Scr(Layer->PosY) + LKTruncClamp(bh * FGeo.zy / 2);
+  const Integer x1 = cx - w / 2, y1 = cy - h / 2, x2 = x1 + w, y2 = y1 + h;
+  if (Layer->Magnify.Source == lkmCanvas) {
+    // What the lower layers drew, stretched over the whole layer bitmap.
+    if (w > 0 && h > 0)
+      for (Integer y = 0; y < bh; ++y) {
+        auto* out = static_cast<Byte*>(b->GetScanLine(y));
+        const Integer ty = y1 + static_cast<Integer>(static_cast<Int64>(y) * h / bh);
+        if (ty < 0 || ty >= Target->GetHeight()) continue;
+        const auto* in = static_cast<const Byte*>(Target->GetScanLine(ty));
+        for (Integer x = 0; x < bw; ++x) {
+          const Integer tx = x1 + static_cast<Integer>(static_cast<Int64>(x) * w / bw);
+          if (tx >= 0 && tx < Target->GetWidth()) std::memcpy(out + x * 3, in + tx * 3, 3);
+        }
+      }
+  } else {
+    TLKBitmap* bg = FLayers[0]->Bitmap;
+    const Integer bx1 = XScr2Bmp(x1), by1 = YScr2Bmp(y1), bx2 = XScr2Bmp(x2), by2 = YScr2Bmp(y2);
+    const Integer sw = bx2 - bx1 + 1, sh = by2 - by1 + 1;
+    // Only a source area wholly inside the background; otherwise the
+    // magnifier keeps what it showed.
+    if (bx1 >= 0 && by1 >= 0 && bx1 < bg->GetWidth() - sw && by1 < bg->GetHeight() - sh && sw < bg->GetWidth() &&
+        sh < bg->GetHeight()) {
+      b->Fill(0);
+      bg->RenderToTLKBitmapEx(b, 0, 0, bw, bh, bx1, by1, sw, sh, 255, Filter, lklNormal);
+    }
+  }
+  TLKBitmap* alpha = b->GetAlphaChannel();
+  if (Layer->Magnify.Style == lkmRectangle) {
+    alpha->Fill(255);
+    return;
+  }
+  // Opaque inside the ellipse through the bitmap's corners' box,
+  // transparent in the corners.
+  const double rx = (bw - 1) / 2.0, ry = (bh - 1) / 2.0;
+  for (Integer y = 0; y < bh; ++y) {
+    auto* a = static_cast<Byte*>(alpha->GetScanLine(y));
+    for (Integer x = 0; x < bw; ++x) {
+      const double dx = rx > 0 ? (x - rx) / rx : 0, dy = ry > 0 ? (y - ry) / ry : 0;
+      a[x] = dx * dx + dy * dy <= 1.0 ? 255 : 0;
+    }
+  }
+  alpha->SetFull(false);
 }
 
 void TLumerakView::RenderPositionedLayer(TLKLayer* Layer, TLKBitmap* Target, void** RowTable,

@@ -5,7 +5,11 @@
 // zoom given), shows the window and quits after the given seconds (default
 // 3), saving what the window shows to view_show.png beside the working
 // folder. Without a picture it shows a generated ramp with a translucent
-// second layer.
+// second layer. Built by hand against a build of the library, e.g.
+//   c++ -std=c++20 -I. $(pkg-config --cflags Qt6Widgets) bench/tools/view_show.cpp \
+//       -Lbuild/bin -Wl,-rpath,$PWD/build/bin -llumerak -lplatform \
+//       $(pkg-config --libs Qt6Widgets) -o view_show
+// and run under Xvfb with QT_QPA_PLATFORM=xcb.
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>

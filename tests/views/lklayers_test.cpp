@@ -373,3 +373,27 @@ TEST_F(ViewTest, LayersFileIsWrittenAndReadBack) {
   EXPECT_EQ(view_->GetLayer(0)->Bitmap->GetWidth(), 16);
   std::remove(path.c_str());
 }
+
+TEST_F(ViewTest, EllipseMagnifierShowsTheBackgroundEnlargedWithClearCorners) {
+  Load(200, 150);
+  view_->SetEnableAlphaChannel(true);
+  const Integer i = view_->LayersAdd();
+  TLKLayer* l = view_->GetLayer(i);
+  l->Bitmap->Allocate(40, 40, lk24RGB);
+  l->PosX = 60;
+  l->PosY = 50;
+  l->Magnify.Enabled = true;
+  l->Magnify.Rate = 2;
+  view_->PaintNow();
+  TLKBitmap* alpha = l->Bitmap->GetAlphaChannel();
+  EXPECT_EQ(alpha->GetPixels_lk8(0, 0), 0);
+  EXPECT_EQ(alpha->GetPixels_lk8(39, 39), 0);
+  EXPECT_EQ(alpha->GetPixels_lk8(20, 20), 255);
+  // The layer's centre shows the background around its own centre,
+  // (80, 70), at twice the size: blue is the column, green the row.
+  const TRGB c = l->Bitmap->GetPixels_lk24RGB(20, 20);
+  EXPECT_NEAR(c.b, 80, 2);
+  EXPECT_NEAR(c.g, 70, 2);
+  const TRGB c2 = l->Bitmap->GetPixels_lk24RGB(30, 20);
+  EXPECT_NEAR(c2.b - c.b, 5, 1);  // ten magnifier pixels are five background pixels
+}

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <thread>
 
 #include "core/lkbitmap.h"
@@ -310,4 +312,64 @@ TEST(ViewCursors, ThirtyThreeNumberedCursorsWithTheirHotSpots) {
   TLumerakView withoutOwner;
   withoutOwner.SetTempCursor(1790);
   EXPECT_EQ(withoutOwner.GetCurrentCursor(), 1785);
+}
+
+TEST_F(ViewTest, AssignFromBitmapsKeepsOneBitAndWidensTheRest) {
+  struct Row {
+    const char* name;
+    TPixelFormat format;
+    TLKPixelFormat expected;
+  };
+  const Row rows[] = {{"monochrome", pf1bit, lk1g}, {"palette", pf8bit, lk24RGB}, {"true colour", pf24bit, lk24RGB}};
+  for (const Row& r : rows) {
+    TBitmap b;
+    b.SetPixelFormat(r.format);
+    b.SetSize(12, 9);
+    Integer changes = 0;
+    view_->OnImageChange = [&](TObject*) { ++changes; };
+    view_->Assign(&b);
+    EXPECT_EQ(view_->GetLKBitmap()->GetPixelFormat(), r.expected) << r.name;
+    EXPECT_EQ(view_->GetLKBitmap()->GetWidth(), 12) << r.name;
+    EXPECT_EQ(changes, 1) << r.name;
+  }
+}
+
+TEST_F(ViewTest, ChangeResolutionResamplesToTheNewDensity) {
+  Load(120, 60);
+  view_->SetDPI(300, 300);
+  view_->ChangeResolution(150, rfNone);
+  EXPECT_EQ(view_->GetLKBitmap()->GetWidth(), 60);
+  EXPECT_EQ(view_->GetLKBitmap()->GetHeight(), 30);
+  EXPECT_EQ(view_->GetDpiX(), 150);
+  EXPECT_EQ(view_->GetDpiY(), 150);
+}
+
+TEST_F(ViewTest, LegacyStorageDecidesWhetherAClassLibraryBitmapIsShown) {
+  Load(10, 10);
+  EXPECT_NE(view_->GetFBitmap(), nullptr);
+  view_->SetLegacyBitmap(false);
+  EXPECT_EQ(view_->GetFBitmap(), nullptr);
+  EXPECT_EQ(view_->GetLKBitmap()->GetPixels_lk24RGB(3, 4), (TRGB{3, 4, 7}));
+}
+
+// The Qt widgets on screen reach the view as scroll and wheel messages.
+TEST_F(ViewTest, QtScrollBarsAndWheelEventsReachTheView) {
+  Load(1000, 800);
+  QScrollBar* vertical = nullptr;
+  for (QScrollBar* bar : view_->GetPeer()->findChildren<QScrollBar*>())
+    if (bar->orientation() == Qt::Vertical && bar->isVisibleTo(view_->GetPeer())) vertical = bar;
+  ASSERT_NE(vertical, nullptr);
+  vertical->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(view_->GetViewY(), 1);
+  vertical->triggerAction(QAbstractSlider::SliderToMaximum);
+  Integer mx, my;
+  view_->GetMaxViewXY(mx, my);
+  EXPECT_EQ(view_->GetViewY(), my);
+  EXPECT_EQ(vertical->value(), view_->GetScrollBarState(SB_VERT).Pos);
+
+  const QPointF at(50, 50);
+  QWheelEvent away(at, view_->GetPeer()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                   Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view_->GetPeer(), &away);
+  EXPECT_DOUBLE_EQ(view_->GetZoom(), 92);
 }
