@@ -78,9 +78,6 @@ constexpr Cardinal CM_MOUSELEAVE = CM_BASE + 20;
 /// LParam 0 (the control's own bar).
 constexpr Cardinal WM_HSCROLL = 0x0114;
 constexpr Cardinal WM_VSCROLL = 0x0115;
-/// The wheel turned: WParam MAKEWPARAM(MK_ keys, signed delta: 120 per
-/// notch, positive away from the user), LParam MAKELPARAM(screen x, y).
-constexpr Cardinal WM_MOUSEWHEEL = 0x020A;
 
 /// Scroll codes of WM_HSCROLL and WM_VSCROLL (LEFT/RIGHT are the same
 /// values as UP/DOWN, TOP/BOTTOM as LEFT/RIGHT).
@@ -96,9 +93,6 @@ constexpr Word SB_ENDSCROLL = 8;
 /// Which scroll bar of a window.
 constexpr Integer SB_HORZ = 0;
 constexpr Integer SB_VERT = 1;
-/// Key state bits of mouse messages.
-constexpr Word MK_SHIFT = 0x0004;
-constexpr Word MK_CONTROL = 0x0008;
 
 constexpr WPARAM SIZE_RESTORED = 0;
 /// Packs two 16-bit values into a message parameter (low word first).

@@ -43,6 +43,7 @@ TLumerakView::TLumerakView(TComponent* AOwner) : TLKView(AOwner), FOwnerGiven(AO
   FGeo.SetZoomYFactors(100);
   FWallPaper = std::make_unique<TPicture>();
   FMask = std::make_unique<TLKMask>();
+  InitSelection();
   SetCursor(LKCursorDefault);
   SetBounds(GetLeft(), GetTop(), 105, 105);
   SetDPI(gDefaultDPIX, gDefaultDPIY);

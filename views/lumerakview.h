@@ -17,13 +17,16 @@
 // view through posted messages (see views/lkview.h).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "core/hylkdefs.h"
 #include "core/lkblend.h"
+#include "core/lkmask.h"
 #include "views/lkbackground.h"
 #include "views/lklayer.h"
+#include "views/lkselection.h"
 #include "views/lkview.h"
 #include "views/lkviewgeometry.h"
 
@@ -37,9 +40,9 @@ enum TLKMouseInteractItem : Byte {
   miZoom,
   miScroll,
   miSelect,
-  miSelectZoom,
   miSelectPolygon,
   miSelectCircle,
+  miSelectZoom,
   miSelectMagicWand,
   miSelectLasso,
   miMoveLayers,
@@ -364,16 +367,137 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   bool LayersLoadFromFile(const String& FileName);
   const String& GetLastLayersError() const { return FLastLayersError; }
 
-  // ---- selection hooks (selection and mouse interaction build on these)
+  // ---- selection (lumerakview_select.cpp)
 
   TLKMask* GetSelectionMask() override { return FMask.get(); }
-  bool GetSelected() override { return false; }
-  TPoint* GetPolySelArray() override { return nullptr; }
-  Integer GetPolySelCount() override { return 0; }
-  void SaveSelectionToStream(TStream* Stream) override {}
-  bool LoadSelectionFromStream(TStream* Stream, TLKRSOptions Options) override { return false; }
+  bool GetSelected() override { return FSelected; }
+  TPoint* GetPolySelArray() override;
+  Integer GetPolySelCount() override;
+  /// The point at Index; (0, 0) outside 0..count-1.
+  TPoint GetPolySel(Integer Index);
   TLKSelectionBase GetSelectionBase() override { return FSelectionBase; }
   void SetSelectionBase(TLKSelectionBase Value) { FSelectionBase = Value; }
+  void SwapSelectionBase() { std::swap(FSelectionBase, FKeptSelectionBase); }
+  /// The selection box (inclusive): the outline's while a drag runs, else
+  /// the mask's.
+  Integer GetSelX1();
+  Integer GetSelY1();
+  Integer GetSelX2();
+  Integer GetSelY2();
+  bool IsPointInsideSelection(Integer X, Integer Y);
+  void DeSelect();
+  virtual void Select(Integer X1, Integer Y1, Integer X2, Integer Y2, TLKSelOp Op);
+  void SelectEx(Integer X1, Integer Y1, Integer X2, Integer Y2, TLKSelOp Op, bool Square, bool KeepInside);
+  void SelectEllipse(Integer CenterX, Integer CenterY, Integer Width, Integer Height, TLKSelOp Op);
+  void SelectRoundRect(Integer X1, Integer Y1, Integer X2, Integer Y2, Integer RoundWidth, Integer RoundHeight,
+                       TLKSelOp Op);
+  void SelectCustom();
+  void SelectMagicWand(Integer X, Integer Y, TLKSelOp Op);
+  virtual void AddSelPoint(Integer X, Integer Y);
+  void AddSelPointEx(Integer X, Integer Y);
+  void AddSelBreak() { AddSelBreakEx(); }
+  void AddSelBreakEx();
+  /// Fills the outline into the mask.
+  virtual void EndSelect();
+  void ShowSelectionEx(bool Draw);
+  void HideSelectionEx(bool Repaint);
+  bool GetVisibleSelection() const { return FVisibleSelection; }
+  void SetVisibleSelection(bool Value);
+  TLKSelectionOptions GetSelectionOptions() const { return FSelectionOptions; }
+  void SetSelectionOptions(TLKSelectionOptions Value);
+  TColor GetSelColor1() const { return FSelColor1; }
+  TColor GetSelColor2() const { return FSelColor2; }
+  void SetSelColor1(TColor Value);
+  void SetSelColor2(TColor Value);
+  double GetSelectionAspectRatio() const { return FAspectRatio; }
+  void SetSelectionAspectRatio(double Value);
+  /// Moves an edge or corner of a rectangular outline; returns the grip to
+  /// use from now on (mirrored when the rectangle turned over).
+  TLKGrip SelectResizeEx(TLKGrip Grip, Integer X, Integer Y, bool MaintainAspect);
+  Integer SelectMoveEx(Integer MoveGrip, Integer DX, Integer DY, bool CutBorders);
+  void MoveSelection(Integer DX, Integer DY);
+  void InvertSelection();
+  Integer GetSelectionMaskDepth() const { return FMask->GetBitsPerPixel() == 8 ? 8 : 1; }
+  void SetSelectionMaskDepth(Integer Depth);
+  Integer GetSelectionIntensity() const { return FIntensity; }
+  void SetSelectionIntensity(Integer Value);
+  void MakeSelectionFeather(double Radius);
+  void SetSelectionGripStyle(TColor PenColor, TColor BrushColor, TBrushStyle BrushStyle, Integer Size,
+                             bool SideGrips);
+  const TLKGripStyle& GetSelectionGripStyle() const { return FGripStyle; }
+  Integer FixedSelWidth = 100, FixedSelHeight = 100;
+  Integer WandTolerance = 15;
+  bool WandMaxFilter = false;
+  TLKMagicWandMode WandMode = lkwInclusive;
+  bool ForceConstrain = false;
+  bool ShiftAddsSelection = true;
+
+  // ---- selection stream (lkselstream.cpp)
+
+  /// Writes outline, mask and their state at the stream's position.
+  void SaveSelectionToStream(TStream* Stream) override;
+  /// Reads what SaveSelectionToStream wrote and makes it the selection.
+  /// False, with the selection unchanged, for a stream that cannot hold
+  /// what it claims (sizes, counts or depth out of range, truncated).
+  bool LoadSelectionFromStream(TStream* Stream, TLKRSOptions Options) override;
+  bool MergeSelectionFromStream(TStream* Stream);
+  void SaveSelection();
+  bool RestoreSelection(bool Delete, TLKRSOptions Options);
+  bool DiscardSavedSelection();
+  Integer GetSavedSelectionsCount() const { return static_cast<Integer>(FSavedSelections.size()); }
+
+  // ---- animated polygons and the outline timer (lumerakview_select.cpp)
+
+  TLKAnimPolygon* AnimPolygonNew(TColor Color1, TColor Color2, bool Animated, bool Sizeable);
+  void AnimPolygonDel(TLKAnimPolygon* Polygon);
+  void AnimPolygonClear(TLKAnimPolygon* Polygon);
+  void AnimPolygonAddPtEx(TLKAnimPolygon* Polygon, Integer X, Integer Y);
+  void AnimPolygonAddPt(TLKAnimPolygon* Polygon, Integer X, Integer Y);
+  void AnimPolygonAddBreak(TLKAnimPolygon* Polygon);
+  void AnimPolygonRemoveLast(TLKAnimPolygon* Polygon);
+  void AnimPolygonRemoveLastPoint(TLKAnimPolygon* Polygon);
+  void AnimPolygonEnabled(TLKAnimPolygon* Polygon, bool Enabled);
+  void AnimPolygonMove(TLKAnimPolygon* Polygon, Integer DX, Integer DY, Integer Width, Integer Height,
+                       bool CutBorders);
+  /// Draws every polygon once; from the timer (FromTimer) the dashes march.
+  void AniPolyFunc(TObject* Sender, bool Redraw);
+  void TimerEvent(TObject* Sender) { AniPolyFunc(Sender, true); }
+  Integer GetDelayTimer() const { return FDelayTimer; }
+  void SetDelayTimer(Integer Value);
+  /// The outline timer (tests tick it by hand).
+  TTimer* GetOutlineTimer();
+  Integer GetMaskPhase() const { return FMaskPhase; }
+  /// Milliseconds for timing the mask border (tests inject a clock).
+  std::function<DWORD()> OutlineClock;
+  /// The first polygon: the selection outline.
+  TLKAnimPolygon* GetSelectionOutline() const { return FPolygons.empty() ? nullptr : FPolygons.front().get(); }
+  using TLKOnDrawPolygon = std::function<void(TObject*, Integer Polygon, Integer Point, TCanvas*, Integer, Integer)>;
+  TLKOnDrawPolygon OnDrawPolygon;
+
+  // ---- mouse and keys (lumerakview_mouse.cpp)
+
+  TLKGrip GetGripAt(Integer X, Integer Y);
+  TLKGrip GetResizingGrip(Integer X, Integer Y, TShiftState Shift);
+  Integer GetMovingGrip(Integer X, Integer Y, TShiftState Shift);
+  void MouseSelectRectangle(Integer X, Integer Y, TShiftState Shift);
+  void MouseSelectCircle(Integer X, Integer Y, TShiftState Shift);
+  bool MouseMoveScroll();
+  virtual void SubMouseMoveScroll(Integer DX, Integer DY);
+  void MouseResizeLayer(Integer X, Integer Y, bool MaintainAspect);
+  /// Zooms onto the selection box and centres it (the selection goes).
+  void ZoomSelection(bool KeepAspect);
+  /// Ends a polygon being drawn (the double click of the polygon mode).
+  void DoDoubleClickEx(TShiftState Shift);
+  double MouseScrollRatio = 1.0;
+  bool SelectZoomAspect = true;
+
+  TNotifyEvent OnBeforeSelectionChange, OnSelectionChanging, OnSelectionChange, OnMouseInSel;
+  std::function<void(TObject*, TLKGrip)> OnMouseInResizingGrip;
+  void DoBeforeSelectionChange();
+  void DoSelectionChanging();
+  void DoSelectionChange();
+  void DoMouseInSel();
+  void DoMouseInResizingGrip(TLKGrip Grip);
 
   // ---- events
 
@@ -394,6 +518,11 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
  protected:
   void Paint() override;
   void WndProc(TMessage& Message) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
+  void MouseMove(TShiftState Shift, Integer X, Integer Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void KeyUp(Word& Key, TShiftState Shift) override;
 
  public:
   /// While the control is read, designed or loaded, the picture follows the
@@ -463,6 +592,39 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
 
   std::unique_ptr<TLKMask> FMask;
   TLKSelectionBase FSelectionBase = lksbClientArea;
+  // Selection state (lumerakview_select.cpp, lumerakview_mouse.cpp).
+  void InitSelection();
+  void StartShape(TLKSelOp Op);
+  void TimerStep();
+  void RepaintSelection();
+  void DrawPolygonLines(TLKAnimPolygon* P, Integer Index, TCanvas* C);
+  void DrawGrips(TLKAnimPolygon* P, TCanvas* C);
+  bool DragInProgress() const { return FPolyDrawing || FRectDrawing || FCircleDrawing || FResizingGrip != lkNone || FMovingGrip >= 0 || FRectMoved; }
+  bool OutlineIsRect();
+  TPoint Clamped(Integer X, Integer Y);
+  void ConvPoint(Integer& X, Integer& Y);
+  bool ReadSelection(TStream* Stream, TLKAnimPolygon& Outline, TLKMask& Mask, TRect& Box, bool& Selected,
+                     Integer& SX, Integer& SY);
+  std::vector<std::unique_ptr<TLKAnimPolygon>> FPolygons;
+  std::vector<std::unique_ptr<TMemoryStream>> FSavedSelections;
+  TLKSelectionBase FKeptSelectionBase = lksbClientArea;
+  TLKSelectionOptions FSelectionOptions{lksoAnimated, lksoSizeable, lksoMoveable, lksoCanScroll};
+  bool FSelected = false, FVisibleSelection = true;
+  Integer FIntensity = 1;
+  TColor FSelColor1 = clBlack, FSelColor2 = clWhite;
+  double FAspectRatio = -1.0;
+  TLKGripStyle FGripStyle;
+  Integer FDelayTimer = -20, FMaskPhase = 0;
+  bool FCountdownGate = true, FAutoScrolling = false, FKeepTimer = false;
+  std::unique_ptr<TTimer> FOutlineTimer;
+  // Drag state.
+  bool FPolyDrawing = false, FLasso = false, FRectDrawing = false, FCircleDrawing = false, FRectMoved = false;
+  TLKGrip FResizingGrip = lkNone;
+  Integer FMovingGrip = -1, FMovedLayer = -1, FLayerGrip = 0;
+  TPoint FRaw{}, FAnchor{}, FPrev{}, FRubber{}, FOriginAtPress{};
+  Integer FCountAtPress = 0;
+  TRect FResizeOrigin{}, FLayerRectAtPress{};
+  TResampleFilter FKeptZoomFilter = rfNone;
   TLKMouseInteract FMouseInteract;
   bool FLayersDrawBox = false, FLayersSync = false;
 

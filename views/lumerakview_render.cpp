@@ -42,6 +42,7 @@ void TLumerakView::Paint() {
           }
         }
         PaintRect(r);
+        if (!FRectMoved) AniPolyFunc(this, false);
         if (OnDrawCanvas) OnDrawCanvas(this, GetCanvas(), TRect{0, 0, cw, ch});
       }
       FFullRepaint = false;
@@ -140,22 +141,24 @@ void TLumerakView::DoDrawVersion() {
 // Delayed zoom filter
 // ---------------------------------------------------------------------------
 
-void TLumerakView::EnsureFilterTimer() {
-  if (FTimer == nullptr) {
-    FTimer = std::make_unique<TTimer>();
-    FTimer->SetInterval(210);
-    FTimer->SetOnTimer([this](TObject*) { FilterTick(); });
-  }
-  FTimer->SetEnabled(true);
+void TLumerakView::EnsureFilterTimer() { GetOutlineTimer()->SetEnabled(true); }
+
+void TLumerakView::TimerStep() {
+  // The outline timer runs while an animated outline shows or a countdown
+  // is pending.
+  if (FFilterCountdown != 0 || FOutlineCountdown != 0 || FKeepTimer)
+    GetOutlineTimer()->SetEnabled(true);
+  else if (FTimer != nullptr)
+    FTimer->SetEnabled(false);
 }
 
 void TLumerakView::FilterTick() {
-  if (FOutlineCountdown > 0) --FOutlineCountdown;
+  TimerStep();
   if (FFilterCountdown > 0) {
     --FFilterCountdown;
     if (FFilterCountdown == 0) Update();
   }
-  if (FFilterCountdown == 0 && FOutlineCountdown == 0 && FTimer != nullptr) FTimer->SetEnabled(false);
+  if (FOutlineCountdown > 0) --FOutlineCountdown;
 }
 
 // ---------------------------------------------------------------------------

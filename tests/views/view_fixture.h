@@ -10,6 +10,20 @@
 #include "core/lkbitmap.h"
 #include "views/lumerakview.h"
 
+/// Makes B a W x H lk24RGB picture whose pixel (x, y) is (blue x, green y,
+/// red x + y) modulo 256.
+inline void FillTestPicture(TLKBitmap* B, Integer W, Integer H) {
+  B->Allocate(W, H, lk24RGB);
+  for (Integer y = 0; y < H; ++y) {
+    auto* row = static_cast<Byte*>(B->GetScanLine(y));
+    for (Integer x = 0; x < W; ++x) {
+      row[x * 3] = static_cast<Byte>(x);
+      row[x * 3 + 1] = static_cast<Byte>(y);
+      row[x * 3 + 2] = static_cast<Byte>(x + y);
+    }
+  }
+}
+
 class ViewTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -24,16 +38,7 @@ class ViewTest : public testing::Test {
   /// Gives the view a W x H lk24RGB picture whose pixel (x, y) is
   /// (blue x, green y, red x + y) modulo 256, then Update.
   void Load(Integer W, Integer H) {
-    TLKBitmap* b = view_->GetLKBitmap();
-    b->Allocate(W, H, lk24RGB);
-    for (Integer y = 0; y < H; ++y) {
-      auto* row = static_cast<Byte*>(b->GetScanLine(y));
-      for (Integer x = 0; x < W; ++x) {
-        row[x * 3] = static_cast<Byte>(x);
-        row[x * 3 + 1] = static_cast<Byte>(y);
-        row[x * 3 + 2] = static_cast<Byte>(x + y);
-      }
-    }
+    FillTestPicture(view_->GetLKBitmap(), W, H);
     view_->Update();
   }
 
