@@ -8,6 +8,7 @@
 #include "core/lkmath.h"
 #include "processing/lkcolorconv.h"
 #include "processing/lkpointops.h"
+#include "processing/lkprocutils.h"
 #include "processing/lumerakproc.h"
 
 using lkpoint::Clamp8;
