@@ -19,8 +19,8 @@ using lkpoint::Is24;
 namespace {
 
 // Largest reduced copy ACE works on: its cost grows with the square of the
-// pixel count (262144 pixels are about 2e11 steps).
-constexpr Int64 kMaxAcePixels = 262144;
+// pixel count (65536 pixels are about 1.3e10 steps, seconds of work).
+constexpr Int64 kMaxAcePixels = 65536;
 
 }  // namespace
 

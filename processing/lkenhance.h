@@ -4,7 +4,7 @@
 // the lk24RGB pixels of the whole bitmap given and return at once for
 // another format.
 //
-// Memory: ACE holds the reduced copy (at most 262144 pixels, see LKACE)
+// Memory: ACE holds the reduced copy (at most 65536 pixels, see LKACE)
 // and about 20 bytes per reduced pixel, plus lookup tables of 768 bytes per
 // reduced column; the full picture is walked row by row. The retinex holds
 // four single-precision planes of the picture's size in colour mode (the
@@ -21,7 +21,7 @@ class TLKBitmap;
 /// 255; every pixel of a copy reduced by Trunc(width / ReductionWidth)
 /// (width when ReductionWidth is 0 or less) is compared with every other
 /// (3 (wh)^2 steps). The reduction is raised further while the copy would
-/// hold more than 262144 pixels, so the cost stays bounded. The result is
+/// hold more than 65536 pixels, so the cost stays bounded. The result is
 /// carried back by LKLLLUT with SearchRadius. Progress 0..50 over the
 /// reduced rows, then 50..100 from LKLLLUT.
 void LKACE(TLKBitmap* Bitmap, Integer ReductionWidth, double Angle, double ClipPercent, Integer SearchRadius,
