@@ -17,6 +17,20 @@ using lkpoint::ClipRect;
 using lkpoint::RectProgress;
 using lkpoint::WholeProgress;
 
+namespace {
+
+// Negative of pixels kept in another colour model: each is read as TRGB,
+// inverted and written back.
+template <typename Pixel, typename ToRGB, typename FromRGB>
+void NegativeThroughRGB(Pixel* p, Integer x1, Integer x2, ToRGB toRGB, FromRGB fromRGB) {
+  for (Integer x = x1; x < x2; ++x) {
+    const TRGB c = toRGB(p[x]);
+    p[x] = fromRGB(CreateRGB(static_cast<Byte>(255 - c.r), static_cast<Byte>(255 - c.g), static_cast<Byte>(255 - c.b)));
+  }
+}
+
+}  // namespace
+
 void _Negative(TLKBitmap* Bitmap, Integer X1, Integer Y1, Integer X2, Integer Y2,
                const TLKProgressEvent& OnProgress, TObject* Sender) {
   if (!Bitmap || Bitmap->IsEmpty()) return;
@@ -69,24 +83,12 @@ void _Negative(TLKBitmap* Bitmap, Integer X1, Integer Y1, Integer X2, Integer Y2
         for (Integer x = X1; x < X2; ++x) p[x] = 1.0f - p[x];
         break;
       }
-      case lkCMYK: {
-        TCMYK* p = static_cast<TCMYK*>(row);
-        for (Integer x = X1; x < X2; ++x) {
-          TRGB c = LKCMYK2RGB(p[x]);
-          c = CreateRGB(static_cast<Byte>(255 - c.r), static_cast<Byte>(255 - c.g), static_cast<Byte>(255 - c.b));
-          p[x] = LKRGB2CMYK(c);
-        }
+      case lkCMYK:
+        NegativeThroughRGB(static_cast<TCMYK*>(row), X1, X2, LKCMYK2RGB, LKRGB2CMYK);
         break;
-      }
-      case lkCIELab: {
-        TCIELab* p = static_cast<TCIELab*>(row);
-        for (Integer x = X1; x < X2; ++x) {
-          TRGB c = LKCIELAB2RGB(p[x]);
-          c = CreateRGB(static_cast<Byte>(255 - c.r), static_cast<Byte>(255 - c.g), static_cast<Byte>(255 - c.b));
-          p[x] = LKRGB2CIELAB(c);
-        }
+      case lkCIELab:
+        NegativeThroughRGB(static_cast<TCIELab*>(row), X1, X2, LKCIELAB2RGB, LKRGB2CIELAB);
         break;
-      }
       default:
         break;
     }

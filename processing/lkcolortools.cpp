@@ -117,43 +117,31 @@ void LKAutoSBHist(TLKBitmap* Bitmap, float SaturationExponent, float BrightnessE
 void LKAdjustSaturation(TLKBitmap* Bitmap, Integer Saturation, const TLKProgressEvent& OnProgress,
                         TObject* Sender) {
   if (!Is24(Bitmap)) return;
-  const Integer w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
   const double s = Saturation;
-  WholeProgress progress(OnProgress, Sender, h);
-  for (Integer y = 0; y < h; ++y) {
-    Byte* p = static_cast<Byte*>(Bitmap->GetScanLine(y));
-    for (Integer x = 0; x < w; ++x, p += 3) {
-      const Integer R = p[2], G = p[1], B = p[0];
-      const Integer Y = LKRound((30 * R + 59 * G + 11 * B) / 100.0);
-      const Integer r = Y + LKRound(s * LKRound((70 * R - 59 * G - 11 * B) / 100.0) / 100);
-      const Integer g = Y + LKRound(s * LKRound((41 * G - 30 * R - 11 * B) / 100.0) / 100);
-      const Integer b = Y + LKRound(s * LKRound((89 * B - 30 * R - 59 * G) / 100.0) / 100);
-      p[2] = Clamp8(r), p[1] = Clamp8(g), p[0] = Clamp8(b);
-    }
-    progress.Row(y);
-  }
+  lkpoint::EachPixel24(Bitmap, WholeProgress(OnProgress, Sender, Bitmap->GetHeight()), [s](Byte* p) {
+    const Integer R = p[2], G = p[1], B = p[0];
+    const Integer Y = LKRound((30 * R + 59 * G + 11 * B) / 100.0);
+    const Integer r = Y + LKRound(s * LKRound((70 * R - 59 * G - 11 * B) / 100.0) / 100);
+    const Integer g = Y + LKRound(s * LKRound((41 * G - 30 * R - 11 * B) / 100.0) / 100);
+    const Integer b = Y + LKRound(s * LKRound((89 * B - 30 * R - 59 * G) / 100.0) / 100);
+    p[2] = Clamp8(r), p[1] = Clamp8(g), p[0] = Clamp8(b);
+  });
 }
 
 void LKAdjustTint(TLKBitmap* Bitmap, Integer Angle, const TLKProgressEvent& OnProgress, TObject* Sender) {
   if (!Is24(Bitmap)) return;
   const float a = static_cast<float>(Angle * 3.14159 / 180);
   const float sn = static_cast<float>(std::sin(a) * 256), cs = static_cast<float>(std::cos(a) * 256);
-  const Integer w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
-  WholeProgress progress(OnProgress, Sender, h);
-  for (Integer y = 0; y < h; ++y) {
-    Byte* p = static_cast<Byte*>(Bitmap->GetScanLine(y));
-    for (Integer x = 0; x < w; ++x, p += 3) {
-      const Integer R = p[2], G = p[1], B = p[0];
-      const Integer Y = LKRound((59 * G + 30 * R + 11 * B) / 100.0);
-      const Integer u = LKRound((89 * B - 30 * R - 59 * G) / 100.0);
-      const Integer v = LKRound((70 * R - 59 * G - 11 * B) / 100.0);
-      const Integer v2 = LKRound((u * static_cast<double>(sn) + static_cast<double>(cs) * v) / 256);
-      const Integer u2 = LKRound((u * static_cast<double>(cs) - static_cast<double>(sn) * v) / 256);
-      const Integer g2 = LKRound((-51.0 * v2 - 19.0 * u2) / 100);
-      p[2] = Clamp8(Y + v2), p[1] = Clamp8(Y + g2), p[0] = Clamp8(Y + u2);
-    }
-    progress.Row(y);
-  }
+  lkpoint::EachPixel24(Bitmap, WholeProgress(OnProgress, Sender, Bitmap->GetHeight()), [sn, cs](Byte* p) {
+    const Integer R = p[2], G = p[1], B = p[0];
+    const Integer Y = LKRound((59 * G + 30 * R + 11 * B) / 100.0);
+    const Integer u = LKRound((89 * B - 30 * R - 59 * G) / 100.0);
+    const Integer v = LKRound((70 * R - 59 * G - 11 * B) / 100.0);
+    const Integer v2 = LKRound((u * static_cast<double>(sn) + static_cast<double>(cs) * v) / 256);
+    const Integer u2 = LKRound((u * static_cast<double>(cs) - static_cast<double>(sn) * v) / 256);
+    const Integer g2 = LKRound((-51.0 * v2 - 19.0 * u2) / 100);
+    p[2] = Clamp8(Y + v2), p[1] = Clamp8(Y + g2), p[0] = Clamp8(Y + u2);
+  });
 }
 
 void LKShift(TLKBitmap* Bitmap, Integer DX, Integer DY, Integer Channel, Integer FillValue,
@@ -248,16 +236,10 @@ void TLumerakProc::DisposeChannels(const String& Code) {
   RunImageProcessing(k24, "DisposeChannels", [&](TLKBitmap* bm, Integer, Integer, Integer, Integer) {
     int order[3];
     if (!ChannelCode(Code, order) || bm->IsEmpty()) return;
-    const Integer w = bm->GetWidth(), h = bm->GetHeight();
-    WholeProgress progress(OnProgress, this, h);
-    for (Integer y = 0; y < h; ++y) {
-      Byte* p = static_cast<Byte*>(bm->GetScanLine(y));
-      for (Integer x = 0; x < w; ++x, p += 3) {
-        const Byte old[3] = {p[0], p[1], p[2]};
-        p[0] = old[order[0]], p[1] = old[order[1]], p[2] = old[order[2]];
-      }
-      progress.Row(y);
-    }
+    lkpoint::EachPixel24(bm, WholeProgress(OnProgress, this, bm->GetHeight()), [&order](Byte* p) {
+      const Byte old[3] = {p[0], p[1], p[2]};
+      p[0] = old[order[0]], p[1] = old[order[1]], p[2] = old[order[2]];
+    });
   });
 }
 
@@ -286,16 +268,12 @@ void TLumerakProc::Intensity(Integer Low, Integer High, Integer Amount, bool Ave
       lkpoint::ApplyTables24(bm, 0, 0, w, h, Blue ? t : id, Green ? t : id, Red ? t : id, nullptr, &progress);
       return;
     }
-    for (Integer y = 0; y < h; ++y) {
-      Byte* p = static_cast<Byte*>(bm->GetScanLine(y));
-      for (Integer x = 0; x < w; ++x, p += 3) {
-        const Integer o = O[(p[0] + p[1] + p[2]) / 3];
-        if (Blue) p[0] = Clamp8(p[0] + o);
-        if (Green) p[1] = Clamp8(p[1] + o);
-        if (Red) p[2] = Clamp8(p[2] + o);
-      }
-      progress.Row(y);
-    }
+    lkpoint::EachPixel24(bm, progress, [&](Byte* p) {
+      const Integer o = O[(p[0] + p[1] + p[2]) / 3];
+      if (Blue) p[0] = Clamp8(p[0] + o);
+      if (Green) p[1] = Clamp8(p[1] + o);
+      if (Red) p[2] = Clamp8(p[2] + o);
+    });
   });
 }
 

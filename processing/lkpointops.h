@@ -73,6 +73,18 @@ inline Byte Clamp8d(double v) { return v <= 0 ? 0 : (v >= 255 ? 255 : static_cas
 void ApplyTables24(TLKBitmap* b, Integer x1, Integer y1, Integer x2, Integer y2, const Table& blue,
                    const Table& green, const Table& red, const RectProgress* rect, const WholeProgress* whole);
 
+/// Calls f(p) with the address of every pixel (blue, green, red bytes) of
+/// an lk24RGB bitmap, row by row, reporting progress after each row.
+template <typename F>
+void EachPixel24(TLKBitmap* b, const WholeProgress& progress, F f) {
+  const Integer w = b->GetWidth(), h = b->GetHeight();
+  for (Integer y = 0; y < h; ++y) {
+    Byte* p = static_cast<Byte*>(b->GetScanLine(y));
+    for (Integer x = 0; x < w; ++x, p += 3) f(p);
+    progress.Row(y);
+  }
+}
+
 /// A frame's copy of a palette picture changed its palette: the working
 /// picture takes it (the mask copies indices only). Nothing when From is To
 /// or not lk8p.

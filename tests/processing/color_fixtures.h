@@ -52,6 +52,21 @@ struct Events {
   }
 };
 
+/// A component attached to a view of a w x h varied lk24RGB picture, with
+/// the picture as it was and the events recorded.
+struct ProcOnView {
+  TTestView view;
+  TLKBitmap before;
+  TLumerakProc proc;
+  Events ev;
+  ProcOnView(Integer w, Integer h) : view(w, h, lk24RGB) {
+    Paint(view.GetLKBitmap(), Varied);
+    before.Assign(view.GetLKBitmap());
+    proc.SetAttachedLumerak(&view);
+    ev.Attach(proc);
+  }
+};
+
 }  // namespace color_test
 
 inline bool operator<(const TRGB& a, const TRGB& b) {

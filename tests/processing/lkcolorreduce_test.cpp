@@ -138,14 +138,8 @@ TEST(ColorReduce, LogicalPalette) {
 }
 
 TEST(ColorReduce, Operations) {
-  TTestView view(6, 4, lk24RGB);
-  Paint(view.GetLKBitmap(), Varied);
-  TLKBitmap before;
-  before.Assign(view.GetLKBitmap());
-  TLumerakProc proc;
-  proc.SetAttachedLumerak(&view);
-  Events ev;
-  ev.Attach(proc);
+  ProcOnView s(6, 4);
+  auto& [view, before, proc, ev] = s;
   proc.ConvertTo(2000, lkThreshold);  // beyond 1024: only undo and events
   EXPECT_EQ(Pixels(view.GetLKBitmap()), Pixels(&before));
   EXPECT_EQ(proc.GetUndoCaptions(0), "ConvertTo 2000");

@@ -35,12 +35,8 @@ TEST(ColorTools, BrightnessContrastSaturation) {
   LKAdjustBrightnessContrastSaturation(grey.get(), 256, -50, 0, nullptr, nullptr);
   EXPECT_EQ(grey->GetPixels_lk24RGB(1, 1), CreateRGB(170, 170, 170));
 
-  TTestView view(3, 3, lk24RGB);
-  Paint(view.GetLKBitmap(), Varied);
-  TLKBitmap before;
-  before.Assign(view.GetLKBitmap());
-  TLumerakProc proc;
-  proc.SetAttachedLumerak(&view);
+  ProcOnView s(3, 3);
+  auto& [view, before, proc, ev] = s;
   proc.AdjustBrightnessContrastSaturation(0, 0, 0);
   EXPECT_EQ(Pixels(view.GetLKBitmap()), Pixels(&before));
   EXPECT_EQ(proc.GetUndoCaptions(0), "AdjustBrightnessContrastSaturation");

@@ -190,16 +190,10 @@ struct ScriptedDialog : TLKPreviewDialog {
 TEST(DoPreviews, ConfirmedResultGoesBackThroughTheSelection) {
   for (bool file : {false, true}) {
     StorageScope storage(file);
-    TTestView view(8, 6, lk24RGB);
-    Paint(view.GetLKBitmap(), Varied);
-    TLKBitmap before;
-    before.Assign(view.GetLKBitmap());
+    ProcOnView s(8, 6);
+    auto& [view, before, proc, ev] = s;
     view.SelectRect(2, 1, 4, 3);
     view.Mask.SetPixel(2, 1, 0);
-    TLumerakProc proc;
-    proc.SetAttachedLumerak(&view);
-    Events ev;
-    ev.Attach(proc);
     ScriptedDialog* seen = nullptr;
     Integer boxW = 0;
     proc.SetPreviewDialogFactory([&](TLumerakProc*) {
@@ -227,14 +221,8 @@ TEST(DoPreviews, ConfirmedResultGoesBackThroughTheSelection) {
 }
 
 TEST(DoPreviews, CancelTurnedResultAndNoDialog) {
-  TTestView view(6, 4, lk24RGB);
-  Paint(view.GetLKBitmap(), Varied);
-  TLKBitmap before;
-  before.Assign(view.GetLKBitmap());
-  TLumerakProc proc;
-  proc.SetAttachedLumerak(&view);
-  Events ev;
-  ev.Attach(proc);
+  ProcOnView s(6, 4);
+  auto& [view, before, proc, ev] = s;
   // No dialog available: nothing, but the finishing events fire.
   EXPECT_FALSE(proc.DoPreviews({peAll}));
   EXPECT_EQ(ev.finished, 1);

@@ -201,15 +201,9 @@ TEST(Tone, GammaOnEachCorrectedFormat) {
 TEST(Tone, OperationsThroughTheFrame) {
   for (bool file : {false, true}) {
     StorageScope storage(file);
-    TTestView view(8, 6, lk24RGB);
-    Paint(view.GetLKBitmap(), Varied);
-    TLKBitmap before;
-    before.Assign(view.GetLKBitmap());
+    ProcOnView s(8, 6);
+    auto& [view, before, proc, ev] = s;
     view.SelectRect(2, 1, 5, 3);
-    TLumerakProc proc;
-    proc.SetAttachedLumerak(&view);
-    Events ev;
-    ev.Attach(proc);
     proc.IntensityRGBall(10, -300, 0);
     EXPECT_EQ(proc.GetUndoCaptions(0), "IntensityRGBall 10,-300,0");
     TLKBitmap* b = view.GetLKBitmap();
