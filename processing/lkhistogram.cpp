@@ -21,25 +21,24 @@ void _GetHistogram(TLKBitmap* Bitmap, THistogram& Histogram, Integer X1, Integer
   Histogram = THistogram{};
   if (!ClipRect(Bitmap, X1, Y1, X2, Y2)) return;
   if (Mask && Mask->IsEmpty()) Mask = nullptr;
-  // Counted in 64 bits per row pass would not pay: one 32-bit count per
-  // level cannot overflow below 2^31 pixels, the largest picture there is.
+  // 32-bit counts: a picture holds fewer than 2^31 pixels.
   THistogramItem* h = Histogram.Items;
+  auto count = [h](Integer r, Integer g, Integer b) {
+    ++h[r].R;
+    ++h[g].G;
+    ++h[b].B;
+    ++h[lkpoint::Grey(r, g, b)].Gray;
+  };
   for (Integer y = Y1; y < Y2; ++y) {
     const void* row = Bitmap->GetScanLine(y);
-    for (Integer x = X1; x < X2; ++x) {
-      if (Mask && !Mask->IsPointInside(x, y)) continue;
-      Integer r, g, b;
-      if (fmt == lk24RGB) {
-        const Byte* p = static_cast<const Byte*>(row) + static_cast<size_t>(x) * 3;
-        b = p[0], g = p[1], r = p[2];
-      } else {
-        const Word* p = static_cast<const Word*>(row) + static_cast<size_t>(x) * 3;
-        r = p[0] >> 8, g = p[1] >> 8, b = p[2] >> 8;
-      }
-      ++h[r].R;
-      ++h[g].G;
-      ++h[b].B;
-      ++h[lkpoint::Grey(r, g, b)].Gray;
+    if (fmt == lk24RGB) {
+      const Byte* p = static_cast<const Byte*>(row) + static_cast<size_t>(X1) * 3;
+      for (Integer x = X1; x < X2; ++x, p += 3)
+        if (!Mask || Mask->IsPointInside(x, y)) count(p[2], p[1], p[0]);
+    } else {
+      const Word* p = static_cast<const Word*>(row) + static_cast<size_t>(X1) * 3;
+      for (Integer x = X1; x < X2; ++x, p += 3)
+        if (!Mask || Mask->IsPointInside(x, y)) count(p[0] >> 8, p[1] >> 8, p[2] >> 8);
     }
   }
 }

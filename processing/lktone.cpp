@@ -149,22 +149,28 @@ void _HistAutoEqualize(TLKBitmap* Bitmap, Integer X1, Integer Y1, Integer X2, In
   };
   load(prev, Y1 - 1);
   load(cur, Y1);
+  // Column sums of the three rows, one per channel byte, with a repeated
+  // column at each end so that the horizontal sum needs no edge test.
+  std::vector<Integer> colSum((static_cast<size_t>(w) + 2) * 3);
   RectProgress progress(OnProgress, Sender, Y1, Y2);
   for (Integer y = Y1; y < Y2; ++y) {
     load(next, y + 1);
+    Integer* cs = colSum.data() + 3;
+    for (size_t i = 0; i < rowBytes; ++i) cs[i] = prev[i] + cur[i] + next[i];
+    for (int c = 0; c < 3; ++c) {
+      cs[-3 + c] = cs[c];
+      cs[static_cast<size_t>(w) * 3 + c] = cs[static_cast<size_t>(w - 1) * 3 + c];
+    }
     Byte* out = static_cast<Byte*>(Bitmap->GetScanLine(y));
-    const Byte* rows[3] = {prev.data(), cur.data(), next.data()};
     for (Integer x = X1; x < X2; ++x) {
-      const size_t cols[3] = {static_cast<size_t>(x > 0 ? x - 1 : 0) * 3, static_cast<size_t>(x) * 3,
-                              static_cast<size_t>(x < w - 1 ? x + 1 : w - 1) * 3};
-      Integer s[3] = {0, 0, 0};
-      for (const Byte* r : rows)
-        for (size_t c : cols) s[0] += r[c], s[1] += r[c + 1], s[2] += r[c + 2];
-      const Integer mb = s[0] / 9, mg = s[1] / 9, mr = s[2] / 9;
-      const Byte* p = cur.data() + cols[1];
+      const Integer* s3 = cs + static_cast<ptrdiff_t>(x) * 3;
+      const Integer mb = (s3[-3] + s3[0] + s3[3]) / 9;
+      const Integer mg = (s3[-2] + s3[1] + s3[4]) / 9;
+      const Integer mr = (s3[-1] + s3[2] + s3[5]) / 9;
+      const Byte* p = cur.data() + static_cast<size_t>(x) * 3;
       const Integer g = lkpoint::Grey(p[2], p[1], p[0]);
       const Integer a = lkpoint::Grey(mr, mg, mb);
-      Byte* o = out + cols[1];
+      Byte* o = out + static_cast<size_t>(x) * 3;
       if (low[g] == high[g] || a < low[g]) {
         o[0] = low[p[0]], o[1] = low[p[1]], o[2] = low[p[2]];
       } else if (a > high[g]) {

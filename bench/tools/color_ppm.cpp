@@ -20,6 +20,7 @@
 #include "bench/quant_picture.h"
 #include "bench/tools/ppm_io.h"
 #include "core/lkbitmap.h"
+#include "core/lkioglobals.h"
 #include "processing/lkcolorops.h"
 #include "processing/lkcolorreduce.h"
 #include "processing/lkcolortools.h"
@@ -76,6 +77,8 @@ int main(int argc, char** argv) {
     return WritePPM(argv[4], w, h, [&](int y, std::uint8_t* row) { quantbench::PhotoRow(w, h, y, 1, row); }) ? 0 : 1;
   }
   if (argc != 4 && argc != 5) return Usage();
+  // Results made by the routines stay in memory too, as the peers' do.
+  LKDefMinFileSize = INT_MAX;
   const Operation* op = nullptr;
   for (const Operation& o : kOperations)
     if (cmd == o.name) op = &o;
