@@ -24,7 +24,7 @@ void _ConvertToEx(TLKBitmap* Bitmap, Integer Colors, TRGB* Palette, const TLKPro
   TLKQuantizer quantizer(Bitmap, Palette, 134217727, Colors, -1, 0);
   const Integer entries = quantizer.GetColorCount();
   const Integer w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
-  const double factor = 100.0 / (h + 0.5);
+  const lkpoint::RectProgress progress(OnProgress, Sender, 0, h);
   // Pictures repeat colours: the last colour's answer is kept.
   uint32_t lastKey = 0xFFFFFFFF;
   TRGB lastColour{0, 0, 0};
@@ -40,7 +40,7 @@ void _ConvertToEx(TLKBitmap* Bitmap, Integer Colors, TRGB* Palette, const TLKPro
       }
       p[0] = lastColour.b, p[1] = lastColour.g, p[2] = lastColour.r;
     }
-    if (OnProgress) OnProgress(Sender, LKTrunc((y + 1) * factor));
+    progress.Row(y);
   }
 }
 

@@ -16,7 +16,7 @@ class TLKQuantizer;
 /// quantiser gives at most 256), staying lk24RGB. Palette, when given,
 /// receives the colours (room for Colors entries). Other formats and
 /// Colors below 1 change nothing. Progress after each row:
-/// Trunc((row + 1) * 100 / (height + 0.5)).
+/// Trunc((row + 1) * 100 / (height - 0.5)).
 void _ConvertToEx(TLKBitmap* Bitmap, Integer Colors, TRGB* Palette, const TLKProgressEvent& OnProgress,
                   TObject* Sender);
 /// lk24RGB to lk1g by serpentine Floyd-Steinberg diffusion of the grey

@@ -1,7 +1,9 @@
 #include "processing/lkhistogram.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <unordered_map>
+#include <memory>
 #include <vector>
 
 #include "core/lkbitmap.h"
@@ -192,28 +194,28 @@ double TLumerakProc::GetDominantColor(TRGB& Color) {
       result = hist[1] / total * 100;
     }
   } else if (b->GetPixelFormat() == lk24RGB) {
-    std::unordered_map<uint32_t, uint32_t> index;  // colour key -> position in `colours`
-    std::vector<uint32_t> colours;
-    std::vector<Int64> counts;
+    // One count per possible colour (64 MB of zero pages, touched only where
+    // the picture's colours fall), then the first pixel in picture order
+    // whose colour has the largest count: bounded whatever the picture.
+    std::unique_ptr<uint32_t[], void (*)(void*)> counts(
+        static_cast<uint32_t*>(std::calloc(size_t{1} << 24, sizeof(uint32_t))), std::free);
+    if (!counts) throw EOutOfMemory("Dominant colour: out of memory for the colour counts");
+    auto key = [](const Byte* p) { return (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0]; };
+    uint32_t best = 0;
     for (Integer y = 0; y < h; ++y) {
       const Byte* p = static_cast<const Byte*>(b->GetScanLine(y));
-      for (Integer x = 0; x < w; ++x, p += 3) {
-        const uint32_t key = (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-        auto [it, added] = index.try_emplace(key, static_cast<uint32_t>(colours.size()));
-        if (added) {
-          colours.push_back(key);
-          counts.push_back(1);
-        } else {
-          ++counts[it->second];
-        }
-      }
+      for (Integer x = 0; x < w; ++x, p += 3) best = std::max(best, ++counts[key(p)]);
     }
-    size_t best = 0;
-    for (size_t i = 1; i < counts.size(); ++i)
-      if (counts[i] > counts[best]) best = i;
-    const uint32_t key = colours[best];
-    Color = CreateRGB(static_cast<Byte>(key >> 16), static_cast<Byte>(key >> 8), static_cast<Byte>(key));
-    result = static_cast<double>(counts[best]) / total * 100;
+    bool found = false;
+    for (Integer y = 0; y < h && !found; ++y) {
+      const Byte* p = static_cast<const Byte*>(b->GetScanLine(y));
+      for (Integer x = 0; x < w && !found; ++x, p += 3)
+        if (counts[key(p)] == best) {
+          Color = CreateRGB(p[2], p[1], p[0]);
+          found = true;
+        }
+    }
+    result = best / total * 100;
   }
   DoFinishWork();
   return result;

@@ -225,6 +225,7 @@ void TIPDialogParams::SaveToStream(TStream* Stream) const {
 }
 
 void TIPDialogParams::LoadFromStream(TStream* Stream) {
+  const Int64 start = Stream->GetPosition();
   Byte block[BlockSize] = {};
   Integer got = 0;
   while (got < BlockSize) {
@@ -232,10 +233,15 @@ void TIPDialogParams::LoadFromStream(TStream* Stream) {
     if (n <= 0) break;
     got += n;
   }
-  if (got < BlockSize)
-    throw EReadError("Preview parameters: " + std::to_string(BlockSize) + " bytes expected, " +
-                     std::to_string(got) + " read");
-  Load(block);
+  try {
+    if (got < BlockSize)
+      throw EReadError("Preview parameters: " + std::to_string(BlockSize) + " bytes expected, " +
+                       std::to_string(got) + " read");
+    Load(block);
+  } catch (const EReadError&) {
+    Stream->Seek(start, soBeginning);  // a refused block is left where it was
+    throw;
+  }
 }
 
 void TIPDialogParams::SaveToFile(const String& FileName) const {
@@ -385,8 +391,10 @@ bool TLumerakProc::DoPreviews(TPreviewEffects Effects) {
   else
     FPreviewsParams.Exclude(prppDefaultLockPreview);
   if (FAutoUndo) SaveUndoCaptioned(dialog->GetUndoCaption(), lkuImage);
-  MakeConsistentBitmap({lk24RGB});
   TLKBitmap* out = dialog->GetBitmap();
+  // The result is 24-bit; a picture that may not be converted takes it in
+  // its own format instead, so that only pixels of one format are copied.
+  if (!MakeConsistentBitmap({lk24RGB})) out->SetPixelFormat(FBitmap->GetPixelFormat());
   const bool sameBox = out->GetWidth() == bw && out->GetHeight() == bh;
   if (!mask || mask->IsEmpty() || !sameBox) {
     // No selection, or a result of another size (a turned page): the

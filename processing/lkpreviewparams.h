@@ -73,7 +73,8 @@ class TIPDialogParams : public TObject {
   void SaveToStream(TStream* Stream) const;
   /// Reads 221 bytes at the stream's position. A stream that ends sooner
   /// raises EReadError ("Preview parameters: 221 bytes expected, <n>
-  /// read") and changes nothing; so does a damaged block (see Load).
+  /// read"); so does a damaged block (see Load). A refused block changes
+  /// no value and leaves the stream at the position it had.
   void LoadFromStream(TStream* Stream);
   /// Writes the block to FileName through a temporary file renamed over it,
   /// so a failed save leaves an existing file as it was. Raises the

@@ -281,7 +281,9 @@ class TLumerakProc : public TComponent {
   Integer CalcImageNumColors();
   /// Share in percent of the most frequent colour of the whole picture
   /// (lk1g: black or white, white winning a tie; lk24RGB: among equal
-  /// counts the colour met first), -1 for other formats or an empty picture.
+  /// counts the colour met first, row by row; the counts take 64 MB of
+  /// which only the pages of the picture's colours are touched), -1 for
+  /// other formats or an empty picture.
   /// DoFinishWork unless the picture is missing or empty.
   double GetDominantColor(TRGB& Color);
   /// Row and column density profiles of the selection (see

@@ -109,6 +109,7 @@ TEST(DialogParams, ShortOrDamagedBlockRefusedAndNothingChanges) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << c.name << ": " << e.what();
     }
     EXPECT_EQ(target.SharpenSize, 77) << c.name;
+    EXPECT_EQ(s.GetPosition(), 0) << c.name;
     EXPECT_EQ(target.WaveAmplitude, 10) << c.name;
   }
 }
