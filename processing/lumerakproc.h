@@ -14,6 +14,9 @@
 #include "core/lkmsg.h"
 #include "platform/classes.h"
 #include "platform/graphics.h"
+#include "processing/lkhistogram.h"
+#include "processing/lkpreviewparams.h"
+#include "processing/lktone.h"
 
 class TLKBitmap;
 class TLKMask;
@@ -260,6 +263,157 @@ class TLumerakProc : public TComponent {
   /// ResampleTo). Nothing for an empty working bitmap.
   void Resample(Integer NewWidth, Integer NewHeight, TResampleFilter Filter);
 
+  // --- Colour and tone operations --------------------------------------------
+  // Histograms and measurements, tone curves, white balance, negatives and
+  // channel pictures, brightness and saturation tools, automatic enhancement,
+  // colour reduction and the preview dialog. Each runs inside the operation
+  // frame unless its comment says otherwise; the routines they call are
+  // declared in lkhistogram.h, lktone.h, lkwhitebalance.h, lkcolorops.h,
+  // lkcolortools.h, lkenhance.h, lkcolorreduce.h and lkpreviewparams.h.
+
+  /// Histogram of the selection (only the pixels inside the mask). lk24RGB
+  /// and lk48RGB (high bytes) pictures are measured as they are; other
+  /// formats through a 24-bit copy. The picture never changes; no undo, no
+  /// events. Nothing for a nil histogram or without a picture.
+  void GetHistogram(THistogram* Histogram);
+  /// Distinct colours of the selection's box: 2 for lk1g, counted for
+  /// lk24RGB, 0 otherwise. No events.
+  Integer CalcImageNumColors();
+  /// Share in percent of the most frequent colour of the whole picture
+  /// (lk1g: black or white, white winning a tie; lk24RGB: among equal
+  /// counts the colour met first, row by row; the counts take 64 MB of
+  /// which only the pages of the picture's colours are touched), -1 for
+  /// other formats or an empty picture.
+  /// DoFinishWork unless the picture is missing or empty.
+  double GetDominantColor(TRGB& Color);
+  /// Row and column density profiles of the selection (see
+  /// _CalcDensityHistogram); with a mask, of its whole box. DoFinishWork.
+  void CalcDensityHistogram(Integer* Vertical, Integer* Horizontal, Integer VerticalNorm, Integer HorizontalNorm);
+
+  /// Contrast around the channel means of the whole picture. "Contrast <c>".
+  void Contrast(Integer Value);
+  /// Channel offsets. "IntensityRGBall <r>,<g>,<b>".
+  void IntensityRGBall(Integer Red, Integer Green, Integer Blue);
+  /// Per-channel thresholds (see _Threshold). "Threshold".
+  void Threshold(TRGB LowLimits, TRGB HighLimits, TRGB LowColor, TRGB HighColor);
+  /// Two-level threshold curve on the chosen channels. "Threshold2".
+  void Threshold2(Integer First, Integer Second, bool Red, bool Green, bool Blue);
+  /// Linear stretch between per-channel levels. "HistEqualize".
+  void HistEqualize(TRGB Low, TRGB High);
+  /// Automatic equalisation with 3 x 3 local means. "HistAutoEqualize".
+  void HistAutoEqualize();
+  /// Gamma correction of the chosen channels. lk8p (palette), lk8g, lk16g,
+  /// lk24RGB and lk48RGB are corrected sample by sample; other formats are
+  /// converted first by the usual preference. "GammaCorrect".
+  void GammaCorrect(double Gamma, TLKChannels Channels);
+
+  /// Channel coefficients. "WhiteBalance_coef".
+  void WhiteBalance_coef(double Red, double Green, double Blue);
+  /// Grey-world balance. "WhiteBalance_GrayWorld".
+  void WhiteBalance_GrayWorld();
+  /// Makes the pixel at (X, Y) of the frame's bitmap the white point.
+  /// "WhiteBalance_WhiteAt".
+  void WhiteBalance_WhiteAt(Integer X, Integer Y);
+  /// Balance on near-white pixels. "WhiteBalance_AutoWhite".
+  void WhiteBalance_AutoWhite();
+  /// Stretches each channel to the full range (lk24RGB, lk48RGB).
+  /// "AdjustGainOffset".
+  void AdjustGainOffset();
+  /// Paints the region connected to (X, Y). "CastColor".
+  void CastColor(Integer X, Integer Y, TRGB Color, Integer Tolerance);
+  /// Sets the alpha of the region connected to (X, Y). "CastAlpha".
+  void CastAlpha(Integer X, Integer Y, Integer Alpha, Integer Tolerance);
+  /// Colours the picture with one hue and saturation (0..99 scale).
+  /// "Colorize".
+  void Colorize(Integer Hue, Integer Saturation, double Luminosity);
+
+  /// Colour equalisation on a reduced copy (lk24RGB). "AutoEnhance1".
+  void AutoEnhance1(Integer ReductionWidth, double Angle, double ClipPercent, Integer SearchRadius);
+  /// Multi-scale retinex (lk24RGB). "AutoEnhance2".
+  void AutoEnhance2(Integer Scales, Integer Distribution, double Variance, Integer LargestScale, bool Grey);
+
+  /// Negative in every pixel format. "Negative".
+  void Negative();
+  /// Grey levels of an lk24RGB picture; other formats stay. "ConvertToGray".
+  void ConvertToGray();
+  /// Replaces a colour range by one colour. "CastColorRange".
+  void CastColorRange(TRGB Lower, TRGB Upper, TRGB Color);
+  /// Alpha value for a colour range. "SetTransparentColors".
+  void SetTransparentColors(TRGB Lower, TRGB Upper, Integer Alpha);
+  /// Mixes Other (stretched to the selection) by Percent: 100 keeps the
+  /// picture, 0 gives Other. "Merge <p>".
+  void MergeLKBitmap(TLKBitmap* Other, Integer Percent);
+  /// MergeLKBitmap of a class-library bitmap, then DoFinishWork once more.
+  void Merge(TBitmap* Other, Integer Percent);
+  /// Channel pictures of the whole picture (no undo; DoFinishWork after the
+  /// routine). The caller owns what is returned; nil when the picture cannot
+  /// be made lk24RGB.
+  TLKBitmap* GetRGBChannel(Integer Channel);
+  TLKBitmap* GetHSVChannel(Integer Channel);
+  void GetRGBChannelAll(TLKBitmap* Red, TLKBitmap* Green, TLKBitmap* Blue);
+  void GetHSVChannelAll(TLKBitmap* Hue, TLKBitmap* Saturation, TLKBitmap* Value);
+
+  /// Brightness, contrast and saturation in percent.
+  /// "AdjustBrightnessContrastSaturation".
+  void AdjustBrightnessContrastSaturation(Integer Brightness, Integer ContrastValue, Integer Saturation);
+  /// Brightness equalisation weighted by Exponent. "Contrast2".
+  void Contrast2(double Exponent);
+  /// Saturation, 0 unchanged, -100 grey. "AdjustSaturation".
+  void AdjustSaturation(Integer Amount);
+  /// Tint by an angle in degrees. "AdjustTint".
+  void AdjustTint(Integer Angle);
+  /// Saturation and brightness equalisation. "AdjustLumSatHistogram".
+  void AdjustLumSatHistogram(double SaturationExponent, double BrightnessExponent);
+  /// Reorders blue, green and red by a three-letter code ("RGB" swaps red
+  /// and blue); shorter codes and other letters change nothing.
+  /// "DisposeChannels".
+  void DisposeChannels(const String& Code);
+  /// Triangular intensity bump over the levels Low..High. "Intensity".
+  void Intensity(Integer Low, Integer High, Integer Amount, bool Average, bool Red, bool Green, bool Blue);
+  /// Contrast around the pivot 100 + Offset. "Contrast3".
+  void Contrast3(Integer Amount, Integer Offset, bool Red, bool Green, bool Blue);
+  /// Moves one channel by (DX, DY). "ShiftChannel".
+  void ShiftChannel(Integer DX, Integer DY, Integer Channel, Integer FillValue);
+
+  /// Colour reduction of the whole picture (no selection): below 3 colours
+  /// black and white, 3..1024 the quantiser's colours, more only the undo
+  /// entry and events. "ConvertTo <n>".
+  void ConvertTo(Integer Colors, TLKDitherMethod Method);
+  /// ConvertTo that also fills Palette (room for Colors entries; below 3
+  /// colours black then white). Colors 0 does nothing. "ConvertToPalette".
+  void ConvertToPalette(Integer Colors, TRGB* Palette, TLKDitherMethod Method);
+  void ConvertToBWOrdered();
+  void ConvertToBWThreshold(Integer Threshold);
+  /// Floyd-Steinberg black and white ("ConvertToBW_FloyedSteinberg").
+  void ConvertToBW_FloydSteinberg();
+  /// lk1g picture to lk24RGB black and white; other formats nothing.
+  void ConvertTo24Bit();
+  /// Fills Palette with the quantiser's Colors colours of an lk24RGB
+  /// picture; changes nothing else and fires nothing.
+  void CalcImagePalette(TRGB* Palette, Integer Colors);
+
+  /// The values of the preview dialog's pages, kept between openings.
+  TIPDialogParams* GetDialogParams() const { return FDialogParams.get(); }
+  TPRPreviewsParams GetPRPreviewParams() const { return FPreviewsParams; }
+  void SetPRPreviewParams(TPRPreviewsParams Value) { FPreviewsParams = Value; }
+  /// Initial folder of the dialog's filter load and save dialogs.
+  String GetFilterFolder() const { return FFilterFolder; }
+  void SetFilterFolder(const String& Value) { FFilterFolder = Value; }
+  /// The dialog DoPreviews shows; an empty factory uses the one registered
+  /// with LKSetPreviewDialogFactory.
+  void SetPreviewDialogFactory(TLKPreviewDialogFactory Factory) { FPreviewFactory = std::move(Factory); }
+  /// Called with the prepared dialog just before it is shown.
+  TLKPreviewEvent OnPreview;
+  /// Opens the preview dialog with the pages Effects on a copy of the
+  /// selection's box and, when the user confirms, puts the result back
+  /// (through the mask; a result of another size replaces the picture),
+  /// with an undo entry captioned by the dialog. True when confirmed.
+  /// DoFinishWork always runs; false without a dialog or for a picture
+  /// below 2 x 2.
+  bool DoPreviews(TPreviewEffects Effects);
+
+  // --- End of colour and tone operations -------------------------------------
+
   // --- Clipboard, effects, shadows, comparison and hidden data ---------------
   // (lkclipboard.cpp, lkdistort.cpp, lkcorners.cpp, lkredeye.cpp,
   // lkshadows.cpp, lkcompare.cpp)
@@ -375,6 +529,11 @@ class TLumerakProc : public TComponent {
   Stack FRedo;
   std::vector<String> FRedoCaptions;
   bool FLastPushed = false;  // whether the last SaveUndo/SaveRedo pushed an entry
+  // Preview dialog state (colour and tone operations).
+  std::unique_ptr<TIPDialogParams> FDialogParams = std::make_unique<TIPDialogParams>();
+  TPRPreviewsParams FPreviewsParams;
+  String FFilterFolder;
+  TLKPreviewDialogFactory FPreviewFactory;
 };
 
 /// The format CheckFormat converts `current` to for the non-empty set
