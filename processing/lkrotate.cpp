@@ -237,9 +237,10 @@ void NearestRotate(TLKBitmap* bitmap, double angle, Byte bg, TProgressRec* progr
 }
 
 // Geometry of the inverse-mapping engines: the picture framed by 3 pixels of
-// background, and the new framed size, the bounding box of the turned frame.
-// The result drops the 3 pixels again, so it holds the turned picture's
-// bounding box (an unturned picture keeps its size).
+// background, turned about the centres of the framed picture and of the new
+// framed picture, whose inner part (without its 3 pixels of frame) is the
+// turned picture's bounding box, rounded: an unturned picture keeps its
+// size, and no angle loses a row or column of the picture.
 struct Inverse {
   double cs, sn, cx, cy, cxn, cyn;
   Integer Wn, Hn;  // framed result
@@ -248,8 +249,8 @@ struct Inverse {
     cs = std::cos(theta);
     sn = std::sin(theta);
     const Integer Wf = W + 6, Hf = H + 6;
-    Wn = std::max(7, LKRound(std::fabs(sn) * Hf + std::fabs(cs) * Wf));
-    Hn = std::max(7, LKRound(std::fabs(cs) * Hf + std::fabs(sn) * Wf));
+    Wn = std::max(1, LKRound(std::fabs(sn) * H + std::fabs(cs) * W)) + 6;
+    Hn = std::max(1, LKRound(std::fabs(cs) * H + std::fabs(sn) * W)) + 6;
     cx = (Wf - 1) / 2.0;
     cy = (Hf - 1) / 2.0;
     cxn = (Wn - 1) / 2.0;
