@@ -51,12 +51,12 @@ void _LKMedianFilter(TLKBitmap* Bitmap, Integer WindowWidth, Integer WindowHeigh
     q3 = LKTrunc(l * q1) + 3 * (n / 4);
   } else if (Kind == mfSharpen) {
     P3 = (6.36 - (Sharpness * 0.04 + 1)) * (n - 1) + 1;
-    P4 = P3 == n ? 0 : 1 / (P3 - n);
+    P4 = std::fabs(P3 - n) < 1e-6 ? 0 : 1 / (P3 - n);
   } else {
     P3 = n;
     P4 = EdgeGain * 0.5 / (n - 1);
   }
-  const bool diverges = Kind == mfSharpen && P3 == n;
+  const bool diverges = Kind == mfSharpen && P4 == 0;
   const bool white = Kind == mfEdgeExtract;
   const size_t bytes = static_cast<size_t>(W) * 3;
   const Integer span = 2 * hh + 1, across = 2 * hw + 1;
