@@ -50,21 +50,6 @@ TEST(Morph, GreyOrderMovesWholePixels) {
     for (Integer x = 0; x < 4; ++x) ASSERT_EQ(z.GetPixels(x, y), before.GetPixels(x, y));
 }
 
-// A 1-bit picture from rows of '#' (black) and '.' (white).
-void Draw(TLKBitmap* b, const std::vector<std::string>& rows) {
-  b->Allocate(static_cast<Integer>(rows[0].size()), static_cast<Integer>(rows.size()), lk1g);
-  for (Integer y = 0; y < b->GetHeight(); ++y)
-    for (Integer x = 0; x < b->GetWidth(); ++x) b->SetPixels_lk1g(x, y, rows[static_cast<size_t>(y)][static_cast<size_t>(x)] == '.');
-}
-std::vector<std::string> Text(TLKBitmap* b) {
-  std::vector<std::string> rows;
-  for (Integer y = 0; y < b->GetHeight(); ++y) {
-    std::string r;
-    for (Integer x = 0; x < b->GetWidth(); ++x) r += b->GetPixels_lk1g(x, y) ? '.' : '#';
-    rows.push_back(r);
-  }
-  return rows;
-}
 
 TEST(Morph, OneBitComponentOperations) {
   const std::vector<std::string> speck = {"#####...", "#####...", "#####...", "#####.#.", "#####...", "........"};
@@ -88,11 +73,11 @@ TEST(Morph, OneBitComponentOperations) {
   };
   for (const Case& c : cases) {
     TLKBitmap b;
-    Draw(&b, c.in);
+    DrawBits(&b, c.in);
     TLumerakProc proc;
     proc.SetAttachedLKBitmap(&b);
     (proc.*c.op)(c.n);
-    EXPECT_EQ(Text(&b), c.out) << c.name;
+    EXPECT_EQ(BitsText(&b), c.out) << c.name;
     EXPECT_EQ(proc.GetUndoCaptions(0), c.name);
   }
   // Other formats: only the undo entry.
