@@ -2,9 +2,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "core/lkbitmap.h"
+#include "core/lkfilebuffer.h"
 #include "platform/graphics.h"
 #include "platform/sysutils.h"
 #include "processing/lkfilterkit.h"
@@ -15,26 +18,51 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// A picture in memory: N bytes per pixel, rows W * N bytes apart.
+// A picture's rows: N bytes per pixel. Either rows of a bitmap that keeps
+// them in memory (read or written in place), or a buffer of its own, not
+// cleared (every engine writes each pixel), rows W * N bytes apart.
 struct Pic {
   Integer W = 0, H = 0, N = 1;
-  std::vector<Byte> Px;
+  std::unique_ptr<Byte[]> Own;
+  std::vector<Byte*> Rows;
   Pic() = default;
-  Pic(Integer w, Integer h, Integer n) : W(w), H(h), N(n), Px(static_cast<size_t>(w) * h * n) {}
-  size_t Stride() const { return static_cast<size_t>(W) * N; }
-  Byte* At(Integer x, Integer y) { return Px.data() + static_cast<size_t>(y) * Stride() + static_cast<size_t>(x) * N; }
-  const Byte* At(Integer x, Integer y) const {
-    return Px.data() + static_cast<size_t>(y) * Stride() + static_cast<size_t>(x) * N;
+  Pic(Integer w, Integer h, Integer n) : W(w), H(h), N(n) {
+    const size_t stride = static_cast<size_t>(w) * static_cast<size_t>(n);
+    try {
+      const size_t bytes = stride * static_cast<size_t>(std::max(h, 0));
+      Own.reset(new Byte[bytes]);
+      LKAdviseHugePages(Own.get(), bytes);
+    } catch (const std::bad_alloc&) {
+      throw EOutOfMemory("Out of memory");
+    }
+    Rows.resize(static_cast<size_t>(std::max(h, 0)));
+    for (Integer y = 0; y < h; ++y) Rows[static_cast<size_t>(y)] = Own.get() + stride * static_cast<size_t>(y);
   }
+  size_t Stride() const { return static_cast<size_t>(W) * N; }
+  Byte* At(Integer x, Integer y) { return Rows[static_cast<size_t>(y)] + static_cast<size_t>(x) * N; }
+  const Byte* At(Integer x, Integer y) const { return Rows[static_cast<size_t>(y)] + static_cast<size_t>(x) * N; }
   void Fill(const Byte* value) {
-    for (size_t i = 0; i < Px.size(); i += static_cast<size_t>(N)) std::memcpy(&Px[i], value, static_cast<size_t>(N));
+    for (Integer y = 0; y < H; ++y)
+      for (Integer x = 0; x < W; ++x) std::memcpy(At(x, y), value, static_cast<size_t>(N));
   }
 };
+
+// Whether a bitmap's rows stay put in memory, so that they can be used in
+// place (file storage maps one row at a time; 1-bit rows are unpacked).
+bool RowsInPlace(TLKBitmap* b) { return b->GetLocation() != lkFile && b->GetPixelFormat() != lk1g; }
 
 // The picture of a whole-byte bitmap, or of an lk1g bitmap as one byte per
 // pixel (0 or 1).
 Pic Load(TLKBitmap* b) {
   const Integer w = b->GetWidth(), h = b->GetHeight();
+  if (RowsInPlace(b)) {
+    Pic p;
+    p.W = w;
+    p.H = h;
+    p.N = b->GetBitCount() / 8;
+    for (Integer y = 0; y < h; ++y) p.Rows.push_back(static_cast<Byte*>(b->GetScanLine(y)));
+    return p;
+  }
   const bool bits = b->GetPixelFormat() == lk1g;
   Pic p(w, h, bits ? 1 : b->GetBitCount() / 8);
   for (Integer y = 0; y < h; ++y) {
@@ -47,40 +75,64 @@ Pic Load(TLKBitmap* b) {
   return p;
 }
 
-// Replaces the bitmap's picture with p, in the bitmap's format and with its
-// palette.
-void Store(TLKBitmap* b, const Pic& p) {
-  const TLKPixelFormat f = b->GetPixelFormat();
-  std::vector<TRGB> palette;
-  for (Integer i = 0; i < b->GetPaletteLen(); ++i) palette.push_back(b->GetPalette(i));
-  b->Allocate(p.W, p.H, f);
-  for (Integer i = 0; i < static_cast<Integer>(palette.size()); ++i) b->SetPalette(i, palette[static_cast<size_t>(i)]);
-  std::vector<Byte> bits(static_cast<size_t>(b->GetRowLen()));
-  for (Integer y = 0; y < p.H; ++y) {
-    if (f == lk1g) {
-      std::fill(bits.begin(), bits.end(), Byte{0});
-      for (Integer x = 0; x < p.W; ++x)
-        if (*p.At(x, y)) bits[static_cast<size_t>(x >> 3)] |= lkbitmask1[x & 7];
-      lkfilter::WriteRow(b, y, bits.data(), bits.size());
+// The new picture of an engine: a bitmap in the format and storage rule of
+// the one it replaces, written in place when it keeps its rows in memory.
+struct Result {
+  TLKBitmap Bitmap;
+  Pic Picture;
+  Result(TLKBitmap* like, Integer w, Integer h) {
+    Bitmap.SetMinFileSize(like->GetMinFileSize());
+    Bitmap.Allocate(w, h, like->GetPixelFormat());
+    if (RowsInPlace(&Bitmap)) {
+      Picture = Load(&Bitmap);
     } else {
-      lkfilter::WriteRow(b, y, p.At(0, y), p.Stride());
+      Picture = Pic(w, h, like->GetPixelFormat() == lk1g ? 1 : like->GetBitCount() / 8);
     }
   }
-}
+  // Replaces the target's picture (its palette kept; its alpha channel is
+  // the caller's to turn).
+  void Finish(TLKBitmap* target) {
+    const TLKPixelFormat f = Bitmap.GetPixelFormat();
+    if (Picture.Own) {
+      std::vector<Byte> bits(static_cast<size_t>(Bitmap.GetRowLen()));
+      for (Integer y = 0; y < Picture.H; ++y) {
+        if (f == lk1g) {
+          std::fill(bits.begin(), bits.end(), Byte{0});
+          for (Integer x = 0; x < Picture.W; ++x)
+            if (*Picture.At(x, y)) bits[static_cast<size_t>(x >> 3)] |= lkbitmask1[x & 7];
+          lkfilter::WriteRow(&Bitmap, y, bits.data(), bits.size());
+        } else {
+          lkfilter::WriteRow(&Bitmap, y, Picture.At(0, y), Picture.Stride());
+        }
+      }
+      Bitmap.FreeAllMaps();
+    }
+    for (Integer i = 0; i < target->GetPaletteLen(); ++i) Bitmap.SetPalette(i, target->GetPalette(i));
+    Picture = Pic();
+    if (target->GetLocation() == lkTBitmap) {
+      // A wrapped class-library bitmap keeps its own storage.
+      target->Allocate(Bitmap.GetWidth(), Bitmap.GetHeight(), f);
+      for (Integer i = 0; i < Bitmap.GetPaletteLen(); ++i) target->SetPalette(i, Bitmap.GetPalette(i));
+      const size_t len = static_cast<size_t>(Bitmap.GetRowLen());
+      for (Integer y = 0; y < Bitmap.GetHeight(); ++y) std::memcpy(target->GetScanLine(y), Bitmap.GetScanLine(y), len);
+    } else {
+      Bitmap.SwitchTo(target);
+    }
+  }
+};
 
-// Quarter turns counter-clockwise (1 = 90, 2 = 180, 3 = 270 degrees), in
-// tiles so that both pictures are walked through the cache.
-Pic Turn(const Pic& s, Integer quarters) {
-  quarters = ((quarters % 4) + 4) % 4;
-  if (quarters == 0) return s;
-  const bool half = quarters == 2;
-  Pic d(half ? s.W : s.H, half ? s.H : s.W, s.N);
-  const size_t n = static_cast<size_t>(s.N);
+// Quarter turns counter-clockwise (1 = 90, 2 = 180, 3 = 270 degrees) of s
+// into d (of the turned size), in tiles so that both pictures are walked
+// through the cache; N bytes per pixel (0: s.N, known only at run time).
+template <Integer N>
+void TurnTiles(const Pic& s, Integer quarters, Pic& d) {
+  const size_t n = static_cast<size_t>(N ? N : s.N);
   constexpr Integer kTile = 32;
   for (Integer y0 = 0; y0 < s.H; y0 += kTile)
     for (Integer x0 = 0; x0 < s.W; x0 += kTile)
-      for (Integer y = y0; y < std::min(s.H, y0 + kTile); ++y)
-        for (Integer x = x0; x < std::min(s.W, x0 + kTile); ++x) {
+      for (Integer y = y0; y < std::min(s.H, y0 + kTile); ++y) {
+        const Byte* src = s.At(x0, y);
+        for (Integer x = x0; x < std::min(s.W, x0 + kTile); ++x, src += n) {
           Integer dx, dy;
           if (quarters == 1) {
             dx = y;
@@ -88,13 +140,44 @@ Pic Turn(const Pic& s, Integer quarters) {
           } else if (quarters == 3) {
             dx = s.H - 1 - y;
             dy = x;
-          } else {
+          } else if (quarters == 2) {
             dx = s.W - 1 - x;
             dy = s.H - 1 - y;
+          } else {
+            dx = x;
+            dy = y;
           }
-          std::memcpy(d.At(dx, dy), s.At(x, y), n);
+          std::memcpy(d.At(dx, dy), src, n);
         }
+      }
+}
+
+void Turn(const Pic& s, Integer quarters, Pic& d) {
+  if (s.N == 3)
+    TurnTiles<3>(s, quarters, d);
+  else if (s.N == 1)
+    TurnTiles<1>(s, quarters, d);
+  else
+    TurnTiles<0>(s, quarters, d);
+}
+
+// The picture of a bitmap turned by whole quarters, into a new picture.
+Pic Turned(TLKBitmap* b, Integer quarters) {
+  quarters = ((quarters % 4) + 4) % 4;
+  const Pic s = Load(b);
+  Pic d(quarters % 2 ? s.H : s.W, quarters % 2 ? s.W : s.H, s.N);
+  Turn(s, quarters, d);
   return d;
+}
+
+// Turns a bitmap by whole quarters (nothing for 0).
+void TurnBitmap(TLKBitmap* b, Integer quarters) {
+  quarters = ((quarters % 4) + 4) % 4;
+  if (quarters == 0) return;
+  const Pic s = Load(b);
+  Result r(b, quarters % 2 ? s.H : s.W, quarters % 2 ? s.W : s.H);
+  Turn(s, quarters, r.Picture);
+  r.Finish(b);
 }
 
 // Quarter turns of an angle that is a whole multiple of 90 degrees, or -1.
@@ -158,11 +241,11 @@ void ShearRotate(TLKBitmap* bitmap, double angle, bool aa, const Byte* bg, const
     --quarters;
     a += 90;
   }
-  Pic pic = Turn(Load(bitmap), quarters);
   if (a == 0) {
-    Store(bitmap, pic);
+    TurnBitmap(bitmap, quarters);
     return;
   }
+  Pic pic = ((quarters % 4) + 4) % 4 ? Turned(bitmap, quarters) : Load(bitmap);
   const Integer W = pic.W, H = pic.H, n = pic.N;
   const double theta = a * kPi / 180;
   const double t = std::fabs(std::sin(theta / 2) / std::cos(theta / 2)), s = std::fabs(std::sin(theta));
@@ -191,25 +274,25 @@ void ShearRotate(TLKBitmap* bitmap, double angle, bool aa, const Byte* bg, const
     lkfilter::Report(progress, sender, (H + x) * p);
   }
   one = Pic();
-  Pic out(W3, H2, n);
+  Result out(bitmap, W3, H2);
   for (Integer y = 0; y < H2; ++y) {
     const double skew = (theta > 0 ? y : H2 - y) * t;
     const Integer m = LKRound(skew);
-    ShearLine(two.At(0, y), n, W1, out.At(0, y), n, W3, m - o, aa, LKRound((skew - m) * 4096), bg, n);
+    ShearLine(two.At(0, y), n, W1, out.Picture.At(0, y), n, W3, m - o, aa, LKRound((skew - m) * 4096), bg, n);
     lkfilter::Report(progress, sender, (H + W1 + y) * p);
   }
-  Store(bitmap, out);
+  out.Finish(bitmap);
 }
 
 // Nearest rotation of a picture held one byte per pixel (1-bit pictures as
 // 0/1 bytes).
 void NearestRotate(TLKBitmap* bitmap, double angle, Byte bg, TProgressRec* progress) {
   if (bitmap->IsEmpty()) return;
-  Pic src = Load(bitmap);
   if (angle == 90 || angle == -90 || angle == 270 || angle == 180 || angle == -180) {
-    Store(bitmap, Turn(src, angle == 90 ? 1 : (angle == 180 || angle == -180) ? 2 : 3));
+    TurnBitmap(bitmap, angle == 90 ? 1 : (angle == 180 || angle == -180) ? 2 : 3);
     return;
   }
+  const Pic src = Load(bitmap);
   const Integer W = src.W, H = src.H;
   const double r = -angle / 57.295779513082320877;
   const double c = LKTrunc(std::cos(r) * 10000) / 10000.0, s = LKTrunc(std::sin(r) * 10000) / 10000.0;
@@ -221,7 +304,8 @@ void NearestRotate(TLKBitmap* bitmap, double angle, Byte bg, TProgressRec* progr
     dx[static_cast<size_t>(i)] = LKTrunc((i - cx2) * c);
     dy[static_cast<size_t>(i)] = LKTrunc(-(i - cx2) * s);
   }
-  Pic out(W2, H2, 1);
+  Result result(bitmap, W2, H2);
+  Pic& out = result.Picture;
   if (progress) progress->Step = 100.0 / H2;
   for (Integer y = 0; y < H2; ++y) {
     const Integer bx = LKTrunc((y - cy2) * s + cx), by = LKTrunc((y - cy2) * c + cy);
@@ -233,7 +317,7 @@ void NearestRotate(TLKBitmap* bitmap, double angle, Byte bg, TProgressRec* progr
     }
     if (progress) lkfilter::Report(progress->OnProgress, progress->Sender, y * progress->Step);
   }
-  Store(bitmap, out);
+  result.Finish(bitmap);
 }
 
 // Geometry of the inverse-mapping engines: the picture framed by 3 pixels of
@@ -264,13 +348,14 @@ void InterpolatedRotate(TLKBitmap* bitmap, double angle, const Byte* bg, TLKAnti
   if (bitmap->IsEmpty() || mode == lkrFast) return;
   const Integer q = ExactQuarters(angle);
   if (q >= 0) {
-    if (q) Store(bitmap, Turn(Load(bitmap), q));
+    TurnBitmap(bitmap, q);
     return;
   }
   const Pic src = Load(bitmap);
   const Integer W = src.W, H = src.H, n = src.N;
   const Inverse g(W, H, angle);
-  Pic out(g.Wn - 6, g.Hn - 6, n);
+  Result result(bitmap, g.Wn - 6, g.Hn - 6);
+  Pic& out = result.Picture;
   auto px = [&](Int64 x, Int64 y) -> const Byte* {  // framed coordinates
     x -= 3;
     y -= 3;
@@ -320,7 +405,7 @@ void InterpolatedRotate(TLKBitmap* bitmap, double angle, const Byte* bg, TLKAnti
     }
     lkfilter::Report(progress, sender, y * 100.0 / g.Hn);
   }
-  Store(bitmap, out);
+  result.Finish(bitmap);
 }
 
 // The bytes TLKBitmap::Fill writes for `value` in a format.
@@ -408,14 +493,15 @@ void LKGRotate(TLKBitmap* Bitmap, double Angle, TColor Background, const TLKProg
   if (!Bitmap || Bitmap->IsEmpty() || Bitmap->GetBitCount() % 8 != 0) return;
   const Integer q = ExactQuarters(Angle);
   if (q >= 0) {
-    if (q) Store(Bitmap, Turn(Load(Bitmap), q));
+    TurnBitmap(Bitmap, q);
     return;
   }
   const std::vector<Byte> bg = FillBytes(Bitmap->GetPixelFormat(), Background);
   const Pic src = Load(Bitmap);
   const Integer W = src.W, H = src.H, n = src.N;
   const Inverse g(W, H, Angle);
-  Pic out(g.Wn - 6, g.Hn - 6, n);
+  Result result(Bitmap, g.Wn - 6, g.Hn - 6);
+  Pic& out = result.Picture;
   out.Fill(bg.data());
   std::vector<Integer> tx(static_cast<size_t>(out.W)), ty(static_cast<size_t>(out.W));
   for (Integer i = 0; i < out.W; ++i) {
@@ -433,7 +519,7 @@ void LKGRotate(TLKBitmap* Bitmap, double Angle, TColor Background, const TLKProg
     }
     lkfilter::Report(OnProgress, Sender, y * 100.0 / g.Hn);
   }
-  Store(Bitmap, out);
+  result.Finish(Bitmap);
 }
 
 // --- Component method ----------------------------------------------------------

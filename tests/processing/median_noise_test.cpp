@@ -2,6 +2,8 @@
 // pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "processing/lkbwnoise.h"
 #include "processing/lkmedian.h"
 #include "processing/lkprocutils.h"
@@ -65,6 +67,34 @@ TEST_P(Median, DegenerateSettingsLeaveThePicture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MemoryAndFile, Median, ::testing::Bool());
+
+TEST(Median, EdgeExtractionFollowsTheWindowMedian) {
+  // Small windows rank by sorting, larger ones by the sliding histogram:
+  // both must give the median of the window's luminances.
+  for (const auto& [ww, wh] : {std::pair{3, 3}, std::pair{7, 5}, std::pair{4, 6}}) {
+    TLKBitmap b(23, 19, lk24RGB);
+    FillDistinct(&b, 7);
+    TLKBitmap src;
+    src.Assign(&b);
+    const Integer gain = 40, brightness = 60, threshold = 50;
+    _LKMedianFilter(&b, ww, wh, brightness, gain, 0, threshold, mfEdgeExtract, {}, nullptr);
+    const Integer n = ww * wh, hw = ww / 2, hh = wh / 2;
+    const double p4 = gain * 0.5 / (n - 1), offset = (brightness - 50) * 5.1;
+    for (Integer y = hh; y < 19 - hh; ++y)
+      for (Integer x = hw; x < 23 - hw; ++x) {
+        std::vector<Integer> l;
+        for (Integer j = y - hh; j <= y + hh; ++j)
+          for (Integer i = x - hw; i <= x + hw; ++i) {
+            const TRGB c = src.GetPixels(i, j);
+            l.push_back((c.r * 54 + c.g * 182 + c.b * 20) >> 8);
+          }
+        std::sort(l.begin(), l.end());
+        const Integer med = l[static_cast<size_t>(n / 2 - 1)];
+        const Integer v = std::clamp(LKTrunc((src.GetPixels(x, y).g * n - med * n) * p4 + offset), 0, 255);
+        ASSERT_EQ(b.GetPixels(x, y).r, 255 - v >= LKTrunc(threshold * 2.56) ? 255 : 0) << ww << "x" << wh;
+      }
+  }
+}
 
 TEST(Wallis, FlatGreyBinarisedByTargetMean) {
   // Brightness weight 100: L' is the target mean, so 40 gives black and 60
