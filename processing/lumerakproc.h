@@ -20,6 +20,12 @@
 
 class TLKBitmap;
 class TLKMask;
+// Filters, rotation and transforms (declared in their own headers).
+struct TGraphFilter;
+class TLKFtImage;
+enum TLKFtImageType : Byte;
+enum TLKAntialiasMode : Byte;
+enum TLKMedFilType : Byte;
 class TLKView;
 class TLumerakViewServices;
 
@@ -494,6 +500,68 @@ class TLumerakProc : public TComponent {
   /// Overwrites the whole capacity with zeros, then stores an empty stream.
   void ClearHiddenText();
   // --- End of clipboard, effects, shadows, comparison and hidden data -------
+  // --- Filters, rotation, transforms and analysis ------------------------------
+  // (lkconvolve, lkgaussian, lkmedian, lkmorph, lkfft, lkrotate, lkedges,
+  // lkbwnoise). Each runs inside the operation frame.
+
+  /// 3x3 convolution of the selection (lk24RGB). Undo "ApplyFilter".
+  void ApplyFilter(const TGraphFilter& Filter);
+  /// ApplyFilter with preset Index; EListError outside the registry.
+  void ApplyFilterPreset(Integer Index);
+  /// Hue, saturation and lightness offsets. Undo "HSLvar h,s,l".
+  void HSLvar(Integer Hue, Integer Sat, Integer Lum);
+  /// Hue, saturation and value offsets. Undo "HSVvar h,s,v".
+  void HSVvar(Integer Hue, Integer Sat, Integer Val);
+  /// Gaussian blur of the working bitmap (lk8g or lk24RGB). Undo "Blur s".
+  void Blur(double Radius);
+  /// Sharpening against the window mean on the selection. Undo "Sharpen".
+  void Sharpen(Integer Intensity, Integer Neighbourhood);
+  /// Edge-weighted sharpening of the whole picture (converted to lk24RGB
+  /// first when it has another format). Undo "AutoSharp".
+  void AutoSharp(Integer Intensity, double Rate);
+  /// Median-histogram filter of the working bitmap. Undo "MedianFilter".
+  void MedianFilter(Integer WindowWidth, Integer WindowHeight, Integer Brightness, Integer EdgeGain,
+                    Integer Sharpness, Integer Threshold, TLKMedFilType Kind);
+  /// Local mean and contrast adaptation. Undo "WallisFilter".
+  void WallisFilter(Integer WindowWidthPercent, Integer WindowHeightPercent, Integer TargetMean,
+                    Integer TargetContrast, Integer Gain, Integer BrightnessWeight, Integer MaxDeviation,
+                    bool Binarize);
+  /// Grey-order morphology (lk24RGB, window 2n+1) or 1-bit morphology of the
+  /// black pixels (lk1g); other formats unchanged. Undo "<name> <n>".
+  void Maximum(Integer WindowSize);
+  void Minimum(Integer WindowSize);
+  void Opening(Integer WindowSize);
+  void Closing(Integer WindowSize);
+  /// A new Fourier-transform image (owned by the caller) of the working
+  /// bitmap, stretched first to NewWidth x NewHeight unless both are
+  /// negative (one negative side follows the aspect ratio); nil when the
+  /// bitmap cannot be made lk24RGB. Raises EOutOfMemory before any work when
+  /// the transform would not fit (see TLKFtImage::BuildFT).
+  TLKFtImage* FTCreateImage(TLKFtImageType ImageType, Integer NewWidth, Integer NewHeight);
+  /// Replaces the working bitmap by the inverse transform of Ft.
+  void FTConvertFrom(TLKFtImage* Ft);
+  /// Replaces the working bitmap by the spectrum picture of Ft.
+  void FTDisplayFrom(TLKFtImage* Ft);
+  /// Turns the picture by Angle degrees (counter-clockwise) about its
+  /// centre, growing the canvas; Background -1 takes GetReBackground. Undo
+  /// "Rotate <angle>".
+  void Rotate(double Angle, bool Antialias, TLKAntialiasMode Mode, TColor Background);
+  /// Replaces the picture by its 1-bit edge map. Undo "EdgeDetect".
+  void EdgeDetect_ShenCastan(double Ratio, double Smoothing, Integer WindowSize, Integer ThinningFactor,
+                             bool Hysteresis);
+  /// Skew angle of the page in degrees (Hough transform); changes nothing.
+  double SkewDetection(Integer ResampleWidth, Integer AngleRange, double Precision, bool EdgeDetect);
+  /// Skew angle by trial rotations; changes nothing.
+  double SkewDetectionFine(double StartAngle, double Step, Integer Range, bool Precise);
+  /// 90 when the text lines of the page run vertically, else 0.
+  Integer CalcOrientation();
+  /// Gives pixels of Colour (nonzero: white) with at most Maximum such
+  /// pixels in their 3x3 neighbourhood the other colour (lk1g). Maximum 0
+  /// does nothing at all. Undo "RemoveIsolatedPixels".
+  void RemoveIsolatedPixels(Integer Colour, Integer Maximum);
+  /// Salt-and-pepper removal of a 1-bit picture by window fills. Passes 0
+  /// does nothing. Undo "RemoveNoise".
+  void RemoveNoise(Integer Passes, bool Invert);
 
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;

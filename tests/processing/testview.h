@@ -95,6 +95,24 @@ inline std::vector<Byte> PixelBytes(TLKBitmap* b, Integer x, Integer y) {
   return std::vector<Byte>(row + x * n, row + (x + 1) * n);
 }
 
+/// A 1-bit picture drawn from rows of '#' (clear, black) and '.' (set,
+/// white), and read back the same way.
+inline void DrawBits(TLKBitmap* b, const std::vector<std::string>& rows) {
+  b->Allocate(static_cast<Integer>(rows[0].size()), static_cast<Integer>(rows.size()), lk1g);
+  for (Integer y = 0; y < b->GetHeight(); ++y)
+    for (Integer x = 0; x < b->GetWidth(); ++x)
+      b->SetPixels_lk1g(x, y, rows[static_cast<size_t>(y)][static_cast<size_t>(x)] == '.');
+}
+inline std::vector<std::string> BitsText(TLKBitmap* b) {
+  std::vector<std::string> rows;
+  for (Integer y = 0; y < b->GetHeight(); ++y) {
+    std::string r;
+    for (Integer x = 0; x < b->GetWidth(); ++x) r += b->GetPixels_lk1g(x, y) ? '.' : '#';
+    rows.push_back(r);
+  }
+  return rows;
+}
+
 /// Gives every pixel of b distinct bytes derived from its index (lk1g: odd
 /// indexes set).
 inline void FillDistinct(TLKBitmap* b, Integer seed = 1) {
