@@ -2,6 +2,7 @@
 // writers that exist are filled in, the others stay null (the component then
 // sets the abort flag). A codec that arrives fills its entries here.
 
+#include "codecs/gif/giffilter.h"
 #include "codecs/jpeg/jpegfilt.h"
 #include "io/lkcodecentries.h"
 #include "raw/lkraw.h"
@@ -16,12 +17,24 @@ void ReadJpeg(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool
 
 void WriteJpeg(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WriteJPegStream(&S, &B, P, Pr); }
 
+// GIF loads compose an animation's frames; reading parameters decodes
+// nothing.
+void ReadGif(TStream& S, TLKBitmap& B, Integer& FrameCount, TIOParamsVals& P, TProgressRec& Pr, bool ParamsOnly,
+             TLKMask*& Mask) {
+  if (ParamsOnly) return ReadGIFStream(&S, &B, FrameCount, P, Pr, true, Mask, true);
+  FrameCount = LKComposeGIFFrames(&S, &B, P, Pr);
+}
+
+void WriteGif(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WriteGIFStream(&S, &B, P, Pr); }
+
 }  // namespace
 
 TLKCodecEntries LKDefaultCodecEntries() {
   TLKCodecEntries e;
   e.ReadJpeg = ReadJpeg;
   e.WriteJpeg = WriteJpeg;
+  e.ReadGIF = ReadGif;
+  e.WriteGIF = WriteGif;
   e.ReadCameraRAW = LKReadCameraRAWStream;
   return e;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "codecs/gif/giffilter.h"
 #include "codecs/jpeg/jpegfilt.h"
 #include "codecs/tiff/tiffdir.h"
 #include "io/lkdetect.h"
@@ -41,6 +42,13 @@ void JpegRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Progress
 void JpegWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Progress) {
   WriteJPegStream(&S, &B, P, Progress);
 }
+
+void GifRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Progress, bool Preview) {
+  Integer frames = 0;
+  TLKMask* mask = nullptr;
+  ReadGIFStream(&S, &B, frames, P, Progress, Preview, mask, true);
+}
+void GifWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Progress) { WriteGIFStream(&S, &B, P, Progress); }
 
 constexpr TPreviewParams kNoPages = 0;
 
@@ -290,7 +298,7 @@ bool ProbeCameraRAW(TStream& S) {
 const std::vector<TLKFileFormatInfo>& LKBuiltInFileFormats() {
   static const std::vector<TLKFileFormatInfo> rows = {
       Row(1, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", true, true, PreviewPage(ppTIFF)),
-      Row(2, "CompuServe Bitmap", "GIF", true, true, PreviewPage(ppGIF)),
+      WithCodec(Row(2, "CompuServe Bitmap", "GIF", true, true, PreviewPage(ppGIF)), GifRead, GifWrite),
       WithCodec(Row(3, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", true, true, PreviewPage(ppJPEG)), JpegRead, JpegWrite),
       Row(4, "PaintBrush", "PCX", true, true, PreviewPage(ppPCX)),
       Row(5, "Windows Bitmap", "BMP;DIB;RLE", true, true, PreviewPage(ppBMP)),
