@@ -2,7 +2,11 @@
 // writers that exist are filled in, the others stay null (the component then
 // sets the abort flag). A codec that arrives fills its entries here.
 
+#include "codecs/bmp/bmpfilt.h"
 #include "codecs/gif/giffilter.h"
+#include "codecs/png/pngfilt.h"
+#include "codecs/pnm/pxmfilt.h"
+#include "codecs/tga/tgafilt.h"
 #include "codecs/jpeg/jpegfilt.h"
 #include "io/lkcodecentries.h"
 #include "raw/lkraw.h"
@@ -27,6 +31,34 @@ void ReadGif(TStream& S, TLKBitmap& B, Integer& FrameCount, TIOParamsVals& P, TP
 
 void WriteGif(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WriteGIFStream(&S, &B, P, Pr); }
 
+void ReadBmp(TStream& S, TLKBitmap& B, Int64 BlockSize, TIOParamsVals& P, TProgressRec& Pr, bool ParamsOnly,
+             TLKMask*& Mask, bool IgnoreAlpha) {
+  BMPReadStream(&S, &B, BlockSize, P, Pr, ParamsOnly, false, Mask, IgnoreAlpha);
+}
+void WriteBmp(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool Alpha) {
+  BMPWriteStream(&S, &B, P, Pr, Alpha);
+}
+void ReadPng(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool ParamsOnly) {
+  ReadPNGStream(&S, &B, P, ParamsOnly, Pr);
+}
+void WritePng(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, TLKMask* Mask) {
+  WritePNGStream(&S, &B, P, Pr, Mask);
+}
+void ReadTga(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool ParamsOnly, TLKMask*& Mask) {
+  ReadTGAStream(&S, &B, P, Pr, ParamsOnly, Mask, ParamsOnly);
+}
+void WriteTga(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, TLKMask* Mask) {
+  WriteTGAStream(&S, &B, P, Pr, Mask);
+}
+void ReadPxm(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool ParamsOnly) {
+  PXMReadStream(&S, &B, P, Pr, ParamsOnly);
+}
+void WritePxm(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { PXMWriteStream(&S, &B, P, Pr); }
+void ReadWbmp(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool ParamsOnly) {
+  WBMPReadStream(&S, &B, P, Pr, ParamsOnly);
+}
+void WriteWbmp(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WBMPWriteStream(&S, &B, P, Pr); }
+
 }  // namespace
 
 TLKCodecEntries LKDefaultCodecEntries() {
@@ -35,6 +67,16 @@ TLKCodecEntries LKDefaultCodecEntries() {
   e.WriteJpeg = WriteJpeg;
   e.ReadGIF = ReadGif;
   e.WriteGIF = WriteGif;
+  e.ReadBMP = ReadBmp;
+  e.WriteBMP = WriteBmp;
+  e.ReadPNG = ReadPng;
+  e.WritePNG = WritePng;
+  e.ReadTGA = ReadTga;
+  e.WriteTGA = WriteTga;
+  e.ReadPXM = ReadPxm;
+  e.WritePXM = WritePxm;
+  e.ReadWBMP = ReadWbmp;
+  e.WriteWBMP = WriteWbmp;
   e.ReadCameraRAW = LKReadCameraRAWStream;
   return e;
 }

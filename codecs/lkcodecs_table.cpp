@@ -10,7 +10,11 @@
 #include <cstring>
 #include <memory>
 
+#include "codecs/bmp/bmpfilt.h"
 #include "codecs/gif/giffilter.h"
+#include "codecs/png/pngfilt.h"
+#include "codecs/pnm/pxmfilt.h"
+#include "codecs/tga/tgafilt.h"
 #include "codecs/jpeg/jpegfilt.h"
 #include "codecs/tiff/tiffdir.h"
 #include "io/lkdetect.h"
@@ -49,6 +53,30 @@ void GifRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Progress,
   ReadGIFStream(&S, &B, frames, P, Progress, Preview, mask, true);
 }
 void GifWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Progress) { WriteGIFStream(&S, &B, P, Progress); }
+
+// Registry reads of the other built-in codecs: alpha is dropped.
+void BmpRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool Preview) {
+  TLKMask* mask = nullptr;
+  BMPReadStream(&S, &B, 0, P, Pr, Preview, false, mask, true);
+}
+void BmpWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { BMPWriteStream(&S, &B, P, Pr, false); }
+void PngRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool Preview) {
+  ReadPNGStream(&S, &B, P, Preview, Pr);
+}
+void PngWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WritePNGStream(&S, &B, P, Pr, nullptr); }
+void TgaRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool Preview) {
+  TLKMask* mask = nullptr;
+  ReadTGAStream(&S, &B, P, Pr, Preview, mask, true);
+}
+void TgaWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WriteTGAStream(&S, &B, P, Pr, nullptr); }
+void PxmRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool Preview) {
+  PXMReadStream(&S, &B, P, Pr, Preview);
+}
+void PxmWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { PXMWriteStream(&S, &B, P, Pr); }
+void WbmpRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool Preview) {
+  WBMPReadStream(&S, &B, P, Pr, Preview);
+}
+void WbmpWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WBMPWriteStream(&S, &B, P, Pr); }
 
 constexpr TPreviewParams kNoPages = 0;
 
@@ -301,15 +329,16 @@ const std::vector<TLKFileFormatInfo>& LKBuiltInFileFormats() {
       WithCodec(Row(2, "CompuServe Bitmap", "GIF", true, true, PreviewPage(ppGIF)), GifRead, GifWrite),
       WithCodec(Row(3, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", true, true, PreviewPage(ppJPEG)), JpegRead, JpegWrite),
       Row(4, "PaintBrush", "PCX", true, true, PreviewPage(ppPCX)),
-      Row(5, "Windows Bitmap", "BMP;DIB;RLE", true, true, PreviewPage(ppBMP)),
+      WithCodec(Row(5, "Windows Bitmap", "BMP;DIB;RLE", true, true, PreviewPage(ppBMP)), BmpRead, BmpWrite),
       Row(6, "Windows Icon", "ICO", true, true, kNoPages),
       Row(7, "Windows Cursor", "CUR", true, false, kNoPages),
-      Row(8, "Portable Network Graphics", "PNG", true, true, PreviewPage(ppPNG)),
+      WithCodec(Row(8, "Portable Network Graphics", "PNG", true, true, PreviewPage(ppPNG)), PngRead, PngWrite),
       Row(9, "Windows Metafile", "WMF", true, false, kNoPages),
       Row(10, "Enhanced Windows Metafile", "EMF", true, false, kNoPages),
-      Row(11, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX", true, true, PreviewPage(ppTGA)),
-      Row(12, "Portable Pixmap, GrayMap, BitMap", "PXM;PPM;PGM;PBM", true, true, kNoPages),
-      Row(16, "Wireless Bitmap", "WBMP", true, true, kNoPages),
+      WithCodec(Row(11, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX", true, true, PreviewPage(ppTGA)), TgaRead,
+                TgaWrite),
+      WithCodec(Row(12, "Portable Pixmap, GrayMap, BitMap", "PXM;PPM;PGM;PBM", true, true, kNoPages), PxmRead, PxmWrite),
+      WithCodec(Row(16, "Wireless Bitmap", "WBMP", true, true, kNoPages), WbmpRead, WbmpWrite),
       Row(13, "JPEG2000", "JP2", true, true, PreviewPage(ppJ2000)),
       Row(14, "JPEG2000 Code Stream", "J2K;JPC;J2C", true, true, PreviewPage(ppJ2000)),
       Row(17, "PostScript Level 2", "PS;EPS", false, true, kNoPages),

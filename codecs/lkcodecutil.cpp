@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -61,11 +62,17 @@ Int64 AllocationLimit() {
 }
 }  // namespace
 
+std::atomic<Int64> gPictureLimit{0};
+
+void SetPictureLimit(Int64 Bytes) { gPictureLimit.store(Bytes); }
+
 bool PictureAllowed(TProgressRec& Progress, Int64 Width, Int64 Height, Integer BitsPerPixel) {
   // Rows are addressed with 32-bit lengths, so a row must stay below 2 GiB.
+  const Int64 own = gPictureLimit.load();
+  const Int64 limit = own > 0 ? std::min(own, AllocationLimit()) : AllocationLimit();
   const bool ok = Width > 0 && Height > 0 && Width <= INT_MAX / 8 && Height <= INT_MAX &&
                   (Width * BitsPerPixel + 31) / 8 < INT_MAX &&
-                  (Width * BitsPerPixel + 31) / 8 * Height <= AllocationLimit();
+                  (Width * BitsPerPixel + 31) / 8 * Height <= limit;
   if (!ok) Abort(Progress);
   return ok;
 }

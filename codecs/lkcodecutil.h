@@ -32,6 +32,10 @@ std::vector<Byte> ReadRest(TStream& S, Int64 Limit = INT64_MAX);
 /// the process may allocate. Refusal sets the abort flag and returns false.
 bool PictureAllowed(TProgressRec& Progress, Int64 Width, Int64 Height, Integer BitsPerPixel);
 
+/// Sets a lower limit (bytes, 0: none) on the pictures PictureAllowed
+/// lets through, for programs that must keep their memory small.
+void SetPictureLimit(Int64 Bytes);
+
 /// The picture as 1-bit when it holds at most two colours: an lk1g copy
 /// whose 0 bits are Dark and 1 bits Light (the darker colour first). Null
 /// when the picture has more colours. lk1g pictures come back as copies with
