@@ -4,6 +4,7 @@
 
 #include "codecs/bmp/bmpfilt.h"
 #include "codecs/gif/giffilter.h"
+#include "codecs/ico/icofilt.h"
 #include "codecs/png/pngfilt.h"
 #include "codecs/pnm/pxmfilt.h"
 #include "codecs/tga/tgafilt.h"
@@ -59,6 +60,17 @@ void ReadWbmp(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool
 }
 void WriteWbmp(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WBMPWriteStream(&S, &B, P, Pr); }
 
+void ReadIco(TStream& S, TLKBitmap& B, TIOParamsVals& P, bool ParamsOnly, TProgressRec& Pr, TLKMask*& Mask) {
+  ICOReadStream(&S, &B, P, ParamsOnly, Pr, Mask, ParamsOnly);
+}
+void ReadCur(TStream& S, TLKBitmap& B, TIOParamsVals& P, bool ParamsOnly, TProgressRec& Pr, TLKMask*& Mask) {
+  CURReadStream(&S, &B, P, ParamsOnly, Pr, Mask, ParamsOnly);
+}
+void WriteIco(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, const std::vector<TSize>& Sizes,
+              const std::vector<Integer>& BitCounts) {
+  ICOWriteStream(&S, &B, P, Pr, Sizes, BitCounts);
+}
+
 }  // namespace
 
 TLKCodecEntries LKDefaultCodecEntries() {
@@ -69,6 +81,9 @@ TLKCodecEntries LKDefaultCodecEntries() {
   e.WriteGIF = WriteGif;
   e.ReadBMP = ReadBmp;
   e.WriteBMP = WriteBmp;
+  e.ReadICO = ReadIco;
+  e.ReadCUR = ReadCur;
+  e.WriteICO = WriteIco;
   e.ReadPNG = ReadPng;
   e.WritePNG = WritePng;
   e.ReadTGA = ReadTga;

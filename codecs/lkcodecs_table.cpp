@@ -12,6 +12,7 @@
 
 #include "codecs/bmp/bmpfilt.h"
 #include "codecs/gif/giffilter.h"
+#include "codecs/ico/icofilt.h"
 #include "codecs/png/pngfilt.h"
 #include "codecs/pnm/pxmfilt.h"
 #include "codecs/tga/tgafilt.h"
@@ -77,6 +78,24 @@ void WbmpRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool
   WBMPReadStream(&S, &B, P, Pr, Preview);
 }
 void WbmpWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WBMPWriteStream(&S, &B, P, Pr); }
+
+void IcoRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool Preview) {
+  TLKMask* mask = nullptr;
+  ICOReadStream(&S, &B, P, Preview, Pr, mask, true);
+}
+void IcoWrite(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) {
+  std::vector<TSize> sizes;
+  std::vector<Integer> depths;
+  for (Integer i = 0; i < 16 && P.ICO_PageSizes[i].cx > 0; ++i) {
+    sizes.push_back(P.ICO_PageSizes[i]);
+    depths.push_back(P.ICO_PageBitCounts[i]);
+  }
+  ICOWriteStream(&S, &B, P, Pr, sizes, depths);
+}
+void CurRead(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool Preview) {
+  TLKMask* mask = nullptr;
+  CURReadStream(&S, &B, P, Preview, Pr, mask, true);
+}
 
 constexpr TPreviewParams kNoPages = 0;
 
@@ -330,8 +349,8 @@ const std::vector<TLKFileFormatInfo>& LKBuiltInFileFormats() {
       WithCodec(Row(3, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", true, true, PreviewPage(ppJPEG)), JpegRead, JpegWrite),
       Row(4, "PaintBrush", "PCX", true, true, PreviewPage(ppPCX)),
       WithCodec(Row(5, "Windows Bitmap", "BMP;DIB;RLE", true, true, PreviewPage(ppBMP)), BmpRead, BmpWrite),
-      Row(6, "Windows Icon", "ICO", true, true, kNoPages),
-      Row(7, "Windows Cursor", "CUR", true, false, kNoPages),
+      WithCodec(Row(6, "Windows Icon", "ICO", true, true, kNoPages), IcoRead, IcoWrite),
+      WithCodec(Row(7, "Windows Cursor", "CUR", true, false, kNoPages), CurRead, nullptr),
       WithCodec(Row(8, "Portable Network Graphics", "PNG", true, true, PreviewPage(ppPNG)), PngRead, PngWrite),
       Row(9, "Windows Metafile", "WMF", true, false, kNoPages),
       Row(10, "Enhanced Windows Metafile", "EMF", true, false, kNoPages),

@@ -196,7 +196,7 @@ void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParams
   const Int64 rowLen = RowBytes(w, bits);
   // Uncompressed data must hold a fair part of the rows it claims; a header
   // far larger than its data is refused before anything is allocated.
-  if (!rle && rowLen * ht > compressed * 8 + rowLen) return lkcodec::Abort(Progress);
+  if (!rle && rowLen * ht > compressed * 8) return lkcodec::Abort(Progress);
   const TLKPixelFormat fmt = bits == 1 ? lk1g : (bits <= 8 && Params.ISNATIVEPIXELFORMAT) ? lk8p : lk24RGB;
   if (!lkcodec::PictureAllowed(Progress, w, ht, fmt == lk1g ? 1 : fmt == lk8p ? 8 : 24)) return;
   if (rle && Int64(w) * ht > compressed * 128 * 255 + 1) return lkcodec::Abort(Progress);

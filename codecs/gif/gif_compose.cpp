@@ -42,20 +42,21 @@ struct TSavedArea {
   std::vector<Byte> Alpha;
   void Take(TLKBitmap& C, const TRect4& R) {
     Rect = R;
-    Pixels.resize(size_t(R.W) * size_t(R.H));
+    if (R.W <= 0 || R.H <= 0) Rect = TRect4{};
+    Pixels.resize(size_t(Rect.W) * size_t(Rect.H));
     Alpha.resize(Pixels.size());
     TLKBitmap* a = C.GetAlphaChannel();
-    for (Integer y = 0; y < R.H; ++y) {
-      std::memcpy(&Pixels[size_t(y) * R.W], static_cast<TRGB*>(C.GetScanLine(R.Y + y)) + R.X, size_t(R.W) * 3);
-      std::memcpy(&Alpha[size_t(y) * R.W], static_cast<Byte*>(a->GetScanLine(R.Y + y)) + R.X, size_t(R.W));
+    for (Integer y = 0; y < Rect.H; ++y) {
+      std::memcpy(Pixels.data() + size_t(y) * R.W, static_cast<TRGB*>(C.GetScanLine(R.Y + y)) + R.X, size_t(R.W) * 3);
+      std::memcpy(Alpha.data() + size_t(y) * R.W, static_cast<Byte*>(a->GetScanLine(R.Y + y)) + R.X, size_t(R.W));
     }
   }
   void Put(TLKBitmap& C) const {
     TLKBitmap* a = C.GetAlphaChannel();
     for (Integer y = 0; y < Rect.H; ++y) {
-      std::memcpy(static_cast<TRGB*>(C.GetScanLine(Rect.Y + y)) + Rect.X, &Pixels[size_t(y) * Rect.W],
+      std::memcpy(static_cast<TRGB*>(C.GetScanLine(Rect.Y + y)) + Rect.X, Pixels.data() + size_t(y) * Rect.W,
                   size_t(Rect.W) * 3);
-      std::memcpy(static_cast<Byte*>(a->GetScanLine(Rect.Y + y)) + Rect.X, &Alpha[size_t(y) * Rect.W],
+      std::memcpy(static_cast<Byte*>(a->GetScanLine(Rect.Y + y)) + Rect.X, Alpha.data() + size_t(y) * Rect.W,
                   size_t(Rect.W));
     }
   }

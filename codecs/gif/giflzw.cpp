@@ -111,6 +111,7 @@ void GIFLZWDecompress(TStream* Stream, Integer Height, Integer Width, bool Inter
     bits -= w;
     return code;
   };
+  // The data is used up when its bytes cannot give another whole code.
   auto exhausted = [&] { return index >= data.size() && bits < w; };
 
   TPixelWalker out(Width, Height, Interlaced);

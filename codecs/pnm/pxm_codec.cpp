@@ -171,12 +171,12 @@ void PXMReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
     in.Sync();
     return;
   }
-  const Int64 left = lkcodec::Remaining(S) + 65536;
+  const Int64 left = lkcodec::Remaining(S) + 65536;  // the buffered bytes are not counted there
   // Bytes the raster needs at the least: a plain sample takes one
   // character at the least, a raw sample its bytes.
   const Int64 sampleBytes = maxval > 255 ? 2 : 1;
   const Int64 rowMin = kind == '4' ? (width + 7) / 8 : kind == '1' ? width : kind == '2' || kind == '5' ? width * sampleBytes : width * 3 * sampleBytes;
-  if (rowMin * height > left * 8 + rowMin) return lkcodec::Abort(Progress);
+  if (rowMin * height > left * 8) return lkcodec::Abort(Progress);
   const TLKPixelFormat fmt = (kind == '1' || kind == '4') ? lk1g : (wide && Params.ISNATIVEPIXELFORMAT) ? lk48RGB : lk24RGB;
   if (!lkcodec::PictureAllowed(Progress, w, h, fmt == lk1g ? 1 : fmt == lk48RGB ? 48 : 24)) return;
   TLKBitmap& B = *Bitmap;
@@ -373,7 +373,7 @@ void WBMPReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
   Params.SetColorMapCount(0);
   if (ParamsOnly) return;
   const Int64 rowLen = (w + 7) / 8;
-  if (rowLen * h > lkcodec::Remaining(*Stream) * 8 + rowLen) return lkcodec::Abort(Progress);
+  if (rowLen * h > lkcodec::Remaining(*Stream) * 8) return lkcodec::Abort(Progress);
   if (!lkcodec::PictureAllowed(Progress, w, h, 1)) return;
   Bitmap->Allocate(Integer(w), Integer(h), lk1g);
   bool shortData = false;

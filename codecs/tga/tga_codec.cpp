@@ -134,7 +134,7 @@ void ReadTGAStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
   const Int64 rawRow = depth == 1 ? (w + 7) / 8 : Int64(w) * bpp;
   const Int64 left = Int64(d.size()) - Int64(at);
   // Run-length data gives at most 128 pixels per packet of 2 bytes and more.
-  if ((!rle && rawRow * ht > left * 8 + rawRow) || (rle && Int64(w) * ht > (left + 1) * 64 * 128))
+  if ((!rle && rawRow * ht > left * 8) || (rle && Int64(w) * ht > (left + 1) * 64 * 128))
     return lkcodec::Abort(Progress);
   const TLKPixelFormat fmt = depth == 1 ? lk1g : lk24RGB;
   if (!lkcodec::PictureAllowed(Progress, w, ht, depth == 1 ? 1 : 24)) return;
