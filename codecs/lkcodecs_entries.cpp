@@ -84,6 +84,9 @@ TLKCodecEntries LKDefaultCodecEntries() {
   e.ReadICO = ReadIco;
   e.ReadCUR = ReadCur;
   e.WriteICO = WriteIco;
+  e.WriteICOImages = [](TStream& S, const std::vector<TObject*>& Images, TProgressRec& Pr) {
+    ICOWriteImages(&S, Images, Pr);
+  };
   e.ReadPNG = ReadPng;
   e.WritePNG = WritePng;
   e.ReadTGA = ReadTga;

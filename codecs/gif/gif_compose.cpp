@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "codecs/gif/giffilter.h"
 #include "codecs/lkcodecutil.h"
@@ -26,12 +27,12 @@ TRect4 Clip(TRect4 R, Integer CW, Integer CH) {
 }
 
 void FillRect(TLKBitmap& C, const TRect4& R, const TRGB& Colour, Byte Alpha) {
+  if (R.W <= 0 || R.H <= 0) return;
+  const std::vector<TRGB> line(static_cast<size_t>(R.W), Colour);
   TLKBitmap* a = C.GetAlphaChannel();
   for (Integer y = R.Y; y < R.Y + R.H; ++y) {
-    TRGB* px = static_cast<TRGB*>(C.GetScanLine(y));
-    std::fill(px + R.X, px + R.X + R.W, Colour);
-    Byte* ap = static_cast<Byte*>(a->GetScanLine(y));
-    std::memset(ap + R.X, Alpha, size_t(R.W));
+    std::memcpy(static_cast<TRGB*>(C.GetScanLine(y)) + R.X, line.data(), size_t(R.W) * 3);
+    std::memset(static_cast<Byte*>(a->GetScanLine(y)) + R.X, Alpha, size_t(R.W));
   }
 }
 
@@ -103,9 +104,14 @@ Integer LKComposeGIFFrames(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
       Integer ch = std::max(Params.GIF_WINHEIGHT, frame->GetHeight());
       // A logical screen far larger than the data could ever paint is cut
       // to the frames' extent, so a tiny file cannot demand a huge canvas.
-      if (Int64(cw) * ch > (dataSize + 1) * kMaxPixelsPerByte) {
+      const Int64 paintable = (dataSize + 1) * kMaxPixelsPerByte;
+      if (Int64(cw) * ch > paintable) {
         cw = std::min(cw, rect.X + rect.W);
         ch = std::min(ch, rect.Y + rect.H);
+        if (Int64(cw) * ch > paintable) {
+          lkcodec::Abort(Progress);
+          break;
+        }
       }
       const TRGB bg = Params.GIF_BACKGROUND;
       if (composite && prevDisposal == ioGIF_DrawBackground)

@@ -208,6 +208,121 @@ void CURReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, bo
   ReadIconOrCursor(Stream, true, Bitmap, Params, ParamsOnly, Progress, Mask, IgnoreAlpha);
 }
 
+namespace {
+
+// Writes one icon image of Work (lk1g for depth 1, lk24RGB otherwise) at
+// Depth: the info header, palette, colour rows and AND mask. With
+// KeepZero, palette entry 0 is kept for transparent pixels (alpha below
+// 255) and the quantiser's colours follow; otherwise transparency is only in
+// the AND mask. Returns the quantiser's colours.
+std::vector<TRGB> WriteIconImage(TStream& S, TLKBitmap& Work, Integer Depth, bool KeepZero, Integer DpiX,
+                                 Integer DpiY, std::atomic<bool>* Abort) {
+  const Integer w = Work.GetWidth(), h = Work.GetHeight();
+  const Integer rowLen = RowBytes(w, Depth), maskRow = RowBytes(w, 1);
+  Byte ih[kInfoHeader] = {};
+  PutLe32(ih, kInfoHeader);
+  PutLe32(ih + 4, DWORD(w));
+  PutLe32(ih + 8, DWORD(h * 2));
+  PutLe16(ih + 12, 1);
+  PutLe16(ih + 14, Word(Depth));
+  const DWORD imageSize = Depth == 1 ? DWORD(h * rowLen + w * h / 8) : Depth <= 8 ? DWORD(w * h / 8 + h * rowLen) : 0;
+  PutLe32(ih + 20, imageSize);
+  PutLe32(ih + 24, DWORD(lkcodec::DpiToPpm(DpiX)));
+  PutLe32(ih + 28, DWORD(lkcodec::DpiToPpm(DpiY)));
+  SafeStreamWrite(&S, Abort, ih, kInfoHeader);
+  TLKBitmap* alpha = Work.GetHasAlphaChannel() ? Work.GetAlphaChannel() : nullptr;
+  std::vector<TRGB> pal, colours;
+  std::unique_ptr<TLKQuantizer> q;
+  const Integer first = KeepZero ? 1 : 0;
+  if (Depth == 1) {
+    pal = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};
+  } else if (Depth <= 8) {
+    const Integer entries = 1 << Depth;
+    colours.assign(size_t(entries - first), TRGB{0, 0, 0});
+    q = std::make_unique<TLKQuantizer>(&Work, colours.data(), entries - first - 1, entries - first, -1, 0);
+    pal.assign(size_t(first), TRGB{0, 0, 0});
+    pal.insert(pal.end(), colours.begin(), colours.end());
+  }
+  if (!pal.empty()) {
+    std::vector<Byte> pb(pal.size() * 4, 0);
+    for (size_t k = 0; k < pal.size(); ++k) {
+      pb[k * 4] = pal[k].b;
+      pb[k * 4 + 1] = pal[k].g;
+      pb[k * 4 + 2] = pal[k].r;
+    }
+    SafeStreamWrite(&S, Abort, pb.data(), Integer(pb.size()));
+  }
+  std::vector<Byte> row(static_cast<size_t>(rowLen));
+  for (Integer r = 0; r < h; ++r) {
+    const Integer y = h - 1 - r;
+    std::fill(row.begin(), row.end(), 0);
+    const Byte* s = static_cast<const Byte*>(Work.GetScanLine(y));
+    const TRGB* px = reinterpret_cast<const TRGB*>(s);
+    const Byte* a = alpha ? static_cast<const Byte*>(alpha->GetScanLine(y)) : nullptr;
+    if (Depth == 1) std::memcpy(row.data(), s, size_t((w + 7) / 8));
+    for (Integer x = 0; x < w && Depth != 1; ++x) {
+      switch (Depth) {
+        case 24: std::memcpy(&row[size_t(x) * 3], &px[x], 3); break;
+        case 32:
+          std::memcpy(&row[size_t(x) * 4], &px[x], 3);
+          row[size_t(x) * 4 + 3] = a ? a[x] : 255;
+          break;
+        default: {
+          const Integer top = (1 << Depth) - 1 - first;
+          const Integer idx = KeepZero && a && a[x] < 255 ? 0 : std::clamp(q->GetRGBIndex(px[x]), 0, top) + first;
+          if (Depth == 8) row[size_t(x)] = Byte(idx);
+          else row[size_t(x / 2)] |= Byte(x & 1 ? idx : idx << 4);
+        }
+      }
+    }
+    SafeStreamWrite(&S, Abort, row.data(), rowLen);
+  }
+  std::vector<Byte> mrow(static_cast<size_t>(maskRow));
+  for (Integer r = 0; r < h; ++r) {
+    std::fill(mrow.begin(), mrow.end(), 0);
+    if (alpha && Depth != 24) {
+      const Byte* a = static_cast<const Byte*>(alpha->GetScanLine(h - 1 - r));
+      for (Integer x = 0; x < w; ++x)
+        if (a[x] < 255) mrow[size_t(x / 8)] |= Byte(0x80 >> (x & 7));
+    }
+    SafeStreamWrite(&S, Abort, mrow.data(), maskRow);
+  }
+  return colours;
+}
+
+// Fills directory entry I (width and height bytes, colours, planes, bits,
+// byte length, offset).
+void PutEntry(std::vector<Byte>& Dir, Integer I, Integer W, Integer H, Integer Depth, Int64 Length, Int64 Offset) {
+  Byte* e = &Dir[size_t(kDirHeader + I * kDirEntry)];
+  e[0] = Byte(W);
+  e[1] = Byte(H);
+  if (Depth >= 24) {
+    PutLe16(e + 4, 1);
+    PutLe16(e + 6, Word(Depth));
+  } else {
+    e[2] = Byte(std::min(1 << Depth, 255));
+  }
+  PutLe32(e + 8, DWORD(Length));
+  PutLe32(e + 12, DWORD(Offset));
+}
+
+// Depth for a bit count asked of an image: 8, 32, 4 and 1 as they are,
+// 0 from the samples and bits, everything else 24.
+Integer DepthFor(Integer Requested, Integer Samples, Integer Bits) {
+  if (Requested == 8 || Requested == 32 || Requested == 4 || Requested == 1) return Requested;
+  if (Requested != 0) return 24;
+  return Samples == 3 && Bits == 8 ? 24 : Samples == 4 && Bits == 8 ? 32 : Samples == 1 && Bits == 1 ? 1
+         : Samples == 1 && Bits == 4                                ? 4
+                                                                    : 8;
+}
+
+void ToDepthFormat(TLKBitmap& Work, Integer Depth) {
+  const TLKPixelFormat want = Depth == 1 ? lk1g : lk24RGB;
+  if (Work.GetPixelFormat() != want) Work.SetPixelFormat(want);
+}
+
+}  // namespace
+
 void ICOWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                     const std::vector<TSize>& Sizes, const std::vector<Integer>& BitCounts) {
   if (!Stream || !Bitmap || Bitmap->IsEmpty()) return lkcodec::Abort(Progress);
@@ -225,104 +340,53 @@ void ICOWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
     if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(i * 100.0 / n));
     if (lkcodec::Aborted(Progress)) return;
     const Integer w = std::clamp(Sizes[size_t(i)].cx, 1, 256), h = std::clamp(Sizes[size_t(i)].cy, 1, 256);
-    // The working copy: the picture resampled to the size, read as 24-bit
-    // colour for every depth but 1.
+    // The working copy: the picture resampled to the size.
     TLKBitmap work;
     work.Assign(Bitmap);
     _LKResampleLKBitmap2(&work, work.GetPixelFormat() == lk1g ? rfNone : rfFastLinear, w, h);
-    Integer req = i < Integer(BitCounts.size()) ? BitCounts[size_t(i)] : 0;
-    Integer depth = 24;
-    if (req == 8 || req == 32 || req == 4 || req == 1) depth = req;
-    else if (req == 0) {
-      const Integer s = Params.SAMPLESPERPIXEL, b = Params.BITSPERSAMPLE;
-      depth = s == 3 && b == 8 ? 24 : s == 4 && b == 8 ? 32 : s == 1 && b == 1 ? 1 : s == 1 && b == 4 ? 4 : 8;
-    }
-    if (depth == 1 && work.GetPixelFormat() != lk1g) work.SetPixelFormat(lk1g);
-    if (depth != 1 && work.GetPixelFormat() != lk24RGB) work.SetPixelFormat(lk24RGB);
+    const Integer depth =
+        DepthFor(i < Integer(BitCounts.size()) ? BitCounts[size_t(i)] : 0, Params.SAMPLESPERPIXEL, Params.BITSPERSAMPLE);
+    ToDepthFormat(work, depth);
     const Int64 imageStart = S.Position();
-    const Integer rowLen = RowBytes(w, depth), maskRow = RowBytes(w, 1);
-    Byte ih[kInfoHeader] = {};
-    PutLe32(ih, kInfoHeader);
-    PutLe32(ih + 4, DWORD(w));
-    PutLe32(ih + 8, DWORD(h * 2));
-    PutLe16(ih + 12, 1);
-    PutLe16(ih + 14, Word(depth));
-    const DWORD imageSize = depth == 1 ? DWORD(h * rowLen + w * h / 8) : depth <= 8 ? DWORD(w * h / 8 + h * rowLen) : 0;
-    PutLe32(ih + 20, imageSize);
-    PutLe32(ih + 24, DWORD(lkcodec::DpiToPpm(Params.DPIX)));
-    PutLe32(ih + 28, DWORD(lkcodec::DpiToPpm(Params.DPIY)));
-    SafeStreamWrite(&S, abort, ih, kInfoHeader);
-    TLKBitmap* alpha = work.GetHasAlphaChannel() ? work.GetAlphaChannel() : nullptr;
-    std::vector<TRGB> pal;
-    std::unique_ptr<TLKQuantizer> q;
-    if (depth == 1) {
-      pal = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};
-    } else if (depth <= 8) {
-      // Entry 0 is kept for transparent pixels.
-      const Integer entries = 1 << depth;
-      std::vector<TRGB> qp(size_t(entries - 1), TRGB{0, 0, 0});
-      q = std::make_unique<TLKQuantizer>(&work, qp.data(), entries - 2, entries - 1, -1, 0);
-      pal.assign(1, TRGB{0, 0, 0});
-      pal.insert(pal.end(), qp.begin(), qp.end());
-      Params.SetColorMapCount(entries);
-      std::copy(qp.begin(), qp.end(), Params.ColorMap.begin());
+    const std::vector<TRGB> colours = WriteIconImage(S, work, depth, true, Params.DPIX, Params.DPIY, abort);
+    if (!colours.empty()) {
+      Params.SetColorMapCount(Integer(colours.size()));
+      std::copy(colours.begin(), colours.end(), Params.ColorMap.begin());
     }
-    if (!pal.empty()) {
-      std::vector<Byte> pb(pal.size() * 4, 0);
-      for (size_t k = 0; k < pal.size(); ++k) {
-        pb[k * 4] = pal[k].b;
-        pb[k * 4 + 1] = pal[k].g;
-        pb[k * 4 + 2] = pal[k].r;
-      }
-      SafeStreamWrite(&S, abort, pb.data(), Integer(pb.size()));
-    }
-    std::vector<Byte> row(static_cast<size_t>(rowLen));
-    for (Integer r = 0; r < h; ++r) {
-      const Integer y = h - 1 - r;
-      std::fill(row.begin(), row.end(), 0);
-      const Byte* s = static_cast<const Byte*>(work.GetScanLine(y));
-      const TRGB* px = reinterpret_cast<const TRGB*>(s);
-      const Byte* a = alpha ? static_cast<const Byte*>(alpha->GetScanLine(y)) : nullptr;
-      for (Integer x = 0; x < w; ++x) {
-        switch (depth) {
-          case 1: break;
-          case 24: std::memcpy(&row[size_t(x) * 3], &px[x], 3); break;
-          case 32:
-            std::memcpy(&row[size_t(x) * 4], &px[x], 3);
-            row[size_t(x) * 4 + 3] = a ? a[x] : 255;
-            break;
-          default: {
-            const Integer idx = a && a[x] < 255 ? 0 : std::clamp(q->GetRGBIndex(px[x]), 0, (1 << depth) - 2) + 1;
-            if (depth == 8) row[size_t(x)] = Byte(idx);
-            else row[size_t(x / 2)] |= Byte(x & 1 ? idx : idx << 4);
-          }
-        }
-      }
-      if (depth == 1) std::memcpy(row.data(), s, size_t((w + 7) / 8));
-      SafeStreamWrite(&S, abort, row.data(), rowLen);
-    }
-    std::vector<Byte> mrow(static_cast<size_t>(maskRow));
-    for (Integer r = 0; r < h; ++r) {
-      std::fill(mrow.begin(), mrow.end(), 0);
-      if (alpha && depth != 24) {
-        const Byte* a = static_cast<const Byte*>(alpha->GetScanLine(h - 1 - r));
-        for (Integer x = 0; x < w; ++x)
-          if (a[x] < 255) mrow[size_t(x / 8)] |= Byte(0x80 >> (x & 7));
-      }
-      SafeStreamWrite(&S, abort, mrow.data(), maskRow);
-    }
-    const Int64 end = S.Position();
-    Byte* e = &dir[size_t(kDirHeader + i * kDirEntry)];
-    e[0] = Byte(Sizes[size_t(i)].cx);
-    e[1] = Byte(Sizes[size_t(i)].cy);
-    if (depth >= 24) {
-      PutLe16(e + 4, 1);
-      PutLe16(e + 6, Word(depth));
-    } else {
-      e[2] = Byte(std::min(1 << depth, 255));
-    }
-    PutLe32(e + 8, DWORD(end - imageStart));
-    PutLe32(e + 12, DWORD(imageStart - start));
+    PutEntry(dir, i, Sizes[size_t(i)].cx, Sizes[size_t(i)].cy, depth, S.Position() - imageStart, imageStart - start);
+  }
+  const Int64 end = S.Position();
+  S.Seek(start, soBeginning);
+  SafeStreamWrite(&S, abort, dir.data(), Integer(dir.size()));
+  S.Seek(end, soBeginning);
+}
+
+void ICOWriteImages(TStream* Stream, const std::vector<TObject*>& Images, TProgressRec& Progress) {
+  if (!Stream) return lkcodec::Abort(Progress);
+  TStream& S = *Stream;
+  std::atomic<bool>* abort = Progress.AbortFlag;
+  std::vector<TLKBitmap*> bitmaps;
+  for (TObject* o : Images)
+    if (auto* b = dynamic_cast<TLKBitmap*>(o); b && !b->IsEmpty()) bitmaps.push_back(b);
+  const Integer n = Integer(std::min<size_t>(bitmaps.size(), 65535));
+  if (n == 0) return lkcodec::Abort(Progress);
+  const Int64 start = S.Position();
+  std::vector<Byte> dir(size_t(kDirHeader + n * kDirEntry), 0);
+  PutLe16(&dir[2], 1);
+  PutLe16(&dir[4], Word(n));
+  SafeStreamWrite(&S, abort, dir.data(), Integer(dir.size()));
+  for (Integer i = 0; i < n; ++i) {
+    if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(i * 100.0 / n));
+    if (lkcodec::Aborted(Progress)) return;
+    TLKBitmap work;
+    work.Assign(bitmaps[size_t(i)]);
+    // Each image keeps its size; its depth follows its pixel format.
+    const TLKPixelFormat f = work.GetPixelFormat();
+    const Integer depth = f == lk1g ? 1 : f == lk8p ? 8 : work.GetHasAlphaChannel() ? 32 : 24;
+    ToDepthFormat(work, depth);
+    const Int64 imageStart = S.Position();
+    WriteIconImage(S, work, depth, false, gDefaultDPIX, gDefaultDPIY, abort);
+    PutEntry(dir, i, work.GetWidth(), work.GetHeight(), depth, S.Position() - imageStart, imageStart - start);
   }
   const Int64 end = S.Position();
   S.Seek(start, soBeginning);

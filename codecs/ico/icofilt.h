@@ -35,3 +35,8 @@ void CURReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, bo
 /// count of the same index (0: from SAMPLESPERPIXEL and BITSPERSAMPLE).
 void ICOWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                     const std::vector<TSize>& Sizes, const std::vector<Integer>& BitCounts);
+
+/// Writes an icon with one image per bitmap of Images (TLKBitmap objects,
+/// others skipped), each at its own size: 1 bit for lk1g, 8 for lk8p, 32
+/// with an alpha channel, else 24; transparency in the AND mask.
+void ICOWriteImages(TStream* Stream, const std::vector<TObject*>& Images, TProgressRec& Progress);

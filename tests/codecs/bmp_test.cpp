@@ -113,7 +113,9 @@ TEST(BmpCodecTest, WriterKindsReadBackAndByPeers) {
     filekit::SaveFile(dir / "w.bmp", data);
     Integer w = 0, h = 0;
     EXPECT_EQ(codeckit::Differences(codeckit::PeerRGBA(dir / "w.bmp", w, h), want, 0, false), 0) << r.name;
-    if (HaveTool("bmptopnm") && r.version == ioBMP_BM3) EXPECT_TRUE(filekit::RunTool("bmptopnm " + dir / "w.bmp")) << r.name;
+    if (HaveTool("bmptopnm") && r.version == ioBMP_BM3) {
+      EXPECT_TRUE(codeckit::Run("bmptopnm " + dir / "w.bmp")) << r.name;
+    }
   }
 }
 
@@ -188,7 +190,9 @@ TEST(BmpCodecTest, HeaderVariantsAndAlpha) {
     TLKMask* mask = nullptr;
     ASSERT_TRUE(ReadBmp(MakeBmp(2, 1, 32, 0, {1, 2, 3, a0, 4, 5, 6, a0 == 9 ? Byte(200) : a0}), b, p, &mask));
     EXPECT_EQ(mask != nullptr, a0 == 9);
-    if (mask) EXPECT_EQ(mask->GetPixel(1, 0), 200);
+    if (mask) {
+      EXPECT_EQ(mask->GetPixel(1, 0), 200);
+    }
     delete mask;
   }
   // A white, black palette inverts the bits.

@@ -94,8 +94,12 @@ inline Bytes PeerRGBA(const std::string& File, Integer& W, Integer& H, const std
   return b;
 }
 
-/// Parses a binary PNM (P5 or P6, any maximum; 16-bit samples keep their
-/// high byte) into RGBA bytes with alpha 255; empty when it is not one.
+/// Runs a shell command line quietly (its own redirections kept); true when
+/// it succeeded.
+inline bool Run(const std::string& Cmd) { return filekit::RunTool("(" + Cmd + ")"); }
+
+/// Parses a binary PNM (P4, P5 or P6; samples scaled to 8 bits, 16-bit ones
+/// at maximum 65535 by their high byte) into RGBA bytes with alpha 255; empty when it is not one.
 inline Bytes ParsePNM(const Bytes& D, Integer& W, Integer& H) {
   size_t i = 0;
   auto token = [&]() -> long {
@@ -109,11 +113,23 @@ inline Bytes ParsePNM(const Bytes& D, Integer& W, Integer& H) {
     while (i < D.size() && std::isdigit(D[i])) v = v * 10 + (D[i++] - '0');
     return v;
   };
-  if (D.size() < 2 || D[0] != 'P' || (D[1] != '5' && D[1] != '6')) return {};
+  if (D.size() < 2 || D[0] != 'P' || D[1] < '4' || D[1] > '6') return {};
   const int ch = D[1] == '6' ? 3 : 1;
   i = 2;
   W = Integer(token());
   H = Integer(token());
+  if (D[1] == '4') {
+    ++i;
+    Bytes out(size_t(W) * H * 4, 255);
+    const size_t row = size_t(W + 7) / 8;
+    for (size_t y = 0; y < size_t(H); ++y)
+      for (size_t x = 0; x < size_t(W); ++x) {
+        const size_t at = i + y * row + x / 8;
+        const bool black = at < D.size() && (D[at] >> (7 - (x & 7))) & 1;
+        for (int k = 0; k < 3; ++k) out[(y * W + x) * 4 + k] = black ? 0 : 255;
+      }
+    return out;
+  }
   const long max = token();
   ++i;
   const size_t bytes = max > 255 ? 2 : 1;
@@ -121,7 +137,9 @@ inline Bytes ParsePNM(const Bytes& D, Integer& W, Integer& H) {
   for (size_t p = 0; p < size_t(W) * H; ++p)
     for (int k = 0; k < 3; ++k) {
       const size_t at = i + (p * ch + (ch == 3 ? k : 0)) * bytes;
-      if (at < D.size()) out[p * 4 + k] = D[at];
+      if (at >= D.size()) continue;
+      const long v = bytes == 2 ? (D[at] << 8) | (at + 1 < D.size() ? D[at + 1] : 0) : D[at];
+      out[p * 4 + k] = Byte(max == 255 ? v : max == 65535 ? v >> 8 : std::min(v, max) * 255 / max);
     }
   return out;
 }
@@ -131,9 +149,9 @@ inline Bytes ParsePNM(const Bytes& D, Integer& W, Integer& H) {
 inline Bytes PeerPNM(const std::string& Cmd, const std::string& AlphaCmd, const std::string& File, Integer& W,
                      Integer& H) {
   const std::string out = File + ".peer.pnm";
-  if (!filekit::RunTool(Cmd + " '" + File + "' > '" + out + "'")) return {};
+  if (!Run(Cmd + " '" + File + "' > '" + out + "'")) return {};
   Bytes rgba = ParsePNM(filekit::LoadFile(out), W, H);
-  if (!AlphaCmd.empty() && filekit::RunTool(AlphaCmd + " '" + File + "' > '" + out + "'")) {
+  if (!AlphaCmd.empty() && Run(AlphaCmd + " '" + File + "' > '" + out + "'")) {
     Integer w = 0, h = 0;
     const Bytes a = ParsePNM(filekit::LoadFile(out), w, h);
     if (a.size() == rgba.size())

@@ -181,7 +181,9 @@ TEST(GifCodecTest, WrittenFilesDecodeWithPeersAndOurReader) {
     filekit::SaveFile(f.Path("a.gif"), codeckit::BytesOf(m));
     Integer w = 0, h = 0;
     EXPECT_EQ(codeckit::Differences(codeckit::PeerRGBA(f.Path("a.gif"), w, h), want, 0, true), 0) << r.name;
-    if (HaveTool("giftopnm")) EXPECT_TRUE(RunTool("giftopnm " + f.Path("a.gif"))) << r.name;
+    if (HaveTool("giftopnm")) {
+      EXPECT_TRUE(RunTool("giftopnm " + f.Path("a.gif"))) << r.name;
+    }
   }
 }
 

@@ -26,7 +26,11 @@ TEST(PngCodecTest, SuiteDecodesLikeThePeerAndCorruptFilesAbort) {
   const fs::path dir = fs::path(LUMERAK_TESTDATA_DIR) / "pngsuite";
   if (!fs::exists(dir) || !HaveTool("pngtopnm")) GTEST_SKIP() << "no PngSuite or pngtopnm";
   Integer compared = 0;
-  for (const auto& e : fs::directory_iterator(dir)) {
+  std::vector<fs::path> files;
+  for (const fs::path& d : {dir, dir / "interlaced"})
+    for (const auto& e : fs::directory_iterator(d)) files.push_back(e.path());
+  for (const fs::path& path : files) {
+    const fs::directory_entry e(path);
     if (e.path().extension() != ".png") continue;
     const std::string name = e.path().filename().string();
     TLKBitmap b;
@@ -50,7 +54,7 @@ TEST(PngCodecTest, SuiteDecodesLikeThePeerAndCorruptFilesAbort) {
     EXPECT_EQ(codeckit::Differences(ours, theirs, 0, b.GetHasAlphaChannel()), 0) << name;
     ++compared;
   }
-  EXPECT_GT(compared, 100);
+  EXPECT_GT(compared, 55);
 }
 
 TEST(PngCodecTest, ParametersOfTheFile) {
@@ -64,7 +68,7 @@ TEST(PngCodecTest, ParametersOfTheFile) {
     bool interlaced;
   } rows[] = {{"basn0g04.png", false, lk24RGB, 4, 1, false}, {"basn3p08.png", true, lk8p, 8, 1, false},
               {"basn3p04.png", true, lk24RGB, 4, 1, false},  {"basn0g01.png", false, lk1g, 1, 1, false},
-              {"basi6a08.png", false, lk24RGB, 8, 4, true},  {"basn0g08.png", true, lk8g, 8, 1, false}};
+              {"ibasn6a08.png", false, lk24RGB, 8, 4, true},  {"basn0g08.png", true, lk8g, 8, 1, false}};
   for (const Row& r : rows) {
     TLKBitmap b;
     TIOParamsVals p;
@@ -79,7 +83,7 @@ TEST(PngCodecTest, ParametersOfTheFile) {
   // The interlaced RGBA twin gives the same pixels.
   TLKBitmap a, b;
   TIOParamsVals p;
-  ASSERT_TRUE(ReadPng(filekit::LoadFile((dir / "basi6a08.png").string()), a, p));
+  ASSERT_TRUE(ReadPng(filekit::LoadFile((dir / "ibasn6a08.png").string()), a, p));
   ASSERT_TRUE(ReadPng(filekit::LoadFile((dir / "basn6a08.png").string()), b, p));
   EXPECT_EQ(codeckit::RGBAOf(a), codeckit::RGBAOf(b));
 }
@@ -150,7 +154,13 @@ TEST(PngCodecTest, WriterKindsReadBackAndByPeers) {
     filekit::SaveFile(dir / "w.png", data);
     Integer w = 0, h = 0;
     EXPECT_EQ(codeckit::Differences(codeckit::PeerRGBA(dir / "w.png", w, h), want, 0, c.mask), 0) << c.name;
-    if (HaveTool("pngtopnm")) EXPECT_TRUE(filekit::RunTool("pngtopnm " + dir / "w.png")) << c.name;
+    if (HaveTool("pngtopnm")) {
+      Integer w2 = 0, h2 = 0;
+      EXPECT_EQ(codeckit::Differences(codeckit::PeerPNM("pngtopnm", c.mask ? "pngtopnm -alpha" : "", dir / "w.png", w2, h2),
+                                      want, 0, c.mask),
+                0)
+          << c.name;
+    }
   }
 }
 
