@@ -1,22 +1,10 @@
 #include "codecs/lkcodecutil.h"
 
-#include <sys/resource.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <climits>
 #include <cmath>
 #include <cstring>
 
 namespace lkcodec {
-
-void Abort(TProgressRec& Progress) {
-  if (Progress.AbortFlag) Progress.AbortFlag->store(true);
-}
-
-bool Aborted(const TProgressRec& Progress) { return Progress.AbortFlag && Progress.AbortFlag->load(); }
 
 void Report(TProgressRec& Progress, Integer Percent) {
   if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, Percent);
@@ -43,38 +31,6 @@ std::vector<Byte> ReadRest(TStream& S, Int64 Limit) {
   std::vector<Byte> data(size_t(std::min(Remaining(S), Limit)));
   data.resize(size_t(ReadFull(S, data.data(), Int64(data.size()))));
   return data;
-}
-
-namespace {
-// What the process could hold: its address-space limit and the machine's
-// memory plus the free space of the temporary folder (large pictures live
-// in temporary files).
-Int64 AllocationLimit() {
-  Int64 limit = INT64_MAX;
-  rlimit rl{};
-  if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) limit = std::min<Int64>(limit, Int64(rl.rlim_cur));
-  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
-  Int64 room = pages > 0 && pageSize > 0 ? Int64(pages) * pageSize : Int64(1) << 32;
-  struct statvfs fs{};
-  const char* tmp = getenv("TMPDIR");
-  if (statvfs(tmp && *tmp ? tmp : "/tmp", &fs) == 0) room += Int64(fs.f_bavail) * Int64(fs.f_frsize);
-  return std::min(limit, room);
-}
-}  // namespace
-
-std::atomic<Int64> gPictureLimit{0};
-
-void SetPictureLimit(Int64 Bytes) { gPictureLimit.store(Bytes); }
-
-bool PictureAllowed(TProgressRec& Progress, Int64 Width, Int64 Height, Integer BitsPerPixel) {
-  // Rows are addressed with 32-bit lengths, so a row must stay below 2 GiB.
-  const Int64 own = gPictureLimit.load();
-  const Int64 limit = own > 0 ? std::min(own, AllocationLimit()) : AllocationLimit();
-  const bool ok = Width > 0 && Height > 0 && Width <= INT_MAX / 8 && Height <= INT_MAX &&
-                  (Width * BitsPerPixel + 31) / 8 < INT_MAX &&
-                  (Width * BitsPerPixel + 31) / 8 * Height <= limit;
-  if (!ok) Abort(Progress);
-  return ok;
 }
 
 std::unique_ptr<TLKBitmap> ConvertTo1bitEx(TLKBitmap& Source, TRGB& Dark, TRGB& Light) {

@@ -1,22 +1,20 @@
-// Small helpers shared by the raster codecs: the abort flag and progress of
-// a TProgressRec, whole reads, the size check every reader makes before it
-// allocates a picture, and the few colour helpers the writers share
-// (two-colour reduction, nearest palette entry, 24-bit working copies).
+// Small helpers shared by the raster codecs: progress reports, whole reads,
+// and the few colour helpers the writers share (two-colour reduction,
+// nearest palette entry, 24-bit working copies). Failures go through
+// LKAbort and picture sizes through LKAllowPicture (core/).
 #pragma once
 
 #include <memory>
 #include <vector>
 
 #include "core/hylkdefs.h"
+#include "core/lkabort.h"
+#include "core/lkallocgate.h"
 #include "core/lkbitmap.h"
 #include "platform/classes.h"
 
 namespace lkcodec {
 
-/// Sets the abort flag of Progress (when it has one).
-void Abort(TProgressRec& Progress);
-/// True when the abort flag of Progress is set.
-bool Aborted(const TProgressRec& Progress);
 /// Sends Percent to the progress event when one is assigned.
 void Report(TProgressRec& Progress, Integer Percent);
 
@@ -26,15 +24,6 @@ Int64 ReadFull(TStream& S, void* Buffer, Int64 Count);
 Int64 Remaining(TStream& S);
 /// Reads everything from the position to the end (at most Limit bytes).
 std::vector<Byte> ReadRest(TStream& S, Int64 Limit = INT64_MAX);
-
-/// The check a reader makes before it sizes a picture of Width x Height
-/// pixels of BitsPerPixel bits: both positive and the picture within what
-/// the process may allocate. Refusal sets the abort flag and returns false.
-bool PictureAllowed(TProgressRec& Progress, Int64 Width, Int64 Height, Integer BitsPerPixel);
-
-/// Sets a lower limit (bytes, 0: none) on the pictures PictureAllowed
-/// lets through, for programs that must keep their memory small.
-void SetPictureLimit(Int64 Bytes);
 
 /// The picture as 1-bit when it holds at most two colours: an lk1g copy
 /// whose 0 bits are Dark and 1 bits Light (the darker colour first). Null

@@ -8,7 +8,7 @@
 #include "platform/classes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  lkcodec::SetPictureLimit(Int64{1} << 26);
+  LKSetAllocationLimit(Int64{1} << 26);
   TMemoryStream ms;
   if (size > 0) ms.Write(data, static_cast<Integer>(size));
   for (int pass = 0; pass < 3; ++pass) {

@@ -39,7 +39,7 @@ void DecodeRLE(const std::vector<Byte>& In, bool Four, Integer W, Integer H, std
       x = 0;
       ++y;
       if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(y * 100.0 / H));
-      if (lkcodec::Aborted(Progress)) return;
+      if (LKAborted(Progress)) return;
     } else if (v == 1) {
       return;
     } else if (v == 2) {
@@ -88,7 +88,7 @@ struct TField {
 
 void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParamsVals& Params,
                    TProgressRec& Progress, bool ParamsOnly, bool NoFileHeader, TLKMask*& Mask, bool IgnoreAlpha) {
-  if (!Stream) return lkcodec::Abort(Progress);
+  if (!Stream) return LKAbort(Progress, "BMP: damaged or unsupported data");
   TStream& S = *Stream;
   const Int64 start = S.Position();
   DWORD fileSize = 0, pixelOffset = 0;
@@ -97,13 +97,13 @@ void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParams
   } else {
     Byte fh[kFileHeaderSize];
     if (lkcodec::ReadFull(S, fh, kFileHeaderSize) != kFileHeaderSize || fh[0] != 'B' || fh[1] != 'M')
-      return lkcodec::Abort(Progress);
+      return LKAbort(Progress, "BMP: damaged or unsupported data");
     fileSize = Le32(fh + 2);
     pixelOffset = Le32(fh + 10);
   }
   if (fileSize != 0 && DataSize < 1) DataSize = fileSize;
   Byte raw[124] = {};
-  if (lkcodec::ReadFull(S, raw, 4) != 4) return lkcodec::Abort(Progress);
+  if (lkcodec::ReadFull(S, raw, 4) != 4) return LKAbort(Progress, "BMP: damaged or unsupported data");
   TInfoHeader h;
   h.Size = Le32(raw);
   Params.SetColorMapCount(0);
@@ -111,7 +111,7 @@ void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParams
   std::vector<TRGB> palette;
   DWORD masks[3] = {0x7C00, 0x3E0, 0x1F};
   if (h.Size == kCoreHeaderSize) {
-    if (lkcodec::ReadFull(S, raw + 4, 8) != 8) return lkcodec::Abort(Progress);
+    if (lkcodec::ReadFull(S, raw + 4, 8) != 8) return LKAbort(Progress, "BMP: damaged or unsupported data");
     Params.BMP_VERSION = ioBMP_BMOS2V1;
     h.Width = Le16(raw + 4);
     h.Height = Le16(raw + 6);
@@ -125,15 +125,15 @@ void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParams
       for (Integer i = 0; i < n; ++i) palette.push_back(TRGB{p[size_t(i) * 3], p[size_t(i) * 3 + 1], p[size_t(i) * 3 + 2]});
     }
   } else {
-    if (h.Size < 16) return lkcodec::Abort(Progress);
+    if (h.Size < 16) return LKAbort(Progress, "BMP: damaged or unsupported data");
     const Integer take = Integer(std::min<DWORD>(h.Size, 124));
-    if (lkcodec::ReadFull(S, raw + 4, take - 4) != take - 4) return lkcodec::Abort(Progress);
+    if (lkcodec::ReadFull(S, raw + 4, take - 4) != take - 4) return LKAbort(Progress, "BMP: damaged or unsupported data");
     if (h.Size > 124) S.Seek(Int64(h.Size) - 124, soCurrent);
     Params.BMP_VERSION = h.Size == kInfoHeaderSize ? ioBMP_BM3 : h.Size == kOS2V2HeaderSize ? ioBMP_BMOS2V2 : ioBMP_BM;
     h.Width = Integer(Le32(raw + 4));
     h.Height = Integer(Le32(raw + 8));
     if (h.Height < 0) {
-      if (h.Height == INT32_MIN) return lkcodec::Abort(Progress);
+      if (h.Height == INT32_MIN) return LKAbort(Progress, "BMP: damaged or unsupported data");
       h.Height = -h.Height;
       topDown = true;
     }
@@ -190,16 +190,16 @@ void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParams
   Params.HEIGHT = h.Height;
   if (ParamsOnly || h.Width <= 0 || h.Height <= 0) return;
   const bool known = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-  if (!known) return lkcodec::Abort(Progress);
+  if (!known) return LKAbort(Progress, "BMP: damaged or unsupported data");
   const Integer w = h.Width, ht = h.Height;
   const bool rle = (bits == 8 && h.Compression == 1) || (bits == 4 && h.Compression == 2);
   const Int64 rowLen = RowBytes(w, bits);
   // Uncompressed data must hold a fair part of the rows it claims; a header
   // far larger than its data is refused before anything is allocated.
-  if (!rle && rowLen * ht > compressed * 8) return lkcodec::Abort(Progress);
+  if (!rle && rowLen * ht > compressed * 8) return LKAbort(Progress, "BMP: damaged or unsupported data");
   const TLKPixelFormat fmt = bits == 1 ? lk1g : (bits <= 8 && Params.ISNATIVEPIXELFORMAT) ? lk8p : lk24RGB;
-  if (!lkcodec::PictureAllowed(Progress, w, ht, fmt == lk1g ? 1 : fmt == lk8p ? 8 : 24)) return;
-  if (rle && Int64(w) * ht > compressed * 128 * 255 + 1) return lkcodec::Abort(Progress);
+  if (!LKAllowPicture(w, ht, fmt == lk1g ? 1 : fmt == lk8p ? 8 : 24, Progress, "BMP")) return;
+  if (rle && Int64(w) * ht > compressed * 128 * 255 + 1) return LKAbort(Progress, "BMP: damaged or unsupported data");
   TLKBitmap& B = *Bitmap;
   B.Allocate(w, ht, fmt);
   palette.resize(256, TRGB{0, 0, 0});
@@ -227,7 +227,7 @@ void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParams
   }
   if (h.Compression != 0 && !(h.Compression == 3 && (bits == 16 || bits == 32))) {
     B.FreeAllMaps();
-    return lkcodec::Abort(Progress);
+    return LKAbort(Progress, "BMP: damaged or unsupported data");
   }
   const bool alpha = bits == 32 && !IgnoreAlpha;
   if (alpha) {
@@ -243,7 +243,7 @@ void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParams
   bool shortData = false;
   for (Integer r = 0; r < ht; ++r) {
     if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(r * 100.0 / ht));
-    if (lkcodec::Aborted(Progress)) break;
+    if (LKAborted(Progress)) break;
     const Integer y = bitmapRow(r);
     Byte* row = static_cast<Byte*>(B.GetScanLine(y));
     Byte* in = (bits == 24 || bits == 1) ? row : buf.data();
@@ -298,5 +298,5 @@ void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParams
     Mask->SyncFull();
     Mask->SyncRect();
   }
-  if (shortData) lkcodec::Abort(Progress);
+  if (shortData) LKAbort(Progress, "BMP: damaged or unsupported data");
 }

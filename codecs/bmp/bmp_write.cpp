@@ -69,7 +69,7 @@ void BMPEncodeRLERow(const Byte* P, Integer Count, bool Four, std::vector<Byte>&
 
 void BMPWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                     bool WriteAlpha) {
-  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return lkcodec::Abort(Progress);
+  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return LKAbort(Progress, "BMP: damaged or unsupported data");
   TStream& S = *Stream;
   std::atomic<bool>* abort = Progress.AbortFlag;
   TLKBitmap& B = *Bitmap;
@@ -79,7 +79,7 @@ void BMPWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
                   : B.GetHasAlphaChannel()                               ? 32
                                                                          : 24;
   const bool core = Params.BMP_VERSION == ioBMP_BMOS2V1;
-  if (core && (w > 65535 || h > 65535)) return lkcodec::Abort(Progress);
+  if (core && (w > 65535 || h > 65535)) return LKAbort(Progress, "BMP: damaged or unsupported data");
   const bool rle = Params.BMP_COMPRESSION == ioBMP_RLE && (depth == 4 || depth == 8) && !core;
   const Integer headerSize = core ? kCoreHeaderSize : Params.BMP_VERSION == ioBMP_BMOS2V2 ? kOS2V2HeaderSize : kInfoHeaderSize;
   const Int64 start = S.Position();
@@ -154,7 +154,7 @@ void BMPWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
   TLKBitmap* alphaCh = depth == 32 && WriteAlpha && B.GetHasAlphaChannel() ? B.GetAlphaChannel() : nullptr;
   for (Integer r = 0; r < h; ++r) {
     if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(r * 100.0 / h));
-    if (lkcodec::Aborted(Progress)) return;
+    if (LKAborted(Progress)) return;
     const Integer y = h - 1 - r;
     const Byte* s = static_cast<const Byte*>(src->GetScanLine(y));
     std::fill(row.begin(), row.end(), 0);
@@ -199,7 +199,7 @@ void BMPWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
     SafeStreamWrite(&S, abort, eob, 2);
   }
   src->FreeAllMaps();
-  if (lkcodec::Aborted(Progress)) return;
+  if (LKAborted(Progress)) return;
   const Int64 end = S.Position();
   S.Seek(start, soBeginning);
   PutLe32(fh + 2, DWORD(end - start));

@@ -90,7 +90,7 @@ Integer LKComposeGIFFrames(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
     TLKMask* mask = nullptr;
     ReadGIFStream(&S, frame.get(), count, Params, frameProgress, false, mask, false);
     std::unique_ptr<TLKMask> maskHolder(mask);
-    if (lkcodec::Aborted(Progress) || frame->IsEmpty()) break;
+    if (LKAborted(Progress) || frame->IsEmpty()) break;
     format = frame->GetPixelFormat();
     if (mask) {
       TLKBitmap* a = frame->GetAlphaChannel();
@@ -109,7 +109,7 @@ Integer LKComposeGIFFrames(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
         cw = std::min(cw, rect.X + rect.W);
         ch = std::min(ch, rect.Y + rect.H);
         if (Int64(cw) * ch > paintable) {
-          lkcodec::Abort(Progress);
+          LKAbort(Progress, "GIF: damaged or unsupported data");
           break;
         }
       }
@@ -118,12 +118,12 @@ Integer LKComposeGIFFrames(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
         FillRect(*composite, Clip(prevRect, composite->GetWidth(), composite->GetHeight()), bg, 0);
       if (composite && prevDisposal == ioGIF_RestorePrev) saved.Put(*composite);
       if (!composite) {
-        if (!lkcodec::PictureAllowed(Progress, cw, ch, 32)) break;
+        if (!LKAllowPicture(cw, ch, 32, Progress, "GIF")) break;
         composite = std::make_unique<TLKBitmap>(cw, ch, lk24RGB);
         composite->GetAlphaChannel();
         FillRect(*composite, TRect4{0, 0, cw, ch}, bg, 0);
       } else if (composite->GetWidth() < cw || composite->GetHeight() < ch) {
-        if (!lkcodec::PictureAllowed(Progress, cw, ch, 32)) break;
+        if (!LKAllowPicture(cw, ch, 32, Progress, "GIF")) break;
         auto bigger = std::make_unique<TLKBitmap>(std::max(cw, composite->GetWidth()),
                                                   std::max(ch, composite->GetHeight()), lk24RGB);
         bigger->GetAlphaChannel();
@@ -165,7 +165,7 @@ Integer LKComposeGIFFrames(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
     }
     produced = true;
     if (requested >= 1 && count > 0) lkcodec::Report(Progress, LKTrunc(i * (100.0 / count)));
-    if (lkcodec::Aborted(Progress) || i + 1 >= count || i == requested) break;
+    if (LKAborted(Progress) || i + 1 >= count || i == requested) break;
   }
   Params.SetImageIndex(requested);
   if (produced) {

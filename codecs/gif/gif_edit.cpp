@@ -84,7 +84,7 @@ void SaveOver(TMemoryStream& M, const String& FileName) {
 
 Integer _InsertGIFImStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
   lkcodec::Report(Progress, 0);
-  if (lkcodec::Aborted(Progress) || !Stream || !Bitmap) return 0;
+  if (LKAborted(Progress) || !Stream || !Bitmap) return 0;
   TStream& S = *Stream;
   TMemoryStream out;
   const Int64 start = S.Position();
@@ -98,38 +98,32 @@ Integer _InsertGIFImStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
   }
   TGIFLZWCompFunc encode = Params.GIF_LZWCompressor ? Params.GIF_LZWCompressor : DefGIF_LZWCOMPFUNC;
   if (!encode) {
-    lkcodec::Abort(Progress);
+    LKAbort(Progress, "GIF: damaged or unsupported data");
     return 0;
   }
   CopyHead(S, out);
   TGIFFrame f;
   if (!MakeFrame(*Bitmap, Params, true, f)) {
     S.Seek(start, soBeginning);
-    lkcodec::Abort(Progress);
+    LKAbort(Progress, "GIF: damaged or unsupported data");
     return 0;
   }
   lkcodec::Report(Progress, 30);
-  if (lkcodec::Aborted(Progress)) {
+  if (LKAborted(Progress)) {
     S.Seek(start, soBeginning);
     return 0;
   }
   std::atomic<bool>* abort = Progress.AbortFlag;
   auto writeFrame = [&] {
     WriteGraphicControl(out, Params, f, abort);
-    Byte d[10] = {kImage};
-    lkcodec::PutLe16(d + 1, Word(Params.GIF_XPOS));
-    lkcodec::PutLe16(d + 3, Word(Params.GIF_YPOS));
-    lkcodec::PutLe16(d + 5, Word(f.Width));
-    lkcodec::PutLe16(d + 7, Word(f.Height));
-    d[9] = Byte(0x80 | (Params.GIF_INTERLACED ? 0x40 : 0) | (f.Bits - 1));
-    out.WriteBuffer(d, 10);
+    WriteImageDescriptor(out, Params, f, true, abort);
     const std::vector<Byte> table = TableBytes(f.Palette, 1 << f.Bits);
     out.WriteBuffer(table.data(), Int64(table.size()));
     encode(&out, f.Height, f.Width, Params.GIF_INTERLACED, f.Indices.data(), f.Bits);
   };
   Integer i = 0;
   for (;;) {
-    if (lkcodec::Aborted(Progress)) break;
+    if (LKAborted(Progress)) break;
     Byte intro = 0;
     if (!GetByte(S, intro) || intro == kTrailer) {
       if (i == wanted) {
@@ -161,13 +155,13 @@ Integer _InsertGIFImStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
         ++i;
       }
       if (!whole || !CopyImage(S, out, d)) {
-        lkcodec::Abort(Progress);
+        LKAbort(Progress, "GIF: damaged or unsupported data");
         break;
       }
       ++i;
       if (i == wanted) {
         lkcodec::Report(Progress, 70);
-        if (lkcodec::Aborted(Progress)) {
+        if (LKAborted(Progress)) {
           S.Seek(start, soBeginning);
           return 0;
         }
@@ -180,7 +174,7 @@ Integer _InsertGIFImStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
   S.Seek(start, soBeginning);
   out.SaveToStream(&S);
   S.SetSize(start + out.Size());
-  if (!lkcodec::Aborted(Progress)) lkcodec::Report(Progress, 100);
+  if (!LKAborted(Progress)) lkcodec::Report(Progress, 100);
   return i;
 }
 

@@ -148,6 +148,17 @@ std::vector<Byte> TableBytes(const std::vector<TRGB>& Palette, Integer Count) {
   return out;
 }
 
+void WriteImageDescriptor(TStream& S, TIOParamsVals& Params, const TGIFFrame& Frame, bool LocalTable,
+                          std::atomic<bool>* Abort) {
+  Byte d[10] = {kImage};
+  PutLe16(d + 1, Word(Params.GIF_XPOS));
+  PutLe16(d + 3, Word(Params.GIF_YPOS));
+  PutLe16(d + 5, Word(Frame.Width));
+  PutLe16(d + 7, Word(Frame.Height));
+  d[9] = Byte((Params.GIF_INTERLACED ? 0x40 : 0) | (LocalTable ? 0x80 | (Frame.Bits - 1) : 0));
+  SafeStreamWrite(&S, Abort, d, 10);
+}
+
 void WriteGraphicControl(TStream& S, TIOParamsVals& Params, const TGIFFrame& Frame, std::atomic<bool>* Abort) {
   Byte g[8] = {kExtension, kGraphicControl, 4, 0, 0, 0, 0, 0};
   g[3] = Byte((Params.GIF_TRANSPARENT ? 1 : 0) | ((Byte(Params.GIF_Disposal) & 7) << 2));

@@ -56,6 +56,10 @@ struct TGIFFrame {
 bool MakeFrame(TLKBitmap& Bitmap, TIOParamsVals& Params, bool ForInsert, TGIFFrame& Frame);
 /// The colour table bytes (red, green, blue) of Count entries.
 std::vector<Byte> TableBytes(const std::vector<TRGB>& Palette, Integer Count);
+/// The image descriptor of a frame at GIF_XPOS, GIF_YPOS, flagged with its
+/// interlace and, with LocalTable, a local table of the frame's depth.
+void WriteImageDescriptor(TStream& S, TIOParamsVals& Params, const TGIFFrame& Frame, bool LocalTable,
+                          std::atomic<bool>* Abort);
 /// The graphic control extension of a frame.
 void WriteGraphicControl(TStream& S, TIOParamsVals& Params, const TGIFFrame& Frame, std::atomic<bool>* Abort);
 

@@ -50,7 +50,7 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
                    TProgressRec& Progress, bool ParamsOnly, TLKMask*& Mask, bool IgnoreAlpha) {
   FrameCount = 0;
   lkcodec::Report(Progress, 0);
-  if (lkcodec::Aborted(Progress) || !Stream) return;
+  if (LKAborted(Progress) || !Stream) return;
   TStream& S = *Stream;
   const Int64 size = S.Size();
   Byte gce[4] = {0, 0, 0, 0};  // packed byte, delay (2), transparent index
@@ -58,7 +58,7 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
 
   Byte raw[kHeaderSize];
   TGIFHeader h{};
-  if (lkcodec::ReadFull(S, raw, kHeaderSize) != kHeaderSize || !ParseHeader(raw, h)) return lkcodec::Abort(Progress);
+  if (lkcodec::ReadFull(S, raw, kHeaderSize) != kHeaderSize || !ParseHeader(raw, h)) return LKAbort(Progress, "GIF: damaged or unsupported data");
   Params.GIF_VERSION = String(h.Signature, 6) + '\0';
   Params.GIF_WINWIDTH = h.ScreenWidth;
   Params.GIF_WINHEIGHT = h.ScreenHeight;
@@ -72,9 +72,9 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
     global = ReadTable(S, TableEntries(h.Flags));
     Params.GIF_BACKGROUND = global[h.Background < global.size() ? h.Background : 0];
   }
-  if (S.Position() >= size) lkcodec::Abort(Progress);
+  if (S.Position() >= size) LKAbort(Progress, "GIF: damaged or unsupported data");
 
-  while (!lkcodec::Aborted(Progress)) {
+  while (!LKAborted(Progress)) {
     Byte intro = 0;
     if (!GetByte(S, intro) || intro == kTrailer) break;
     if (intro == kExtension) {
@@ -115,7 +115,7 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
       continue;
     }
     lkcodec::Report(Progress, 30);
-    if (lkcodec::Aborted(Progress)) break;
+    if (LKAborted(Progress)) break;
     const bool transparent = (gce[0] & 1) != 0;
     const Byte transIndex = gce[3];
     Params.GIF_XPOS = left;
@@ -140,8 +140,8 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
     } else {
       const Int64 left = lkcodec::Remaining(S);
       if (width == 0 || height == 0 || Int64(width) * height > (left + 1) * kMaxPixelsPerByte ||
-          !lkcodec::PictureAllowed(Progress, width, height, 8)) {
-        lkcodec::Abort(Progress);
+          !LKAllowPicture(width, height, 8, Progress, "GIF")) {
+        LKAbort(Progress, "GIF: damaged or unsupported data");
         break;
       }
       buffer.assign(size_t(width) * size_t(height), 0);
@@ -149,11 +149,11 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
       TGIFLZWDecompFunc decode = Params.GIF_LZWDecompressor ? Params.GIF_LZWDecompressor : DefGIF_LZWDECOMPFUNC;
       if (decode) decode(&S, height, width, Params.GIF_INTERLACED, buffer.data());
       if (S.Position() == before) {
-        lkcodec::Abort(Progress);
+        LKAbort(Progress, "GIF: damaged or unsupported data");
         break;
       }
       lkcodec::Report(Progress, 70);
-      if (lkcodec::Aborted(Progress)) break;
+      if (LKAborted(Progress)) break;
     }
     Params.BITSPERSAMPLE = bits;
     Params.SetColorMapCount(count);
@@ -162,7 +162,7 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
     if (!ParamsOnly) {
       const bool blackWhite = bits == 1 && table[0] == TRGB{0, 0, 0} && table[1] == TRGB{255, 255, 255};
       if (!blackWhite && (width > 65000 || height > 65000) && size - S.Position() < 2000) {
-        lkcodec::Abort(Progress);
+        LKAbort(Progress, "GIF: damaged or unsupported data");
         break;
       }
       const TLKPixelFormat fmt = blackWhite ? lk1g : Params.ISNATIVEPIXELFORMAT ? lk8p : lk24RGB;
@@ -209,7 +209,7 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
     ++FrameCount;
   }
   Params.SetImageCount(FrameCount);
-  if (!lkcodec::Aborted(Progress)) lkcodec::Report(Progress, 100);
+  if (!LKAborted(Progress)) lkcodec::Report(Progress, 100);
 }
 
 void ReadGIF(const String& FileName, TLKBitmap* Bitmap, Integer& FrameCount, TIOParamsVals& Params,

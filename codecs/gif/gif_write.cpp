@@ -10,14 +10,14 @@ using namespace gifcodec;
 
 void WriteGIFStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
   lkcodec::Report(Progress, 0);
-  if (lkcodec::Aborted(Progress)) return;
-  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return lkcodec::Abort(Progress);
+  if (LKAborted(Progress)) return;
+  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return LKAbort(Progress, "GIF: damaged or unsupported data");
   TStream& S = *Stream;
   std::atomic<bool>* abort = Progress.AbortFlag;
   TGIFFrame f;
-  if (!MakeFrame(*Bitmap, Params, false, f)) return lkcodec::Abort(Progress);
+  if (!MakeFrame(*Bitmap, Params, false, f)) return LKAbort(Progress, "GIF: damaged or unsupported data");
   lkcodec::Report(Progress, 30);
-  if (lkcodec::Aborted(Progress)) return;
+  if (LKAborted(Progress)) return;
 
   TGIFHeader h{};
   String version = Params.GIF_VERSION;
@@ -34,21 +34,15 @@ void WriteGIFStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
   const std::vector<Byte> table = TableBytes(f.Palette, 1 << f.Bits);
   SafeStreamWrite(&S, abort, table.data(), Integer(table.size()));
   WriteGraphicControl(S, Params, f, abort);
-  Byte d[10] = {kImage};
-  lkcodec::PutLe16(d + 1, Word(Params.GIF_XPOS));
-  lkcodec::PutLe16(d + 3, Word(Params.GIF_YPOS));
-  lkcodec::PutLe16(d + 5, Word(f.Width));
-  lkcodec::PutLe16(d + 7, Word(f.Height));
-  d[9] = Byte(Params.GIF_INTERLACED ? 0x40 : 0);
-  SafeStreamWrite(&S, abort, d, 10);
+  WriteImageDescriptor(S, Params, f, false, abort);
   lkcodec::Report(Progress, 70);
-  if (lkcodec::Aborted(Progress)) return;
+  if (LKAborted(Progress)) return;
   TGIFLZWCompFunc encode = Params.GIF_LZWCompressor ? Params.GIF_LZWCompressor : DefGIF_LZWCOMPFUNC;
-  if (!encode) return lkcodec::Abort(Progress);
+  if (!encode) return LKAbort(Progress, "GIF: damaged or unsupported data");
   try {
     encode(&S, f.Height, f.Width, Params.GIF_INTERLACED, f.Indices.data(), f.Bits);
   } catch (const EStreamError&) {
-    return lkcodec::Abort(Progress);
+    return LKAbort(Progress, "GIF: damaged or unsupported data");
   }
   // Comments, one sub-block each (cut to the 255 bytes a sub-block holds;
   // empty ones would end the list early and are left out).
@@ -62,7 +56,7 @@ void WriteGIFStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
   c.push_back(0);
   c.push_back(kTrailer);
   SafeStreamWrite(&S, abort, c.data(), Integer(c.size()));
-  if (!lkcodec::Aborted(Progress)) lkcodec::Report(Progress, 100);
+  if (!LKAborted(Progress)) lkcodec::Report(Progress, 100);
 }
 
 void WriteGIF(const String& FileName, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {

@@ -67,7 +67,7 @@ void ReadImage(const std::vector<Byte>& Data, bool Cursor, TLKBitmap* Bitmap, TI
     P.CUR_XHOTSPOT = Le16(e + 4);
     P.CUR_YHOTSPOT = Le16(e + 6);
   }
-  if (Int64(offset) + kInfoHeader > Int64(Data.size())) return lkcodec::Abort(Progress);
+  if (Int64(offset) + kInfoHeader > Int64(Data.size())) return LKAbort(Progress, "ICO: damaged or unsupported data");
   const Byte* h = Data.data() + offset;
   const Integer hw = Integer(Le32(h + 4)), hh = Integer(Le32(h + 8));
   const Integer xppm = Integer(Le32(h + 24)), yppm = Integer(Le32(h + 28));
@@ -77,7 +77,7 @@ void ReadImage(const std::vector<Byte>& Data, bool Cursor, TLKBitmap* Bitmap, TI
   Integer bits = Le16(h + 14);
   if (bits == 0 && !Cursor) bits = Le16(e + 6);
   if (bits == 0) bits = colours ? _NColToBitsPixel(colours) : 0;
-  if (bits <= 0) return lkcodec::Abort(Progress);
+  if (bits <= 0) return LKAbort(Progress, "ICO: damaged or unsupported data");
   P.BITSPERSAMPLE = bits <= 8 || Cursor ? bits : 8;
   P.SAMPLESPERPIXEL = bits <= 8 || Cursor ? 1 : bits == 32 ? 4 : 3;
   Integer w = e[0] ? e[0] : hw, ht = e[1] ? e[1] : hh / 2;
@@ -101,15 +101,15 @@ void ReadImage(const std::vector<Byte>& Data, bool Cursor, TLKBitmap* Bitmap, TI
   P.WIDTH = w;
   P.HEIGHT = ht;
   if (ParamsOnly) return;
-  if (w <= 0 || ht <= 0) return lkcodec::Abort(Progress);
+  if (w <= 0 || ht <= 0) return LKAbort(Progress, "ICO: damaged or unsupported data");
   const bool known = Cursor ? (bits == 1 || bits == 4 || bits == 8) : (bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32);
   const Int64 colourRow = RowBytes(w, bits), maskRow = RowBytes(w, 1);
   const Int64 left = Int64(Data.size()) - Int64(at);
   // An image needs its colour rows; a header claiming more than the file
   // holds is refused before anything is allocated.
-  if (known && colourRow * ht > left) return lkcodec::Abort(Progress);
+  if (known && colourRow * ht > left) return LKAbort(Progress, "ICO: damaged or unsupported data");
   const TLKPixelFormat fmt = bits == 1 ? lk1g : lk24RGB;
-  if (!lkcodec::PictureAllowed(Progress, w, ht, bits == 1 ? 1 : 24)) return;
+  if (!LKAllowPicture(w, ht, bits == 1 ? 1 : 24, Progress, "ICO")) return;
   Bitmap->Allocate(w, ht, fmt);
   const bool useMask = !IgnoreAlpha;
   if (useMask) {
@@ -174,13 +174,13 @@ void ReadImage(const std::vector<Byte>& Data, bool Cursor, TLKBitmap* Bitmap, TI
 
 void ReadIconOrCursor(TStream* Stream, bool Cursor, TLKBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
                       TProgressRec& Progress, TLKMask*& Mask, bool IgnoreAlpha) {
-  if (!Stream) return lkcodec::Abort(Progress);
+  if (!Stream) return LKAbort(Progress, "ICO: damaged or unsupported data");
   const Int64 start = Stream->Position();
   const std::vector<Byte> data = lkcodec::ReadRest(*Stream);
   Stream->Seek(start, soBeginning);
   if (!Cursor && data.size() >= 2 && data[0] == 'B' && data[1] == 'M')
     return BMPReadStream(Stream, Bitmap, Int64(data.size()), Params, Progress, ParamsOnly, false, Mask, IgnoreAlpha);
-  if (data.size() < kDirHeader) return lkcodec::Abort(Progress);
+  if (data.size() < kDirHeader) return LKAbort(Progress, "ICO: damaged or unsupported data");
   ReadImage(data, Cursor, Bitmap, Params, ParamsOnly, Progress, Mask, IgnoreAlpha);
 }
 
@@ -325,7 +325,7 @@ void ToDepthFormat(TLKBitmap& Work, Integer Depth) {
 
 void ICOWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                     const std::vector<TSize>& Sizes, const std::vector<Integer>& BitCounts) {
-  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return lkcodec::Abort(Progress);
+  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return LKAbort(Progress, "ICO: damaged or unsupported data");
   TStream& S = *Stream;
   std::atomic<bool>* abort = Progress.AbortFlag;
   const Integer n = Integer(std::min<size_t>(Sizes.size(), 65535));
@@ -338,7 +338,7 @@ void ICOWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
   if (Bitmap->GetPixelFormat() != lk24RGB) Params.BITSPERSAMPLE = Params.SAMPLESPERPIXEL = 1;
   for (Integer i = 0; i < n; ++i) {
     if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(i * 100.0 / n));
-    if (lkcodec::Aborted(Progress)) return;
+    if (LKAborted(Progress)) return;
     const Integer w = std::clamp(Sizes[size_t(i)].cx, 1, 256), h = std::clamp(Sizes[size_t(i)].cy, 1, 256);
     // The working copy: the picture resampled to the size.
     TLKBitmap work;
@@ -362,14 +362,14 @@ void ICOWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
 }
 
 void ICOWriteImages(TStream* Stream, const std::vector<TObject*>& Images, TProgressRec& Progress) {
-  if (!Stream) return lkcodec::Abort(Progress);
+  if (!Stream) return LKAbort(Progress, "ICO: damaged or unsupported data");
   TStream& S = *Stream;
   std::atomic<bool>* abort = Progress.AbortFlag;
   std::vector<TLKBitmap*> bitmaps;
   for (TObject* o : Images)
     if (auto* b = dynamic_cast<TLKBitmap*>(o); b && !b->IsEmpty()) bitmaps.push_back(b);
   const Integer n = Integer(std::min<size_t>(bitmaps.size(), 65535));
-  if (n == 0) return lkcodec::Abort(Progress);
+  if (n == 0) return LKAbort(Progress, "ICO: damaged or unsupported data");
   const Int64 start = S.Position();
   std::vector<Byte> dir(size_t(kDirHeader + n * kDirEntry), 0);
   PutLe16(&dir[2], 1);
@@ -377,7 +377,7 @@ void ICOWriteImages(TStream* Stream, const std::vector<TObject*>& Images, TProgr
   SafeStreamWrite(&S, abort, dir.data(), Integer(dir.size()));
   for (Integer i = 0; i < n; ++i) {
     if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(i * 100.0 / n));
-    if (lkcodec::Aborted(Progress)) return;
+    if (LKAborted(Progress)) return;
     TLKBitmap work;
     work.Assign(bitmaps[size_t(i)]);
     // Each image keeps its size; its depth follows its pixel format.

@@ -25,7 +25,7 @@ struct TReadContext {
 
 void OnError(png_structp png, png_const_charp) {
   auto* ctx = static_cast<TReadContext*>(png_get_error_ptr(png));
-  lkcodec::Abort(*ctx->Progress);
+  LKAbort(*ctx->Progress, "PNG: damaged or unsupported data");
   longjmp(ctx->Jump, 1);
 }
 
@@ -104,7 +104,7 @@ bool ReadBody(png_structp png, png_infop info, TReadContext& ctx) {
   else if (native) fmt = grey ? lk8g : lk8p;
   const size_t rowBytes = png_get_rowbytes(png, info);
   const int channels = png_get_channels(png, info);
-  if (!lkcodec::PictureAllowed(*ctx.Progress, w, h, fmt == lk1g ? 1 : channels == 4 ? 32 : 24) ||
+  if (!LKAllowPicture(w, h, fmt == lk1g ? 1 : channels == 4 ? 32 : 24, *ctx.Progress, "PNG") ||
       rowBytes > size_t(w) * 8 + 8)
     return false;
   TLKBitmap& B = *ctx.Bitmap;
@@ -150,7 +150,7 @@ bool ReadBody(png_structp png, png_infop info, TReadContext& ctx) {
       }
       ++done;
       if (ctx.Progress->OnProgress) lkcodec::Report(*ctx.Progress, LKTrunc(done * share));
-      if (lkcodec::Aborted(*ctx.Progress)) return false;
+      if (LKAborted(*ctx.Progress)) return false;
     }
   }
   if (buffered && interlaced)
@@ -171,7 +171,7 @@ bool IsPNGStream(TStream* Stream) {
 
 void ReadPNGStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
                    TProgressRec& Progress) {
-  if (!Stream || (!Bitmap && !ParamsOnly)) return lkcodec::Abort(Progress);
+  if (!Stream || (!Bitmap && !ParamsOnly)) return LKAbort(Progress, "PNG: damaged or unsupported data");
   TReadContext ctx;
   ctx.Stream = Stream;
   ctx.Progress = &Progress;
@@ -182,7 +182,7 @@ void ReadPNGStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, bo
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!png || !info) {
     if (png) png_destroy_read_struct(&png, nullptr, nullptr);
-    return lkcodec::Abort(Progress);
+    return LKAbort(Progress, "PNG: damaged or unsupported data");
   }
   ReadBody(png, info, ctx);
   if (Bitmap) Bitmap->FreeAllMaps();

@@ -40,7 +40,7 @@ void OnWarning(png_structp, png_const_charp) {}
 
 void OnWrite(png_structp png, png_bytep data, size_t length) {
   auto* ctx = static_cast<TWriteContext*>(png_get_io_ptr(png));
-  if (lkcodec::Aborted(*ctx->Progress)) return;
+  if (LKAborted(*ctx->Progress)) return;
   SafeStreamWrite(ctx->Stream, ctx->Progress->AbortFlag, data, Integer(length));
 }
 
@@ -140,7 +140,7 @@ bool WriteBody(png_structp png, png_infop info, TWriteContext& ctx, TLKBitmap& B
       png_write_row(png, row);
       ++done;
       if (ctx.Progress->OnProgress) lkcodec::Report(*ctx.Progress, LKTrunc(done * share));
-      if (lkcodec::Aborted(*ctx.Progress)) return true;
+      if (LKAborted(*ctx.Progress)) return true;
     }
   }
   png_write_end(png, info);
@@ -151,7 +151,7 @@ bool WriteBody(png_structp png, png_infop info, TWriteContext& ctx, TLKBitmap& B
 
 void WritePNGStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                     TLKMask* Mask) {
-  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return lkcodec::Abort(Progress);
+  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return LKAbort(Progress, "PNG: damaged or unsupported data");
   TLKBitmap& B = *Bitmap;
   const Integer w = B.GetWidth(), h = B.GetHeight();
   if (Params.SAMPLESPERPIXEL == 1 && Params.BITSPERSAMPLE != 1 && Params.BITSPERSAMPLE != 8 &&

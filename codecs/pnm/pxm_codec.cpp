@@ -115,7 +115,7 @@ bool TryPXM(TStream* Stream) {
 
 void PXMReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                    bool ParamsOnly) {
-  if (!Stream) return lkcodec::Abort(Progress);
+  if (!Stream) return LKAbort(Progress, "PNM: damaged or unsupported data");
   TStream& S = *Stream;
   TByteSource in(S);
   Params.PXM_CommentLines.Clear();
@@ -148,7 +148,7 @@ void PXMReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
   const bool known = magic.size() == 2 && magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '6';
   if (!known || field < 3 || width <= 0 || height <= 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
       maxval < 1 || maxval > 65535)
-    return lkcodec::Abort(Progress);
+    return LKAbort(Progress, "PNM: damaged or unsupported data");
   const char kind = magic[1];
   const Integer w = Integer(width), h = Integer(height);
   Params.SetColorMapCount(0);
@@ -176,16 +176,16 @@ void PXMReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
   // character at the least, a raw sample its bytes.
   const Int64 sampleBytes = maxval > 255 ? 2 : 1;
   const Int64 rowMin = kind == '4' ? (width + 7) / 8 : kind == '1' ? width : kind == '2' || kind == '5' ? width * sampleBytes : width * 3 * sampleBytes;
-  if (rowMin * height > left * 8) return lkcodec::Abort(Progress);
+  if (rowMin * height > left * 8) return LKAbort(Progress, "PNM: damaged or unsupported data");
   const TLKPixelFormat fmt = (kind == '1' || kind == '4') ? lk1g : (wide && Params.ISNATIVEPIXELFORMAT) ? lk48RGB : lk24RGB;
-  if (!lkcodec::PictureAllowed(Progress, w, h, fmt == lk1g ? 1 : fmt == lk48RGB ? 48 : 24)) return;
+  if (!LKAllowPicture(w, h, fmt == lk1g ? 1 : fmt == lk48RGB ? 48 : 24, Progress, "PNM")) return;
   TLKBitmap& B = *Bitmap;
   B.Allocate(w, h, fmt);
   auto scale = [maxval](Int64 v) { return Byte(std::min<Int64>(v, maxval) * 255 / maxval); };
   std::vector<Byte> buf(static_cast<size_t>(rowMin) + 8);
   bool shortData = false;
   for (Integer y = 0; y < h && !shortData; ++y) {
-    if (lkcodec::Aborted(Progress)) break;
+    if (LKAborted(Progress)) break;
     Byte* row = static_cast<Byte*>(B.GetScanLine(y));
     TRGB* px = reinterpret_cast<TRGB*>(row);
     bool end = false;
@@ -266,11 +266,11 @@ void PXMReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
   }
   B.FreeAllMaps();
   in.Sync();
-  if (shortData) lkcodec::Abort(Progress);
+  if (shortData) LKAbort(Progress, "PNM: damaged or unsupported data");
 }
 
 void PXMWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
-  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return lkcodec::Abort(Progress);
+  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return LKAbort(Progress, "PNM: damaged or unsupported data");
   TLKBitmap& B = *Bitmap;
   const TLKPixelFormat pf = B.GetPixelFormat();
   const Integer w = B.GetWidth(), h = B.GetHeight();
@@ -353,17 +353,20 @@ void PutMBI(std::vector<Byte>& Out, DWORD V) {
     t[n++] = Byte(V & 0x7F);
     V >>= 7;
   } while (V);
-  while (n > 0) Out.push_back(Byte(t[--n] | (n ? 0x80 : 0)));
+  while (n > 0) {
+    --n;
+    Out.push_back(Byte(t[n] | (n ? 0x80 : 0)));
+  }
 }
 }  // namespace
 
 void WBMPReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                     bool ParamsOnly) {
-  if (!Stream) return lkcodec::Abort(Progress);
+  if (!Stream) return LKAbort(Progress, "PNM: damaged or unsupported data");
   Int64 type = 0, fixed = 0, w = 0, h = 0;
   if (!ReadMBI(*Stream, type) || !ReadMBI(*Stream, fixed) || !ReadMBI(*Stream, w) || !ReadMBI(*Stream, h) ||
       type != 0 || fixed != 0 || w == 0 || h == 0)
-    return lkcodec::Abort(Progress);
+    return LKAbort(Progress, "PNM: damaged or unsupported data");
   Params.BITSPERSAMPLE = 1;
   Params.SAMPLESPERPIXEL = 1;
   Params.WIDTH = Integer(w);
@@ -373,8 +376,8 @@ void WBMPReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
   Params.SetColorMapCount(0);
   if (ParamsOnly) return;
   const Int64 rowLen = (w + 7) / 8;
-  if (rowLen * h > lkcodec::Remaining(*Stream) * 8) return lkcodec::Abort(Progress);
-  if (!lkcodec::PictureAllowed(Progress, w, h, 1)) return;
+  if (rowLen * h > lkcodec::Remaining(*Stream) * 8) return LKAbort(Progress, "PNM: damaged or unsupported data");
+  if (!LKAllowPicture(w, h, 1, Progress, "WBMP")) return;
   Bitmap->Allocate(Integer(w), Integer(h), lk1g);
   bool shortData = false;
   for (Integer y = 0; y < h; ++y) {
@@ -387,11 +390,11 @@ void WBMPReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
     if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(y * 100.0 / h));
   }
   Bitmap->FreeAllMaps();
-  if (shortData) lkcodec::Abort(Progress);
+  if (shortData) LKAbort(Progress, "PNM: damaged or unsupported data");
 }
 
 void WBMPWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
-  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return lkcodec::Abort(Progress);
+  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return LKAbort(Progress, "PNM: damaged or unsupported data");
   std::unique_ptr<TLKBitmap> copy;
   TLKBitmap* src = Bitmap;
   if (Bitmap->GetPixelFormat() != lk1g) {

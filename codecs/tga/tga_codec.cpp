@@ -36,7 +36,7 @@ bool TryTGA(TStream* Stream) {
 
 void ReadTGAStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                    bool ParamsOnly, TLKMask*& Mask, bool IgnoreAlpha) {
-  if (!Stream) return lkcodec::Abort(Progress);
+  if (!Stream) return LKAbort(Progress, "TGA: damaged or unsupported data");
   TStream& S = *Stream;
   const Int64 start = S.Position();
   const std::vector<Byte> d = lkcodec::ReadRest(S);
@@ -66,14 +66,14 @@ void ReadTGAStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
       if (gn && gd) P.TGA_GAMMA = double(gn) / gd;
     }
   }
-  if (d.size() < kHeader) return lkcodec::Abort(Progress);
+  if (d.size() < kHeader) return LKAbort(Progress, "TGA: damaged or unsupported data");
   const Byte* h = d.data();
   const Byte idLen = h[0], mapType = h[1], type = h[2], mapEntry = h[7], depth = h[16], desc = h[17];
   const Word mapFirst = Le16(h + 3), mapLen = Le16(h + 5);
   const Integer w = Le16(h + 12), ht = Le16(h + 14);
   P.TGA_XPOS = Le16(h + 8);
   P.TGA_YPOS = Le16(h + 10);
-  if (!TypeOk(type) || !DepthOk(depth) || mapType > 1) return lkcodec::Abort(Progress);
+  if (!TypeOk(type) || !DepthOk(depth) || mapType > 1) return LKAbort(Progress, "TGA: damaged or unsupported data");
   size_t at = kHeader;
   P.TGA_DESCRIPTOR = FixedText(h + at, std::min<size_t>(idLen, d.size() - at));
   at += idLen;
@@ -129,15 +129,15 @@ void ReadTGAStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
   }
   if (ParamsOnly) return;
   // 4-bit pixels and run-length 1-bit pictures are not decoded.
-  if (depth == 4 || (depth == 1 && rle) || w == 0 || ht == 0) return lkcodec::Abort(Progress);
+  if (depth == 4 || (depth == 1 && rle) || w == 0 || ht == 0) return LKAbort(Progress, "TGA: damaged or unsupported data");
   const Integer bpp = depth == 1 ? 0 : depth / 8;
   const Int64 rawRow = depth == 1 ? (w + 7) / 8 : Int64(w) * bpp;
   const Int64 left = Int64(d.size()) - Int64(at);
   // Run-length data gives at most 128 pixels per packet of 2 bytes and more.
   if ((!rle && rawRow * ht > left * 8) || (rle && Int64(w) * ht > (left + 1) * 64 * 128))
-    return lkcodec::Abort(Progress);
+    return LKAbort(Progress, "TGA: damaged or unsupported data");
   const TLKPixelFormat fmt = depth == 1 ? lk1g : lk24RGB;
-  if (!lkcodec::PictureAllowed(Progress, w, ht, depth == 1 ? 1 : 24)) return;
+  if (!LKAllowPicture(w, ht, depth == 1 ? 1 : 24, Progress, "TGA")) return;
   TLKBitmap& B = *Bitmap;
   B.Allocate(w, ht, fmt);
   const bool alpha = !IgnoreAlpha && ((depth == 32 && (desc & 8)) || (mapType == 1 && mapEntry == 32 && depth == 8));
@@ -173,7 +173,7 @@ void ReadTGAStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
     }
   };
   for (Integer r = 0; r < ht && !shortData; ++r) {
-    if (lkcodec::Aborted(Progress)) break;
+    if (LKAborted(Progress)) break;
     const Integer y = topDown ? r : ht - 1 - r;
     Byte* row = static_cast<Byte*>(B.GetScanLine(y));
     if (depth == 1) {
@@ -248,17 +248,17 @@ void ReadTGAStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
       Mask->SyncFull();
     }
   }
-  if (shortData) lkcodec::Abort(Progress);
+  if (shortData) LKAbort(Progress, "TGA: damaged or unsupported data");
 }
 
 void WriteTGAStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                     TLKMask* Mask) {
-  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return lkcodec::Abort(Progress);
+  if (!Stream || !Bitmap || Bitmap->IsEmpty()) return LKAbort(Progress, "TGA: damaged or unsupported data");
   TIOParamsVals& P = Params;
   std::unique_ptr<TLKBitmap> copy;
   TLKBitmap* src = lkcodec::WorkingCopy(*Bitmap, copy, true, false);
   const Integer w = src->GetWidth(), h = src->GetHeight();
-  if (w > 65535 || h > 65535) return lkcodec::Abort(Progress);
+  if (w > 65535 || h > 65535) return LKAbort(Progress, "TGA: damaged or unsupported data");
   Integer depth = 24;
   std::unique_ptr<TLKQuantizer> q;
   std::vector<TRGB> pal;
