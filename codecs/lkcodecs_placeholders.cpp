@@ -40,9 +40,6 @@ bool ProbeTIFF(TStream& S) {
          !LKProbeWith(S, [&](TLKByteReader&) { return IsDNGStream(&S); });
 }
 
-bool ProbeGIF(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() > 13 && r.U8() == 'G' && r.U8() == 'I' && r.U8() == 'F'; });
-}
 
 // PCX: our "PCX2" stream header or the older four-byte "PCX" one, or a PCX
 // file header (manufacturer 10, version 0 to 5).
@@ -51,82 +48,10 @@ bool ProbePCX(TStream& S) {
   return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() > 128 && r.U8() == 0x0A && r.U8() <= 5; });
 }
 
-bool ProbeBMP(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() > 14 && r.U8() == 'B' && r.U8() == 'M'; });
-}
 
-bool ProbePNG(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() > 8 && r.U32BE() == 0x89504E47u; });
-}
 
-// Icon and cursor directory: reserved 0, the type, a non-zero count, and
-// entries whose data lie after the directory.
-bool ProbeIconDirectory(TStream& S, Word Type) {
-  return LKProbeWith(S, [&](TLKByteReader& r) {
-    if (r.Size() < 23) return false;
-    const Word reserved = r.U16LE(), type = r.U16LE(), count = r.U16LE();
-    if (!r.Ok() || reserved != 0 || type != Type || count == 0) return false;
-    for (Word i = 0; i < count; ++i) {
-      const Int64 at = 6 + Int64(i) * 16;
-      const Byte reservedByte = r.U8At(at + 3);
-      const Cardinal bytes = r.U32LEAt(at + 8), offset = r.U32LEAt(at + 12);
-      if (!r.Ok() || reservedByte != 0 || bytes == 0 || Int64(offset) < at + 16) return false;
-    }
-    return true;
-  });
-}
 
-bool ProbeICO(TStream& S) { return ProbeIconDirectory(S, 1); }
-bool ProbeCUR(TStream& S) { return ProbeIconDirectory(S, 2); }
 
-bool ProbeTGA(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) {
-    Byte h[18];
-    if (!r.Read(h, 18)) return false;
-    const Byte type = h[2], depth = h[16];
-    const bool typeOk = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
-    const bool depthOk = depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32;
-    return typeOk && depthOk && h[1] <= 1 && LKGetLE16(h + 12) != 0 && LKGetLE16(h + 14) != 0;
-  });
-}
-
-// Portable bitmap, grey map and pixmap: "P1" to "P6", then a width and a
-// height above 0, comments ("#" to the end of the line) skipped.
-bool ProbePXM(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) {
-    Byte buf[1024];
-    const Integer n = Integer(r.ReadSome(buf, sizeof buf));
-    Integer i = 0;
-    auto space = [&](Byte c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    auto token = [&]() {
-      String t;
-      for (;;) {
-        while (i < n && space(buf[i])) ++i;
-        if (i < n && buf[i] == '#') {
-          while (i < n && buf[i] != '\n' && buf[i] != '\r') ++i;
-          continue;
-        }
-        break;
-      }
-      while (i < n && !space(buf[i]) && buf[i] != '#') t += char(buf[i++]);
-      return t;
-    };
-    auto number = [](const String& t) -> Int64 {
-      if (t.empty() || t.size() > 9) return -1;
-      Int64 v = 0;
-      for (char c : t) {
-        if (c < '0' || c > '9') return -1;
-        v = v * 10 + (c - '0');
-      }
-      return v;
-    };
-    const String magic = token();
-    if (magic.size() != 2 || magic[0] != 'P' || magic[1] < '1' || magic[1] > '6') return false;
-    const Int64 w = number(token());
-    const Int64 h = number(token());
-    return w > 0 && h > 0;
-  });
-}
 
 bool ProbeJP2(TStream& S) {
   return LKProbeWith(S, [](TLKByteReader& r) {
@@ -183,12 +108,6 @@ bool ProbePSD(TStream& S) {
 bool ProbeAVI(TStream& S) { return LKIsAVIStream(S); }
 
 // ---------------------------------------------------------------------------
-// Component steps of PNG loads: the reader keeps the background it finds in
-// PNG_BACKGROUND, starting from the component's; the component takes it
-// after the view took the resolution.
-
-void PNGBackgroundIn(TLumerakIO& IO) { IO.GetIOParams()->PNG_BACKGROUND = TColor2TRGB(IO.GetReBackground()); }
-void PNGBackgroundOut(TLumerakIO& IO) { IO.SetReBackground(TRGB2TColor(IO.GetIOParams()->PNG_BACKGROUND)); }
 
 }  // namespace
 
@@ -203,12 +122,6 @@ extern constinit const TLKFormatRow LKRow_TIFF = [] {
   return r;
 }();
 
-extern constinit const TLKFormatRow LKRow_GIF = [] {
-  TLKFormatRow r = Placeholder(lkftGIF, "CompuServe Bitmap", "GIF", true, true, PreviewPage(ppGIF));
-  r.Probes[0] = {kLKProbeGIF, ProbeGIF};
-  r.Load.OpenFirst = true;
-  return r;
-}();
 
 extern constinit const TLKFormatRow LKRow_PCX = [] {
   TLKFormatRow r = Placeholder(lkftPCX, "PaintBrush", "PCX", true, true, PreviewPage(ppPCX));
@@ -224,37 +137,9 @@ extern constinit const TLKFormatRow LKRow_PCX = [] {
   return r;
 }();
 
-extern constinit const TLKFormatRow LKRow_BMP = [] {
-  TLKFormatRow r = Placeholder(lkftBMP, "Windows Bitmap", "BMP;DIB;RLE", true, true, PreviewPage(ppBMP));
-  r.Probes[0] = {kLKProbeBMP, ProbeBMP};
-  r.Load.OpenFirst = true;
-  r.Save.CreateFirst = true;
-  return r;
-}();
 
-extern constinit const TLKFormatRow LKRow_ICO = [] {
-  TLKFormatRow r = Placeholder(lkftICO, "Windows Icon", "ICO", true, true, 0);
-  r.Probes[0] = {kLKProbeICO, ProbeICO};
-  r.Load.ViewResolutionFromStream = false;
-  r.Save.Convert = true;
-  return r;
-}();
 
-extern constinit const TLKFormatRow LKRow_CUR = [] {
-  TLKFormatRow r = Placeholder(lkftCUR, "Windows Cursor", "CUR", true, false, 0);
-  r.Probes[0] = {kLKProbeCUR, ProbeCUR};
-  r.Load.ViewResolutionFromStream = false;
-  return r;
-}();
 
-extern constinit const TLKFormatRow LKRow_PNG = [] {
-  TLKFormatRow r = Placeholder(lkftPNG, "Portable Network Graphics", "PNG", true, true, PreviewPage(ppPNG));
-  r.Probes[0] = {kLKProbePNG, ProbePNG};
-  r.Load.BeforeFileLoad = PNGBackgroundIn;
-  r.Load.AfterViewResolution = PNGBackgroundOut;
-  r.Save.AlphaAsMask = true;
-  return r;
-}();
 
 extern constinit const TLKFormatRow LKRow_WMF = [] {
   TLKFormatRow r = Placeholder(lkftWMF, "Windows Metafile", "WMF", true, false, 0);
@@ -270,32 +155,8 @@ extern constinit const TLKFormatRow LKRow_EMF = [] {
   return r;
 }();
 
-extern constinit const TLKFormatRow LKRow_TGA = [] {
-  TLKFormatRow r = Placeholder(lkftTGA, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX", true, true, PreviewPage(ppTGA));
-  r.SaveExtensions = "WIN";
-  r.Probes[0] = {kLKProbeTGA, ProbeTGA};
-  r.Load.ViewResolutionFromStream = false;
-  r.Save.Convert = true;
-  r.Save.AlphaAsMask = true;
-  return r;
-}();
 
-extern constinit const TLKFormatRow LKRow_PXM = [] {
-  TLKFormatRow r = Placeholder(lkftPXM, "Portable Pixmap, GrayMap, BitMap", "PXM;PPM;PGM;PBM", true, true, 0);
-  r.Probes[0] = {kLKProbePXM, ProbePXM};
-  r.Load.ViewResolutionFromFile = r.Load.ViewResolutionFromStream = false;
-  r.Save.Convert = true;
-  return r;
-}();
 
-// Wireless bitmaps have no magic: content detection never names them.
-extern constinit const TLKFormatRow LKRow_WBMP = [] {
-  TLKFormatRow r = Placeholder(lkftWBMP, "Wireless Bitmap", "WBMP", true, true, 0);
-  r.Load.ViewResolutionFromFile = r.Load.ViewResolutionFromStream = false;
-  r.Load.AdjustResolution = false;
-  r.Save.Convert = true;
-  return r;
-}();
 
 extern constinit const TLKFormatRow LKRow_JP2 = [] {
   TLKFormatRow r = Placeholder(lkftJP2, "JPEG2000", "JP2", true, true, PreviewPage(ppJ2000));

@@ -1,0 +1,86 @@
+#!/bin/sh
+# Load and save of a 24 MP picture as PNG, BMP, TGA and PPM, and of a
+# 2000 x 2000 8-bit GIF, through the I/O component beside the peers on the
+# same files: netpbm (pngtopnm/pnmtopng, bmptopnm/ppmtobmp, giftopnm/
+# pamtogif, ppmtotga), vips pngload/pngsave at the same compression level,
+# and convert. One thread each; every command is a whole process (start,
+# read, write), timed as the median of RUNS runs (default 3).
+#
+#   bench/codecs_side_by_side.sh [BUILD_DIR]   (default build-release)
+#
+# Columns: case, ours in ms, then for each peer its time and the ratio
+# ours/peer (below 1: ours is faster). The load average is printed before
+# and after.
+set -eu
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-$ROOT/build-release}
+RUNS=${RUNS:-3}
+export OMP_NUM_THREADS=1 VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1
+
+for tool in convert pngtopnm pnmtopng bmptopnm ppmtobmp giftopnm pamtogif ppmtotga vips; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup installs the peers)" >&2; exit 1; }
+done
+if [ ! -f "$BUILD/build.ninja" ]; then
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMERAK_SANITIZE=OFF \
+    -DLUMERAK_TESTS=OFF -DLUMERAK_BENCH=OFF >/dev/null
+fi
+cmake --build "$BUILD" --target lumerak >/dev/null
+${CXX:-c++} -std=c++20 -O2 -I"$ROOT" "$ROOT/bench/tools/codec_io.cpp" -L"$BUILD/bin" \
+  -Wl,-rpath,"$BUILD/bin" -Wl,-rpath-link,"$BUILD/bin" -llumerak -lplatform -o "$BUILD/bin/codec_io"
+OURS="$BUILD/bin/codec_io"
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT INT TERM
+cd "$WORK"
+# A photo-like 24 MP picture (6000 x 4000) and a 2000 x 2000 one reduced to
+# 256 colours.
+convert -size 6000x4000 plasma:fractal -seed 7 -depth 8 big.ppm
+convert -size 2000x2000 plasma:fractal -seed 9 -colors 256 -depth 8 small.ppm
+pnmtopng -compression 6 big.ppm >big.png
+ppmtobmp big.ppm >big.bmp
+ppmtotga -rgb -norle big.ppm >big.tga
+pamtogif small.ppm >small.gif 2>/dev/null
+
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+echo "load before: $(load)"
+
+median_ms() {
+  i=0
+  while [ "$i" -lt "$RUNS" ]; do
+    t0=$(date +%s%N)
+    sh -c "$1" >/dev/null 2>&1
+    t1=$(date +%s%N)
+    echo $(((t1 - t0) / 1000))
+    i=$((i + 1))
+  done | sort -n | awk '{ a[NR] = $1 } END { printf "%.0f\n", a[int((NR + 1) / 2)] / 1000 }'
+}
+
+# row CAPTION OURS PEER1_NAME PEER1_CMD [PEER2_NAME PEER2_CMD ...]
+row() {
+  caption=$1 ours=$(median_ms "$2")
+  shift 2
+  line="$caption ours=${ours}ms"
+  while [ $# -ge 2 ]; do
+    t=$(median_ms "$2")
+    line="$line | $1=${t}ms ratio=$(awk -v a="$ours" -v b="$t" 'BEGIN { printf "%.2f", a / b }')"
+    shift 2
+  done
+  echo "$line"
+}
+
+row "load PNG 24MP" "$OURS load big.png" \
+  pngtopnm "pngtopnm big.png" vips "vips copy big.png out.v" convert "convert big.png ppm:-"
+row "save PNG 24MP level 6" "$OURS save big.ppm o.png 6" \
+  pnmtopng "pnmtopng -compression 6 big.ppm" vips "vips pngsave big.ppm out.png --compression 6 --filter 0" \
+  convert "convert big.ppm -quality 60 o2.png"
+row "load BMP 24MP" "$OURS load big.bmp" bmptopnm "bmptopnm big.bmp" convert "convert big.bmp ppm:-"
+row "save BMP 24MP" "$OURS save big.ppm o.bmp" ppmtobmp "ppmtobmp big.ppm" convert "convert big.ppm o2.bmp"
+row "load TGA 24MP" "$OURS load big.tga" convert "convert big.tga ppm:-"
+row "save TGA 24MP" "$OURS save big.ppm o.tga" ppmtotga "ppmtotga -rgb -norle big.ppm" convert "convert big.ppm o2.tga"
+row "load PPM 24MP" "$OURS load big.ppm" pnmtopnm "pnmtopnm big.ppm" convert "convert big.ppm ppm:-"
+row "save PPM 24MP" "$OURS save big.ppm o.ppm" convert "convert big.ppm o2.ppm"
+row "load GIF 2000x2000" "$OURS load small.gif" giftopnm "giftopnm small.gif" convert "convert small.gif ppm:-"
+row "save GIF 2000x2000" "$OURS save small.gif o.gif" pamtogif "pamtogif small.ppm" convert "convert small.ppm o2.gif"
+
+echo "load after: $(load)"

@@ -1,0 +1,219 @@
+// GIF reader: walks the blocks of the stream, decodes the wanted frame
+// through the decoder hook and counts the frames.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "codecs/gif/gif_pvt.h"
+#include "codecs/gif/giffilter.h"
+#include "codecs/lkcodecutil.h"
+
+using namespace gifcodec;
+using lkcodec::Le16;
+
+namespace {
+
+// The most pixels one byte of LZW data can give: a 12-bit code stands for
+// at most 4096 pixels. A frame larger than its data could ever fill is
+// refused before its buffer is allocated.
+constexpr Int64 kMaxPixelsPerByte = 4096 * 8 / 12 + 1;
+
+void SwapTable(std::vector<TRGB>& T) {
+  for (TRGB& c : T) std::swap(c.r, c.b);
+}
+
+// Reads Count entries stored red, green, blue into TRGB order; missing bytes
+// stay black.
+std::vector<TRGB> ReadTable(TStream& S, Integer Count) {
+  std::vector<Byte> raw(size_t(Count) * 3, 0);
+  lkcodec::ReadFull(S, raw.data(), Int64(raw.size()));
+  std::vector<TRGB> t(static_cast<size_t>(Count));
+  std::memcpy(t.data(), raw.data(), raw.size());  // r, g, b in the b, g, r slots
+  SwapTable(t);
+  return t;
+}
+
+// The table a frame without any colour table is shown with: a grey ramp of
+// 2^bits entries (black and white at 1 bit).
+std::vector<TRGB> DefaultTable(Integer Count) {
+  std::vector<TRGB> t(static_cast<size_t>(Count));
+  for (Integer i = 0; i < Count; ++i) {
+    const Byte v = Byte(Count > 1 ? i * 255 / (Count - 1) : 0);
+    t[size_t(i)] = TRGB{v, v, v};
+  }
+  return t;
+}
+
+}  // namespace
+
+void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOParamsVals& Params,
+                   TProgressRec& Progress, bool ParamsOnly, TLKMask*& Mask, bool IgnoreAlpha) {
+  FrameCount = 0;
+  lkcodec::Report(Progress, 0);
+  if (LKAborted(Progress) || !Stream) return;
+  TStream& S = *Stream;
+  const Int64 size = S.Size();
+  Byte gce[4] = {0, 0, 0, 0};  // packed byte, delay (2), transparent index
+  const Integer wanted = Params.GIF_IMAGEINDEX;
+
+  Byte raw[kHeaderSize];
+  TGIFHeader h{};
+  if (lkcodec::ReadFull(S, raw, kHeaderSize) != kHeaderSize || !ParseHeader(raw, h)) return LKAbort(Progress, "GIF: damaged or unsupported data");
+  Params.GIF_VERSION = String(h.Signature, 6) + '\0';
+  Params.GIF_WINWIDTH = h.ScreenWidth;
+  Params.GIF_WINHEIGHT = h.ScreenHeight;
+  Params.GIF_RATIO = h.Aspect;
+  Params.SetDpiX(gDefaultDPIX);
+  Params.SetDpiY(gDefaultDPIY);
+  Params.SAMPLESPERPIXEL = 1;
+  std::vector<TRGB> global;
+  const bool hasGlobal = (h.Flags & 0x80) != 0;
+  if (hasGlobal) {
+    global = ReadTable(S, TableEntries(h.Flags));
+    Params.GIF_BACKGROUND = global[h.Background < global.size() ? h.Background : 0];
+  }
+  if (S.Position() >= size) LKAbort(Progress, "GIF: damaged or unsupported data");
+
+  while (!LKAborted(Progress)) {
+    Byte intro = 0;
+    if (!GetByte(S, intro) || intro == kTrailer) break;
+    if (intro == kExtension) {
+      Byte label = 0;
+      if (!GetByte(S, label)) break;
+      if (label == kGraphicControl && FrameCount == wanted) {
+        Byte len = 0, term = 0;
+        GetByte(S, len);
+        lkcodec::ReadFull(S, gce, 4);
+        GetByte(S, term);
+      } else if (label == kComment) {
+        Byte len = 0;
+        while (GetByte(S, len) && len != 0) {
+          char text[256];
+          const Int64 got = lkcodec::ReadFull(S, text, len);
+          const String s(text, size_t(std::find(text, text + got, '\0') - text));
+          if (!s.empty()) Params.GIF_CommentLines.Add(s);
+          if (got < len) break;
+        }
+      } else {
+        PassSubBlocks(S, nullptr);
+      }
+      continue;
+    }
+    if (intro != kImage) continue;  // stray bytes between blocks are skipped
+
+    Byte d[9];
+    if (lkcodec::ReadFull(S, d, 9) != 9) break;
+    const Integer left = Le16(d), top = Le16(d + 2), width = Le16(d + 4), height = Le16(d + 6);
+    const Byte flags = d[8];
+    std::vector<TRGB> local;
+    if (flags & 0x80) local = ReadTable(S, TableEntries(flags));
+    if (FrameCount != wanted) {
+      Byte mcs = 0;
+      GetByte(S, mcs);
+      PassSubBlocks(S, nullptr);
+      ++FrameCount;
+      continue;
+    }
+    lkcodec::Report(Progress, 30);
+    if (LKAborted(Progress)) break;
+    const bool transparent = (gce[0] & 1) != 0;
+    const Byte transIndex = gce[3];
+    Params.GIF_XPOS = left;
+    Params.GIF_YPOS = top;
+    Params.WIDTH = width;
+    Params.HEIGHT = height;
+    Params.GIF_INTERLACED = (flags & 0x40) != 0;
+    Params.GIF_DELAYTIME = Le16(gce + 1);
+    Params.GIF_TRANSPARENT = transparent;
+    Params.GIF_Disposal = TLKGIFAction(std::min<Integer>((gce[0] >> 2) & 7, ioGIF_RestorePrev));
+    const Integer bits = ((flags & 0x80) ? (flags & 7) : hasGlobal ? (h.Flags & 7) : (flags & 7)) + 1;
+    const Integer count = 1 << bits;
+    std::vector<TRGB> table = !local.empty() ? local : hasGlobal ? global : DefaultTable(count);
+    table.resize(size_t(count), TRGB{0, 0, 0});
+    Params.GIF_TRANSPCOLOR = table[transIndex < table.size() ? transIndex : 0];
+
+    std::vector<Byte> buffer;
+    if (ParamsOnly) {
+      Byte mcs = 0;
+      GetByte(S, mcs);
+      PassSubBlocks(S, nullptr);
+    } else {
+      const Int64 left = lkcodec::Remaining(S);
+      if (width == 0 || height == 0 || Int64(width) * height > (left + 1) * kMaxPixelsPerByte ||
+          !LKAllowPicture(width, height, 8, Progress, "GIF")) {
+        LKAbort(Progress, "GIF: damaged or unsupported data");
+        break;
+      }
+      buffer.assign(size_t(width) * size_t(height), 0);
+      const Int64 before = S.Position();
+      TGIFLZWDecompFunc decode = Params.GIF_LZWDecompressor ? Params.GIF_LZWDecompressor : DefGIF_LZWDECOMPFUNC;
+      if (decode) decode(&S, height, width, Params.GIF_INTERLACED, buffer.data());
+      if (S.Position() == before) {
+        LKAbort(Progress, "GIF: damaged or unsupported data");
+        break;
+      }
+      lkcodec::Report(Progress, 70);
+      if (LKAborted(Progress)) break;
+    }
+    Params.BITSPERSAMPLE = bits;
+    Params.SetColorMapCount(count);
+    std::copy(table.begin(), table.end(), Params.ColorMap.begin());
+
+    if (!ParamsOnly) {
+      const bool blackWhite = bits == 1 && table[0] == TRGB{0, 0, 0} && table[1] == TRGB{255, 255, 255};
+      if (!blackWhite && (width > 65000 || height > 65000) && size - S.Position() < 2000) {
+        LKAbort(Progress, "GIF: damaged or unsupported data");
+        break;
+      }
+      const TLKPixelFormat fmt = blackWhite ? lk1g : Params.ISNATIVEPIXELFORMAT ? lk8p : lk24RGB;
+      Bitmap->Allocate(width, height, fmt);
+      if (!IgnoreAlpha) {
+        if (!Mask) Mask = new TLKMask();
+        Mask->AllocateBits(width, height, 8);
+        Mask->Fill(255);
+      }
+      if (fmt == lk8p) {
+        for (Integer i = 0; i < count; ++i) Bitmap->SetPalette(i, table[size_t(i)]);
+      }
+      const bool useMask = !IgnoreAlpha && transparent;
+      for (Integer y = 0; y < height; ++y) {
+        const Byte* in = buffer.data() + size_t(y) * size_t(width);
+        Byte* row = static_cast<Byte*>(Bitmap->GetScanLine(y));
+        if (fmt == lk1g) {
+          std::memset(row, 0, size_t((width + 7) / 8));
+          for (Integer x = 0; x < width; ++x)
+            if (in[x] & 1) row[x >> 3] |= Byte(0x80 >> (x & 7));
+        } else if (fmt == lk8p) {
+          std::memcpy(row, in, size_t(width));
+        } else {
+          TRGB* px = reinterpret_cast<TRGB*>(row);
+          for (Integer x = 0; x < width; ++x) px[x] = table[in[x] & (count - 1)];
+        }
+        if (useMask) {
+          Byte* m = Mask->GetScanLine(y);
+          for (Integer x = 0; x < width; ++x)
+            if (in[x] == transIndex) m[x] = 0;
+        }
+      }
+      Bitmap->FreeAllMaps();
+      if (!IgnoreAlpha) {
+        Mask->SyncFull();
+        if (Mask->GetFull()) {
+          delete Mask;
+          Mask = nullptr;
+        } else {
+          Mask->SyncRect();
+        }
+      }
+    }
+    ++FrameCount;
+  }
+  Params.SetImageCount(FrameCount);
+  if (!LKAborted(Progress)) lkcodec::Report(Progress, 100);
+}
+
+void ReadGIF(const String& FileName, TLKBitmap* Bitmap, Integer& FrameCount, TIOParamsVals& Params,
+             TProgressRec& Progress, TLKMask*& Mask, bool IgnoreAlpha) {
+  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
+  ReadGIFStream(&f, Bitmap, FrameCount, Params, Progress, false, Mask, IgnoreAlpha);
+}

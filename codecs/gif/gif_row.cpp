@@ -1,0 +1,46 @@
+// The GIF format row: loads compose an animation's frames up to the one
+// asked for; the component then shows the transparent colour (or the
+// background) around the picture.
+#include "codecs/gif/giffilter.h"
+#include "io/lkformatrow.h"
+#include "io/lumerakio.h"
+#include "processing/lkprocutils.h"
+
+namespace {
+
+void Read(TLKFormatJob& J) {
+  if (J.ParamsOnly) {
+    TLKMask* none = nullptr;
+    ReadGIFStream(&J.Stream, J.Bitmap, J.PageCount, J.Params, J.Progress, true, none, true);
+    return;
+  }
+  J.PageCount = LKComposeGIFFrames(&J.Stream, J.Bitmap, J.Params, J.Progress);
+}
+
+void Write(TLKFormatJob& J) { WriteGIFStream(&J.Stream, J.Bitmap, J.Params, J.Progress); }
+
+bool Probe(TStream& S) {
+  return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() > 13 && r.U8() == 'G' && r.U8() == 'I' && r.U8() == 'F'; });
+}
+
+void Background(TLumerakIO& IO) {
+  const TIOParamsVals* p = IO.GetIOParams();
+  IO.SetReBackground(TRGB2TColor(p->GIF_TRANSPARENT ? p->GIF_TRANSPCOLOR : p->GIF_BACKGROUND));
+}
+
+}  // namespace
+
+extern constinit const TLKFormatRow LKRow_GIF = [] {
+  TLKFormatRow r;
+  r.Type = lkftGIF;
+  r.Name = "CompuServe Bitmap";
+  r.Extensions = "GIF";
+  r.OptionPages = PreviewPage(ppGIF);
+  r.CanRead = r.CanWrite = true;
+  r.Read = Read;
+  r.Write = Write;
+  r.Probes[0] = {kLKProbeGIF, Probe};
+  r.Load.OpenFirst = true;
+  r.Load.AfterViewResolution = Background;
+  return r;
+}();

@@ -1,0 +1,386 @@
+#include "codecs/gif/giflzw.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "io/lkparams.h"
+
+namespace {
+
+constexpr Integer kMaxCodes = 4096;
+
+// Gathers the data sub-blocks that follow the minimum code size byte. The
+// stream is read in large pieces and set back to just after the zero-length
+// sub-block (or to the end of the stream when it has none).
+std::vector<Byte> GatherSubBlocks(TStream& S) {
+  std::vector<Byte> data;
+  std::vector<Byte> buf(65536);
+  Int64 pos = S.Position();
+  Integer have = 0, at = 0;
+  auto fill = [&]() {
+    // Keeps the unread tail and appends what the stream gives.
+    std::memmove(buf.data(), buf.data() + at, size_t(have - at));
+    have -= at;
+    at = 0;
+    const Integer n = S.Read(buf.data() + have, Integer(buf.size()) - have);
+    if (n > 0) have += n;
+    return n > 0;
+  };
+  for (;;) {
+    if (at >= have && !fill()) break;
+    const Integer len = buf[at];
+    if (len == 0) {
+      ++at;
+      ++pos;
+      break;
+    }
+    while (have - at < len + 1 && fill()) {
+    }
+    const Integer take = std::min(len, have - at - 1);
+    data.insert(data.end(), buf.begin() + at + 1, buf.begin() + at + 1 + take);
+    at += 1 + take;
+    pos += 1 + take;
+    if (take < len) break;
+  }
+  S.Seek(pos, soBeginning);
+  return data;
+}
+
+// Where decoded or encoded pixels go: rows in plain or four-pass order.
+struct TPixelWalker {
+  Integer Width, Height;
+  bool Interlaced;
+  Integer Row = 0, Col = 0, Pass = 0, Step = 8;
+  TPixelWalker(Integer W, Integer H, bool I) : Width(W), Height(H), Interlaced(I) {
+    if (!Interlaced) Step = 1;
+  }
+  bool Done() const { return Row >= Height; }
+  void NextRow() {
+    Col = 0;
+    Row += Step;
+    if (!Interlaced) return;
+    while (Row >= Height && Pass < 3) {
+      ++Pass;
+      static const Integer kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+      Row = kStart[Pass];
+      Step = kStep[Pass];
+    }
+  }
+};
+
+}  // namespace
+
+void GIFLZWDecompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, Byte* Output) {
+  if (!Stream || !Output || Width <= 0 || Height <= 0) return;
+  TStream& S = *Stream;
+  const Int64 start = S.Position();
+  Byte m = 0;
+  if (S.Read(&m, 1) != 1 || m < 2 || m > 9) {
+    S.Seek(start, soBeginning);
+    return;
+  }
+  const std::vector<Byte> data = GatherSubBlocks(S);
+  if (data.empty()) return;
+  auto fail = [&] { S.Seek(start, soBeginning); };
+
+  const Integer C = 1 << m, E = C + 1;
+  Integer w = m + 1, N = E + 1, L = 1 << w;
+  // String table: prefix code, last value and first value of each entry.
+  std::unique_ptr<Word[]> prefix(new Word[kMaxCodes]);
+  std::unique_ptr<Byte[]> suffix(new Byte[kMaxCodes]), first(new Byte[kMaxCodes]);
+  std::unique_ptr<Byte[]> stack(new Byte[kMaxCodes + 1]);
+  for (Integer i = 0; i < C; ++i) {
+    prefix[i] = 0;
+    suffix[i] = first[i] = Byte(i);
+  }
+  size_t index = 0;
+  DWORD acc = 0;
+  Integer bits = 0;
+  // Takes w bits, least significant first; bits past the data read as 0.
+  auto readCode = [&]() -> Integer {
+    while (bits < w) {
+      const DWORD b = index < data.size() ? data[index] : 0;
+      ++index;
+      acc |= b << bits;
+      bits += 8;
+    }
+    const Integer code = Integer(acc & ((1u << w) - 1));
+    acc >>= w;
+    bits -= w;
+    return code;
+  };
+  // The data is used up when its bytes cannot give another whole code.
+  auto exhausted = [&] { return index >= data.size() && bits < w; };
+
+  TPixelWalker out(Width, Height, Interlaced);
+  Byte* rowPtr = Output;
+  auto emit = [&](const Byte* values, Integer count) {
+    while (count > 0 && !out.Done()) {
+      rowPtr = Output + size_t(out.Row) * size_t(Width);
+      const Integer n = std::min(count, Width - out.Col);
+      std::memcpy(rowPtr + out.Col, values, size_t(n));
+      values += n;
+      count -= n;
+      out.Col += n;
+      if (out.Col >= Width) out.NextRow();
+    }
+  };
+
+  Integer prev = -1;
+  Integer code = readCode();
+  while (code != E) {
+    if (code == C) {
+      w = m + 1;
+      N = E + 1;
+      L = 1 << w;
+      do {
+        if (exhausted()) return;
+        code = readCode();
+      } while (code == C);
+      if (code == E) {
+        if (index < data.size()) fail();
+        return;
+      }
+      if (code >= N) code = 0;
+      const Byte v = Byte(code);
+      emit(&v, 1);
+      prev = code;
+    } else if (code > N || (code == N && prev < 0) || code >= kMaxCodes) {
+      return fail();
+    } else {
+      // The string of the code (for code == N: the previous string and its
+      // first value), written backwards onto the stack.
+      Integer sp = kMaxCodes + 1;
+      Integer c = code == N ? prev : code;
+      const Byte head = first[c];
+      if (code == N) stack[--sp] = head;
+      while (c >= C) {
+        stack[--sp] = suffix[c];
+        c = prefix[c];
+      }
+      stack[--sp] = suffix[c];
+      if (prev >= 0 && N < kMaxCodes) {
+        prefix[N] = Word(prev);
+        suffix[N] = code == N ? head : stack[sp];
+        first[N] = first[prev];
+        ++N;
+        if (N >= L && w < 12) {
+          w += 1;
+          L <<= 1;
+        }
+      }
+      emit(stack.get() + sp, kMaxCodes + 1 - sp);
+      prev = code;
+    }
+    if (exhausted()) return;
+    code = readCode();
+  }
+}
+
+namespace {
+
+// Sub-block output: a length byte and up to BlockMax bytes, gathered into a
+// buffer that is written to the stream in large pieces.
+struct TBlockWriter {
+  TStream& S;
+  Integer BlockMax;
+  std::vector<Byte> Out;
+  Byte Block[256];
+  Integer Len = 0;
+  TBlockWriter(TStream& Stream, Integer Max) : S(Stream), BlockMax(Max) { Out.reserve(1 << 16); }
+  void Put(Byte b) {
+    Block[Len++] = b;
+    if (Len == BlockMax) FlushBlock();
+  }
+  void FlushBlock() {
+    if (Len == 0) return;
+    Out.push_back(Byte(Len));
+    Out.insert(Out.end(), Block, Block + Len);
+    Len = 0;
+    if (Out.size() >= (1 << 16)) Drain();
+  }
+  void Drain() {
+    if (!Out.empty()) S.WriteBuffer(Out.data(), Int64(Out.size()));
+    Out.clear();
+  }
+  void Finish() {
+    FlushBlock();
+    Out.push_back(0);
+    Drain();
+  }
+};
+
+// Packs codes of varying width least significant bit first.
+struct TCodePacker {
+  TBlockWriter& W;
+  DWORD Acc = 0;
+  Integer Bits = 0;
+  explicit TCodePacker(TBlockWriter& Writer) : W(Writer) {}
+  void Put(Integer Code, Integer Width) {
+    Acc |= DWORD(Code) << Bits;
+    Bits += Width;
+    while (Bits >= 8) {
+      W.Put(Byte(Acc));
+      Acc >>= 8;
+      Bits -= 8;
+    }
+  }
+  void Flush() {
+    if (Bits > 0) W.Put(Byte(Acc));
+    Acc = 0;
+    Bits = 0;
+  }
+};
+
+// Pixels in the encoders' order.
+struct TPixelSource {
+  const Byte* Pixels;
+  TPixelWalker Walk;
+  TPixelSource(const Byte* P, Integer W, Integer H, bool I) : Pixels(P), Walk(W, H, I) {}
+  bool Next(Byte& Value) {
+    if (Walk.Done()) return false;
+    Value = Pixels[size_t(Walk.Row) * size_t(Walk.Width) + size_t(Walk.Col)];
+    if (++Walk.Col >= Walk.Width) Walk.NextRow();
+    return true;
+  }
+};
+
+}  // namespace
+
+void GIFLZWCompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, const Byte* Pixels,
+                    Integer BitsPerPixel) {
+  if (!Stream) return;
+  const Integer b = std::clamp<Integer>(BitsPerPixel, 2, 8);
+  const Byte mcs = Byte(b);
+  Stream->WriteBuffer(&mcs, 1);
+  TBlockWriter writer(*Stream, 254);
+  TCodePacker packer(writer);
+  const Integer w0 = b + 1, C = 1 << b, E = C + 1;
+  Integer w = w0, M = (1 << w) - 1, F = C + 2;
+  bool clearFlag = false;
+  constexpr Integer kHashSize = 5003, kShift = 4;
+  std::vector<Integer> htab(kHashSize, -1);
+  std::vector<Word> codetab(kHashSize, 0);
+  // Emits a code and moves to the next code width (or back to the first
+  // after a clear), as the decoder will.
+  auto output = [&](Integer code) {
+    packer.Put(code, w);
+    if (F > M || clearFlag) {
+      if (clearFlag) {
+        w = w0;
+        M = (1 << w) - 1;
+        clearFlag = false;
+      } else {
+        ++w;
+        M = w == 12 ? kMaxCodes : (1 << w) - 1;
+      }
+    }
+  };
+  output(C);
+  if (Width <= 0 || Height <= 0 || !Pixels) {
+    output(E);
+    packer.Flush();
+    writer.Finish();
+    return;
+  }
+  TPixelSource src(Pixels, Width, Height, Interlaced);
+  Byte px = 0;
+  src.Next(px);
+  Integer ent = px & (C - 1);
+  while (src.Next(px)) {
+    const Integer c = px & (C - 1);
+    const Integer fcode = (c << 12) + ent;
+    Integer i = (c << kShift) ^ ent;
+    if (htab[i] == fcode) {
+      ent = codetab[i];
+      continue;
+    }
+    if (htab[i] >= 0) {
+      const Integer disp = i == 0 ? 1 : kHashSize - i;
+      bool found = false;
+      do {
+        i -= disp;
+        if (i < 0) i += kHashSize;
+        if (htab[i] == fcode) {
+          found = true;
+          break;
+        }
+      } while (htab[i] > 0);
+      if (found) {
+        ent = codetab[i];
+        continue;
+      }
+    }
+    output(ent);
+    if (F < kMaxCodes) {
+      codetab[i] = Word(F++);
+      htab[i] = fcode;
+    } else {
+      std::fill(htab.begin(), htab.end(), -1);
+      F = C + 2;
+      clearFlag = true;
+      output(C);
+    }
+    ent = c;
+  }
+  output(ent);
+  output(E);
+  packer.Flush();
+  writer.Finish();
+}
+
+void GIFNONLZWCompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, const Byte* Pixels,
+                       Integer BitsPerPixel) {
+  if (!Stream) return;
+  const Integer m = BitsPerPixel <= 1 ? 2 : std::min<Integer>(BitsPerPixel, 8);
+  const Byte mcs = Byte(m);
+  Stream->WriteBuffer(&mcs, 1);
+  TBlockWriter writer(*Stream, 255);
+  TCodePacker packer(writer);
+  const Integer C = 1 << m, E = C + 1;
+  // Only literal codes are sent, so no string table is needed; the encoder
+  // follows the decoder's table size to know the code width: every code
+  // after the first one following a clear adds an entry. A clear is sent a
+  // little before the table fills, so decoders that refuse a deferred clear
+  // read the stream as well.
+  Integer w = m + 1, N = E + 1, L = 1 << w;
+  bool fresh = true;
+  auto clear = [&] {
+    packer.Put(C, w);
+    w = m + 1;
+    N = E + 1;
+    L = 1 << w;
+    fresh = true;
+  };
+  clear();
+  TPixelSource src(Pixels, std::max<Integer>(Width, 0), std::max<Integer>(Height, 0), Interlaced);
+  Byte px = 0;
+  while (Pixels && Width > 0 && Height > 0 && src.Next(px)) {
+    packer.Put(px & (C - 1), w);
+    if (!fresh) {
+      ++N;
+      if (N >= L && w < 12) {
+        w += 1;
+        L <<= 1;
+      }
+    }
+    fresh = false;
+    if (N >= kMaxCodes - 2) clear();
+  }
+  packer.Put(E, w);
+  packer.Flush();
+  writer.Finish();
+}
+
+namespace {
+// The GIF codec reaches its coders through the process-wide hooks; install
+// them when the library loads, before any parameter record copies them.
+struct TInstallGIFCoders {
+  TInstallGIFCoders() {
+    DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
+    DefGIF_LZWCOMPFUNC = GIFLZWCompress;
+  }
+} installGIFCoders;
+}  // namespace

@@ -1,0 +1,49 @@
+// Small helpers shared by the raster codecs: progress reports, whole reads,
+// and the few colour helpers the writers share (two-colour reduction,
+// nearest palette entry, 24-bit working copies). Failures go through
+// LKAbort and picture sizes through LKAllowPicture (core/).
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "core/hylkdefs.h"
+#include "core/lkabort.h"
+#include "core/lkallocgate.h"
+#include "core/lkbitmap.h"
+#include "platform/classes.h"
+
+namespace lkcodec {
+
+/// Sends Percent to the progress event when one is assigned.
+void Report(TProgressRec& Progress, Integer Percent);
+
+/// Reads up to Count bytes, looping over short reads; returns the bytes read.
+Int64 ReadFull(TStream& S, void* Buffer, Int64 Count);
+/// Bytes from the position to the end of the stream (0 when unknown).
+Int64 Remaining(TStream& S);
+/// Reads everything from the position to the end (at most Limit bytes).
+std::vector<Byte> ReadRest(TStream& S, Int64 Limit = INT64_MAX);
+
+/// The picture as 1-bit when it holds at most two colours: an lk1g copy
+/// whose 0 bits are Dark and 1 bits Light (the darker colour first). Null
+/// when the picture has more colours. lk1g pictures come back as copies with
+/// black and white.
+std::unique_ptr<TLKBitmap> ConvertTo1bitEx(TLKBitmap& Source, TRGB& Dark, TRGB& Light);
+/// Index of the palette entry nearest to C (least squared distance over
+/// red, green and blue); 0 for an empty palette.
+Integer NearestColor(const TRGB* Palette, Integer Count, const TRGB& C);
+/// Source itself when it is in one of the formats Keep allows, else a
+/// lk24RGB copy held by Holder (alpha channel kept).
+TLKBitmap* WorkingCopy(TLKBitmap& Source, std::unique_ptr<TLKBitmap>& Holder, bool Keep1g, bool Keep8p);
+
+/// Dots per inch from pixels per metre (round(ppm / 100 x 2.54)) and back.
+Integer PpmToDpi(double Ppm);
+Integer DpiToPpm(double Dpi);
+
+inline Word Le16(const Byte* p) { return Word(p[0] | (p[1] << 8)); }
+inline DWORD Le32(const Byte* p) { return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24); }
+inline void PutLe16(Byte* p, Word v) { p[0] = Byte(v); p[1] = Byte(v >> 8); }
+inline void PutLe32(Byte* p, DWORD v) { p[0] = Byte(v); p[1] = Byte(v >> 8); p[2] = Byte(v >> 16); p[3] = Byte(v >> 24); }
+
+}  // namespace lkcodec

@@ -1,0 +1,403 @@
+// GIF codec tests: the LZW coders, the reader and writer against peer tools,
+// frame composition, frame editing and the hooks the registry depends on.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "codecs/gif/giffilter.h"
+#include "codecs/gif/giflzw.h"
+#include "common/file_kit.h"
+#include "io/lkfileformats.h"
+#include "codecs/codec_kit.h"
+
+namespace {
+
+using codeckit::Bytes;
+using codeckit::Progress;
+using filekit::HaveTool;
+using filekit::RunTool;
+
+// Decodes the LZW data of Data (starting with the code size byte).
+bool Decode(const Bytes& Data, Integer W, Integer H, bool Interlaced, Bytes& Out) {
+  auto s = codeckit::StreamOf(Data);
+  Out.assign(size_t(W) * H, 0xEE);
+  GIFLZWDecompress(s.get(), H, W, Interlaced, Out.data());
+  return s->Position() != 0;
+}
+
+Bytes Encode(TGIFLZWCompFunc F, const Bytes& Pixels, Integer W, Integer H, bool Interlaced, Integer Bits) {
+  TMemoryStream m;
+  F(&m, H, W, Interlaced, Pixels.data(), Bits);
+  return codeckit::BytesOf(m);
+}
+
+// Packs codes of the given widths into a data stream with sub-blocks.
+Bytes Pack(Byte MinSize, const std::vector<std::pair<Integer, Integer>>& Codes) {
+  Bytes data;
+  DWORD acc = 0;
+  Integer bits = 0;
+  for (auto [code, width] : Codes) {
+    acc |= DWORD(code) << bits;
+    bits += width;
+    while (bits >= 8) {
+      data.push_back(Byte(acc));
+      acc >>= 8;
+      bits -= 8;
+    }
+  }
+  if (bits) data.push_back(Byte(acc));
+  Bytes out = {MinSize};
+  for (size_t i = 0; i < data.size(); i += 255) {
+    const size_t n = std::min<size_t>(255, data.size() - i);
+    out.push_back(Byte(n));
+    out.insert(out.end(), data.begin() + i, data.begin() + i + n);
+  }
+  out.push_back(0);
+  return out;
+}
+
+TEST(GifLzwTest, BothEncodersRoundTripThroughTheDecoder) {
+  struct Case {
+    Integer w, h, bits;
+    bool interlaced;
+    Integer colours;
+  } cases[] = {{1, 1, 1, false, 2}, {9, 3, 1, true, 2}, {64, 40, 8, false, 256}, {300, 50, 8, true, 7}, {17, 5, 4, false, 16},
+               {500, 200, 8, false, 256}};  // the last fills the table several times
+  for (const Case& c : cases) {
+    Bytes px(size_t(c.w) * c.h);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = Byte((i * 7 + i / 13) % c.colours);
+    for (TGIFLZWCompFunc f : {&GIFLZWCompress, &GIFNONLZWCompress}) {
+      const Bytes coded = Encode(f, px, c.w, c.h, c.interlaced, c.bits);
+      Bytes out;
+      ASSERT_TRUE(Decode(coded, c.w, c.h, c.interlaced, out)) << c.w << "x" << c.h;
+      EXPECT_EQ(out, px) << c.w << "x" << c.h << " bits " << c.bits;
+      EXPECT_EQ(coded[0], c.bits < 2 ? 2 : c.bits);
+    }
+  }
+}
+
+TEST(GifLzwTest, InterlacedRowsOfAThreeRowImageComeAsZeroTwoOne) {
+  // Plain literals 0, 1, 2 (one pixel a row) land in rows 0, 2, 1.
+  const Bytes data = Pack(2, {{4, 3}, {0, 3}, {1, 3}, {2, 3}, {5, 3}});
+  Bytes out;
+  ASSERT_TRUE(Decode(data, 1, 3, true, out));
+  EXPECT_EQ(out, (Bytes{0, 2, 1}));
+}
+
+TEST(GifLzwTest, DecoderFailuresRestoreThePosition) {
+  Bytes out;
+  EXPECT_FALSE(Decode({1, 1, 0, 0}, 2, 2, false, out));   // code size 1
+  EXPECT_FALSE(Decode({10, 1, 0, 0}, 2, 2, false, out));  // code size 10
+  // A code beyond the next free entry.
+  EXPECT_FALSE(Decode(Pack(2, {{4, 3}, {1, 3}, {7, 3}}), 4, 1, false, out));
+}
+
+TEST(GifLzwTest, DataEndingEarlyKeepsWhatWasDecodedAndSucceeds) {
+  Bytes out;
+  ASSERT_TRUE(Decode(Pack(8, {{256, 9}, {1, 9}, {2, 9}}), 4, 1, false, out));
+  EXPECT_EQ(out, (Bytes{1, 2, 0xEE, 0xEE}));
+}
+
+TEST(GifLzwTest, CodeSizeNineGivesTheLowByteOfLiterals) {
+  Bytes out;
+  ASSERT_TRUE(Decode(Pack(9, {{512, 10}, {300, 10}, {513, 10}}), 1, 1, false, out));
+  EXPECT_EQ(out[0], 300 & 255);
+}
+
+// A full table followed by more codes without a clear (a deferred clear):
+// decoding goes on without new entries, as GIF decoders do.
+TEST(GifLzwTest, DeferredClearAfterAFullTableKeepsDecoding) {
+  std::vector<std::pair<Integer, Integer>> codes = {{256, 9}};
+  Integer width = 9, next = 258, n = 0;
+  Bytes expect;
+  while (next < 4096) {
+    codes.push_back({n % 256, width});
+    expect.push_back(Byte(n % 256));
+    if (n > 0) {
+      ++next;
+      if (next >= (1 << width) && width < 12) ++width;
+    }
+    ++n;
+  }
+  for (int i = 0; i < 10; ++i) {
+    codes.push_back({i, 12});
+    expect.push_back(Byte(i));
+  }
+  codes.push_back({257, 12});
+  Bytes out;
+  ASSERT_TRUE(Decode(Pack(8, codes), Integer(expect.size()), 1, false, out));
+  EXPECT_EQ(out, expect);
+}
+
+// ---- reader and writer
+
+struct GifFile {
+  filekit::TempDir dir{"lkgif_"};
+  std::string Path(const char* n) { return dir / n; }
+};
+
+TEST(GifCodecTest, WrittenFilesDecodeWithPeersAndOurReader) {
+  struct Row {
+    const char* name;
+    Integer bits;
+    bool interlaced, alpha;
+    Integer colours;
+  } rows[] = {{"8bit", 8, false, false, 200}, {"interlaced", 8, true, false, 50}, {"alpha", 8, false, true, 30},
+              {"4bit", 4, false, false, 16},  {"1bit", 1, false, false, 2}};
+  GifFile f;
+  for (const Row& r : rows) {
+    TLKBitmap src;
+    codeckit::MakePicture(src, 37, 23, r.colours);
+    if (r.colours == 2)
+      for (Integer y = 0; y < 23; ++y)
+        for (Integer x = 0; x < 37; ++x) src.SetPixels_lk24RGB(x, y, (x + y) & 1 ? TRGB{255, 255, 255} : TRGB{0, 0, 0});
+    if (r.alpha)
+      for (Integer y = 0; y < 23; ++y)
+        for (Integer x = 0; x < 37; ++x) src.SetAlpha(x, y, x < 5 ? 0 : 255);
+    TIOParamsVals p;
+    p.BITSPERSAMPLE = r.bits;
+    p.GIF_INTERLACED = r.interlaced;
+    p.GIF_CommentLines.Add("made here");
+    Progress pr;
+    TMemoryStream m;
+    WriteGIFStream(&m, &src, p, pr.rec);
+    ASSERT_FALSE(pr.Aborted()) << r.name;
+    EXPECT_EQ(p.GIF_TRANSPARENT, r.alpha);
+    const Bytes want = codeckit::RGBAOf(src);
+    // Ours.
+    m.SetPosition(0);
+    TIOParamsVals q;
+    TLKBitmap back;
+    TLKMask* mask = nullptr;
+    Integer frames = 0;
+    ReadGIFStream(&m, &back, frames, q, pr.rec, false, mask, false);
+    EXPECT_EQ(frames, 1);
+    EXPECT_EQ(codeckit::Differences(codeckit::RGBAOf(back, mask), want, 0, true), 0) << r.name;
+    EXPECT_EQ(q.GIF_CommentLines.Count(), 1);
+    delete mask;
+    // Peers.
+    if (!HaveTool("convert")) continue;
+    filekit::SaveFile(f.Path("a.gif"), codeckit::BytesOf(m));
+    Integer w = 0, h = 0;
+    EXPECT_EQ(codeckit::Differences(codeckit::PeerRGBA(f.Path("a.gif"), w, h), want, 0, true), 0) << r.name;
+    if (HaveTool("giftopnm")) {
+      EXPECT_TRUE(RunTool("giftopnm " + f.Path("a.gif"))) << r.name;
+    }
+  }
+}
+
+TEST(GifCodecTest, PeerMadeFilesReadLikeThePeersDecode) {
+  if (!HaveTool("convert")) GTEST_SKIP() << "convert not installed";
+  GifFile f;
+  const char* makes[] = {
+      "convert -size 40x30 gradient:red-blue -colors 64 %s",
+      "convert -size 40x30 gradient:red-blue -colors 64 -interlace GIF %s",
+      "convert -size 33x17 pattern:checkerboard %s",  // two colours, black and white
+      "convert -size 20x10 xc:none -fill red -draw 'rectangle 5,2 12,7' %s",  // transparency
+  };
+  for (const char* make : makes) {
+    char cmd[512];
+    std::snprintf(cmd, sizeof cmd, make, f.Path("p.gif").c_str());
+    ASSERT_TRUE(RunTool(cmd)) << cmd;
+    auto s = codeckit::StreamOf(filekit::LoadFile(f.Path("p.gif")));
+    TLKBitmap b;
+    TIOParamsVals p;
+    TLKMask* mask = nullptr;
+    Integer frames = 0;
+    Progress pr;
+    ReadGIFStream(s.get(), &b, frames, p, pr.rec, false, mask, false);
+    ASSERT_FALSE(pr.Aborted()) << make;
+    Integer w = 0, h = 0;
+    const Bytes peer = codeckit::PeerRGBA(f.Path("p.gif"), w, h);
+    EXPECT_EQ(codeckit::Differences(codeckit::RGBAOf(b, mask), peer, 0, true), 0) << make;
+    delete mask;
+  }
+}
+
+// Frame 1 is removed (background), frame 2 restores what was under it:
+// composition against the coalesced frames of the peer.
+TEST(GifCodecTest, CompositionFollowsDisposalLikeThePeer) {
+  if (!HaveTool("convert")) GTEST_SKIP() << "convert not installed";
+  GifFile f;
+  const std::string gif = f.Path("anim.gif");
+  ASSERT_TRUE(RunTool("convert -size 30x20 xc:none -page +0+0 -dispose none -size 30x20 xc:green "
+                      "-page +5+5 -dispose background -size 10x8 xc:red "
+                      "-page +12+4 -dispose previous -size 6x6 xc:blue "
+                      "-page +2+2 -dispose none -size 4x4 xc:yellow -loop 0 " + gif));
+  ASSERT_TRUE(RunTool("convert " + gif + " -coalesce " + f.Path("c.gif")));
+  for (Integer frame = 0; frame < 5; ++frame) {
+    TLKBitmap b;
+    TIOParamsVals p;
+    p.GIF_IMAGEINDEX = frame;
+    Progress pr;
+    TFileStream s(gif, fmOpenRead);
+    const Integer count = LKComposeGIFFrames(&s, &b, p, pr.rec);
+    ASSERT_EQ(count, 5);  // the empty canvas is a frame of its own
+    EXPECT_EQ(p.GIF_IMAGEINDEX, frame);
+    Integer w = 0, h = 0;
+    const Bytes peer = codeckit::PeerRGBA(f.Path("c.gif"), w, h, std::to_string(frame));
+    ASSERT_EQ(b.GetWidth(), 30);
+    EXPECT_EQ(codeckit::Differences(codeckit::RGBAOf(b), peer, 0, true), 0) << "frame " << frame;
+  }
+}
+
+TEST(GifCodecTest, SingleFrameLoadsAsDecodedAndIndexPastTheEndReplaysAll) {
+  TLKBitmap src;
+  codeckit::MakePicture(src, 7, 5, 9);
+  TIOParamsVals p;
+  Progress pr;
+  TMemoryStream m;
+  WriteGIFStream(&m, &src, p, pr.rec);
+  m.SetPosition(0);
+  TLKBitmap b;
+  TIOParamsVals q;
+  q.GIF_IMAGEINDEX = 5;
+  EXPECT_EQ(LKComposeGIFFrames(&m, &b, q, pr.rec), 1);
+  EXPECT_EQ(q.GIF_IMAGEINDEX, 5);
+  EXPECT_EQ(codeckit::Differences(codeckit::RGBAOf(b), codeckit::RGBAOf(src), 0, false), 0);
+}
+
+TEST(GifCodecTest, ReaderParametersAndFramesWithoutTables) {
+  // Header without global table, one 2x1 frame without local table and
+  // without graphic control, a comment "AB\0C".
+  const Bytes gif = {'G', 'I', 'F', '8', '7', 'a', 2, 0, 1, 0, 0, 0, 0, 0x21, 0xFE, 4, 'A', 'B', 0, 'C', 0,
+                     0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B};
+  auto s = codeckit::StreamOf(gif);
+  TLKBitmap b;
+  TIOParamsVals p;
+  TLKMask* mask = nullptr;
+  Integer frames = 0;
+  Progress pr;
+  ReadGIFStream(s.get(), &b, frames, p, pr.rec, false, mask, false);
+  ASSERT_FALSE(pr.Aborted());
+  EXPECT_EQ(frames, 1);
+  EXPECT_EQ(p.GIF_VERSION, String("GIF87a", 6) + '\0');
+  EXPECT_EQ(p.GIF_CommentLines.Strings(0), "AB");
+  EXPECT_FALSE(p.GIF_TRANSPARENT);
+  EXPECT_EQ(mask, nullptr);
+  // No table at all: a black-and-white ramp, so the frame is 1-bit.
+  EXPECT_EQ(b.GetPixelFormat(), lk1g);
+  // A wanted frame past the end: no abort, bitmap untouched.
+  s->SetPosition(0);
+  TLKBitmap untouched;
+  p.GIF_IMAGEINDEX = 3;
+  ReadGIFStream(s.get(), &untouched, frames, p, pr.rec, false, mask, false);
+  EXPECT_FALSE(pr.Aborted());
+  EXPECT_TRUE(untouched.IsEmpty());
+  EXPECT_EQ(p.GIF_IMAGECOUNT, 1);
+}
+
+TEST(GifCodecTest, HostileInputSetsTheAbortFlag) {
+  const Bytes header = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0};
+  Bytes huge = header;  // a 65535 x 65535 frame with four data bytes
+  huge.insert(huge.end(), {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 2, 0x44, 0x01, 0, 0x3B});
+  Bytes badCode = header;
+  badCode.insert(badCode.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 11, 1, 0, 0, 0x3B});
+  const std::pair<const char*, Bytes> cases[] = {
+      {"empty", {}}, {"not a GIF", {'G', 'I', 'X', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0}},
+      {"header only", header}, {"huge frame", huge}, {"bad code size", badCode}};
+  for (const auto& [name, data] : cases) {
+    auto s = codeckit::StreamOf(data);
+    TLKBitmap b;
+    TIOParamsVals p;
+    TLKMask* mask = nullptr;
+    Integer frames = 0;
+    Progress pr;
+    ReadGIFStream(s.get(), &b, frames, p, pr.rec, false, mask, false);
+    EXPECT_TRUE(pr.Aborted()) << name;
+    EXPECT_TRUE(b.IsEmpty()) << name;
+    delete mask;
+  }
+}
+
+// ---- frame editing
+
+TEST(GifEditTest, InsertDeleteCountAndLoopBlock) {
+  GifFile f;
+  const std::string gif = f.Path("e.gif");
+  TLKBitmap a, b;
+  codeckit::MakePicture(a, 8, 6, 5);
+  codeckit::MakePicture(b, 8, 6, 3);
+  {
+    TIOParamsVals p;
+    Progress pr;
+    WriteGIF(gif, &a, p, pr.rec);
+  }
+  TIOParamsVals p;
+  Progress pr;
+  p.GIF_IMAGEINDEX = 1;  // append
+  EXPECT_EQ(_InsertGIFIm(gif, &b, p, pr.rec), 2);
+  p.GIF_IMAGEINDEX = 0;  // before the first frame's graphic control
+  EXPECT_EQ(_InsertGIFIm(gif, &b, p, pr.rec), 3);
+  p.GIF_IMAGEINDEX = 7;  // past the end: nothing
+  EXPECT_EQ(_InsertGIFIm(gif, &b, p, pr.rec), 3);
+  EXPECT_EQ(_DeleteGIFIm(gif, -1, false), 3);
+  EXPECT_FALSE(_CheckGIFAnimate(gif));
+  _GIFMakeAnimate(gif, 5, 20, 4);
+  _GIFMakeAnimate(gif, 0, 0, 0);
+  EXPECT_TRUE(_CheckGIFAnimate(gif));
+  const Bytes data = filekit::LoadFile(gif);
+  Integer loops = 0;
+  for (size_t i = 0; i + 11 <= data.size(); ++i) loops += std::memcmp(&data[i], "NETSCAPE2.0", 11) == 0;
+  EXPECT_EQ(loops, 1);
+  EXPECT_EQ(data[6], 20);  // screen grown
+  EXPECT_EQ(_DeleteGIFIm(gif, 0, true), 2);
+  EXPECT_EQ(_DeleteGIFIm(gif, -1, false), 2);
+  // The frames left are b (appended) and a... in file order: a, b.
+  TLKBitmap r;
+  TIOParamsVals q;
+  TLKMask* mask = nullptr;
+  Integer frames = 0;
+  TFileStream s(gif, fmOpenRead);
+  ReadGIFStream(&s, &r, frames, q, pr.rec, false, mask, true);
+  EXPECT_EQ(frames, 2);
+  EXPECT_EQ(codeckit::Differences(codeckit::RGBAOf(r), codeckit::RGBAOf(a), 0, false), 0);
+  if (HaveTool("convert")) {
+    Integer w = 0, h = 0;
+    EXPECT_FALSE(codeckit::PeerRGBA(gif, w, h, "1").empty());
+  }
+}
+
+// A first image without graphic control still gets a frame inserted before
+// it, and the count says so.
+TEST(GifEditTest, InsertAtZeroBeforeAnImageWithoutGraphicControl) {
+  const Bytes gif = {'G', 'I', 'F', '8', '7', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
+                     0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B};
+  auto s = codeckit::StreamOf(gif);
+  TLKBitmap b;
+  codeckit::MakePicture(b, 3, 2, 4);
+  TIOParamsVals p;
+  Progress pr;
+  EXPECT_EQ(_InsertGIFImStream(s.get(), &b, p, pr.rec), 2);
+  s->SetPosition(0);
+  TLKBitmap r;
+  TLKMask* mask = nullptr;
+  Integer frames = 0;
+  TIOParamsVals q;
+  ReadGIFStream(s.get(), &r, frames, q, pr.rec, false, mask, true);
+  EXPECT_EQ(frames, 2);
+  EXPECT_EQ(r.GetWidth(), 3);
+}
+
+// The coders sit in the GIF hooks from start-up: the registry keeps GIF
+// readable and writable, and the third writable format stays JPEG.
+TEST(GifHooksTest, InstalledAtStartUpSoGifStaysReadableAndWritable) {
+  EXPECT_EQ(DefGIF_LZWDECOMPFUNC, &GIFLZWDecompress);
+  EXPECT_EQ(DefGIF_LZWCOMPFUNC, &GIFLZWCompress);
+  LKUpdateGIFStatus();
+  const PLKFileFormatInfo gif = LKFileFormatGetInfo(2);
+  ASSERT_NE(gif, nullptr);
+  EXPECT_NE(gif->ReadProc, nullptr);
+  EXPECT_NE(gif->WriteProc, nullptr);
+  Integer index = 0, jpeg = 0;
+  for (Integer i = 0; i < lkgFileFormats->GetCount(); ++i) {
+    auto* info = static_cast<PLKFileFormatInfo>(lkgFileFormats->Get(i));
+    if (!info->WriteProc) continue;
+    ++index;
+    if (info->FormatType == 3) jpeg = index;
+  }
+  EXPECT_EQ(jpeg, 3);
+}
+
+}  // namespace

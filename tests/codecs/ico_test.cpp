@@ -1,0 +1,145 @@
+// Icon and cursor codec tests: our icons read back and by peers, cursor hot
+// spots, the transparency rules and hostile directories.
+#include <gtest/gtest.h>
+
+#include "codecs/codec_kit.h"
+#include "codecs/ico/icofilt.h"
+#include "codecs/lkcodecutil.h"
+
+namespace {
+
+using codeckit::Bytes;
+using codeckit::Progress;
+using filekit::HaveTool;
+
+TEST(IcoCodecTest, WrittenSizesAndDepthsReadBackAndByPeers) {
+  TLKBitmap src;
+  codeckit::MakePicture(src, 48, 48, 9);
+  for (Integer x = 0; x < 48; ++x) src.SetAlpha(x, 0, x < 24 ? 0 : 255);
+  TIOParamsVals p;
+  Progress pr;
+  TMemoryStream m;
+  const std::vector<TSize> sizes = {{16, 16}, {32, 32}, {48, 48}, {24, 24}};
+  const std::vector<Integer> depths = {4, 32, 8, 1};
+  ICOWriteStream(&m, &src, p, pr.rec, sizes, depths);
+  ASSERT_FALSE(pr.Aborted());
+  m.SetPosition(0);
+  EXPECT_EQ(_EnumICOImStream(&m), 4);
+  EXPECT_TRUE(ICOTryStream(&m));
+  EXPECT_FALSE(CURTryStream(&m));
+  for (Integer i = 0; i < 4; ++i) {
+    TIOParamsVals q;
+    q.ICO_IMAGEINDEX = i;
+    q.ICO_BACKGROUND = TRGB{0, 0, 255};
+    TLKBitmap back;
+    TLKMask* mask = nullptr;
+    m.SetPosition(0);
+    ICOReadStream(&m, &back, q, false, pr.rec, mask, false);
+    ASSERT_FALSE(pr.Aborted());
+    EXPECT_EQ(back.GetWidth(), sizes[size_t(i)].cx);
+    EXPECT_EQ(q.ICO_PageSizes[i], sizes[size_t(i)]);
+    EXPECT_EQ(q.ICO_PageBitCounts[i], depths[size_t(i)]);
+    if (depths[size_t(i)] == 4 || depths[size_t(i)] == 8) {
+      // The top-left pixel is transparent: red background there, mask 0.
+      ASSERT_NE(mask, nullptr);
+      EXPECT_EQ(mask->GetPixel(0, 0), 0);
+      EXPECT_EQ(back.GetPixels(0, 0), (TRGB{0, 0, 255}));
+    }
+    delete mask;
+  }
+  // The 8-bit image keeps the picture's colours (nine, so exact).
+  if (HaveTool("convert")) {
+    filekit::TempDir dir("lkico_");
+    filekit::SaveFile(dir / "a.ico", codeckit::BytesOf(m));
+    for (Integer i = 0; i < 4; ++i) {
+      Integer w = 0, h = 0;
+      EXPECT_FALSE(codeckit::PeerRGBA(dir / "a.ico", w, h, std::to_string(i)).empty()) << i;
+      EXPECT_EQ(w, sizes[size_t(i)].cx);
+    }
+    // A peer-made icon reads like the peer decodes it.
+    ASSERT_TRUE(filekit::RunTool("convert -size 32x32 gradient:red-blue -alpha set -channel A -fx 'i>8?1:0' " + dir / "p.ico"));
+    TLKBitmap b;
+    TIOParamsVals q;
+    TLKMask* mask = nullptr;
+    auto s = codeckit::StreamOf(filekit::LoadFile(dir / "p.ico"));
+    ICOReadStream(s.get(), &b, q, false, pr.rec, mask, false);
+    ASSERT_FALSE(pr.Aborted());
+    Integer w = 0, h = 0;
+    EXPECT_EQ(codeckit::Differences(codeckit::RGBAOf(b, mask), codeckit::PeerRGBA(dir / "p.ico", w, h), 0, true), 0);
+    delete mask;
+  }
+}
+
+// An icon directory with one 2 x 2 4-bit image; Type 2 makes it a cursor.
+Bytes MakeIcon(Word Type, Byte EntryW, Integer HeaderW, Word Planes, Word Bits) {
+  Bytes b = {0, 0, Byte(Type), 0, 1, 0, EntryW, 2, 16, 0};
+  b.insert(b.end(), {Byte(Planes), Byte(Planes >> 8), Byte(Bits), Byte(Bits >> 8)});
+  const size_t sizeAt = b.size();
+  b.insert(b.end(), {0, 0, 0, 0, 22, 0, 0, 0});
+  Bytes h(40, 0);
+  lkcodec::PutLe32(&h[0], 40);
+  lkcodec::PutLe32(&h[4], DWORD(HeaderW));
+  lkcodec::PutLe32(&h[8], 4);
+  h[12] = 1;
+  h[14] = 4;
+  b.insert(b.end(), h.begin(), h.end());
+  for (int i = 0; i < 16; ++i) b.insert(b.end(), {Byte(i * 16), Byte(i * 8), Byte(i), 0});
+  b.insert(b.end(), {0x12, 0, 0, 0, 0x34, 0, 0, 0});        // rows bottom-up
+  b.insert(b.end(), {0x40, 0, 0, 0, 0x00, 0, 0, 0});        // AND mask: bottom-right... pixel (1, 1)
+  lkcodec::PutLe32(&b[sizeAt], DWORD(b.size() - 22));
+  return b;
+}
+
+TEST(IcoCodecTest, CursorHotSpotNibbleOrderAndTransparency) {
+  auto s = codeckit::StreamOf(MakeIcon(2, 2, 2, 5, 7));
+  EXPECT_TRUE(CURTryStream(s.get()));
+  TLKBitmap b;
+  TIOParamsVals p;
+  p.CUR_BACKGROUND = TRGB{1, 2, 3};
+  TLKMask* mask = nullptr;
+  Progress pr;
+  CURReadStream(s.get(), &b, p, false, pr.rec, mask, false);
+  ASSERT_FALSE(pr.Aborted());
+  EXPECT_EQ(p.CUR_XHOTSPOT, 5);
+  EXPECT_EQ(p.CUR_YHOTSPOT, 7);
+  // Top row (stored last) 3, 4; bottom row 1, 2 with pixel (1, 1) transparent.
+  EXPECT_EQ(b.GetPixels(0, 0), (TRGB{48, 24, 3}));
+  EXPECT_EQ(b.GetPixels(1, 0), (TRGB{64, 32, 4}));
+  EXPECT_EQ(b.GetPixels(0, 1), (TRGB{16, 8, 1}));
+  EXPECT_EQ(b.GetPixels(1, 1), (TRGB{1, 2, 3}));
+  ASSERT_NE(mask, nullptr);  // cursors always return their mask
+  EXPECT_EQ(mask->GetPixel(1, 1), 0);
+  delete mask;
+}
+
+TEST(IcoCodecTest, HostileDirectoriesAndBitmapFiles) {
+  Bytes huge = MakeIcon(1, 0, 1 << 20, 1, 4);  // entry width 0 takes the header's
+  Bytes past = MakeIcon(1, 2, 2, 1, 4);
+  lkcodec::PutLe32(&past[18], 0x7FFFFFF0);  // data offset past the end
+  Bytes noBits = MakeIcon(1, 2, 2, 1, 0);
+  noBits[22 + 14] = 0;
+  noBits[8] = 0;  // no colour count either
+  for (const Bytes& bad : {Bytes{}, Bytes{0, 0, 1}, huge, past, noBits}) {
+    auto s = codeckit::StreamOf(bad);
+    TLKBitmap b;
+    TIOParamsVals p;
+    TLKMask* mask = nullptr;
+    Progress pr;
+    ICOReadStream(s.get(), &b, p, false, pr.rec, mask, false);
+    EXPECT_TRUE(pr.Aborted());
+    EXPECT_TRUE(b.IsEmpty());
+    delete mask;
+  }
+  // An index outside the directory reads nothing and reports nothing.
+  auto s = codeckit::StreamOf(MakeIcon(1, 2, 2, 1, 4));
+  TLKBitmap b;
+  TIOParamsVals p;
+  p.ICO_IMAGEINDEX = 3;
+  TLKMask* mask = nullptr;
+  Progress pr;
+  ICOReadStream(s.get(), &b, p, false, pr.rec, mask, false);
+  EXPECT_FALSE(pr.Aborted());
+  EXPECT_TRUE(b.IsEmpty());
+}
+
+}  // namespace
