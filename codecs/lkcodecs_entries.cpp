@@ -3,6 +3,7 @@
 // sets the abort flag). A codec that arrives fills its entries here.
 
 #include "codecs/jpeg/jpegfilt.h"
+#include "codecs/tiff/tiffilt.h"
 #include "io/lkcodecentries.h"
 #include "raw/lkraw.h"
 
@@ -16,6 +17,15 @@ void ReadJpeg(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool
 
 void WriteJpeg(TStream& S, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { WriteJPegStream(&S, &B, P, Pr); }
 
+void ReadTIFF(TStream& S, TLKBitmap& B, Integer& PageCount, TIOParamsVals& P, TProgressRec& Pr, bool ParamsOnly,
+              TLKMask*& Mask, bool RelativeOffsets, bool IgnoreAlpha, bool ThumbnailMode) {
+  TIFFReadStream(&B, &S, PageCount, &P, Pr, ParamsOnly, &Mask, RelativeOffsets, IgnoreAlpha, ThumbnailMode);
+}
+
+Integer WriteTIFF(TStream& S, bool Append, TLKBitmap* B, TIOParamsVals& P, TProgressRec& Pr) {
+  return TIFFWriteStream(&S, Append, B, P, Pr);
+}
+
 }  // namespace
 
 TLKCodecEntries LKDefaultCodecEntries() {
@@ -23,5 +33,7 @@ TLKCodecEntries LKDefaultCodecEntries() {
   e.ReadJpeg = ReadJpeg;
   e.WriteJpeg = WriteJpeg;
   e.ReadCameraRAW = LKReadCameraRAWStream;
+  e.ReadTIFF = ReadTIFF;
+  e.WriteTIFF = WriteTIFF;
   return e;
 }

@@ -61,8 +61,9 @@ using TGIFLZWDecompFunc = void (*)(TStream* Stream, Integer Height, Integer Widt
 /// GIF LZW encoder: (stream, height, width, interlaced, index bytes, bits per pixel).
 using TGIFLZWCompFunc = void (*)(TStream* Stream, Integer Height, Integer Width, bool Interlaced,
                                  const Byte* Pixels, Integer BitsPerPixel);
-/// TIFF LZW decoder: (input bytes, row length, state) -> next row or null.
-using TTIFFLZWDecompFunc = Byte* (*)(const Byte* Input, Integer RowLen, std::intptr_t& State);
+/// TIFF LZW decoder: (input bytes, input length in bytes, row length,
+/// state) -> next row or null. The length bounds every read of the input.
+using TTIFFLZWDecompFunc = Byte* (*)(const Byte* Input, Integer InputLen, Integer RowLen, std::intptr_t& State);
 /// TIFF LZW encoder: (row bytes, length, output, state); no bytes flush and
 /// free the state.
 using TTIFFLZWCompFunc = void (*)(const Byte* Row, Integer Length, TStream* Output, std::intptr_t& State);
