@@ -20,6 +20,19 @@ constexpr Int64 kMaxTilePixels = Int64{1} << 26;
 std::atomic<bool>& AbortOf(TProgressRec& P, std::atomic<bool>& Own) { return P.AbortFlag ? *P.AbortFlag : Own; }
 
 // Reads Count bytes at Base + Offset; fewer when the stream ends first.
+// Fill order 2 puts each byte's first bit in its least significant place;
+// the fax decoders read that themselves, other codings get the bytes
+// reversed back before decoding.
+void UndoFillOrder(const TTIFFVars& V, std::vector<Byte>& Data) {
+  if (V.FillOrder != 2 || (V.Compression >= 2 && V.Compression <= 4) || V.Compression == 6 || V.Compression == 7)
+    return;
+  for (Byte& b : Data) {
+    b = Byte((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+    b = Byte((b & 0xCC) >> 2 | (b & 0x33) << 2);
+    b = Byte((b & 0xAA) >> 1 | (b & 0x55) << 1);
+  }
+}
+
 std::vector<Byte> ReadBytes(const TTIFFEnv& E, Int64 Offset, Int64 Count) {
   const Int64 size = E.Stream->GetSize();
   const Int64 pos = E.Base + Offset;
@@ -137,10 +150,11 @@ const Byte* Prepare(TRowDecoder& D, const Byte* Row, Integer Width, Integer Samp
     if (bits == 8) {
       const size_t s = static_cast<size_t>(Samples);
       for (size_t i = s; i < n; ++i) r[i] = Byte(r[i] + r[i - s]);
-    } else if (bits == 16 && Samples == 3) {
-      for (size_t i = 3; i < n; ++i) {
+    } else if (bits == 16) {
+      const size_t st = static_cast<size_t>(Samples);
+      for (size_t i = st; i < n; ++i) {
         Byte* p = r + 2 * i;
-        const Byte* q = r + 2 * (i - 3);
+        const Byte* q = r + 2 * (i - st);
         if (V.LittleEndian) {
           const Word w = Word((p[0] | (p[1] << 8)) + (q[0] | (q[1] << 8)));
           p[0] = Byte(w);
@@ -153,8 +167,9 @@ const Byte* Prepare(TRowDecoder& D, const Byte* Row, Integer Width, Integer Samp
       }
     }
   }
+  // 4-bit grey spreads over the whole range (15 is white, 255).
   if (bits == 4 && (V.Photometric == 0 || V.Photometric == 1) && Row == D.Spread.data())
-    for (size_t i = 0; i < n; ++i) D.Spread[i] = Byte(D.Spread[i] << 4);
+    for (size_t i = 0; i < n; ++i) D.Spread[i] = Byte(D.Spread[i] * 17);
   return Row;
 }
 
@@ -340,6 +355,8 @@ bool ReadJpegBlock(const TTIFFVars& V, const Byte* Data, Integer Length, TLKBitm
   ReadJPegStream(&data, V.JPEGTables.empty() ? nullptr : &tables, &part, jp, p, false, raw, false, true, false, true,
                  Rows);
   if (aborted.load() || part.IsEmpty() || part.GetWidth() > Width + 16 || part.GetHeight() > Rows + 16) return false;
+  // Only data coded as YCbCr comes out of the raw read as it is stored.
+  const bool swap = raw && jp.JPEG_COLORSPACE == ioJPEG_YCbCr;
   if (part.GetPixelFormat() != lk24RGB) part.ConvertToPixelFormat(lk24RGB);
   const Integer bw = B->GetWidth();
   for (Integer y = 0; y < part.GetHeight() && y < Rows && Y + y < B->GetHeight(); ++y) {
@@ -351,8 +368,8 @@ bool ReadJpegBlock(const TTIFFVars& V, const Byte* Data, Integer Length, TLKBitm
       for (Integer x = 0; x < n; ++x) {
         const Byte* s = src + 3 * x;
         Byte* d = dst + 3 * (X + x);
-        // Raw YCbCr-coded RGB comes out red first.
-        if (raw) {
+        // RGB samples read raw come out red first.
+        if (swap) {
           d[0] = s[2];
           d[1] = s[1];
           d[2] = s[0];
@@ -398,44 +415,50 @@ Int64 ByteCountOf(const TTIFFEnv& E, const std::vector<Integer>& Counts, size_t 
   return c;
 }
 
+// Separate planes: strip i of plane p is strip p x (count / samples) + i.
+// The planes' rows are decoded side by side and interleaved into one
+// chunky row, which then converts as contiguous pages do.
 void ReadPlanarStrips(const TTIFFEnv& E, TTIFFVars& V, TLKBitmap* B, TProgressRec& Progress,
                       std::atomic<bool>& Abort) {
-  const size_t count = V.StripOffsets.size() / 3;
-  if (V.SamplesPerPixel != 3 || V.BitsPerSample != 8 || B->GetPixelFormat() != lk24RGB || count == 0) return;
+  const Integer planes = V.SamplesPerPixel;
+  const size_t count = V.StripOffsets.size() / static_cast<size_t>(planes);
+  if (V.BitsPerSample % 8 != 0 || planes > 16 || count == 0) {
+    Abort = true;
+    return;
+  }
   const Integer rps = V.RowsPerStrip;
   const Integer w = V.ImageWidth;
   const Integer rowLen = RowBytes(V, w, true);
-  TRowDecoder dec[3];
-  std::vector<Byte> data[3];
+  const size_t bps = static_cast<size_t>(V.BitsPerSample / 8);
+  std::vector<TRowDecoder> dec(static_cast<size_t>(planes));
+  std::vector<std::vector<Byte>> data(static_cast<size_t>(planes));
+  std::vector<Byte> chunky(static_cast<size_t>(w) * bps * static_cast<size_t>(planes)), tmp;
+  // The predictor works on one sample per pixel inside a plane.
+  TTIFFVars plane = V;
+  plane.SamplesPerPixel = 1;
   Integer y = 0;
   for (size_t i = 0; i < count && y < V.ImageLength && !Abort.load(); ++i, y += rps) {
-    for (int p = 0; p < 3; ++p) {
+    for (size_t p = 0; p < dec.size(); ++p) {
       const size_t k = p * count + i;
       const Int64 off = static_cast<DWORD>(V.StripOffsets[k]);
       data[p] = ReadBytes(E, off, ByteCountOf(E, V.StripByteCounts, k, off));
-      dec[p].V = &V;
+      UndoFillOrder(V, data[p]);
+      dec[p].V = &plane;
       dec[p].Start(data[p].data(), static_cast<Integer>(data[p].size()), rowLen, w);
     }
     const Integer rows = std::min(rps, V.ImageLength - y);
     for (Integer r = 0; r < rows && !Abort.load(); ++r) {
-      const Byte* rowp[3];
-      for (int p = 0; p < 3; ++p) {
-        rowp[p] = dec[p].Next(w, rowLen);
-        if (!rowp[p]) {
+      for (size_t p = 0; p < dec.size(); ++p) {
+        const Byte* row = dec[p].Next(w, rowLen);
+        if (!row) {
           Abort = true;
           return;
         }
-        if (V.Predictor == 2 && V.Compression == 5) {
-          Byte* q = const_cast<Byte*>(rowp[p]);
-          for (Integer x = 1; x < w; ++x) q[x] = Byte(q[x] + q[x - 1]);
-        }
+        row = Prepare(dec[p], row, w, 1);
+        for (Integer x = 0; x < w; ++x)
+          std::memcpy(&chunky[(static_cast<size_t>(x) * dec.size() + p) * bps], row + static_cast<size_t>(x) * bps, bps);
       }
-      Byte* o = static_cast<Byte*>(B->GetScanLine(y + r));
-      for (Integer x = 0; x < w; ++x) {
-        o[3 * x] = rowp[2][x];
-        o[3 * x + 1] = rowp[1][x];
-        o[3 * x + 2] = rowp[0][x];
-      }
+      PutRow(V, chunky.data(), w, B, y + r, 0, tmp);
       ++Progress.Done;
       if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, LKTrunc(Progress.Done * Progress.Step));
     }
@@ -498,7 +521,8 @@ void TIFFReadStrips(const TTIFFEnv& E, TTIFFVars& V, TLKBitmap* B, TProgressRec&
   Integer y = 0;
   for (size_t i = 0; i < strips && y < h && !abort.load(); ++i, y += rps) {
     const Int64 off = static_cast<DWORD>(V.StripOffsets[i]);
-    const std::vector<Byte> data = ReadBytes(E, off, ByteCountOf(E, V.StripByteCounts, i, off));
+    std::vector<Byte> data = ReadBytes(E, off, ByteCountOf(E, V.StripByteCounts, i, off));
+    UndoFillOrder(V, data);
     if (data.empty()) {
       abort = true;  // a strip outside the stream
       return;
@@ -531,7 +555,8 @@ void TIFFReadTiles(const TTIFFEnv& E, TTIFFVars& V, TLKBitmap* B, TProgressRec& 
   Integer col = 0, row = 0;
   for (size_t i = 0; i < tiles && row < V.ImageLength && !abort.load(); ++i) {
     const Int64 off = static_cast<DWORD>(V.TileOffsets[i]);
-    const std::vector<Byte> data = ReadBytes(E, off, ByteCountOf(E, V.TileByteCounts, i, off));
+    std::vector<Byte> data = ReadBytes(E, off, ByteCountOf(E, V.TileByteCounts, i, off));
+    UndoFillOrder(V, data);
     if (data.empty() ||
         !ReadBlock(V, dec, data, B, row, col, tw, tl, Progress, abort, tiles == 1, tmp)) {
       abort = true;

@@ -69,6 +69,7 @@ TLKBitmap* Normalise(TLKBitmap* B, TIOParamsVals& P, TPageCoding& C, std::unique
   if (bilevel && B->GetPixelFormat() != lk1g) copyAs(lk1g);
   pf = B->GetPixelFormat();
   if ((C.Compression == 6 || C.Compression == 7) && pf != lk24RGB) copyAs(lk24RGB), pf = lk24RGB;
+  const bool jpeg = C.Compression == 6 || C.Compression == 7;
 
   C.Bits = 8;
   C.Samples = 3;
@@ -96,8 +97,7 @@ TLKBitmap* Normalise(TLKBitmap* B, TIOParamsVals& P, TPageCoding& C, std::unique
       break;
     default: {  // lk24RGB
       const Integer bits = P.BITSPERSAMPLE;
-      if (P.SAMPLESPERPIXEL == 1 && ((bits >= 2 && bits <= 8) || bits == 16) && C.Compression != 6 &&
-          C.Compression != 7) {
+      if (P.SAMPLESPERPIXEL == 1 && ((bits >= 2 && bits <= 8) || bits == 16)) {
         const Integer n = std::min(1 << std::min<Integer>(bits, 8), 256);
         C.Palette.assign(static_cast<size_t>(n), TRGB{});
         C.Quantizer = std::make_unique<TLKQuantizer>(B, C.Palette.data(), n - 1, n);
@@ -111,9 +111,9 @@ TLKBitmap* Normalise(TLKBitmap* B, TIOParamsVals& P, TPageCoding& C, std::unique
           C.Photometric = 3;
           if (C.Bits == 16) C.Bits = 8;
         }
-      } else if (P.TIFF_PHOTOMETINTEPRET == ioTIFF_CMYK && C.Compression != 6 && C.Compression != 7) {
+      } else if (P.TIFF_PHOTOMETINTEPRET == ioTIFF_CMYK && !jpeg) {
         C.Samples = 4, C.Photometric = 5;
-      } else if (P.TIFF_PHOTOMETINTEPRET == ioTIFF_CIELAB && C.Compression != 6 && C.Compression != 7) {
+      } else if (P.TIFF_PHOTOMETINTEPRET == ioTIFF_CIELAB && !jpeg) {
         C.Photometric = 8;
       }
     }
@@ -424,8 +424,9 @@ Integer TIFFWriteStream(TStream* Stream, bool Append, TLKBitmap* Bitmap, TIOPara
       TIFFWriteEXIF(dir, Stream, 0, P, &abort);
     } else {
       dir.AddText(270, P.TIFF_IMAGEDESCRIPTION);
-      dir.AddRationalPairs(282, {{static_cast<DWORD>(std::max(P.DPIX, 0)), 1}});
-      dir.AddRationalPairs(283, {{static_cast<DWORD>(std::max(P.DPIY, 0)), 1}});
+      // A resolution of 0 is no resolution: the default takes its place.
+      dir.AddRationalPairs(282, {{static_cast<DWORD>(P.DPIX > 0 ? P.DPIX : gDefaultDPIX), 1}});
+      dir.AddRationalPairs(283, {{static_cast<DWORD>(P.DPIY > 0 ? P.DPIY : gDefaultDPIY), 1}});
       dir.AddShort(296, {2});
     }
     TPageCoding c;
