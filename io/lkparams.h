@@ -99,6 +99,8 @@ class TIOParamsOwner {
   /// Tells the attached view (if any) a new horizontal or vertical resolution.
   virtual void ParamsDPIXChanged(Integer Value) = 0;
   virtual void ParamsDPIYChanged(Integer Value) = 0;
+  /// The component's bitmap (for the EXIF thumbnail); nil when it has none.
+  virtual TLKBitmap* GetParamsBitmap() { return nullptr; }
 };
 
 // ---------------------------------------------------------------------------
@@ -348,6 +350,10 @@ class TIOParamsVals : public TObject {
   void SetRAW_GetExifThumbnail(bool Value);
   /// Both write TIFF_ORIENTATION and EXIF_ORIENTATION.
   void SetTIFF_Orientation(Integer Value);
+  /// Makes the EXIF thumbnail from the owner's bitmap: 160 pixels wide, the
+  /// height from the aspect ratio, triangle filter. Nothing without an
+  /// owner or with an empty bitmap.
+  void UpdateEXIFThumbnail();
   void SetEXIF_Orientation(Integer Value);
   /// Replaces the palette with Count black entries (none for Count <= 0)
   /// and sets COLORMAPCOUNT.
