@@ -190,6 +190,8 @@ using PCIELab = TCIELab*;
 /// Unassigned (empty) means no reports.
 using TLKProgressEvent = std::function<void(TObject* Sender, Integer per)>;
 
+struct TLKAbortNote;
+
 /// Progress and abort record handed to every codec and processing routine;
 /// the caller owns it.
 struct TProgressRec {
@@ -200,6 +202,7 @@ struct TProgressRec {
   double Step = 0;                       ///< percent per unit
   double Step2 = 0;                      ///< second factor for a second kind of unit
   std::atomic<bool>* AbortFlag = nullptr;  ///< caller's abort flag, may be null
+  TLKAbortNote* AbortNote = nullptr;     ///< where LKAbort keeps its reason, may be null (core/lkabort.h)
 };
 
 // ---------------------------------------------------------------------------

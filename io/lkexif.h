@@ -87,3 +87,12 @@ void SaveEXIFToStandardBuffer(TIOParamsVals& Params, std::vector<Byte>& Buffer);
 /// The APP1 payload of the XMP packet in "XMP_INFO": the namespace
 /// identifier, a zero byte and the packet (29 bytes for an empty packet).
 void LKSaveXMPToJpegTag(const TIOParamsVals& Params, std::vector<Byte>& Buffer);
+
+/// Before a JPEG save: brings the metadata markers of P up to date with its fields:
+///  - the IPTC records go into the first APP13 marker when they changed since
+///    they were read, or when there are records and no markers at all;
+///  - with EXIF_HASEXIF, a new EXIF block replaces the first EXIF APP1;
+///  - with XMP_INFO, a new XMP block replaces the first XMP APP1.
+/// A block too long for one marker fails the save (false) rather than write a
+/// file with stale or missing metadata; the markers are then left as they were.
+bool LKRefreshJpegMarkers(TIOParamsVals& P);

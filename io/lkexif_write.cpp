@@ -7,6 +7,7 @@
 #include "codecs/tiff/tiffilt.h"
 #include "codecs/tiff/tifwrite_exif.h"
 #include "core/lkbitmap.h"
+#include "io/lkmarkers.h"
 
 namespace {
 
@@ -81,4 +82,58 @@ void SaveEXIFToStandardBuffer(TIOParamsVals& Params, std::vector<Byte>& Buffer) 
 void LKSaveXMPToJpegTag(const TIOParamsVals& Params, std::vector<Byte>& Buffer) {
   Buffer.assign(LKXMP_NAMESPACE, LKXMP_NAMESPACE + LKXMP_PREFIXLEN);
   Buffer.insert(Buffer.end(), Params.XMP_INFO.begin(), Params.XMP_INFO.end());
+}
+
+// ---------------------------------------------------------------------------
+// JPEG markers refreshed before every save
+
+namespace {
+
+constexpr Byte kAPP1 = 0xE1, kAPP13 = 0xED;
+
+bool FitsMarker(const std::vector<Byte>& Block) { return Block.size() <= size_t(LKMaxMarkerPayload); }
+
+// Deletes the first APP1 marker that Is accepts.
+void DeleteFirstAPP1(TLKMarkerList& Markers, bool (*Is)(const Byte*, Integer)) {
+  for (Integer i = 0; i < Markers.GetCount(); ++i)
+    if (Markers.GetMarkerType(i) == kAPP1 && Is(Markers.GetMarkerData(i), Markers.GetMarkerLength(i))) {
+      Markers.DeleteMarker(i);
+      return;
+    }
+}
+
+bool IsEXIFBlock(const Byte* Data, Integer Length) { return Data && CheckEXIFFromStandardBuffer(Data, Length); }
+bool IsXMPBlock(const Byte* Data, Integer Length) { return Data && LKFindXMPFromJpegTag(Data, Length) != nullptr; }
+
+}  // namespace
+
+bool LKRefreshJpegMarkers(TIOParamsVals& P) {
+  TLKIPTCInfoList& iptc = P.IPTC_Records;
+  TLKMarkerList& markers = P.JPEG_Markers;
+  const bool iptcDue = iptc.GetChangedSinceRead() || (iptc.GetCount() > 0 && markers.GetCount() == 0);
+  std::vector<Byte> iptcBlock, exifBlock, xmpBlock;
+  if (iptcDue) iptcBlock = iptc.SaveToStandardBuffer(true);
+  if (P.EXIF_HASEXIF) SaveEXIFToStandardBuffer(P, exifBlock);
+  if (!P.XMP_INFO.empty()) LKSaveXMPToJpegTag(P, xmpBlock);
+  if (!FitsMarker(iptcBlock) || !FitsMarker(exifBlock) || !FitsMarker(xmpBlock)) return false;
+
+  if (iptcDue) {
+    const Integer at = markers.IndexOf(kAPP13);
+    if (iptcBlock.empty()) {
+      if (at >= 0) markers.DeleteMarker(at);
+    } else if (at >= 0) {
+      markers.SetMarker(at, kAPP13, iptcBlock.data(), Integer(iptcBlock.size()));
+    } else {
+      markers.AddMarker(kAPP13, iptcBlock.data(), Integer(iptcBlock.size()));
+    }
+  }
+  if (P.EXIF_HASEXIF) {
+    DeleteFirstAPP1(markers, IsEXIFBlock);
+    markers.AddMarker(kAPP1, exifBlock.data(), Integer(exifBlock.size()));
+  }
+  if (!P.XMP_INFO.empty()) {
+    DeleteFirstAPP1(markers, IsXMPBlock);
+    markers.AddMarker(kAPP1, xmpBlock.data(), Integer(xmpBlock.size()));
+  }
+  return true;
 }

@@ -6,8 +6,9 @@
 // save dialogs build their filters from it and external plug-ins add their
 // formats to it.
 //
-// The built-in rows come from a table kept beside the codecs
-// (LKBuiltInFileFormats); this module includes no codec header.
+// The built-in records are made from the format rows (io/lkformatrow.h),
+// whose table is kept beside the codecs; this module includes no codec
+// header.
 //
 // The registry has no lock: it is filled at start-up on the main thread;
 // worker threads only read it afterwards.
@@ -61,12 +62,11 @@ struct TLKFileFormatInfo {
 };
 using PLKFileFormatInfo = TLKFileFormatInfo*;
 
-/// The twenty built-in records in registration order (defined beside the
-/// codecs). Their read and write entries only mark the capability when the
-/// I/O component dispatches to the codec directly; called through the
-/// registry before the codec exists they set the abort flag. Their probes
-/// answer false: built-in formats are detected by the content detection's own
-/// probe order.
+/// The twenty built-in records in registration order, made from the
+/// registered format rows. Their read and write entries run the row's jobs
+/// (setting the abort flag while the row has none); the I/O component itself
+/// runs the rows through its frames. Their probes answer false: built-in
+/// formats are detected by the rows' probes in their order.
 const std::vector<TLKFileFormatInfo>& LKBuiltInFileFormats();
 
 /// The registry: a list of PLKFileFormatInfo in registration order, each a

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/hylkdefs.h"
+#include "core/lkabort.h"
 #include "core/lkmsg.h"
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
@@ -152,7 +153,22 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// The abort flag: cleared before work, set by codecs on failure or by
   /// anyone who wants the running work to stop. Any thread may use it.
   bool GetAborted() const { return FAborted.load(std::memory_order_acquire); }
-  void SetAborted(bool Value) { FAborted.store(Value, std::memory_order_release); }
+  /// Clearing the flag also forgets the reason of the last failure.
+  void SetAborted(bool Value) {
+    if (!Value) FAbortNote.Clear();
+    FAborted.store(Value, std::memory_order_release);
+  }
+  /// Sets the abort flag and keeps Reason (the failure rule below).
+  void SetAbortedWith(const String& Reason) {
+    FAbortNote.Set(Reason);
+    FAborted.store(true, std::memory_order_release);
+  }
+  /// Why the last operation set the abort flag, as far as it said (empty
+  /// when it did not, or when the flag was cleared since). For tests and
+  /// debugging output; nothing shows it to the user.
+  String GetAbortReason() const { return FAbortNote.Get(); }
+  /// Where progress records keep the reason (TProgressRec::AbortNote).
+  TLKAbortNote* GetAbortNote() { return &FAbortNote; }
   /// Address of the abort flag, for progress records.
   std::atomic<bool>* GetAbortedFlag() { return &FAborted; }
   /// The progress hook handed to codecs in every progress record: calls the
@@ -220,6 +236,46 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
 
   /// Forgets the attached view when it goes away.
   void Notification(TComponent* AComponent, TOperation Operation) override;
+
+  // ---- the failure rule
+  //
+  // Every load and save reports a failure in one of two ways, and which one
+  // is fixed per road:
+  //
+  //  - It raises. Only the file itself does: a file that cannot be opened
+  //    (EFOpenError) or created (EFCreateError) raises the stream class's
+  //    exception from the file loads and saves (by extension, by type, per
+  //    format, the camera RAW file road); whether the finish is reported
+  //    first depends on the format's load or save shape (the file is opened
+  //    before or inside the part that reports it). The parameter reads
+  //    absorb it (FILETYPE 0). A reader or writer that raises (a library
+  //    error, corrupt data deep inside a decoder) has its exception passed
+  //    on after the abort flag is set and the finish reported, except on
+  //    the registry road of LoadFromFile, which turns it into the flag.
+  //  - It sets the abort flag and nothing raises. Everything else: missing,
+  //    empty, truncated or corrupt data, a header the allocation gate
+  //    refuses, a format the library cannot read or write, a stream header
+  //    that is not there. The finish is still reported (the table of roads
+  //    below names the few cases that report nothing).
+  //
+  // A failed load leaves a picture the caller must not use (what was decoded
+  // before the failure may be there); a failed save leaves an existing file
+  // as it was, and no temporary file behind. Codecs set the flag through
+  // LKAbort (core/lkabort.h), the frames through SetAbortedWith: both keep
+  // a reason, which GetAbortReason returns for tests and debugging output.
+  // tests/io/failurerule_test.cpp pins this for every road and kind of bad
+  // input.
+  //
+  // What each road reports when the format is not available:
+  //  - LoadFromFile of an extension nobody registered, LoadFromFileFormat,
+  //    LoadFromStreamFormat or LoadFromBuffer of a type nobody registered,
+  //    LoadFromStream of content nobody recognises, the camera RAW roads
+  //    when no record lists "RAW", SaveToFile of an empty name: nothing
+  //    (no flag, no progress, no finish).
+  //  - LoadFromFile of an empty name, a registry record without a reader, a
+  //    built-in format without its codec: the flag, progress 100, finish.
+  //  - SaveToFile of an extension nobody writes, SaveToStream of a type
+  //    nobody writes: the flag only.
 
   // ---- load and save dispatch (lumerakio_dispatch.cpp)
   //
@@ -476,6 +532,7 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
 
   TIOParamsVals* FIOParams = nullptr;
   std::atomic<bool> FAborted{false};
+  TLKAbortNote FAbortNote;
   TLKProgressEvent FProgressHook;
 
   // ---- dialog settings

@@ -8,9 +8,9 @@
 #include "core/lklists.h"
 #include "core/lkmask.h"
 #include "dialogs/lkiodialogs.h"
-#include "io/lkcodecentries.h"
 #include "io/lkdetect.h"
 #include "io/lkfileformats.h"
+#include "io/lkformatrow.h"
 #include "io/lkiothread.h"
 #include "io/lumerakio.h"
 #include "io/lumerakio_frame.h"
@@ -23,135 +23,32 @@ using lkio::WithFinish;
 
 namespace {
 
-constexpr Integer kCameraRAW = 20;
-
-// A load or save this build cannot run (URL downloads, AVI frames,
-// metafiles, PostScript and PDF): the abort flag, then the finish.
-void Unsupported(TLumerakIO& IO) {
-  IO.SetAborted(true);
+// A load or save this build cannot run (URL downloads, AVI frames): the
+// abort flag, then the finish.
+void Unsupported(TLumerakIO& IO, const char* What) {
+  IO.SetAbortedWith(String(What) + ": not available in this build");
   IO.DoFinishWork();
 }
 
-// The by-file operation of a built-in type; false when the type has none.
-bool LoadByFile(TLumerakIO& IO, Integer Type, const String& FileName, bool WithHeadlessRaw) {
-  switch (Type) {
-    case 1: IO.LoadFromFileTIFF(FileName); return true;
-    case 2: IO.LoadFromFileGIF(FileName); return true;
-    case 3: IO.LoadFromFileJpeg(FileName); return true;
-    case 4: IO.LoadFromFilePCX(FileName); return true;
-    case 5: IO.LoadFromFileBMP(FileName); return true;
-    case 6: IO.LoadFromFileICO(FileName); return true;
-    case 7: IO.LoadFromFileCUR(FileName); return true;
-    case 8: IO.LoadFromFilePNG(FileName); return true;
-    case 9:
-    case 10: Unsupported(IO); return true;
-    case 11: IO.LoadFromFileTGA(FileName); return true;
-    case 12: IO.LoadFromFilePXM(FileName); return true;
-    case 13: IO.LoadFromFileJP2(FileName); return true;
-    case 14: IO.LoadFromFileJ2K(FileName); return true;
-    case 16: IO.LoadFromFileWBMP(FileName); return true;
-    case 19: IO.LoadFromFileDCX(FileName); return true;
-    case 20: IO.LoadFromFileRAW(FileName); return true;
-    case 21:
-      if (!WithHeadlessRaw) return false;
-      IO.LoadFromFileBMPRAW(FileName);
-      return true;
-    case 24: IO.LoadFromFilePSD(FileName); return true;
-    default: return false;
-  }
+// The built-in row of a registry record, null for external records.
+const TLKFormatRow* BuiltInRow(PLKFileFormatInfo Info) {
+  return Info && Info->BuiltIn ? LKFormatRowOf(Info->FormatType) : nullptr;
 }
 
-// The stream load of a built-in type; false when the type has none.
-// ByFormat: the LoadFromStreamFormat column (WBMP and headerless raw pixels
-// too, which content detection never names).
-bool LoadByStream(TLumerakIO& IO, Integer Type, TStream* Stream, bool ByFormat) {
-  switch (Type) {
-    case 1: IO.LoadFromStreamTIFF(Stream); return true;
-    case 2: IO.LoadFromStreamGIF(Stream); return true;
-    case 3: IO.LoadFromStreamJpeg(Stream); return true;
-    case 4: IO.LoadFromStreamPCX(Stream); return true;
-    case 5: IO.LoadFromStreamBMP(Stream); return true;
-    case 6: IO.LoadFromStreamICO(Stream); return true;
-    case 7: IO.LoadFromStreamCUR(Stream); return true;
-    case 8: IO.LoadFromStreamPNG(Stream); return true;
-    case 11: IO.LoadFromStreamTGA(Stream); return true;
-    case 12: IO.LoadFromStreamPXM(Stream); return true;
-    case 13: IO.LoadFromStreamJP2(Stream); return true;
-    case 14: IO.LoadFromStreamJ2K(Stream); return true;
-    case 16:
-      if (!ByFormat) return false;
-      IO.LoadFromStreamWBMP(Stream);
-      return true;
-    case 19: IO.LoadFromStreamDCX(Stream); return true;
-    case 20: IO.LoadFromStreamRAW(Stream); return true;
-    case 21:
-      if (!ByFormat) return false;
-      IO.LoadFromStreamBMPRAW(Stream);
-      return true;
-    case 24: IO.LoadFromStreamPSD(Stream); return true;
-    default: return false;
-  }
+// The file load of a built-in row. Camera RAW goes through its own road,
+// which a plug-in registering "RAW" takes over.
+void LoadByFile(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName) {
+  if (Row.Type == lkftRAW)
+    IO.LoadFromFileRAW(FileName);
+  else
+    lkio::LoadFileAs(IO, Row, FileName);
 }
 
-// The stream save of a type; false when the type has none.
-bool SaveByStream(TLumerakIO& IO, Integer Type, TStream* Stream) {
-  switch (Type) {
-    case 1: IO.SaveToStreamTIFF(Stream); return true;
-    case 2: IO.SaveToStreamGIF(Stream); return true;
-    case 3: IO.SaveToStreamJpeg(Stream); return true;
-    case 4: IO.SaveToStreamPCX(Stream); return true;
-    case 5: IO.SaveToStreamBMP(Stream); return true;
-    case 6: IO.SaveToStreamICO(Stream); return true;
-    case 8: IO.SaveToStreamPNG(Stream); return true;
-    case 11: IO.SaveToStreamTGA(Stream); return true;
-    case 12: IO.SaveToStreamPXM(Stream); return true;
-    case 13: IO.SaveToStreamJP2(Stream); return true;
-    case 14: IO.SaveToStreamJ2K(Stream); return true;
-    case 16: IO.SaveToStreamWBMP(Stream); return true;
-    case 17:
-    case 18: Unsupported(IO); return true;
-    case 19: IO.SaveToStreamDCX(Stream); return true;
-    case 24: IO.SaveToStreamPSD(Stream); return true;
-    default: return false;
-  }
-}
-
-// The file saves of the built-in formats, by extension (dot included, lower
-// case); the first row listing the extension decides.
-struct TSaveRow {
-  const char* Extensions[6];
-  void (TLumerakIO::*Save)(const String&);
-};
-
-const TSaveRow kSaveRows[] = {
-    {{".jpg", ".jpeg", ".jpe", ".jif"}, &TLumerakIO::SaveToFileJpeg},
-    {{".jp2"}, &TLumerakIO::SaveToFileJP2},
-    {{".j2k", ".jpc", ".j2c"}, &TLumerakIO::SaveToFileJ2K},
-    {{".pcx"}, &TLumerakIO::SaveToFilePCX},
-    {{".dcx"}, &TLumerakIO::SaveToFileDCX},
-    {{".gif"}, &TLumerakIO::SaveToFileGIF},
-    {{".tif", ".tiff", ".fax", ".g3f", ".g3n"}, &TLumerakIO::SaveToFileTIFF},
-    {{".png"}, &TLumerakIO::SaveToFilePNG},
-    {{".bmp", ".dib", ".rle"}, &TLumerakIO::SaveToFileBMP},
-    {{".tga", ".targa", ".vda", ".icb", ".vst", ".win"}, &TLumerakIO::SaveToFileTGA},
-    {{".pxm", ".pbm", ".pgm", ".ppm"}, &TLumerakIO::SaveToFilePXM},
-    {{".ico"}, &TLumerakIO::SaveToFileICO},
-    {{".wbmp"}, &TLumerakIO::SaveToFileWBMP},
-    {{".ps", ".eps"}, nullptr},
-    {{".pdf"}, nullptr},
-    {{".psd"}, &TLumerakIO::SaveToFilePSD},
-};
-
-// The file save of a built-in type, for extensions of a built-in record that
-// the extension rows do not list (".xif" of TIFF, ".pix" of Targa).
-void (TLumerakIO::*SaveByType(Integer Type))(const String&) {
-  for (const TSaveRow& row : kSaveRows) {
-    if (!row.Save) continue;
-    const String ext = row.Extensions[0];
-    const PLKFileFormatInfo info = LKFileFormatGetInfo2(ext);
-    if (info && info->BuiltIn && info->FormatType == Type) return row.Save;
-  }
-  return nullptr;
+void LoadByStream(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream) {
+  if (Row.Type == lkftRAW)
+    IO.LoadFromStreamRAW(Stream);
+  else
+    lkio::LoadStreamAs(IO, Row, Stream);
 }
 
 // The registry's reader on an open stream, with the steps every load takes:
@@ -161,7 +58,10 @@ void RegistryRead(TLumerakIO& IO, TStream& S, PLKFileFormatInfo Info) {
   TLKBitmap* bmp = IO.GetLKBitmap();
   bmp->RemoveAlphaChannel();
   TProgressRec pr = lkio::MakeProgress(IO);
-  Info->ReadProc(S, *bmp, *IO.GetIOParams(), pr, false);
+  const TLKFormatRow row = LKFormatRowOfRecord(*Info);
+  TLKFormatJob job(row, S, bmp, *IO.GetIOParams(), pr, false);
+  LKRunRead(job);
+  delete job.Mask;
   IO.CheckDPI();
   if (IO.GetAutoAdjustDPI()) IO.AdjustDPI();
   lkio::GiveViewResolution(IO);
@@ -181,49 +81,13 @@ bool RegistryLoadStart(TLumerakIO& IO, PLKFileFormatInfo Info) {
   return false;
 }
 
-// The codecs in parameters-only mode, by type; other types through the
-// registry's reader with Preview set.
+// The read job of the type's row in parameters-only mode (built-in rows,
+// then the registry's record); a type nobody reads sets the abort flag.
 void ReadParams(TLumerakIO& IO, TStream& S, Integer Type, TProgressRec& Pr) {
-  const TLKCodecEntries& c = LKCodecEntries();
-  TLKBitmap& bmp = *IO.GetLKBitmap();
-  TIOParamsVals& p = *IO.GetIOParams();
-  TLKMask* rawMask = nullptr;
-  Integer count = 0;
-  auto missing = [&] {
-    if (Pr.AbortFlag) Pr.AbortFlag->store(true);
-  };
-  switch (Type) {
-    case 1: c.ReadTIFF ? c.ReadTIFF(S, bmp, count, p, Pr, true, rawMask, true, true, false) : missing(); break;
-    case 2: c.ReadGIF ? c.ReadGIF(S, bmp, count, p, Pr, true, rawMask) : missing(); break;
-    case 3: c.ReadJpeg ? c.ReadJpeg(S, bmp, p, Pr, true) : missing(); break;
-    case 4: c.ReadPCX ? c.ReadPCX(S, bmp, p, S.Size(), Pr, true) : missing(); break;
-    case 5: c.ReadBMP ? c.ReadBMP(S, bmp, S.Size(), p, Pr, true, rawMask, true) : missing(); break;
-    case 6: c.ReadICO ? c.ReadICO(S, bmp, p, true, Pr, rawMask) : missing(); break;
-    case 7: c.ReadCUR ? c.ReadCUR(S, bmp, p, true, Pr, rawMask) : missing(); break;
-    case 8: c.ReadPNG ? c.ReadPNG(S, bmp, p, Pr, true) : missing(); break;
-    case 11: c.ReadTGA ? c.ReadTGA(S, bmp, p, Pr, true, rawMask) : missing(); break;
-    case 12: c.ReadPXM ? c.ReadPXM(S, bmp, p, Pr, true) : missing(); break;
-    case 13:
-    case 14: c.ReadJ2K ? c.ReadJ2K(S, bmp, p, Pr, true) : missing(); break;
-    case 16: c.ReadWBMP ? c.ReadWBMP(S, bmp, p, Pr, true) : missing(); break;
-    case 19: c.ReadDCX ? c.ReadDCX(S, bmp, p, Pr, true) : missing(); break;
-    case 20: c.ReadCameraRAW ? c.ReadCameraRAW(S, bmp, p, Pr, true) : missing(); break;
-    case 24: {
-      if (!c.ReadPSD) {
-        missing();
-        break;
-      }
-      TList layers;
-      c.ReadPSD(S, nullptr, p, Pr, false, &layers);
-      break;
-    }
-    default: {
-      const PLKFileFormatInfo info = LKFileFormatGetInfo(Type);
-      if (info && info->ReadProc) info->ReadProc(S, bmp, p, Pr, true);
-      break;
-    }
-  }
-  delete rawMask;
+  if (const TLKFormatRow* row = LKFormatRowOf(Type)) return lkio::ReadParamsAs(IO, *row, S, Pr);
+  const PLKFileFormatInfo info = LKFileFormatGetInfo(Type);
+  if (!info || !info->ReadProc) return;
+  lkio::ReadParamsAs(IO, LKFormatRowOfRecord(*info), S, Pr);
 }
 
 }  // namespace
@@ -238,12 +102,12 @@ void TLumerakIO::LoadFromFile(const String& FileName) {
     DoFinishWork();
     return;
   }
-  if (LowerCase(FileName.substr(0, 7)) == "http://") return Unsupported(*this);
+  if (LowerCase(FileName.substr(0, 7)) == "http://") return Unsupported(*this, "loading from a URL");
   const String ext = lkio::LowerExt(FileName);
-  if (ext == ".avi") return Unsupported(*this);
+  if (ext == ".avi") return Unsupported(*this, "AVI frames");
   const PLKFileFormatInfo info = LKFileFormatGetInfo2(ext);
   if (!info) return;
-  if (info->BuiltIn && LoadByFile(*this, info->FormatType, FileName, false)) return;
+  if (const TLKFormatRow* row = BuiltInRow(info)) return LoadByFile(*this, *row, FileName);
 
   if (!RegistryLoadStart(*this, info)) return;
   if (GetAsyncGate()) {
@@ -278,10 +142,7 @@ void TLumerakIO::LoadFromFile(const String& FileName) {
 void TLumerakIO::LoadFromFileFormat(const String& FileName, Integer FileType) {
   const PLKFileFormatInfo info = LKFileFormatGetInfo(FileType);
   if (!info) return;
-  if (info->BuiltIn) {
-    if (!LoadByFile(*this, FileType, FileName, true)) LoadFromFile(FileName);
-    return;
-  }
+  if (const TLKFormatRow* row = BuiltInRow(info)) return LoadByFile(*this, *row, FileName);
   if (!RegistryLoadStart(*this, info)) return;
   if (GetAsyncGate()) {
     new TLKIOThread(this,
@@ -316,10 +177,7 @@ void TLumerakIO::LoadFromStream(TStream* Stream) {
   const PLKFileFormatInfo info = LKFileFormatGetInfo(type);
   if (!info) return;
   Stream->Seek(start, soBeginning);
-  if (info->BuiltIn) {
-    LoadByStream(*this, type, Stream, false);
-    return;
-  }
+  if (const TLKFormatRow* row = BuiltInRow(info)) return LoadByStream(*this, *row, Stream);
   if (GetAsyncGate()) {
     new TLKIOThread(this, TLKIOMethodStream([this](TStream* S) { LoadFromStream(S); }), Stream);
     return;
@@ -338,10 +196,7 @@ void TLumerakIO::LoadFromStreamFormat(TStream* Stream, Integer FileType) {
   if (!Stream) return;
   const PLKFileFormatInfo info = LKFileFormatGetInfo(FileType);
   if (!info) return;
-  if (info->BuiltIn) {
-    LoadByStream(*this, FileType, Stream, true);
-    return;
-  }
+  if (const TLKFormatRow* row = BuiltInRow(info)) return LoadByStream(*this, *row, Stream);
   if (GetAsyncGate()) {
     new TLKIOThread(this,
                     TLKIOMethodStreamFormat([this](TStream* S, Integer T) { LoadFromStreamFormat(S, T); }),
@@ -388,28 +243,17 @@ void TLumerakIO::LoadFromBuffer(const void* Buffer, Integer BufferSize, Integer 
 void TLumerakIO::SaveToFile(const String& FileName) {
   if (FileName.empty()) return;
   const String ext = lkio::LowerExt(FileName);
-  for (const TSaveRow& row : kSaveRows)
-    for (const char* e : row.Extensions)
-      if (e && ext == e) {
-        if (row.Save)
-          (this->*row.Save)(FileName);
-        else
-          Unsupported(*this);
-        return;
-      }
-
-  const PLKFileFormatInfo info = LKFileFormatGetInfo2(ext);
-  if (!info || !info->WriteProc) {
-    SetAborted(true);
+  // The built-in rows decide first, whatever the registry holds.
+  if (const TLKFormatRow* row = LKFormatRowForSave(ext)) {
+    if (row->CanWrite)
+      lkio::SaveFileAs(*this, *row, FileName);
+    else
+      SetAbortedWith(String(row->Name) + ": the format is not written");
     return;
   }
-  // A built-in record's extension missing from the rows above goes to that
-  // format's own save, never to the record's capability marker.
-  if (info->BuiltIn) {
-    if (auto save = SaveByType(info->FormatType))
-      (this->*save)(FileName);
-    else
-      SetAborted(true);
+  const PLKFileFormatInfo info = LKFileFormatGetInfo2(ext);
+  if (!info || !info->WriteProc) {
+    SetAbortedWith("no format writes \"" + ext + "\"");
     return;
   }
   if (GetAsyncGate()) {
@@ -426,14 +270,17 @@ void TLumerakIO::SaveToFile(const String& FileName) {
     p.FILENAME = FileName;
     p.FILETYPE = info->FormatType;
     TProgressRec pr = lkio::MakeProgress(*this);
-    info->WriteProc(*file.Stream(), *GetLKBitmap(), p, pr);
+    const TLKFormatRow row = LKFormatRowOfRecord(*info);
+    TLKFormatJob job(row, *file.Stream(), GetLKBitmap(), p, pr, false);
+    LKRunWrite(job);
     p.FILENAME = FileName;
     file.CommitUnlessAborted(*this);
   });
 }
 
 void TLumerakIO::SaveToStream(TStream* Stream, Integer FileType) {
-  if (SaveByStream(*this, FileType, Stream)) return;
+  const TLKFormatRow* builtIn = LKFormatRowOf(FileType);
+  if (builtIn && builtIn->Registered && builtIn->CanWrite) return lkio::SaveStreamAs(*this, *builtIn, Stream);
   if (GetAsyncGate()) {
     new TLKIOThread(this, TLKIOMethodStreamFormat([this](TStream* S, Integer T) { SaveToStream(S, T); }), Stream,
                     FileType);
@@ -450,7 +297,9 @@ void TLumerakIO::SaveToStream(TStream* Stream, Integer FileType) {
     lkio::ConvertForSave(*this);
     GetIOParams()->FILETYPE = FileType;
     TProgressRec pr = lkio::MakeProgress(*this);
-    info->WriteProc(*Stream, *GetLKBitmap(), *GetIOParams(), pr);
+    const TLKFormatRow row = LKFormatRowOfRecord(*info);
+    TLKFormatJob job(row, *Stream, GetLKBitmap(), *GetIOParams(), pr, false);
+    LKRunWrite(job);
   });
 }
 
@@ -516,31 +365,12 @@ void TLumerakIO::ParamsFromStream(TStream* Stream) {
 
 void TLumerakIO::SyncLoadFromStreamRAW(TStream* Stream) {
   const Integer type = LKExtToFileFormat("RAW");
-  if (type != kCameraRAW) {
+  if (type != lkftRAW) {
     // A plug-in that registered "RAW" (nothing at all when none did).
     if (type != 0) LoadFromStreamFormat(Stream, type);
     return;
   }
-  WithFinish(*this, [&] {
-    SetAborted(false);
-    if (!MakeConsistentBitmap({})) return;
-    TIOParamsVals& p = *GetIOParams();
-    p.ResetInfo();
-    TLKBitmap* bmp = GetLKBitmap();
-    bmp->RemoveAlphaChannel();
-    TProgressRec pr = lkio::MakeProgress(*this);
-    auto read = LKCodecEntries().ReadCameraRAW;
-    if (read && Stream)
-      read(*Stream, *bmp, p, pr, false);
-    else
-      SetAborted(true);
-    CheckDPI();
-    if (GetAutoAdjustDPI()) AdjustDPI();
-    p.FILENAME.clear();
-    p.FILETYPE = kCameraRAW;
-    lkio::GiveViewResolution(*this);
-    Update();
-  });
+  lkio::SyncLoadStreamAs(*this, *LKFormatRowOf(lkftRAW), Stream, false);
 }
 
 void TLumerakIO::LoadFromStreamRAW(TStream* Stream) {

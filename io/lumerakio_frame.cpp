@@ -17,12 +17,14 @@ TProgressRec MakeProgress(TLumerakIO& IO) {
   pr.OnProgress = IO.GetProgressHook();
   pr.Sender = &IO;
   pr.AbortFlag = IO.GetAbortedFlag();
+  pr.AbortNote = IO.GetAbortNote();
   return pr;
 }
 
 TProgressRec MakeSilentProgress(TLumerakIO& IO) {
   TProgressRec pr;
   pr.AbortFlag = IO.GetAbortedFlag();
+  pr.AbortNote = IO.GetAbortNote();
   return pr;
 }
 

@@ -8,7 +8,27 @@
 #include "io/lumerakio.h"
 #include "platform/classes.h"
 
+struct TLKFormatRow;
+
 namespace lkio {
+
+// ---- the load frame and the save frame (lumerakio_formats.cpp)
+//
+// Each runs a format row's job with the steps every load or save takes and
+// the particulars of the row (TLKLoadShape, TLKSaveShape). The *As forms run
+// the asynchronous gate first (a load handed to a worker returns -1); the
+// Sync forms do not. Loads return the page count the reader reported.
+
+Integer LoadFileAs(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName);
+/// Stream headers as the component's StreamHeaders say.
+Integer LoadStreamAs(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream);
+/// Headers: the row's required stream header must come first.
+Integer SyncLoadStreamAs(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream, bool Headers);
+void SaveFileAs(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName);
+void SaveStreamAs(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream);
+void SyncSaveStreamAs(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream);
+/// The read job in parameters-only mode, without any frame around it.
+void ReadParamsAs(TLumerakIO& IO, const TLKFormatRow& Row, TStream& Stream, TProgressRec& Progress);
 
 /// The progress record of the component's loads and saves: its progress
 /// hook, the component as sender, the address of its abort flag.

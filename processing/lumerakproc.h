@@ -260,6 +260,87 @@ class TLumerakProc : public TComponent {
   /// ResampleTo). Nothing for an empty working bitmap.
   void Resample(Integer NewWidth, Integer NewHeight, TResampleFilter Filter);
 
+  // --- Clipboard, effects, shadows, comparison and hidden data ---------------
+  // (lkclipboard.cpp, lkdistort.cpp, lkcorners.cpp, lkredeye.cpp,
+  // lkshadows.cpp, lkcompare.cpp)
+
+  /// Empties the clipboard and puts the whole image as a DIB; with Raw also
+  /// in the private raw format that keeps pixel format, palette and alpha.
+  void CopyToClipboard(bool Raw);
+  /// Replaces the whole image with the clipboard's picture: the private
+  /// format first, then a DIB. Undo "PasteFromClipboard" only when data was
+  /// found.
+  void PasteFromClipboard();
+  /// Draws the clipboard's picture with its top-left corner at X, Y
+  /// (converted from client coordinates for a view whose selection base is
+  /// the client area), clipped to the image; with MergeAlpha a picture's
+  /// transparent parts leave the image. Undo "PointPasteFromClip X,Y".
+  void PointPasteFromClip(Integer X, Integer Y, bool MergeAlpha);
+  /// Stretches the clipboard's picture to the selection's box and draws it
+  /// through the selection; PasteFromClipboard without a selection. Undo
+  /// "SelPasteFromClip".
+  void SelPasteFromClip(bool MergeAlpha);
+  /// As SelPasteFromClip, except that a DIB covers the whole box. Undo
+  /// "SelPasteFromClipStretch".
+  void SelPasteFromClipStretch(bool MergeAlpha);
+  /// Copies the selection's box (unselected pixels in the background colour
+  /// in the DIB); CopyToClipboard without a selection.
+  void SelCopyToClip(bool Raw);
+  /// SelCopyToClip, then fills the selected pixels with the background
+  /// colour; nothing at all without a selection. Undo "SelCutToClip".
+  void SelCutToClip(bool Raw);
+  /// Fills the selected pixels with the background colour. Undo "ClearSel".
+  void ClearSel();
+
+  /// Bump mapping of the working rectangle: a light spot of Color centred
+  /// at (Left, Top) with radii Width and Height over the picture's relief;
+  /// Src is the percentage of the picture kept. lk24RGB. Undo "BumpMapping".
+  void BumpMapping(Integer Left, Integer Top, Integer Width, Integer Height, Integer Src, TRGB Color);
+  /// Elliptic magnifier centred at (X, Y). lk24RGB. Undo "Lens".
+  void Lens(Integer X, Integer Y, Integer Width, Integer Height, double Refraction);
+  /// Concentric ripples about the centre. lk24RGB. Undo "Wave".
+  void Wave(Integer Amplitude, Integer WaveLength, Integer Phase, bool Reflective);
+  /// Makes the corners outside a rounded rectangle transparent. Undo
+  /// "RoundImage".
+  void RoundImage(Integer RoundWidth, Integer RoundHeight);
+  /// Radial polynomial remapping per channel (red a, b, c, d, then green,
+  /// then blue). lk24RGB. Undo "RadialStretch".
+  void RadialStretch(double RedA, double RedB, double RedC, double RedD, double GreenA, double GreenB,
+                     double GreenC, double GreenD, double BlueA, double BlueB, double BlueC, double BlueD);
+  /// Damps strongly red pixels of the working rectangle. lk24RGB. Undo
+  /// "RemoveRedEyes".
+  void RemoveRedEyes();
+  /// Soft drop shadow behind the opaque part, growing the canvas to fit
+  /// with AdaptSize. Undo "AddSoftShadow".
+  void AddSoftShadow(double Radius, Integer OffsetX, Integer OffsetY, bool AdaptSize, TColor Color);
+  /// Darkens the inside of the opaque part near its edges. Undo
+  /// "AddInnerShadow".
+  void AddInnerShadow(double Radius, Integer OffsetX, Integer OffsetY, TColor Color);
+
+  /// Per-channel error measures between the working bitmap and Bitmap (both
+  /// lk24RGB of one size, else false and the values untouched); true when
+  /// they are equal.
+  bool ComputeImageEquality(TLKBitmap* Bitmap, double& PSNRMin, double& PSNRMax, double& MSEMin, double& MSEMax,
+                            double& RMSEMin, double& RMSEMax, double& PeakMin, double& PeakMax, double& MeanMin,
+                            double& MeanMax);
+  /// LKCompareImages of the working bitmap and Bitmap.
+  double CompareWith(TLKBitmap* Bitmap, TLKBitmap* DiffBitmap);
+  /// Hides Size bytes in the lowest bits of the 24-bit image (converted when
+  /// needed and allowed). Returns Size, 0 when refused. Undo
+  /// "WriteHiddenData".
+  Integer WriteHiddenData(const void* Data, Integer Size);
+  Integer WriteHiddenText(const String& Text);
+  /// Reads up to Size hidden bytes into Data; returns the stored length, 0
+  /// when no valid stream is found.
+  Integer ReadHiddenData(void* Data, Integer Size);
+  String ReadHiddenText();
+  /// Bytes that can be hidden: width x height x 3 div 8 - 8 (0 when the
+  /// image cannot be made 24-bit).
+  Integer GetHiddenDataSpace();
+  /// Overwrites the whole capacity with zeros, then stores an empty stream.
+  void ClearHiddenText();
+  // --- End of clipboard, effects, shadows, comparison and hidden data -------
+
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
 

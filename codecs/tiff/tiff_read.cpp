@@ -10,6 +10,8 @@
 #include "codecs/tiff/tiffdir.h"
 #include "codecs/tiff/tiffilt.h"
 #include "codecs/tiff/tiffvars.h"
+#include "core/lkabort.h"
+#include "core/lkallocgate.h"
 #include "core/lkicc.h"
 #include "io/lkexif.h"
 #include "io/lkimagingannot.h"
@@ -18,9 +20,6 @@ namespace {
 
 // Thumbnail pages larger than this in either direction are refused.
 constexpr Integer kThumbnailLimit = 400;
-// Pages with more pixels than this are refused before anything is
-// allocated for them (a damaged size field must not claim gigabytes).
-constexpr Int64 kMaxPixels = Int64{1} << 28;
 // Maker notes with more entries than this are not taken as a directory.
 constexpr Integer kMakerNoteMaxEntries = 256;
 
@@ -269,7 +268,7 @@ bool DecodeJpeg(std::vector<Byte>& Data, TLKBitmap* Bitmap, TProgressRec& Progre
   p.AbortFlag = &aborted;
   ReadJPegStream(&mem, nullptr, nullptr, jp, p, true, false, false, false, false, false, -1);
   if (aborted.load() || jp.WIDTH <= 0 || jp.HEIGHT <= 0 || jp.WIDTH > MaxWidth || jp.HEIGHT > MaxHeight ||
-      Int64{jp.WIDTH} * jp.HEIGHT > kMaxPixels)
+      !LKAllowPicture(jp.WIDTH, jp.HEIGHT, 24, p, "TIFF JPEG page"))
     return false;
   mem.SetPosition(0);
   ReadJPegStream(&mem, nullptr, Bitmap, jp, p, false, false, false, false, false, false, MaxLines);
@@ -540,11 +539,13 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
   bool ok = true;
   if ((compression != 6 && jif == 0) || jpegProc > 1) {
     const bool tiled = v.TileWidth > 0 || v.TileLength > 0;
-    if (width <= 0 || height <= 0 || !LKTIFFPlausibleSize(width, height, samples, bits, Stream->GetSize())) {
+    const TLKPixelFormat pf = TIFFPixelFormat(v, P.ISNATIVEPIXELFORMAT);
+    static constexpr Integer kBits[] = {0, 1, 8, 8, 16, 24, 32, 32, 48, 96};
+    if (!LKTIFFAllowPage(width, height, samples, bits, compression, kBits[pf], Stream->GetSize(), Progress)) {
       Abort->store(true);
       return;
     }
-    Bitmap->Allocate(width, height, TIFFPixelFormat(v, P.ISNATIVEPIXELFORMAT));
+    Bitmap->Allocate(width, height, pf);
     if (Bitmap->GetPixelFormat() == lk8p)
       for (Integer i = 0; i < static_cast<Integer>(colorMap.size()) && i < 256; ++i)
         Bitmap->SetPalette(i, colorMap[static_cast<size_t>(i)]);
@@ -584,15 +585,29 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
 
 }  // namespace
 
-bool LKTIFFPlausibleSize(Integer Width, Integer Height, Integer Samples, Integer Bits, Int64 StreamSize) {
-  if (Width <= 0 || Height <= 0 || Samples <= 0 || Bits <= 0 || Samples > 64 || Bits > 64) return false;
-  const Int64 pixels = Int64{Width} * Height;
-  if (pixels > kMaxPixels) return false;
-  // No coding here packs more than a few thousand bytes of picture into one
-  // byte of data (an all-white fax row takes one bit): a header that claims
-  // more than that of the data at hand is refused.
-  const Int64 bytes = (Int64{Width} * Samples * Bits + 7) / 8 * Height;
-  return bytes <= StreamSize * 8192 + (Int64{1} << 20);
+bool LKTIFFAllowPage(Integer Width, Integer Height, Integer Samples, Integer Bits, Integer Compression,
+                     Integer BitsPerPixel, Int64 StreamSize, TProgressRec& Progress) {
+  if (Samples <= 0 || Bits <= 0 || Samples > 64 || Bits > 64) {
+    LKAbort(Progress, "TIFF page: " + std::to_string(Samples) + " samples of " + std::to_string(Bits) + " bits");
+    return false;
+  }
+  // The most picture one byte of coded data can give: uncompressed 1,
+  // PackBits 64, LZW about 4096 (one 12-bit code for a string of 4096
+  // bytes), JPEG well under 1024; a fax row of white takes one bit.
+  Int64 ratio = 8192;
+  if (Compression == 1) ratio = 1;
+  else if (Compression == 32773) ratio = 64;
+  else if (Compression == 5) ratio = 4096;
+  else if (Compression == 6 || Compression == 7) ratio = 1024;
+  TLKPictureRequest r;
+  r.Width = Width;
+  r.Height = Height;
+  r.BitsPerPixel = BitsPerPixel;
+  r.MaxSide = 0xFFFFFFFFLL;
+  const Int64 raw = (Int64{Width} * Samples * Bits + 7) / 8 * Height;
+  r.MinCodedBytes = raw / ratio;
+  r.AvailableBytes = StreamSize;
+  return LKAllowPicture(r, Progress, "TIFF page");
 }
 
 void TIFFReadStream(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsVals* Params,

@@ -32,9 +32,12 @@ void TIFFReadStream(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOP
 /// Number of pages of the TIFF at Stream's position (0 when it is none).
 Integer _EnumTIFFImStream(TStream* Stream);
 
-/// Whether a page of this size could be held: within the allocation limit,
-/// and, for data that cannot hold the picture, refused before allocating.
-bool LKTIFFPlausibleSize(Integer Width, Integer Height, Integer Samples, Integer Bits, Int64 StreamSize);
+/// Asks the allocation gate for a page decoded into BitsPerPixel bits per
+/// pixel: refused (abort flag with a reason) past the allocation limit, or
+/// when the stream is too short for such a page in that coding even at the
+/// coding's best ratio.
+bool LKTIFFAllowPage(Integer Width, Integer Height, Integer Samples, Integer Bits, Integer Compression,
+                     Integer BitsPerPixel, Int64 StreamSize, TProgressRec& Progress);
 
 /// Writes Bitmap as one page of a little-endian TIFF. Append false: a new
 /// file at the stream position; Append true: the stream holds a

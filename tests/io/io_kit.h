@@ -1,6 +1,6 @@
 // Small pieces shared by the I/O component's load and save tests: a
 // temporary folder, whole-file reads and writes, a recorder of progress and
-// finish events, and a guard that puts stand-in codecs in the entry table.
+// finish events, and a guard that puts stand-in jobs into the format rows.
 #pragma once
 
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "io/lkcodecentries.h"
+#include "io/lkformatrow.h"
 #include "io/lkfileformats.h"
 #include "io/lumerakio.h"
 
@@ -67,11 +67,15 @@ struct Recorder {
   }
 };
 
-/// Replaces the codec entry table for the lifetime of the guard.
+/// Changes the format rows in use (their jobs, in practice) for the
+/// lifetime of the guard: Change runs on every row.
 struct CodecSwap {
-  TLKCodecEntries Saved = LKCodecEntries();
-  explicit CodecSwap(const TLKCodecEntries& With) { LKCodecEntries() = With; }
-  ~CodecSwap() { LKCodecEntries() = Saved; }
+  std::vector<TLKFormatRow> Saved = LKFormatRows();
+  template <typename F>
+  explicit CodecSwap(F Change) {
+    for (TLKFormatRow& r : LKFormatRows()) Change(r);
+  }
+  ~CodecSwap() { LKFormatRows() = Saved; }
 };
 
 /// A registry started afresh for a test and ended after it.

@@ -14,7 +14,7 @@
 
 #include "core/lkbitmap.h"
 #include "dialogs/lkiodialogs.h"
-#include "io/lkcodecentries.h"
+#include "io/lkformatrow.h"
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
 #include "io/lumerakio.h"
@@ -75,36 +75,41 @@ void RegisterFake(bool CanRead = true, bool CanWrite = true, const char* Exts = 
 // Built-in codecs standing in: every reader and writer notes its name.
 std::vector<std::string> gCalls;
 
-TLKCodecEntries NamingEntries() {
-  TLKCodecEntries e;
-  e.ReadJpeg = [](TStream&, TLKBitmap& B, TIOParamsVals& P, TProgressRec&, bool ParamsOnly) {
-    gCalls.push_back(ParamsOnly ? "jpeg params" : "jpeg read");
-    if (!ParamsOnly) B.Allocate(2, 2, lk24RGB);
-    P.DPIX = P.DPIY = 0;
-  };
-  e.WriteJpeg = [](TStream&, TLKBitmap&, TIOParamsVals&, TProgressRec&) { gCalls.push_back("jpeg"); };
-  e.WriteTIFF = [](TStream&, bool, TLKBitmap*, TIOParamsVals&, TProgressRec&) -> Integer {
-    gCalls.push_back("tiff");
-    return 1;
-  };
-  e.WriteTGA = [](TStream&, TLKBitmap&, TIOParamsVals&, TProgressRec&, TLKMask*) { gCalls.push_back("tga"); };
-  e.WriteJ2K = [](TStream&, TLKBitmap&, TIOParamsVals&, TProgressRec&, Integer F) {
-    gCalls.push_back(F == 0 ? "jp2" : "j2k");
-  };
-  e.WritePXM = [](TStream&, TLKBitmap&, TIOParamsVals&, TProgressRec&) { gCalls.push_back("pxm"); };
-  e.WritePNG = [](TStream&, TLKBitmap&, TIOParamsVals&, TProgressRec&, TLKMask*) { gCalls.push_back("png"); };
-  e.ReadWBMP = [](TStream&, TLKBitmap& B, TIOParamsVals&, TProgressRec&, bool) {
-    gCalls.push_back("wbmp read");
-    B.Allocate(2, 2, lk1g);
-  };
-  e.ReadCameraRAW = [](TStream&, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool) {
-    gCalls.push_back("raw read");
-    B.Allocate(2, 2, lk24RGB);
-    B.GetAlphaChannel();
-    P.DPIX = P.DPIY = 0;
-    if (Pr.OnProgress) Pr.OnProgress(Pr.Sender, 40);
-  };
-  return e;
+void NamingEntries(TLKFormatRow& R) {
+  R.Read = nullptr;
+  R.Write = nullptr;
+  switch (R.Type) {
+    case lkftJPEG:
+      R.Read = [](TLKFormatJob& J) {
+        gCalls.push_back(J.ParamsOnly ? "jpeg params" : "jpeg read");
+        if (!J.ParamsOnly) J.Bitmap->Allocate(2, 2, lk24RGB);
+        J.Params.DPIX = J.Params.DPIY = 0;
+      };
+      R.Write = [](TLKFormatJob&) { gCalls.push_back("jpeg"); };
+      break;
+    case lkftTIFF: R.Write = [](TLKFormatJob&) { gCalls.push_back("tiff"); }; break;
+    case lkftTGA: R.Write = [](TLKFormatJob&) { gCalls.push_back("tga"); }; break;
+    case lkftJP2: R.Write = [](TLKFormatJob&) { gCalls.push_back("jp2"); }; break;
+    case lkftJ2K: R.Write = [](TLKFormatJob&) { gCalls.push_back("j2k"); }; break;
+    case lkftPXM: R.Write = [](TLKFormatJob&) { gCalls.push_back("pxm"); }; break;
+    case lkftPNG: R.Write = [](TLKFormatJob&) { gCalls.push_back("png"); }; break;
+    case lkftWBMP:
+      R.Read = [](TLKFormatJob& J) {
+        gCalls.push_back("wbmp read");
+        J.Bitmap->Allocate(2, 2, lk1g);
+      };
+      break;
+    case lkftRAW:
+      R.Read = [](TLKFormatJob& J) {
+        gCalls.push_back("raw read");
+        J.Bitmap->Allocate(2, 2, lk24RGB);
+        J.Bitmap->GetAlphaChannel();
+        J.Params.DPIX = J.Params.DPIY = 0;
+        if (J.Progress.OnProgress) J.Progress.OnProgress(J.Progress.Sender, 40);
+      };
+      break;
+    default: break;
+  }
 }
 
 class Dispatch : public ::testing::Test {
@@ -230,7 +235,7 @@ TEST_F(Dispatch, ParameterReadsGiveTypeZeroWhenTheFileIsUnreadable) {
 // Saves by extension
 
 TEST_F(Dispatch, SaveToFileChoosesTheWriterByTheLowerCasedExtension) {
-  CodecSwap swap(NamingEntries());
+  CodecSwap swap(NamingEntries);
   RegisterFake();
   struct Row {
     const char* Name;
@@ -268,7 +273,7 @@ TEST_F(Dispatch, SaveToFileChoosesTheWriterByTheLowerCasedExtension) {
 }
 
 TEST_F(Dispatch, SaveToStreamGoesByTypeAndThenThroughTheRegistry) {
-  CodecSwap swap(NamingEntries());
+  CodecSwap swap(NamingEntries);
   RegisterFake();
   TLumerakIO io;
   io.GetLKBitmap()->Allocate(2, 2, lk8g);
@@ -286,7 +291,7 @@ TEST_F(Dispatch, SaveToStreamGoesByTypeAndThenThroughTheRegistry) {
 // Loads by extension, type and content
 
 TEST_F(Dispatch, LoadsReachTheBuiltInOperationOfTheType) {
-  CodecSwap swap(NamingEntries());
+  CodecSwap swap(NamingEntries);
   WriteAll(dir.File("a.JPG"), "x");
   WriteAll(dir.File("w.wbmp"), "x");
   TLumerakIO io;
@@ -310,7 +315,7 @@ TEST_F(Dispatch, LoadsReachTheBuiltInOperationOfTheType) {
 // (a picture from a plug-in without resolution would otherwise show at 0
 // dpi), and drops an alpha channel the previous picture had.
 TEST_F(Dispatch, EveryLoadRoadFillsInTheDefaultResolutionAndDropsTheOldAlpha) {
-  CodecSwap swap(NamingEntries());
+  CodecSwap swap(NamingEntries);
   RegisterFake();
   const String fak = dir.File("p.fak");
   WriteAll(fak, "FAK! data");
@@ -433,7 +438,7 @@ TEST_F(Dispatch, ParameterReadsCompareContentWithTheExtension) {
 // Camera RAW
 
 TEST_F(Dispatch, TheBuiltInCameraRAWRoadNamesTheFileAndTheType) {
-  CodecSwap swap(NamingEntries());
+  CodecSwap swap(NamingEntries);
   WriteAll(dir.File("c.nef"), "raw");
   TLumerakIO io;
   io.SetAutoAdjustDPI(true);
@@ -447,7 +452,7 @@ TEST_F(Dispatch, TheBuiltInCameraRAWRoadNamesTheFileAndTheType) {
 }
 
 TEST_F(Dispatch, WithoutTheBuiltInRecordTheRAWRoadTakesTheFormatListingRAW) {
-  CodecSwap swap(NamingEntries());
+  CodecSwap swap(NamingEntries);
   const String name = dir.File("c.raw");
   WriteAll(name, "raw");
   LKFileFormatRemove(20);

@@ -10,7 +10,7 @@
 
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
-#include "io/lkcodecentries.h"
+#include "io/lkformatrow.h"
 #include "io/lkparams.h"
 #include "io/lumerakio.h"
 #include "platform/classes.h"
@@ -58,61 +58,18 @@ void GiveMask(TLKMask*& Mask) {
   Mask->AllocateBits(2, 2, 8);
 }
 
-TLKCodecEntries FakeEntries() {
-  TLKCodecEntries e;
-  e.ReadJpeg = [](TStream&, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool) { Fill(B, P, Pr); };
-  e.WriteJpeg = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr) { Put(S, Pr); };
-  e.ReadTIFF = [](TStream&, TLKBitmap& B, Integer& Pages, TIOParamsVals& P, TProgressRec& Pr, bool, TLKMask*& M,
-                  bool, bool, bool) {
-    Fill(B, P, Pr);
-    GiveMask(M);
-    Pages = 3;
-  };
-  e.WriteTIFF = [](TStream& S, bool, TLKBitmap*, TIOParamsVals&, TProgressRec& Pr) -> Integer {
-    Put(S, Pr);
-    return 1;
-  };
-  e.ReadGIF = [](TStream&, TLKBitmap& B, Integer& Frames, TIOParamsVals& P, TProgressRec& Pr, bool, TLKMask*& M) {
-    Fill(B, P, Pr);
-    GiveMask(M);
-    Frames = 2;
-  };
-  e.WriteGIF = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr) { Put(S, Pr); };
-  e.ReadPCX = [](TStream&, TLKBitmap& B, TIOParamsVals& P, Int64, TProgressRec& Pr, bool) { Fill(B, P, Pr); };
-  e.WritePCX = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr) { Put(S, Pr); };
-  e.ReadDCX = [](TStream&, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool) { Fill(B, P, Pr); };
-  e.InsertDCX = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr) { Put(S, Pr); };
-  e.ReadBMP = [](TStream&, TLKBitmap& B, Int64, TIOParamsVals& P, TProgressRec& Pr, bool, TLKMask*& M, bool) {
-    Fill(B, P, Pr);
-    GiveMask(M);
-  };
-  e.WriteBMP = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr, bool) { Put(S, Pr); };
-  e.ReadICO = [](TStream&, TLKBitmap& B, TIOParamsVals& P, bool, TProgressRec& Pr, TLKMask*& M) {
-    Fill(B, P, Pr);
-    GiveMask(M);
-  };
-  e.ReadCUR = e.ReadICO;
-  e.WriteICO = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr, const std::vector<TSize>&,
-                  const std::vector<Integer>&) { Put(S, Pr); };
-  e.ReadPNG = [](TStream&, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool) { Fill(B, P, Pr); };
-  e.WritePNG = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr, TLKMask*) { Put(S, Pr); };
-  e.ReadTGA = [](TStream&, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool, TLKMask*& M) {
-    Fill(B, P, Pr);
-    GiveMask(M);
-  };
-  e.WriteTGA = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr, TLKMask*) { Put(S, Pr); };
-  e.ReadPXM = [](TStream&, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool) { Fill(B, P, Pr); };
-  e.WritePXM = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr) { Put(S, Pr); };
-  e.ReadWBMP = e.ReadPXM;
-  e.WriteWBMP = e.WritePXM;
-  e.ReadJ2K = e.ReadPXM;
-  e.WriteJ2K = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr, Integer) { Put(S, Pr); };
-  e.ReadBMPRAW = [](TStream&, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) { Fill(B, P, Pr); };
-  e.WriteBMPRAW = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr) { Put(S, Pr); };
-  e.ReadPSD = [](TStream&, TLKBitmap* B, TIOParamsVals& P, TProgressRec& Pr, bool, TList*) { Fill(*B, P, Pr); };
-  e.WritePSD = [](TStream& S, TIOParamsVals&, TProgressRec& Pr, TLKBitmap*, TList*) { Put(S, Pr); };
-  e.ReadCameraRAW = [](TStream&, TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr, bool) { Fill(B, P, Pr); };
-  return e;
+// Every row reads and writes through the stand-ins; TIFF reports 3 pages,
+// GIF 2 frames.
+void FakeRead(TLKFormatJob& J) {
+  Fill(*J.Bitmap, J.Params, J.Progress);
+  GiveMask(J.Mask);
+  J.PageCount = J.Row.Type == lkftTIFF ? 3 : J.Row.Type == lkftGIF ? 2 : 0;
+}
+void FakeWrite(TLKFormatJob& J) { Put(J.Stream, J.Progress); }
+
+void FakeEntries(TLKFormatRow& R) {
+  R.Read = FakeRead;
+  R.Write = FakeWrite;
 }
 
 // ---------------------------------------------------------------------------
@@ -242,7 +199,7 @@ RunResult RunRow(const OpRow& Row, const TempDir& Dir) {
 }
 
 TEST_F(Formats, EveryOperationSucceedsThroughItsCodecAndFinishesLast) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   for (const OpRow& row : Ops()) {
     SCOPED_TRACE(row.Name);
     const RunResult r = RunRow(row, dir);
@@ -275,7 +232,7 @@ TEST_F(Formats, EveryOperationSucceedsThroughItsCodecAndFinishesLast) {
 }
 
 TEST_F(Formats, AFailingCodecSetsTheAbortFlagFinishesAndKeepsTheOldFile) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   gFake.Fail = true;
   for (const OpRow& row : Ops()) {
     SCOPED_TRACE(row.Name);
@@ -290,8 +247,7 @@ TEST_F(Formats, AFailingCodecSetsTheAbortFlagFinishesAndKeepsTheOldFile) {
 }
 
 TEST_F(Formats, MissingCodecsAnswerWithTheAbortFlagAndWriteNothing) {
-  TLKCodecEntries none;
-  CodecSwap swap(none);
+  CodecSwap swap([](TLKFormatRow& R) { R.Read = R.Write = nullptr; });
   for (const OpRow& row : Ops()) {
     SCOPED_TRACE(row.Name);
     const RunResult r = RunRow(row, dir);
@@ -304,7 +260,7 @@ TEST_F(Formats, MissingCodecsAnswerWithTheAbortFlagAndWriteNothing) {
 }
 
 TEST_F(Formats, AMissingFileRaisesWithTheFinishOnlyWhereTheOpenIsGuarded) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   for (const OpRow& row : Ops()) {
     if (row.K != FileLoad) continue;
     SCOPED_TRACE(row.Name);
@@ -318,7 +274,7 @@ TEST_F(Formats, AMissingFileRaisesWithTheFinishOnlyWhereTheOpenIsGuarded) {
 }
 
 TEST_F(Formats, SavesIntoAFolderThatDoesNotExistRaiseAndCreateNothing) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   for (const OpRow& row : Ops()) {
     if (row.K != FileSave) continue;
     SCOPED_TRACE(row.Name);
@@ -333,7 +289,7 @@ TEST_F(Formats, SavesIntoAFolderThatDoesNotExistRaiseAndCreateNothing) {
 }
 
 TEST_F(Formats, AReaderMaskBecomesTheAlphaChannelAndAnOldAlphaIsDropped) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   TLumerakIO io;
   io.GetLKBitmap()->Allocate(2, 2, lk24RGB);
   io.GetLKBitmap()->GetAlphaChannel();
@@ -350,12 +306,13 @@ TEST_F(Formats, AReaderMaskBecomesTheAlphaChannelAndAnOldAlphaIsDropped) {
 // PNG and Targa writers get a mask copy of the alpha channel, or none.
 TEST_F(Formats, MaskWritersGetTheAlphaChannelAsMask) {
   static int masks = 0;
-  TLKCodecEntries e = FakeEntries();
-  e.WritePNG = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr, TLKMask* M) {
-    masks += M != nullptr && M->GetWidth() == 2;
-    Put(S, Pr);
-  };
-  CodecSwap swap(e);
+  CodecSwap swap([](TLKFormatRow& R) {
+    FakeEntries(R);
+    if (R.Type == lkftPNG) R.Write = [](TLKFormatJob& J) {
+      masks += J.Mask != nullptr && J.Mask->GetWidth() == 2;
+      Put(J.Stream, J.Progress);
+    };
+  });
   TLumerakIO io;
   io.GetLKBitmap()->Allocate(2, 2, lk24RGB);
   TMemoryStream s;
@@ -367,7 +324,7 @@ TEST_F(Formats, MaskWritersGetTheAlphaChannelAsMask) {
 }
 
 TEST_F(Formats, CountingLoadsReturnTheCodecsCount) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   TLumerakIO io;
   TMemoryStream s;
   EXPECT_EQ(io.LoadFromStreamTIFF(&s), 3);
@@ -377,7 +334,7 @@ TEST_F(Formats, CountingLoadsReturnTheCodecsCount) {
 // Conversion before a save: JPEG and the other 24-bit writers convert the
 // working bitmap for good; TIFF and PNG keep every format.
 TEST_F(Formats, OnlyConvertingWritersTurnThePictureInto24Bit) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   struct Case {
     const char* Ext;
     TLKPixelFormat After;
@@ -395,7 +352,7 @@ TEST_F(Formats, OnlyConvertingWritersTurnThePictureInto24Bit) {
 // Stream headers
 
 TEST_F(Formats, StreamHeadersAnnounceTheLengthOfWhatFollowsThem) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   struct Case {
     const char* Magic;
     std::function<void(TLumerakIO&, TStream*)> Save;
@@ -421,7 +378,7 @@ TEST_F(Formats, StreamHeadersAnnounceTheLengthOfWhatFollowsThem) {
 }
 
 TEST_F(Formats, AStreamLoadWithAWrongHeaderAbortsWithoutReading) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   for (auto load : {+[](TLumerakIO& io, TStream* s) { io.LoadFromStreamTIFF(s); },
                     +[](TLumerakIO& io, TStream* s) { io.LoadFromStreamPCX(s); }}) {
     TLumerakIO io;
@@ -440,7 +397,7 @@ TEST_F(Formats, AStreamLoadWithAWrongHeaderAbortsWithoutReading) {
 // The old four-byte "PCX" header counts the rest of the stream; "PCX2" its
 // own length, after which the position stands.
 TEST_F(Formats, PCXStreamLoadsTakeBothHeaderForms) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   TLumerakIO io;
   io.SetStreamHeaders(true);
   TMemoryStream s;
@@ -458,7 +415,7 @@ TEST_F(Formats, PCXStreamLoadsTakeBothHeaderForms) {
 }
 
 TEST_F(Formats, DCXStreamSaveReplacesWhatTheStreamHeld) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   TLumerakIO io;
   io.GetLKBitmap()->Allocate(2, 2, lk24RGB);
   TMemoryStream s;
@@ -468,7 +425,7 @@ TEST_F(Formats, DCXStreamSaveReplacesWhatTheStreamHeld) {
 }
 
 TEST_F(Formats, InsertingADCXPageReplacesTheFileOnlyOnSuccess) {
-  CodecSwap swap(FakeEntries());
+  CodecSwap swap(FakeEntries);
   TLumerakIO io;
   io.GetLKBitmap()->Allocate(2, 2, lk24RGB);
   const String name = dir.File("pages.dcx");
@@ -485,26 +442,20 @@ TEST_F(Formats, InsertingADCXPageReplacesTheFileOnlyOnSuccess) {
   EXPECT_EQ(dir.Names(), std::vector<String>{"pages.dcx"});
 }
 
-TEST_F(Formats, IconSavesHandTheWriterTheLeadingPositiveSizes) {
-  static std::vector<TSize> seen;
-  TLKCodecEntries e = FakeEntries();
-  e.WriteICO = [](TStream& S, TLKBitmap&, TIOParamsVals&, TProgressRec& Pr, const std::vector<TSize>& Sizes,
-                  const std::vector<Integer>&) {
-    seen = Sizes;
-    Put(S, Pr);
-  };
-  CodecSwap swap(e);
-  TLumerakIO io;
-  io.GetLKBitmap()->Allocate(2, 2, lk24RGB);
-  TIOParamsVals& p = *io.GetIOParams();
+TEST_F(Formats, IconSavesWriteTheLeadingPositiveSizes) {
+  TIOParamsVals p;
   for (auto& s : p.ICO_PageSizes) s = TSize{16, 16};
   p.ICO_PageSizes[2] = TSize{0, 0};
-  TMemoryStream s;
-  io.SaveToStreamICO(&s);
-  EXPECT_EQ(seen.size(), 2u);
+  p.ICO_PageBitCounts[1] = 8;
+  std::vector<TSize> sizes;
+  std::vector<Integer> bits;
+  LKIconSizesToWrite(p, sizes, bits);
+  EXPECT_EQ(sizes.size(), 2u);
+  ASSERT_EQ(bits.size(), 2u);
+  EXPECT_EQ(bits[1], 8);
   p.ICO_PageSizes[0].cx = 0;
-  io.SaveToStreamICO(&s);
-  EXPECT_TRUE(seen.empty());
+  LKIconSizesToWrite(p, sizes, bits);
+  EXPECT_TRUE(sizes.empty());
 }
 
 }  // namespace

@@ -1,6 +1,0 @@
-#include "io/lkcodecentries.h"
-
-TLKCodecEntries& LKCodecEntries() {
-  static TLKCodecEntries entries = LKDefaultCodecEntries();
-  return entries;
-}
