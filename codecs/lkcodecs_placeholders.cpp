@@ -9,7 +9,6 @@
 
 #include <cstring>
 
-#include "codecs/tiff/tiffdir.h"
 #include "io/lkdetect.h"
 #include "io/lkformatrow.h"
 #include "io/lkparams.h"
@@ -33,25 +32,12 @@ constexpr TLKFormatRow Placeholder(Integer Type, const char* Name, const char* E
 // ---------------------------------------------------------------------------
 // Magic-byte probes
 
-// TIFF: our own "TIFF" stream header, or a TIFF file that is not a DNG.
-bool ProbeTIFF(TStream& S) {
-  if (LKProbeText(S, "TIFF", 5, 12)) return true;
-  return LKProbeWith(S, [&](TLKByteReader&) { return IsTIFFStream(&S); }) &&
-         !LKProbeWith(S, [&](TLKByteReader&) { return IsDNGStream(&S); });
-}
-
-
 // PCX: our "PCX2" stream header or the older four-byte "PCX" one, or a PCX
 // file header (manufacturer 10, version 0 to 5).
 bool ProbePCX(TStream& S) {
   if (LKProbeText(S, "PCX2", 5, 12) || LKProbeText(S, "PCX", 4, 4)) return true;
   return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() > 128 && r.U8() == 0x0A && r.U8() <= 5; });
 }
-
-
-
-
-
 
 bool ProbeJP2(TStream& S) {
   return LKProbeWith(S, [](TLKByteReader& r) {
@@ -111,18 +97,6 @@ bool ProbeAVI(TStream& S) { return LKIsAVIStream(S); }
 
 }  // namespace
 
-extern constinit const TLKFormatRow LKRow_TIFF = [] {
-  TLKFormatRow r = Placeholder(lkftTIFF, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", true, true, PreviewPage(ppTIFF));
-  r.Probes[0] = {kLKProbeTIFF, ProbeTIFF};
-  r.Load.OpenFirst = true;
-  r.Load.Header = lkshRequired;
-  r.Load.HeaderText = "TIFF";
-  r.Save.Header = lkshRequired;
-  r.Save.HeaderText = "TIFF";
-  return r;
-}();
-
-
 extern constinit const TLKFormatRow LKRow_PCX = [] {
   TLKFormatRow r = Placeholder(lkftPCX, "PaintBrush", "PCX", true, true, PreviewPage(ppPCX));
   r.Probes[0] = {kLKProbePCXHeader, ProbePCX};
@@ -137,10 +111,6 @@ extern constinit const TLKFormatRow LKRow_PCX = [] {
   return r;
 }();
 
-
-
-
-
 extern constinit const TLKFormatRow LKRow_WMF = [] {
   TLKFormatRow r = Placeholder(lkftWMF, "Windows Metafile", "WMF", true, false, 0);
   r.Probes[0] = {kLKProbeWMF, ProbeWMF};
@@ -154,9 +124,6 @@ extern constinit const TLKFormatRow LKRow_EMF = [] {
   r.Load.NoRoad = true;
   return r;
 }();
-
-
-
 
 extern constinit const TLKFormatRow LKRow_JP2 = [] {
   TLKFormatRow r = Placeholder(lkftJP2, "JPEG2000", "JP2", true, true, PreviewPage(ppJ2000));

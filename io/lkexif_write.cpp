@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codecs/jpeg/jpegfilt.h"
+#include "codecs/tiff/tiffilt.h"
 #include "codecs/tiff/tifwrite_exif.h"
 #include "core/lkbitmap.h"
 #include "io/lkmarkers.h"
@@ -16,65 +17,18 @@ void PatchLE32(TMemoryStream& Stream, Int64 Position, DWORD Value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<Byte>((Value >> (8 * i)) & 0xFF);
 }
 
-// Offset of the first FF DA (start of scan) in Data, or Size when none.
-std::size_t StartOfScan(const Byte* Data, std::size_t Size) {
-  for (std::size_t i = 0; i + 1 < Size; ++i)
-    if (Data[i] == 0xFF && Data[i + 1] == 0xDA) return i;
-  return Size;
-}
-
-// Writes the thumbnail as an old-style JPEG page: the whole JPEG is the
-// interchange format, its scan data the one strip. Returns false when the
-// JPEG could not be made.
-bool WriteThumbnailPage(TMemoryStream& Tiff, TLKBitmap* Thumb, Int64* LinkPos) {
+// Appends the thumbnail as a second page, old-style JPEG, with the TIFF
+// writer. Returns false when the page could not be made.
+bool WriteThumbnailPage(TMemoryStream& Tiff, TLKBitmap* Thumb) {
   std::atomic<bool> abort{false};
   TProgressRec progress;
   progress.AbortFlag = &abort;
   TIOParamsVals page;
-  TIOParamsVals jpegParams;
-  jpegParams.JPEG_QUALITY = page.TIFF_JPEGQUALITY;
-  jpegParams.JPEG_COLORSPACE = ioJPEG_YCbCr;
-  TMemoryStream jpeg;
-  try {
-    WriteJPegStream(&jpeg, Thumb, jpegParams, progress);
-  } catch (const ELKJpegException&) {
-    return false;
-  }
-  if (abort.load() || jpeg.GetSize() == 0) return false;
-
-  TLKTIFFDirWriter dir(&Tiff, 0, &abort);
-  if (dir.Here() & 1) {
-    const Byte zero = 0;
-    dir.Put(&zero, 1);
-  }
-  const DWORD at = dir.Here();
-  const auto* data = static_cast<const Byte*>(jpeg.GetMemory());
-  const std::size_t size = static_cast<std::size_t>(jpeg.GetSize());
-  dir.Put(data, static_cast<Integer>(size));
-  const std::size_t sos = StartOfScan(data, size);
-  const DWORD w = static_cast<DWORD>(Thumb->GetWidth()), h = static_cast<DWORD>(Thumb->GetHeight());
-
-  dir.AddText(270, page.TIFF_IMAGEDESCRIPTION);
-  dir.AddRationalPairs(282, {{static_cast<DWORD>(std::max(0, page.DPIX)), 1}});
-  dir.AddRationalPairs(283, {{static_cast<DWORD>(std::max(0, page.DPIY)), 1}});
-  dir.AddShort(296, {2});
-  dir.AddLong(254, 0);
-  dir.AddLong(256, w);
-  dir.AddLong(257, h);
-  dir.AddShort(258, {8, 8, 8});
-  dir.AddShort(259, {6});
-  dir.AddShort(262, {6});
-  dir.AddShort(277, {3});
-  dir.AddLong(273, at + static_cast<DWORD>(sos));
-  dir.AddLong(278, h);
-  dir.AddLong(279, static_cast<DWORD>(size - sos));
-  dir.AddShort(512, {1});
-  dir.AddLong(513, at);
-  dir.AddLong(514, static_cast<DWORD>(size));
-  dir.AddShort(530, {2, 2});
-  const DWORD dirAt = dir.WriteDirectory(0);
-  PatchLE32(Tiff, *LinkPos, dirAt);
-  return !abort.load();
+  page.TIFF_IMAGEINDEX = 1;
+  page.TIFF_COMPRESSION = ioTIFF_OLDJPEG;
+  page.TIFF_JPEGCOLORSPACE = ioJPEG_YCbCr;
+  Tiff.SetPosition(Tiff.GetSize());
+  return TIFFWriteStream(&Tiff, true, Thumb, page, progress) == 2 && !abort.load();
 }
 
 }  // namespace
@@ -113,7 +67,7 @@ void SaveEXIFToStandardBuffer(TIOParamsVals& Params, std::vector<Byte>& Buffer) 
   }
   if (thumb && !thumb->IsEmpty()) {
     const Int64 before = tiff.GetSize();
-    if (!WriteThumbnailPage(tiff, thumb, &linkPos)) {
+    if (!WriteThumbnailPage(tiff, thumb)) {
       // Without a usable thumbnail the block keeps its first page only.
       PatchLE32(tiff, linkPos, 0);
       tiff.SetSize(before);

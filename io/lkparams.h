@@ -61,8 +61,9 @@ using TGIFLZWDecompFunc = void (*)(TStream* Stream, Integer Height, Integer Widt
 /// GIF LZW encoder: (stream, height, width, interlaced, index bytes, bits per pixel).
 using TGIFLZWCompFunc = void (*)(TStream* Stream, Integer Height, Integer Width, bool Interlaced,
                                  const Byte* Pixels, Integer BitsPerPixel);
-/// TIFF LZW decoder: (input bytes, row length, state) -> next row or null.
-using TTIFFLZWDecompFunc = Byte* (*)(const Byte* Input, Integer RowLen, std::intptr_t& State);
+/// TIFF LZW decoder: (input bytes, input length in bytes, row length,
+/// state) -> next row or null. The length bounds every read of the input.
+using TTIFFLZWDecompFunc = Byte* (*)(const Byte* Input, Integer InputLen, Integer RowLen, std::intptr_t& State);
 /// TIFF LZW encoder: (row bytes, length, output, state); no bytes flush and
 /// free the state.
 using TTIFFLZWCompFunc = void (*)(const Byte* Row, Integer Length, TStream* Output, std::intptr_t& State);
@@ -98,6 +99,8 @@ class TIOParamsOwner {
   /// Tells the attached view (if any) a new horizontal or vertical resolution.
   virtual void ParamsDPIXChanged(Integer Value) = 0;
   virtual void ParamsDPIYChanged(Integer Value) = 0;
+  /// The component's bitmap (for the EXIF thumbnail); nil when it has none.
+  virtual TLKBitmap* GetParamsBitmap() { return nullptr; }
 };
 
 // ---------------------------------------------------------------------------
@@ -347,6 +350,10 @@ class TIOParamsVals : public TObject {
   void SetRAW_GetExifThumbnail(bool Value);
   /// Both write TIFF_ORIENTATION and EXIF_ORIENTATION.
   void SetTIFF_Orientation(Integer Value);
+  /// Makes the EXIF thumbnail from the owner's bitmap: 160 pixels wide, the
+  /// height from the aspect ratio, triangle filter. Nothing without an
+  /// owner or with an empty bitmap.
+  void UpdateEXIFThumbnail();
   void SetEXIF_Orientation(Integer Value);
   /// Replaces the palette with Count black entries (none for Count <= 0)
   /// and sets COLORMAPCOUNT.

@@ -233,6 +233,7 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   // ---- what the parameters ask of their owner
 
   bool GetParamsBitmapSize(Integer& Width, Integer& Height) override;
+  TLKBitmap* GetParamsBitmap() override { return GetLKBitmap(); }
   void ParamsDPIXChanged(Integer Value) override;
   void ParamsDPIYChanged(Integer Value) override;
 
@@ -378,6 +379,12 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   Integer SyncLoadFromStreamTIFF(TStream* Stream, bool Headers);
   void SaveToFileTIFF(const String& FileName);
   void SaveToStreamTIFF(TStream* Stream);
+  /// Loads the largest JPEG picture a camera RAW file of the CIFF kind
+  /// embeds; the file type becomes camera RAW (20). An empty name does
+  /// nothing; a file without such a picture leaves the bitmap as it was
+  /// (the abort flag is set when it is then empty). No
+  /// asynchronous road; the finish event fires in every case.
+  void LoadJpegFromFileCRW(const String& FileName);
 
   Integer LoadFromFileGIF(const String& FileName);
   Integer LoadFromStreamGIF(TStream* Stream);

@@ -9,6 +9,9 @@
 #include "codecs/jpeg/jpegfilt.h"
 #include "codecs/tiff/tiffdir.h"
 #include "codecs/tiff/tiffilt.h"
+#include "codecs/tiff/tiffvars.h"
+#include "core/lkabort.h"
+#include "core/lkallocgate.h"
 #include "core/lkicc.h"
 #include "io/lkexif.h"
 #include "io/lkimagingannot.h"
@@ -17,9 +20,6 @@ namespace {
 
 // Thumbnail pages larger than this in either direction are refused.
 constexpr Integer kThumbnailLimit = 400;
-// Pages with more pixels than this are refused before anything is
-// allocated for them (a damaged size field must not claim gigabytes).
-constexpr Int64 kMaxPixels = Int64{1} << 28;
 // Maker notes with more entries than this are not taken as a directory.
 constexpr Integer kMakerNoteMaxEntries = 256;
 
@@ -268,7 +268,7 @@ bool DecodeJpeg(std::vector<Byte>& Data, TLKBitmap* Bitmap, TProgressRec& Progre
   p.AbortFlag = &aborted;
   ReadJPegStream(&mem, nullptr, nullptr, jp, p, true, false, false, false, false, false, -1);
   if (aborted.load() || jp.WIDTH <= 0 || jp.HEIGHT <= 0 || jp.WIDTH > MaxWidth || jp.HEIGHT > MaxHeight ||
-      Int64{jp.WIDTH} * jp.HEIGHT > kMaxPixels)
+      !LKAllowPicture(jp.WIDTH, jp.HEIGHT, 24, p, "TIFF JPEG page"))
     return false;
   mem.SetPosition(0);
   ReadJPegStream(&mem, nullptr, Bitmap, jp, p, false, false, false, false, false, false, MaxLines);
@@ -331,50 +331,9 @@ bool TIFFReadOldJPEG(const TTIFFEnv& E, TLKBitmap* Bitmap, TProgressRec& Progres
   return DecodeJpeg(data, Bitmap, Progress, -1, MaxWidth, MaxHeight);
 }
 
-// Uncompressed chunky 8-bit strips of 1 to 4 samples (grey, grey with
-// alpha, RGB, RGB with alpha). Rows a strip does not hold stay black.
-bool TIFFReadPlainStrips(const TTIFFEnv& E, TLKBitmap* Bitmap, TProgressRec& Progress, Integer Width,
-                         Integer Height, Integer Samples, Integer Photometric, Integer RowsPerStrip,
-                         std::atomic<bool>* Abort) {
-  std::vector<Integer> offsets, counts;
-  TIFFReadArrayIntegers(E, offsets, 273);
-  TIFFReadArrayIntegers(E, counts, 279);
-  if (offsets.empty()) return false;
-  const Int64 rowBytes = Int64{Width} * Samples;
-  const Int64 size = E.Stream->GetSize();
-  // The pixel data the page claims must fit in the stream before anything
-  // is allocated for it.
-  if (rowBytes * Height > size * 2 + 65536) return false;
-  Bitmap->Allocate(Width, Height, lk24RGB);
-  Bitmap->Fill(0);
-  const Integer rps = RowsPerStrip > 0 ? RowsPerStrip : Height;
-  std::vector<Byte> row(static_cast<size_t>(rowBytes));
-  Progress.Done = 0;
-  Progress.Step = 100.0 / Height;
-  for (Integer y = 0; y < Height && !Abort->load(); ++y) {
-    const size_t s = static_cast<size_t>(y / rps);
-    if (s >= offsets.size()) break;
-    const Int64 inStrip = Int64{y % rps} * rowBytes;
-    if (s < counts.size() && inStrip + rowBytes > static_cast<DWORD>(counts[s])) continue;
-    if (!ReadAt(E, Int64{static_cast<DWORD>(offsets[s])} + inStrip, row.data(), rowBytes)) continue;
-    auto* out = static_cast<TRGB*>(Bitmap->GetScanLine(y));
-    for (Integer x = 0; x < Width; ++x) {
-      const Byte* px = row.data() + static_cast<size_t>(x) * Samples;
-      if (Samples < 3) {
-        const Byte g = Photometric == 0 ? Byte(255 - px[0]) : px[0];
-        out[x] = TRGB{g, g, g};
-      } else {
-        out[x] = TRGB{px[2], px[1], px[0]};
-      }
-    }
-    ++Progress.Done;
-    if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, LKTrunc(Progress.Done * Progress.Step));
-  }
-  return true;
-}
-
 void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsVals* Params, TProgressRec& Progress,
-              bool ParamsOnly, bool RelativeOffsets, bool ThumbnailMode, std::atomic<bool>* Abort) {
+              bool ParamsOnly, TLKMask** AlphaMask, bool RelativeOffsets, bool IgnoreAlpha, bool ThumbnailMode,
+              std::atomic<bool>* Abort) {
   TTIFFEnv env;
   env.Stream = Stream;
   const Int64 start = Stream->GetPosition();
@@ -535,18 +494,80 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
     Abort->store(true);
     return;
   }
-  if (!Bitmap || Int64{width} * height > kMaxPixels) {
+  if (!Bitmap) {
     Abort->store(true);
     return;
   }
-  bool ok = false;
+  TTIFFVars v;
+  v.ImageWidth = width;
+  v.ImageLength = height;
+  v.SamplesPerPixel = samples;
+  v.BitsPerSample = bits;
+  v.RowsPerStrip = rowsPerStrip;
+  v.TileWidth = val(322, -1);
+  v.TileLength = val(323, -1);
+  v.Photometric = photometric;
+  v.PlanarConfig = planar;
+  v.Compression = compression;
+  v.Predictor = val(317, 1);
+  v.T4Options = t4;
+  v.T6Options = val(293, 0);
+  v.FillOrder = fillOrder;
+  v.ExtraSamples = val(338, 0);
+  v.YCbCrSubX = TIFFReadIndexValN(env, 530, 0);
+  v.YCbCrSubY = TIFFReadIndexValN(env, 530, 1);
+  if (v.YCbCrSubX == 0) v.YCbCrSubX = 2;
+  if (v.YCbCrSubY == 0) v.YCbCrSubY = 2;
+  TIFFReadArrayIntegers(env, v.StripOffsets, 273);
+  TIFFReadArrayIntegers(env, v.StripByteCounts, 279);
+  TIFFReadArrayIntegers(env, v.TileOffsets, 324);
+  TIFFReadArrayIntegers(env, v.TileByteCounts, 325);
+  TIFFReadRawData(env, 347, v.JPEGTables);
+  v.Software = P.EXIF_SOFTWARE;
+  v.ColorMap = colorMap;
+  v.LZW = P.TIFF_LZWDecompressor ? P.TIFF_LZWDecompressor : DefTIFF_LZWDECOMPFUNC;
+  v.LittleEndian = env.LittleEndian;
+  v.Params = &P;
+  v.IgnoreAlpha = IgnoreAlpha || !AlphaMask;
+  // An alpha sample goes to a mask the size of the picture, opaque at first.
+  const bool hasAlpha = (samples == 4 && (v.ExtraSamples == 2 || photometric == 2)) || (samples == 2 && bits == 8);
+  if (!v.IgnoreAlpha && (hasAlpha || *AlphaMask)) {
+    if (!*AlphaMask) *AlphaMask = new TLKMask;
+    v.AlphaMask = *AlphaMask;
+  }
+
+  bool ok = true;
   if ((compression != 6 && jif == 0) || jpegProc > 1) {
-    // Grey takes one sample (and maybe alpha), RGB three (and maybe alpha).
-    const bool layout =
-        photometric == 2 ? samples == 3 || samples == 4 : photometric >= 0 && photometric <= 1 && samples <= 2;
-    if (width > 0 && height > 0 && compression == 1 && bits == 8 && layout && (planar == 1 || samples == 1) &&
-        TIFFFindTAG(322, env) < 0)
-      ok = TIFFReadPlainStrips(env, Bitmap, Progress, width, height, samples, photometric, rowsPerStrip, Abort);
+    const bool tiled = v.TileWidth > 0 || v.TileLength > 0;
+    const TLKPixelFormat pf = TIFFPixelFormat(v, P.ISNATIVEPIXELFORMAT);
+    static constexpr Integer kBits[] = {0, 1, 8, 8, 16, 24, 32, 32, 48, 96};
+    if (!LKTIFFAllowPage(width, height, samples, bits, compression, kBits[pf], Stream->GetSize(), Progress)) {
+      Abort->store(true);
+      return;
+    }
+    Bitmap->Allocate(width, height, pf);
+    if (Bitmap->GetPixelFormat() == lk8p)
+      for (Integer i = 0; i < static_cast<Integer>(colorMap.size()) && i < 256; ++i)
+        Bitmap->SetPalette(i, colorMap[static_cast<size_t>(i)]);
+    Bitmap->Fill(Bitmap->GetPixelFormat() == lk1g ? 1 : 0);
+    if (ThumbnailMode) Bitmap->Fill(0);
+    if (v.AlphaMask) {
+      v.AlphaMask->AllocateBits(width, height, 8);
+      v.AlphaMask->Fill(255);
+      v.AlphaMask->SetFull(true);
+    }
+    if (tiled) {
+      if (v.TileOffsets.empty()) {
+        v.TileOffsets = v.StripOffsets;
+        v.TileByteCounts = v.StripByteCounts;
+      }
+      if (v.TileOffsets.empty()) ok = false;
+      else TIFFReadTiles(env, v, Bitmap, Progress);
+    } else if (!v.StripOffsets.empty()) {
+      TIFFReadStrips(env, v, Bitmap, Progress);
+    } else {
+      ok = false;
+    }
   } else {
     // Thumbnail directories often give no size of their own: the JPEG's
     // size decides, held to the thumbnail limit; otherwise the JPEG may
@@ -564,8 +585,33 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
 
 }  // namespace
 
+bool LKTIFFAllowPage(Integer Width, Integer Height, Integer Samples, Integer Bits, Integer Compression,
+                     Integer BitsPerPixel, Int64 StreamSize, TProgressRec& Progress) {
+  if (Samples <= 0 || Bits <= 0 || Samples > 64 || Bits > 64) {
+    LKAbort(Progress, "TIFF page: " + std::to_string(Samples) + " samples of " + std::to_string(Bits) + " bits");
+    return false;
+  }
+  // The most picture one byte of coded data can give: uncompressed 1,
+  // PackBits 64, LZW about 4096 (one 12-bit code for a string of 4096
+  // bytes), JPEG well under 1024; a fax row of white takes one bit.
+  Int64 ratio = 8192;
+  if (Compression == 1) ratio = 1;
+  else if (Compression == 32773) ratio = 64;
+  else if (Compression == 5) ratio = 4096;
+  else if (Compression == 6 || Compression == 7) ratio = 1024;
+  TLKPictureRequest r;
+  r.Width = Width;
+  r.Height = Height;
+  r.BitsPerPixel = BitsPerPixel;
+  r.MaxSide = 0xFFFFFFFFLL;
+  const Int64 raw = (Int64{Width} * Samples * Bits + 7) / 8 * Height;
+  r.MinCodedBytes = raw / ratio;
+  r.AvailableBytes = StreamSize;
+  return LKAllowPicture(r, Progress, "TIFF page");
+}
+
 void TIFFReadStream(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsVals* Params,
-                    TProgressRec& Progress, bool ParamsOnly, TLKMask* AlphaMask, bool RelativeOffsets,
+                    TProgressRec& Progress, bool ParamsOnly, TLKMask** AlphaMask, bool RelativeOffsets,
                     bool IgnoreAlpha, bool ThumbnailMode) {
   std::atomic<bool> ownAbort{false};
   std::atomic<bool>* abort = Progress.AbortFlag ? Progress.AbortFlag : &ownAbort;
@@ -575,13 +621,12 @@ void TIFFReadStream(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOP
     return;
   }
   try {
-    ReadPage(Bitmap, Stream, PageCount, Params, Progress, ParamsOnly, RelativeOffsets, ThumbnailMode, abort);
+    ReadPage(Bitmap, Stream, PageCount, Params, Progress, ParamsOnly, AlphaMask, RelativeOffsets, IgnoreAlpha,
+             ThumbnailMode, abort);
   } catch (...) {
     // Stream and allocation failures: the page is refused.
     abort->store(true);
   }
-  (void)AlphaMask;
-  (void)IgnoreAlpha;
 }
 
 Integer _EnumTIFFImStream(TStream* Stream) {

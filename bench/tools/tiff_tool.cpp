@@ -1,0 +1,148 @@
+// Helper of bench/tiff_side_by_side.sh and bench/tiff_pipeline.sh: makes the
+// benchmark pictures, copies a TIFF through the I/O component (load, then
+// save with a chosen compression), and runs the crop, shrink, sharpen
+// pipeline on a TIFF through the library's own calls.
+//
+//   tiff_tool make-rgb W H OUT.tif       photo-like RGB, uncompressed
+//   tiff_tool make-g4 W H OUT.tif        a page of text-like marks, G4
+//   tiff_tool copy IN.tif OUT.tif none|lzw|g4
+//   tiff_tool pipeline IN.tif OUT.tif
+//
+// The pipeline crops 100 pixels from every edge, shrinks to 90 % with the
+// bilinear filter, sharpens with a 3x3 kernel (written here: the library's
+// own sharpening has not landed) and saves an uncompressed TIFF.
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "codecs/tiff/tiffilt.h"
+#include "core/lkbitmap.h"
+#include "io/lumerakio.h"
+#include "processing/lkfilterresample.h"
+
+namespace {
+
+bool Write(TLKBitmap& B, const char* Name, TIOTIFFCompression C, Integer Bits, Integer Samples) {
+  TFileStream f(Name, fmCreate);
+  TIOParamsVals p(nullptr);
+  p.TIFF_COMPRESSION = C;
+  p.BITSPERSAMPLE = Bits;
+  p.SAMPLESPERPIXEL = Samples;
+  std::atomic<bool> abort{false};
+  TProgressRec pr;
+  pr.AbortFlag = &abort;
+  TIFFWriteStream(&f, false, &B, p, pr);
+  return !abort.load();
+}
+
+int MakeRGB(Integer W, Integer H, const char* Out) {
+  TLKBitmap b;
+  b.SetMinFileSize(INT_MAX);
+  b.Allocate(W, H, lk24RGB);
+  for (Integer y = 0; y < H; ++y) {
+    Byte* r = static_cast<Byte*>(b.GetScanLine(y));
+    for (Integer x = 0; x < W; ++x) {
+      r[3 * x] = static_cast<Byte>((x * 255) / W);
+      r[3 * x + 1] = static_cast<Byte>((y * 255) / H);
+      r[3 * x + 2] = static_cast<Byte>(((x ^ y) & 31) * 4 + ((x + y) >> 6));
+    }
+  }
+  return Write(b, Out, ioTIFF_UNCOMPRESSED, 8, 3) ? 0 : 1;
+}
+
+int MakeG4(Integer W, Integer H, const char* Out) {
+  TLKBitmap b;
+  b.SetMinFileSize(INT_MAX);
+  b.Allocate(W, H, lk1g);
+  unsigned seed = 1;
+  for (Integer y = 0; y < H; ++y) {
+    Byte* r = static_cast<Byte*>(b.GetScanLine(y));
+    std::memset(r, 0xFF, static_cast<size_t>((W + 7) / 8));
+    // Lines of "words": black runs of a few pixels in bands of 40 rows.
+    if ((y / 20) % 2 == 0 || y % 20 < 4) continue;
+    for (Integer x = 100; x < W - 100;) {
+      seed = seed * 1103515245 + 12345;
+      const Integer run = 2 + static_cast<Integer>((seed >> 16) % 9);
+      const bool black = (seed >> 8) & 1;
+      for (Integer k = x; k < std::min(W - 100, x + run); ++k)
+        if (black) r[k >> 3] &= Byte(~(0x80 >> (k & 7)));
+      x += run;
+    }
+  }
+  return Write(b, Out, ioTIFF_G4FAX, 1, 1) ? 0 : 1;
+}
+
+int Copy(const char* In, const char* Out, const std::string& How) {
+  TLumerakIO io;
+  io.LoadFromFileTIFF(In);
+  if (io.GetAborted()) return 1;
+  TIOParamsVals* p = io.GetIOParams();
+  p->TIFF_COMPRESSION = How == "lzw" ? ioTIFF_LZW : How == "g4" ? ioTIFF_G4FAX : ioTIFF_UNCOMPRESSED;
+  io.SaveToFileTIFF(Out);
+  return io.GetAborted() ? 1 : 0;
+}
+
+// 3x3 sharpening: centre 5, the four neighbours -1, clamped; edges copied.
+void Sharpen(TLKBitmap& Src, TLKBitmap& Dst) {
+  const Integer w = Src.GetWidth(), h = Src.GetHeight();
+  Dst.SetMinFileSize(INT_MAX);
+  Dst.Allocate(w, h, lk24RGB);
+  for (Integer y = 0; y < h; ++y) {
+    const Byte* c = static_cast<const Byte*>(Src.GetScanLine(y));
+    Byte* o = static_cast<Byte*>(Dst.GetScanLine(y));
+    if (y == 0 || y == h - 1) {
+      std::memcpy(o, c, static_cast<size_t>(w) * 3);
+      continue;
+    }
+    const Byte* u = static_cast<const Byte*>(Src.GetScanLine(y - 1));
+    const Byte* d = static_cast<const Byte*>(Src.GetScanLine(y + 1));
+    std::memcpy(o, c, 3);
+    std::memcpy(o + 3 * (w - 1), c + 3 * (w - 1), 3);
+    for (Integer i = 3; i < 3 * (w - 1); ++i) {
+      const int v = 5 * c[i] - c[i - 3] - c[i + 3] - u[i] - d[i];
+      o[i] = static_cast<Byte>(std::clamp(v, 0, 255));
+    }
+  }
+}
+
+int Pipeline(const char* In, const char* Out) {
+  TLumerakIO io;
+  io.LoadFromFileTIFF(In);
+  if (io.GetAborted()) return 1;
+  TLKBitmap* b = io.GetLKBitmap();
+  const Integer w = b->GetWidth() - 200, h = b->GetHeight() - 200;
+  if (w <= 0 || h <= 0) return 1;
+  TLKBitmap crop;
+  crop.SetMinFileSize(INT_MAX);
+  crop.Allocate(w, h, lk24RGB);
+  for (Integer y = 0; y < h; ++y)
+    std::memcpy(crop.GetScanLine(y), static_cast<const Byte*>(b->GetScanLine(y + 100)) + 300, static_cast<size_t>(w) * 3);
+  b->FreeImage();
+  TLKBitmap small;
+  small.SetMinFileSize(INT_MAX);
+  small.Allocate(w * 9 / 10, h * 9 / 10, lk24RGB);
+  _ResampleEx(&crop, &small, rfBilinear);
+  crop.FreeImage();
+  Sharpen(small, *b);
+  small.FreeImage();
+  io.GetIOParams()->TIFF_COMPRESSION = ioTIFF_UNCOMPRESSED;
+  io.SaveToFileTIFF(Out);
+  return io.GetAborted() ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string cmd = argc > 1 ? argv[1] : "";
+  if (cmd == "make-rgb" && argc == 5) return MakeRGB(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
+  if (cmd == "make-g4" && argc == 5) return MakeG4(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
+  if (cmd == "copy" && argc == 5) return Copy(argv[2], argv[3], argv[4]);
+  if (cmd == "pipeline" && argc == 4) return Pipeline(argv[2], argv[3]);
+  std::fprintf(stderr, "usage: tiff_tool make-rgb|make-g4 W H OUT | copy IN OUT none|lzw|g4 | pipeline IN OUT\n");
+  return 2;
+}

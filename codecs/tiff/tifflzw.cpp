@@ -1,0 +1,286 @@
+// TIFF LZW coder. The decoder keeps its string table as (prefix code, last
+// byte, length) triples and writes each string backwards into a growing
+// output buffer, so no entry needs an allocation of its own; the encoder is
+// the classic open-addressing hash of LZW compressors.
+#include "codecs/tiff/tifflzw.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "io/lkparams.h"
+
+namespace {
+
+constexpr int kClear = 256;
+constexpr int kEnd = 257;
+constexpr int kFirstFree = 258;
+constexpr int kTableSize = 4097;
+
+struct TIFFLZWDecoderState {
+  const Byte* Input = nullptr;
+  Int64 InputBits = 0;     // bits of input data
+  Int64 BitPos = 0;        // next bit to read
+  int Width = 9;           // current code width
+  int Prev = -1;           // previous code, -1 right after creation or a clear
+  int Next = kFirstFree;   // next free code
+  bool Ended = false;      // end code or end of data met
+  bool Error = false;
+  size_t RowLen = 0;
+  size_t Start = 0;        // first byte of Buffer not handed out yet
+  std::vector<Byte> Buffer;
+  // String table: entries 0..255 stand for themselves.
+  std::vector<int> Prefix, Length;
+  std::vector<Byte> Last, First;
+
+  TIFFLZWDecoderState() : Prefix(kTableSize), Length(kTableSize), Last(kTableSize), First(kTableSize) {
+    for (int i = 0; i < 256; ++i) {
+      Prefix[i] = -1;
+      Length[i] = 1;
+      Last[i] = First[i] = static_cast<Byte>(i);
+    }
+  }
+
+  // The next code, or -1 when the data holds no whole code any more.
+  int ReadCode() {
+    if (BitPos + Width > InputBits) return -1;
+    const size_t byte = static_cast<size_t>(BitPos >> 3);
+    const size_t bytes = static_cast<size_t>((InputBits + 7) >> 3);
+    DWORD w = 0;
+    for (size_t i = 0; i < 4; ++i) w = (w << 8) | (byte + i < bytes ? Input[byte + i] : 0);
+    w <<= (BitPos & 7);
+    BitPos += Width;
+    return static_cast<int>(w >> (32 - Width));
+  }
+
+  void Output(int Code) {
+    const size_t len = static_cast<size_t>(Length[Code]);
+    const size_t at = Buffer.size();
+    Buffer.resize(at + len);
+    Byte* p = Buffer.data() + at + len;
+    for (int c = Code; c >= 0; c = Prefix[c]) *--p = Last[c];
+  }
+
+  void Add(int PrefixCode, Byte C) {
+    if (PrefixCode < 0 || PrefixCode >= Next || Next >= kTableSize - 1) {
+      Error = true;
+      return;
+    }
+    Prefix[Next] = PrefixCode;
+    Last[Next] = C;
+    First[Next] = First[PrefixCode];
+    Length[Next] = Length[PrefixCode] + 1;
+    ++Next;
+    if (Next == 511) Width = 10;
+    else if (Next == 1023) Width = 11;
+    else if (Next == 2047) Width = 12;
+  }
+
+  // Decodes until the buffer holds one row past Start or the data ends.
+  void Fill() {
+    while (!Ended && !Error && Buffer.size() - Start < RowLen) {
+      int code = ReadCode();
+      if (code < 0 || code == kEnd) {
+        Ended = true;
+        break;
+      }
+      if (code == kClear) {
+        Next = kFirstFree;
+        Width = 9;
+        code = ReadCode();
+        if (code < 0 || code == kEnd) {
+          Ended = true;
+          break;
+        }
+        if (code >= 256) {  // a clear code followed by a code not in the table
+          Error = true;
+          break;
+        }
+        Output(code);
+        Prev = code;
+        continue;
+      }
+      if (Prev < 0) {
+        if (code >= 256) {
+          Error = true;
+          break;
+        }
+        Output(code);
+        Prev = code;
+        continue;
+      }
+      if (code < Next) {
+        Output(code);
+        Add(Prev, First[code]);
+      } else if (code == Next) {
+        Add(Prev, First[Prev]);
+        if (!Error) Output(code);
+      } else {
+        Error = true;
+      }
+      Prev = code;
+    }
+  }
+};
+
+Byte* Decode(TIFFLZWDecoderState& S) {
+  // Bytes beyond the previous row move to the front.
+  if (S.Start > 0) {
+    S.Buffer.erase(S.Buffer.begin(), S.Buffer.begin() + static_cast<std::ptrdiff_t>(S.Start));
+    S.Start = 0;
+  }
+  if (S.Ended && S.Buffer.empty()) return nullptr;
+  S.Fill();
+  if (S.Error || S.Buffer.empty()) return nullptr;
+  if (S.Buffer.size() < S.RowLen) S.Buffer.resize(S.RowLen, 0);  // a short last row
+  S.Start = S.RowLen;
+  return S.Buffer.data();
+}
+
+struct TIFFLZWEncoderState {
+  static constexpr int kHashSize = 5003;
+  static constexpr int kHashShift = 4;
+  TStream* Stream = nullptr;
+  Byte Packet[254];
+  int PacketFill = 0;
+  DWORD Acc = 0;
+  int AccBits = 0;
+  int Width = 9;
+  int MaxCode = 511;
+  int Next = kFirstFree;
+  bool ClearPending = false;
+  int Prefix = 0;
+  int HashKey[kHashSize];
+  int HashCode[kHashSize];
+
+  void ClearHash() { std::fill(std::begin(HashKey), std::end(HashKey), -1); }
+
+  void FlushPacket() {
+    if (PacketFill > 0) Stream->Write(Packet, PacketFill);
+    PacketFill = 0;
+  }
+
+  void PutByte(Byte B) {
+    Packet[PacketFill++] = B;
+    if (PacketFill == 254) FlushPacket();
+  }
+
+  void WriteCode(int Code) {
+    Acc |= DWORD(Code) << (32 - AccBits - Width);
+    AccBits += Width;
+    while (AccBits >= 8) {
+      PutByte(static_cast<Byte>(Acc >> 24));
+      Acc <<= 8;
+      AccBits -= 8;
+    }
+    if (ClearPending) {
+      Width = 9;
+      MaxCode = 511;
+      ClearPending = false;
+    } else if (Next >= MaxCode && Width < 12) {
+      ++Width;
+      MaxCode = (1 << Width) - 1;
+    }
+  }
+
+  void Encode(const Byte* Row, Integer Length, Integer From) {
+    for (Integer i = From; i < Length; ++i) {
+      const int c = Row[i];
+      const int key = (c << 12) + Prefix;
+      int slot = (c << kHashShift) ^ Prefix;
+      bool found = false;
+      if (HashKey[slot] == key) {
+        Prefix = HashCode[slot];
+        continue;
+      }
+      if (HashKey[slot] >= 0) {
+        const int disp = slot == 0 ? 1 : kHashSize - slot;
+        do {
+          slot -= disp;
+          if (slot < 0) slot += kHashSize;
+          if (HashKey[slot] == key) {
+            Prefix = HashCode[slot];
+            found = true;
+            break;
+          }
+        } while (HashKey[slot] >= 0);
+      }
+      if (found) continue;
+      WriteCode(Prefix);
+      Prefix = c;
+      if (Next > 4093) {
+        ClearHash();
+        Next = kFirstFree;
+        ClearPending = true;
+        WriteCode(kClear);
+      } else {
+        HashKey[slot] = key;
+        HashCode[slot] = Next++;
+      }
+    }
+  }
+
+  void Close() {
+    WriteCode(Prefix);
+    WriteCode(kEnd);
+    if (AccBits > 0) PutByte(static_cast<Byte>(Acc >> 24));
+    AccBits = 0;
+    FlushPacket();
+  }
+};
+
+}  // namespace
+
+Byte* TIFFLZWDecompress(const Byte* Input, Integer InputLen, Integer RowLen, std::intptr_t& State) {
+  auto* s = reinterpret_cast<TIFFLZWDecoderState*>(State);
+  if (!Input) {
+    delete s;
+    State = 0;
+    return nullptr;
+  }
+  if (!s) {
+    if (RowLen <= 0 || InputLen < 0) return nullptr;
+    s = new TIFFLZWDecoderState;
+    s->Input = Input;
+    s->InputBits = Int64{InputLen} * 8;
+    s->RowLen = static_cast<size_t>(RowLen);
+    s->Buffer.reserve(s->RowLen * 2 + 4096);
+    State = reinterpret_cast<std::intptr_t>(s);
+  }
+  return Decode(*s);
+}
+
+void TIFFLZWCompress(const Byte* Row, Integer Length, TStream* Output, std::intptr_t& State) {
+  auto* s = reinterpret_cast<TIFFLZWEncoderState*>(State);
+  if (!Row) {
+    if (s) {
+      s->Close();
+      delete s;
+    }
+    State = 0;
+    return;
+  }
+  if (Length <= 0) return;
+  Integer from = 0;
+  if (!s) {
+    s = new TIFFLZWEncoderState;
+    s->Stream = Output;
+    s->ClearHash();
+    s->Prefix = Row[0];
+    s->WriteCode(kClear);
+    from = 1;
+    State = reinterpret_cast<std::intptr_t>(s);
+  }
+  s->Encode(Row, Length, from);
+}
+
+namespace {
+// The library's coders are the default hooks every new parameter record
+// copies.
+struct TInstallTIFFLZW {
+  TInstallTIFFLZW() {
+    if (!DefTIFF_LZWDECOMPFUNC) DefTIFF_LZWDECOMPFUNC = TIFFLZWDecompress;
+    if (!DefTIFF_LZWCOMPFUNC) DefTIFF_LZWCOMPFUNC = TIFFLZWCompress;
+  }
+} gInstallTIFFLZW;
+}  // namespace
