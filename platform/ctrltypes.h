@@ -32,6 +32,7 @@ constexpr Cardinal WM_RBUTTONDBLCLK = 0x0206;
 constexpr Cardinal WM_MBUTTONDOWN = 0x0207;
 constexpr Cardinal WM_MBUTTONUP = 0x0208;
 constexpr Cardinal WM_MBUTTONDBLCLK = 0x0209;
+constexpr Cardinal WM_MOUSEWHEEL = 0x020A;
 constexpr Cardinal WM_CUT = 0x0300;
 constexpr Cardinal WM_COPY = 0x0301;
 constexpr Cardinal WM_PASTE = 0x0302;
@@ -41,10 +42,11 @@ constexpr Cardinal WM_PASTE = 0x0302;
 /// data; a non-zero result keeps the key from moving the focus.
 constexpr Cardinal CM_WANTSPECIALKEY = 0xB000 + 62;
 
-/// Button flags in the first parameter of mouse messages (the key flags
-/// MK_SHIFT and MK_CONTROL are in platform/controls.h).
+/// Key flags in the first parameter of mouse messages.
 constexpr Word MK_LBUTTON = 0x0001;
 constexpr Word MK_RBUTTON = 0x0002;
+constexpr Word MK_SHIFT = 0x0004;
+constexpr Word MK_CONTROL = 0x0008;
 constexpr Word MK_MBUTTON = 0x0010;
 /// Key data bit of a key message: Alt was down.
 constexpr Integer KF_ALTDOWN_DATA = 0x20000000;
