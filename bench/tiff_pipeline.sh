@@ -22,7 +22,7 @@ if [ ! -f "$BUILD/build.ninja" ]; then
 fi
 cmake --build "$BUILD" --target lumerak >/dev/null
 ${CXX:-c++} -std=c++20 -O2 -I"$ROOT" "$ROOT/bench/tools/tiff_tool.cpp" -L"$BUILD/bin" \
-  -Wl,-rpath,"$BUILD/bin" -Wl,-rpath-link,"$BUILD/bin" -llumerak -lplatform -o "$BUILD/bin/tiff_tool"
+  -Wl,-rpath,"$BUILD/bin" -Wl,-rpath-link,"$BUILD/bin" -llumerak -lplatform -pthread -o "$BUILD/bin/tiff_tool"
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT INT TERM

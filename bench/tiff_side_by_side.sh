@@ -1,8 +1,8 @@
 #!/bin/sh
 # TIFF load and save side by side, one run each, one thread each: a 24 MP
 # RGB picture copied uncompressed and with LZW (horizontal predictor), and a
-# 24 MP bilevel page copied as G4, through the I/O component (LoadFromFile,
-# SaveToFile), tiffcp with the same compression, vips copy and ImageMagick
+# 24 MP bilevel page copied as G4, through the TIFF codec (page reader and
+# writer), tiffcp with the same compression, vips copy and ImageMagick
 # convert. Prints wall seconds, peak memory (MB) and our time over each
 # peer's.
 #
@@ -23,7 +23,7 @@ if [ ! -f "$BUILD/build.ninja" ]; then
 fi
 cmake --build "$BUILD" --target lumerak >/dev/null
 ${CXX:-c++} -std=c++20 -O2 -I"$ROOT" "$ROOT/bench/tools/tiff_tool.cpp" -L"$BUILD/bin" \
-  -Wl,-rpath,"$BUILD/bin" -Wl,-rpath-link,"$BUILD/bin" -llumerak -lplatform -o "$BUILD/bin/tiff_tool"
+  -Wl,-rpath,"$BUILD/bin" -Wl,-rpath-link,"$BUILD/bin" -llumerak -lplatform -pthread -o "$BUILD/bin/tiff_tool"
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT INT TERM

@@ -1,7 +1,7 @@
 // Helper of bench/tiff_side_by_side.sh and bench/tiff_pipeline.sh: makes the
-// benchmark pictures, copies a TIFF through the I/O component (load, then
-// save with a chosen compression), and runs the crop, shrink, sharpen
-// pipeline on a TIFF through the library's own calls.
+// benchmark pictures, copies a TIFF through the TIFF codec (load, then save
+// with a chosen compression), and runs the crop, shrink, sharpen pipeline on
+// a TIFF through the library's own calls.
 //
 //   tiff_tool make-rgb W H OUT.tif       photo-like RGB, uncompressed
 //   tiff_tool make-g4 W H OUT.tif        a page of text-like marks, G4
@@ -22,7 +22,6 @@
 
 #include "codecs/tiff/tiffilt.h"
 #include "core/lkbitmap.h"
-#include "io/lumerakio.h"
 #include "processing/lkfilterresample.h"
 
 namespace {
@@ -77,14 +76,23 @@ int MakeG4(Integer W, Integer H, const char* Out) {
   return Write(b, Out, ioTIFF_G4FAX, 1, 1) ? 0 : 1;
 }
 
+bool Load(const char* In, TLKBitmap& B, TIOParamsVals& P) {
+  TFileStream f(In, fmOpenRead);
+  std::atomic<bool> abort{false};
+  TProgressRec pr;
+  pr.AbortFlag = &abort;
+  Integer pages = 0;
+  B.SetMinFileSize(INT_MAX);
+  TIFFReadStream(&B, &f, pages, &P, pr, false, nullptr, false, true, false);
+  return !abort.load();
+}
+
 int Copy(const char* In, const char* Out, const std::string& How) {
-  TLumerakIO io;
-  io.LoadFromFileTIFF(In);
-  if (io.GetAborted()) return 1;
-  TIOParamsVals* p = io.GetIOParams();
-  p->TIFF_COMPRESSION = How == "lzw" ? ioTIFF_LZW : How == "g4" ? ioTIFF_G4FAX : ioTIFF_UNCOMPRESSED;
-  io.SaveToFileTIFF(Out);
-  return io.GetAborted() ? 1 : 0;
+  TLKBitmap b;
+  TIOParamsVals p(nullptr);
+  if (!Load(In, b, p)) return 1;
+  const TIOTIFFCompression c = How == "lzw" ? ioTIFF_LZW : How == "g4" ? ioTIFF_G4FAX : ioTIFF_UNCOMPRESSED;
+  return Write(b, Out, c, p.BITSPERSAMPLE, p.SAMPLESPERPIXEL) ? 0 : 1;
 }
 
 // 3x3 sharpening: centre 5, the four neighbours -1, clamped; edges copied.
@@ -111,28 +119,26 @@ void Sharpen(TLKBitmap& Src, TLKBitmap& Dst) {
 }
 
 int Pipeline(const char* In, const char* Out) {
-  TLumerakIO io;
-  io.LoadFromFileTIFF(In);
-  if (io.GetAborted()) return 1;
-  TLKBitmap* b = io.GetLKBitmap();
-  const Integer w = b->GetWidth() - 200, h = b->GetHeight() - 200;
+  TLKBitmap src;
+  TIOParamsVals p(nullptr);
+  if (!Load(In, src, p)) return 1;
+  const Integer w = src.GetWidth() - 200, h = src.GetHeight() - 200;
   if (w <= 0 || h <= 0) return 1;
   TLKBitmap crop;
   crop.SetMinFileSize(INT_MAX);
   crop.Allocate(w, h, lk24RGB);
   for (Integer y = 0; y < h; ++y)
-    std::memcpy(crop.GetScanLine(y), static_cast<const Byte*>(b->GetScanLine(y + 100)) + 300, static_cast<size_t>(w) * 3);
-  b->FreeImage();
+    std::memcpy(crop.GetScanLine(y), static_cast<const Byte*>(src.GetScanLine(y + 100)) + 300, static_cast<size_t>(w) * 3);
+  src.FreeImage();
   TLKBitmap small;
   small.SetMinFileSize(INT_MAX);
   small.Allocate(w * 9 / 10, h * 9 / 10, lk24RGB);
   _ResampleEx(&crop, &small, rfBilinear);
   crop.FreeImage();
-  Sharpen(small, *b);
+  TLKBitmap sharp;
+  Sharpen(small, sharp);
   small.FreeImage();
-  io.GetIOParams()->TIFF_COMPRESSION = ioTIFF_UNCOMPRESSED;
-  io.SaveToFileTIFF(Out);
-  return io.GetAborted() ? 1 : 0;
+  return Write(sharp, Out, ioTIFF_UNCOMPRESSED, 8, 3) ? 0 : 1;
 }
 
 }  // namespace
