@@ -290,6 +290,9 @@ struct TLKFormatRow {
   ///    header to speak of). The hostile-header table and the fuzzing seeds
   ///    use it.
   Integer RoundTripTolerance = 0;
+  /// The writer stores pictures at sizes of its own (icons at their page
+  /// sizes): a round trip only has to succeed.
+  bool RoundTripResizes = false;
   void (*HeaderClaiming)(Integer Width, Integer Height, std::vector<Byte>& File) = nullptr;
   /// The registry record of an external plug-in format this row stands for
   /// (rows of built-in formats: null).

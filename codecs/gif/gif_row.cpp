@@ -40,6 +40,8 @@ extern constinit const TLKFormatRow LKRow_GIF = [] {
   r.Read = Read;
   r.Write = Write;
   r.Probes[0] = {kLKProbeGIF, Probe};
+  // A colour picture is reduced to 256 colours on the way out.
+  r.RoundTripTolerance = 40;
   r.Load.OpenFirst = true;
   r.Load.AfterViewResolution = Background;
   return r;

@@ -38,6 +38,7 @@ extern constinit const TLKFormatRow LKRow_ICO = [] {
   r.Read = ReadICO;
   r.Write = WriteICO;
   r.Probes[0] = {kLKProbeICO, ProbeICO};
+  r.RoundTripResizes = true;
   r.Load.ViewResolutionFromStream = false;
   r.Save.Convert = true;
   r.WriteImages = [](TStream& S, const std::vector<TObject*>& Images, TProgressRec& Progress) {

@@ -35,6 +35,8 @@ extern constinit const TLKFormatRow LKRow_WBMP = [] {
   r.CanRead = r.CanWrite = true;
   r.Read = ReadWBMP;
   r.Write = WriteWBMP;
+  // One bit per pixel: only the size survives a colour picture.
+  r.RoundTripTolerance = -1;
   r.Load.ViewResolutionFromFile = r.Load.ViewResolutionFromStream = false;
   r.Load.AdjustResolution = false;
   r.Save.Convert = true;

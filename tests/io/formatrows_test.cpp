@@ -77,15 +77,19 @@ TEST(FormatRows, EveryWriterRoundTripsThroughItsReader) {
     original.Assign(out.GetLKBitmap());
     TMemoryStream s;
     out.SaveToStream(&s, row->Type);
-    ASSERT_FALSE(out.GetAborted()) << out.GetAbortReason();
+    EXPECT_FALSE(out.GetAborted()) << out.GetAbortReason();
+    if (out.GetAborted()) continue;
     s.Seek(0, soBeginning);
     TLumerakIO in;
     in.LoadFromStreamFormat(&s, row->Type);
-    ASSERT_FALSE(in.GetAborted()) << in.GetAbortReason();
+    EXPECT_FALSE(in.GetAborted()) << in.GetAbortReason();
+    if (in.GetAborted()) continue;
     TLKBitmap& back = *in.GetLKBitmap();
-    ASSERT_EQ(back.GetWidth(), 37);
-    ASSERT_EQ(back.GetHeight(), 23);
     EXPECT_EQ(in.GetIOParams()->FILETYPE, row->Type);
+    if (row->RoundTripResizes) continue;
+    EXPECT_EQ(back.GetWidth(), 37);
+    EXPECT_EQ(back.GetHeight(), 23);
+    if (back.GetWidth() != 37 || back.GetHeight() != 23) continue;
     if (row->RoundTripTolerance >= 0) EXPECT_LE(MaxDifference(original, back), row->RoundTripTolerance);
   }
 }
