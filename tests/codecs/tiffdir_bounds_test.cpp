@@ -9,11 +9,19 @@
 #include "codecs/tiff/tiffdir.h"
 #include "platform/classes.h"
 
-#if defined(__has_include)
-#if __has_include(<sanitizer/allocator_interface.h>) && defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
-#define LK_TRACK_ALLOCATIONS 1
+#if defined(__SANITIZE_ADDRESS__)
+#define LK_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LK_ASAN 1
 #endif
+#endif
+#ifdef LK_ASAN
+// The sanitizer run-time's allocation hooks; not every compiler ships the
+// header that declares them, so the declaration is written here.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, size_t),
+                                                         void (*free_hook)(const volatile void*));
+#define LK_TRACK_ALLOCATIONS 1
 #endif
 
 namespace {
