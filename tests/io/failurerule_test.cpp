@@ -5,6 +5,7 @@
 // failing save leaves the old file and no temporary file.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -230,6 +231,26 @@ TEST_F(FailureRule, TheGatesRefusalSaysWhy) {
   EXPECT_NE(io.GetAbortReason().find("allocation limit"), String::npos) << io.GetAbortReason();
   io.SetAborted(false);
   EXPECT_TRUE(io.GetAbortReason().empty());
+}
+
+// In a process whose file-size limit is 512 MB, with the gate's own
+// default, a small file claiming a huge picture ends in the abort flag:
+// no picture file grows past the limit, so the process is not killed by
+// SIGXFSZ. The load runs in a child process, which may lower its limits.
+TEST_F(FailureRule, AHugeHeaderUnderAFileSizeLimitEndsInTheAbortFlag) {
+  const String file = dir.File("huge.jpg");
+  WriteAll(file, JpegClaiming(65500, 65500, 659));
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto loadUnderLimit = [&] {
+    LKSetAllocationLimit(0);
+    rlimit lower;
+    lower.rlim_cur = lower.rlim_max = rlim_t{512} << 20;
+    setrlimit(RLIMIT_FSIZE, &lower);
+    TLumerakIO io;
+    io.LoadFromFile(file);
+    std::_Exit(io.GetAborted() ? 0 : 1);
+  };
+  EXPECT_EXIT(loadUnderLimit(), ::testing::ExitedWithCode(0), "");
 }
 
 // A save that fails (nothing to write) on every save road: the old file
