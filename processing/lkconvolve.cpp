@@ -33,7 +33,7 @@ inline Byte Quotient(std::int32_t sum, double divisor) {
 // and behind (sample i of the row is at index i + step). When the largest
 // possible sum fits 32 bits (`narrow`), the weights are multiplied in 32-bit
 // lanes, which equals the product-table sum exactly.
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(LUMERAK_TSAN)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void ConvolveRow32(const Byte* a, const Byte* b, const Byte* c, Byte* out, Integer n, Integer step,

@@ -202,7 +202,7 @@ constexpr Integer kBlockRows = 16;
 // Sums of one destination column for all lanes of a block of rows turned on
 // their side (block: source column x at x * Lanes, lane r * channels + c
 // holding channel c of row r).
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(LUMERAK_TSAN)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void SumColumn(const Byte* __restrict block, const Integer* __restrict idx, const Integer* __restrict wts,

@@ -22,7 +22,7 @@ constexpr Integer kChunk = 2048;
 // centre term + 32768) shr 16 for i = 0..n-1, the kernel being symmetric
 // (w[0] is the centre weight). `in` must be readable n*step samples before
 // and after.
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(LUMERAK_TSAN)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void BlurLine(const Byte* in, Byte* out, Integer n, Integer step, const DWORD* w, Integer reach) {
@@ -46,7 +46,7 @@ void BlurLine(const Byte* in, Byte* out, Integer n, Integer step, const DWORD* w
 }
 
 // The same down a column of rows: rows[k] is the row at offset k - reach.
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(LUMERAK_TSAN)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void BlurAcross(const Byte* const* rows, Byte* out, Integer n, const DWORD* w, Integer reach) {
