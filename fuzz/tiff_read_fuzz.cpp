@@ -7,11 +7,16 @@
 #include <cstdint>
 
 #include "codecs/tiff/tiffilt.h"
+#include "core/lkallocgate.h"
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
 #include "platform/classes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // A fax page of white rows codes in a bit per row, so a tiny input may
+  // honestly claim a huge page; the run keeps pictures to 64 MB.
+  static const bool limited = (LKSetAllocationLimit(Int64{1} << 26), true);
+  (void)limited;
   TMemoryStream ms;
   if (size > 0) ms.Write(data, static_cast<Integer>(size));
   ms.SetPosition(0);

@@ -1,6 +1,7 @@
 #include "codecs/gif/giflzw.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -331,6 +332,27 @@ void GIFLZWCompress(TStream* Stream, Integer Height, Integer Width, bool Interla
   writer.Finish();
 }
 
+namespace {
+// Codes a run of n pixels from a freshly cleared table takes: the codes p,
+// C+2, C+3, ... stand for 1, 2, 3, ... pixels, so k codes cover
+// k(k+1)/2 pixels; a table holds at most Full codes before it must be
+// cleared again (one more code).
+Int64 FreshRunCodes(Int64 n, Int64 Full) {
+  const Int64 perTable = Full * (Full + 1) / 2;
+  Int64 codes = 0;
+  if (n > perTable) {
+    codes += (n / perTable) * (Full + 1);
+    n %= perTable;
+  }
+  if (n <= 0) return codes;
+  // The least k with k(k+1) >= 2n, from an integer square root.
+  Int64 k = Int64(std::sqrt(double(2 * n)));
+  while (k > 0 && (k - 1) * k >= 2 * n) --k;
+  while (k * (k + 1) < 2 * n) ++k;
+  return codes + k;
+}
+}  // namespace
+
 void GIFNONLZWCompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, const Byte* Pixels,
                        Integer BitsPerPixel) {
   if (!Stream) return;
@@ -340,34 +362,106 @@ void GIFNONLZWCompress(TStream* Stream, Integer Height, Integer Width, bool Inte
   TBlockWriter writer(*Stream, 255);
   TCodePacker packer(writer);
   const Integer C = 1 << m, E = C + 1;
-  // Only literal codes are sent, so no string table is needed; the encoder
-  // follows the decoder's table size to know the code width: every code
-  // after the first one following a clear adds an entry. A clear is sent a
-  // little before the table fills, so decoders that refuse a deferred clear
-  // read the stream as well.
-  Integer w = m + 1, N = E + 1, L = 1 << w;
-  bool fresh = true;
+  // The encoder builds no string table of its own. It follows the decoder's
+  // table instead: every code after the first one following a clear adds
+  // an entry, which fixes the code width. Runs of one pixel are sent with
+  // codes the decoder has just come to hold: after a clear, p, C+2, C+3, ...
+  // stand for runs of 1, 2, 3, ... pixels p. Other pixels go as plain codes,
+  // with a clear before the width would grow, so they stay m+1 bits wide.
+  // The table is cleared before it fills, as some decoders refuse a
+  // deferred clear.
+  const Integer full = kMaxCodes - (C + 3);           // most codes between clears
+  const Integer plainLimit = m + 1 <= 3 ? 9 : C - 2;  // plain codes between clears
+  Integer w = m + 1, N = C + 2, count = 0;
+  bool justCleared = true;
+  Integer knownPixel = -1, knownRun = 0;  // C+2 .. C+knownRun hold runs of knownPixel
+  auto put = [&](Integer code) {
+    packer.Put(code, w);
+    ++count;
+    if (!justCleared) {
+      ++N;
+      if (N >= (1 << w) && w < 12) ++w;
+    }
+    justCleared = false;
+  };
   auto clear = [&] {
     packer.Put(C, w);
     w = m + 1;
-    N = E + 1;
-    L = 1 << w;
-    fresh = true;
+    N = C + 2;
+    count = 0;
+    justCleared = true;
+    knownPixel = -1;
+    knownRun = 0;
   };
-  clear();
-  TPixelSource src(Pixels, std::max<Integer>(Width, 0), std::max<Integer>(Height, 0), Interlaced);
-  Byte px = 0;
-  while (Pixels && Width > 0 && Height > 0 && src.Next(px)) {
-    packer.Put(px & (C - 1), w);
-    if (!fresh) {
-      ++N;
-      if (N >= L && w < 12) {
-        w += 1;
-        L <<= 1;
+  // A run from the cleared state: p, then C+k for k = 2, 3, ...; the last
+  // code is cut to what is left. A table that fills is cleared and the run
+  // goes on from the fresh one.
+  auto freshRun = [&](Integer p, Int64 n) {
+    Integer k = 1;
+    while (n > 0) {
+      if (count >= full) clear();
+      if (justCleared) {
+        put(p);
+        --n;
+        knownPixel = p;
+        knownRun = 1;
+        k = 2;
+      } else if (n >= k) {
+        put(C + k);
+        knownRun = k;
+        n -= k;
+        ++k;
+      } else {
+        put(n == 1 ? p : C + Integer(n));
+        n = 0;
       }
     }
-    fresh = false;
-    if (N >= kMaxCodes - 2) clear();
+  };
+  auto flush = [&](Integer p, Int64 n) {
+    if (n <= 0) return;
+    if (n == 1) {
+      put(p);
+      if (count >= plainLimit) clear();
+      return;
+    }
+    const Int64 fresh = 1 + FreshRunCodes(n, full);
+    if (justCleared) {
+      freshRun(p, n);
+    } else if (knownPixel == p && knownRun >= 2 && count + n / knownRun + 1 <= full &&
+               n / knownRun + (n % knownRun ? 1 : 0) <= fresh) {
+      for (Int64 i = n / knownRun; i > 0; --i) put(C + knownRun);
+      const Int64 r = n % knownRun;
+      if (r) put(r == 1 ? p : C + Integer(r));
+    } else if (fresh < n) {
+      clear();
+      freshRun(p, n);
+    } else {
+      for (Int64 i = 0; i < n; ++i) {
+        put(p);
+        if (count >= plainLimit) clear();
+      }
+      return;
+    }
+    if (count >= plainLimit) clear();
+  };
+  packer.Put(C, w);
+  if (Pixels && Width > 0 && Height > 0) {
+    TPixelSource src(Pixels, Width, Height, Interlaced);
+    Byte px = 0;
+    src.Next(px);
+    Integer run = px & (C - 1);
+    Int64 n = 1;
+    while (src.Next(px)) {
+      const Integer c = px & (C - 1);
+      if (c == run) {
+        ++n;
+        continue;
+      }
+      flush(run, n);
+      run = c;
+      n = 1;
+    }
+    flush(run, n);
   }
   packer.Put(E, w);
   packer.Flush();

@@ -549,8 +549,9 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
     if (Bitmap->GetPixelFormat() == lk8p)
       for (Integer i = 0; i < static_cast<Integer>(colorMap.size()) && i < 256; ++i)
         Bitmap->SetPalette(i, colorMap[static_cast<size_t>(i)]);
-    Bitmap->Fill(Bitmap->GetPixelFormat() == lk1g ? 1 : 0);
-    if (ThumbnailMode) Bitmap->Fill(0);
+    // Rows the data does not reach stay white on bilevel pages (black on a
+    // thumbnail); one fill, the picture may be large.
+    Bitmap->Fill(Bitmap->GetPixelFormat() == lk1g && !ThumbnailMode ? 1 : 0);
     if (v.AlphaMask) {
       v.AlphaMask->AllocateBits(width, height, 8);
       v.AlphaMask->Fill(255);

@@ -60,7 +60,9 @@ TEST(BmpCodecTest, SuiteMatchesItsReferencePictures) {
       // Bad files need only be survived; the huge and the cut ones are
       // refused.
       const std::string name = e.path().filename().string();
-      if (name == "reallybig.bmp" || name == "shortfile.bmp") EXPECT_FALSE(ok) << name;
+      if (name == "reallybig.bmp" || name == "shortfile.bmp") {
+        EXPECT_FALSE(ok) << name;
+      }
     }
   }
 }

@@ -2,7 +2,10 @@
 // frame composition, frame editing and the hooks the registry depends on.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <filesystem>
 
 #include "codecs/gif/giffilter.h"
@@ -73,6 +76,42 @@ TEST(GifLzwTest, BothEncodersRoundTripThroughTheDecoder) {
       ASSERT_TRUE(Decode(coded, c.w, c.h, c.interlaced, out)) << c.w << "x" << c.h;
       EXPECT_EQ(out, px) << c.w << "x" << c.h << " bits " << c.bits;
       EXPECT_EQ(coded[0], c.bits < 2 ? 2 : c.bits);
+    }
+  }
+}
+
+// Pictures of runs: the run coder sends them with the codes the decoder's
+// table has just come to hold, so they must decode exactly and come out far
+// smaller than a code per pixel.
+TEST(GifLzwTest, RunCoderPacksRunsAndDecodesExactly) {
+  struct Case {
+    const char* name;
+    Integer w, h, bits;
+    bool interlaced;
+    std::function<Byte(size_t)> pixel;
+  } cases[] = {
+      {"solid", 700, 500, 8, false, [](size_t) { return Byte(3); }},
+      {"growing runs", 900, 300, 8, false, [](size_t i) { return Byte(size_t(std::sqrt(double(i))) % 5); }},
+      {"runs then noise", 400, 300, 4, true,
+       [](size_t i) { return i < 60000 ? Byte((i / 977) % 16) : Byte(((i * 2654435761u) >> 20) & 15); }},
+      {"same pixel around a single", 300, 200, 8, false, [](size_t i) { return Byte(i % 1000 == 500 ? 9 : 1); }},
+      // One pixel over what a table holds of a fresh run of two-bit codes.
+      {"longer than a table", 4089 * 4090 / 2 / 2000 + 1, 2000, 2, false, [](size_t) { return Byte(2); }},
+      {"bilevel runs", 333, 77, 1, false, [](size_t i) { return Byte((i / 200) & 1); }},
+  };
+  for (const Case& c : cases) {
+    Bytes px(size_t(c.w) * c.h);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = c.pixel(i);
+    const Bytes coded = Encode(&GIFNONLZWCompress, px, c.w, c.h, c.interlaced, c.bits);
+    Bytes out;
+    ASSERT_TRUE(Decode(coded, c.w, c.h, c.interlaced, out)) << c.name;
+    EXPECT_EQ(out, px) << c.name;
+    // Plain codes would take at least bits + 1 bits a pixel.
+    const size_t plain = px.size() * size_t(std::max<Integer>(c.bits, 2) + 1) / 8;
+    if (std::string(c.name) != "runs then noise") {
+      EXPECT_LT(coded.size(), plain / 4) << c.name;
+    } else {
+      EXPECT_LT(coded.size(), plain) << c.name;
     }
   }
 }
@@ -183,6 +222,33 @@ TEST(GifCodecTest, WrittenFilesDecodeWithPeersAndOurReader) {
     EXPECT_EQ(codeckit::Differences(codeckit::PeerRGBA(f.Path("a.gif"), w, h), want, 0, true), 0) << r.name;
     if (HaveTool("giftopnm")) {
       EXPECT_TRUE(RunTool("giftopnm " + f.Path("a.gif"))) << r.name;
+    }
+  }
+}
+
+TEST(GifCodecTest, RunCodedFilesDecodeWithPeers) {
+  if (!HaveTool("convert")) GTEST_SKIP() << "convert not installed";
+  TLKBitmap src;
+  src.Allocate(300, 120, lk24RGB);
+  for (Integer y = 0; y < 120; ++y)
+    for (Integer x = 0; x < 300; ++x)
+      src.SetPixels_lk24RGB(x, y, x < 150 ? TRGB{40, 200, 10} : (y * 300 + x) % 7 ? TRGB{0, 0, 255} : TRGB{255, 0, 0});
+  for (bool interlaced : {false, true}) {
+    TIOParamsVals p;
+    p.BITSPERSAMPLE = 8;
+    p.GIF_INTERLACED = interlaced;
+    p.GIF_LZWCompressor = &GIFNONLZWCompress;
+    Progress pr;
+    TMemoryStream m;
+    WriteGIFStream(&m, &src, p, pr.rec);
+    ASSERT_FALSE(pr.Aborted());
+    GifFile f;
+    filekit::SaveFile(f.Path("r.gif"), codeckit::BytesOf(m));
+    Integer w = 0, h = 0;
+    EXPECT_EQ(codeckit::Differences(codeckit::PeerRGBA(f.Path("r.gif"), w, h), codeckit::RGBAOf(src), 0, true), 0)
+        << interlaced;
+    if (HaveTool("giftopnm")) {
+      EXPECT_TRUE(RunTool("giftopnm " + f.Path("r.gif") + " >/dev/null")) << interlaced;
     }
   }
 }

@@ -100,7 +100,9 @@ Integer PeerPages(const Bytes& File) {
 
 void ExpectPeerPages(const Bytes& File, Integer Expected) {
   const Integer n = PeerPages(File);
-  if (n != -2) EXPECT_EQ(n, Expected);
+  if (n != -2) {
+    EXPECT_EQ(n, Expected);
+  }
 }
 
 TEST(TiffPages, DeleteKeepsTheOtherPagesWithTheirData) {

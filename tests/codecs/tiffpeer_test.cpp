@@ -227,7 +227,9 @@ TEST(TiffWriter, PagesReadBackAndPassThePeers) {
     EXPECT_EQ(std::system(("tiffinfo -D '" + name + "' >/dev/null 2> '" + log + "'").c_str()), 0);
     const Bytes text = filekit::LoadFile(log);
     const std::string complaints(text.begin(), text.end());
-    if (c.expectCompression != 6) EXPECT_EQ(complaints, "");
+    if (c.expectCompression != 6) {
+      EXPECT_EQ(complaints, "");
+    }
     Loaded peer;
     ASSERT_TRUE(PeerPixels(name, dir, peer));
     EXPECT_LE(Difference(ref, peer), c.tolerance);

@@ -87,7 +87,7 @@ TEST(TiffRead, PlainStripsMatchTheirPnmTwins) {
 TEST(TiffRead, ParametersOfRealFiles) {
   const fs::path root(LUMERAK_TESTDATA_DIR);
   if (!fs::exists(root / "tiff")) GTEST_SKIP() << "no test data at " << root;
-  for (const fs::path dir : {root / "tiff", root / "exif-samples" / "tiff"}) {
+  for (const fs::path& dir : {root / "tiff", root / "exif-samples" / "tiff"}) {
     if (!fs::exists(dir)) continue;
     for (const auto& e : fs::directory_iterator(dir)) {
       if (e.path().extension() != ".tiff") continue;
@@ -106,7 +106,9 @@ TEST(TiffRead, ParametersOfRealFiles) {
       TLKBitmap b;
       r.abort = false;
       r.Run(&b, &p, false);
-      if (!r.abort.load()) EXPECT_EQ(b.GetWidth(), p.WIDTH);
+      if (!r.abort.load()) {
+        EXPECT_EQ(b.GetWidth(), p.WIDTH);
+      }
     }
   }
 }
