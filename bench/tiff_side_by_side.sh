@@ -14,6 +14,7 @@ set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build-release}
+mkdir -p "$BUILD" && BUILD=$(cd "$BUILD" && pwd)
 TIME=/usr/bin/time
 [ -x "$TIME" ] || { echo "missing GNU time: apt-get install time" >&2; exit 1; }
 

@@ -1,10 +1,12 @@
 // TIFF LZW coder. The decoder keeps its string table as (prefix code, last
 // byte, length) triples and writes each string backwards into a growing
-// output buffer, so no entry needs an allocation of its own; the encoder is
-// the classic open-addressing hash of LZW compressors.
+// output buffer, so no entry needs an allocation of its own; the encoder
+// finds (prefix, byte) pairs in an open-addressing hash table kept at most
+// half full, so a lookup rarely probes more than once or twice.
 #include "codecs/tiff/tifflzw.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -28,17 +30,30 @@ struct TIFFLZWDecoderState {
   bool Error = false;
   size_t RowLen = 0;
   size_t Start = 0;        // first byte of Buffer not handed out yet
+  size_t Fill_ = 0;        // bytes of Buffer in use; the rest is room
   std::vector<Byte> Buffer;
-  // String table: entries 0..255 stand for themselves.
-  std::vector<int> Prefix, Length;
-  std::vector<Byte> Last, First;
+  // String table: entries 0..255 stand for themselves. Prefix and last byte
+  // sit together, as a string is walked through both.
+  struct TLink {
+    int Prefix;
+    Byte Last;
+  };
+  std::vector<TLink> Links;
+  std::vector<int> Length;
+  std::vector<Byte> First;
 
-  TIFFLZWDecoderState() : Prefix(kTableSize), Length(kTableSize), Last(kTableSize), First(kTableSize) {
+  TIFFLZWDecoderState() : Links(kTableSize), Length(kTableSize), First(kTableSize) {
     for (int i = 0; i < 256; ++i) {
-      Prefix[i] = -1;
+      Links[i] = {-1, static_cast<Byte>(i)};
       Length[i] = 1;
-      Last[i] = First[i] = static_cast<Byte>(i);
+      First[i] = static_cast<Byte>(i);
     }
+  }
+
+  // Room for N more bytes; the buffer grows without touching what it holds.
+  Byte* Room(size_t N) {
+    if (Fill_ + N > Buffer.size()) Buffer.resize(std::max(Buffer.size() * 2, Fill_ + N + 4096));
+    return Buffer.data() + Fill_;
   }
 
   // The next code, or -1 when the data holds no whole code any more.
@@ -55,10 +70,10 @@ struct TIFFLZWDecoderState {
 
   void Output(int Code) {
     const size_t len = static_cast<size_t>(Length[Code]);
-    const size_t at = Buffer.size();
-    Buffer.resize(at + len);
-    Byte* p = Buffer.data() + at + len;
-    for (int c = Code; c >= 0; c = Prefix[c]) *--p = Last[c];
+    Byte* p = Room(len) + len;
+    Fill_ += len;
+    const TLink* links = Links.data();
+    for (int c = Code; c >= 0; c = links[c].Prefix) *--p = links[c].Last;
   }
 
   void Add(int PrefixCode, Byte C) {
@@ -66,8 +81,7 @@ struct TIFFLZWDecoderState {
       Error = true;
       return;
     }
-    Prefix[Next] = PrefixCode;
-    Last[Next] = C;
+    Links[Next] = {PrefixCode, C};
     First[Next] = First[PrefixCode];
     Length[Next] = Length[PrefixCode] + 1;
     ++Next;
@@ -78,7 +92,7 @@ struct TIFFLZWDecoderState {
 
   // Decodes until the buffer holds one row past Start or the data ends.
   void Fill() {
-    while (!Ended && !Error && Buffer.size() - Start < RowLen) {
+    while (!Ended && !Error && Fill_ - Start < RowLen) {
       int code = ReadCode();
       if (code < 0 || code == kEnd) {
         Ended = true;
@@ -126,20 +140,25 @@ struct TIFFLZWDecoderState {
 Byte* Decode(TIFFLZWDecoderState& S) {
   // Bytes beyond the previous row move to the front.
   if (S.Start > 0) {
-    S.Buffer.erase(S.Buffer.begin(), S.Buffer.begin() + static_cast<std::ptrdiff_t>(S.Start));
+    if (S.Fill_ > S.Start) std::memmove(S.Buffer.data(), S.Buffer.data() + S.Start, S.Fill_ - S.Start);
+    S.Fill_ -= std::min(S.Start, S.Fill_);
     S.Start = 0;
   }
-  if (S.Ended && S.Buffer.empty()) return nullptr;
+  if (S.Ended && S.Fill_ == 0) return nullptr;
   S.Fill();
-  if (S.Error || S.Buffer.empty()) return nullptr;
-  if (S.Buffer.size() < S.RowLen) S.Buffer.resize(S.RowLen, 0);  // a short last row
+  if (S.Error || S.Fill_ == 0) return nullptr;
+  if (S.Fill_ < S.RowLen) {  // a short last row, padded with zeros
+    std::memset(S.Room(S.RowLen - S.Fill_), 0, S.RowLen - S.Fill_);
+    S.Fill_ = S.RowLen;
+  }
   S.Start = S.RowLen;
   return S.Buffer.data();
 }
 
 struct TIFFLZWEncoderState {
-  static constexpr int kHashSize = 5003;
-  static constexpr int kHashShift = 4;
+  // At most 4094 - 258 pairs live in the table between clears: 8192 slots
+  // keep it under half full.
+  static constexpr int kHashSize = 8192;
   TStream* Stream = nullptr;
   Byte Packet[254];
   int PacketFill = 0;
@@ -150,10 +169,18 @@ struct TIFFLZWEncoderState {
   int Next = kFirstFree;
   bool ClearPending = false;
   int Prefix = 0;
-  int HashKey[kHashSize];
-  int HashCode[kHashSize];
+  // A key and its code share a slot, so a hit costs one memory access.
+  struct TSlot {
+    int Key;
+    int Code;
+  };
+  TSlot Hash[kHashSize];
 
-  void ClearHash() { std::fill(std::begin(HashKey), std::end(HashKey), -1); }
+  void ClearHash() { std::fill(std::begin(Hash), std::end(Hash), TSlot{-1, 0}); }
+
+  // Key is byte << 12 | prefix: pairs of nearby prefixes land in nearby
+  // slots, which keeps the lookups of one stretch of data in the cache.
+  static int SlotOf(int Key) { return ((Key >> 7) ^ Key) & (kHashSize - 1); }
 
   void FlushPacket() {
     if (PacketFill > 0) Stream->Write(Packet, PacketFill);
@@ -184,40 +211,30 @@ struct TIFFLZWEncoderState {
   }
 
   void Encode(const Byte* Row, Integer Length, Integer From) {
+    // The prefix lives in a register through the loop: each step depends on
+    // the one before, so a round trip through memory would add to every byte.
+    int prefix = Prefix;
     for (Integer i = From; i < Length; ++i) {
       const int c = Row[i];
-      const int key = (c << 12) + Prefix;
-      int slot = (c << kHashShift) ^ Prefix;
-      bool found = false;
-      if (HashKey[slot] == key) {
-        Prefix = HashCode[slot];
+      const int key = (c << 12) + prefix;
+      int slot = SlotOf(key);
+      while (Hash[slot].Key >= 0 && Hash[slot].Key != key) slot = (slot + 1) & (kHashSize - 1);
+      if (Hash[slot].Key == key) {
+        prefix = Hash[slot].Code;
         continue;
       }
-      if (HashKey[slot] >= 0) {
-        const int disp = slot == 0 ? 1 : kHashSize - slot;
-        do {
-          slot -= disp;
-          if (slot < 0) slot += kHashSize;
-          if (HashKey[slot] == key) {
-            Prefix = HashCode[slot];
-            found = true;
-            break;
-          }
-        } while (HashKey[slot] >= 0);
-      }
-      if (found) continue;
-      WriteCode(Prefix);
-      Prefix = c;
+      WriteCode(prefix);
+      prefix = c;
       if (Next > 4093) {
         ClearHash();
         Next = kFirstFree;
         ClearPending = true;
         WriteCode(kClear);
       } else {
-        HashKey[slot] = key;
-        HashCode[slot] = Next++;
+        Hash[slot] = {key, Next++};
       }
     }
+    Prefix = prefix;
   }
 
   void Close() {
@@ -244,7 +261,7 @@ Byte* TIFFLZWDecompress(const Byte* Input, Integer InputLen, Integer RowLen, std
     s->Input = Input;
     s->InputBits = Int64{InputLen} * 8;
     s->RowLen = static_cast<size_t>(RowLen);
-    s->Buffer.reserve(s->RowLen * 2 + 4096);
+    s->Buffer.resize(s->RowLen * 2 + 4096);
     State = reinterpret_cast<std::intptr_t>(s);
   }
   return Decode(*s);
