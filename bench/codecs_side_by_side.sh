@@ -15,6 +15,7 @@ set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build-release}
+mkdir -p "$BUILD" && BUILD=$(cd "$BUILD" && pwd)
 RUNS=${RUNS:-3}
 export OMP_NUM_THREADS=1 VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1
 
