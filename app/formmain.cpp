@@ -74,6 +74,7 @@ void TFormMain::CreateComponents() {
   Files = Make<TGroupBox>(this, Panel1, 4, 4, 289, 416);
   Files->SetCaption("Files");
   FileListView1 = new TFileListView(this);
+  // The tree's first parenting makes its root ("/") and selects it.
   DirectoryTreeView1 = Make<TDirectoryTreeView>(this, Files, 2, 15, 285, 154);
   DirectoryTreeView1->SetAlign(alTop);
   DirectoryTreeView1->SetReadOnly(true);
@@ -83,6 +84,7 @@ void TFormMain::CreateComponents() {
   RxSplitter1->SetAlign(alTop);
   RxSplitter1->SetParent(Files);
   RxSplitter1->SetBounds(2, 169, 285, 8);
+  RxSplitter1->SetBevelOuter(bvNone);
   RxSplitter1->SetControlFirst(DirectoryTreeView1);
   RxSplitter1->SetControlSecond(FileListView1);
   RxSplitter1->SetTopLeftLimit(10);
@@ -94,6 +96,7 @@ void TFormMain::CreateComponents() {
   FileListView1->SetMultiSelect(true);
   FileListView1->SetReadOnly(true);
   FileListView1->SetShowROFiles(true);
+  FileListView1->SetMask("*.*");
   FileListView1->OnSelectItem = [this](TObject* S, TListItem* I, bool Sel) { FileListView1SelectItem(S, I, Sel); };
   Files->SetAlign(alClient);
   Panel2 = Make<TPanel>(this, Panel1, 4, 420, 289, 29);
@@ -105,11 +108,15 @@ void TFormMain::CreateComponents() {
   FilterComboBox1->SetAnchors(TAnchors{akLeft, akBottom});
   FilterComboBox1->SetFilter(kRawFilter);
   FilterComboBox1->OnChange = [this](TObject* S) { FilterComboBox1Change(S); };
-  // The tree shows its first folder in the list as soon as it has one.
-  DirectoryTreeView1->SetFileList(FileListView1);
+  // The list shows the tree's folder, with every file until the window
+  // is shown and the filter applies.
+  DirectoryTreeView1->SetFileListView(FileListView1);
 
-  RxSplitter2 = Make<TRxSplitter>(this, this, 297, 0, 8, 453);
+  RxSplitter2 = new TRxSplitter(this);
   RxSplitter2->SetAlign(alLeft);
+  RxSplitter2->SetParent(this);
+  RxSplitter2->SetBounds(297, 0, 8, 453);
+  RxSplitter2->SetBevelOuter(bvNone);
   RxSplitter2->SetControlFirst(Panel1);
   RxSplitter2->SetTopLeftLimit(10);
   RxSplitter2->SetBottomRightLimit(10);
@@ -239,11 +246,11 @@ void TFormMain::FileListView1SelectItem(TObject*, TListItem*, bool Selected) {
 void TFormMain::SetAndLoad(const String& FileName) {
   TIOParamsVals* p = LumerakIO1->GetIOParams();
   p->SetProperty("RAW_AUTOADJUSTCOLORS", CheckBoxAutoAdjustColors->GetChecked() ? "TRUE" : "FALSE");
-  p->SetProperty("RAW_BLUESCALE", Number(SpinEditBlueScale->GetValue()));
-  p->SetProperty("RAW_REDSCALE", Number(SpinEditRedScale->GetValue()));
-  p->SetProperty("RAW_BRIGHT", Number(SpinEditBright->GetValue()));
+  p->SetProperty("RAW_BLUESCALE", Number(double(SpinEditBlueScale->GetValue())));
+  p->SetProperty("RAW_REDSCALE", Number(double(SpinEditRedScale->GetValue())));
+  p->SetProperty("RAW_BRIGHT", Number(double(SpinEditBright->GetValue())));
   p->SetProperty("RAW_FOURCOLORRGB", CheckBoxFourColorRGB->GetChecked() ? "TRUE" : "FALSE");
-  p->SetProperty("RAW_GAMMA", Number(SpinEditGamma->GetValue()));
+  p->SetProperty("RAW_GAMMA", Number(double(SpinEditGamma->GetValue())));
   p->SetProperty("RAW_QUICKINTERPOLATE", CheckBoxQuickInterpolate->GetChecked() ? "TRUE" : "FALSE");
   p->SetProperty("RAW_USEAUTOWB", CheckBoxUseAutoWB->GetChecked() ? "TRUE" : "FALSE");
   p->SetProperty("RAW_USECAMERAWB", CheckBoxUseCameraWB->GetChecked() ? "TRUE" : "FALSE");

@@ -6,9 +6,12 @@
 // copied into the I/O component's parameters before every load.
 #pragma once
 
-#include "app/shellcontrols.h"
+#include "app/RXSpin.h"
+#include "app/RXSplit.h"
+#include "app/kfiledir.h"
 #include "io/lumerakio.h"
 #include "platform/comctrls.h"
+#include "platform/filtercombo.h"
 #include "platform/forms.h"
 #include "platform/menus.h"
 #include "platform/stdctrls.h"
