@@ -705,6 +705,11 @@ void SetCaptureControl(TControl* Control);
 /// the number-pad codes.
 Word KeyToVirtualKey(int QtKey, bool Keypad);
 
+/// Sounds the system's default beep (a refused key or action).
+void MessageBeep();
+/// Number of beeps sounded so far (for tests).
+Integer GetBeepCount();
+
 /// Runs every pending paint on the main thread (all controls, in the order
 /// their paints became pending). Qt's paint events do the same per widget.
 void ProcessPendingPaints();

@@ -18,6 +18,7 @@
 #include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
+#include <atomic>
 
 #include "platform/cursors.h"
 #include "platform/menus.h"
@@ -178,6 +179,17 @@ TShiftState KeyDataToShiftState(LPARAM KeyData) {
   if (KeyData & KF_ALTDOWN_DATA) s.Include(ssAlt);
   return s;
 }
+
+namespace {
+std::atomic<Integer> gBeeps{0};
+}
+
+void MessageBeep() {
+  ++gBeeps;
+  QApplication::beep();
+}
+
+Integer GetBeepCount() { return gBeeps.load(); }
 
 TPoint GetCursorPos() {
   if (auto p = TestHooks::PointerPosOverride()) return *p;

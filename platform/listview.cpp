@@ -112,9 +112,13 @@ void TListItems::Clear() {
 
 void TListItems::SetCount(Integer Value) {
   if (!FView->FOwnerData) throw EInvalidOperation("Only an owner-data list view takes a count");
+  QTreeView* v = View(FView);
+  const int top = v->indexAt(QPoint(0, 0)).row();
   FView->FModel->BeginReset();
   FVirtualCount = std::max(0, Value);
   FView->FModel->EndReset();
+  if (top > 0 && FVirtualCount > 0)
+    v->scrollTo(FView->FModel->index(std::min(top, FVirtualCount - 1), 0), QAbstractItemView::PositionAtTop);
 }
 
 TListItem* TListItems::GetItem(Integer Index) {
@@ -178,6 +182,14 @@ const TListColumn& TListView::GetColumn(Integer Index) const {
   return FColumns[static_cast<size_t>(Index)];
 }
 
+void TListView::DeleteColumn(Integer Index) {
+  if (Index < 0 || Index >= GetColumnCount()) ListIndexError(Index);
+  FModel->BeginReset();
+  FColumns.erase(FColumns.begin() + Index);
+  FModel->EndReset();
+  for (size_t i = 0; i < FColumns.size(); ++i) View(this)->setColumnWidth(static_cast<int>(i), FColumns[i].Width);
+}
+
 void TListView::SetOwnerData(bool Value) {
   if (Value == FOwnerData) return;
   FItems.Clear();
@@ -215,6 +227,18 @@ void TListView::SetSelected(TListItem* Value) {
 
 Integer TListView::GetSelCount() const {
   return static_cast<Integer>(View(this)->selectionModel()->selectedRows().size());
+}
+
+std::vector<Integer> TListView::GetSelectedIndexes() const {
+  std::vector<Integer> rows;
+  for (const QModelIndex& i : View(this)->selectionModel()->selectedRows()) rows.push_back(i.row());
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+void TListView::MakeVisible(Integer Index) {
+  if (Index < 0 || Index >= FItems.GetCount()) return;
+  View(this)->scrollTo(FModel->index(Index, 0));
 }
 
 Integer TListView::GetItemFocused() const {

@@ -50,7 +50,9 @@ class TListItems {
   void Delete(Integer Index);
   void Clear();
   Integer GetCount() const;
-  /// With OwnerData: the number of items the program has.
+  /// With OwnerData: the number of items the program has. The selection
+  /// goes (silently: no OnSelectItem); the first row shown stays where it
+  /// was as far as the new count allows.
   void SetCount(Integer Value);
   /// The item at Index (with OwnerData: filled by OnData, valid until the
   /// next call).
@@ -87,6 +89,8 @@ class TListView : public TWidgetControl {
   TListColumn& AddColumn(const String& Caption, Integer Width, Integer Tag = 0);
   Integer GetColumnCount() const { return static_cast<Integer>(FColumns.size()); }
   const TListColumn& GetColumn(Integer Index) const;
+  /// Removes the column at Index (EListError outside 0..count-1).
+  void DeleteColumn(Integer Index);
   bool GetOwnerData() const { return FOwnerData; }
   /// Switches between held items and counted ones (the items go).
   void SetOwnerData(bool Value);
@@ -102,6 +106,10 @@ class TListView : public TWidgetControl {
   /// Selects only Value (null: nothing).
   void SetSelected(TListItem* Value);
   Integer GetSelCount() const;
+  /// Indexes of the selected items, smallest first.
+  std::vector<Integer> GetSelectedIndexes() const;
+  /// Scrolls the item at Index into view (nothing outside the items).
+  void MakeVisible(Integer Index);
   /// Index of the item with the focus rectangle (-1: none).
   Integer GetItemFocused() const;
   void SetItemFocused(Integer Index);

@@ -194,6 +194,16 @@ void TEdit::Change() {
   if (OnChange) OnChange(this);
 }
 
+void TEdit::SetTextMargins(Integer Left, Integer Right) {
+  static_cast<QLineEdit*>(GetWidget())->setTextMargins(std::max(0, Left), 0, std::max(0, Right), 0);
+}
+
+void TEdit::SetAlignment(TAlignment Value) {
+  FAlignment = Value;
+  const Qt::Alignment h = Value == taRightJustify ? Qt::AlignRight : Value == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
+  static_cast<QLineEdit*>(GetWidget())->setAlignment(h | Qt::AlignVCenter);
+}
+
 bool TEdit::GetReadOnly() const { return static_cast<QLineEdit*>(GetWidget())->isReadOnly(); }
 void TEdit::SetReadOnly(bool Value) { static_cast<QLineEdit*>(GetWidget())->setReadOnly(Value); }
 

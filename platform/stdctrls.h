@@ -104,6 +104,8 @@ class TRadioButton : public TWidgetControl {
   void TextChanged() override;
 };
 
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
 /// A single-line edit. The text is the control's Text.
 class TEdit : public TWidgetControl {
  public:
@@ -125,6 +127,11 @@ class TEdit : public TWidgetControl {
   /// Whether the user changed the text since Modified was last cleared.
   bool GetModified() const { return FModified; }
   void SetModified(bool Value) { FModified = Value; }
+  /// Room kept free of text at the left and right edges (for controls
+  /// placed inside the edit).
+  void SetTextMargins(Integer Left, Integer Right);
+  TAlignment GetAlignment() const { return FAlignment; }
+  void SetAlignment(TAlignment Value);
 
   TNotifyEvent OnChange;
 
@@ -137,9 +144,8 @@ class TEdit : public TWidgetControl {
   Integer FMaxLength = 0;
   char FPasswordChar = '\0';
   bool FModified = false;
+  TAlignment FAlignment = taLeftJustify;
 };
-
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 /// A text label (a control without a window of its own: it never takes
 /// the focus). With AutoSize its size follows its text.

@@ -157,7 +157,15 @@ TTreeView::TTreeView(TComponent* AOwner) : TWidgetControl(AOwner, new QTreeWidge
   QObject::connect(tree, &QTreeWidget::itemSelectionChanged, [this] { SelectionChanged(); });
   QObject::connect(tree, &QTreeWidget::itemChanged, [this](QTreeWidgetItem* I, int) {
     // A rename in place.
-    if (TTreeNode* n = NodeOf(I)) n->FText = I->text(0).toStdString();
+    TTreeNode* n = NodeOf(I);
+    if (n == nullptr) return;
+    String text = I->text(0).toStdString();
+    if (text == n->FText) return;
+    n->FText = text;
+    if (OnEdited) {
+      OnEdited(this, n, text);
+      if (text != n->FText) n->SetText(text);
+    }
   });
   SetTabStop(true);
   SetBounds(GetLeft(), GetTop(), 121, 97);
@@ -172,6 +180,12 @@ TTreeView::~TTreeView() {
 TTreeNode* TTreeView::NodeOf(QTreeWidgetItem* Item) const {
   if (Item == nullptr) return nullptr;
   return reinterpret_cast<TTreeNode*>(Item->data(0, kNodeRole).value<quintptr>());
+}
+
+void TTreeView::SetReadOnly(bool Value) {
+  FReadOnly = Value;
+  Tree(this)->setEditTriggers(Value ? QAbstractItemView::NoEditTriggers
+                                    : QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
 }
 
 void TTreeView::SetIndent(Integer Value) { Tree(this)->setIndentation(std::max(0, Value)); }

@@ -89,6 +89,9 @@ using TTVChangedEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
 using TTVChangingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowChange)>;
 using TTVExpandingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowExpansion)>;
 using TTVExpandedEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
+/// A node was renamed in place to S; the handler may change S (the node
+/// then shows S).
+using TTVEditedEvent = std::function<void(TObject* Sender, TTreeNode* Node, String& S)>;
 
 /// The tree view control.
 class TTreeView : public TWidgetControl {
@@ -101,13 +104,14 @@ class TTreeView : public TWidgetControl {
   void SetSelected(TTreeNode* Value);
   /// Whether the user may not rename nodes in place (default false).
   bool GetReadOnly() const { return FReadOnly; }
-  void SetReadOnly(bool Value) { FReadOnly = Value; }
+  void SetReadOnly(bool Value);
   void SetIndent(Integer Value);
 
   TTVChangingEvent OnChanging;
   TTVChangedEvent OnChange;
   TTVExpandingEvent OnExpanding, OnCollapsing;
   TTVExpandedEvent OnExpanded, OnCollapsed;
+  TTVEditedEvent OnEdited;
 
  private:
   friend class TTreeNode;
