@@ -750,11 +750,40 @@ void TLKMask::DrawOutline(TCanvas* canvas, Integer destX, Integer destY, Integer
   canvas->GetPen()->SetStyle(psSolid);
   canvas->GetPen()->SetMode(pmCopy);
   const TColor c1 = ColorToRGB(colour1), c2 = ColorToRGB(colour2);
+  if (i1 < i0 || j1 < j0) return;
+  // The buffer's rows i - 1, i and i + 1 unpacked to one byte a pixel over
+  // the columns j0 - 1 .. j1 + 1 (clamped), and their vertical AND: an inner
+  // pixel lies on the border when one of its nine pixels is clear.
+  const Int64 lo = std::max<Int64>(j0 - 1, 0), hi = std::min<Int64>(j1 + 1, drawWidth - 1);
+  const std::size_t n = static_cast<std::size_t>(drawWidth);
+  std::vector<Byte> rows[3] = {std::vector<Byte>(n), std::vector<Byte>(n), std::vector<Byte>(n)};
+  std::vector<Byte> all3(n);
+  auto unpack = [&](Int64 row, std::vector<Byte>& out) {
+    if (row < 0 || row >= drawHeight) return;
+    const Byte* brow = DrawRows[static_cast<size_t>(row)];
+    if (BitsPerPixel == 8) {
+      for (Int64 j = lo; j <= hi; ++j) out[static_cast<size_t>(j)] = brow[j] != 0;
+    } else {
+      for (Int64 j = lo; j <= hi; ++j) out[static_cast<size_t>(j)] = (brow[j >> 3] >> (7 - (j & 7))) & 1;
+    }
+  };
+  unpack(i0 - 1, rows[0]);
+  unpack(i0, rows[1]);
   for (Int64 i = i0; i <= i1; ++i) {
     const auto row = static_cast<Integer>(i);
+    std::vector<Byte>& above = rows[(i - i0) % 3];
+    std::vector<Byte>& cur = rows[(i - i0 + 1) % 3];
+    std::vector<Byte>& below = rows[(i - i0 + 2) % 3];
+    unpack(i + 1, below);
+    const bool inner = i != 0 && i != i1;
+    if (inner)
+      for (Int64 j = lo; j <= hi; ++j) {
+        const auto k = static_cast<size_t>(j);
+        all3[k] = above[k] & cur[k] & below[k];
+      }
     for (Int64 j = j0; j <= j1; ++j) {
-      const auto col = static_cast<Integer>(j);
-      if (!DrawBufferSet(col, row)) continue;
+      const auto k = static_cast<size_t>(j);
+      if (!cur[k]) continue;
       bool edge;
       if (j == 0) {
         edge = sourceX <= X1;
@@ -765,20 +794,14 @@ void TLKMask::DrawOutline(TCanvas* canvas, Integer destX, Integer destY, Integer
       } else if (i == i1) {
         edge = Y2 <= sourceY + ((i * yStep) >> 14) || sourceHeight == Height;
       } else {
-        edge = false;
-        const Integer rTop = std::max(row - 1, 0), rBottom = std::min(row + 1, drawHeight - 1);
-        for (Integer rr = rTop; rr <= rBottom && !edge; ++rr)
-          for (Integer cc = col - 1; cc <= col + 1; ++cc)
-            if (!DrawBufferSet(cc, rr)) {
-              edge = true;
-              break;
-            }
+        edge = !(all3[k - 1] & all3[k] & all3[k + 1]);
       }
       if (!edge) continue;
       const Int64 cx = static_cast<Int64>(destX) + j, cy = static_cast<Int64>(destY) + i;
       const TColor c = ((cx + cy + phase) & 7) < 4 ? c2 : c1;
       canvas->SetPixel(static_cast<Integer>(cx), static_cast<Integer>(cy), c);
     }
+    (void)row;
   }
 }
 

@@ -2,35 +2,18 @@
 // processing component's selection undo entries): arbitrary bytes must never
 // crash, hang or allocate beyond what the input can describe; a refused
 // stream leaves the selection as it was. Accepted streams are merged too.
-#include <QApplication>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "core/lkbitmap.h"
+#include "fuzz/view_fuzz_kit.h"
 #include "core/lkmask.h"
 #include "platform/classes.h"
 #include "views/lumerakview.h"
 
-namespace {
-
-TLumerakView& View() {
-  static int argc = 1;
-  static char name[] = "selection_stream_fuzz";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return new QApplication(argc, argv);
-  }();
-  static TLumerakView* view = new TLumerakView();
-  (void)app;
-  return *view;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  TLumerakView& view = View();
+  TLumerakView& view = FuzzView();
   view.GetLKBitmap()->Allocate(12, 7, lk24RGB);
   view.Update();
   view.SetSelectionBase(lksbBitmap);

@@ -181,17 +181,20 @@ bool PostMessage(const TWindowHandle& Wnd, Cardinal Msg, WPARAM WParam, LPARAM L
 /// the control while it exists.
 class TControlPeer : public QWidget {
  public:
-  explicit TControlPeer(TControl* Control) : FControl(Control) {
+  explicit TControlPeer(TControl* Control) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Every pointer move is a message, with or without a button down.
     setMouseTracking(true);
     hide();
+    // Events sent while the widget is set up go nowhere: the control is
+    // still being built and does not know its peer yet.
+    FControl = Control;
   }
   ~TControlPeer() override {
     // Deleted by a Qt window it was placed in, not by its control.
     if (FControl != nullptr) FControl->PeerDestroyed();
   }
-  TControl* FControl;
+  TControl* FControl = nullptr;
 
  protected:
   bool event(QEvent* Event) override {

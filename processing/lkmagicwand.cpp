@@ -1,11 +1,12 @@
 // Scan-line seed fill over an explicit segment stack (no recursion, so the
 // region's size cannot exhaust the call stack) and the outline tracer on a
-// four-times magnified grid of the region's box.
+// four-times magnified grid of the region's box (computed, not stored).
 #include "processing/lkmagicwand.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <unordered_set>
 
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
@@ -152,68 +153,81 @@ std::vector<TPoint> _MakeMagicWandPoints(TLKBitmap* Bitmap, Integer X, Integer Y
         for (Integer xx = std::max(x - 1, 0); xx <= std::min(x + 1, bw - 1); ++xx)
           raster[static_cast<std::size_t>(yy) * bw + xx] = 1;
     }
-  // Magnified grid with a margin of two cells.
+  // The outline is traced on a grid four times the box's size with a margin
+  // of two cells: a cell is 1 inside a region pixel's 4 x 4 block, and a
+  // contour cell is an empty cell with a 1 above, below, left or right of
+  // it. The grid is never stored (it would take 16 bytes a box pixel): its
+  // cells are computed from the raster, and the cells the trace has been
+  // through are kept in a set.
   const Integer gw = 4 * bw + 4, gh = 4 * bh + 4;
-  std::vector<Byte> g(static_cast<std::size_t>(gw) * gh, 0);
-  auto at = [&](Integer c, Integer r) -> Byte& { return g[static_cast<std::size_t>(r) * gw + c]; };
-  for (Integer r = 0; r < bh; ++r)
-    for (Integer c = 0; c < bw; ++c)
-      if (raster[static_cast<std::size_t>(r) * bw + c])
-        for (Integer rr = 4 * r + 2; rr <= 4 * r + 5; ++rr)
-          for (Integer cc = 4 * c + 2; cc <= 4 * c + 5; ++cc) at(cc, rr) = 1;
-  // Contour: the empty cell before each run, in four directions.
-  for (Integer r = 0; r < gh; ++r) {
-    for (Integer c = 1; c < gw; ++c)
-      if (at(c, r) == 1 && at(c - 1, r) == 0) at(c - 1, r) = 3;
-    for (Integer c = gw - 2; c >= 0; --c)
-      if (at(c, r) == 1 && at(c + 1, r) == 0) at(c + 1, r) = 3;
-  }
-  for (Integer c = 0; c < gw; ++c) {
-    for (Integer r = 1; r < gh; ++r)
-      if (at(c, r) == 1 && at(c, r - 1) == 0) at(c, r - 1) = 3;
-    for (Integer r = gh - 2; r >= 0; --r)
-      if (at(c, r) == 1 && at(c, r + 1) == 0) at(c, r + 1) = 3;
-  }
-  Integer minC = INT_MAX, minR = INT_MAX;
-  for (Integer r = 0; r < gh; ++r)
-    for (Integer c = 1; c < gw; ++c)
-      if (at(c, r) == 3) {
-        minC = std::min(minC, c);
-        minR = std::min(minR, r);
-      }
+  auto pixelRow = [&](Integer r) { return r >= 2 && r <= 4 * bh + 1 ? (r - 2) / 4 : -1; };
+  auto one = [&](Integer c, Integer r) {
+    if (c < 2 || r < 2 || c > 4 * bw + 1 || r > 4 * bh + 1) return false;
+    return raster[static_cast<std::size_t>((r - 2) / 4) * bw + static_cast<std::size_t>((c - 2) / 4)] != 0;
+  };
+  auto contour = [&](Integer c, Integer r) {
+    if (c < 0 || r < 0 || c >= gw || r >= gh || one(c, r)) return false;
+    return one(c - 1, r) || one(c + 1, r) || one(c, r - 1) || one(c, r + 1);
+  };
+  auto set = [&](Integer y, Integer x) { return y >= 0 && raster[static_cast<std::size_t>(y) * bw + x] != 0; };
+  // The contour's box starts at (1, 1): the box's top row and left column
+  // hold region pixels. The start is the contour cell nearest to that corner,
+  // the first in row order on a tie; in each grid row that is its leftmost
+  // contour cell, and rows further down than the best distance cannot win.
   Int64 best = -1;
   Integer sc = 0, sr = 0;
-  for (Integer r = 0; r < gh; ++r)
-    for (Integer c = 1; c < gw; ++c)
-      if (at(c, r) == 3) {
-        const Int64 d = Int64(c - minC) * (c - minC) + Int64(r - minR) * (r - minR);
-        if (best < 0 || d < best) {
-          best = d;
-          sc = c;
-          sr = r;
+  for (Integer r = 1; r < gh; ++r) {
+    const Int64 dr = Int64(r - 1) * (r - 1);
+    if (best >= 0 && dr >= best) break;
+    Integer lc = INT_MAX;
+    const Integer p = pixelRow(r);
+    // Left of the first run of 1s in the row.
+    if (p >= 0)
+      for (Integer x = 0; x < bw; ++x)
+        if (set(p, x)) {
+          lc = 4 * x + 1;
+          break;
         }
-      }
+    // Empty cells under or over a 1 of the next or previous row.
+    for (const Integer q : {pixelRow(r - 1), pixelRow(r + 1)}) {
+      if (q < 0 || q == p) continue;
+      for (Integer x = 0; x < bw && 4 * x + 2 < lc; ++x)
+        if (set(q, x) && !set(p, x)) {
+          lc = 4 * x + 2;
+          break;
+        }
+    }
+    if (lc == INT_MAX) continue;
+    const Int64 d = Int64(lc - 1) * (lc - 1) + dr;
+    if (best < 0 || d < best) {
+      best = d;
+      sc = lc;
+      sr = r;
+    }
+  }
   static const Integer dx[8] = {1, 0, -1, 0, 1, -1, -1, 1}, dy[8] = {0, -1, 0, 1, -1, -1, 1, 1},
                        code[8] = {0, 2, 4, 6, 1, 3, 5, 7};
   static const Integer mx[8] = {1, 1, 0, -1, -1, -1, 0, 1}, my[8] = {0, -1, -1, -1, 0, 1, 1, 1};
-  auto inside = [&](Integer c, Integer r) { return c >= 0 && r >= 0 && c < gw && r < gh; };
-  at(sc, sr) = 2;
+  std::unordered_set<Int64> visited;
+  auto key = [&](Integer c, Integer r) { return Int64(r) * gw + c; };
+  auto open = [&](Integer c, Integer r) { return contour(c, r) && visited.count(key(c, r)) == 0; };
+  visited.insert(key(sc, sr));
   std::vector<Byte> codes;
   Integer cc = sc, cr = sr, dir = 4;
   for (;;) {
-    if (inside(cc + dx[dir], cr + dy[dir]) && at(cc + dx[dir], cr + dy[dir]) == 3) {
+    if (open(cc + dx[dir], cr + dy[dir])) {
       cc += dx[dir];
       cr += dy[dir];
-      at(cc, cr) = 2;
+      visited.insert(key(cc, cr));
       codes.push_back(static_cast<Byte>(code[dir]));
     }
     bool moved = false;
     for (Integer k = 0; k < 8; ++k) {
       const Integer nc = cc + dx[k], nr = cr + dy[k];
-      if (inside(nc, nr) && at(nc, nr) == 3) {
+      if (open(nc, nr)) {
         cc = nc;
         cr = nr;
-        at(cc, cr) = 2;
+        visited.insert(key(cc, cr));
         codes.push_back(static_cast<Byte>(code[k]));
         dir = k;
         moved = true;

@@ -124,13 +124,22 @@ bool TLumerakView::LoadSelectionFromStream(TStream* Stream, TLKRSOptions Options
     // selection on the same picture pixels, also for negative positions.
     o->Points.clear();
     TLKLayer* layer = GetCurrentLayer();
-    const Integer dx = sx - (layer ? layer->PosX : 0), dy = sy - (layer ? layer->PosY : 0);
+    // The stored position is the stream's: the difference is taken in 64
+    // bits and pixels moved off the picture are dropped.
+    const Int64 dx = Int64{sx} - (layer ? layer->PosX : 0), dy = Int64{sy} - (layer ? layer->PosY : 0);
     auto moved = std::make_unique<TLKMask>();
     moved->AllocateBits(W, H, mask->GetBitsPerPixel() == 8 ? 8 : 1);
     if (!mask->IsEmpty())
-      for (Integer y = mask->GetY1(); y <= mask->GetY2(); ++y)
-        for (Integer x = mask->GetX1(); x <= mask->GetX2(); ++x)
-          if (const Integer v = mask->GetPixel(x, y)) moved->SetPixel(x + dx, y + dy, v);
+      for (Integer y = mask->GetY1(); y <= mask->GetY2(); ++y) {
+        const Int64 ty = y + dy;
+        if (ty < 0 || ty >= H) continue;
+        for (Integer x = mask->GetX1(); x <= mask->GetX2(); ++x) {
+          const Int64 tx = x + dx;
+          if (tx < 0 || tx >= W) continue;
+          if (const Integer v = mask->GetPixel(x, y))
+            moved->SetPixel(static_cast<Integer>(tx), static_cast<Integer>(ty), v);
+        }
+      }
     moved->SyncRect();
     moved->SyncFull();
     FMask = std::move(moved);

@@ -7,6 +7,7 @@
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
 #include "io/lumerakio.h"
+#include "platform/cursors.h"
 #include "processing/lumerakproc.h"
 
 namespace {
@@ -44,6 +45,7 @@ TLumerakView::TLumerakView(TComponent* AOwner) : TLKView(AOwner), FOwnerGiven(AO
   FWallPaper = std::make_unique<TPicture>();
   FMask = std::make_unique<TLKMask>();
   InitSelection();
+  RegisterCursors();
   SetCursor(LKCursorDefault);
   SetBounds(GetLeft(), GetTop(), 105, 105);
   SetDPI(gDefaultDPIX, gDefaultDPIY);
@@ -59,6 +61,8 @@ TLumerakView::~TLumerakView() {
   // Partners hear of the end while the view is whole (TLKView's destructor
   // does the same for the bitmap-change callbacks).
   DoLayersSync();
+  // The navigator shows this view's bitmap: it lets go of it first.
+  SetNavigator(nullptr);
   delete FIO;
   FIO = nullptr;
   delete FProc;
@@ -327,12 +331,18 @@ void TLumerakView::SetCursor(Integer Value) {
   FDefaultCursor = Value;
   FCursor = Value;
   FCurrentCursor = Value;
+  if (QWidget* peer = GetPeer()) ApplyCursor(peer, Value);
 }
 
 void TLumerakView::SetTempCursor(Integer Value) {
   if (!FOwnerGiven) return;
   FCursor = Value;
   FCurrentCursor = Value;
+  if (QWidget* peer = GetPeer()) ApplyCursor(peer, Value);
+}
+
+void TLumerakView::RegisterCursors() {
+  for (Integer i = 0; i <= LKCursorLast - LKCursorFirst; ++i) LoadScreenCursor(kCursors[i].Number, kCursors[i].Resource);
 }
 
 // ---------------------------------------------------------------------------

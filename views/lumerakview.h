@@ -208,6 +208,9 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   void SetTempCursor(Integer Value);
   void RestoreCursor() { SetTempCursor(FDefaultCursor); }
   Integer GetCurrentCursor() const { return FCurrentCursor; }
+  /// Makes the view's cursor resources screen cursors 1778..1810 (every
+  /// construction does; registering again replaces them).
+  static void RegisterCursors();
 
   // ---- geometry (lumerakview_zoom.cpp)
 
@@ -309,6 +312,14 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   void LayersDrawTo(TLKBitmap* Bitmap);
   /// Merges every layer into the background layer.
   void LayersMergeAll();
+  /// Merges layers Index1 and Index2 (and the mask layer above the upper
+  /// one) into Dest with the zoom filter and the background colour; the
+  /// result starts at the layers' top-left unless the lower one is 0.
+  void LayersMergeTo(Integer Index1, Integer Index2, TLKBitmap* Dest);
+  /// Replaces the lower of the two layers by their merge; RemoveUpper also
+  /// removes the upper one (with its mask layer). Equal or invalid indexes
+  /// do nothing.
+  void LayersMerge(Integer Index1, Integer Index2, bool RemoveUpper);
   /// Re-renders the back buffer on the next paint.
   void MarkBackBufferDirty() { FBackBufferDirty = true; }
   bool GetBackBufferDirty() const { return FBackBufferDirty; }
@@ -432,6 +443,47 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   bool ForceConstrain = false;
   bool ShiftAddsSelection = true;
 
+  // ---- navigator (lumerakview_select.cpp)
+
+  /// A second view that shows this view's picture whole with a rectangle
+  /// over the visible part; moving that rectangle scrolls this view. Nil
+  /// ends it (the earlier navigator lets go of the picture).
+  void SetNavigator(TLumerakView* View);
+  TLumerakView* GetNavigator() const { return FNavigator; }
+  /// Puts the navigator's rectangle over the part of the picture shown.
+  void SetNavigatorRect();
+  /// The navigator's handler while its rectangle is dragged.
+  void NavigatorSelectionChanging(TObject* Sender);
+
+  // ---- selection copies and pixel operations (lumerakview_selcopy.cpp)
+
+  /// Copies the selected pixels of the current bitmap into Dest, sized to
+  /// the selection box and filled with the background colour elsewhere (an
+  /// outline still being dragged is rasterised first). Nothing without a
+  /// selection.
+  void CopySelectionToLKBitmap(TLKBitmap* Dest);
+  /// The same into a class-library bitmap (24 bits a pixel unless 1).
+  void CopySelectionToBitmap(TBitmap* Dest);
+  /// A TLumerakView target gets the selection (or the whole picture without
+  /// one), the background colour and the resolution; a TBitmap target gets
+  /// the selection or the picture and is marked modified. Others: nothing.
+  void AssignSelTo(TPersistent* Target);
+  /// Renders a picture with an alpha channel onto Dest at (X, Y), blended
+  /// at 100 %; Dest becomes 24 bits a pixel.
+  void CopyToBitmapWithAlpha(TBitmap* Dest, Integer X, Integer Y);
+  /// Alpha (low byte) for every selected pixel, or for the whole picture
+  /// without a selection; the alpha channel is created when missing.
+  void SetSelectedAreaAlpha(Integer Alpha);
+  /// Colour for every selected pixel of an lk24RGB picture.
+  void SetSelectedPixelsColor(TRGB Color);
+  /// Colour for every pixel whose alpha lies in Min..Max, on an lk24RGB
+  /// picture with an alpha channel.
+  void SetAlphaRangePixelsColor(Integer Min, Integer Max, TRGB Color);
+  /// The polygon area of Source into the picture, its box at Position.
+  void CopyFromPolygon(TBitmap* Source, const TPoint* Polygon, Integer Count, TPoint Position);
+  /// The picture from Position into the polygon area of Dest.
+  void CopyToPolygon(TBitmap* Dest, const TPoint* Polygon, Integer Count, TPoint Position);
+
   // ---- selection stream (lkselstream.cpp)
 
   /// Writes outline, mask and their state at the stream's position.
@@ -488,6 +540,15 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   void ZoomSelection(bool KeepAspect);
   /// Ends a polygon being drawn (the double click of the polygon mode).
   void DoDoubleClickEx(TShiftState Shift);
+  /// Draws the rubber band of a polygon being drawn, from its last point to
+  /// the rubber-band point, with an inverting pen: a second call erases it.
+  void PolyDraw1();
+  /// Whether the rubber band is on the screen now (a paint removes it).
+  bool GetRubberBandShown() const { return FRubberShown; }
+  /// A view position snapped to the first position of the bitmap column
+  /// (row) under it; negative counts as 0; unchanged beyond the tables.
+  Integer QuantizeViewX(Integer V) const { return FGeo.QuantizeViewX(V); }
+  Integer QuantizeViewY(Integer V) const { return FGeo.QuantizeViewY(V); }
   double MouseScrollRatio = 1.0;
   bool SelectZoomAspect = true;
 
@@ -523,6 +584,7 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
   void KeyDown(Word& Key, TShiftState Shift) override;
   void KeyUp(Word& Key, TShiftState Shift) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  public:
   /// While the control is read, designed or loaded, the picture follows the
@@ -633,6 +695,8 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   bool FOwnerGiven = false;
   Integer FDefaultCursor = LKCursorDefault, FCursor = LKCursorDefault, FCurrentCursor = LKCursorDefault;
   String FLastLayersError;
+  TLumerakView* FNavigator = nullptr;
+  bool FNavigatorGuard = false, FRubberShown = false;
 };
 
 /// A view whose I/O and processing components exist from construction.
@@ -654,3 +718,12 @@ const TLKViewCursor* LKViewCursors();
 /// outline alternates strictly between vertical and horizontal edges,
 /// starting with the closing edge.
 bool _IsRectangle(const TPoint* Points, Integer Count);
+
+/// Composites Layer2 (masked by MaskLayer, which may be nil) over Layer1
+/// into Dest (lk24RGB with an alpha channel, dropped when every pixel is
+/// opaque): each layer placed by its position at its display size (resampled
+/// with Filter), Layer2 blended by its operation, opacity and alpha, and
+/// Background where neither lies. Crop starts Dest at the layers' top-left
+/// instead of (0, 0). The layers are left unchanged.
+void LKLayersMerge(TLKLayer* Layer1, TLKLayer* Layer2, TLKLayer* MaskLayer, TLKBitmap* Dest, TResampleFilter Filter,
+                   TColor Background, bool Crop);

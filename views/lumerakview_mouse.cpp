@@ -366,7 +366,7 @@ void TLumerakView::MouseDown(TMouseButton Button, TShiftState Shift, Integer X, 
 void TLumerakView::MouseMove(TShiftState Shift, Integer X, Integer Y) {
   TLKView::MouseMove(Shift, X, Y);
   TBaseGuard guard(this);
-  const TPoint c = Clamped(X, Y);
+  TPoint c = Clamped(X, Y);
   TLKLayer* layer = GetCurrentLayer();
   const bool captured = Shift.Contains(ssLeft) || Shift.Contains(ssRight) || Shift.Contains(ssMiddle);
   if (captured) {
@@ -388,8 +388,10 @@ void TLumerakView::MouseMove(TShiftState Shift, Integer X, Integer Y) {
       MouseSelectRectangle(c.X, c.Y, Shift);
     } else if (FPolyDrawing) {
       MouseMoveScroll();
-      if (layer) AnimPolygonAddPtEx(GetSelectionOutline(), layer->ConvXScr2Bmp(c.X), layer->ConvYScr2Bmp(c.Y));
       RepaintSelection();
+      PolyDraw1();
+      if (layer) AnimPolygonAddPtEx(GetSelectionOutline(), layer->ConvXScr2Bmp(c.X), layer->ConvYScr2Bmp(c.Y));
+      AniPolyFunc(this, false);
       DoSelectionChanging();
     } else if (FCircleDrawing) {
       MouseSelectCircle(c.X, c.Y, Shift);
@@ -407,7 +409,12 @@ void TLumerakView::MouseMove(TShiftState Shift, Integer X, Integer Y) {
     }
   } else {
     if (FPolyDrawing && !FLasso) {
+      if (FRubberShown) PolyDraw1();
+      TLKAnimPolygon* o = GetSelectionOutline();
+      if ((Shift.Contains(ssAlt) || ForceConstrain) && layer && o->Count() > 0 && !IsSelBreak(o->Points.back()))
+        _CastPolySelCC(layer->ConvXBmp2Scr(o->Points.back().X), layer->ConvYBmp2Scr(o->Points.back().Y), c.X, c.Y);
       FRubber = c;
+      PolyDraw1();
       DoSelectionChanging();
     } else if (FMouseInteract.Contains(miSelect) || FMouseInteract.Contains(miSelectPolygon) ||
                FMouseInteract.Contains(miSelectCircle) || FMouseInteract.Contains(miSelectMagicWand) ||
@@ -566,6 +573,20 @@ void TLumerakView::MouseUp(TMouseButton Button, TShiftState Shift, Integer X, In
   }
   FZoomFilter = FKeptZoomFilter;
   if (changed) DoSelectionChange();
+}
+
+void TLumerakView::PolyDraw1() {
+  TLKAnimPolygon* o = GetSelectionOutline();
+  TLKLayer* layer = GetCurrentLayer();
+  if (!HasParentWindow() || layer == nullptr || o->Count() == 0 || IsSelBreak(o->Points.back())) return;
+  TCanvas* C = GetCanvas();
+  TPen* pen = C->GetPen();
+  const TPenMode mode = pen->GetMode();
+  pen->SetMode(pmNot);
+  C->MoveTo(layer->ConvXBmp2Scr(o->Points.back().X), layer->ConvYBmp2Scr(o->Points.back().Y));
+  C->LineTo(FRubber.X, FRubber.Y);
+  pen->SetMode(mode);
+  FRubberShown = !FRubberShown;
 }
 
 void TLumerakView::KeyDown(Word& Key, TShiftState Shift) {

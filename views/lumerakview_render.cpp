@@ -42,6 +42,7 @@ void TLumerakView::Paint() {
           }
         }
         PaintRect(r);
+        FRubberShown = false;
         if (!FRectMoved) AniPolyFunc(this, false);
         if (OnDrawCanvas) OnDrawCanvas(this, GetCanvas(), TRect{0, 0, cw, ch});
       }

@@ -196,4 +196,5 @@ void TLumerakView::SetupScrollBars(Integer MaxX, Integer MaxY) {
 
 void TLumerakView::ViewChange(Integer Change) {
   if (OnViewChange) OnViewChange(this, Change);
+  if (FNavigator != nullptr) SetNavigatorRect();
 }

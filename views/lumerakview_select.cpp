@@ -612,27 +612,31 @@ void TLumerakView::AnimPolygonEnabled(TLKAnimPolygon* Polygon, bool Enabled) {
 void TLumerakView::AnimPolygonMove(TLKAnimPolygon* P, Integer DX, Integer DY, Integer Width, Integer Height,
                                    bool CutBorders) {
   if (FPaintLock == 0) RepaintSelection();
+  // Sums in 64 bits: a box read from a stream may lie anywhere.
+  Int64 dx = DX, dy = DY;
+  const Int64 x1 = P->X1, y1 = P->Y1, x2 = P->X2, y2 = P->Y2;
   auto limit = [&] {
-    if (P->X1 + DX < 0) DX = -P->X1;
-    if (P->X2 + DX > Width) DX = Width - P->X2;
-    if (P->Y1 + DY < 0) DY = -P->Y1;
-    if (P->Y2 + DY > Height) DY = Height - P->Y2;
+    if (x1 + dx < 0) dx = -x1;
+    if (x2 + dx > Width) dx = Width - x2;
+    if (y1 + dy < 0) dy = -y1;
+    if (y2 + dy > Height) dy = Height - y2;
   };
   if (!CutBorders) {
     limit();
     // A box that still lies wholly outside the picture does not move.
-    if (P->X2 + DX <= 0 || P->X1 + DX >= Width || P->Y2 + DY <= 0 || P->Y1 + DY >= Height) return;
-  } else if (P->X1 + DX >= Width || P->Y1 + DY >= Height || P->X2 + DX <= 0 || P->Y2 + DY <= 0) {
+    if (x2 + dx <= 0 || x1 + dx >= Width || y2 + dy <= 0 || y1 + dy >= Height) return;
+  } else if (x1 + dx >= Width || y1 + dy >= Height || x2 + dx <= 0 || y2 + dy <= 0) {
     limit();
   }
-  P->X1 = Clamp(P->X1 + DX, 0, Width);
-  P->X2 = Clamp(P->X2 + DX, 0, Width);
-  P->Y1 = Clamp(P->Y1 + DY, 0, Height);
-  P->Y2 = Clamp(P->Y2 + DY, 0, Height);
+  auto clampTo = [](Int64 V, Integer Hi) { return static_cast<Integer>(std::clamp<Int64>(V, 0, std::max(Hi, 0))); };
+  P->X1 = clampTo(x1 + dx, Width);
+  P->X2 = clampTo(x2 + dx, Width);
+  P->Y1 = clampTo(y1 + dy, Height);
+  P->Y2 = clampTo(y2 + dy, Height);
   for (TPoint& p : P->Points) {
     if (IsSelBreak(p)) continue;
-    p.X = Clamp(p.X + DX, 0, Width);
-    p.Y = Clamp(p.Y + DY, 0, Height);
+    p.X = clampTo(p.X + dx, Width);
+    p.Y = clampTo(p.Y + dy, Height);
   }
 }
 
@@ -761,4 +765,62 @@ void TLumerakView::DrawPolygonLines(TLKAnimPolygon* P, Integer Index, TCanvas* C
     LineDDA(sx(pts[n - 1]), sy(pts[n - 1]), sx(pts[start]), sy(pts[start]), plot);
     fire(static_cast<Integer>(n - 1), sx(pts[n - 1]), sy(pts[n - 1]));
   }
+}
+
+// ---------------------------------------------------------------------------
+// Navigator
+// ---------------------------------------------------------------------------
+
+namespace {
+// Sets a flag for its lifetime (exceptions included).
+class TFlagGuard {
+ public:
+  explicit TFlagGuard(bool& Flag) : flag_(Flag) { flag_ = true; }
+  ~TFlagGuard() { flag_ = false; }
+
+ private:
+  bool& flag_;
+};
+}  // namespace
+
+void TLumerakView::SetNavigator(TLumerakView* View) {
+  if (View == this) return;
+  if (FNavigator != nullptr) {
+    FNavigator->OnSelectionChanging = nullptr;
+    FNavigator->SetExternalBitmap(nullptr);
+    FNavigator->RemoveFreeNotification(this);
+  }
+  FNavigator = View;
+  if (View == nullptr) return;
+  View->SetAutoFit(true);
+  View->SetMouseInteract(TLKMouseInteract{miSelect});
+  View->SetSelectionBase(lksbBitmap);
+  View->SetSelectionOptions(TLKSelectionOptions{lksoMoveable, lksoCanScroll});
+  View->SetExternalBitmap(FCurrent);
+  View->OnSelectionChanging = [this](TObject* Sender) { NavigatorSelectionChanging(Sender); };
+  View->FreeNotification(this);
+  SetNavigatorRect();
+}
+
+void TLumerakView::SetNavigatorRect() {
+  if (FNavigator == nullptr || FNavigatorGuard) return;
+  TFlagGuard guard(FNavigatorGuard);
+  Paint();
+  const Integer a = XScr2Bmp(FGeo.OffX), b = YScr2Bmp(FGeo.OffY);
+  const Integer c = XScr2Bmp(FGeo.OffX + FGeo.DW), d = YScr2Bmp(FGeo.OffY + FGeo.DH);
+  FNavigator->FixedSelWidth = c - a;
+  FNavigator->FixedSelHeight = d - b;
+  FNavigator->SetSelectionAspectRatio(0);
+  FNavigator->Select(a, b, c, d, lkspReplace);
+}
+
+void TLumerakView::NavigatorSelectionChanging(TObject*) {
+  if (FNavigator == nullptr || FNavigatorGuard) return;
+  TFlagGuard guard(FNavigatorGuard);
+  SetViewXY(RoundEven(FNavigator->GetSelX1() * FGeo.ZoomX / 100), RoundEven(FNavigator->GetSelY1() * FGeo.ZoomY / 100));
+}
+
+void TLumerakView::Notification(TComponent* AComponent, TOperation Operation) {
+  TLKView::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FNavigator) FNavigator = nullptr;
 }
