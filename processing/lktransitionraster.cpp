@@ -53,10 +53,47 @@ void BuildAxis(TAxis& A, Integer D0, Integer D1, Integer Len, Integer SOrigin, I
   }
 }
 
-Byte ToByte(float V) {
-  const float r = V + 0.5f;
-  return r <= 0.f ? 0 : (r >= 255.f ? 255 : static_cast<Byte>(r));
+// The footprint [a, b) of each destination pixel along a row, in source
+// pixels from the rectangle's left edge: the sum over it is
+// (P[IB] + FB * s[IB]) - (P[IA] + FA * s[IA]), P being the running sums.
+struct TBoxAxis {
+  std::vector<Integer> IA, IB;
+  std::vector<float> FA, FB, Inv;
+  std::vector<float> WA, WB;  // a magnification's weights of pixels IA and IB
+  bool Wide = false;          // a reduction (footprints of a pixel or more)
+};
+
+void BuildBoxAxis(TBoxAxis& A, Integer D0, Integer D1, Integer Len, Integer SLen, bool Mirror) {
+  A.IA.clear();
+  A.IB.clear();
+  A.FA.clear();
+  A.FB.clear();
+  A.Inv.clear();
+  A.WA.clear();
+  A.WB.clear();
+  const double scale = static_cast<double>(SLen) / Len;
+  A.Wide = scale >= 1;
+  const auto split = [SLen](double x, Integer& i, float& f) {
+    i = std::clamp(static_cast<Integer>(std::floor(x)), 0, SLen - 1);
+    f = static_cast<float>(std::clamp(x - i, 0.0, 1.0));
+  };
+  for (Integer d = D0; d < D1; ++d) {
+    const Integer j = Mirror ? Len - 1 - d : d;
+    Integer ia = 0, ib = 0;
+    float fa = 0, fb = 0;
+    split(j * scale, ia, fa);
+    split((j + 1) * scale, ib, fb);
+    A.IA.push_back(ia);
+    A.IB.push_back(ib);
+    A.FA.push_back(fa);
+    A.FB.push_back(fb);
+    A.Inv.push_back(static_cast<float>(1 / scale));
+    A.WA.push_back(ia == ib ? 1.f : static_cast<float>((1 - fa) / scale));
+    A.WB.push_back(ia == ib ? 0.f : static_cast<float>(fb / scale));
+  }
 }
+
+Byte ToByte(float V) { return static_cast<Byte>(static_cast<int>(std::clamp(V + 0.5f, 0.f, 255.f))); }
 
 }  // namespace
 
@@ -128,12 +165,13 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
   const Integer n = i1 - i0;
   const std::size_t rowFloats = static_cast<std::size_t>(n) * kPx;
 
-  thread_local TAxis ax, ay;
-  thread_local std::vector<float> cache, acc;
+  thread_local TAxis ay;
+  thread_local TBoxAxis ax;
+  thread_local std::vector<float> cache, acc, prefix;
   thread_local std::vector<Integer> tags;
   const bool plainX = sw == dw && !MirrorH;
   const bool plainY = sh == dh && !MirrorV;
-  if (!plainX) BuildAxis(ax, i0, i1, dw, Source.Left, sw, MirrorH);
+  if (!plainX) BuildBoxAxis(ax, i0, i1, dw, sw, MirrorH);
   BuildAxis(ay, j0, j1, dh, Source.Top, sh, MirrorV);
 
   // Horizontally filtered source rows, kept in a small ring because
@@ -142,29 +180,48 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
   if (!plainX) {
     cache.resize(static_cast<std::size_t>(slots) * rowFloats);
     tags.assign(static_cast<std::size_t>(slots), -1);
+    prefix.resize(static_cast<std::size_t>(sw) * kPx);
   }
   const auto filtered = [&](Integer Row) -> const float* {
     const auto slot = static_cast<std::size_t>(Row % slots);
     float* out = cache.data() + slot * rowFloats;
     if (tags[slot] == Row) return out;
     tags[slot] = Row;
-    const Byte* src = Src.Rows[static_cast<std::size_t>(Row)];
-    const Integer* start = ax.Start.data();
-    const Integer* cnt = ax.N.data();
-    const Integer* first = ax.First.data();
-    const float* w = ax.Weights.data();
-    for (Integer k = 0; k < n; ++k) {
-      const Byte* p = src + static_cast<std::size_t>(start[k]) * kPx;
-      const float* wk = w + first[k];
-      float b = 0, g = 0, r = 0;
-      for (Integer c = 0; c < cnt[k]; ++c, p += kPx) {
-        b += wk[c] * p[0];
-        g += wk[c] * p[1];
-        r += wk[c] * p[2];
+    const Byte* src = Src.Rows[static_cast<std::size_t>(Row)] + static_cast<std::size_t>(Source.Left) * kPx;
+    // Running sums of the row: prefix[i] is the sum of pixels 0 .. i-1, so
+    // the area over [a, b) costs the same whatever its length.
+    float* pre = prefix.data();
+    float sb = 0, sg = 0, sr = 0;
+    for (Integer i = 0; i < (ax.Wide ? sw : 0); ++i) {
+      pre[i * 3] = sb;
+      pre[i * 3 + 1] = sg;
+      pre[i * 3 + 2] = sr;
+      sb += src[i * 3];
+      sg += src[i * 3 + 1];
+      sr += src[i * 3 + 2];
+    }
+    const Integer* ia = ax.IA.data();
+    const Integer* ib = ax.IB.data();
+    const float* fa = ax.FA.data();
+    const float* fb = ax.FB.data();
+    const float* inv = ax.Inv.data();
+    if (ax.Wide) {
+      // A reduction: every footprint is at least one pixel long, so the
+      // running sums lose nothing that shows.
+      for (Integer k = 0; k < n; ++k) {
+        const Integer a = ia[k] * 3, b = ib[k] * 3;
+        for (Integer c = 0; c < 3; ++c)
+          out[k * 3 + c] = (pre[b + c] + fb[k] * src[b + c] - pre[a + c] - fa[k] * src[a + c]) * inv[k];
       }
-      out[k * 3] = b;
-      out[k * 3 + 1] = g;
-      out[k * 3 + 2] = r;
+    } else {
+      // A magnification: a footprint lies in one pixel or across one edge;
+      // the two weights were worked out with the axis.
+      const float* wa = ax.WA.data();
+      const float* wb = ax.WB.data();
+      for (Integer k = 0; k < n; ++k) {
+        const Integer a = ia[k] * 3, b = ib[k] * 3;
+        for (Integer c = 0; c < 3; ++c) out[k * 3 + c] = wa[k] * src[a + c] + wb[k] * src[b + c];
+      }
     }
     return out;
   };
