@@ -139,3 +139,10 @@ void TLKView::SetDPI(Integer X, Integer Y) {
 }
 
 void TLKView::ImageChange() {}
+
+void TLKView::DrawBackgroundToCanvas(TCanvas* Canvas) {
+  if (Canvas == nullptr || Canvas->GetSurface() == nullptr) return;
+  Canvas->GetBrush()->SetColor(GetBackground());
+  Canvas->GetBrush()->SetStyle(bsSolid);
+  Canvas->FillRect(TRect{0, 0, Canvas->GetSurface()->SurfaceWidth(), Canvas->GetSurface()->SurfaceHeight()});
+}

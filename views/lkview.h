@@ -97,6 +97,9 @@ class TLKView : public TCustomControl {
 
   /// Tells the view's listeners that the picture changed (base: nothing).
   virtual void ImageChange();
+  /// Paints the view's background over the whole of Canvas, with no picture
+  /// (base: the background colour; transitions clear their frames with it).
+  virtual void DrawBackgroundToCanvas(TCanvas* Canvas);
 
   /// Fired when the mouse enters or leaves the control (sender: the view).
   TNotifyEvent OnMouseEnter;

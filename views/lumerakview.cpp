@@ -44,6 +44,7 @@ TLumerakView::TLumerakView(TComponent* AOwner) : TLKView(AOwner), FOwnerGiven(AO
   FGeo.SetZoomYFactors(100);
   FWallPaper = std::make_unique<TPicture>();
   FMask = std::make_unique<TLKMask>();
+  FTransition = std::make_unique<TLKTransitionEffects>(this);
   InitSelection();
   RegisterCursors();
   SetCursor(LKCursorDefault);
@@ -125,6 +126,7 @@ void TLumerakView::Clear() {
 }
 
 void TLumerakView::Blank() {
+  AbortTransition();
   FCurrent->Allocate(1, 1, FCurrent->GetPixelFormat() == lknull ? lk24RGB : FCurrent->GetPixelFormat());
   Clear();
 }
@@ -359,9 +361,26 @@ void TLumerakView::WndProc(TMessage& Message) {
       TLKView::WndProc(Message);
       // A client size that changes outside Update (the control was resized)
       // re-lays the picture out; inside Update the step that set up the
-      // scroll bars takes care of it.
-      if (!FInsideUpdate) Update();
+      // scroll bars takes care of it. A running transition stops first: its
+      // frames have the old size.
+      if (!FInsideUpdate) {
+        AbortTransition();
+        Update();
+      }
       return;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      TLKView::WndProc(Message);
+      Invalidate();
+      return;
+    case CM_WANTSPECIALKEY: {
+      TLKView::WndProc(Message);
+      if (!OnSpecialKey) return;
+      bool handled = false;
+      OnSpecialKey(this, static_cast<Word>(Message.WParam), KeyDataToShiftState(Message.LParam), handled);
+      if (handled) Message.Result = 1;
+      return;
+    }
     case WM_HSCROLL:
     case WM_VSCROLL: {
       const bool horz = Message.Msg == WM_HSCROLL;

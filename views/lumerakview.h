@@ -10,6 +10,7 @@
 //   lumerakview_scroll.cpp   view origin, scroll bars, scroll commands, wheel
 //   lumerakview_render.cpp   Paint, back buffer, layer compositing
 //   lumerakview_layers.cpp   the layer list
+//   lumerakview_transition.cpp  transitions and the view's own messages
 //   lklayersfile.cpp         the layers stream
 //
 // Painting is synchronous where the view asks for it (zoom and origin
@@ -29,6 +30,7 @@
 #include "views/lkselection.h"
 #include "views/lkview.h"
 #include "views/lkviewgeometry.h"
+#include "processing/lktransitions.h"
 
 class TLKBitmap;
 class TLKMask;
@@ -197,7 +199,7 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   TLKWallPaperStyle GetWallPaperStyle() const { return FWallPaperStyle; }
   void SetWallPaperStyle(TLKWallPaperStyle Value);
   /// The background over the whole control (outer size), with no picture.
-  void DrawBackgroundToCanvas(TCanvas* Canvas);
+  void DrawBackgroundToCanvas(TCanvas* Canvas) override;
 
   // ---- cursors
 
@@ -560,6 +562,44 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   void DoMouseInSel();
   void DoMouseInResizingGrip(TLKGrip Grip);
 
+  // ---- transitions (lumerakview_transition.cpp)
+
+  /// Captures the present look into the transition's start frame (nothing
+  /// while the client area is empty); stops a running transition.
+  void PrepareTransition();
+  /// Captures the new look into the end frame and starts Effect for
+  /// Duration ms (1 when 0 or below); returns at once, the frames come from
+  /// the engine's timer. A pan-zoom then shows its end rectangle.
+  void RunTransition(TLKTransitionType Effect, Integer Duration);
+  bool GetTransitionRunning() const { return FTransition->Running; }
+  void AbortTransition() { FTransition->Stop(); }
+  /// Frame-by-frame transitions between two outside bitmaps.
+  void PrepareTransitionBitmap(TBitmap* StartBitmap, TBitmap* TargetBitmap, TLKTransitionType Effect);
+  void CreateTransitionBitmapFrame(Integer Step, TBitmap* Bitmap);
+  void SetOnTransitionStop(TNotifyEvent Value) { FTransition->OnTransitionStop = std::move(Value); }
+  TNotifyEvent GetOnTransitionStop() const { return FTransition->OnTransitionStop; }
+  void SetOnTransitionStep(TLKTransitionStepEvent Value) { FTransition->OnTransitionStep = std::move(Value); }
+  TLKTransitionStepEvent GetOnTransitionStep() const { return FTransition->OnTransitionStep; }
+  void SetTransitionTiming(TLKTransitionTiming Value) { FTransition->Timing = Value; }
+  TLKTransitionTiming GetTransitionTiming() const { return FTransition->Timing; }
+  /// The pan-zoom rectangles (bitmap pixels), brought to the client area's
+  /// aspect ratio first while that is asked for.
+  void SetTransitionStartRect(const TRect& Rect);
+  void SetTransitionEndRect(const TRect& Rect);
+  TRect GetTransitionStartRect() const { return FTransition->StartRect; }
+  TRect GetTransitionEndRect() const { return FTransition->EndRect; }
+  bool GetTransitionRectMaintainAspectRatio() const { return FTransitionKeepAspect; }
+  void SetTransitionRectMaintainAspectRatio(bool Value);
+  /// Rect (bitmap pixels) clipped to the picture's size and widened or
+  /// heightened about its centre to the client area's aspect ratio.
+  TRect AdjustRectToAspectRatio(const TRect& Rect);
+  /// Shows the bitmap rectangle Rect filling the client height.
+  void DisplayImageRect(const TRect& Rect);
+  /// The engine (tests drive its timer and clock).
+  TLKTransitionEffects* GetTransitionEngine() { return FTransition.get(); }
+  /// Handler asked whether the view wants a special key (arrows, Tab...).
+  std::function<void(TObject* Sender, Word CharCode, TShiftState Shift, bool& Handled)> OnSpecialKey;
+
   // ---- events
 
   TViewChangeEvent OnViewChange;
@@ -689,6 +729,12 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   TResampleFilter FKeptZoomFilter = rfNone;
   TLKMouseInteract FMouseInteract;
   bool FLayersDrawBox = false, FLayersSync = false;
+
+  std::unique_ptr<TLKTransitionEffects> FTransition;
+  TLKTransitionType FTransitionType = lkttNone;
+  Integer FTransitionDuration = 1000;
+  bool FTransitionKeepAspect = true;
+  void CaptureInto(TBitmap* Frame);
 
   TLumerakIO* FIO = nullptr;
   TLumerakProc* FProc = nullptr;
