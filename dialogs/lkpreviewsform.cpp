@@ -9,6 +9,7 @@
 #include "dialogs/lkhsvbox.h"
 #include "dialogs/lkrulerbox.h"
 #include "core/lkmath.h"
+#include "processing/lkfft.h"
 #include "processing/lkresample.h"
 #include "processing/lumerakproc.h"
 #include "views/lumerakview.h"
@@ -81,6 +82,27 @@ TfPreviews::TfPreviews(TComponent* AOwner) : TForm(AOwner) {
     return DefaultChooseFilterFile(Save, FileName, FFilterFolder, FLanguage);
   };
   SetLanguage(msSystem);
+}
+
+void TfPreviews::BuildPreviewFT() {
+  if (!FFt) {
+    FFt = std::make_unique<TLKFtImage>();
+    FFt->OnProgress = [this](TObject*, Integer Percent) { ProgressBar1->SetPosition(Percent); };
+  }
+  const Integer w = FSource.GetWidth(), h = FSource.GetHeight();
+  if (w <= 0 || h <= 0) return;
+  // The longer side becomes 128; the other keeps the aspect ratio and at
+  // least one pixel, however thin the picture.
+  const Integer longer = std::max(w, h);
+  const Integer nw = w >= h ? 128 : std::max<Integer>(1, static_cast<Integer>(Int64(w) * 128 / longer));
+  const Integer nh = h > w ? 128 : std::max<Integer>(1, static_cast<Integer>(Int64(h) * 128 / longer));
+  TLKBitmap small;
+  FWorkProc->SetAttachedLKBitmap(&FSource);
+  FWorkProc->OnProgress = {};
+  FWorkProc->ResampleTo(&small, nw, nh, rfTriangle);
+  FWorkProc->SetAttachedLKBitmap(nullptr);
+  FFt->BuildFT(&small, CheckBox1->GetChecked() ? lkitGrayscale : lkitRGB);
+  ProgressBar1->SetPosition(0);
 }
 
 TfPreviews::~TfPreviews() {
@@ -269,9 +291,6 @@ Integer TfPreviews::ShowModal() {
 // ---- pages
 
 bool TfPreviews::PageVisible(TLKPreviewPage Page) const {
-  // The frequency-domain page needs the Fourier image, which this build
-  // does not have: it stays hidden.
-  if (Page == ppFFT) return false;
   return FEffects.Contains(peAll) || FEffects.Contains(Row(Page).Effect);
 }
 
@@ -387,6 +406,7 @@ void TfPreviews::CopyOrg() {
     _LKBmpStretchEx(&part, &FResult);
   FSnapshot.Allocate(dw, dh, lk24RGB);
   FResult.CopyRectTo(&FSnapshot, 0, 0, 0, 0, dw, dh);
+  if (ActivePage() == ppFFT) BuildPreviewFT();
   ApplyAct(&FResult, false);
   Lumerak2->Update();
   if (ActivePage() == ppEqualization) HistogramBox1->Update();

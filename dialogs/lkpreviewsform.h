@@ -33,6 +33,7 @@ class THistogramBox;
 class THSVBox;
 class TRulerBox;
 class TLumerak;
+class TLKFtImage;
 
 /// A plain control showing a bitmap of its own (the gamma curve).
 class TLKCurveBox : public TCustomControl {
@@ -118,6 +119,7 @@ class TfPreviews : public TForm, public TLKPreviewDialog {
   /// The working values of the pages.
   const TIPDialogParams& Working() const { return FWork; }
   const TGraphFilter& Kernel() const { return FKernel; }
+  TLKFtImage* GetFourierImage() const { return FFt.get(); }
   /// The result bitmap (the screen-size copy after the page's operation).
   TLKBitmap* GetResult() { return &FResult; }
   /// The gamma curve.
@@ -187,6 +189,12 @@ class TfPreviews : public TForm, public TLKPreviewDialog {
   TEdit* EditRotate = nullptr;
   TTrackBar* TrackBarRotate = nullptr;
   TCheckBox *CheckBox3 = nullptr, *CheckBox4 = nullptr;
+  // FFT
+  TGroupBox* GroupFFT = nullptr;
+  TLumerak* LumerakView1 = nullptr;
+  TProgressBar* ProgressBar1 = nullptr;
+  TButton *ButtonClear = nullptr, *Button7 = nullptr;
+  TCheckBox* CheckBox1 = nullptr;
   // Gamma Correction
   TLabel* LabelGamma = nullptr;
   TEdit* edtGamma = nullptr;
@@ -227,6 +235,9 @@ class TfPreviews : public TForm, public TLKPreviewDialog {
   void SharpenTrackChange();
   void SharpenEditChange();
   TLKChannels GammaChannels() const;
+  /// The Fourier image of the reduced copy (made on first use).
+  void BuildPreviewFT();
+  void ApplyFFT(TLKBitmap* Bitmap);
 
   TLKBitmap FSource, FResult, FSnapshot;
   TIPDialogParams* FParams = nullptr;
@@ -249,6 +260,8 @@ class TfPreviews : public TForm, public TLKPreviewDialog {
   String FPageUndo[15];
   std::unique_ptr<TTriple> FTriples[4];  // contrast, HSV, HSL, RGB
   std::unique_ptr<TLumerakProc> FWorkProc;  // flips, rotation and gamma on a bitmap
+  std::unique_ptr<TLKFtImage> FFt;          // transform of the reduced copy
+  TLKBitmap FSpectrum;                      // shown in LumerakView1
 };
 
 /// Installs the preview dialog as the one processing components show

@@ -13,6 +13,7 @@
 #include "processing/lkcolorconv.h"
 #include "processing/lkconvolve.h"
 #include "processing/lkdistort.h"
+#include "processing/lkfft.h"
 #include "processing/lkgaussian.h"
 #include "processing/lkmorph.h"
 #include "processing/lkprocutils.h"
@@ -298,6 +299,41 @@ void TfPreviews::BuildPages() {
         if (FChangeGuard) UpdatePreview();
       };
   }
+  // FFT
+  {
+    TTabSheet* s = Pages[ppFFT];
+    GroupFFT = MakeGroup(s, 8, 4, 200, 184, " Frequency domain image ");
+    LumerakView1 = new TLumerak(this);
+    LumerakView1->SetParent(GroupFFT);
+    LumerakView1->SetBounds(8, 16, 184, 144);
+    LumerakView1->SetBorderStyle(bsNone);
+    LumerakView1->SetExternalBitmap(&FSpectrum);
+    LumerakView1->SetMouseInteract({miSelect, miZoom});
+    LumerakView1->SetSelectionBase(lksbBitmap);
+    ProgressBar1 = new TProgressBar(this);
+    ProgressBar1->SetParent(GroupFFT);
+    ProgressBar1->SetBounds(8, 164, 184, 14);
+    ProgressBar1->SetMin(0);
+    ProgressBar1->SetMax(100);
+    ButtonClear = MakeButton(s, 216, 12, 75, "Clear");
+    ButtonClear->OnClick = [this](TObject*) {
+      // Refreshes whatever the Lock Preview state.
+      const bool guard = FChangeGuard;
+      FChangeGuard = true;
+      UpdatePreview(true);
+      FChangeGuard = guard;
+    };
+    Button7 = MakeButton(s, 216, 44, 75, "Reset");
+    Button7->OnClick = [this](TObject*) {
+      LumerakView1->DeSelect();
+      CopyOrg();
+    };
+    CheckBox1 = MakeCheck(s, 216, 80, "Gray scale");
+    CheckBox1->SetChecked(true);
+    CheckBox1->OnClick = [this](TObject*) {
+      if (FChangeGuard && ActivePage() == ppFFT) CopyOrg();
+    };
+  }
   // Gamma Correction
   {
     TTabSheet* s = Pages[ppGamma];
@@ -446,6 +482,11 @@ void TfPreviews::LoadPage(TLKPreviewPage Page) {
       CheckBox4->SetChecked(false);
       break;
     case ppFFT:
+      FWork.FFTLeft = P.FFTLeft, FWork.FFTTop = P.FFTTop, FWork.FFTRight = P.FFTRight, FWork.FFTBottom = P.FFTBottom;
+      FWork.FFTGrayScale = P.FFTGrayScale;
+      CheckBox1->SetChecked(P.FFTGrayScale);
+      LumerakView1->DeSelect();
+      if (P.FFTLeft >= 0) LumerakView1->Select(P.FFTLeft, P.FFTTop, P.FFTRight + 1, P.FFTBottom + 1, lkspReplace);
       break;
     case ppGamma:
       FWork.GammaValue = P.GammaValue;
@@ -494,7 +535,16 @@ void TfPreviews::WriteBackPage(TLKPreviewPage Page) {
       break;
     case ppMorph: P.MorphFilter = FWork.MorphFilter, P.MorphWinSize = FWork.MorphWinSize; break;
     case ppRotate: P.RotateAngle = FWork.RotateAngle; break;
-    case ppFFT: break;
+    case ppFFT:
+      if (LumerakView1->GetSelected()) {
+        P.FFTLeft = LumerakView1->GetSelX1(), P.FFTTop = LumerakView1->GetSelY1();
+        P.FFTRight = LumerakView1->GetSelX2(), P.FFTBottom = LumerakView1->GetSelY2();
+        LumerakView1->DeSelect();
+      } else {
+        P.FFTLeft = P.FFTTop = P.FFTRight = P.FFTBottom = -1;
+      }
+      P.FFTGrayScale = CheckBox1->GetChecked();
+      break;
     case ppGamma: P.GammaValue = trkGamma->GetPosition() / 10.0; break;
     case ppSharpen: P.SharpenSharpen = FWork.SharpenSharpen, P.SharpenSize = FWork.SharpenSize; break;
   }
@@ -556,7 +606,7 @@ void TfPreviews::ApplyAct(TLKBitmap* Bitmap, bool Final) {
       if (FWork.RotateAngle != 0) FWorkProc->Rotate(FWork.RotateAngle, true, lkrFast, -1);
       FWorkProc->SetAttachedLKBitmap(nullptr);
       break;
-    case ppFFT: break;
+    case ppFFT: ApplyFFT(Bitmap); break;
     case ppGamma:
       FWorkProc->SetAttachedLKBitmap(Bitmap);
       FWorkProc->OnProgress = progress;
@@ -565,6 +615,39 @@ void TfPreviews::ApplyAct(TLKBitmap* Bitmap, bool Final) {
       break;
     case ppSharpen: _Sharpen(Bitmap, 0, 0, w, h, FWork.SharpenSharpen, FWork.SharpenSize, progress, sender); break;
   }
+}
+
+void TfPreviews::ApplyFFT(TLKBitmap* Bitmap) {
+  const bool sel = LumerakView1->GetSelected();
+  const Integer x1 = sel ? LumerakView1->GetSelX1() : 0, y1 = sel ? LumerakView1->GetSelY1() : 0;
+  const Integer x2 = sel ? LumerakView1->GetSelX2() : 0, y2 = sel ? LumerakView1->GetSelY2() : 0;
+  if (Bitmap == &FResult) {
+    if (!FFt || FFt->GetSize() == 0) return;
+    // Clearing works on a copy, so it never accumulates: the result shows
+    // the inverse transform of the reduced copy with the zone cleared.
+    TLKFtImage keep;
+    keep.Assign(FFt.get());
+    if (sel) FFt->ClearZone(x1, y1, x2, y2);
+    FFt->GetFTImage(&FSpectrum);
+    LumerakView1->Update();
+    LumerakView1->Fit();
+    if (sel) LumerakView1->Select(x1, y1, x2 + 1, y2 + 1, lkspReplace);  // the box is inclusive
+    FFt->BuildBitmap(Bitmap);
+    ProgressBar1->SetPosition(0);
+    FFt->Assign(&keep);
+    return;
+  }
+  // The whole picture: a new transform at full size, the zone scaled to it.
+  const Integer oldSize = FFt ? FFt->GetSize() : 0;
+  TLKFtImage full;
+  if (FFinal && FProgress) full.OnProgress = [this](TObject*, Integer Percent) { FProgress(FCallerProc, Percent); };
+  full.BuildFT(Bitmap, CheckBox1->GetChecked() ? lkitGrayscale : lkitRGB);
+  if (sel && oldSize > 0) {
+    const double f = static_cast<double>(full.GetSize()) / oldSize;
+    full.ClearZone(LKTrunc(x1 * f), LKTrunc(y1 * f), LKTrunc(x2 * f), LKTrunc(y2 * f));
+  }
+  full.BuildBitmap(Bitmap);
+  ProgressBar1->SetPosition(0);
 }
 
 TLKChannels TfPreviews::GammaChannels() const {

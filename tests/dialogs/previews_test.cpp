@@ -13,6 +13,7 @@
 #include "dialogs/lkhistogrambox.h"
 #include "dialogs/lkrulerbox.h"
 #include "platform/testhooks.h"
+#include "processing/lkfft.h"
 #include "processing/lkprocutils.h"
 #include "processing/lumerakproc.h"
 #include "views/lumerakview.h"
@@ -62,9 +63,8 @@ TEST_F(Previews, MenuPageSetsShowTheirPagesAndOpenOnTheFirst) {
     std::vector<TLKPreviewPage> Shown;
   };
   const TRow rows[] = {
-      // The frequency-domain page is not available and stays hidden.
       {"Color Adjust", LKColorAdjustPages(),
-       {ppContrast, ppHSL, ppRGB, ppHSV, ppEqualization, ppGamma, ppSharpen}},
+       {ppContrast, ppHSL, ppRGB, ppHSV, ppEqualization, ppFFT, ppGamma, ppSharpen}},
       {"Effects", LKEffectsPages(), {ppUserFilter, ppBumpMap, ppLens, ppWave, ppMorph, ppRotate}},
   };
   for (const TRow& r : rows) {
@@ -258,6 +258,43 @@ TEST_F(Previews, CaptionsInTheComponentsLanguage) {
     EXPECT_EQ(d.GroupLight->GetCaption(), " " + lkmsg(LKMSG_LIGHT, msGerman) + " ");
     EXPECT_EQ(d.CheckListBox1->GetItems()->Strings(3), lkmsg(LKMSG_GRAY, msGerman));
     EXPECT_TRUE(d.CheckListBox1->GetChecked(3));
+  });
+}
+
+TEST_F(Previews, FrequencyPagePreviewsTheReducedCopyAndClearsAtFullSize) {
+  const std::vector<TRGB> before = Pixels(&Bitmap);
+  EXPECT_TRUE(Run({peFFT}, [&](TfPreviews& d) {
+    d.chkLockPreview->SetChecked(true);
+    // The preview is the inverse transform of a copy whose longer side is
+    // 128: 128 x 80 for 80 x 50, made from the whole source.
+    EXPECT_EQ(d.GetResult()->GetWidth(), 128);
+    EXPECT_EQ(d.GetResult()->GetHeight(), 80);
+    const std::vector<TRGB> plain = Pixels(d.GetResult());
+    const Integer n = d.GetFourierImage()->GetSize();
+    ASSERT_GT(n, 0);
+    // Clearing the low frequencies changes the preview; clearing again from
+    // the same selection gives the same picture (nothing accumulates).
+    d.LumerakView1->Select(n / 2 - 4, n / 2 - 4, n / 2 + 4, n / 2 + 4, lkspReplace);
+    d.ButtonClear->Click();
+    const std::vector<TRGB> cleared = Pixels(d.GetResult());
+    EXPECT_NE(cleared, plain);
+    d.ButtonClear->Click();
+    EXPECT_EQ(Pixels(d.GetResult()), cleared);
+    d.Button1->Click();
+  }));
+  EXPECT_EQ(Bitmap.GetWidth(), 80);
+  EXPECT_EQ(Bitmap.GetHeight(), 50);
+  EXPECT_NE(Pixels(&Bitmap), before);
+  EXPECT_EQ(Proc.GetUndoCaptions(0), "FFT");
+  EXPECT_GE(Proc.GetDialogParams()->FFTLeft, 0);
+  EXPECT_TRUE(Proc.GetDialogParams()->FFTGrayScale);
+
+  // A picture one pixel high still gets a reduced copy of at least one row.
+  Bitmap.Allocate(300, 2, lk24RGB);
+  for (Integer x = 0; x < 300; ++x) Bitmap.SetPixels_lk24RGB(x, 0, Gradient(x, 0));
+  Run({peFFT}, [&](TfPreviews& d) {
+    EXPECT_EQ(d.GetResult()->GetWidth(), 128);
+    EXPECT_GE(d.GetResult()->GetHeight(), 1);
   });
 }
 
