@@ -3,6 +3,7 @@
 #include <numbers>
 
 #include "platform/classes.h"
+#include "platform/forms.h"
 #include "platform/syncobjs.h"
 
 Integer LKBitmapRowLen(Integer width, Integer bits, Integer alignment) {
@@ -65,6 +66,16 @@ Integer gGreenToGrayCoef = 71;
 Integer gBlueToGrayCoef = 8;
 bool gAVIFILEinit = false;
 TLKDialogCenter LKDefDialogCenter;
+
+void LKCenterWindow(TCustomForm* window) {
+  if (window == nullptr) return;
+  if (LKDefDialogCenter) {
+    LKDefDialogCenter(window->GetPeer());
+    return;
+  }
+  const Integer w = window->GetWidth(), h = window->GetHeight();
+  window->SetBounds((Screen->GetWidth() - w) / 2, (Screen->GetHeight() - h) / 3, w, h);
+}
 Integer LKDefMinFileSize = -1;
 Integer lkCosineTable[256] = {};
 

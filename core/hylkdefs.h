@@ -333,6 +333,12 @@ using TLKDialogCenter = std::function<void(QWidget* window)>;
 /// When set, LKCenterWindow calls it instead of placing the window itself.
 extern TLKDialogCenter LKDefDialogCenter;
 
+class TCustomForm;
+/// Places a dialog window: through LKDefDialogCenter when it is set;
+/// otherwise moves it, keeping its size, to x = (screen width - its width)
+/// div 2 and y = (screen height - its height) div 3.
+void LKCenterWindow(TCustomForm* window);
+
 /// Size threshold that each new TLKBitmap takes at creation for keeping its
 /// pixels in a temporary file; -1 means half the free physical memory (32 MB
 /// when that reads as 0).

@@ -181,8 +181,13 @@ class TApplication : public TComponent {
   void ShowException(const std::exception& E);
   /// Runs Proc, showing any exception it raises (EAbort stays silent).
   void HandleException(const std::function<void()>& Proc);
+  /// Opens the program's help at topic Context through OnHelp; false when
+  /// there is no help to open.
+  bool HelpContext(Integer Context) { return OnHelp ? OnHelp(Context) : false; }
 
   TExceptionEvent OnException;
+  /// Shows the help topic Context; true when it did.
+  std::function<bool(Integer Context)> OnHelp;
 
  private:
   TCustomForm* FMainForm = nullptr;

@@ -81,6 +81,11 @@ class EAbort : public Exception {
 };
 
 class EInvalidGraphic : public Exception { using Exception::Exception; };
+/// A method that a descendant must supply was called on its base.
+class EAbstractError : public Exception {
+ public:
+  explicit EAbstractError(const String& msg = "Abstract Error") : Exception(msg) {}
+};
 class EInvalidOperation : public Exception { using Exception::Exception; };
 class EOutOfMemory : public Exception { using Exception::Exception; };
 class EConvertError : public Exception { using Exception::Exception; };
