@@ -1,0 +1,3 @@
+#include "dialogs/lkiopreviews.h"
+
+std::unique_ptr<TLKPreviewsForm> LKCreatePreviewsForm(TComponent*) { return nullptr; }
