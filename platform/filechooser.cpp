@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QLineEdit>
 
 namespace {
@@ -21,6 +22,25 @@ QString QtFilterText(const TFileChooserFilter& F) {
   if (description.isEmpty()) return patterns;
   return description + " (" + patterns + ")";
 }
+/// Icons and type texts without looking into files. Qt's own provider reads
+/// each file's first bytes to name its type, and a named pipe in a listed
+/// folder then blocks the dialog for as long as no one writes to the pipe.
+class TNameOnlyIconProvider : public QFileIconProvider {
+ public:
+  QString type(const QFileInfo& Info) const override {
+    if (Info.isDir()) return QStringLiteral("Folder");
+    if (!Info.isFile()) return QStringLiteral("Special file");
+    const QString suffix = Info.suffix();
+    return suffix.isEmpty() ? QStringLiteral("File") : suffix.toUpper() + QStringLiteral(" File");
+  }
+};
+
+/// One provider for every chooser, kept for the life of the program.
+QAbstractFileIconProvider* NameOnlyIcons() {
+  static QAbstractFileIconProvider* const provider = new TNameOnlyIconProvider;
+  return provider;
+}
+
 }  // namespace
 
 /// The embedded dialog: its accept and reject reach the control instead of
@@ -41,6 +61,7 @@ TFileChooser::TFileChooser(TComponent* AOwner) : TWidgetControl(AOwner, new TCho
   FDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
   FDialog->setFileMode(QFileDialog::ExistingFile);
   FDialog->setSizeGripEnabled(false);
+  FDialog->setIconProvider(NameOnlyIcons());
   QObject::connect(FDialog, &QFileDialog::currentChanged, [this](const QString& Path) {
     if (OnSelectionChange) OnSelectionChange(S(Path));
   });
