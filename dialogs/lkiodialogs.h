@@ -17,8 +17,9 @@ class TFont;
 class TIOParamsVals;
 class TLKBitmap;
 
-/// Border drawn around the preview of the open and save dialogs.
-enum TLKPreviewBorderStyle : Byte { lkpsNone, lkpsCropShadow };
+/// Border and background of the open and save dialogs' picture preview:
+/// solid with a single border, cropped, or cropped with a shadow (no border).
+enum TLKDBorderStyle : Byte { lkpsDefault, lkpsCropped, lkpsCropShadow };
 
 /// The library's open or save dialog, filled in by the caller before Execute.
 class TLKFileDialog {
@@ -31,7 +32,7 @@ class TLKFileDialog {
   bool AlwaysAnimate = false;
   /// The dialog may be resized (the I/O component always asks for it).
   bool EnableSizing = false;
-  TLKPreviewBorderStyle PreviewBorderStyle = lkpsNone;
+  TLKDBorderStyle PreviewBorderStyle = lkpsDefault;
   /// Preselected filter entry, counted from 1.
   Integer FilterIndex = 1;
   bool AutoAdjustDPI = false;

@@ -1,0 +1,229 @@
+#include "dialogs/lkiopreviews.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/file_kit.h"
+#include "core/lkbitmap.h"
+#include "dialogs/lkiopreviewslogic.h"
+#include "dialogs/lkopensavedlg.h"
+#include "io/lkformatrow.h"
+#include "io/lumerakio.h"
+#include "platform/comctrls.h"
+#include "platform/forms.h"
+#include "platform/testhooks.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/// A picture with smooth areas and detail, so that JPEG sizes follow the
+/// quality.
+void FillPicture(TLKBitmap& B, Integer W, Integer H) {
+  B.Allocate(W, H, lk24RGB);
+  for (Integer y = 0; y < H; ++y) {
+    auto* row = static_cast<Byte*>(B.GetScanLine(y));
+    for (Integer x = 0; x < W; ++x) {
+      row[x * 3] = Byte(x * 4);
+      row[x * 3 + 1] = Byte((x * y) ^ (y * 3));
+      row[x * 3 + 2] = Byte(y * 5 + (x % 7) * 20);
+    }
+  }
+}
+
+Integer SizeOf(TLabel* L) { return StrToIntDef(L->GetCaption().substr(0, L->GetCaption().find(' ')), -1); }
+
+class FormatOptions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LKInstallLumerakDialogs();
+    FillPicture(*io.GetLKBitmap(), 96, 64);
+    io.GetIOParams()->FILETYPE = lkftJPEG;
+    io.GetIOParams()->JPEG_QUALITY = 80;
+    io.OnIOPreview = [this](TObject*, TObject* Form) { form = dynamic_cast<TfIOPreviews*>(Form); };
+  }
+  void TearDown() override {
+    TestHooks::Reset();
+    LKSetIODialogs(nullptr);
+  }
+  TLumerakIO io;
+  TfIOPreviews* form = nullptr;
+};
+
+}  // namespace
+
+TEST(FormatOptionsLogic, ColourListsAndTIFFCompressionList) {
+  struct TRow {
+    TLKColorList List;
+    Integer Spp, Bps, Index, WriteBps, WriteSpp;
+  };
+  const TRow rows[] = {
+      {lkclBMP, 1, 1, 0, 1, 1},  {lkclBMP, 1, 4, 1, 4, 1},   {lkclBMP, 1, 8, 2, 8, 1},
+      {lkclBMP, 3, 5, 3, 8, 3},  {lkclPCX, 3, 16, 3, 8, 3},  {lkclPNG, 1, 1, 0, 1, 1},
+      {lkclPNG, 1, 4, 1, 8, 1},  {lkclPNG, 4, 8, 2, 8, 3},   {lkclTIFF, 1, 3, 1, 4, 1},
+      {lkclTIFF, 1, 16, 3, 16, 1}, {lkclTIFF, 3, 8, 4, 8, 3}, {lkclTIFFSimple, 3, 8, 3, 8, 3},
+  };
+  for (const TRow& r : rows) {
+    EXPECT_EQ(LKColorIndex(r.List, r.Spp, r.Bps, -1), r.Index) << int(r.List) << " " << r.Spp << "x" << r.Bps;
+    Integer bps = 0, spp = 0;
+    ASSERT_TRUE(LKColorValues(r.List, r.Index, bps, spp));
+    EXPECT_EQ(bps, r.WriteBps);
+    EXPECT_EQ(spp, r.WriteSpp);
+  }
+  // "16M (32bit)" writes the same as "16M"; no entry matches 3 x 16 bits.
+  Integer bps = 0, spp = 0;
+  LKColorValues(lkclBMP, 4, bps, spp);
+  EXPECT_EQ(bps * 10 + spp, 83);
+  EXPECT_EQ(LKColorIndex(lkclTIFF, 3, 16, 7), 7);
+  EXPECT_FALSE(LKColorValues(lkclPNG, 3, bps, spp));
+
+  struct TComp {
+    TIOTIFFCompression Comp;
+    Integer WithLZW, WithoutLZW;
+  };
+  const TComp comps[] = {{ioTIFF_UNCOMPRESSED, 0, 0}, {ioTIFF_OLDJPEG, 0, 0}, {ioTIFF_G4FAX, 4, 4},
+                         {ioTIFF_LZW, 5, 6},          {ioTIFF_JPEG, 6, 5},    {ioTIFF_PACKBITS, 7, 6}};
+  for (const TComp& c : comps) {
+    EXPECT_EQ(LKCompToCombo(c.Comp, true), c.WithLZW);
+    EXPECT_EQ(LKCompToCombo(c.Comp, false), c.WithoutLZW);
+  }
+  EXPECT_EQ(LKComboToComp(5, false), ioTIFF_JPEG);
+  EXPECT_EQ(LKComboToComp(7, false), ioTIFF_UNCOMPRESSED);
+  EXPECT_EQ(LKComboToComp(7, true), ioTIFF_PACKBITS);
+  EXPECT_EQ(LKComboToComp(99, true), ioTIFF_UNCOMPRESSED);
+  EXPECT_EQ(LKPageOfFileType(13), PreviewPage(ppJ2000));
+  EXPECT_EQ(LKPageOfFileType(6), 0);
+}
+
+TEST_F(FormatOptions, AutoPagesOfATypeWithoutPagesShowNothing) {
+  TfIOPreviews f;
+  TIOParamsVals p;
+  p.FILETYPE = lkftICO;
+  f.Params = &p;
+  EXPECT_FALSE(f.SetPreviewParams(PreviewPage(ppAUTO)));
+  EXPECT_TRUE(f.SetPreviewParams(0));
+  p.FILETYPE = lkftJP2;
+  EXPECT_TRUE(f.SetPreviewParams(PreviewPage(ppAUTO)));
+}
+
+TEST_F(FormatOptions, JpegQualityPreviewsLiveAndOkWritesIt) {
+  io.SetSimplifiedParamsDialogs(true);
+  std::vector<Integer> sizes;
+  String typed;
+  TestHooks::PushModalStep([&](TCustomForm*) {
+    ASSERT_NE(form, nullptr);
+    ASSERT_EQ(form->PageControl1->GetActivePage(), form->TabSheetJPEG2);
+    // The first preview is computed whatever the lock state.
+    sizes.push_back(SizeOf(form->CompressedSizeLabel(form->TabSheetJPEG2)));
+    form->chkLockPreview->SetChecked(true);
+    form->Edit16->SetText("10");
+    sizes.push_back(SizeOf(form->CompressedSizeLabel(form->TabSheetJPEG2)));
+    form->Edit16->SetText("95");
+    sizes.push_back(SizeOf(form->CompressedSizeLabel(form->TabSheetJPEG2)));
+    // Out of range is clamped by the track bar; text that is no number
+    // gives 50.
+    form->Edit16->SetText("500");
+    typed = form->Edit16->GetText();
+    form->Edit16->SetText("x");
+    EXPECT_EQ(form->Working().Quality, 50);
+    form->Edit16->SetText("30");
+    EXPECT_EQ(io.GetIOParams()->JPEG_QUALITY, 80);  // the preview leaves the caller's record alone
+    form->Button1->Click();
+  });
+  EXPECT_TRUE(io.DoPreviews(PreviewPage(ppAUTO)));
+  ASSERT_EQ(sizes.size(), 3u);
+  EXPECT_GT(sizes[0], 0);
+  EXPECT_LT(sizes[1], sizes[0]);
+  EXPECT_GT(sizes[2], sizes[0]);
+  EXPECT_EQ(typed, "100");
+  EXPECT_EQ(io.GetIOParams()->JPEG_QUALITY, 30);
+  EXPECT_EQ(io.GetIOParams()->FILETYPE, lkftJPEG);
+}
+
+TEST_F(FormatOptions, CancelKeepsParametersAndApplyStays) {
+  io.SetSimplifiedParamsDialogs(false);
+  io.SetIOPreviewParams(PreviewsOption(ioppApplyButton));
+  io.GetIOParams()->FILETYPE = lkftPNG;
+  io.GetIOParams()->PNG_COMPRESSION = 3;
+  TestHooks::PushModalStep([&](TCustomForm*) {
+    ASSERT_EQ(form->PageControl1->GetActivePage(), form->TabSheetPNG1);
+    EXPECT_GT(SizeOf(form->CompressedSizeLabel(form->TabSheetPNG1)), 0);
+    form->ComboBox12->SetItemIndex(9);
+    form->ComboBox12->OnChange(form->ComboBox12);
+    EXPECT_TRUE(form->Button4->GetEnabled());
+    form->Button2->Click();
+  });
+  EXPECT_FALSE(io.DoPreviews(PreviewPage(ppAUTO)));
+  EXPECT_EQ(io.GetIOParams()->PNG_COMPRESSION, 3);
+
+  TestHooks::PushModalStep([&](TCustomForm*) {
+    form->ComboBox12->SetItemIndex(7);
+    form->ComboBox12->OnChange(form->ComboBox12);
+    form->Button4->Click();
+    EXPECT_FALSE(form->Button4->GetEnabled());
+    form->Button2->Click();
+  });
+  EXPECT_FALSE(io.DoPreviews(PreviewPage(ppAUTO)));
+  EXPECT_EQ(io.GetIOParams()->PNG_COMPRESSION, 7);
+}
+
+TEST_F(FormatOptions, PagesOfFormatsWithoutCodecAreHidden) {
+  io.SetSimplifiedParamsDialogs(false);
+  std::vector<std::pair<TTabSheet*, Integer>> pages;
+  TestHooks::PushModalStep([&](TCustomForm*) {
+    pages = {{form->TabSheetJPEG1, lkftJPEG}, {form->TabSheetTIFF1, lkftTIFF}, {form->TabSheetBMP1, lkftBMP},
+             {form->TabSheetPCX1, lkftPCX},   {form->TabSheetPNG1, lkftPNG},   {form->TabSheetTGA1, lkftTGA},
+             {form->TabSheetJ20001, lkftJ2K}};
+    for (auto [page, type] : pages) {
+      const TLKFormatRow* row = LKFormatRowOf(type);
+      EXPECT_EQ(page->GetTabVisible(), row != nullptr && row->Write != nullptr) << page->GetCaption();
+    }
+    // The simplified variants are not shown in the full mode.
+    EXPECT_FALSE(form->TabSheetJPEG2->GetTabVisible());
+  });
+  io.DoPreviews(PreviewPage(ppALL));
+  EXPECT_EQ(pages.size(), 7u);
+}
+
+TEST_F(FormatOptions, CaptionsFollowTheLanguage) {
+  for (TMsgLanguage lang : {msGerman, msJapanese, msEnglish}) {
+    io.SetMsgLanguage(lang);
+    TestHooks::PushModalStep([&](TCustomForm* Form) {
+      EXPECT_EQ(Form->GetCaption(), lkmsg(LKMSG_PARAMETERSPREVIEW, lang));
+      EXPECT_EQ(form->Button2->GetCaption(), lkmsg(LKMSG_CANCEL, lang));
+      EXPECT_EQ(form->chkLockPreview->GetCaption(), lkmsg(LKMSG_LOCKPREVIEW, lang));
+    });
+    io.DoPreviews(PreviewPage(ppAUTO));
+  }
+}
+
+TEST_F(FormatOptions, SaveAsAdvancedOptionsReachTheSavedFile) {
+  filekit::TempDir dir("dlgopts");
+  io.SetSimplifiedParamsDialogs(true);
+  io.GetIOParams()->JPEG_QUALITY = 95;
+  io.SaveToFile((dir.path / "q95.jpg").string());
+  ASSERT_FALSE(io.GetAborted());
+  TestHooks::PushModalStep([&](TCustomForm* Form) {
+    auto* chooser = dynamic_cast<TFileChooser*>(Form->GetControl(0));
+    ASSERT_NE(chooser, nullptr);
+    chooser->SetFileNameText("small");
+    chooser->OnSelectionChange(chooser->GetFilePath());
+    // Advanced, then the options dialog (the next step), then Save.
+    for (Integer i = 0; i < Form->GetControlCount(); ++i)
+      if (auto* panel = dynamic_cast<TPanel*>(Form->GetControl(i)))
+        for (Integer j = 0; j < panel->GetControlCount(); ++j)
+          if (auto* b = dynamic_cast<TButton*>(panel->GetControl(j)); b && b->GetCaption() == "Advanced...") b->Click();
+    chooser->Accept();
+  });
+  TestHooks::PushModalStep([&](TCustomForm*) {
+    form->Edit16->SetText("10");
+    form->Button1->Click();
+  });
+  const String name = io.ExecuteSaveDialog(dir.path.string(), "", false, 3, "");
+  ASSERT_EQ(name, (dir.path / "small.jpg").string());
+  EXPECT_EQ(io.GetIOParams()->JPEG_QUALITY, 10);
+  io.SaveToFile(name);
+  ASSERT_FALSE(io.GetAborted());
+  EXPECT_LT(fs::file_size(name), fs::file_size(dir.path / "q95.jpg"));
+}
