@@ -32,13 +32,6 @@ constexpr TLKFormatRow Placeholder(Integer Type, const char* Name, const char* E
 // ---------------------------------------------------------------------------
 // Magic-byte probes
 
-// PCX: our "PCX2" stream header or the older four-byte "PCX" one, or a PCX
-// file header (manufacturer 10, version 0 to 5).
-bool ProbePCX(TStream& S) {
-  if (LKProbeText(S, "PCX2", 5, 12) || LKProbeText(S, "PCX", 4, 4)) return true;
-  return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() > 128 && r.U8() == 0x0A && r.U8() <= 5; });
-}
-
 bool ProbeJP2(TStream& S) {
   return LKProbeWith(S, [](TLKByteReader& r) {
     static const Byte kBox[12] = {0, 0, 0, 12, 0x6A, 0x50, 0x20, 0x20, 0x0D, 0x0A, 0x87, 0x0A};
@@ -51,79 +44,11 @@ bool ProbeJ2K(TStream& S) {
   return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() >= 4 && r.U32BE() == 0xFF4FFF51u; });
 }
 
-// Multi-page PCX: the magic, then page offsets up to the first zero (at most
-// 1024), each inside the stream.
-bool ProbeDCX(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) {
-    if (r.U32LE() != 0x3ADE68B1u || !r.Ok()) return false;
-    Integer pages = 0;
-    for (Integer i = 0; i < 1024 && r.Remaining() >= 4; ++i) {
-      const Cardinal offset = r.U32LE();
-      if (offset == 0) break;
-      if (Int64(offset) >= r.Size()) return false;
-      ++pages;
-    }
-    return pages > 0;
-  });
-}
-
-bool ProbeWMF(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) {
-    if (r.Size() < 20) return false;
-    const Int64 start = r.U32LEAt(0) == 0x9AC6CDD7u ? 22 : 0;
-    const Word type = r.U16LEAt(start), header = r.U16LEAt(start + 2), params = r.U16LEAt(start + 16);
-    return r.Ok() && type == 1 && header == 9 && params == 0;
-  });
-}
-
-bool ProbeEMF(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) {
-    return r.Size() >= 100 && r.U32LEAt(0) == 1 && r.U32LEAt(40) == 0x464D4520u;
-  });
-}
-
-bool ProbePSD(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) {
-    Byte h[26];
-    if (!r.Read(h, 26) || std::memcmp(h, "8BPS", 4) != 0) return false;
-    const Word channels = LKGetBE16(h + 12), depth = LKGetBE16(h + 22), mode = LKGetBE16(h + 24);
-    return LKGetBE16(h + 4) == 1 && channels >= 1 && channels <= 24 && depth >= 1 && depth <= 16 && mode < 10;
-  });
-}
-
 bool ProbeAVI(TStream& S) { return LKIsAVIStream(S); }
 
 // ---------------------------------------------------------------------------
 
 }  // namespace
-
-extern constinit const TLKFormatRow LKRow_PCX = [] {
-  TLKFormatRow r = Placeholder(lkftPCX, "PaintBrush", "PCX", true, true, PreviewPage(ppPCX));
-  r.Probes[0] = {kLKProbePCXHeader, ProbePCX};
-  r.Load.OpenFirst = true;
-  r.Load.Header = lkshRequired;
-  r.Load.HeaderText = "PCX2";
-  r.Load.OlderHeader = "PCX";
-  r.Save.Convert = true;
-  r.Save.Header = lkshRequired;
-  r.Save.HeaderText = "PCX2";
-  r.Save.HeaderOnlySuccess = true;
-  return r;
-}();
-
-extern constinit const TLKFormatRow LKRow_WMF = [] {
-  TLKFormatRow r = Placeholder(lkftWMF, "Windows Metafile", "WMF", true, false, 0);
-  r.Probes[0] = {kLKProbeWMF, ProbeWMF};
-  r.Load.NoRoad = true;
-  return r;
-}();
-
-extern constinit const TLKFormatRow LKRow_EMF = [] {
-  TLKFormatRow r = Placeholder(lkftEMF, "Enhanced Windows Metafile", "EMF", true, false, 0);
-  r.Probes[0] = {kLKProbeEMF, ProbeEMF};
-  r.Load.NoRoad = true;
-  return r;
-}();
 
 extern constinit const TLKFormatRow LKRow_JP2 = [] {
   TLKFormatRow r = Placeholder(lkftJP2, "JPEG2000", "JP2", true, true, PreviewPage(ppJ2000));
@@ -151,25 +76,6 @@ extern constinit const TLKFormatRow LKRow_PDF = [] {
   return r;
 }();
 
-// DCX saves insert the page into the file the stream holds; a stream save
-// makes a one-page file of its own.
-extern constinit const TLKFormatRow LKRow_DCX = [] {
-  TLKFormatRow r = Placeholder(lkftDCX, "Multipage PCX", "DCX", true, true, 0);
-  r.Probes[0] = {kLKProbeDCX, ProbeDCX};
-  r.Load.OpenFirst = true;
-  r.Save.CreateFirst = true;
-  r.Save.ReplaceStream = true;
-  return r;
-}();
-
-extern constinit const TLKFormatRow LKRow_PSD = [] {
-  TLKFormatRow r = Placeholder(lkftPSD, "Photoshop PSD", "PSD", true, true, 0);
-  r.Probes[0] = {kLKProbePSD, ProbePSD};
-  r.Load.OpenFirst = true;
-  r.Save.CreateFirst = true;
-  return r;
-}();
-
 // AVI files are detected (their frames come through the media road), not
 // registered as a picture format.
 extern constinit const TLKFormatRow LKRow_AVI = [] {
@@ -178,17 +84,5 @@ extern constinit const TLKFormatRow LKRow_AVI = [] {
   r.Probes[0] = {kLKProbeAVI, ProbeAVI};
   r.Load.NoRoad = true;
   r.Save.NoRoad = true;
-  return r;
-}();
-
-// Headerless raw pixels, read into the bitmap as the caller sized it: no
-// resolution handling at all. Not registered.
-extern constinit const TLKFormatRow LKRow_BMPRAW = [] {
-  TLKFormatRow r = Placeholder(lkftBMPRAW, "Raw pixels", "", true, true, 0);
-  r.Registered = false;
-  r.Load.OpenFirst = true;
-  r.Load.CheckResolution = r.Load.AdjustResolution = false;
-  r.Load.ViewResolutionFromFile = r.Load.ViewResolutionFromStream = false;
-  r.Save.CreateFirst = true;
   return r;
 }();

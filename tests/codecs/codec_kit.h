@@ -77,18 +77,20 @@ inline Bytes RGBAOf(TLKBitmap& B, TLKMask* Mask = nullptr) {
 }
 
 /// What convert decodes from File (frame Frame) as RGBA bytes; empty when
-/// it fails.
-inline Bytes PeerRGBA(const std::string& File, Integer& W, Integer& H, const std::string& Frame = "0") {
+/// it fails. Convert names the program ("/usr/bin/convert": ImageMagick's
+/// own, not a stand-in found first on the path).
+inline Bytes PeerRGBA(const std::string& File, Integer& W, Integer& H, const std::string& Frame = "0",
+                      const std::string& Convert = "convert") {
   const std::string out = File + ".peer.rgba";
   const std::string src = "'" + File + "[" + Frame + "]'";
   std::string size;
-  FILE* p = popen(("convert " + src + " -format '%w %h' info: 2>/dev/null").c_str(), "r");
+  FILE* p = popen((Convert + " " + src + " -format '%w %h' info: 2>/dev/null").c_str(), "r");
   if (!p) return {};
   char buf[64] = {};
   const size_t n = fread(buf, 1, sizeof buf - 1, p);
   pclose(p);
   if (n == 0 || std::sscanf(buf, "%d %d", &W, &H) != 2) return {};
-  if (!filekit::RunTool("convert " + src + " -depth 8 RGBA:'" + out + "'")) return {};
+  if (!filekit::RunTool(Convert + " " + src + " -depth 8 RGBA:'" + out + "'")) return {};
   Bytes b = filekit::LoadFile(out);
   std::remove(out.c_str());
   return b;

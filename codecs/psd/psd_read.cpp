@@ -1,0 +1,554 @@
+// Document reader.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "codecs/jpeg/jpegfilt.h"
+#include "codecs/lkcodecutil.h"
+#include "codecs/psd/psd_pvt.h"
+#include "codecs/psd/psdfilt.h"
+#include "core/lkbytereader.h"
+#include "core/lkicc.h"
+#include "io/lkformatrow.h"
+#include "views/lklayer.h"
+
+namespace lkpsd {
+
+TLKPixelFormat FormatOf(Integer Mode, Integer Depth) {
+  switch (Mode) {
+    case 0: return Depth == 1 ? lk1g : lknull;
+    case 1:
+    case 8: return Depth == 8 ? lk8g : Depth == 16 ? lk16g : lknull;
+    case 2: return Depth == 8 ? lk8p : lknull;
+    case 3: return Depth == 8 ? lk24RGB : Depth == 16 ? lk48RGB : lknull;
+    case 4: return Depth == 8 || Depth == 16 ? lkCMYK : lknull;
+    case 9: return Depth == 8 || Depth == 16 ? lkCIELab : lknull;
+    default: return lknull;
+  }
+}
+
+Integer ModeOf(TLKPixelFormat Format) {
+  switch (Format) {
+    case lk1g: return 0;
+    case lk8p: return 2;
+    case lk8g:
+    case lk16g: return 1;
+    case lk24RGB:
+    case lk48RGB: return 3;
+    case lkCMYK: return 4;
+    case lkCIELab: return 9;
+    default: return -1;
+  }
+}
+
+}  // namespace lkpsd
+
+namespace {
+
+using lkpsd::RowBytes;
+
+constexpr Integer kMaxLayerChannels = 56;
+constexpr Int64 kMaxSide = 300000;
+
+struct TBlendKey {
+  char Key[5];
+  TLKRenderOperation Op;
+};
+constexpr TBlendKey kBlendKeys[] = {
+    {"norm", lklNormal},   {"mul ", lklMul},         {"scrn", lklScreen},      {"over", lklOverlay},
+    {"hLit", lklHardLight}, {"sLit", lklSoftLight},   {"dark", lklMIN},         {"lite", lklMAX},
+    {"smud", lklExclusion}, {"lddg", lklAdd},         {"fsub", lklSub},         {"fdiv", lklDiv},
+    {"idiv", lklColorBurn},
+};
+
+// What the reader knows of the document.
+struct TDoc {
+  Integer Channels = 0, Height = 0, Width = 0, Depth = 0, Mode = 0;
+  TLKPixelFormat Format = lknull;
+  std::vector<TRGB> Palette;  // 256 entries from the colour-mode data, or empty
+  Integer TransIndex = -1;
+};
+
+// One layer record.
+struct TRecord {
+  Int64 Top = 0, Left = 0, Bottom = 0, Right = 0;
+  std::vector<std::pair<Integer, Int64>> Channels;  // id, data length
+  char Blend[5] = "norm";
+  Byte Opacity = 255, Clipping = 0, Flags = 0;
+  bool HasMask = false;
+  Int64 MTop = 0, MLeft = 0, MBottom = 0, MRight = 0;
+  String Name;
+};
+
+// Unpacks one PackBits row from Src (Count bytes) into Dst (RowLen bytes,
+// zero-filled when the data run short). A control byte of -128 is a no-op.
+void UnpackRow(const Byte* Src, size_t Count, Byte* Dst, size_t RowLen) {
+  size_t i = 0, o = 0;
+  while (i < Count && o < RowLen) {
+    const int n = static_cast<signed char>(Src[i++]);
+    if (n >= 0) {
+      const size_t k = std::min({size_t(n) + 1, Count - i, RowLen - o});
+      std::memcpy(Dst + o, Src + i, k);
+      i += size_t(n) + 1;
+      o += k;
+    } else if (n != -128) {
+      if (i >= Count) break;
+      const size_t k = std::min(size_t(1 - n), RowLen - o);
+      std::memset(Dst + o, Src[i++], k);
+      o += k;
+    }
+  }
+  if (o < RowLen) std::memset(Dst + o, 0, RowLen - o);
+}
+
+// Puts one decoded row of channel Id into B (allocated in Doc's format).
+void PlaceRow(const TDoc& D, TLKBitmap& B, Integer Id, Integer Y, const Byte* Row, Integer Width) {
+  const bool wide = D.Depth == 16;
+  auto alpha = [&] {
+    Byte* a = static_cast<Byte*>(B.GetAlphaChannel()->GetScanLine(Y));
+    for (Integer x = 0; x < Width; ++x) a[x] = Row[wide ? 2 * x : x];
+  };
+  Byte* out = static_cast<Byte*>(B.GetScanLine(Y));
+  switch (D.Format) {
+    case lk1g:
+      if (Id == 0)
+        for (Int64 i = 0; i < RowBytes(Width, 1); ++i) out[i] = Byte(~Row[i]);
+      break;
+    case lk8g:
+    case lk16g:
+      if (Id == 0) {
+        if (!wide) {
+          std::memcpy(out, Row, size_t(Width));
+        } else {
+          Word* w = reinterpret_cast<Word*>(out);
+          for (Integer x = 0; x < Width; ++x) w[x] = LKGetBE16(Row + 2 * x);
+        }
+      } else if (Id == 1 || Id == -1) {
+        alpha();
+      }
+      break;
+    case lk8p:
+      if (Id == 0) {
+        std::memcpy(out, Row, size_t(Width));
+        if (D.TransIndex >= 0) {
+          Byte* a = static_cast<Byte*>(B.GetAlphaChannel()->GetScanLine(Y));
+          for (Integer x = 0; x < Width; ++x) a[x] = Row[x] == D.TransIndex ? 0 : 255;
+        }
+      } else if (Id == -1) {
+        alpha();
+      }
+      break;
+    case lk24RGB:
+      if (Id >= 0 && Id <= 2) {
+        const Integer at = 2 - Id;  // red is the last byte of a pixel
+        for (Integer x = 0; x < Width; ++x) out[3 * x + at] = Row[x];
+      } else if (Id == 3 || Id == -1) {
+        alpha();
+      }
+      break;
+    case lk48RGB:
+      if (Id >= 0 && Id <= 2) {
+        Word* w = reinterpret_cast<Word*>(out);
+        for (Integer x = 0; x < Width; ++x) w[3 * x + Id] = LKGetBE16(Row + 2 * x);
+      } else if (Id == 3 || Id == -1) {
+        alpha();
+      }
+      break;
+    case lkCMYK:
+      if (Id >= 0 && Id <= 3) {
+        for (Integer x = 0; x < Width; ++x) out[4 * x + Id] = Row[wide ? 2 * x : x];
+      } else if (Id == 4 || Id == -1) {
+        alpha();
+      }
+      break;
+    case lkCIELab:
+      if (Id >= 0 && Id <= 2) {
+        TCIELab* p = reinterpret_cast<TCIELab*>(out);
+        for (Integer x = 0; x < Width; ++x) {
+          const Byte v = Row[wide ? 2 * x : x];
+          if (Id == 0)
+            p[x].l = v;
+          else if (Id == 1)
+            p[x].a = ShortInt(Integer(v) - 128);
+          else
+            p[x].b = ShortInt(Integer(v) - 128);
+        }
+      } else if (Id == 3 || Id == -1) {
+        alpha();
+      }
+      break;
+    default: break;
+  }
+}
+
+// Decodes Rows rows of RowLen bytes of one channel. Compressed: Counts holds
+// the coded length of every row and Data the rows one after another. Each
+// row goes to Put(y, row). Returns false when the data ran short (the
+// missing bytes are zeros).
+template <typename F>
+bool DecodeRows(const Byte* Data, size_t Size, bool Packed, const std::vector<Word>& Counts, size_t CountAt,
+                Integer Rows, size_t RowLen, F Put) {
+  std::vector<Byte> row(RowLen);
+  size_t at = 0;
+  bool whole = true;
+  for (Integer y = 0; y < Rows; ++y) {
+    if (Packed) {
+      const size_t n = Counts[CountAt + size_t(y)];
+      const size_t k = std::min(n, Size - std::min(at, Size));
+      if (k < n) whole = false;
+      UnpackRow(Data + std::min(at, Size), k, row.data(), RowLen);
+      at += n;
+    } else {
+      const size_t k = std::min(RowLen, Size - std::min(at, Size));
+      if (k < RowLen) whole = false;
+      std::memcpy(row.data(), Data + std::min(at, Size), k);
+      std::memset(row.data() + k, 0, RowLen - k);
+      at += RowLen;
+    }
+    Put(y, row.data());
+  }
+  return whole;
+}
+
+// Allocates B in the document's format and palette.
+void Prepare(const TDoc& D, TLKBitmap& B, Integer W, Integer H) {
+  B.Allocate(W, H, D.Format);
+  B.Fill(0);
+  if (D.Format == lk8p && !D.Palette.empty())
+    for (Integer i = 0; i < 256; ++i) B.SetPalette(i, D.Palette[size_t(i)]);
+}
+
+// Reads one layer channel (compression, row table, rows) of Len bytes at
+// the reader's position into B (layer size W x H).
+bool ReadLayerChannel(TLKByteReader& R, const Byte* Base, Int64 Len, const TDoc& D, TLKBitmap& B, Integer Id,
+                      Integer W, Integer H, const TDoc& Target) {
+  const Int64 start = R.Position();
+  const Word comp = R.U16BE();
+  const size_t rowLen = size_t(RowBytes(W, Target.Depth));
+  bool ok = R.Ok() && (comp == 0 || comp == 1);
+  if (ok && W > 0 && H > 0) {
+    std::vector<Word> counts;
+    if (comp == 1) {
+      counts.resize(size_t(H));
+      for (auto& c : counts) c = R.U16BE();
+    }
+    const Int64 used = R.Position() - start;
+    const Int64 left = std::max<Int64>(0, std::min(Len - used, R.Remaining()));
+    ok = R.Ok() && DecodeRows(Base + R.Position(), size_t(left), comp == 1, counts, 0, H, rowLen,
+                              [&](Integer y, const Byte* row) { PlaceRow(Target, B, Id, y, row, W); });
+  }
+  (void)D;
+  R.Seek(std::min(start + Len, R.Size()));
+  return ok;
+}
+
+}  // namespace
+
+const char* LKPSDBlendKey(TLKRenderOperation Operation) {
+  for (const auto& k : kBlendKeys)
+    if (k.Op == Operation) return k.Key;
+  return "norm";
+}
+
+TLKRenderOperation LKPSDBlendOperation(const char* Key) {
+  for (const auto& k : kBlendKeys)
+    if (std::memcmp(k.Key, Key, 4) == 0) return k.Op;
+  return lklNormal;
+}
+
+bool LKTryPSD(TStream* Stream) {
+  if (!Stream) return false;
+  return LKProbeWith(*Stream, [](TLKByteReader& r) {
+    Byte h[26];
+    if (!r.Read(h, 26) || std::memcmp(h, "8BPS", 4) != 0) return false;
+    const Word channels = LKGetBE16(h + 12), depth = LKGetBE16(h + 22), mode = LKGetBE16(h + 24);
+    return LKGetBE16(h + 4) == 1 && channels >= 1 && channels <= 24 && depth >= 1 && depth <= 16 && mode < 10;
+  });
+}
+
+void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, bool LoadLayers,
+               TList* Layers) {
+  auto fail = [&](const char* Why) { LKAbort(Progress, String("PSD: ") + Why); };
+  lkcodec::Report(Progress, 0);
+  if (!Stream || !LKTryPSD(Stream)) return fail("damaged or unsupported data");
+  const std::vector<Byte> file = lkcodec::ReadRest(*Stream);
+  TLKByteReader R(file.data(), file.size());
+  const Byte* base = file.data();
+  TDoc D;
+  R.Skip(12);
+  D.Channels = R.U16BE();
+  D.Height = Integer(std::min<Cardinal>(R.U32BE(), 0x7FFFFFFF));
+  D.Width = Integer(std::min<Cardinal>(R.U32BE(), 0x7FFFFFFF));
+  D.Depth = R.U16BE();
+  D.Mode = R.U16BE();
+  // Multichannel documents are read as grey from their first channel.
+  D.Format = lkpsd::FormatOf(D.Mode == 7 ? 1 : D.Mode, D.Depth);
+  TIOParamsVals& P = Params;
+  P.WIDTH = D.Width;
+  P.HEIGHT = D.Height;
+  P.BITSPERSAMPLE = D.Depth;
+  P.SAMPLESPERPIXEL = D.Channels;
+  P.DPIX = P.DPIY = 96;
+  // Colour-mode data: a 256-entry palette of red, green and blue planes.
+  const Cardinal modeLen = R.U32BE();
+  if (modeLen == 768 && R.Remaining() >= 768) {
+    const Byte* p = base + R.Position();
+    D.Palette.resize(256);
+    for (Integer i = 0; i < 256; ++i) D.Palette[size_t(i)] = TRGB{p[512 + i], p[256 + i], p[i]};
+    P.SetColorMapCount(256);
+    std::copy(D.Palette.begin(), D.Palette.end(), P.ColorMap.begin());
+  }
+  R.Skip(modeLen);
+  if (!R.Ok()) return fail("damaged or unsupported data");
+
+  // Image resources.
+  bool thumbnailTaken = false;
+  {
+    const Int64 len = R.U32BE();
+    const Int64 end = std::min(R.Position() + len, R.Size());
+    while (R.Ok() && R.Position() + 12 <= end) {
+      if (R.Position() % 2) R.Skip(1);
+      Byte sig[4];
+      R.Read(sig, 4);
+      if (std::memcmp(sig, "8BIM", 4) != 0) break;
+      const Word id = R.U16BE();
+      const Byte nameLen = R.U8();
+      R.Skip(nameLen + ((nameLen + 1) % 2));
+      const Int64 size = R.U32BE();
+      if (!R.Ok() || size == 0 || size > R.Remaining() || R.Position() + size > end) break;
+      const Byte* d = base + R.Position();
+      switch (id) {
+        case 1005:
+          if (size >= 16) {
+            P.DPIX = Integer(LKGetBE32(d) / 65536);
+            P.DPIY = Integer(LKGetBE32(d + 8) / 65536);
+          }
+          break;
+        case 1028: P.IPTC_Records.LoadFromStandardBuffer(d, Integer(size)); break;
+        case 1039: P.GetInputICC()->LoadFromBuffer(d, Integer(size)); break;
+        case 1047:
+          if (size >= 2) D.TransIndex = LKGetBE16(d);
+          break;
+        case 1060: P.XMP_INFO.assign(reinterpret_cast<const char*>(d), strnlen(reinterpret_cast<const char*>(d), size_t(size))); break;
+        case 1036:
+          if (size > 28) {
+            TMemoryStream js;
+            js.WriteBuffer(d + 28, size - 28);
+            js.Seek(0, soBeginning);
+            TIOParamsVals tp;
+            std::atomic<bool> thumbAbort{false};
+            TProgressRec tpr;
+            tpr.AbortFlag = &thumbAbort;
+            TLKBitmap* thumb = P.GetEXIF_ThumbnailImage();
+            ReadJPegStream(&js, nullptr, thumb, tp, tpr, false, false, false, false, false, false, -1);
+            if (P.GETTHUMBNAIL && Bitmap && !thumbAbort.load() && !thumb->IsEmpty()) {
+              Bitmap->Assign(thumb);
+              thumbnailTaken = true;
+            }
+          }
+          break;
+        default: break;
+      }
+      R.Skip(size);
+    }
+    R.Seek(end);
+  }
+  if (D.Format == lknull && (Bitmap || Layers)) return fail("unsupported colour mode or depth");
+  if (D.Mode == 2 && D.TransIndex > 255) D.TransIndex = -1;
+  if (D.Mode != 2) D.TransIndex = -1;
+
+  // Layer and mask information.
+  const Int64 sectionLen = R.U32BE();
+  const Int64 sectionEnd = std::min(R.Position() + sectionLen, R.Size());
+  if (sectionLen > 0 && Layers) {
+    const Int64 infoLen = R.U32BE();
+    const Int64 infoEnd = std::min(R.Position() + infoLen, sectionEnd);
+    const Integer count = infoLen > 0 ? std::abs(Integer(static_cast<int16_t>(R.U16BE()))) : 0;
+    if (count > 0 && (count == 1 || LoadLayers)) {
+      // Every record is read and checked before anything is allocated: a
+      // record takes at least 46 bytes, a channel 6 and its data 2.
+      if (Int64(count) * 46 > infoEnd - R.Position()) return fail("layer count past the data");
+      std::vector<TRecord> recs(static_cast<size_t>(count));
+      Int64 dataBytes = 0;
+      for (TRecord& rec : recs) {
+        rec.Top = int32_t(R.U32BE());
+        rec.Left = int32_t(R.U32BE());
+        rec.Bottom = int32_t(R.U32BE());
+        rec.Right = int32_t(R.U32BE());
+        const Integer nch = R.U16BE();
+        if (nch > kMaxLayerChannels) return fail("layer channel count past the format's");
+        for (Integer c = 0; c < nch; ++c) {
+          const Integer cid = static_cast<int16_t>(R.U16BE());
+          const Int64 clen = R.U32BE();
+          rec.Channels.emplace_back(cid, clen);
+          dataBytes += clen;
+        }
+        Byte sig[4];
+        R.Read(sig, 4);
+        R.Read(rec.Blend, 4);
+        rec.Opacity = R.U8();
+        rec.Clipping = R.U8();
+        rec.Flags = R.U8();
+        R.U8();
+        const Int64 extra = R.U32BE();
+        const Int64 extraEnd = R.Position() + extra;
+        const Int64 maskLen = R.U32BE();
+        const Int64 maskEnd = R.Position() + maskLen;
+        if (maskLen >= 20) {
+          rec.HasMask = true;
+          rec.MTop = int32_t(R.U32BE());
+          rec.MLeft = int32_t(R.U32BE());
+          rec.MBottom = int32_t(R.U32BE());
+          rec.MRight = int32_t(R.U32BE());
+        }
+        R.Seek(std::min(maskEnd, R.Size()));
+        R.Skip(R.U32BE());  // blending ranges
+        const Byte nameLen = R.U8();
+        rec.Name.resize(nameLen);
+        R.Read(rec.Name.data(), nameLen);
+        if (std::memcmp(sig, "8BIM", 4) != 0 && std::memcmp(sig, "8B64", 4) != 0) R.Fail();
+        R.Seek(std::min(extraEnd, R.Size()));
+        const auto inside = [](Int64 a, Int64 b) { return b - a >= 0 && b - a <= kMaxSide; };
+        if (!R.Ok() || R.Position() > infoEnd || !inside(rec.Top, rec.Bottom) || !inside(rec.Left, rec.Right) ||
+            (rec.HasMask && (!inside(rec.MTop, rec.MBottom) || !inside(rec.MLeft, rec.MRight))))
+          return fail("damaged layer record");
+      }
+      if (dataBytes > infoEnd - R.Position()) return fail("layer channel sizes past the data");
+      // Each layer's picture must be one its channel data can hold.
+      for (const TRecord& rec : recs) {
+        Int64 colour = 0, mask = 0;
+        for (const auto& [cid, clen] : rec.Channels) (cid == -2 ? mask : colour) += clen;
+        const Int64 w = rec.Right - rec.Left, h = rec.Bottom - rec.Top;
+        const Integer bpp = std::max<Integer>(8, LKPixelFormatBitCount(D.Format));
+        if (w > 0 && h > 0 && !rec.Channels.empty()) {
+          TLKPictureRequest q;
+          q.Width = w;
+          q.Height = h;
+          q.BitsPerPixel = bpp;
+          q.MaxSide = kMaxSide;
+          q.AvailableBytes = colour;
+          q.MinCodedBytes = lkpsd::MinPackedBytes(h, RowBytes(w, D.Depth));
+          if (!LKAllowPicture(q, Progress, "PSD")) return;
+        }
+        const Int64 mw = rec.MRight - rec.MLeft, mh = rec.MBottom - rec.MTop;
+        if (rec.HasMask && mw > 0 && mh > 0 && mask > 0) {
+          TLKPictureRequest q;
+          q.Width = mw;
+          q.Height = mh;
+          q.BitsPerPixel = 8;
+          q.MaxSide = kMaxSide;
+          q.AvailableBytes = mask;
+          q.MinCodedBytes = lkpsd::MinPackedBytes(mh, RowBytes(mw, D.Depth));
+          if (!LKAllowPicture(q, Progress, "PSD")) return;
+        }
+      }
+      // The layers, then their channel data.
+      const Integer first = Layers->GetCount();
+      std::vector<TLKLayer*> made;
+      for (const TRecord& rec : recs) {
+        auto* l = new TLKLayer(nullptr, nullptr, false);
+        l->PosX = Integer(rec.Left);
+        l->PosY = Integer(rec.Top);
+        l->Opacity = rec.Opacity;
+        l->Name = rec.Name.substr(0, 1023);
+        l->Visible = (rec.Flags & 2) == 0;
+        l->Cropped = rec.Clipping == 0;
+        l->Operation = LKPSDBlendOperation(rec.Blend);
+        Layers->Add(l);
+        made.push_back(l);
+      }
+      TDoc maskDoc = D;
+      maskDoc.Format = lk8g;
+      maskDoc.TransIndex = -1;
+      Integer inserted = 0;
+      for (Integer i = 0; i < count; ++i) {
+        const TRecord& rec = recs[size_t(i)];
+        TLKLayer* l = made[size_t(i)];
+        const Integer w = Integer(rec.Right - rec.Left), h = Integer(rec.Bottom - rec.Top);
+        TLKLayer* maskLayer = nullptr;
+        for (const auto& [cid, clen] : rec.Channels) {
+          if (LKAborted(Progress)) return;
+          if (cid == -2) {
+            if (!maskLayer) {
+              maskLayer = new TLKLayer(nullptr, nullptr, false);
+              maskLayer->IsMask = true;
+              maskLayer->Visible = false;
+              maskLayer->PosX = Integer(rec.MLeft);
+              maskLayer->PosY = Integer(rec.MTop);
+              Layers->Insert(first + i + inserted + 1, maskLayer);
+              ++inserted;
+            }
+            const Integer mw = Integer(rec.MRight - rec.MLeft), mh = Integer(rec.MBottom - rec.MTop);
+            if (mw > 0 && mh > 0) Prepare(maskDoc, *maskLayer->Bitmap, mw, mh);
+            ReadLayerChannel(R, base, clen, D, *maskLayer->Bitmap, 0, mw, mh, maskDoc);
+            continue;
+          }
+          if (w > 0 && h > 0 && l->Bitmap->GetPixelFormat() == lknull) Prepare(D, *l->Bitmap, w, h);
+          ReadLayerChannel(R, base, clen, D, *l->Bitmap, cid, w, h, D);
+        }
+        if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(i * 100.0 / count));
+      }
+      // Layers without pixels go, with the mask layer after them.
+      for (Integer i = Layers->GetCount() - 1; i >= first; --i) {
+        auto* l = static_cast<TLKLayer*>(Layers->Get(i));
+        if (l->Bitmap->GetWidth() > 0 && l->Bitmap->GetHeight() > 0) continue;
+        Integer n = 1;
+        if (!l->IsMask && i + 1 < Layers->GetCount() && static_cast<TLKLayer*>(Layers->Get(i + 1))->IsMask) n = 2;
+        for (Integer k = n - 1; k >= 0; --k) {
+          delete static_cast<TLKLayer*>(Layers->Get(i + k));
+          Layers->Delete(i + k);
+        }
+      }
+      if (!P.ISNATIVEPIXELFORMAT)
+        for (Integer i = first; i < Layers->GetCount(); ++i) {
+          auto* l = static_cast<TLKLayer*>(Layers->Get(i));
+          const TLKPixelFormat f = l->Bitmap->GetPixelFormat();
+          if (!l->IsMask && f != lk24RGB && f != lk1g) l->Bitmap->ConvertToPixelFormat(lk24RGB);
+        }
+    }
+  }
+  R.Seek(sectionEnd);
+
+  // The merged picture.
+  const bool merged = !LoadLayers || !Layers || Layers->GetCount() == 0;
+  if (!merged || !Bitmap || thumbnailTaken || LKAborted(Progress)) return;
+  const Word comp = R.U16BE();
+  if (!R.Ok() || comp > 1) return fail("damaged or unsupported data");
+  const Integer chans = D.Mode == 7 ? 1 : D.Channels;
+  const Int64 rowLen = RowBytes(D.Width, D.Depth);
+  TLKPictureRequest q;
+  q.Width = D.Width;
+  q.Height = D.Height;
+  q.BitsPerPixel = LKPixelFormatBitCount(D.Format);
+  q.MaxSide = kMaxSide;
+  q.AvailableBytes = R.Remaining();
+  q.MinCodedBytes = comp == 1 ? Int64(chans) * lkpsd::MinPackedBytes(D.Height, rowLen) : Int64(chans) * D.Height * rowLen;
+  if (!LKAllowPicture(q, Progress, "PSD")) return;
+  std::vector<Word> counts;
+  if (comp == 1) {
+    counts.resize(size_t(D.Channels) * size_t(D.Height));
+    for (auto& c : counts) c = R.U16BE();
+  }
+  TLKBitmap& B = *Bitmap;
+  Prepare(D, B, D.Width, D.Height);
+  if (D.TransIndex >= 0) B.GetAlphaChannel();
+  Int64 at = R.Position();
+  bool whole = R.Ok();
+  for (Integer c = 0; c < chans; ++c) {
+    if (LKAborted(Progress)) return;
+    Int64 bytes = 0;
+    if (comp == 1)
+      for (Integer y = 0; y < D.Height; ++y) bytes += counts[size_t(c) * size_t(D.Height) + size_t(y)];
+    else
+      bytes = rowLen * D.Height;
+    const Int64 left = std::max<Int64>(0, R.Size() - at);
+    whole &= DecodeRows(base + std::min(at, R.Size()), size_t(std::min(left, bytes)), comp == 1, counts,
+                        size_t(c) * size_t(D.Height), D.Height, size_t(rowLen),
+                        [&](Integer y, const Byte* row) { PlaceRow(D, B, c, y, row, D.Width); });
+    at += bytes;
+  }
+  if (!P.ISNATIVEPIXELFORMAT && B.GetPixelFormat() != lk24RGB && B.GetPixelFormat() != lk1g)
+    B.ConvertToPixelFormat(lk24RGB);
+  if (!whole) fail("the picture data end early");
+}
