@@ -39,18 +39,6 @@ bool ProbePCX(TStream& S) {
   return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() > 128 && r.U8() == 0x0A && r.U8() <= 5; });
 }
 
-bool ProbeJP2(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) {
-    static const Byte kBox[12] = {0, 0, 0, 12, 0x6A, 0x50, 0x20, 0x20, 0x0D, 0x0A, 0x87, 0x0A};
-    Byte b[12];
-    return r.Read(b, 12) && std::memcmp(b, kBox, 12) == 0;
-  });
-}
-
-bool ProbeJ2K(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() >= 4 && r.U32BE() == 0xFF4FFF51u; });
-}
-
 // Multi-page PCX: the magic, then page offsets up to the first zero (at most
 // 1024), each inside the stream.
 bool ProbeDCX(TStream& S) {
@@ -122,32 +110,6 @@ extern constinit const TLKFormatRow LKRow_EMF = [] {
   TLKFormatRow r = Placeholder(lkftEMF, "Enhanced Windows Metafile", "EMF", true, false, 0);
   r.Probes[0] = {kLKProbeEMF, ProbeEMF};
   r.Load.NoRoad = true;
-  return r;
-}();
-
-extern constinit const TLKFormatRow LKRow_JP2 = [] {
-  TLKFormatRow r = Placeholder(lkftJP2, "JPEG2000", "JP2", true, true, PreviewPage(ppJ2000));
-  r.Probes[0] = {kLKProbeJP2, ProbeJP2};
-  r.Save.Convert = true;
-  return r;
-}();
-
-extern constinit const TLKFormatRow LKRow_J2K = [] {
-  TLKFormatRow r = Placeholder(lkftJ2K, "JPEG2000 Code Stream", "J2K;JPC;J2C", true, true, PreviewPage(ppJ2000));
-  r.Probes[0] = {kLKProbeJ2K, ProbeJ2K};
-  r.Save.Convert = true;
-  return r;
-}();
-
-extern constinit const TLKFormatRow LKRow_PS = [] {
-  TLKFormatRow r = Placeholder(lkftPS, "PostScript Level 2", "PS;EPS", false, true, 0);
-  r.Save.NoRoad = true;
-  return r;
-}();
-
-extern constinit const TLKFormatRow LKRow_PDF = [] {
-  TLKFormatRow r = Placeholder(lkftPDF, "Adobe PDF", "PDF", false, true, 0);
-  r.Save.NoRoad = true;
   return r;
 }();
 
