@@ -186,13 +186,19 @@ TEST(JPEG2000, OpenJPEGToolsAgreeWithUs) {
     EXPECT_EQ(row[3 * (i % 7)], (i * 195) >> 4) << i;
   }
 
-  // Subsampled components are read at the picture's full size.
+  // Subsampled components (each sample covering 2 x 2 of the grid) are
+  // read at the grid's size, every sample repeated.
   ASSERT_TRUE(codeckit::Run("opj_compress -i '" + dir / "in.ppm" + "' -o '" + dir / "sub.j2k" + "' -s 2,2 -n 2"));
   TLKBitmap s;
   TIOParamsVals sq;
   ASSERT_TRUE(Read(filekit::LoadFile(dir / "sub.j2k"), s, sq));
-  EXPECT_EQ(s.GetWidth(), 45);
-  EXPECT_EQ(s.GetHeight(), 31);
+  ASSERT_EQ(s.GetWidth(), 89);
+  ASSERT_EQ(s.GetHeight(), 61);
+  for (Integer y = 0; y < 61; y += 7)
+    for (Integer x = 0; x < 89; x += 5) {
+      const TRGB got = s.GetPixels(x, y), want = b.GetPixels(x / 2, y / 2);
+      EXPECT_TRUE(got.r == want.r && got.g == want.g && got.b == want.b) << x << "," << y;
+    }
 }
 
 TEST(JPEG2000, DamagedInputEndsInTheAbortFlag) {
