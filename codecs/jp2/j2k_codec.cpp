@@ -236,7 +236,7 @@ void J2KReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
         const std::int32_t cx = colIndex[i][size_t(x)];
         // A position outside the component reads its first sample.
         const std::int32_t v = rowInside && cx >= 0 ? row[cx] : k.data[0];
-        samples[i][size_t(x)] = TopByte(std::clamp(v + offset, 0, maxv), prec);
+        samples[i][size_t(x)] = TopByte(std::int32_t(std::clamp<Int64>(Int64(v) + offset, 0, maxv)), prec);
       }
     }
     auto* out = static_cast<Byte*>(Bitmap->GetScanLine(y));
