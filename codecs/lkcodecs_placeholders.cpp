@@ -32,49 +32,11 @@ constexpr TLKFormatRow Placeholder(Integer Type, const char* Name, const char* E
 // ---------------------------------------------------------------------------
 // Magic-byte probes
 
-bool ProbeJP2(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) {
-    static const Byte kBox[12] = {0, 0, 0, 12, 0x6A, 0x50, 0x20, 0x20, 0x0D, 0x0A, 0x87, 0x0A};
-    Byte b[12];
-    return r.Read(b, 12) && std::memcmp(b, kBox, 12) == 0;
-  });
-}
-
-bool ProbeJ2K(TStream& S) {
-  return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() >= 4 && r.U32BE() == 0xFF4FFF51u; });
-}
-
 bool ProbeAVI(TStream& S) { return LKIsAVIStream(S); }
 
 // ---------------------------------------------------------------------------
 
 }  // namespace
-
-extern constinit const TLKFormatRow LKRow_JP2 = [] {
-  TLKFormatRow r = Placeholder(lkftJP2, "JPEG2000", "JP2", true, true, PreviewPage(ppJ2000));
-  r.Probes[0] = {kLKProbeJP2, ProbeJP2};
-  r.Save.Convert = true;
-  return r;
-}();
-
-extern constinit const TLKFormatRow LKRow_J2K = [] {
-  TLKFormatRow r = Placeholder(lkftJ2K, "JPEG2000 Code Stream", "J2K;JPC;J2C", true, true, PreviewPage(ppJ2000));
-  r.Probes[0] = {kLKProbeJ2K, ProbeJ2K};
-  r.Save.Convert = true;
-  return r;
-}();
-
-extern constinit const TLKFormatRow LKRow_PS = [] {
-  TLKFormatRow r = Placeholder(lkftPS, "PostScript Level 2", "PS;EPS", false, true, 0);
-  r.Save.NoRoad = true;
-  return r;
-}();
-
-extern constinit const TLKFormatRow LKRow_PDF = [] {
-  TLKFormatRow r = Placeholder(lkftPDF, "Adobe PDF", "PDF", false, true, 0);
-  r.Save.NoRoad = true;
-  return r;
-}();
 
 // AVI files are detected (their frames come through the media road), not
 // registered as a picture format.

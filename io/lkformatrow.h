@@ -255,6 +255,18 @@ struct TLKSaveShape {
   bool NoRoad = false;
 };
 
+/// Formats written as documents of pages (PostScript, PDF): a document
+/// that stays open between page saves. Handle is the writer's own state.
+struct TLKDocumentOps {
+  /// Starts a document in Stream (a writer may write its header at once).
+  void* (*Create)(TStream& Stream, TIOParamsVals& Params) = nullptr;
+  /// Adds Bitmap as the next page.
+  void (*AddPage)(void* Handle, TStream& Stream, TLKBitmap* Bitmap, TIOParamsVals& Params,
+                  TProgressRec& Progress) = nullptr;
+  /// Finishes the document and frees Handle.
+  void (*Close)(void* Handle, TStream& Stream, TIOParamsVals& Params) = nullptr;
+};
+
 /// One format.
 struct TLKFormatRow {
   Integer Type = lkftUnknown;   ///< TLKFileType, or an external plug-in's number
@@ -281,6 +293,9 @@ struct TLKFormatRow {
   /// Icon files only: writes every bitmap of Images (TLKBitmap objects) as
   /// one image of a new file. Failures set the abort flag.
   void (*WriteImages)(TStream& Stream, const std::vector<TObject*>& Images, TProgressRec& Progress) = nullptr;
+  /// Document formats: the open-document operations of the component
+  /// (TLumerakIO::CreatePSFile and the like); null for other formats.
+  const TLKDocumentOps* Document = nullptr;
   /// For the registry-wide tests (tests/io/formatrows_test.cpp):
   ///  - the largest difference of a sample after a 24-bit colour picture
   ///    went through the writer and back through the reader; -1: the format

@@ -20,6 +20,12 @@ TLumerakIO::TLumerakIO(TComponent* Owner) : TComponent(Owner) {
 TLumerakIO::~TLumerakIO() {
   // No worker may outlive the state it works on.
   WaitThreads(false);
+  // An open document is finished, not lost.
+  try {
+    ClosePSFile();
+    ClosePDFFile();
+  } catch (...) {
+  }
   RemoveViewRegistration();
   if (FAttachedLumerak != nullptr) RemoveFreeNotification(FAttachedLumerak);
   FAttachedLumerak = nullptr;

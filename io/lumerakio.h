@@ -473,6 +473,34 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void SaveToStreamPSD(TStream* Stream);
   void SyncSaveToStreamPSD(TStream* Stream);
 
+  // ---- PostScript and PDF documents
+  //
+  // A document stays open on the component while pictures are added to it,
+  // one page each; each kind has one slot. Create clears the abort flag,
+  // creates the file (a file that cannot be created raises) and starts the
+  // document, closing one of the same kind left open first. A page save
+  // makes the bitmap consistent, turns a picture other than lk24RGB and lk1g
+  // into lk24RGB (the working bitmap changes), clears the abort flag and
+  // adds the page; it fires no finish and ignores a call without an open
+  // document. Close finishes the document and the file (nothing when none
+  // is open). The destructor closes what is open. Document operations run
+  // on the caller's thread only. The one-step saves make one-page documents
+  // through the usual save frames and never touch the slots.
+
+  void CreatePSFile(const String& FileName);
+  void SaveToPS();
+  void ClosePSFile();
+  void CreatePDFFile(const String& FileName);
+  /// Adds the page in memory: nothing reaches the file before the close.
+  void SaveToPDF();
+  void ClosePDFFile();
+  void SaveToFilePS(const String& FileName);
+  void SaveToStreamPS(TStream* Stream);
+  void SyncSaveToStreamPS(TStream* Stream);
+  void SaveToFilePDF(const String& FileName);
+  void SaveToStreamPDF(TStream* Stream);
+  void SyncSaveToStreamPDF(TStream* Stream);
+
   // ---- dialog settings
 
   /// Language handed to the dialogs (default msSystem).
@@ -538,6 +566,16 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   std::atomic<int> FStopRequests{0};  // WaitThreads(true) calls waiting
   TLKAbortNote FAbortNote;
   TLKProgressEvent FProgressHook;
+
+  // ---- open documents (lumerakio_documents.cpp)
+  struct TDocumentSlot {
+    std::unique_ptr<TStream> File;
+    void* Handle = nullptr;
+  };
+  void CreateDocument(TDocumentSlot& Slot, Integer Type, const String& FileName);
+  void SaveToDocument(TDocumentSlot& Slot, Integer Type);
+  void CloseDocument(TDocumentSlot& Slot, Integer Type);
+  TDocumentSlot FPSDocument, FPDFDocument;
 
   // ---- dialog settings
   TMsgLanguage FMsgLanguage = msSystem;

@@ -262,9 +262,13 @@ TEST_F(FailureRule, AFailingSaveLeavesTheOldFileAndNoTemporaryFile) {
       [](TLumerakIO& io, const String& f) { io.SaveToFile(f + ".jqx"); },
       [](TLumerakIO& io, const String& f) { io.SaveToFile(f + ".tif"); },
       [](TLumerakIO& io, const String& f) { io.SaveToFile(f + ".fk1"); },
+      [](TLumerakIO& io, const String& f) { io.SaveToFile(f + ".pdf"); },
+      [](TLumerakIO& io, const String& f) { io.SaveToFilePS(f + ".ps"); },
+      [](TLumerakIO& io, const String& f) { io.SaveToFile(f + ".jp2"); },
   };
   const String base = dir.File("old");
-  for (const char* ext : {".jpg", ".jqx", ".tif", ".fk1"}) WriteAll(base + ext, "OLD");
+  const char* const exts[] = {".jpg", ".jqx", ".tif", ".fk1", ".pdf", ".ps", ".jp2"};
+  for (const char* ext : exts) WriteAll(base + ext, "OLD");
   for (const auto& save : saves) {
     TLumerakIO io;  // an empty picture: every writer refuses it
     try {
@@ -272,8 +276,8 @@ TEST_F(FailureRule, AFailingSaveLeavesTheOldFileAndNoTemporaryFile) {
     } catch (const Exception&) {
     }
     EXPECT_TRUE(io.GetAborted());
-    for (const char* ext : {".jpg", ".jqx", ".tif", ".fk1"}) EXPECT_EQ(ReadAll(base + ext), "OLD") << ext;
-    EXPECT_EQ(dir.Names().size(), 4u);
+    for (const char* ext : exts) EXPECT_EQ(ReadAll(base + ext), "OLD") << ext;
+    EXPECT_EQ(dir.Names().size(), std::size(exts));
   }
 }
 
