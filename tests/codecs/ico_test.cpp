@@ -119,7 +119,10 @@ TEST(IcoCodecTest, HostileDirectoriesAndBitmapFiles) {
   Bytes noBits = MakeIcon(1, 2, 2, 1, 0);
   noBits[22 + 14] = 0;
   noBits[8] = 0;  // no colour count either
-  for (const Bytes& bad : {Bytes{}, Bytes{0, 0, 1}, huge, past, noBits}) {
+  // A depth the reader shows blank still needs its transparency rows.
+  Bytes blankHuge = MakeIcon(1, 0, 1 << 20, 1, 4);
+  blankHuge[22 + 14] = 7;
+  for (const Bytes& bad : {Bytes{}, Bytes{0, 0, 1}, huge, past, noBits, blankHuge}) {
     auto s = codeckit::StreamOf(bad);
     TLKBitmap b;
     TIOParamsVals p;
