@@ -770,7 +770,6 @@ void TLKMask::DrawOutline(TCanvas* canvas, Integer destX, Integer destY, Integer
   unpack(i0 - 1, rows[0]);
   unpack(i0, rows[1]);
   for (Int64 i = i0; i <= i1; ++i) {
-    const auto row = static_cast<Integer>(i);
     std::vector<Byte>& above = rows[(i - i0) % 3];
     std::vector<Byte>& cur = rows[(i - i0 + 1) % 3];
     std::vector<Byte>& below = rows[(i - i0 + 2) % 3];
@@ -801,7 +800,6 @@ void TLKMask::DrawOutline(TCanvas* canvas, Integer destX, Integer destY, Integer
       const TColor c = ((cx + cy + phase) & 7) < 4 ? c2 : c1;
       canvas->SetPixel(static_cast<Integer>(cx), static_cast<Integer>(cy), c);
     }
-    (void)row;
   }
 }
 

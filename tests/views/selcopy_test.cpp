@@ -171,14 +171,14 @@ TEST_F(InteractTest, FeatheringBlursTheBoxGrownByFiveRadii) {
 
 namespace {
 
-struct TLayerSpec {
+struct TLayerDesc {
   Integer X, Y, W, H;
   TRGB Colour;
   Integer Opacity;
 };
 
 // Two free layers over the view (layer 0 stays the background).
-TLKLayer* AddLayer(TLumerakView* V, const TLayerSpec& S) {
+TLKLayer* AddLayer(TLumerakView* V, const TLayerDesc& S) {
   const Integer i = V->LayersAdd();
   TLKLayer* l = V->GetLayer(i);
   Solid(V->GetLKBitmap(), S.W, S.H, S.Colour);
