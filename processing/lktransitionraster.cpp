@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "platform/graphics.h"
 
@@ -93,6 +94,20 @@ void BuildBoxAxis(TBoxAxis& A, Integer D0, Integer D1, Integer Len, Integer SLen
   }
 }
 
+// Working floats that keep their memory between calls and are not cleared
+// when they grow (every use writes before it reads).
+struct TScratch {
+  std::unique_ptr<float[]> Data;
+  std::size_t Capacity = 0;
+  float* Get(std::size_t N) {
+    if (N > Capacity) {
+      Data.reset(new float[N]);
+      Capacity = N;
+    }
+    return Data.get();
+  }
+};
+
 Byte ToByte(float V) { return static_cast<Byte>(static_cast<int>(std::clamp(V + 0.5f, 0.f, 255.f))); }
 
 }  // namespace
@@ -167,7 +182,9 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
 
   thread_local TAxis ay;
   thread_local TBoxAxis ax;
-  thread_local std::vector<float> cache, acc, prefix;
+  thread_local TScratch cacheBuf, accBuf, prefixBuf;
+  float* cache = nullptr;
+  float* prefix = nullptr;
   thread_local std::vector<Integer> tags;
   const bool plainX = sw == dw && !MirrorH;
   const bool plainY = sh == dh && !MirrorV;
@@ -178,36 +195,32 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
   // neighbouring destination rows share source rows.
   const Integer slots = ay.MaxN + 1;
   if (!plainX) {
-    cache.resize(static_cast<std::size_t>(slots) * rowFloats);
+    cache = cacheBuf.Get(static_cast<std::size_t>(slots) * rowFloats);
     tags.assign(static_cast<std::size_t>(slots), -1);
-    prefix.resize(static_cast<std::size_t>(sw) * kPx);
+    prefix = prefixBuf.Get(static_cast<std::size_t>(sw) * kPx);
   }
-  const auto filtered = [&](Integer Row) -> const float* {
-    const auto slot = static_cast<std::size_t>(Row % slots);
-    float* out = cache.data() + slot * rowFloats;
-    if (tags[slot] == Row) return out;
-    tags[slot] = Row;
-    const Byte* src = Src.Rows[static_cast<std::size_t>(Row)] + static_cast<std::size_t>(Source.Left) * kPx;
-    // Running sums of the row: prefix[i] is the sum of pixels 0 .. i-1, so
-    // the area over [a, b) costs the same whatever its length.
-    float* pre = prefix.data();
-    float sb = 0, sg = 0, sr = 0;
-    for (Integer i = 0; i < (ax.Wide ? sw : 0); ++i) {
-      pre[i * 3] = sb;
-      pre[i * 3 + 1] = sg;
-      pre[i * 3 + 2] = sr;
-      sb += src[i * 3];
-      sg += src[i * 3 + 1];
-      sr += src[i * 3 + 2];
-    }
-    const Integer* ia = ax.IA.data();
-    const Integer* ib = ax.IB.data();
-    const float* fa = ax.FA.data();
-    const float* fb = ax.FB.data();
-    const float* inv = ax.Inv.data();
+  // One row of sw source pixels (bytes, or vertical sums in floats)
+  // filtered into the n destination pixels.
+  const auto hfilter = [&](const auto* src, float* out) {
     if (ax.Wide) {
-      // A reduction: every footprint is at least one pixel long, so the
-      // running sums lose nothing that shows.
+      // A reduction: running sums (prefix[i] is the sum of pixels 0 .. i-1),
+      // so a footprint costs the same whatever its length; every footprint
+      // is at least one pixel long, so their rounding does not show.
+      float* pre = prefix;
+      float sb = 0, sg = 0, sr = 0;
+      for (Integer i = 0; i < sw; ++i) {
+        pre[i * 3] = sb;
+        pre[i * 3 + 1] = sg;
+        pre[i * 3 + 2] = sr;
+        sb += src[i * 3];
+        sg += src[i * 3 + 1];
+        sr += src[i * 3 + 2];
+      }
+      const Integer* ia = ax.IA.data();
+      const Integer* ib = ax.IB.data();
+      const float* fa = ax.FA.data();
+      const float* fb = ax.FB.data();
+      const float* inv = ax.Inv.data();
       for (Integer k = 0; k < n; ++k) {
         const Integer a = ia[k] * 3, b = ib[k] * 3;
         for (Integer c = 0; c < 3; ++c)
@@ -216,6 +229,8 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
     } else {
       // A magnification: a footprint lies in one pixel or across one edge;
       // the two weights were worked out with the axis.
+      const Integer* ia = ax.IA.data();
+      const Integer* ib = ax.IB.data();
       const float* wa = ax.WA.data();
       const float* wb = ax.WB.data();
       for (Integer k = 0; k < n; ++k) {
@@ -223,11 +238,23 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
         for (Integer c = 0; c < 3; ++c) out[k * 3 + c] = wa[k] * src[a + c] + wb[k] * src[b + c];
       }
     }
+  };
+  const std::size_t leftOff = static_cast<std::size_t>(Source.Left) * kPx;
+  const auto filtered = [&](Integer Row) -> const float* {
+    const auto slot = static_cast<std::size_t>(Row % slots);
+    float* out = cache + slot * rowFloats;
+    if (tags[slot] == Row) return out;
+    tags[slot] = Row;
+    hfilter(Src.Rows[static_cast<std::size_t>(Row)] + leftOff, out);
     return out;
   };
+  // A vertical reduction sums the source rows first and filters one row
+  // per destination row.
+  const bool verticalFirst = !plainX && !plainY && ay.MaxN > 2;
 
-  acc.resize(rowFloats);
-  const std::size_t srcOff = static_cast<std::size_t>(Source.Left + i0) * kPx;
+  const std::size_t accLen = verticalFirst ? static_cast<std::size_t>(sw) * kPx : rowFloats;
+  float* const acc = accBuf.Get(accLen);
+  const std::size_t srcOff = verticalFirst ? leftOff : static_cast<std::size_t>(Source.Left + i0) * kPx;
   for (Integer j = j0; j < j1; ++j) {
     const std::size_t jj = static_cast<std::size_t>(j - j0);
     Byte* out = At(Dst, Dest.Left + i0, Dest.Top + j);
@@ -238,17 +265,27 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
       for (std::size_t k = 0; k < rowFloats; ++k) out[k] = ToByte(f[k]);
       continue;
     }
-    std::fill(acc.begin(), acc.end(), 0.f);
-    float* a = acc.data();
+    float* a = acc;
     for (Integer c = 0; c < cnt; ++c) {
       const float wc = wy[c];
-      if (plainX) {
+      if (plainX || verticalFirst) {
         const Byte* s = Src.Rows[static_cast<std::size_t>(start + c)] + srcOff;
-        for (std::size_t k = 0; k < rowFloats; ++k) a[k] += wc * s[k];
+        if (c == 0)
+          for (std::size_t k = 0; k < accLen; ++k) a[k] = wc * s[k];
+        else
+          for (std::size_t k = 0; k < accLen; ++k) a[k] += wc * s[k];
       } else {
         const float* f = filtered(start + c);
-        for (std::size_t k = 0; k < rowFloats; ++k) a[k] += wc * f[k];
+        if (c == 0)
+          for (std::size_t k = 0; k < accLen; ++k) a[k] = wc * f[k];
+        else
+          for (std::size_t k = 0; k < accLen; ++k) a[k] += wc * f[k];
       }
+    }
+    if (verticalFirst) {
+      float* row = cache;
+      hfilter(static_cast<const float*>(a), row);
+      a = row;
     }
     for (std::size_t k = 0; k < rowFloats; ++k) out[k] = ToByte(a[k]);
   }
