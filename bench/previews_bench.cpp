@@ -5,9 +5,9 @@
 // dialog does. One thread.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <cstdlib>
 #include <memory>
+
+#include "bench/bench_app.h"
 
 #include "core/lkbitmap.h"
 #include "dialogs/lkpreviewsform.h"
@@ -15,15 +15,6 @@
 #include "processing/lkprocutils.h"
 
 namespace {
-
-void PreviewsApplication() {
-  if (QApplication::instance() != nullptr) return;
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char name[] = "lumerak_bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-}
 
 /// A dialog whose source is 1600 x 1000 and whose source view shows all of
 /// it at full size, so the preview copy is 1600 x 1000.
@@ -45,7 +36,7 @@ std::unique_ptr<TfPreviews> MakeDialog(TIPDialogParams& Params, TPreviewEffects 
 }
 
 void BM_PreviewStepBrightness(benchmark::State& state) {
-  PreviewsApplication();
+  EnsureBenchApplication();
   TIPDialogParams params;
   auto d = MakeDialog(params, {peContrast});
   state.counters["copy_w"] = d->GetResult()->GetWidth();
@@ -60,7 +51,7 @@ void BM_PreviewStepBrightness(benchmark::State& state) {
 BENCHMARK(BM_PreviewStepBrightness)->Unit(benchmark::kMillisecond);
 
 void BM_PreviewStepGaussianFilter(benchmark::State& state) {
-  PreviewsApplication();
+  EnsureBenchApplication();
   TIPDialogParams params;
   const TGraphFilter* gauss = nullptr;
   for (Integer i = 0; i < LKGetFiltersCount(); ++i)
