@@ -6,8 +6,10 @@
 #include "core/lklists.h"
 #include "core/lkmath.h"
 #include "dialogs/lkiopreviewslogic.h"
+#include "dialogs/lkpalettedialog.h"
 #include "io/lkformatrow.h"
 #include "io/lumerakio.h"
+#include "platform/colordialog.h"
 #include "platform/comctrls.h"
 #include "platform/forms.h"
 #include "platform/sysutils.h"
@@ -19,7 +21,8 @@ namespace {
 constexpr Integer kClientWidth = 527, kClientHeight = 425;
 constexpr Integer kPageHeight = 190;
 
-TColor RGBToColor(TRGB C) { return TColor(C.r) | (TColor(C.g) << 8) | (TColor(C.b) << 16); }
+TColor TRGBToColor(TRGB C) { return TColor(C.r) | (TColor(C.g) << 8) | (TColor(C.b) << 16); }
+TRGB ColorToTRGB(TColor C) { return TRGB{Byte((C >> 16) & 0xFF), Byte((C >> 8) & 0xFF), Byte(C & 0xFF)}; }
 
 Integer IntDef(TEdit* E, Integer Default) { return E ? StrToIntDef(Trim(E->GetText()), Default) : Default; }
 
@@ -315,6 +318,8 @@ void TfIOPreviews::BuildPages() {
   Edit10 = edit(290, 86, 40);
   label(340, 86, "&Vert. Position:", LKMSG_VERTPOSITION);
   Edit11 = edit(440, 86, 40);
+  Panel3->OnClick = [this](TObject*) { Panel3Click(); };
+  Panel4->OnClick = [this](TObject*) { Panel4Click(); };
   ComboBox5->OnChange = CheckBox4->OnClick = CheckBox5->OnClick = [this](TObject*) { GifChange(); };
   for (TEdit* e : {Edit9, Edit10, Edit11, Edit12}) e->OnChange = [this](TObject*) { GifChange(); };
 
@@ -353,6 +358,7 @@ void TfIOPreviews::BuildPages() {
   FCaptions.push_back({CheckBox6, LKMSG_INTERLACED, false});
   label(8, 66, "Co&mpression", LKMSG_COMPRESSION);
   ComboBox12 = combo(120, 66, 110, {"None", "1", "2", "3", "4", "5", "6", "7", "8", "Max"});
+  Panel1->OnClick = [this](TObject*) { Panel1Click(); };
   ComboBox10->OnChange = ComboBox11->OnChange = ComboBox12->OnChange = CheckBox6->OnClick =
       [this](TObject*) { SmallPageChange(TabSheetPNG1); };
 
@@ -368,6 +374,7 @@ void TfIOPreviews::BuildPages() {
   Edit13 = edit(120, 60, 200);
   label(8, 86, "&Description:", LKMSG_DESCRIPTION);
   Edit14 = edit(120, 86, 200);
+  Panel5->OnClick = [this](TObject*) { Panel5Click(); };
   ComboBox14->OnChange = CheckBox1->OnClick = [this](TObject*) { SmallPageChange(TabSheetTGA1); };
   Edit13->OnChange = Edit14->OnChange = [this](TObject*) { SmallPageChange(TabSheetTGA1); };
 
@@ -576,10 +583,10 @@ void TfIOPreviews::ApplyParameters() {
     Edit9->SetText(IntToStr(W.GifIndex));
     ComboBox5->SetItemIndex(W.Bps - 1);
     CheckBox4->SetChecked(W.Transparent);
-    Panel3->SetColor(RGBToColor(W.TranspColor));
+    Panel3->SetColor(TRGBToColor(W.TranspColor));
     Panel3->SetEnabled(W.Transparent);
     CheckBox5->SetChecked(W.Interlaced);
-    Panel4->SetColor(RGBToColor(W.GifBackground));
+    Panel4->SetColor(TRGBToColor(W.GifBackground));
     Edit12->SetText(IntToStr(W.Delay));
     Edit10->SetText(IntToStr(W.GifX));
     Edit11->SetText(IntToStr(W.GifY));
@@ -593,13 +600,13 @@ void TfIOPreviews::ApplyParameters() {
     ComboBox9->SetItemIndex(W.PcxColors);
   } else if (page == TabSheetPNG1) {
     ComboBox10->SetItemIndex(W.PngColors);
-    Panel1->SetColor(RGBToColor(W.PngBackground));
+    Panel1->SetColor(TRGBToColor(W.PngBackground));
     ComboBox11->SetItemIndex(W.PngFilter);
     CheckBox6->SetChecked(W.PngInterlaced);
     ComboBox12->SetItemIndex(W.PngCompression);
   } else if (page == TabSheetTGA1) {
     ComboBox14->SetItemIndex(W.TgaColors);
-    Panel5->SetColor(RGBToColor(W.TgaBackground));
+    Panel5->SetColor(TRGBToColor(W.TgaBackground));
     CheckBox1->SetChecked(W.TgaCompressed);
     Edit13->SetText(W.TgaName);
     Edit14->SetText(W.TgaDescriptor);
@@ -1050,6 +1057,72 @@ void TfIOPreviews::WriteParams(TIOParamsVals& P) const {
     P.J2000_RATE = W.J2KRate;
     P.FILETYPE = lkftJ2K;
   }
+}
+
+// ---------------------------------------------------------------------------
+// Colour panels
+
+bool TfIOPreviews::ChooseFromResultPalette(Integer Count, TColor& Chosen) {
+  const TIOParamsVals& rp = *Lumerak2->GetLumerakIO()->GetIOParams();
+  // The result's palette can be older and smaller than the colours now
+  // chosen (Lock Preview off, colours raised): never show entries past its
+  // end.
+  const Integer available = Integer(rp.ColorMap.size()) < rp.COLORMAPCOUNT ? Integer(rp.ColorMap.size())
+                                                                          : rp.COLORMAPCOUNT;
+  const Integer n = Count < available ? Count : available;
+  if (n <= 0) return false;
+  if (OnPalette) return OnPalette(rp.ColorMap.data(), n, FPaletteCancelCaption, Chosen);
+  TLumerakPaletteDialog dialog(nullptr);
+  dialog.SetPalette(rp.ColorMap.data(), n);
+  dialog.GetCancelButton()->SetCaption(FPaletteCancelCaption);
+  if (!dialog.Execute()) return false;
+  Chosen = dialog.GetSelectedColor();
+  return true;
+}
+
+void TfIOPreviews::Panel3Click() {
+  if (Lumerak2->GetLumerakIO()->GetIOParams()->COLORMAPCOUNT == 0) applyAct();
+  TColor c = Panel3->GetColor();
+  if (ChooseFromResultPalette(W.Bps >= 1 && W.Bps <= 8 ? 1 << W.Bps : 256, c)) Panel3->SetColor(c);
+  W.TranspColor = ColorToTRGB(Panel3->GetColor());
+  Changed();
+}
+
+void TfIOPreviews::Panel4Click() {
+  if (Lumerak2->GetLumerakIO()->GetIOParams()->COLORMAPCOUNT == 0) applyAct();
+  TColor c = Panel4->GetColor();
+  if (ChooseFromResultPalette(W.Bps >= 1 && W.Bps <= 8 ? 1 << W.Bps : 256, c)) Panel4->SetColor(c);
+  W.GifBackground = ColorToTRGB(Panel4->GetColor());
+  Changed();
+}
+
+namespace {
+/// A background panel: the result's palette when it has one, else the
+/// standard colour dialog.
+void ChooseBackground(TPanel* Panel, const std::function<bool(Integer, TColor&)>& FromPalette,
+                      const TIOParamsVals& Result) {
+  TColor c = Panel->GetColor();
+  bool ok = false;
+  if (Result.COLORMAPCOUNT > 0)
+    ok = FromPalette(_GetNumCol(Result.BITSPERSAMPLE, Result.SAMPLESPERPIXEL), c);
+  else
+    ok = ExecuteColorDialog(c);
+  if (ok) Panel->SetColor(c);
+}
+}  // namespace
+
+void TfIOPreviews::Panel1Click() {
+  ChooseBackground(Panel1, [this](Integer N, TColor& C) { return ChooseFromResultPalette(N, C); },
+                   *Lumerak2->GetLumerakIO()->GetIOParams());
+  W.PngBackground = ColorToTRGB(Panel1->GetColor());
+  Changed();
+}
+
+void TfIOPreviews::Panel5Click() {
+  ChooseBackground(Panel5, [this](Integer N, TColor& C) { return ChooseFromResultPalette(N, C); },
+                   *Lumerak2->GetLumerakIO()->GetIOParams());
+  W.TgaBackground = ColorToTRGB(Panel5->GetColor());
+  Changed();
 }
 
 std::unique_ptr<TLKPreviewsForm> LKCreatePreviewsForm(TComponent* Owner) {

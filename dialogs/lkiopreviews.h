@@ -13,6 +13,7 @@
 // Main thread only; shown modally by TLumerakIO::DoPreviews.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "dialogs/lkiodialogs.h"
@@ -56,6 +57,15 @@ class TfIOPreviews : public TLKPreviewsForm {
   void FormActivate();
   /// OK without closing: writes the active page's values.
   void Apply();
+  /// The colour panels: GIF transparent colour and background (the
+  /// result's palette), PNG and TGA background (the result's palette, or
+  /// the standard colour dialog when it has none).
+  void Panel3Click();
+  void Panel4Click();
+  void Panel1Click();
+  void Panel5Click();
+  /// The palette dialog the panels open; tests script it through OnPalette.
+  std::function<bool(const TRGB* Palette, Integer Count, const String& CancelCaption, TColor& Chosen)> OnPalette;
 
   /// The working copy.
   struct TWorking {
@@ -151,6 +161,9 @@ class TfIOPreviews : public TLKPreviewsForm {
   void GifChange();
   void GifSimpleChange();
   void SmallPageChange(TTabSheet* Page);
+  /// Opens the palette dialog on the result's palette with at most Count
+  /// entries (fewer when the palette is smaller); true when one was chosen.
+  bool ChooseFromResultPalette(Integer Count, TColor& Chosen);
 
   std::unique_ptr<TForm> FForm;
   TWorking W;

@@ -11,6 +11,7 @@
 #include "dialogs/lkiopreviewslogic.h"
 #include "dialogs/lkopensavelogic.h"
 #include "io/lkdetect.h"
+#include "io/lkformatrow.h"
 #include "io/lumerakio.h"
 #include "platform/comctrls.h"
 #include "platform/forms.h"
@@ -448,7 +449,16 @@ void TOpenLumerakDialog::PreviewClick() {
 // TSaveLumerakDialog
 
 TSaveLumerakDialog::TSaveLumerakDialog(TComponent* AOwner) : TOpenLumerakDialog(AOwner) {
-  Filter = BuildStrFilter();
+  // The fixed list, used only when AutoSetFilter is turned off.
+  LKUpdateGIFStatus();
+  const TLKFileFormatInfo* gif = LKFileFormatGetInfo(lkftGIF);
+  Filter = "JPEG Bitmap (JPG)|*.jpg";
+  if (gif && gif->WriteProc) Filter += "|CompuServe Bitmap (GIF)|*.gif";
+  Filter +=
+      "|TIFF Bitmap (TIF)|*.tif|PaintBrush (PCX)|*.pcx|Portable Network Graphics (PNG)|*.png"
+      "|Windows Bitmap (BMP)|*.bmp|OS/2 Bitmap (BMP)|*.bmp|Targa Bitmap (TGA)|*.tga|Portable PixMap (PXM)|*.pxm"
+      "|Portable PixMap (PPM)|*.ppm|Portable GreyMap (PGM)|*.pgm|Portable Bitmap (PBM)|*.pbm"
+      "|JPEG2000 (JP2)|*.jp2|JPEG2000 Code Stream (J2K)|*.j2k|Multipage PCX (DCX)|*.dcx";
   FTimer = std::make_unique<TTimer>(nullptr);
   FTimer->SetEnabled(false);
   FTimer->SetInterval(100);

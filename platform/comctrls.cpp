@@ -439,6 +439,9 @@ void TTabSheet::SetTabVisible(bool Value) {
       if (s->FTabVisible && next == nullptr) next = s;
     FPageControl->FActivePage = nullptr;
     FPageControl->SetActivePage(next);
+    // The sheet that lost its tab must not stay on show behind (or
+    // instead of) the next one.
+    SetVisible(false);
   }
   FPageControl->UpdateTabs();
 }
@@ -535,6 +538,8 @@ bool TPageControl::SelectTabByUser(TTabSheet* Sheet) {
 void TPageControl::InsertPage(TTabSheet* Sheet) {
   FPages.push_back(Sheet);
   if (FActivePage == nullptr && Sheet->FTabVisible) SetActivePage(Sheet);
+  // Only the active sheet shows; a sheet added behind it waits its turn.
+  if (Sheet != FActivePage) Sheet->SetVisible(false);
   UpdateTabs();
 }
 

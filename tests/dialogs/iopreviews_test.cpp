@@ -227,3 +227,34 @@ TEST_F(FormatOptions, SaveAsAdvancedOptionsReachTheSavedFile) {
   ASSERT_FALSE(io.GetAborted());
   EXPECT_LT(fs::file_size(name), fs::file_size(dir.path / "q95.jpg"));
 }
+
+TEST_F(FormatOptions, ColourPanelsNeverShowEntriesPastTheResultPalette) {
+  io.SetSimplifiedParamsDialogs(false);
+  io.GetIOParams()->FILETYPE = lkftPNG;
+  std::vector<Integer> counts;
+  TRGB firstEntry{};
+  TestHooks::PushModalStep([&](TCustomForm*) {
+    form->OnPalette = [&](const TRGB* Palette, Integer Count, const String& Cancel, TColor& Chosen) {
+      counts.push_back(Count);
+      EXPECT_EQ(Cancel, "&Cancel");
+      firstEntry = Palette[0];
+      Chosen = 0x0000FF;  // red
+      return true;
+    };
+    // Two colours previewed, then 256 chosen with Lock Preview off: the
+    // result still holds the two-entry palette.
+    form->chkLockPreview->SetChecked(true);
+    form->ComboBox10->SetItemIndex(0);
+    form->ComboBox10->OnChange(form->ComboBox10);
+    form->chkLockPreview->SetChecked(false);
+    form->ComboBox10->SetItemIndex(1);
+    form->ComboBox10->OnChange(form->ComboBox10);
+    EXPECT_EQ(form->Working().Bps, 8);
+    form->Panel3Click();
+    form->Panel1Click();
+    form->Button1->Click();
+  });
+  EXPECT_TRUE(io.DoPreviews(PreviewPage(ppAUTO)));
+  EXPECT_EQ(counts, (std::vector<Integer>{2, 2}));
+  EXPECT_EQ(io.GetIOParams()->PNG_BACKGROUND, (TRGB{0, 0, 255}));
+}

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileSystemModel>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <cstring>
@@ -310,4 +315,39 @@ TEST_F(OpenSaveDialog, FolderWithoutWritePermissionKeepsTheDialogOpen) {
   EXPECT_TRUE(failed);
   fs::permissions(dir.path / "locked", fs::perms::owner_all);
   EXPECT_EQ(filekit::LoadFile((dir.path / "locked" / "old.png").string()), (filekit::Bytes{1, 2, 3}));
+}
+
+TEST_F(OpenSaveDialog, ListingWithNamedPipesAndHiddenFiles) {
+  // Naming file types by their content read the pipe and waited for a
+  // writer that never came: the dialog froze.
+  filekit::TempDir dir("dlgsave");
+  ASSERT_EQ(::mkfifo((dir.path / "pipe.png").c_str(), 0600), 0);
+  filekit::SaveFile((dir.path / "a.png").string(), {1});
+  filekit::SaveFile((dir.path / ".hidden.png").string(), {1});
+  for (bool hidden : {false, true}) {
+    TOpenLumerakDialog dlg;
+    dlg.SetInitialDir(dir.path.string());
+    if (hidden) dlg.Options.Include(ofForceShowHidden);
+    Integer listed = -1;
+    TestHooks::PushModalStep([&](TCustomForm*) {
+      auto* model = dlg.Chooser->GetDialog()->findChild<QFileSystemModel*>();
+      ASSERT_NE(model, nullptr);
+      QElapsedTimer clock;
+      clock.start();
+      const QModelIndex root = model->index(QString::fromStdString(dir.path.string()));
+      // The pipe is not listed (special files are not), the hidden file
+      // only with the option.
+      const int want = hidden ? 2 : 1;
+      while (model->rowCount(root) < want && clock.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+      for (int i = 0; i < 10; ++i) QApplication::processEvents(QEventLoop::AllEvents, 5);
+      listed = model->rowCount(root);
+      // A typed path in another folder is taken as typed.
+      dlg.Chooser->SetFileNameText((dir.path / "a.png").string());
+      dlg.Chooser->Accept();
+    });
+    EXPECT_TRUE(dlg.Execute());
+    EXPECT_EQ(listed, hidden ? 2 : 1);
+    EXPECT_EQ(dlg.FileName, (dir.path / "a.png").string());
+  }
 }

@@ -101,6 +101,10 @@ TEST(ComCtrls, PageControlIsSilentInCodeAndLetsOnChangingVetoTheUser) {
     sheets.push_back(s);
   }
   EXPECT_EQ(pages->GetActivePage(), sheets[0]) << "the first sheet shows";
+  // Sheets added behind the active one stay hidden (they used to show on
+  // top of it, the last one added winning).
+  EXPECT_FALSE(sheets[1]->GetVisible());
+  EXPECT_FALSE(sheets[2]->GetVisible());
   EXPECT_EQ(sheets[0]->GetBoundsRect(), (TRect{4, 24, 285, 189})) << "sheets fill the area below the tabs";
   std::vector<std::string> log;
   bool allow = true;
@@ -128,6 +132,7 @@ TEST(ComCtrls, PageControlIsSilentInCodeAndLetsOnChangingVetoTheUser) {
   pages->SetActivePage(sheets[0]);
   EXPECT_EQ(pages->GetActivePageIndex(), 1);
   sheets[1]->SetTabVisible(false);
+  EXPECT_FALSE(sheets[1]->GetVisible()) << "a sheet that loses its tab is hidden";
   EXPECT_EQ(pages->GetActivePage(), sheets[2]);
   delete sheets[2];
   EXPECT_EQ(pages->GetPageCount(), 2);
