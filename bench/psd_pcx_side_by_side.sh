@@ -3,7 +3,10 @@
 # channels) and as PCX (24 bits, run-length) through the I/O component
 # beside ImageMagick's convert (one thread: -limit thread 1) and netpbm
 # (pcxtoppm/ppmtopcx) on the same files. Every command is a whole process
-# (start, read, write), timed as the median of RUNS runs (default 3).
+# (start, read, write), timed as the median of RUNS runs (default 3). The
+# time is the processor time of the process (user plus system): on a busy
+# machine the wall clock mostly measures the wait for a processor; with
+# WALL=1 the wall clock is taken instead.
 #
 #   bench/psd_pcx_side_by_side.sh [BUILD_DIR]   (default build-release)
 #
@@ -20,7 +23,7 @@ export OMP_NUM_THREADS=1 MAGICK_THREAD_LIMIT=1
 # ImageMagick's own program, not a stand-in found first on the path.
 IM=/usr/bin/convert
 
-for tool in $IM pcxtoppm ppmtopcx; do
+for tool in $IM pcxtoppm ppmtopcx /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup installs the peers)" >&2; exit 1; }
 done
 if [ ! -f "$BUILD/build.ninja" ]; then
@@ -46,10 +49,15 @@ echo "load before: $(load)"
 median_ms() {
   i=0
   while [ "$i" -lt "$RUNS" ]; do
-    t0=$(date +%s%N)
-    sh -c "$1" >/dev/null 2>&1
-    t1=$(date +%s%N)
-    echo $(((t1 - t0) / 1000))
+    if [ "${WALL:-0}" = 1 ]; then
+      t0=$(date +%s%N)
+      sh -c "$1" >/dev/null 2>&1
+      t1=$(date +%s%N)
+      echo $(((t1 - t0) / 1000))
+    else
+      /usr/bin/time -f "%U %S" -o cpu.txt sh -c "$1" >/dev/null 2>&1
+      awk '{ printf "%d\n", ($1 + $2) * 1000000 }' cpu.txt
+    fi
     i=$((i + 1))
   done | sort -n | awk '{ a[NR] = $1 } END { printf "%.0f\n", a[int((NR + 1) / 2)] / 1000 }'
 }
