@@ -409,6 +409,21 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// Inserts the picture as page DCX_IMAGEINDEX into an existing file.
   void InsertToFileDCX(const String& FileName);
 
+  // Pages of multi-page files (the page operations of io/lkmultipage.h):
+  // each returns the pages of the file afterwards, 0 on failure, -1 when the
+  // call went to a worker thread. The file is replaced only on success.
+  /// The picture becomes page TIFF_IMAGEINDEX of an existing TIFF file.
+  Integer InsertToFileTIFF(const String& FileName);
+  /// The same on a stream holding a TIFF from position 0 (an empty stream
+  /// gets a new file).
+  Integer InsertToStreamTIFF(TStream* Stream);
+  /// The picture becomes frame GIF_IMAGEINDEX of an existing GIF file, the
+  /// logical screen grown to hold it; the file then loops.
+  Integer InsertToFileGIF(const String& FileName);
+  /// Page TIFF_IMAGEINDEX (frame GIF_IMAGEINDEX) replaced by the picture.
+  Integer ReplaceFileTIFF(const String& FileName);
+  Integer ReplaceFileGIF(const String& FileName);
+
   void LoadFromFileBMP(const String& FileName);
   void LoadFromStreamBMP(TStream* Stream);
   void SyncLoadFromStreamBMP(TStream* Stream);

@@ -14,6 +14,8 @@
 #include "io/lkiothread.h"
 #include "io/lumerakio.h"
 #include "io/lumerakio_frame.h"
+#include "io/lkmultipage.h"
+#include "codecs/gif/giffilter.h"
 #include "platform/sysutils.h"
 
 using lkio::WithFinish;
@@ -381,20 +383,100 @@ void TLumerakIO::SaveToFileDCX(const String& FileName) { lkio::SaveFileAs(*this,
 void TLumerakIO::SaveToStreamDCX(TStream* Stream) { lkio::SaveStreamAs(*this, RowOf(lkftDCX), Stream); }
 void TLumerakIO::SyncSaveToStreamDCX(TStream* Stream) { lkio::SyncSaveStreamAs(*this, RowOf(lkftDCX), Stream); }
 
+namespace {
+
+// Multi-page files: the bitmap goes in as a page through the page
+// operations of the format (io/lkmultipage.h), run as the format's save on a
+// copy of the file, which replaces the file only when the insertion
+// succeeded. Returns the pages of the file afterwards (0 on failure).
+
+// The format's row with the page insertion as its write job (a DCX save is
+// an insertion already).
+TLKFormatRow PageInsertRow(Integer FileType) {
+  TLKFormatRow row = RowOf(FileType);
+  if (FileType != lkftDCX) row.Write = LKPageOpsOf(FileType)->Insert;
+  return row;
+}
+
+Integer InsertPage(TLumerakIO& IO, Integer FileType, TStream* Stream) {
+  const TLKFormatRow row = PageInsertRow(FileType);
+  Integer pages = 0;
+  StreamSave(IO, row, Stream, false, [&] {
+    if (IO.GetAborted()) return;
+    Stream->Seek(0, soBeginning);
+    pages = LKPageOpsOf(FileType)->Count(*Stream);
+  });
+  return pages;
+}
+
+Integer InsertPageToFile(TLumerakIO& IO, Integer FileType, const String& FileName) {
+  auto source = lkio::OpenForRead(FileName);
+  IO.SetAborted(true);
+  lkio::TSaveFile file(FileName);
+  file.Stream()->CopyFrom(source.get(), 0);
+  source.reset();
+  file.Stream()->Seek(0, soBeginning);
+  const TLKFormatRow row = PageInsertRow(FileType);
+  Integer pages = 0;
+  StreamSave(IO, row, file.Stream(), false, [&] {
+    if (!IO.GetAborted()) {
+      file.Stream()->Seek(0, soBeginning);
+      pages = LKPageOpsOf(FileType)->Count(*file.Stream());
+    }
+    file.CommitUnlessAborted(IO);
+  });
+  return pages;
+}
+
+}  // namespace
+
 void TLumerakIO::InsertToFileDCX(const String& FileName) {
   if (GetAsyncGate()) {
     new TLKIOThread(this, TLKIOMethodFile([this](const String& F) { InsertToFileDCX(F); }), FileName);
     return;
   }
-  // The page goes into a copy of the file, which replaces it only when the
-  // insertion succeeded.
-  auto source = lkio::OpenForRead(FileName);
-  SetAborted(true);
-  lkio::TSaveFile file(FileName);
-  file.Stream()->CopyFrom(source.get(), 0);
-  source.reset();
-  file.Stream()->Seek(0, soBeginning);
-  StreamSave(*this, RowOf(lkftDCX), file.Stream(), false, [&] { file.CommitUnlessAborted(*this); });
+  InsertPageToFile(*this, lkftDCX, FileName);
+}
+
+Integer TLumerakIO::InsertToFileTIFF(const String& FileName) {
+  if (GetAsyncGate()) {
+    new TLKIOThread(this, TLKIOMethodFileRetInt([this](const String& F) { return InsertToFileTIFF(F); }), FileName);
+    return -1;
+  }
+  return InsertPageToFile(*this, lkftTIFF, FileName);
+}
+
+Integer TLumerakIO::InsertToStreamTIFF(TStream* Stream) {
+  if (GetAsyncGate()) {
+    new TLKIOThread(this, TLKIOMethodStreamRetInt([this](TStream* S) { return InsertToStreamTIFF(S); }), Stream);
+    return -1;
+  }
+  if (Stream) Stream->Seek(0, soBeginning);
+  return InsertPage(*this, lkftTIFF, Stream);
+}
+
+Integer TLumerakIO::InsertToFileGIF(const String& FileName) {
+  if (GetAsyncGate()) {
+    new TLKIOThread(this, TLKIOMethodFileRetInt([this](const String& F) { return InsertToFileGIF(F); }), FileName);
+    return -1;
+  }
+  // The logical screen grows to hold the frame at its position.
+  TIOParamsVals& p = *GetIOParams();
+  p.GIF_WINWIDTH = std::max(p.GIF_WINWIDTH, GetLKBitmap()->GetWidth() + p.GIF_XPOS);
+  p.GIF_WINHEIGHT = std::max(p.GIF_WINHEIGHT, GetLKBitmap()->GetHeight() + p.GIF_YPOS);
+  const Integer frames = InsertPageToFile(*this, lkftGIF, FileName);
+  if (!GetAborted()) _GIFMakeAnimate(FileName, 0, p.GIF_WINWIDTH, p.GIF_WINHEIGHT);
+  return frames;
+}
+
+Integer TLumerakIO::ReplaceFileTIFF(const String& FileName) {
+  DeleteTIFFIm(FileName, GetIOParams()->TIFF_IMAGEINDEX);
+  return InsertToFileTIFF(FileName);
+}
+
+Integer TLumerakIO::ReplaceFileGIF(const String& FileName) {
+  DeleteGIFIm(FileName, GetIOParams()->GIF_IMAGEINDEX);
+  return InsertToFileGIF(FileName);
 }
 
 void TLumerakIO::LoadFromFileBMP(const String& FileName) { lkio::LoadFileAs(*this, RowOf(lkftBMP), FileName); }

@@ -183,52 +183,73 @@ Integer _InsertGIFIm(const String& FileName, TLKBitmap* Bitmap, TIOParamsVals& P
   return _InsertGIFImStream(&f, Bitmap, Params, Progress);
 }
 
+namespace {
+
+// Copies the GIF at In's position into Out without frame Index (-1: every
+// frame kept); Copied counts the frames copied. False when no GIF, or when
+// a damaged image cut the copy short (Out then has no trailer).
+bool CopyWithoutFrame(TStream& in, Integer Index, TMemoryStream& out, Integer& copied) {
+  copied = 0;
+  if (!CopyHead(in, out)) return false;
+  Integer i = 0;
+  for (;;) {
+    Byte intro = 0;
+    if (!GetByte(in, intro) || intro == kTrailer) {
+      out.WriteBuffer(&kTrailer, 1);
+      return true;
+    }
+    if (intro == kExtension) {
+      Byte label = 0;
+      GetByte(in, label);
+      if (label == kGraphicControl && i == Index) {
+        PassSubBlocks(in, nullptr);
+      } else {
+        out.WriteBuffer(&kExtension, 1);
+        out.WriteBuffer(&label, 1);
+        PassSubBlocks(in, &out);
+      }
+    } else if (intro == kImage) {
+      Byte d[9] = {};
+      if (lkcodec::ReadFull(in, d, 9) != 9) return false;
+      if (i == Index) {
+        SkipImage(in, d);
+      } else {
+        ++copied;
+        if (!CopyImage(in, out, d)) return false;
+      }
+      ++i;
+    }
+  }
+}
+
+}  // namespace
+
 Integer _DeleteGIFIm(const String& FileName, Integer Index, bool Save) {
   TMemoryStream out;
   Integer copied = 0;
-  bool damaged = false;
+  bool whole = false;
   {
     TFileStream in(FileName, fmOpenRead | fmShareDenyWrite);
-    if (!CopyHead(in, out)) return 0;
-    Integer i = 0;
-    for (;;) {
-      Byte intro = 0;
-      if (!GetByte(in, intro) || intro == kTrailer) {
-        out.WriteBuffer(&kTrailer, 1);
-        break;
-      }
-      if (intro == kExtension) {
-        Byte label = 0;
-        GetByte(in, label);
-        if (label == kGraphicControl && i == Index) {
-          PassSubBlocks(in, nullptr);
-        } else {
-          out.WriteBuffer(&kExtension, 1);
-          out.WriteBuffer(&label, 1);
-          PassSubBlocks(in, &out);
-        }
-      } else if (intro == kImage) {
-        Byte d[9] = {};
-        if (lkcodec::ReadFull(in, d, 9) != 9) {
-          damaged = true;
-          break;
-        }
-        if (i == Index) {
-          SkipImage(in, d);
-        } else {
-          ++copied;
-          if (!CopyImage(in, out, d)) {
-            damaged = true;
-            break;
-          }
-        }
-        ++i;
-      }
-    }
+    whole = CopyWithoutFrame(in, Index, out, copied);
   }
   // A copy cut short by a damaged image has no trailer: the file is left
   // as it was rather than replaced by a shorter broken one.
-  if (Save && !damaged) SaveOver(out, FileName);
+  if (Save && whole) SaveOver(out, FileName);
+  return copied;
+}
+
+Integer _DeleteGIFImStream(TStream* Stream, Integer Index, bool Save) {
+  if (!Stream) return 0;
+  const Int64 start = Stream->Position();
+  TMemoryStream out;
+  Integer copied = 0;
+  const bool whole = CopyWithoutFrame(*Stream, Index, out, copied);
+  Stream->Seek(start, soBeginning);
+  if (Save && whole) {
+    Stream->SetSize(start);
+    Stream->WriteBuffer(out.GetMemory(), out.Size());
+    Stream->Seek(start, soBeginning);
+  }
   return copied;
 }
 

@@ -44,6 +44,9 @@ Integer _InsertGIFIm(const String& FileName, TLKBitmap* Bitmap, TIOParamsVals& P
 /// Copies the file without frame Index; with Save the copy replaces the
 /// file. Returns the frames copied (index -1 and no save: the frame count).
 Integer _DeleteGIFIm(const String& FileName, Integer Index, bool Save);
+/// The same on the GIF at the stream's position; with Save the stream's
+/// content from there is replaced. The position is restored.
+Integer _DeleteGIFImStream(TStream* Stream, Integer Index, bool Save);
 /// True when the first block after the header and global table is the
 /// looping application block.
 bool _CheckGIFAnimate(const String& FileName);
