@@ -52,7 +52,7 @@ Word RegisterClipboardFormat(const String& Name) {
 
 String GetClipboardFormatName(Word Format) {
   const TFormatTable& t = Formats();
-  if (Format < kFirstRegistered || Format - kFirstRegistered >= t.Names.size()) return String();
+  if (Format < kFirstRegistered || static_cast<std::size_t>(Format - kFirstRegistered) >= t.Names.size()) return String();
   return t.Names[Format - kFirstRegistered];
 }
 
