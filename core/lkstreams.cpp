@@ -249,8 +249,12 @@ String LKFloatToStr(long double Value) {
   String out = negative ? "-" : "";
   if (exponent >= 15 || exponent < -4) {
     out += digits[0];
-    if (digits.size() > 1) out += "." + digits.substr(1);
-    out += "E" + std::to_string(exponent);
+    if (digits.size() > 1) {
+      out += '.';
+      out.append(digits, 1, std::string::npos);
+    }
+    out += 'E';
+    out += std::to_string(exponent);
   } else if (exponent >= 0) {
     const auto intDigits = static_cast<std::size_t>(exponent) + 1;
     if (digits.size() <= intDigits) {

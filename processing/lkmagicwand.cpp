@@ -75,7 +75,7 @@ bool Fill(TLKBitmap* B, Integer X, Integer Y, Integer Tol, TFill& F) {
     const Integer rr = std::min(s.r, W - 1);
     Integer d = s.d;
     Integer x = s.l;
-    Integer ln;
+    Integer ln = 0;
     auto mark = [&](Integer xx) {
       F.Set(xx, y);
       F.left = std::min(F.left, xx);

@@ -6,6 +6,7 @@
 // shifts of signed values truncate towards zero (written as divisions).
 #include <algorithm>
 #include <memory>
+#include <span>
 
 #include "raw/lkrawdevelop.h"
 #include "raw/lkrawdevelop_internal.h"
@@ -15,13 +16,14 @@ namespace {
 const char* const kStage = "foveon_interpolate()";
 
 /// A symmetric tone curve of n entries: e[i] inside, mirrored for negative
-/// arguments, one step beyond the last entry outside.
-template <size_t N>
-Int64 Curve(const short (&e)[N], Int64 i) {
-  const Int64 n = Int64(N);
-  if (i >= n) return e[N - 1] + 1;
-  if (i <= -n) return -e[N - 1] - 1;
-  return i >= 0 ? e[size_t(i)] : -e[size_t(-i)];
+/// arguments, one step beyond the last entry outside. The index is bounded
+/// by the table's own size where it is used, so no lookup can leave it.
+Int64 Curve(std::span<const short> e, Int64 i) {
+  const size_t n = e.size();
+  const size_t k = i >= 0 ? size_t(i) : size_t(0) - size_t(i);
+  const Int64 last = e[n - 1];
+  if (k >= n) return i >= 0 ? last + 1 : -last - 1;
+  return i >= 0 ? e[k] : -e[k];
 }
 
 const short kCurveA[72] = {0,  1,  2,  2,  3,  4,  5,  6,  6,  7,  8,  9,  9,  10, 11, 11, 12, 13,
