@@ -299,35 +299,22 @@ void TFileListView::RefreshView() {
     return;
   }
 
-  // Every mask part is searched; a name that two parts match is listed
-  // once. A part naming another folder ("../*") is no mask and is skipped.
-  std::vector<TSearchRec> found;
+  // One pass over the folder with every mask part: a name that two parts
+  // match is listed once. A part naming another folder ("../*") is no mask
+  // and is skipped.
+  std::vector<String> parts;
   size_t start = 0;
   while (start <= mask.size()) {
     size_t semi = mask.find(';', start);
     if (semi == String::npos) semi = mask.size();
-    const String part = Trim(mask.substr(start, semi - start));
+    String part = Trim(mask.substr(start, semi - start));
     start = semi + 1;
-    if (part.empty() || part.find('/') != String::npos) continue;
-    TSearchRec sr;
-    if (FindFirst(FDirectory + part, FSearchAttr, sr) == 0) {
-      do {
-        TSearchRec one;
-        one.Name = sr.Name;
-        one.Size = sr.Size;
-        one.Attr = sr.Attr;
-        one.TimeStamp = sr.TimeStamp;
-        found.push_back(std::move(one));
-      } while (FindNext(sr) == 0);
-      FindClose(sr);
-    }
+    if (!part.empty() && part.find('/') == String::npos) parts.push_back(std::move(part));
   }
-  std::sort(found.begin(), found.end(), [](const TSearchRec& a, const TSearchRec& b) { return a.Name < b.Name; });
-  found.erase(std::unique(found.begin(), found.end(),
-                          [](const TSearchRec& a, const TSearchRec& b) { return a.Name == b.Name; }),
-              found.end());
+  std::vector<TFolderEntry> found;
+  if (!parts.empty()) ListFolderEntries(FDirectory, parts, FSearchAttr, found);
   FStore.reserve(found.size());
-  for (const TSearchRec& r : found) {
+  for (const TFolderEntry& r : found) {
     TStoreItem item;
     item.Name = r.Name;
     item.Entry.Folder = (r.Attr & faDirectory) != 0;
@@ -339,12 +326,17 @@ void TFileListView::RefreshView() {
     GetItems()->SetCount(static_cast<Integer>(FStore.size()));
   } else {
     FillItemRows();
-    // found is sorted by name bytes: each row's record is found by halving.
+    // Each row's search record, found by name.
+    std::sort(found.begin(), found.end(), [](const TFolderEntry& a, const TFolderEntry& b) { return a.Name < b.Name; });
     for (size_t i = 0; i < FStore.size(); ++i) {
       auto it = std::lower_bound(found.begin(), found.end(), FStore[i].Name,
-                                 [](const TSearchRec& r, const String& n) { return r.Name < n; });
-      if (it != found.end() && it->Name == FStore[i].Name)
-        FileAdd(GetItems()->GetItem(static_cast<Integer>(i)), FDirectory + it->Name, *it);
+                                 [](const TFolderEntry& r, const String& n) { return r.Name < n; });
+      if (it == found.end() || it->Name != FStore[i].Name) continue;
+      TSearchRec sr;
+      sr.Name = it->Name;
+      sr.Size = it->Size;
+      sr.Attr = it->Attr;
+      FileAdd(GetItems()->GetItem(static_cast<Integer>(i)), FDirectory + it->Name, sr);
     }
   }
   Reselect(oldName, oldIndex);

@@ -433,6 +433,38 @@ Integer FindNext(TSearchRec& F) {
 
 void FindClose(TSearchRec& F) { F.Pending.clear(); }
 
+int ListFolderEntries(const String& Folder, const std::vector<String>& Masks, Integer Attr,
+                      std::vector<TFolderEntry>& Out) {
+  Out.clear();
+  DIR* d = ::opendir(Folder.empty() ? "." : Folder.c_str());
+  if (d == nullptr) return errno ? errno : ENOENT;
+  const int fd = ::dirfd(d);
+  const Integer exclude = ~Attr & (faHidden | faSysFile | faVolumeID | faDirectory);
+  while (dirent* e = ::readdir(d)) {
+    const char* n = e->d_name;
+    if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
+    // A leading dot marks a hidden entry: left out before any lookup.
+    if (n[0] == '.' && (exclude & faHidden) != 0) continue;
+    String name = n;
+    if (std::none_of(Masks.begin(), Masks.end(), [&](const String& m) { return MatchesMask(name, m); })) continue;
+    struct stat st {};
+    bool link = e->d_type == DT_LNK;
+    if (::fstatat(fd, n, &st, 0) != 0) {
+      // A dangling link is listed as what it is.
+      if (::fstatat(fd, n, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      link = S_ISLNK(st.st_mode);
+    } else if (e->d_type == DT_UNKNOWN) {
+      struct stat lst {};
+      link = ::fstatat(fd, n, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
+    }
+    const Integer attr = AttrOf(name, st, link);
+    if ((attr & exclude) != 0) continue;
+    Out.push_back(TFolderEntry{std::move(name), S_ISDIR(st.st_mode) ? 0 : static_cast<Int64>(st.st_size), attr});
+  }
+  ::closedir(d);
+  return 0;
+}
+
 // --- Temporary files and memory --------------------------------------------
 
 String GetTempFolder() {

@@ -140,6 +140,20 @@ Integer FindNext(TSearchRec& F);
 /// Ends a listing.
 void FindClose(TSearchRec& F);
 
+/// One entry of ListFolderEntries.
+struct TFolderEntry {
+  String Name;      // name without folder
+  Int64 Size = 0;   // bytes (0 for folders)
+  Integer Attr = 0; // fa* flags
+};
+/// One pass over Folder (with or without a trailing "/"): the entries whose
+/// name matches any of Masks (MatchesMask rules) and whose attributes pass
+/// Attr as FindFirst's do, in the order the file system gives them. Each
+/// matching entry is looked up once, relative to the open folder. Returns 0,
+/// or the errno value when the folder cannot be read (Out is then empty).
+int ListFolderEntries(const String& Folder, const std::vector<String>& Masks, Integer Attr,
+                      std::vector<TFolderEntry>& Out);
+
 // ---------------------------------------------------------------------------
 // Temporary files and memory
 // ---------------------------------------------------------------------------

@@ -266,6 +266,16 @@ TEST(FileListView, AwkwardFoldersAndNames) {
   std::filesystem::remove(gone / "v.crw");
   EXPECT_EQ(list2.GetItems()->GetItem(0)->GetSubItems()->Get(0), "1.5 Kb");
 
+  // Links: one to a folder counts as a folder; one whose target is gone is
+  // a system entry, listed only with those.
+  std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.crw");
+  std::filesystem::create_directory_symlink(dir / "locked", dir / "linked.crw");
+  list.SetShowFolders(true);
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"linked.crw", bad, "big.crw", "empty.crw"}));
+  EXPECT_TRUE(list.GetEntry(0).Folder);
+  list.SetShowSysFiles(true);
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"linked.crw", bad, "big.crw", "dangling.crw", "empty.crw"}));
+
   appkit::AsOrdinaryUser([&] {
     list.SetDirectory(dir / "locked");  // cannot be searched: empty, no crash
     EXPECT_EQ(list.GetEntryCount(), 0);
