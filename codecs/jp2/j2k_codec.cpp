@@ -62,7 +62,9 @@ Int64 TileCount(TLKByteReader& r, bool JP2) {
   const Int64 tw = r.U32BEAt(siz + 18), th = r.U32BEAt(siz + 22);
   const Int64 tx0 = r.U32BEAt(siz + 26), ty0 = r.U32BEAt(siz + 30);
   if (!r.Ok() || tw == 0 || th == 0 || x1 <= tx0 || y1 <= ty0) return 0;
-  return ((x1 - tx0 + tw - 1) / tw) * ((y1 - ty0 + th - 1) / th);
+  const Int64 across = (x1 - tx0 + tw - 1) / tw, down = (y1 - ty0 + th - 1) / th;
+  // Each is below 2^32: their product is capped rather than overflowing.
+  return across > (Int64{1} << 62) / down ? Int64{1} << 62 : across * down;
 }
 
 // ---------------------------------------------------------------------------
