@@ -28,6 +28,45 @@ bool HasJP2Signature(TLKByteReader& r) {
 
 bool HasCodeStreamStart(TLKByteReader& r) { return r.Size() >= 4 && r.U32BE() == 0xFF4FFF51u; }
 
+// The tile grid of the image size marker (SIZ) right after the start of
+// the code stream, which in a JP2 file is the content of its "jp2c" box.
+// Returns the number of tiles, 0 when the marker cannot be found (the
+// decoder then says what is wrong).
+Int64 TileCount(TLKByteReader& r, bool JP2) {
+  Int64 cs = 0;
+  if (JP2) {
+    Int64 at = 0;
+    cs = -1;
+    for (int boxes = 0; boxes < 64 && at + 8 <= r.Size(); ++boxes) {
+      Int64 len = r.U32BEAt(at);
+      const Cardinal type = r.U32BEAt(at + 4);
+      Int64 head = 8;
+      if (len == 1) {
+        len = Int64((UInt64(r.U32BEAt(at + 8)) << 32) | r.U32BEAt(at + 12));
+        head = 16;
+      } else if (len == 0) {
+        len = r.Size() - at;
+      }
+      if (type == 0x6A703263u) {  // "jp2c"
+        cs = at + head;
+        break;
+      }
+      if (len < head || !r.Ok()) return 0;
+      at += len;
+    }
+    if (cs < 0) return 0;
+  }
+  if (r.U32BEAt(cs) != 0xFF4FFF51u) return 0;
+  const Int64 siz = cs + 6;  // after FF 4F, FF 51 and the segment length
+  const Int64 x1 = r.U32BEAt(siz + 2), y1 = r.U32BEAt(siz + 6);
+  const Int64 tw = r.U32BEAt(siz + 18), th = r.U32BEAt(siz + 22);
+  const Int64 tx0 = r.U32BEAt(siz + 26), ty0 = r.U32BEAt(siz + 30);
+  if (!r.Ok() || tw == 0 || th == 0 || x1 <= tx0 || y1 <= ty0) return 0;
+  const Int64 across = (x1 - tx0 + tw - 1) / tw, down = (y1 - ty0 + th - 1) / th;
+  // Each is below 2^32: their product is capped rather than overflowing.
+  return across > (Int64{1} << 62) / down ? Int64{1} << 62 : across * down;
+}
+
 // ---------------------------------------------------------------------------
 // OpenJPEG streams over ours
 
@@ -133,6 +172,16 @@ void J2KReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TP
   const bool jp2 = J2KTryStreamJP2(Stream);
   if (!jp2 && !J2KTryStreamJ2K(Stream)) return LKAbort(Progress, "JPEG 2000: no JP2 signature or code stream");
 
+  const Int64 start = Stream->Position();
+  TLKByteReader headers(*Stream);
+  // Every tile takes at least a tile-part header (12 bytes) and the start
+  // of its data (2): a short stream claiming many tiles is refused before
+  // the decoder sets up its tile structures for all of them.
+  const Int64 tiles = TileCount(headers, jp2);
+  if (tiles > 1 && tiles > headers.Size() / 14)
+    return LKAbort(Progress, "JPEG 2000: " + IntToStr(tiles) + " tiles claimed by " + IntToStr(headers.Size()) +
+                                 " bytes");
+  Stream->Seek(start, soBeginning);
   TLKByteReader reader(*Stream);
   TCodec c;
   c.Codec = opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
