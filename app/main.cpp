@@ -1,17 +1,20 @@
-// The program: the application object titled "Velmoran", its main window
-// and the message loop. An exception that reaches this far is shown in the
+// The program: the application object titled "Velmoran", the library's
+// dialogs, its main window and the message loop. An exception that reaches this far is shown in the
 // application's exception box.
 #include <QApplication>
 
 #include <exception>
 
 #include "app/formmain.h"
-#include "app/savechooser.h"
+#include "dialogs/lkopensavedlg.h"
+#include "dialogs/lkpreviewsform.h"
 
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
-  static TPlainSaveChooser chooser;
-  if (!LKGetIODialogs()) LKSetIODialogs(&chooser);
+  // The library's open and save dialogs with their previews, and the
+  // processing preview dialog behind "Color Adjust ..." and "Effects ...".
+  LKInstallLumerakDialogs();
+  LKRegisterPreviewDialog();
   try {
     Application->SetTitle("Velmoran");
     TFormMain* form = new TFormMain(Application);

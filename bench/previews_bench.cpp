@@ -13,6 +13,7 @@
 #include "dialogs/lkpreviewsform.h"
 #include "processing/lkconvolve.h"
 #include "processing/lkprocutils.h"
+#include "views/lumerakview.h"
 
 namespace {
 

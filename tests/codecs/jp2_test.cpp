@@ -231,7 +231,9 @@ TEST(JPEG2000, DamagedInputEndsInTheAbortFlag) {
     auto s = StreamOf(bytes);
     J2KReadStream(s.get(), &back, q, pr.rec, false);
     // A garbled stream may still decode to something; it must not crash.
-    if (std::string(name) != "garbled code stream") EXPECT_TRUE(pr.Aborted()) << name;
+    if (std::string(name) != "garbled code stream") {
+      EXPECT_TRUE(pr.Aborted()) << name;
+    }
   }
 }
 

@@ -40,7 +40,7 @@ void OnFree(const volatile void*) {}
 
 // "II", one directory at 8 with entries of type Type and Count values at
 // offset 26, then a few bytes.
-std::vector<Byte> Claiming(Word Type, Cardinal Count) {
+[[maybe_unused]] std::vector<Byte> Claiming(Word Type, Cardinal Count) {
   std::vector<Byte> b = {'I', 'I', 42, 0, 8, 0, 0, 0, 3, 0};
   auto entry = [&](Word Tag) {
     const Byte e[12] = {Byte(Tag), Byte(Tag >> 8), Byte(Type), Byte(Type >> 8), Byte(Count), Byte(Count >> 8),

@@ -92,7 +92,9 @@ TEST(BitHelpers, ClassLibraryPixelFormats) {
   for (const Row& r : rows) {
     EXPECT_EQ(_Pixelformat2BitCount(r.pf), r.bits) << int(r.pf);
     EXPECT_EQ(LKVCLPixelFormat2LumerakPixelFormat(r.pf), r.lk) << int(r.pf);
-    if (r.bits != 0) EXPECT_EQ(_Bitcount2Pixelformat(r.bits), r.pf);
+    if (r.bits != 0) {
+      EXPECT_EQ(_Bitcount2Pixelformat(r.bits), r.pf);
+    }
   }
   EXPECT_EQ(_Bitcount2Pixelformat(2), pfCustom);
   EXPECT_EQ(_PixelFormat2RowLen(3, pf24bit), 12);

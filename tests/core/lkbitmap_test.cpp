@@ -236,7 +236,9 @@ TEST(LKBitmap, AllocateSameSizeKeepsPixelsUntilAReallocationIsPending) {
     const std::string fileBefore = bmp.GetFileBuffer()->GetFileName();
     bmp.Allocate(9, 4, lk24RGB);
     EXPECT_FALSE(bmp.IsEmpty());
-    if (s.expected == lkFile) EXPECT_NE(bmp.GetFileBuffer()->GetFileName(), fileBefore);  // a new file
+    if (s.expected == lkFile) {
+      EXPECT_NE(bmp.GetFileBuffer()->GetFileName(), fileBefore);  // a new file
+    }
   }
 }
 
