@@ -414,6 +414,8 @@ void TfPreviews::LoadPage(TLKPreviewPage Page) {
       FWork.EqDown = P.EqDown, FWork.EqUp = P.EqUp;
       SpeedButton3->SetChecked(false);
       for (Integer i = 0; i < 4; ++i) CheckListBox1->SetChecked(i, i == 3);
+      // The histogram is the one of the original shown on the left.
+      HistogramBox1->SetAttachedLumerakProc(Lumerak1->GetLumerakProc());
       HistogramBox1->SetHistogramKind({hkGray});
       RulerBox1->SetGripsPos(0, FWork.EqThresholdDown.r);
       RulerBox1->SetGripsPos(1, FWork.EqThresholdUp.r);

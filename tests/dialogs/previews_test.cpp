@@ -300,6 +300,12 @@ TEST_F(Previews, FrequencyPagePreviewsTheReducedCopyAndClearsAtFullSize) {
 
 TEST_F(Previews, EqualizationRulersSetTheLevels) {
   Run({peEqualize}, [&](TfPreviews& d) {
+    // The histogram box draws the original's levels over its background.
+    TBitmap* h = d.HistogramBox1->GetBitmap();
+    Integer bars = 0;
+    for (Integer y = 0; y < h->GetHeight(); ++y)
+      for (Integer x = 0; x < h->GetWidth(); ++x) bars += h->GetCanvas()->GetPixel(x, y) != clSilver;
+    EXPECT_GT(bars, 0);
     d.chkLockPreview->SetChecked(true);
     d.RulerBox1->SetGripsPos(0, 100);
     EXPECT_EQ(d.Label16->GetCaption(), "100");
