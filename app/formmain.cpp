@@ -329,7 +329,13 @@ void TFormMain::SaveAs1Click(TObject*) {
   Guarded([this] {
     const String name = LumerakIO1->ExecuteSaveDialog("", CurrentFile, false, 3, "");
     try {
-      if (!name.empty()) LumerakIO1->SaveToFile(name);
+      if (!name.empty()) {
+        LumerakIO1->SaveToFile(name);
+        // A name whose extension no format writes, or a writer that gave up,
+        // only raises the abort flag: say so rather than let the user think
+        // the picture was saved.
+        if (LumerakIO1->GetAborted()) throw Exception("The picture was not saved as \"" + name + "\".");
+      }
     } catch (...) {
       ProgressBar1->SetPosition(0);
       throw;

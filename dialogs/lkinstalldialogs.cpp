@@ -23,7 +23,12 @@ class TFileDialogAdapter : public TLKFileDialog {
     FDialog.FilteredAdjustDPI = FilteredAdjustDPI;
     FDialog.ExtraFilters = ExtendedFilters;
     FDialog.MsgLanguage = MsgLanguage;
-    if constexpr (std::is_same_v<D, TSaveLumerakDialog>) FDialog.SetAttachedLumerakIO(AttachedLumerakIO);
+    if constexpr (std::is_same_v<D, TSaveLumerakDialog>) {
+      FDialog.SetAttachedLumerakIO(AttachedLumerakIO);
+      // Replacing an existing file is confirmed first: a picture is never
+      // overwritten by a mistyped or remembered name without a question.
+      FDialog.Options.Include(ofOverwritePrompt);
+    }
     if (!FDialog.Execute()) return false;
     FileName = FDialog.FileName;
     FilterIndex = FDialog.FilterIndex;

@@ -42,6 +42,8 @@ struct TfIOPreviews::TPageLabels {
   TTabSheet* Page;
   TLabel* Original;
   TLabel* Compressed;
+  TLabel* OriginalCaption;
+  TLabel* CompressedCaption;
 };
 
 TfIOPreviews::TfIOPreviews(TComponent*) { BuildForm(); }
@@ -80,33 +82,27 @@ void TfIOPreviews::BuildForm() {
   PageControl1->OnChanging = [this](TObject*, bool&) { FGuard = false; };
   PageControl1->OnChange = [this](TObject*) { PageControl1Change(); };
 
-  auto* panel = new TPanel(f);
-  panel->SetParent(f);
-  panel->SetBevelOuter(bvNone);
-  panel->SetBounds(4, kPageHeight + 8, kClientWidth - 110, kClientHeight - kPageHeight - 12);
-  const Integer vw = (panel->GetWidth() - 12) / 2, vh = panel->GetHeight() - 40;
-  auto* src = new TLabel(f);
-  src->SetParent(panel);
-  src->SetBounds(4, 0, vw, 16);
-  src->SetCaption("Source:");
-  FCaptions.push_back({src, LKMSG_SOURCE, true});
-  auto* res = new TLabel(f);
-  res->SetParent(panel);
-  res->SetBounds(8 + vw, 0, vw, 16);
-  res->SetCaption("Result:");
-  FCaptions.push_back({res, LKMSG_RESULT, true});
+  FViewsPanel = new TPanel(f);
+  FViewsPanel->SetParent(f);
+  FViewsPanel->SetBevelOuter(bvNone);
+  FSourceLabel = new TLabel(f);
+  FSourceLabel->SetParent(FViewsPanel);
+  FSourceLabel->SetCaption("Source:");
+  FCaptions.push_back({FSourceLabel, LKMSG_SOURCE, true});
+  FResultLabel = new TLabel(f);
+  FResultLabel->SetParent(FViewsPanel);
+  FResultLabel->SetCaption("Result:");
+  FCaptions.push_back({FResultLabel, LKMSG_RESULT, true});
   Lumerak1 = new TLumerakView(f);
-  Lumerak1->SetParent(panel);
-  Lumerak1->SetBounds(4, 18, vw, vh);
+  Lumerak1->SetParent(FViewsPanel);
   Lumerak1->SetBackGround(clWhite);
   Lumerak1->SetMouseInteract({miScroll, miZoom});
   Lumerak2 = new TLumerakView(f);
-  Lumerak2->SetParent(panel);
-  Lumerak2->SetBounds(8 + vw, 18, vw, vh);
+  Lumerak2->SetParent(FViewsPanel);
   Lumerak2->SetBackGround(clWhite);
   ProgressBar1 = new TProgressBar(f);
-  ProgressBar1->SetParent(panel);
-  ProgressBar1->SetBounds(4, vh + 22, panel->GetWidth() - 8, 14);
+  ProgressBar1->SetParent(FViewsPanel);
+  LayoutViews(kPageHeight + 8, kClientHeight - 4);
   auto progress = [this](TObject*, Integer per) {
     ProgressBar1->SetPosition(per / (FStages > 0 ? FStages : 1) + FOffset);
   };
@@ -171,10 +167,12 @@ void TfIOPreviews::BuildPages() {
       l->SetCaption(Text);
       return l;
     };
-    FCaptions.push_back({lbl(8, kPageHeight - 66, "Original size:"), LKMSG_ORIGINALSIZE, true});
-    FCaptions.push_back({lbl(8, kPageHeight - 46, "Compressed size:"), LKMSG_COMPRESSEDSIZE, true});
-    FLabels.push_back(std::make_unique<TPageLabels>(
-        TPageLabels{page, lbl(140, kPageHeight - 66, "---"), lbl(140, kPageHeight - 46, "---")}));
+    TLabel* originalCaption = lbl(8, kPageHeight - 66, "Original size:");
+    TLabel* compressedCaption = lbl(8, kPageHeight - 46, "Compressed size:");
+    FCaptions.push_back({originalCaption, LKMSG_ORIGINALSIZE, true});
+    FCaptions.push_back({compressedCaption, LKMSG_COMPRESSEDSIZE, true});
+    FLabels.push_back(std::make_unique<TPageLabels>(TPageLabels{
+        page, lbl(140, kPageHeight - 66, "---"), lbl(140, kPageHeight - 46, "---"), originalCaption, compressedCaption}));
     return page;
   };
   auto label = [&](Integer X, Integer Y, const char* Text, TMsgLanguageWords Word, bool Colon = true) {
@@ -350,14 +348,17 @@ void TfIOPreviews::BuildPages() {
   TabSheetPNG1 = newPage("PNG");
   label(8, 8, "C&olors:", LKMSG_COLORS);
   ComboBox10 = combo(120, 8, 110, {"B/W", "256", "16M"});
-  label(250, 8, "&Background:", LKMSG_BACKGROUND);
+  FFullOnly.push_back(label(250, 8, "&Background:", LKMSG_BACKGROUND));
   Panel1 = colorPanel(350, 8);
-  label(8, 40, "&Filter", LKMSG_FILTER);
+  FFullOnly.push_back(Panel1);
+  // The advanced settings: filter, interlacing and compression level.
+  FFullOnly.push_back(label(8, 40, "&Filter", LKMSG_FILTER));
   ComboBox11 = combo(120, 40, 110, {"None", "Sub", "Paeth"});
   CheckBox6 = check(250, 40, "I&nterlaced:");
   FCaptions.push_back({CheckBox6, LKMSG_INTERLACED, false});
-  label(8, 66, "Co&mpression", LKMSG_COMPRESSION);
+  FFullOnly.push_back(label(8, 66, "Co&mpression", LKMSG_COMPRESSION));
   ComboBox12 = combo(120, 66, 110, {"None", "1", "2", "3", "4", "5", "6", "7", "8", "Max"});
+  FFullOnly.insert(FFullOnly.end(), {ComboBox11, CheckBox6, ComboBox12});
   Panel1->OnClick = [this](TObject*) { Panel1Click(); };
   ComboBox10->OnChange = ComboBox11->OnChange = ComboBox12->OnChange = CheckBox6->OnClick =
       [this](TObject*) { SmallPageChange(TabSheetPNG1); };
@@ -366,14 +367,16 @@ void TfIOPreviews::BuildPages() {
   TabSheetTGA1 = newPage("TGA");
   label(8, 8, "C&olors:", LKMSG_COLORS);
   ComboBox14 = combo(120, 8, 110, {"B/W", "256", "16M"});
-  label(250, 8, "&Background:", LKMSG_BACKGROUND);
+  FFullOnly.push_back(label(250, 8, "&Background:", LKMSG_BACKGROUND));
   Panel5 = colorPanel(350, 8);
+  FFullOnly.push_back(Panel5);
   CheckBox1 = check(8, 34, "Compression:");
   FCaptions.push_back({CheckBox1, LKMSG_COMPRESSION, true});
-  label(8, 60, "&Name:", LKMSG_NAME);
+  FFullOnly.push_back(label(8, 60, "&Name:", LKMSG_NAME));
   Edit13 = edit(120, 60, 200);
-  label(8, 86, "&Description:", LKMSG_DESCRIPTION);
+  FFullOnly.push_back(label(8, 86, "&Description:", LKMSG_DESCRIPTION));
   Edit14 = edit(120, 86, 200);
+  FFullOnly.insert(FFullOnly.end(), {Edit13, Edit14});
   Panel5->OnClick = [this](TObject*) { Panel5Click(); };
   ComboBox14->OnChange = CheckBox1->OnClick = [this](TObject*) { SmallPageChange(TabSheetTGA1); };
   Edit13->OnChange = Edit14->OnChange = [this](TObject*) { SmallPageChange(TabSheetTGA1); };
@@ -383,8 +386,9 @@ void TfIOPreviews::BuildPages() {
   label(8, 8, "&Rate:", LKMSG_RATE);
   Edit15 = edit(120, 8, 50);
   TrackBar1 = track(180, 4, 1000, 20);
-  label(8, 40, "P&hotometric:", LKMSG_PHOTOMETRIC);
+  FFullOnly.push_back(label(8, 40, "P&hotometric:", LKMSG_PHOTOMETRIC));
   ComboBox15 = combo(120, 40, 110, {"GrayScale", "RGB", "YCbCr"});
+  FFullOnly.push_back(ComboBox15);
   Edit15->OnChange = [this](TObject*) { J2KEditChange(); };
   TrackBar1->OnChange = ComboBox15->OnChange = [this](TObject*) { J2KTrackChange(); };
 }
@@ -416,10 +420,25 @@ bool TfIOPreviews::SetPreviewParams(TPreviewParams Pages) {
   return FPages != PreviewPage(ppAUTO);
 }
 
+void TfIOPreviews::LayoutViews(Integer Top, Integer Bottom) {
+  FViewsPanel->SetBounds(4, Top, kClientWidth - 110, std::max<Integer>(Bottom - Top, 60));
+  const Integer vw = (FViewsPanel->GetWidth() - 12) / 2, vh = FViewsPanel->GetHeight() - 40;
+  FSourceLabel->SetBounds(4, 0, vw, 16);
+  FResultLabel->SetBounds(8 + vw, 0, vw, 16);
+  Lumerak1->SetBounds(4, 18, vw, vh);
+  Lumerak2->SetBounds(8 + vw, 18, vw, vh);
+  ProgressBar1->SetBounds(4, vh + 22, FViewsPanel->GetWidth() - 8, 14);
+}
+
 bool TfIOPreviews::ShowModal() {
   if (Simplified && FormHeight > 0) {
     PageControl1->SetHeight(PageControlHeight);
     FForm->SetHeight(FormHeight);
+    // The shorter form keeps the views whole: they follow the page control
+    // up and end above the form's lower edge. Lock Preview moves up with
+    // the form's lower edge.
+    LayoutViews(PageControlHeight + 8, FForm->GetClientHeight() - 4);
+    chkLockPreview->SetTop(LKTrunc(ScreenPixelsPerInch * 302.0 / 96.0));
   }
   Button4->SetVisible(ApplyButtonVisible);
   return FForm->ShowModal() == mrOk;
@@ -466,6 +485,22 @@ void TfIOPreviews::FormActivate() {
     if (visible && info && (info->OptionPages & PreviewPage(bits[i]))) active = order[i];
   }
   if (active) PageControl1->SetActivePage(active);
+  // The simplified pages are shorter: the settings beyond the essential ones
+  // are hidden and the sizes move up below them, captions over values.
+  for (TControl* c : FFullOnly) c->SetVisible(!Simplified);
+  for (const auto& l : FLabels) {
+    if (Simplified) {
+      l->OriginalCaption->SetBounds(8, 61, 120, 16);
+      l->Original->SetBounds(8, 77, 120, 16);
+      l->CompressedCaption->SetBounds(200, 61, 120, 16);
+      l->Compressed->SetBounds(200, 77, 120, 16);
+    } else {
+      l->OriginalCaption->SetBounds(8, kPageHeight - 66, 120, 16);
+      l->Original->SetBounds(140, kPageHeight - 66, 120, 16);
+      l->CompressedCaption->SetBounds(8, kPageHeight - 46, 120, 16);
+      l->Compressed->SetBounds(140, kPageHeight - 46, 120, 16);
+    }
+  }
   RebuildTIFFList();
   Lumerak1->SetChessboardStyle(12, bsSolid);
   Lumerak2->SetChessboardStyle(12, bsSolid);

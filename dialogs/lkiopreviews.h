@@ -148,6 +148,9 @@ class TfIOPreviews : public TLKPreviewsForm {
   void WriteParams(TIOParamsVals& P) const;
   void ShowSize(Int64 Size);
   void RebuildTIFFList();
+  /// Places the source and result views with their captions and the
+  /// progress bar between Top and Bottom (form client coordinates).
+  void LayoutViews(Integer Top, Integer Bottom);
 
   // handlers
   void JpegEditChange();
@@ -166,6 +169,8 @@ class TfIOPreviews : public TLKPreviewsForm {
   bool ChooseFromResultPalette(Integer Count, TColor& Chosen);
 
   std::unique_ptr<TForm> FForm;
+  TPanel* FViewsPanel = nullptr;
+  TLabel *FSourceLabel = nullptr, *FResultLabel = nullptr;
   TWorking W;
   TPreviewParams FPages = 0;
   bool FGuard = false;      ///< change guard: handlers act only while on
@@ -175,6 +180,8 @@ class TfIOPreviews : public TLKPreviewsForm {
   TLKBitmap* FBitmap = nullptr;
   String FPaletteCancelCaption = "&Cancel";
   std::vector<std::unique_ptr<TPageLabels>> FLabels;
+  /// Controls of the full pages that the simplified form hides.
+  std::vector<TControl*> FFullOnly;
   struct TCaption {
     TControl* Control;
     TMsgLanguageWords Word;

@@ -191,7 +191,10 @@ void TOpenLumerakDialog::BuildWindow(bool Save) {
   if (!ExtendedDialog) InfoPanel->SetVisible(false);
   SetLang();
 
-  Chooser->OnSelectionChange = [this](const String&) { Perform(dmSelChange); };
+  Chooser->OnSelectionChange = [this](const String& Path) {
+    FSelectedPath = Path;
+    Perform(dmSelChange);
+  };
   Chooser->OnFolderChange = [this](TObject*) { Perform(dmFolderChange); };
   Chooser->OnTypeChange = [this](TObject*) { Perform(dmTypeChange); };
   Chooser->OnCanClose = [this](TObject*, bool& CanClose) { CanClose = Perform(dmFileOk) == 0; };
@@ -215,6 +218,16 @@ bool TOpenLumerakDialog::DoExecute(bool Save) {
   if (folder.empty()) folder = std::filesystem::current_path().string();
   Chooser->SetDirectory(folder);
   Chooser->SetFileNameText(NameOf(FileName));
+  if (Save) {
+    // A suggested name with an extension the chosen type does not write (the
+    // camera file's own name, say) takes the type's extension, so that Save
+    // writes the format the list of types shows instead of nothing.
+    const String ext = LKFileNameExt(NameOf(FileName));
+    const String patterns = LivePatterns();
+    const String first = LKFirstPatternExt(patterns);
+    if (!ext.empty() && !first.empty() && !LKPatternsHaveExt(patterns, ext))
+      Chooser->SetFileNameText(LKReplaceFileNameExt(NameOf(FileName), first));
+  }
 
   HookDialogWindow(FForm.get(), true);
   bool ok = false;
@@ -303,6 +316,7 @@ bool TOpenLumerakDialog::DoCanClose() {
 }
 
 void TOpenLumerakDialog::DoFolderChange() {
+  FSelectedPath.clear();
   if (OnFolderChange) OnFolderChange(this);
 }
 
@@ -317,7 +331,7 @@ void TOpenLumerakDialog::DoSelectionChange() {
     bool& Flag;
     ~TLeave() { Flag = false; }
   } leave{FInSelection};
-  if (FPreviewPresent && LumerakView) PreviewFile(GetFileName());
+  if (FPreviewPresent && LumerakView) PreviewFile(!FSelectedPath.empty() ? FSelectedPath : GetFileName());
   if (OnSelectionChange) OnSelectionChange(this);
 }
 

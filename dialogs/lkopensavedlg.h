@@ -169,6 +169,10 @@ class TOpenLumerakDialog : public TLKCommonDialog {
   Int64 FFileSize = 0;
   Integer FFrameCount = 0;
   bool FInSelection = false;
+  /// The path the chooser last reported as selected: the file under the
+  /// cursor in the list or the typed name. The chooser's name field is not
+  /// yet updated when a click in the list reports its file.
+  String FSelectedPath;
 };
 
 class TSaveLumerakDialog : public TOpenLumerakDialog {

@@ -111,6 +111,19 @@ String LKFirstPatternExt(const String& Patterns) {
   return Trim(ext);
 }
 
+bool LKPatternsHaveExt(const String& Patterns, const String& Ext) {
+  if (Ext.empty()) return false;
+  const String want = "*" + LowerCase(Ext);
+  size_t start = 0;
+  while (start <= Patterns.size()) {
+    size_t end = Patterns.find(';', start);
+    if (end == String::npos) end = Patterns.size();
+    if (LowerCase(Trim(Patterns.substr(start, end - start))) == want) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 String LKLastPatternExt(const String& Patterns) {
   const size_t dot = Patterns.rfind('.');
   if (dot == String::npos) return String();

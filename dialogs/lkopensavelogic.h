@@ -50,6 +50,10 @@ String LKFirstPatternExt(const String& Patterns);
 /// ".jpeg"; empty when the list has none.
 String LKLastPatternExt(const String& Patterns);
 
+/// True when one of the ";"-separated patterns is "*" followed by Ext
+/// (compared without case).
+bool LKPatternsHaveExt(const String& Patterns, const String& Ext);
+
 /// The extension of the file-name part of Name, with its dot ("" for none;
 /// folders with dots in their names do not count).
 String LKFileNameExt(const String& Name);

@@ -291,15 +291,18 @@ TModalResult TCustomForm::ShowModal() {
   } catch (...) {
     FModal = false;
     if (!alive.isNull()) {
-      peer->setWindowModality(Qt::NonModal);
       Hide();
+      peer->setWindowModality(Qt::NonModal);
     }
     throw;
   }
   FModal = false;
   const TModalResult result = FModalResult;
-  peer->setWindowModality(Qt::NonModal);
+  // Hidden first: the window system ends a window's modal state when it is
+  // hidden as a modal window. Turned non-modal while still shown, it would
+  // stay on the modal stack and block every other window for good.
   Hide();
+  peer->setWindowModality(Qt::NonModal);
   // The form that opened this one is active again, and is told so even
   // where the window system sends nothing.
   if (before != nullptr && before != this && before->GetVisible()) ActivateForm(before);

@@ -292,7 +292,9 @@ void TLabel::PaintPeer(QPainter& Painter) {
 // ---------------------------------------------------------------------------
 
 TPanel::TPanel(TComponent* AOwner) : TWidgetControl(AOwner, new QLabel()) {
-  SetControlStyle(GetControlStyle() + TControlStyle{csAcceptsControls});
+  // The label under a panel has no click signal: a panel's clicks come from
+  // its mouse messages, as those of any plain control do.
+  SetControlStyle(GetControlStyle() + TControlStyle{csAcceptsControls, csClickEvents, csCaptureMouse});
   auto* l = static_cast<QLabel*>(GetWidget());
   l->setAlignment(Qt::AlignCenter);
   UseFaceColor();

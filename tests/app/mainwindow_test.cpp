@@ -209,6 +209,15 @@ TEST_F(MainWindowTest, CropSelectionAndSaveAsJpeg) {
     }
   EXPECT_LT(diff / (3.0 * b->GetWidth() * b->GetHeight()), 16.0);
   EXPECT_TRUE(errors.empty());
+
+  // A name no format writes saves nothing, and the window says so.
+  dialogs.answer = dir.str() + "/cropped.crw";
+  LKSetIODialogs(&dialogs);
+  form->SaveAs1->Click();
+  LKSetIODialogs(nullptr);
+  EXPECT_FALSE(std::filesystem::exists(dialogs.answer));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("not saved"), String::npos);
 }
 
 // Files with a RAW extension that are damaged, not camera files, empty, or

@@ -1,6 +1,9 @@
 #include "dialogs/lkiopreviews.h"
+#include "views/lumerakview.h"
 
 #include <gtest/gtest.h>
+
+#include <QFileDialog>
 
 #include <filesystem>
 
@@ -114,6 +117,13 @@ TEST_F(FormatOptions, JpegQualityPreviewsLiveAndOkWritesIt) {
   TestHooks::PushModalStep([&](TCustomForm*) {
     ASSERT_NE(form, nullptr);
     ASSERT_EQ(form->PageControl1->GetActivePage(), form->TabSheetJPEG2);
+    // The shorter form shows the sizes inside the page and the views whole.
+    TLabel* size = form->CompressedSizeLabel(form->TabSheetJPEG2);
+    EXPECT_LE(size->GetTop() + size->GetHeight(), form->TabSheetJPEG2->GetClientHeight());
+    TWinControl* panel = form->Lumerak1->GetParent();
+    EXPECT_GE(panel->GetTop(), form->PageControl1->GetTop() + form->PageControl1->GetHeight());
+    EXPECT_LE(panel->GetTop() + panel->GetHeight(), form->GetForm()->GetClientHeight());
+    EXPECT_LE(form->Lumerak1->GetTop() + form->Lumerak1->GetHeight(), panel->GetHeight());
     // The first preview is computed whatever the lock state.
     sizes.push_back(SizeOf(form->CompressedSizeLabel(form->TabSheetJPEG2)));
     form->chkLockPreview->SetChecked(true);
@@ -207,6 +217,8 @@ TEST_F(FormatOptions, SaveAsAdvancedOptionsReachTheSavedFile) {
   TestHooks::PushModalStep([&](TCustomForm* Form) {
     auto* chooser = dynamic_cast<TFileChooser*>(Form->GetControl(0));
     ASSERT_NE(chooser, nullptr);
+    // The program's save dialog asks before it replaces a file.
+    EXPECT_FALSE(chooser->GetDialog()->testOption(QFileDialog::DontConfirmOverwrite));
     chooser->SetFileNameText("small");
     chooser->OnSelectionChange(chooser->GetFilePath());
     // Advanced, then the options dialog (the next step), then Save.

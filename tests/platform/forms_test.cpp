@@ -114,6 +114,9 @@ TEST_F(Forms, ShowModalRunsUntilModalResultIsSet) {
     EXPECT_TRUE(shownDuring);
     EXPECT_FALSE(d.Form.GetVisible()) << "hidden afterwards";
     EXPECT_FALSE(d.Form.GetModal());
+    // The hidden form no longer blocks input to the other windows.
+    EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   }
 }
 

@@ -93,6 +93,16 @@ TEST(StdCtrls, EventsFireByTheRulesOfEachControl) {
          Click(b->GetWidget(), QPoint(5, 5));
        },
        2},
+      {"panel: the user's click fires OnClick, a press released outside does not",
+       [](TForm& f, int& n) {
+         auto* p = Make<TPanel>(f);
+         p->SetBounds(0, 0, 40, 21);
+         p->OnClick = [&](TObject*) { ++n; };
+         Click(p->GetWidget(), QPoint(5, 5));
+         Mouse(p->GetWidget(), QEvent::MouseButtonPress, QPoint(5, 5), Qt::LeftButton);
+         Mouse(p->GetWidget(), QEvent::MouseButtonRelease, QPoint(80, 5), Qt::LeftButton);
+       },
+       1},
       {"button: a disabled button ignores the user",
        [](TForm& f, int& n) {
          auto* b = Make<TButton>(f);
