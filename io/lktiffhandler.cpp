@@ -35,34 +35,6 @@ void TLKTIFTagsReader::Load(Integer ImageIndex) {
   TIFFLoadTags(FStream, FCount, ImageIndex, FEnv);
 }
 
-Integer TLKTIFTagsReader::GetInteger(Word Tag) const { return TIFFReadSingleValDef(FEnv, Tag, 0); }
-Integer TLKTIFTagsReader::GetIntegerIndexed(Word Tag, Integer Index) const {
-  return TIFFReadIndexValN(FEnv, Tag, Index);
-}
-Integer TLKTIFTagsReader::GetIntegerArray(Word Tag, std::vector<Integer>& Values) const {
-  return TIFFReadArrayIntegers(FEnv, Values, Tag);
-}
-double TLKTIFTagsReader::GetRational(Word Tag) const { return TIFFReadSingleRational(FEnv, Tag); }
-double TLKTIFTagsReader::GetRationalIndexed(Word Tag, Integer Index) const {
-  return TIFFReadRationalIndex(FEnv, Tag, Index);
-}
-String TLKTIFTagsReader::GetString(Word Tag) const {
-  String s;
-  TIFFReadString(FEnv, Tag, s);
-  return s;
-}
-String TLKTIFTagsReader::GetMiniString(Word Tag) const {
-  String s;
-  TIFFReadMiniString(FEnv, Tag, s);
-  return s;
-}
-std::vector<Byte> TLKTIFTagsReader::GetRawData(Word Tag) const {
-  std::vector<Byte> d;
-  TIFFReadRawData(FEnv, Tag, d);
-  return d;
-}
-Integer TLKTIFTagsReader::TagLength(Word Tag) const { return static_cast<Integer>(TIFFGetDataLength(FEnv, Tag)); }
-bool TLKTIFTagsReader::TagExists(Word Tag) const { return TIFFFindTAG(Tag, FEnv) >= 0; }
 
 // ---------------------------------------------------------------------------
 // TLKTIFFHandler

@@ -10,11 +10,12 @@
 
 #include "codecs/tiff/tiffdir.h"
 #include "core/hylkdefs.h"
+#include "io/lktagreads.h"
 #include "platform/classes.h"
 
 /// Typed reads of one directory of a TIFF file or stream. Every read is
 /// bounded by the stream; a missing tag gives the reader's default.
-class TLKTIFTagsReader : public TObject {
+class TLKTIFTagsReader : public TLKTagReads {
  public:
   /// Opens FileName for reading and loads the directory of page ImageIndex.
   /// Raises the file stream's error when the file cannot be opened.
@@ -28,16 +29,6 @@ class TLKTIFTagsReader : public TObject {
   TLKTIFTagsReader(const TLKTIFTagsReader&) = delete;
   TLKTIFTagsReader& operator=(const TLKTIFTagsReader&) = delete;
 
-  Integer GetInteger(Word Tag) const;
-  Integer GetIntegerIndexed(Word Tag, Integer Index) const;
-  Integer GetIntegerArray(Word Tag, std::vector<Integer>& Values) const;
-  double GetRational(Word Tag) const;
-  double GetRationalIndexed(Word Tag, Integer Index) const;
-  String GetString(Word Tag) const;
-  String GetMiniString(Word Tag) const;
-  std::vector<Byte> GetRawData(Word Tag) const;
-  Integer TagLength(Word Tag) const;
-  bool TagExists(Word Tag) const;
   /// Number of directories found in the chain while looking for the page.
   Integer GetDirectoryCount() const { return FCount; }
 
@@ -46,7 +37,6 @@ class TLKTIFTagsReader : public TObject {
 
   std::unique_ptr<TStream> FOwned;
   TStream* FStream = nullptr;
-  TTIFFEnv FEnv;
   Integer FCount = 0;
 };
 
