@@ -341,6 +341,34 @@ TEST(TransitionRaster, StretchAveragesAreaAndMirrors) {
   EXPECT_EQ(row(2), (std::vector<int>{200, 40}));
 }
 
+// Rows too wide for running sums of bytes to stay whole numbers in a float
+// take another summing path; both must give the footprint averages.
+TEST(TransitionRaster, StretchAveragesNarrowAndVeryWideRows) {
+  for (const Integer w : {1000, 70000}) {
+    SCOPED_TRACE(w);
+    auto src = std::make_unique<TBitmap>(w, 1, pf24bit);
+    Byte* s = src->ScanLine(0);
+    for (Integer x = 0; x < w; ++x) {
+      s[x * 3] = static_cast<Byte>(x * 37 % 256);
+      s[x * 3 + 1] = static_cast<Byte>(Int64{x} * 255 / (w - 1));
+      s[x * 3 + 2] = 255;
+    }
+    auto dst = std::make_unique<TBitmap>(7, 1, pf24bit);
+    std::vector<Byte*> sr, dr;
+    LKRowsStretch(LKRowsOf(dst.get(), dr), {0, 0, 7, 1}, LKRowsOf(src.get(), sr), {0, 0, w, 1});
+    for (Integer k = 0; k < 7; ++k) {
+      const double a = static_cast<double>(w) * k / 7, b = static_cast<double>(w) * (k + 1) / 7;
+      for (Integer c = 0; c < 3; ++c) {
+        double sum = 0;
+        for (Integer x = static_cast<Integer>(a); x < w && x < b; ++x)
+          sum += s[x * 3 + c] * (std::min<double>(b, x + 1) - std::max<double>(a, x));
+        EXPECT_NEAR(dst->ScanLine(0)[k * 3 + c], sum / (b - a), 1.0) << "pixel " << k << " channel " << c;
+      }
+      EXPECT_EQ(dst->ScanLine(0)[k * 3 + 2], 255);
+    }
+  }
+}
+
 TEST(TransitionRaster, RegionShapes) {
   TLKRegionMask m;
   m.Reset(10, 10);
