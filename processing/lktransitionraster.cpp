@@ -456,7 +456,8 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
     const Integer start = ay.Start[jj], cnt = ay.N[jj];
     const float* wy = ay.Weights.data() + ay.First[jj];
     if (plainY && !plainX) {
-      // Every source row serves one destination row: straight to bytes.
+      // Every source row serves one destination row: straight to bytes. The
+      // row is read whole before it is written, so it may be the same row.
       filterBytes(start, out);
       continue;
     }
