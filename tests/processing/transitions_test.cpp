@@ -2,6 +2,7 @@
 // pictures made in code.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -366,6 +367,31 @@ TEST(TransitionRaster, StretchAveragesNarrowAndVeryWideRows) {
       }
       EXPECT_EQ(dst->ScanLine(0)[k * 3 + 2], 255);
     }
+  }
+}
+
+// A stretch along the rows may work on the picture itself (the row
+// squeezes do): the result is the one a separate copy gives.
+TEST(TransitionRaster, StretchAlongRowsInPlaceMatchesACopy) {
+  struct Case {
+    TRect Dest;
+    bool Mirror;
+  };
+  for (const Case& c : {Case{{0, 0, 23, 5}, false}, Case{{14, 0, 37, 5}, false}, Case{{-9, 0, 60, 5}, false},
+                        Case{{3, 0, 30, 5}, true}}) {
+    auto frame = std::make_unique<TBitmap>(37, 5, pf24bit);
+    for (Integer y = 0; y < 5; ++y)
+      for (Integer i = 0; i < 37 * 3; ++i) frame->ScanLine(y)[i] = static_cast<Byte>(i * 53 + y * 29);
+    auto copy = std::make_unique<TBitmap>(37, 5, pf24bit), expected = std::make_unique<TBitmap>(37, 5, pf24bit);
+    std::vector<Byte*> fr, cr, er;
+    const TLKRows f = LKRowsOf(frame.get(), fr), cp = LKRowsOf(copy.get(), cr), ex = LKRowsOf(expected.get(), er);
+    LKRowsCopyAll(cp, f);
+    LKRowsCopyAll(ex, f);
+    LKRowsStretch(ex, c.Dest, cp, {0, 0, 37, 5}, c.Mirror);
+    LKRowsStretch(f, c.Dest, f, {0, 0, 37, 5}, c.Mirror);
+    for (Integer y = 0; y < 5; ++y)
+      EXPECT_EQ(std::memcmp(frame->ScanLine(y), expected->ScanLine(y), 37 * 3), 0)
+          << "row " << y << " of " << c.Dest.Left << ".." << c.Dest.Right;
   }
 }
 
