@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/lkbitmap.h"
+#include "processing/lkgaussian.h"
 #include "processing/lkprocutils.h"
 #include "processing/lumerakproc.h"
 
@@ -45,52 +46,6 @@ Integer Extent(double radius, Integer ox, Integer oy) {
   const Int64 g = 2 * static_cast<Int64>(std::max(std::abs(static_cast<Int64>(ox)), std::abs(static_cast<Int64>(oy)))) +
                   LKTrunc(radius * 5);
   return static_cast<Integer>(std::clamp<Int64>(g, 1, 1 << 20));
-}
-
-// The separable fixed-point Gaussian of the blur operations: weights
-// Round(g * 65536 / sum g) of g = exp(-(d / sigma)^2 / 2) for d = -100..100,
-// reach n the largest offset with a weight (at least 1).
-std::vector<Int64> GaussWeights(double sigma) {
-  double g[201], sum = 0;
-  for (Integer i = 0; i <= 200; ++i) sum += g[i] = std::exp(-std::pow((i - 100) / sigma, 2) / 2);
-  Integer n = 1;
-  std::vector<Int64> w(201);
-  for (Integer i = 0; i <= 200; ++i) w[static_cast<size_t>(i)] = LKRound64(g[i] * 65536 / sum);
-  for (Integer d = 1; d <= 100; ++d)
-    if (w[static_cast<size_t>(100 + d)] != 0 || w[static_cast<size_t>(100 - d)] != 0) n = d;
-  return std::vector<Int64>(w.begin() + 100 - n, w.begin() + 101 + n);
-}
-
-// Blurs the inclusive rectangle of the plane as if the picture ended at its
-// border: rows, then columns; ends repeat. Progress over both passes.
-void GaussBlur(Plane& p, Integer x1, Integer y1, Integer x2, Integer y2, double sigma,
-               const TLKProgressEvent& progress = {}, TObject* sender = nullptr) {
-  if (!(sigma > 0)) return;
-  x1 = std::max(x1, 0);
-  y1 = std::max(y1, 0);
-  x2 = std::min(x2, p.w - 1);
-  y2 = std::min(y2, p.h - 1);
-  if (x2 < x1 || y2 < y1) return;
-  const std::vector<Int64> w = GaussWeights(sigma);
-  const Integer n = static_cast<Integer>(w.size() / 2);
-  std::vector<Byte> line;
-  auto pass = [&](Integer count, Integer length, auto get) {
-    line.resize(static_cast<size_t>(length));
-    for (Integer k = 0; k < count; ++k) {
-      for (Integer i = 0; i < length; ++i) line[static_cast<size_t>(i)] = get(k, i);
-      for (Integer i = 0; i < length; ++i) {
-        Int64 s = 32768;
-        for (Integer d = -n; d <= n; ++d)
-          s += w[static_cast<size_t>(d + n)] * line[static_cast<size_t>(std::clamp(i + d, 0, length - 1))];
-        get(k, i) = static_cast<Byte>(std::min<Int64>(s >> 16, 255));
-      }
-    }
-  };
-  const Integer cols = x2 - x1 + 1, rows = y2 - y1 + 1;
-  pass(rows, cols, [&](Integer k, Integer i) -> Byte& { return p.at(x1 + i, y1 + k); });
-  if (progress) progress(sender, 50);
-  pass(cols, rows, [&](Integer k, Integer i) -> Byte& { return p.at(x1 + k, y1 + i); });
-  if (progress) progress(sender, 100);
 }
 
 // 3 x 3 mean of columns x1..x2 - 1 and rows y1..y2 - 1, neighbours from the
@@ -164,8 +119,10 @@ void _LKAddSoftShadow(TLKBitmap* Bitmap, double Radius, Integer OffsetX, Integer
   }
   TLKBitmap* alpha = OpenAlpha(Bitmap);
   const Plane own = ReadPlane(alpha);
-  Plane shadow = own;
-  GaussBlur(shadow, 0, 0, shadow.w - 1, shadow.h - 1, Radius, OnProgress, Sender);
+  // The alpha channel is blurred in place; it gets the composed shadow
+  // below.
+  _LKGBlur(alpha, Radius, OnProgress, Sender);
+  Plane shadow = ReadPlane(alpha);
   MoveBlock(shadow, 0, 0, shadow.w - 1, shadow.h - 1, OffsetX, OffsetY);
   Compose(Bitmap, own, shadow, Colour, 0, 0, own.w - 1, own.h - 1);
   WritePlane(alpha, shadow);
@@ -177,9 +134,16 @@ void _LKAddInnerShadow(TLKBitmap* Bitmap, double Radius, Integer OffsetX, Intege
   if (!Bitmap || Bitmap->IsEmpty()) return;
   const Plane own = ReadPlane(OpenAlpha(Bitmap));
   const Integer g = Extent(Radius, OffsetX, OffsetY), h = g / 2;
-  Plane c(own.w + g, own.h + g, 0);
-  for (Integer y = 0; y < own.h; ++y) std::memcpy(&c.at(h, y + h), &own.px[static_cast<size_t>(y) * own.w], static_cast<size_t>(own.w));
-  GaussBlur(c, 0, 0, c.w - 1, c.h - 1, Radius, OnProgress, Sender);
+  // The alpha centred on a transparent margin of the shadow extent, blurred.
+  TLKBitmap margin;
+  margin.SetMinFileSize(Bitmap->GetMinFileSize());
+  margin.Allocate(own.w + g, own.h + g, lk8g);
+  margin.Fill(0);
+  for (Integer y = 0; y < own.h; ++y)
+    std::memcpy(static_cast<Byte*>(margin.GetScanLine(y + h)) + h, &own.px[static_cast<size_t>(y) * own.w],
+                static_cast<size_t>(own.w));
+  _LKGBlur(&margin, Radius, OnProgress, Sender);
+  Plane c = ReadPlane(&margin);
   MoveBlock(c, 0, 0, own.w - 1, own.h - 1, OffsetX, OffsetY);
   if (Bitmap->GetPixelFormat() != lk24RGB) return;
   for (Integer y = 0; y < own.h; ++y) {
@@ -205,13 +169,15 @@ Integer _LKAddSoftShadowRect(TLKBitmap* Bitmap, double Radius, Integer OffsetX, 
   const Integer h = g / 2, W = Bitmap->GetWidth(), H = Bitmap->GetHeight();
   TLKBitmap* alpha = OpenAlpha(Bitmap);
   const Plane own = ReadPlane(alpha);
-  Plane shadow = own;
   auto cx = [&](Int64 v) { return static_cast<Integer>(std::clamp<Int64>(v, 0, W - 1)); };
   auto cy = [&](Int64 v) { return static_cast<Integer>(std::clamp<Int64>(v, 0, H - 1)); };
   const Integer bx1 = cx(static_cast<Int64>(X1) - h), by1 = cy(static_cast<Int64>(Y1) - h);
   const Integer bx2 = cx(static_cast<Int64>(X2) + h), by2 = cy(static_cast<Int64>(Y2) + h);
+  // The Gaussian blurs the alpha channel in place; it gets the composed
+  // shadow below.
+  if (!box) _LKGBlurRect8(alpha, bx1, by1, bx2, by2, Radius);
+  Plane shadow = ReadPlane(alpha);
   if (box) BoxBlur(shadow, bx1, by1, bx2, by2);
-  else GaussBlur(shadow, bx1, by1, bx2, by2, Radius);
   MoveBlock(shadow, bx1, by1, bx2, by2, OffsetX, OffsetY);
   const TLKPixelFormat f = Bitmap->GetPixelFormat();
   if (f == lk24RGB || f == lk1g)

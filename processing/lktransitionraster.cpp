@@ -7,6 +7,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/graphics.h"
 
 namespace {
@@ -59,9 +63,11 @@ void BuildAxis(TAxis& A, Integer D0, Integer D1, Integer Len, Integer SOrigin, I
 // (P[IB] + FB * s[IB]) - (P[IA] + FA * s[IA]), P being the running sums.
 struct TBoxAxis {
   std::vector<Integer> IA, IB;
-  std::vector<float> FA, FB, Inv;
+  std::vector<float> FA, FB;
   std::vector<float> WA, WB;  // a magnification's weights of pixels IA and IB
+  float Inv = 1;              // destination pixels per source pixel
   bool Wide = false;          // a reduction (footprints of a pixel or more)
+  Integer Lo = 0, Hi = 0;     // source pixels read: Lo .. Hi - 1
 };
 
 void BuildBoxAxis(TBoxAxis& A, Integer D0, Integer D1, Integer Len, Integer SLen, bool Mirror) {
@@ -69,11 +75,13 @@ void BuildBoxAxis(TBoxAxis& A, Integer D0, Integer D1, Integer Len, Integer SLen
   A.IB.clear();
   A.FA.clear();
   A.FB.clear();
-  A.Inv.clear();
   A.WA.clear();
   A.WB.clear();
   const double scale = static_cast<double>(SLen) / Len;
   A.Wide = scale >= 1;
+  A.Inv = static_cast<float>(1 / scale);
+  A.Lo = SLen;
+  A.Hi = 0;
   const auto split = [SLen](double x, Integer& i, float& f) {
     i = std::clamp(static_cast<Integer>(std::floor(x)), 0, SLen - 1);
     f = static_cast<float>(std::clamp(x - i, 0.0, 1.0));
@@ -86,11 +94,15 @@ void BuildBoxAxis(TBoxAxis& A, Integer D0, Integer D1, Integer Len, Integer SLen
     split((j + 1) * scale, ib, fb);
     A.IA.push_back(ia);
     A.IB.push_back(ib);
-    A.FA.push_back(fa);
-    A.FB.push_back(fb);
-    A.Inv.push_back(static_cast<float>(1 / scale));
-    A.WA.push_back(ia == ib ? 1.f : static_cast<float>((1 - fa) / scale));
-    A.WB.push_back(ia == ib ? 0.f : static_cast<float>(fb / scale));
+    A.Lo = std::min(A.Lo, ia);
+    A.Hi = std::max(A.Hi, ib + 1);
+    if (A.Wide) {
+      A.FA.push_back(fa);
+      A.FB.push_back(fb);
+    } else {
+      A.WA.push_back(ia == ib ? 1.f : static_cast<float>((1 - fa) / scale));
+      A.WB.push_back(ia == ib ? 0.f : static_cast<float>(fb / scale));
+    }
   }
 }
 
@@ -109,6 +121,205 @@ struct TScratch {
 };
 
 Byte ToByte(float V) { return static_cast<Byte>(static_cast<int>(std::clamp(V + 0.5f, 0.f, 255.f))); }
+
+// The horizontal filter works on one source row at a time, prepared as
+// samples in floats (Vals, 3 a pixel) and, for a reduction, running sums
+// (Pre[i] is the sum of pixels 0 .. i-1, per channel). Both arrays hold one
+// float past the last prepared pixel, so a pixel can be read as four
+// floats. The arithmetic of a destination pixel is the same whichever way
+// it is done, channel by channel or three channels at once, so the output
+// does not depend on the build.
+//
+// Sums of bytes are whole numbers, exact in a float up to 2^24; rows short
+// enough for that are summed in integers, which gives the same floats as
+// summing in floats.
+constexpr Integer kExactSumPixels = (1 << 24) / 255;
+
+#if defined(__SSE2__)
+
+// A pixel's three bytes as the first three of four 32-bit lanes (the
+// fourth is 0). Four bytes are read unless Last.
+__m128i PixelLanes(const Byte* P, bool Last) {
+  std::uint32_t u = 0;
+  if (Last)
+    u = P[0] | static_cast<std::uint32_t>(P[1]) << 8 | static_cast<std::uint32_t>(P[2]) << 16;
+  else
+    std::memcpy(&u, P, 4);
+  const __m128i z = _mm_setzero_si128();
+  const __m128i b = _mm_cvtsi32_si128(static_cast<int>(u & 0xFFFFFF));
+  return _mm_unpacklo_epi16(_mm_unpacklo_epi8(b, z), z);
+}
+
+// Pixels From .. To - 1 of the byte row S into Vals, and when Pre is given
+// (From is then 0) their running sums.
+void PrepareBytes(const Byte* S, Integer From, Integer To, float* Vals, float* Pre) {
+  if (Pre != nullptr && To > kExactSumPixels) {
+    for (Integer i = From; i < To; ++i) _mm_storeu_ps(Vals + i * 3, _mm_cvtepi32_ps(PixelLanes(S + i * 3, i + 1 == To)));
+    Vals[To * 3] = 0;
+    __m128 sum = _mm_setzero_ps();
+    for (Integer i = 0; i < To; ++i) {
+      _mm_storeu_ps(Pre + i * 3, sum);
+      sum = _mm_add_ps(sum, _mm_loadu_ps(Vals + i * 3));
+    }
+    Pre[To * 3] = 0;
+    return;
+  }
+  __m128i sum = _mm_setzero_si128();
+  for (Integer i = From; i < To; ++i) {
+    const __m128i px = PixelLanes(S + i * 3, i + 1 == To);
+    _mm_storeu_ps(Vals + i * 3, _mm_cvtepi32_ps(px));
+    if (Pre != nullptr) {
+      _mm_storeu_ps(Pre + i * 3, _mm_cvtepi32_ps(sum));
+      sum = _mm_add_epi32(sum, px);
+    }
+  }
+}
+
+// Running sums of pixels 0 .. To - 1 of a float row (with its float past
+// the end). The fourth lane is masked off, so each channel is summed in
+// the order a plain loop sums it.
+void PrepareFloatSums(const float* Vals, Integer To, float* Pre) {
+  const __m128 keep = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0));
+  __m128 sum = _mm_setzero_ps();
+  for (Integer i = 0; i < To; ++i) {
+    _mm_storeu_ps(Pre + i * 3, sum);
+    sum = _mm_add_ps(sum, _mm_and_ps(_mm_loadu_ps(Vals + i * 3), keep));
+  }
+  Pre[To * 3] = 0;
+}
+
+// Destination pixel K's three values: to floats at Out + K * 3 (the fourth
+// float written is the next pixel's, or the row's spare float), or rounded
+// to bytes.
+void Emit(__m128 V, Integer K, Integer N, float* Out) { _mm_storeu_ps(Out + K * 3, V); }
+void Emit(__m128 V, Integer K, Integer N, Byte* Out) {
+  V = _mm_min_ps(_mm_max_ps(_mm_add_ps(V, _mm_set1_ps(0.5f)), _mm_setzero_ps()), _mm_set1_ps(255.f));
+  const __m128i w = _mm_packs_epi32(_mm_cvttps_epi32(V), _mm_setzero_si128());
+  const auto u = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(w, w)));
+  if (K + 1 < N) {
+    std::memcpy(Out + K * 3, &u, 4);
+  } else {
+    Out[K * 3] = static_cast<Byte>(u);
+    Out[K * 3 + 1] = static_cast<Byte>(u >> 8);
+    Out[K * 3 + 2] = static_cast<Byte>(u >> 16);
+  }
+}
+
+template <class T>
+void FilterRow(const TBoxAxis& A, Integer N, const float* Vals, const float* Pre, T* Out) {
+  const Integer* ia = A.IA.data();
+  const Integer* ib = A.IB.data();
+  if (A.Wide) {
+    const float* fa = A.FA.data();
+    const float* fb = A.FB.data();
+    const __m128 inv = _mm_set1_ps(A.Inv);
+    for (Integer k = 0; k < N; ++k) {
+      const Integer a = ia[k] * 3, b = ib[k] * 3;
+      __m128 v = _mm_add_ps(_mm_loadu_ps(Pre + b), _mm_mul_ps(_mm_set1_ps(fb[k]), _mm_loadu_ps(Vals + b)));
+      v = _mm_sub_ps(v, _mm_loadu_ps(Pre + a));
+      v = _mm_sub_ps(v, _mm_mul_ps(_mm_set1_ps(fa[k]), _mm_loadu_ps(Vals + a)));
+      Emit(_mm_mul_ps(v, inv), k, N, Out);
+    }
+  } else {
+    const float* wa = A.WA.data();
+    const float* wb = A.WB.data();
+    for (Integer k = 0; k < N; ++k) {
+      const Integer a = ia[k] * 3, b = ib[k] * 3;
+      Emit(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(wa[k]), _mm_loadu_ps(Vals + a)),
+                      _mm_mul_ps(_mm_set1_ps(wb[k]), _mm_loadu_ps(Vals + b))),
+           k, N, Out);
+    }
+  }
+}
+
+// Sixteen samples as four vectors of floats, and back.
+void Load16(const Byte* P, __m128 V[4]) {
+  const __m128i z = _mm_setzero_si128();
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+  const __m128i lo = _mm_unpacklo_epi8(b, z), hi = _mm_unpackhi_epi8(b, z);
+  V[0] = _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, z));
+  V[1] = _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, z));
+  V[2] = _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, z));
+  V[3] = _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, z));
+}
+void Load16(const float* P, __m128 V[4]) {
+  for (int i = 0; i < 4; ++i) V[i] = _mm_loadu_ps(P + 4 * i);
+}
+void Store16(float* P, const __m128 V[4]) {
+  for (int i = 0; i < 4; ++i) _mm_storeu_ps(P + 4 * i, V[i]);
+}
+// Rounds as ToByte does: V + 0.5 held to 0 .. 255, then truncated.
+void Store16(Byte* P, const __m128 V[4]) {
+  const __m128 half = _mm_set1_ps(0.5f), zero = _mm_setzero_ps(), top = _mm_set1_ps(255.f);
+  __m128i w[4];
+  for (int i = 0; i < 4; ++i) w[i] = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(_mm_add_ps(V[i], half), zero), top));
+  const __m128i b = _mm_packus_epi16(_mm_packs_epi32(w[0], w[1]), _mm_packs_epi32(w[2], w[3]));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(P), b);
+}
+
+#endif
+
+void Put(float V, float* Out) { *Out = V; }
+void Put(float V, Byte* Out) { *Out = ToByte(V); }
+
+// Out[k] = W[0] * Rows[0][k] + W[1] * Rows[1][k] + ..., added in that
+// order, for k < Len: a destination row made of Cnt source rows.
+template <class S, class D>
+void BlendRows(const S* const* Rows, const float* W, Integer Cnt, std::size_t Len, D* Out) {
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  for (; k + 16 <= Len; k += 16) {
+    __m128 acc[4], v[4];
+    Load16(Rows[0] + k, v);
+    const __m128 w0 = _mm_set1_ps(W[0]);
+    for (int i = 0; i < 4; ++i) acc[i] = _mm_mul_ps(w0, v[i]);
+    for (Integer c = 1; c < Cnt; ++c) {
+      Load16(Rows[c] + k, v);
+      const __m128 wc = _mm_set1_ps(W[c]);
+      for (int i = 0; i < 4; ++i) acc[i] = _mm_add_ps(acc[i], _mm_mul_ps(wc, v[i]));
+    }
+    Store16(Out + k, acc);
+  }
+#endif
+  for (; k < Len; ++k) {
+    float a = W[0] * Rows[0][k];
+    for (Integer c = 1; c < Cnt; ++c) a += W[c] * Rows[c][k];
+    Put(a, Out + k);
+  }
+}
+
+#if !defined(__SSE2__)
+
+void PrepareFloatSums(const float* Vals, Integer To, float* Pre) {
+  float sum[3] = {0, 0, 0};
+  for (Integer i = 0; i < To; ++i)
+    for (Integer c = 0; c < 3; ++c) {
+      Pre[i * 3 + c] = sum[c];
+      sum[c] += Vals[i * 3 + c];
+    }
+  Pre[To * 3] = 0;
+}
+
+void PrepareBytes(const Byte* S, Integer From, Integer To, float* Vals, float* Pre) {
+  for (Integer i = From * 3; i < To * 3; ++i) Vals[i] = S[i];
+  Vals[To * 3] = 0;
+  if (Pre != nullptr) PrepareFloatSums(Vals, To, Pre);
+}
+
+template <class T>
+void FilterRow(const TBoxAxis& A, Integer N, const float* Vals, const float* Pre, T* Out) {
+  for (Integer k = 0; k < N; ++k) {
+    const Integer a = A.IA[k] * 3, b = A.IB[k] * 3;
+    for (Integer c = 0; c < 3; ++c) {
+      const float v =
+          A.Wide ? (Pre[b + c] + A.FB[k] * Vals[b + c] - Pre[a + c] - A.FA[k] * Vals[a + c]) * A.Inv
+                 : A.WA[k] * Vals[a + c] + A.WB[k] * Vals[b + c];
+      Put(v, Out + k * 3 + c);
+    }
+  }
+}
+
+#endif
 
 }  // namespace
 
@@ -179,11 +390,15 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
   if (i0 >= i1 || j0 >= j1) return;
   const Integer n = i1 - i0;
   const std::size_t rowFloats = static_cast<std::size_t>(n) * kPx;
+  // Filtered rows are rowFloats long and one float apart, for the fourth
+  // float a pixel's store writes.
+  const std::size_t rowStride = rowFloats + 1;
 
   thread_local TAxis ay;
   thread_local TBoxAxis ax;
-  thread_local TScratch cacheBuf, accBuf, prefixBuf;
+  thread_local TScratch cacheBuf, accBuf, valsBuf, prefixBuf;
   float* cache = nullptr;
+  float* vals = nullptr;
   float* prefix = nullptr;
   thread_local std::vector<Integer> tags;
   const bool plainX = sw == dw && !MirrorH;
@@ -195,65 +410,45 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
   // neighbouring destination rows share source rows.
   const Integer slots = ay.MaxN + 1;
   if (!plainX) {
-    cache = cacheBuf.Get(static_cast<std::size_t>(slots) * rowFloats);
+    cache = cacheBuf.Get(static_cast<std::size_t>(slots) * rowStride);
     tags.assign(static_cast<std::size_t>(slots), -1);
-    prefix = prefixBuf.Get(static_cast<std::size_t>(sw) * kPx);
+    vals = valsBuf.Get(static_cast<std::size_t>(sw) * kPx + 1);
+    if (ax.Wide) prefix = prefixBuf.Get(static_cast<std::size_t>(sw) * kPx + 1);
   }
-  // One row of sw source pixels (bytes, or vertical sums in floats)
-  // filtered into the n destination pixels.
-  const auto hfilter = [&](const auto* src, float* out) {
-    if (ax.Wide) {
-      // A reduction: running sums (prefix[i] is the sum of pixels 0 .. i-1),
-      // so a footprint costs the same whatever its length; every footprint
-      // is at least one pixel long, so their rounding does not show.
-      float* pre = prefix;
-      float sb = 0, sg = 0, sr = 0;
-      for (Integer i = 0; i < sw; ++i) {
-        pre[i * 3] = sb;
-        pre[i * 3 + 1] = sg;
-        pre[i * 3 + 2] = sr;
-        sb += src[i * 3];
-        sg += src[i * 3 + 1];
-        sr += src[i * 3 + 2];
-      }
-      const Integer* ia = ax.IA.data();
-      const Integer* ib = ax.IB.data();
-      const float* fa = ax.FA.data();
-      const float* fb = ax.FB.data();
-      const float* inv = ax.Inv.data();
-      for (Integer k = 0; k < n; ++k) {
-        const Integer a = ia[k] * 3, b = ib[k] * 3;
-        for (Integer c = 0; c < 3; ++c)
-          out[k * 3 + c] = (pre[b + c] + fb[k] * src[b + c] - pre[a + c] - fa[k] * src[a + c]) * inv[k];
-      }
-    } else {
-      // A magnification: a footprint lies in one pixel or across one edge;
-      // the two weights were worked out with the axis.
-      const Integer* ia = ax.IA.data();
-      const Integer* ib = ax.IB.data();
-      const float* wa = ax.WA.data();
-      const float* wb = ax.WB.data();
-      for (Integer k = 0; k < n; ++k) {
-        const Integer a = ia[k] * 3, b = ib[k] * 3;
-        for (Integer c = 0; c < 3; ++c) out[k * 3 + c] = wa[k] * src[a + c] + wb[k] * src[b + c];
-      }
-    }
-  };
+  // One source row of bytes filtered into the n destination pixels (floats
+  // or bytes). A reduction sums from the rectangle's left edge, so every
+  // footprint's sum is taken the same way whatever part is shown.
   const std::size_t leftOff = static_cast<std::size_t>(Source.Left) * kPx;
+  const auto filterBytes = [&](Integer Row, auto* Out) {
+    const Byte* src = Src.Rows[static_cast<std::size_t>(Row)] + leftOff;
+    PrepareBytes(src, ax.Wide ? 0 : ax.Lo, ax.Hi, vals, prefix);
+    FilterRow(ax, n, vals, prefix, Out);
+  };
   const auto filtered = [&](Integer Row) -> const float* {
     const auto slot = static_cast<std::size_t>(Row % slots);
-    float* out = cache + slot * rowFloats;
+    float* out = cache + slot * rowStride;
     if (tags[slot] == Row) return out;
     tags[slot] = Row;
-    hfilter(Src.Rows[static_cast<std::size_t>(Row)] + leftOff, out);
+    filterBytes(Row, out);
     return out;
   };
   // A vertical reduction sums the source rows first and filters one row
   // per destination row.
   const bool verticalFirst = !plainX && !plainY && ay.MaxN > 2;
 
-  const std::size_t accLen = verticalFirst ? static_cast<std::size_t>(sw) * kPx : rowFloats;
-  float* const acc = accBuf.Get(accLen);
+  // A vertical reduction's sums of whole source rows, with a spare float.
+  const std::size_t accLen = static_cast<std::size_t>(sw) * kPx;
+  float* acc = nullptr;
+  if (verticalFirst) {
+    acc = accBuf.Get(accLen + 1);
+    acc[accLen] = 0;
+  }
+  // The source rows of one destination row (its neighbouring filtered rows
+  // sit in different slots of the ring, so all stay valid together).
+  thread_local std::vector<const Byte*> byteRows;
+  thread_local std::vector<const float*> floatRows;
+  byteRows.resize(static_cast<std::size_t>(ay.MaxN));
+  floatRows.resize(static_cast<std::size_t>(ay.MaxN));
   const std::size_t srcOff = verticalFirst ? leftOff : static_cast<std::size_t>(Source.Left + i0) * kPx;
   for (Integer j = j0; j < j1; ++j) {
     const std::size_t jj = static_cast<std::size_t>(j - j0);
@@ -261,33 +456,23 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
     const Integer start = ay.Start[jj], cnt = ay.N[jj];
     const float* wy = ay.Weights.data() + ay.First[jj];
     if (plainY && !plainX) {
-      const float* f = filtered(start);
-      for (std::size_t k = 0; k < rowFloats; ++k) out[k] = ToByte(f[k]);
+      // Every source row serves one destination row: straight to bytes. The
+      // row is read whole before it is written, so it may be the same row.
+      filterBytes(start, out);
       continue;
     }
-    float* a = acc;
-    for (Integer c = 0; c < cnt; ++c) {
-      const float wc = wy[c];
-      if (plainX || verticalFirst) {
-        const Byte* s = Src.Rows[static_cast<std::size_t>(start + c)] + srcOff;
-        if (c == 0)
-          for (std::size_t k = 0; k < accLen; ++k) a[k] = wc * s[k];
-        else
-          for (std::size_t k = 0; k < accLen; ++k) a[k] += wc * s[k];
-      } else {
-        const float* f = filtered(start + c);
-        if (c == 0)
-          for (std::size_t k = 0; k < accLen; ++k) a[k] = wc * f[k];
-        else
-          for (std::size_t k = 0; k < accLen; ++k) a[k] += wc * f[k];
-      }
-    }
     if (verticalFirst) {
-      float* row = cache;
-      hfilter(static_cast<const float*>(a), row);
-      a = row;
+      for (Integer c = 0; c < cnt; ++c) byteRows[c] = Src.Rows[static_cast<std::size_t>(start + c)] + srcOff;
+      BlendRows(byteRows.data(), wy, cnt, accLen, acc);
+      if (ax.Wide) PrepareFloatSums(acc, ax.Hi, prefix);
+      FilterRow(ax, n, acc, prefix, out);
+    } else if (plainX) {
+      for (Integer c = 0; c < cnt; ++c) byteRows[c] = Src.Rows[static_cast<std::size_t>(start + c)] + srcOff;
+      BlendRows(byteRows.data(), wy, cnt, rowFloats, out);
+    } else {
+      for (Integer c = 0; c < cnt; ++c) floatRows[c] = filtered(start + c);
+      BlendRows(floatRows.data(), wy, cnt, rowFloats, out);
     }
-    for (std::size_t k = 0; k < rowFloats; ++k) out[k] = ToByte(a[k]);
   }
 }
 
@@ -296,8 +481,22 @@ void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Sou
 // ---------------------------------------------------------------------------
 
 void TLKRegionMask::Reset(Integer Width, Integer Height) {
-  FWidth = std::max(Width, 0);
-  FHeight = std::max(Height, 0);
+  Width = std::max(Width, 0);
+  Height = std::max(Height, 0);
+  if (Width == FWidth && Height == FHeight) {
+    // Set bits lie only inside each row's covered columns: clearing those
+    // is enough, and a frame's mask is reset this way every frame.
+    for (std::size_t y = 0; y < FMinX.size(); ++y) {
+      if (FMinX[y] <= FMaxX[y])
+        std::memset(FBits.data() + y * static_cast<std::size_t>(FWidth) + static_cast<std::size_t>(FMinX[y]), 0,
+                    static_cast<std::size_t>(FMaxX[y] - FMinX[y] + 1));
+      FMinX[y] = FWidth;
+      FMaxX[y] = -1;
+    }
+    return;
+  }
+  FWidth = Width;
+  FHeight = Height;
   FBits.assign(static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight), 0);
   FMinX.assign(static_cast<std::size_t>(FHeight), FWidth);
   FMaxX.assign(static_cast<std::size_t>(FHeight), -1);
@@ -399,10 +598,23 @@ void TLKRegionMask::Intersect(const TLKRegionMask& Other) {
     Reset(FWidth, FHeight);
     return;
   }
-  for (std::size_t i = 0; i < FBits.size(); ++i) FBits[i] &= Other.FBits[i];
+  // Row by row, only where this mask has set bits: those outside the
+  // common covered columns go, those inside are ANDed.
   for (std::size_t y = 0; y < FMinX.size(); ++y) {
-    FMinX[y] = std::max(FMinX[y], Other.FMinX[y]);
-    FMaxX[y] = std::min(FMaxX[y], Other.FMaxX[y]);
+    const Integer lo = FMinX[y], hi = FMaxX[y];
+    if (lo > hi) continue;
+    const Integer a = std::max(lo, Other.FMinX[y]), b = std::min(hi, Other.FMaxX[y]);
+    Byte* row = FBits.data() + y * static_cast<std::size_t>(FWidth);
+    const Byte* other = Other.FBits.data() + y * static_cast<std::size_t>(FWidth);
+    if (a > b) {
+      std::memset(row + lo, 0, static_cast<std::size_t>(hi - lo + 1));
+    } else {
+      std::memset(row + lo, 0, static_cast<std::size_t>(a - lo));
+      for (Integer x = a; x <= b; ++x) row[x] &= other[x];
+      std::memset(row + b + 1, 0, static_cast<std::size_t>(hi - b));
+    }
+    FMinX[y] = a;
+    FMaxX[y] = b;
   }
 }
 

@@ -42,7 +42,8 @@ void LKRowsFill(const TLKRows& Dst, const TRect& R, Byte B, Byte G, Byte R_);
 /// Dst. Source is first limited to Src's bounds; an empty source or
 /// destination draws nothing. MirrorH / MirrorV turn the picture over
 /// inside Dest. Equal sizes without mirroring copy rows unscaled. Src must
-/// not be Dst.
+/// not be Dst, unless only the width changes and rows stay where they are
+/// (the same top and height, no vertical mirror).
 void LKRowsStretch(const TLKRows& Dst, TRect Dest, const TLKRows& Src, TRect Source, bool MirrorH = false,
                    bool MirrorV = false);
 

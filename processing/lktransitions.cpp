@@ -428,14 +428,26 @@ TRect CenterRect(Integer d, Integer W, Integer H) {
   return TRect{x, y, x + Shr10(d, W), y + Shr10(d, H)};
 }
 
+// Copies Src onto Dst (both of the frame's size) everywhere but the
+// rectangle R inside the frame, which the caller draws over next.
+void CopyAround(const TLKRows& Dst, const TLKRows& Src, const TRect& R) {
+  const Integer w = Dst.Width, h = Dst.Height;
+  const Integer top = std::clamp(R.Top, 0, h), bottom = std::clamp(R.Bottom, top, h);
+  const Integer left = std::clamp(R.Left, 0, w), right = std::clamp(R.Right, left, w);
+  LKRowsCopy(Dst, 0, 0, Src, 0, 0, w, top);
+  LKRowsCopy(Dst, 0, top, Src, 0, top, left, bottom - top);
+  LKRowsCopy(Dst, right, top, Src, right, top, w - right, bottom - top);
+  LKRowsCopy(Dst, 0, bottom, Src, 0, bottom, w, h - bottom);
+}
+
 }  // namespace
 
 void TLKTransitionEffects::Center1(Integer s) { Wipe(s, CenterRect(s, Width, Height)); }
 
 void TLKTransitionEffects::Center2(Integer s) {
   const TLKRows frame{FrameRows.data(), Width, Height};
-  LKRowsCopyAll(frame, TLKRows{ToRows.data(), Width, Height});
   const TRect r = CenterRect(1024 - s, Width, Height);
+  CopyAround(frame, TLKRows{ToRows.data(), Width, Height}, r);
   LKRowsCopy(frame, r.Left, r.Top, TLKRows{FromRows.data(), Width, Height}, r.Left, r.Top, r.Width(), r.Height());
 }
 
@@ -448,9 +460,9 @@ void TLKTransitionEffects::CenterZoom1(Integer s) {
 
 void TLKTransitionEffects::CenterZoom2(Integer s) {
   const TLKRows frame{FrameRows.data(), Width, Height};
-  LKRowsCopyAll(frame, TLKRows{ToRows.data(), Width, Height});
-  LKRowsStretch(frame, CenterRect(1024 - s, Width, Height), TLKRows{FromRows.data(), Width, Height},
-                TRect{0, 0, Width, Height});
+  const TRect r = CenterRect(1024 - s, Width, Height);
+  CopyAround(frame, TLKRows{ToRows.data(), Width, Height}, r);
+  LKRowsStretch(frame, r, TLKRows{FromRows.data(), Width, Height}, TRect{0, 0, Width, Height});
 }
 
 void TLKTransitionEffects::PanZoom(Integer s) {

@@ -547,6 +547,12 @@ EFFECT(Effect125) { Speckle(c, 0, 1); }
 // ---------------------------------------------------------------------------
 
 void Squeeze(const TFrame& c, TRect Dest) {
+  // A squeeze along the rows keeps every row in place: the stretch reads
+  // each row whole before writing it, so it can work on the frame itself.
+  if (Dest.Top == 0 && Dest.Bottom == c.h) {
+    LKRowsStretch(c.F, Dest, c.F, TRect{0, 0, c.w, c.h});
+    return;
+  }
   thread_local std::vector<Byte> copy;
   thread_local std::vector<Byte*> rows;
   const std::size_t rowBytes = static_cast<std::size_t>(c.F.Width) * 3;

@@ -2,6 +2,7 @@
 // pictures made in code.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -339,6 +340,59 @@ TEST(TransitionRaster, StretchAveragesAreaAndMirrors) {
   // partly outside the frame is clipped.
   LKRowsStretch(d, {-2, 0, 2, 1}, s, {0, 0, 9, 1});
   EXPECT_EQ(row(2), (std::vector<int>{200, 40}));
+}
+
+// Rows too wide for running sums of bytes to stay whole numbers in a float
+// take another summing path; both must give the footprint averages.
+TEST(TransitionRaster, StretchAveragesNarrowAndVeryWideRows) {
+  for (const Integer w : {1000, 70000}) {
+    SCOPED_TRACE(w);
+    auto src = std::make_unique<TBitmap>(w, 1, pf24bit);
+    Byte* s = src->ScanLine(0);
+    for (Integer x = 0; x < w; ++x) {
+      s[x * 3] = static_cast<Byte>(x * 37 % 256);
+      s[x * 3 + 1] = static_cast<Byte>(Int64{x} * 255 / (w - 1));
+      s[x * 3 + 2] = 255;
+    }
+    auto dst = std::make_unique<TBitmap>(7, 1, pf24bit);
+    std::vector<Byte*> sr, dr;
+    LKRowsStretch(LKRowsOf(dst.get(), dr), {0, 0, 7, 1}, LKRowsOf(src.get(), sr), {0, 0, w, 1});
+    for (Integer k = 0; k < 7; ++k) {
+      const double a = static_cast<double>(w) * k / 7, b = static_cast<double>(w) * (k + 1) / 7;
+      for (Integer c = 0; c < 3; ++c) {
+        double sum = 0;
+        for (Integer x = static_cast<Integer>(a); x < w && x < b; ++x)
+          sum += s[x * 3 + c] * (std::min<double>(b, x + 1) - std::max<double>(a, x));
+        EXPECT_NEAR(dst->ScanLine(0)[k * 3 + c], sum / (b - a), 1.0) << "pixel " << k << " channel " << c;
+      }
+      EXPECT_EQ(dst->ScanLine(0)[k * 3 + 2], 255);
+    }
+  }
+}
+
+// A stretch along the rows may work on the picture itself (the row
+// squeezes do): the result is the one a separate copy gives.
+TEST(TransitionRaster, StretchAlongRowsInPlaceMatchesACopy) {
+  struct Case {
+    TRect Dest;
+    bool Mirror;
+  };
+  for (const Case& c : {Case{{0, 0, 23, 5}, false}, Case{{14, 0, 37, 5}, false}, Case{{-9, 0, 60, 5}, false},
+                        Case{{3, 0, 30, 5}, true}}) {
+    auto frame = std::make_unique<TBitmap>(37, 5, pf24bit);
+    for (Integer y = 0; y < 5; ++y)
+      for (Integer i = 0; i < 37 * 3; ++i) frame->ScanLine(y)[i] = static_cast<Byte>(i * 53 + y * 29);
+    auto copy = std::make_unique<TBitmap>(37, 5, pf24bit), expected = std::make_unique<TBitmap>(37, 5, pf24bit);
+    std::vector<Byte*> fr, cr, er;
+    const TLKRows f = LKRowsOf(frame.get(), fr), cp = LKRowsOf(copy.get(), cr), ex = LKRowsOf(expected.get(), er);
+    LKRowsCopyAll(cp, f);
+    LKRowsCopyAll(ex, f);
+    LKRowsStretch(ex, c.Dest, cp, {0, 0, 37, 5}, c.Mirror);
+    LKRowsStretch(f, c.Dest, f, {0, 0, 37, 5}, c.Mirror);
+    for (Integer y = 0; y < 5; ++y)
+      EXPECT_EQ(std::memcmp(frame->ScanLine(y), expected->ScanLine(y), 37 * 3), 0)
+          << "row " << y << " of " << c.Dest.Left << ".." << c.Dest.Right;
+  }
 }
 
 TEST(TransitionRaster, RegionShapes) {
