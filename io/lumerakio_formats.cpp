@@ -226,8 +226,10 @@ struct TViewLayers {
 // Takes the attached view's layers for a save of Row, on the thread that
 // starts the save (merging renders through the view, a widget; a worker of
 // the component never touches it and saves the working bitmap alone). Null
-// when there are none to take. A merge that raises ends the save: abort
-// flag, finish, then the exception goes on.
+// when there are none to take. A worker then reads the view's layer objects
+// as it reads the working bitmap: the view keeps them until the save ended.
+// A merge that raises ends the save: abort flag, finish, then the exception
+// goes on.
 std::shared_ptr<TViewLayers> TakeViewLayers(TLumerakIO& IO, const TLKFormatRow& Row) {
   if (!Row.Save.ViewLayers || IO.IsInsideAsyncThreads()) return nullptr;
   auto* view = dynamic_cast<TLumerakViewServices*>(IO.GetAttachedLumerak());
