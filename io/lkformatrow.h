@@ -141,8 +141,12 @@ struct TLKFormatJob {
   bool RelativeOffsets = true;
   /// Readers: leave any alpha channel out of the picture.
   bool IgnoreAlpha = false;
-  /// Layered formats: one layer object per layer is added here (the caller
-  /// frees them); null: only the merged picture.
+  /// Readers of layered formats: null, or (on the layered road of
+  /// TLKLoadShape::LayersOption) the list that receives every layer as a
+  /// layer object, the background layer first (the caller frees them; a
+  /// document without layers gives its merged picture as the one layer).
+  /// Writers: the layers to write with Bitmap as their merged picture; null:
+  /// Bitmap alone.
   TList* Layers = nullptr;
 };
 
@@ -227,6 +231,12 @@ struct TLKLoadShape {
   /// placeholder): by-extension loads set the abort flag and report the
   /// finish without opening the file.
   bool NoRoad = false;
+  /// Layered formats: the option asking for the layers. When it is set and
+  /// a view that keeps layers is attached, the read job gets a list
+  /// (TLKFormatJob::Layers) and a picture of the load's own, and the view
+  /// takes the layers only after a read that succeeded; the working bitmap
+  /// is not read into. Null: the format has no layers to give.
+  bool TIOParamsVals::*LayersOption = nullptr;
 };
 
 /// How the frames save a format.
@@ -253,6 +263,11 @@ struct TLKSaveShape {
   /// This build has no way to save the format: saves set the abort flag and
   /// report the finish without creating anything.
   bool NoRoad = false;
+  /// Layered formats: with a view that keeps layers attached, the writer
+  /// gets the view's layers merged into a picture of the save's own (made on
+  /// the thread that starts the save) and the view's layer list, instead of
+  /// the working bitmap alone.
+  bool ViewLayers = false;
 };
 
 /// Formats written as documents of pages (PostScript, PDF): a document

@@ -229,6 +229,34 @@ void TLumerakIO::Update() {
   }
 }
 
+void TLumerakIO::GiveViewLayers(TList& Layers) {
+  if (IsInsideAsyncThreads()) {
+    std::shared_ptr<TList> posted(new TList, [](TList* L) {
+      LKFreeLayers(*L);
+      delete L;
+    });
+    for (Integer i = 0; i < Layers.GetCount(); ++i) posted->Add(Layers.Get(i));
+    Layers.Clear();
+    const Integer dpiX = FIOParams->DPIX, dpiY = FIOParams->DPIY;
+    const TWindowHandle view = ViewHandle();
+    if (view != TWindowHandle())
+      PostWindowCall(view, [posted, dpiX, dpiY](TControl* Control) {
+        auto* v = dynamic_cast<TLKView*>(Control);
+        auto* layered = dynamic_cast<TLumerakViewServices*>(Control);
+        if (v == nullptr || layered == nullptr) return;
+        // Set first: taking the layers tells the listeners, which read the
+        // view's resolution back into their parameters.
+        v->SetDPI(dpiX, dpiY);
+        layered->TakeLoadedLayers(*posted);
+      });
+    return;
+  }
+  if (auto* layered = dynamic_cast<TLumerakViewServices*>(FAttachedLumerak))
+    layered->TakeLoadedLayers(Layers);
+  else
+    LKFreeLayers(Layers);
+}
+
 void TLumerakIO::SetDefaultDitherMethod(TLKDitherMethod Value) {
   FDefaultDitherMethod = Value;
   if (FLKBitmap != nullptr) FLKBitmap->SetDitherMethod(Value);

@@ -114,6 +114,13 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// window, and its ImageChange is posted to the main thread after that.
   /// Without a view, marks the class-library bitmap modified.
   void Update();
+  /// After a load of a layered file: the attached view takes Layers
+  /// (TLumerakViewServices::TakeLoadedLayers), which is left empty. On a
+  /// worker the view is not touched: the layers are posted to the main
+  /// thread ahead of the update, together with the resolution of the
+  /// parameters (which the view misses on that road), and are freed there
+  /// when the view is gone.
+  void GiveViewLayers(TList& Layers);
 
   // ---- settings
 

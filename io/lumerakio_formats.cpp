@@ -17,6 +17,7 @@
 #include "io/lkmultipage.h"
 #include "codecs/gif/giffilter.h"
 #include "platform/sysutils.h"
+#include "views/lkview.h"
 
 using lkio::WithFinish;
 
@@ -80,26 +81,52 @@ bool ReadStreamHeader(TStream& S, TStreamHeader& H) {
 // ---------------------------------------------------------------------------
 // The load frame
 
+// The layered road of a load: the layers read and the picture read into (the
+// view's pictures stay untouched until the read succeeded). Layers not
+// handed to the view are freed.
+struct TLayeredRead {
+  TList Layers;
+  TLKBitmap Picture;
+  TLayeredRead() = default;
+  TLayeredRead(const TLayeredRead&) = delete;
+  TLayeredRead& operator=(const TLayeredRead&) = delete;
+  ~TLayeredRead() { LKFreeLayers(Layers); }
+};
+
+// The layered road when the row has layers, its option asks for them and
+// the attached view keeps layers; null otherwise.
+std::unique_ptr<TLayeredRead> LayeredRoad(TLumerakIO& IO, const TLKFormatRow& Row) {
+  if (!Row.Load.LayersOption || !(IO.GetIOParams()->*Row.Load.LayersOption)) return nullptr;
+  if (dynamic_cast<TLumerakViewServices*>(IO.GetAttachedLumerak()) == nullptr) return nullptr;
+  return std::make_unique<TLayeredRead>();
+}
+
 // Drops the alpha channel, runs the read job, makes the resolution
 // plausible, takes the reader's mask as alpha channel and adjusts the
-// resolution.
-void ReadPart(TLumerakIO& IO, TStream& S, const TLKFormatRow& Row, TLKFormatJob& Job) {
-  TLKBitmap* bmp = IO.GetLKBitmap();
-  bmp->RemoveAlphaChannel();
+// resolution. On the layered road the job reads into the road's list and
+// picture instead, and the working bitmap is left alone.
+void ReadPart(TLumerakIO& IO, const TLKFormatRow& Row, TLKFormatJob& Job, TLayeredRead* Layered) {
+  if (Layered) {
+    Job.Bitmap = &Layered->Picture;
+    Job.Layers = &Layered->Layers;
+  } else {
+    Job.Bitmap->RemoveAlphaChannel();
+  }
   LKRunRead(Job);
   std::unique_ptr<TLKMask> mask(Job.Mask);
   Job.Mask = nullptr;
   if (Row.Load.CheckResolution) IO.CheckDPI();
-  if (mask) bmp->GetAlphaChannel()->CopyFromTLKMask(mask.get());
-  if (Row.Load.AdjustResolution && IO.GetAutoAdjustDPI()) IO.AdjustDPI();
-  (void)S;
+  if (mask) Job.Bitmap->GetAlphaChannel()->CopyFromTLKMask(mask.get());
+  if (!Layered && Row.Load.AdjustResolution && IO.GetAutoAdjustDPI()) IO.AdjustDPI();
 }
 
 // The bookkeeping after a load's read: the file type, the view's resolution,
-// the format's own step, the view update.
-void EndLoad(TLumerakIO& IO, const TLKFormatRow& Row, bool ViewResolution) {
+// the layers of a layered read that succeeded, the format's own step, the
+// view update.
+void EndLoad(TLumerakIO& IO, const TLKFormatRow& Row, bool ViewResolution, TLayeredRead* Layered) {
   IO.GetIOParams()->FILETYPE = Row.Type;
   if (ViewResolution) lkio::GiveViewResolution(IO);
+  if (Layered && !IO.GetAborted()) IO.GiveViewLayers(Layered->Layers);
   if (Row.Load.AfterViewResolution) Row.Load.AfterViewResolution(IO);
   IO.Update();
 }
@@ -146,11 +173,12 @@ Integer StreamLoad(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream, boo
     TLKFormatJob job(Row, *Stream, IO.GetLKBitmap(), p, pr, false);
     job.ByteCount = byteCount;
     job.RelativeOffsets = relativeOffsets;
-    ReadPart(IO, *Stream, Row, job);
+    const auto layered = LayeredRoad(IO, Row);
+    ReadPart(IO, Row, job, layered.get());
     pages = job.PageCount;
     if (skipAfter) Stream->Seek(start + kStreamHeaderSize + Int64(header.Length), soBeginning);
     p.FILENAME.clear();
-    EndLoad(IO, Row, Row.Load.ViewResolutionFromStream);
+    EndLoad(IO, Row, Row.Load.ViewResolutionFromStream, layered.get());
   });
   return pages;
 }
@@ -176,10 +204,11 @@ Integer FileLoad(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName
     IO.SetAborted(false);
     TProgressRec pr = lkio::MakeProgress(IO);
     TLKFormatJob job(Row, *file, IO.GetLKBitmap(), p, pr, false);
-    ReadPart(IO, *file, Row, job);
+    const auto layered = LayeredRoad(IO, Row);
+    ReadPart(IO, Row, job, layered.get());
     pages = job.PageCount;
     p.FILENAME = FileName;
-    EndLoad(IO, Row, Row.Load.ViewResolutionFromFile);
+    EndLoad(IO, Row, Row.Load.ViewResolutionFromFile, layered.get());
   });
   return pages;
 }
@@ -187,14 +216,44 @@ Integer FileLoad(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName
 // ---------------------------------------------------------------------------
 // The save frame
 
+// What a save of a row with TLKSaveShape::ViewLayers writes from a view that
+// keeps layers: its layers merged, and its own layer list.
+struct TViewLayers {
+  TLKBitmap Merged;
+  TList Layers;
+};
+
+// Takes the attached view's layers for a save of Row, on the thread that
+// starts the save (merging renders through the view, a widget; a worker of
+// the component never touches it and saves the working bitmap alone). Null
+// when there are none to take. A worker then reads the view's layer objects
+// as it reads the working bitmap: the view keeps them until the save ended.
+// A merge that raises ends the save: abort flag, finish, then the exception
+// goes on.
+std::shared_ptr<TViewLayers> TakeViewLayers(TLumerakIO& IO, const TLKFormatRow& Row) {
+  if (!Row.Save.ViewLayers || IO.IsInsideAsyncThreads()) return nullptr;
+  auto* view = dynamic_cast<TLumerakViewServices*>(IO.GetAttachedLumerak());
+  if (view == nullptr) return nullptr;
+  auto taken = std::make_shared<TViewLayers>();
+  try {
+    if (!view->GiveLayersToSave(&taken->Merged, taken->Layers)) return nullptr;
+  } catch (...) {
+    IO.SetAborted(true);
+    IO.DoFinishWork();
+    throw;
+  }
+  return taken;
+}
+
 // Runs the write job: the format's step on the parameters first, the alpha
-// channel as mask when the row asks for it.
-void RunWriter(TLumerakIO& IO, const TLKFormatRow& Row, TStream& S) {
+// channel as mask when the row asks for it. With a view's layers the writer
+// gets them and their merged picture instead of the working bitmap.
+void RunWriter(TLumerakIO& IO, const TLKFormatRow& Row, TStream& S, TViewLayers* Layers = nullptr) {
   TProgressRec pr = lkio::MakeProgress(IO);
   TIOParamsVals& p = *IO.GetIOParams();
   if (Row.Save.BeforeWrite && !Row.Save.BeforeWrite(p))
     return LKAbort(pr, String(Row.Name) + ": the metadata does not fit the file");
-  TLKBitmap* bmp = IO.GetLKBitmap();
+  TLKBitmap* bmp = Layers ? &Layers->Merged : IO.GetLKBitmap();
   std::unique_ptr<TLKMask> mask;
   if (Row.Save.AlphaAsMask && bmp->GetHasAlphaChannel()) {
     mask = std::make_unique<TLKMask>();
@@ -202,12 +261,13 @@ void RunWriter(TLumerakIO& IO, const TLKFormatRow& Row, TStream& S) {
   }
   TLKFormatJob job(Row, S, bmp, p, pr, false);
   job.Mask = mask.get();
+  if (Layers) job.Layers = &Layers->Layers;
   LKRunWrite(job);
 }
 
 // The writer inside a stream header when the component writes them.
-void WriteWithHeader(TLumerakIO& IO, const TLKFormatRow& Row, TStream& S) {
-  if (Row.Save.Header == lkshNone || !IO.GetStreamHeaders()) return RunWriter(IO, Row, S);
+void WriteWithHeader(TLumerakIO& IO, const TLKFormatRow& Row, TStream& S, TViewLayers* Layers) {
+  if (Row.Save.Header == lkshNone || !IO.GetStreamHeaders()) return RunWriter(IO, Row, S, Layers);
   const Int64 start = S.Position();
   const Byte blank[kStreamHeaderSize] = {};
   S.WriteBuffer(blank, kStreamHeaderSize);
@@ -215,7 +275,7 @@ void WriteWithHeader(TLumerakIO& IO, const TLKFormatRow& Row, TStream& S) {
     return IO.SetAbortedWith(String(Row.Name) + ": the metadata does not fit the file");
   TLKFormatRow inner = Row;
   inner.Save.BeforeWrite = nullptr;
-  RunWriter(IO, inner, S);
+  RunWriter(IO, inner, S, Layers);
   if (!(Row.Save.HeaderOnlySuccess && IO.GetAborted())) PatchStreamHeader(IO, S, start, Row.Save.HeaderText);
 }
 
@@ -223,15 +283,16 @@ void WriteWithHeader(TLumerakIO& IO, const TLKFormatRow& Row, TStream& S) {
 // runs inside the finished part (a file save puts its file in place there,
 // so the finish handler sees the saved file).
 template <typename F>
-void StreamSave(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream, bool Headers, F BeforeFinish) {
+void StreamSave(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream, bool Headers, F BeforeFinish,
+                TViewLayers* Layers = nullptr) {
   IO.SetAborted(false);
   WithFinish(IO, [&] {
     if (!ReadyForStream(IO, Stream)) return;
     if (Row.Save.Convert) lkio::ConvertForSave(IO);
     if (Headers)
-      WriteWithHeader(IO, Row, *Stream);
+      WriteWithHeader(IO, Row, *Stream, Layers);
     else
-      RunWriter(IO, Row, *Stream);
+      RunWriter(IO, Row, *Stream, Layers);
     BeforeFinish();
   });
 }
@@ -239,14 +300,17 @@ void StreamSave(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream, bool H
 // The file save: the new file replaces the old one only when the writer
 // succeeded. With CreateFirst the file is created before the finish is
 // armed (an error raises without a finish).
-void FileSave(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName) {
+void FileSave(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName, TViewLayers* Layers) {
   IO.SetAborted(true);
   if (Row.Save.CreateFirst) {
     lkio::TSaveFile file(FileName);
-    StreamSave(IO, Row, file.Stream(), false, [&] {
-      IO.GetIOParams()->FILENAME = FileName;
-      file.CommitUnlessAborted(IO);
-    });
+    StreamSave(
+        IO, Row, file.Stream(), false,
+        [&] {
+          IO.GetIOParams()->FILENAME = FileName;
+          file.CommitUnlessAborted(IO);
+        },
+        Layers);
     return;
   }
   WithFinish(IO, [&] {
@@ -254,7 +318,7 @@ void FileSave(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName) {
     if (Row.Save.Convert) lkio::ConvertForSave(IO);
     lkio::TSaveFile file(FileName);
     IO.SetAborted(false);
-    RunWriter(IO, Row, *file.Stream());
+    RunWriter(IO, Row, *file.Stream(), Layers);
     IO.GetIOParams()->FILENAME = FileName;
     file.CommitUnlessAborted(IO);
   });
@@ -303,30 +367,54 @@ Integer SyncLoadStreamAs(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Strea
   return StreamLoad(IO, Row, Stream, Headers);
 }
 
+// The saves after their gates, with the view's layers taken before it.
+namespace {
+
+void SaveFileTaken(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName, TViewLayers* Layers) {
+  if (Row.Save.NoRoad) return NoRoad(IO, Row);
+  FileSave(IO, Row, FileName, Layers);
+}
+
+void SaveStreamTaken(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream, TViewLayers* Layers) {
+  if (Row.Save.NoRoad) return NoRoad(IO, Row);
+  StreamSave(IO, Row, Stream, Row.Save.Header != lkshNone, [] {}, Layers);
+}
+
+}  // namespace
+
 void SaveFileAs(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName) {
+  auto layers = Row.Save.NoRoad ? nullptr : TakeViewLayers(IO, Row);
   if (IO.GetAsyncGate()) {
-    new TLKIOThread(&IO, TLKIOMethodFile([&IO, Row](const String& F) { SaveFileAs(IO, Row, F); }), FileName);
+    new TLKIOThread(
+        &IO, TLKIOMethodFile([&IO, Row, layers](const String& F) { SaveFileTaken(IO, Row, F, layers.get()); }),
+        FileName);
     return;
   }
-  if (Row.Save.NoRoad) return NoRoad(IO, Row);
-  FileSave(IO, Row, FileName);
+  SaveFileTaken(IO, Row, FileName, layers.get());
 }
 
 void SaveStreamAs(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream) {
+  auto layers = Row.Save.NoRoad ? nullptr : TakeViewLayers(IO, Row);
   if (IO.GetAsyncGate()) {
-    new TLKIOThread(&IO, TLKIOMethodStream([&IO, Row](TStream* S) { SaveStreamAs(IO, Row, S); }), Stream);
+    new TLKIOThread(&IO, TLKIOMethodStream([&IO, Row, layers](TStream* S) {
+                      // The format is one file of pages the writer inserts
+                      // into: a stream save makes a file of its own.
+                      if (Row.Save.ReplaceStream && S && !Row.Save.NoRoad) S->SetSize(0);
+                      SaveStreamTaken(IO, Row, S, layers.get());
+                    }),
+                    Stream);
     return;
   }
   if (Row.Save.NoRoad) return NoRoad(IO, Row);
   // The format is one file of pages the writer inserts into: a stream save
   // makes a file of its own, whatever the stream held.
   if (Row.Save.ReplaceStream && Stream) Stream->SetSize(0);
-  SyncSaveStreamAs(IO, Row, Stream);
+  SaveStreamTaken(IO, Row, Stream, layers.get());
 }
 
 void SyncSaveStreamAs(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream) {
-  if (Row.Save.NoRoad) return NoRoad(IO, Row);
-  StreamSave(IO, Row, Stream, Row.Save.Header != lkshNone, [] {});
+  auto layers = Row.Save.NoRoad ? nullptr : TakeViewLayers(IO, Row);
+  SaveStreamTaken(IO, Row, Stream, layers.get());
 }
 
 void ReadParamsAs(TLumerakIO& IO, const TLKFormatRow& Row, TStream& Stream, TProgressRec& Progress) {
@@ -537,7 +625,7 @@ void TLumerakIO::LoadFromStreamJ2000(TStream* Stream) {
   TProgressRec pr = lkio::MakeProgress(*this);
   const TLKFormatRow& row = RowOf(lkftJP2);
   TLKFormatJob job(row, *Stream, GetLKBitmap(), *GetIOParams(), pr, false);
-  ReadPart(*this, *Stream, row, job);
+  ReadPart(*this, row, job, nullptr);
   GetIOParams()->FILENAME.clear();
   lkio::GiveViewResolution(*this);
 }

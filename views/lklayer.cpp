@@ -75,6 +75,11 @@ void TLKLayer::Assign(const TLKLayer& Source) {
   DrawOuter = Source.DrawOuter;
 }
 
+void LKFreeLayers(TList& Layers) {
+  for (Integer i = 0; i < Layers.GetCount(); ++i) delete static_cast<TLKLayer*>(Layers.Get(i));
+  Layers.Clear();
+}
+
 Integer TLKLayer::GetWidth() const {
   if (DisplayWidth != 0) return DisplayWidth;
   return Bitmap != nullptr ? Bitmap->GetWidth() : 0;

@@ -144,9 +144,12 @@ enum TLKSelectionBase : Byte { lksbClientArea, lksbBitmap };
 /// How a stored selection is placed when it is read back.
 enum TLKRSOptions : Byte { lkrsNone, lkrsMoveToAdapt, lkrsSyncLayers };
 
-/// Services of the single-image view that processing uses beyond TLKView:
-/// the selection (mask, flag, outline), the layers, the selection stream and
-/// the conversions between client-area and bitmap coordinates.
+/// Frees the layer objects of Layers (TLKLayer) and empties it. Any thread.
+void LKFreeLayers(TList& Layers);
+
+/// Services of the single-image view that processing and I/O use beyond
+/// TLKView: the selection (mask, flag, outline), the layers, the selection
+/// stream and the conversions between client-area and bitmap coordinates.
 class TLumerakViewServices {
  public:
   virtual ~TLumerakViewServices() = default;
@@ -180,6 +183,22 @@ class TLumerakViewServices {
   virtual double GetZoom() = 0;
   /// Repaints only the given client rectangle.
   virtual void UpdateRect(const TRect& Rect) = 0;
+
+  // Layered files (main thread only; the base keeps no layers).
+
+  /// The layers of Layers (TLKLayer objects, the background layer first)
+  /// become the view's: its layers are cleared, layer 0 takes the first one
+  /// and a layer added for each further one takes it. An empty list leaves
+  /// the layers alone. Layers is emptied and its objects freed.
+  virtual void TakeLoadedLayers(TList& Layers) { LKFreeLayers(Layers); }
+  /// Renders the layers merged at 100 % into Merged and lists the view's
+  /// own layer objects in Layers (valid while the layers stay as they are).
+  /// False, with nothing done, for a view without layers.
+  virtual bool GiveLayersToSave(TLKBitmap* Merged, TList& Layers) {
+    (void)Merged;
+    (void)Layers;
+    return false;
+  }
 };
 
 /// Screen and metric globals of the views, read by every view. They hold

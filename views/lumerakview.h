@@ -379,6 +379,12 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   void LayersSaveToFile(const String& FileName, Integer Compression);
   bool LayersLoadFromFile(const String& FileName);
   const String& GetLastLayersError() const { return FLastLayersError; }
+  /// Layered files through the I/O component: the view takes the layers
+  /// read (LayersClear, then TLKLayer::Assign into layer 0 and into a layer
+  /// added for each further one), and gives its layers merged by
+  /// LayersDrawTo with its own layer list.
+  void TakeLoadedLayers(TList& Layers) override;
+  bool GiveLayersToSave(TLKBitmap* Merged, TList& Layers) override;
 
   // ---- selection (lumerakview_select.cpp)
 

@@ -90,6 +90,26 @@ void TLumerakView::LayersClear() {
   Clear();
 }
 
+void TLumerakView::TakeLoadedLayers(TList& Layers) {
+  const Integer count = Layers.GetCount();
+  if (count > 0) {
+    LayersClear();
+    for (Integer i = 0; i < count; ++i) {
+      const Integer index = i == 0 ? 0 : LayersAdd();
+      FLayers[static_cast<std::size_t>(index)]->Assign(*static_cast<TLKLayer*>(Layers.Get(i)));
+    }
+    Update();
+  }
+  LKFreeLayers(Layers);
+}
+
+bool TLumerakView::GiveLayersToSave(TLKBitmap* Merged, TList& Layers) {
+  LayersDrawTo(Merged);
+  SyncCurrentToLayer();
+  for (TLKLayer* l : FLayers) Layers.Add(l);
+  return true;
+}
+
 void TLumerakView::LayersMove(Integer CurIndex, Integer NewIndex) {
   std::vector<bool> masks;
   for (TLKLayer* l : FLayers) masks.push_back(l->IsMask);

@@ -1,14 +1,57 @@
 // The PSD format row.
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "codecs/psd/psdfilt.h"
+#include "core/lkabort.h"
 #include "io/lkformatrow.h"
+#include "views/lklayer.h"
+#include "views/lkview.h"
 
 namespace {
 
+// The transparency of a document's one layer on its merged picture: the
+// layer's alpha at the layer's place, clear where the layer does not reach.
+// A layer without an alpha channel leaves the picture as it is.
+void AlphaFromLayer(TLKBitmap& B, const TLKLayer& L) {
+  if (!L.Bitmap->GetHasAlphaChannel() || B.IsEmpty()) return;
+  TLKBitmap* a = B.GetAlphaChannel();
+  a->Fill(0);
+  TLKBitmap* from = L.Bitmap->GetAlphaChannel();
+  const Integer x0 = std::max<Integer>(0, L.PosX), x1 = std::min<Integer>(B.GetWidth(), L.PosX + from->GetWidth());
+  const Integer y0 = std::max<Integer>(0, L.PosY), y1 = std::min<Integer>(B.GetHeight(), L.PosY + from->GetHeight());
+  if (x0 >= x1) return;
+  for (Integer y = y0; y < y1; ++y)
+    std::memcpy(static_cast<Byte*>(a->GetScanLine(y)) + x0,
+                static_cast<const Byte*>(from->GetScanLine(y - L.PosY)) + (x0 - L.PosX), size_t(x1 - x0));
+}
+
+// With a layer list (the component's layered road) every layer is read into
+// it, and a document without layers gives its merged picture as the one
+// layer. Without one only the merged picture is read; a document of exactly
+// one layer also lends it its transparency.
 void Read(TLKFormatJob& J) {
-  LKReadPSD(&J.Stream, J.ParamsOnly ? nullptr : J.Bitmap, J.Params, J.Progress, J.Params.PSD_LOADLAYERS,
-            J.ParamsOnly ? nullptr : J.Layers);
+  if (J.ParamsOnly) return LKReadPSD(&J.Stream, nullptr, J.Params, J.Progress, false, nullptr);
+  if (J.Layers) {
+    LKReadPSD(&J.Stream, J.Bitmap, J.Params, J.Progress, true, J.Layers);
+    if (J.Layers->GetCount() == 0 && !LKAborted(J.Progress) && !J.Bitmap->IsEmpty()) {
+      auto* l = new TLKLayer(nullptr, nullptr, false);
+      J.Layers->Add(l);
+      l->Bitmap->Assign(J.Bitmap);
+    }
+    return;
+  }
+  TList layers;
+  try {
+    LKReadPSD(&J.Stream, J.Bitmap, J.Params, J.Progress, false, &layers);
+    if (layers.GetCount() == 1 && !LKAborted(J.Progress))
+      AlphaFromLayer(*J.Bitmap, *static_cast<TLKLayer*>(layers.Get(0)));
+  } catch (...) {
+    LKFreeLayers(layers);
+    throw;
+  }
+  LKFreeLayers(layers);
 }
 
 void Write(TLKFormatJob& J) { LKWritePSD(&J.Stream, J.Params, J.Progress, J.Bitmap, J.Layers); }
@@ -40,7 +83,9 @@ extern constinit const TLKFormatRow LKRow_PSD = [] {
   r.Write = Write;
   r.Probes[0] = {kLKProbePSD, Probe};
   r.Load.OpenFirst = true;
+  r.Load.LayersOption = &TIOParamsVals::PSD_LOADLAYERS;
   r.Save.CreateFirst = true;
+  r.Save.ViewLayers = true;
   r.HeaderClaiming = Claiming;
   return r;
 }();
