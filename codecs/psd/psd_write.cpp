@@ -85,52 +85,6 @@ size_t Pack(const Byte* S, size_t N, Byte* Out) {
   return size_t(o - Out);
 }
 
-// One channel packed row by row: the coded length of every row and the rows
-// in blocks (no copies as it grows).
-class TPackedChannel {
- public:
-  static constexpr size_t kBlock = size_t(4) << 20;
-
-  void AddRow(const Byte* Row, size_t N) {
-    const size_t most = MaxPacked(N);
-    if (FBlocks.empty() || FBlocks.back().Size + most > FBlocks.back().Capacity) {
-      const size_t cap = std::max(std::min(kBlock, FExpected), most);
-      FBlocks.push_back({std::unique_ptr<Byte[]>(new Byte[cap]), 0, cap});
-    }
-    TBlock& b = FBlocks.back();
-    const size_t n = Pack(Row, N, b.Data.get() + b.Size);
-    b.Size += n;
-    FBytes += Int64(n);
-    FCounts.push_back(Word(n));
-  }
-  /// Sizes the first block for a channel of at most Most coded bytes.
-  void Expect(size_t Most) { FExpected = Most; }
-  /// Bytes of the coded rows, and how many rows there are.
-  Int64 Bytes() const { return FBytes; }
-  size_t Rows() const { return FCounts.size(); }
-  /// The row table entries, big-endian, appended to Out.
-  void PutCounts(std::vector<Byte>& Out) const {
-    for (Word c : FCounts) {
-      Out.push_back(Byte(c >> 8));
-      Out.push_back(Byte(c));
-    }
-  }
-  void WriteRows(TStream& S, std::atomic<bool>* Abort) const {
-    for (const TBlock& b : FBlocks)
-      if (b.Size) SafeStreamWrite(&S, Abort, b.Data.get(), Integer(b.Size));
-  }
-
- private:
-  struct TBlock {
-    std::unique_ptr<Byte[]> Data;
-    size_t Size, Capacity;
-  };
-  std::vector<TBlock> FBlocks;
-  std::vector<Word> FCounts;
-  Int64 FBytes = 0;
-  size_t FExpected = kBlock;
-};
-
 // Eight-bit values as a 1-bit row (RowBytes(W, 1) bytes): the file's 1 is
 // black, so values below 128 set their bit.
 void PutBits(const Byte* V, Integer W, Byte* Out) {
@@ -202,18 +156,65 @@ void MaskRow(TLKBitmap& M, Integer Depth, Integer Y, Byte* Out) {
   }
 }
 
-// Channel Id's rows of B (H rows of RowLen bytes) packed into Out; the rows of
-// every channel come from one pass over the picture.
-void PackChannels(TLKBitmap& B, Integer Depth, const std::vector<Integer>& Ids, Integer H,
-                  std::vector<TPackedChannel>& Out) {
-  Out.resize(Ids.size());
-  std::vector<Byte> row(size_t(RowBytes(B.GetWidth(), Depth)));
-  for (TPackedChannel& c : Out) c.Expect(size_t(H) * MaxPacked(row.size()));
-  for (Integer y = 0; y < H; ++y)
-    for (size_t k = 0; k < Ids.size(); ++k) {
-      ChannelRow(B, Depth, Ids[k], y, row.data());
-      Out[k].AddRow(row.data(), row.size());
+// One channel to write: where its rows come from (channel Id of B, or the
+// mask layer's picture) and, once counted, the coded length of every row.
+// The rows are packed twice, once to count and once to write, so that no
+// packed channel is held: packing is cheaper than the memory to keep it.
+struct TChannelPlan {
+  TLKBitmap* B = nullptr;
+  Integer Id = 0;  // -2: B is a mask layer's picture
+  std::vector<Word> Counts;
+  Int64 Bytes = 0;
+
+  // Compression, row table and rows.
+  Int64 Length() const { return 2 + 2 * Int64(Counts.size()) + Bytes; }
+};
+
+// Packs every row of the channel at Depth, handing each to Put(row, bytes).
+template <typename F>
+void PackRows(const TChannelPlan& C, Integer Depth, F Put) {
+  TLKBitmap& b = *C.B;
+  std::vector<Byte> row(size_t(RowBytes(b.GetWidth(), Depth)));
+  std::unique_ptr<Byte[]> packed(new Byte[MaxPacked(row.size())]);
+  for (Integer y = 0; y < b.GetHeight(); ++y) {
+    if (C.Id == -2)
+      MaskRow(b, Depth, y, row.data());
+    else
+      ChannelRow(b, Depth, C.Id, y, row.data());
+    Put(packed.get(), Pack(row.data(), row.size(), packed.get()));
+  }
+}
+
+void CountRows(TChannelPlan& C, Integer Depth) {
+  C.Counts.clear();
+  C.Bytes = 0;
+  PackRows(C, Depth, [&](const Byte*, size_t N) {
+    C.Counts.push_back(Word(N));
+    C.Bytes += Int64(N);
+  });
+}
+
+// The row table entries of C, big-endian, appended to Out.
+void PutCounts(const TChannelPlan& C, std::vector<Byte>& Out) {
+  for (Word n : C.Counts) {
+    Out.push_back(Byte(n >> 8));
+    Out.push_back(Byte(n));
+  }
+}
+
+// Packs the rows of C again and writes them through a buffer of about a
+// megabyte.
+void WriteRows(const TChannelPlan& C, Integer Depth, TStream& S, std::atomic<bool>* Abort) {
+  std::vector<Byte> out;
+  out.reserve(size_t(1) << 20);
+  PackRows(C, Depth, [&](const Byte* P, size_t N) {
+    if (out.size() + N > out.capacity()) {
+      if (!out.empty()) SafeStreamWrite(&S, Abort, out.data(), Integer(out.size()));
+      out.clear();
     }
+    out.insert(out.end(), P, P + N);
+  });
+  if (!out.empty()) SafeStreamWrite(&S, Abort, out.data(), Integer(out.size()));
 }
 
 // The bitmap of a layer in the document's format at the layer's size.
@@ -356,11 +357,12 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
   }
   struct TOut {
     std::vector<Byte> Record;
-    std::vector<TPackedChannel> Channels;  // in the record's order
+    std::vector<TChannelPlan> Channels;  // in the record's order
+    std::unique_ptr<TLKBitmap> Holder, MaskHolder;  // converted pictures
   };
   std::vector<TOut> outs;
   // The layer whose picture is the merged bitmap itself: its colour
-  // channels are the merged picture's, packed once.
+  // channels are the merged picture's, counted once.
   Integer mergedLayer = -1, mergedFirst = 0;
   Integer count = 0;
   for (size_t i = 0; i < list.size(); ++i)
@@ -369,22 +371,20 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
     TLKLayer& L = *list[i];
     if (L.IsMask) continue;
     if (LKAborted(Progress)) return;
-    std::unique_ptr<TLKBitmap> holder;
-    TLKBitmap* b = LayerPicture(L, fmt, holder);
+    TOut o;
+    TLKBitmap* b = LayerPicture(L, fmt, o.Holder);
     TLKLayer* mask = i + 1 < list.size() && list[i + 1]->IsMask ? list[i + 1] : nullptr;
-    std::unique_ptr<TLKBitmap> maskHolder;
     TLKBitmap* m = nullptr;
     if (mask && !mask->Bitmap->IsEmpty()) {
       m = mask->Bitmap;
       if (m->GetPixelFormat() != lk8g) {
-        maskHolder = std::make_unique<TLKBitmap>();
-        maskHolder->Assign(m);
-        maskHolder->ConvertToPixelFormat(lk8g);
-        m = maskHolder.get();
+        o.MaskHolder = std::make_unique<TLKBitmap>();
+        o.MaskHolder->Assign(m);
+        o.MaskHolder->ConvertToPixelFormat(lk8g);
+        m = o.MaskHolder.get();
       }
     }
     const Integer w = b->GetWidth(), h = b->GetHeight();
-    TOut o;
     std::vector<Integer> ids;
     if (b->GetHasAlphaChannel()) ids.push_back(-1);
     for (Integer c = 0; c < channels; ++c) ids.push_back(c);
@@ -392,19 +392,14 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
       mergedLayer = Integer(outs.size());
       mergedFirst = b->GetHasAlphaChannel() ? 1 : 0;
     }
-    PackChannels(*b, depth, ids, h, o.Channels);
+    if (m) ids.push_back(-2);
     std::vector<Cardinal> lengths;
-    for (const TPackedChannel& c : o.Channels) lengths.push_back(Cardinal(2 + 2 * Int64(h) + c.Bytes()));
-    if (m) {
-      ids.push_back(-2);
-      TPackedChannel& c = o.Channels.emplace_back();
-      std::vector<Byte> row(size_t(RowBytes(m->GetWidth(), depth)));
-      c.Expect(size_t(m->GetHeight()) * MaxPacked(row.size()));
-      for (Integer y = 0; y < m->GetHeight(); ++y) {
-        MaskRow(*m, depth, y, row.data());
-        c.AddRow(row.data(), row.size());
-      }
-      lengths.push_back(Cardinal(2 + 2 * Int64(m->GetHeight()) + c.Bytes()));
+    for (Integer id : ids) {
+      TChannelPlan& c = o.Channels.emplace_back();
+      c.B = id == -2 ? m : b;
+      c.Id = id;
+      CountRows(c, depth);
+      lengths.push_back(Cardinal(c.Length()));
     }
     std::vector<Byte>& r = o.Record;
     PutBE32(r, Cardinal(L.PosY));
@@ -444,11 +439,9 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
     outs.push_back(std::move(o));
     if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(double(outs.size() - 1) * 100 / count));
   }
-  // A channel's bytes: compression, row table, rows.
-  auto channelBytes = [](const TPackedChannel& C) { return 2 + 2 * Int64(C.Rows()) + C.Bytes(); };
   auto dataBytes = [&](const TOut& O) {
     Int64 n = 0;
-    for (const TPackedChannel& c : O.Channels) n += channelBytes(c);
+    for (const TChannelPlan& c : O.Channels) n += c.Length();
     return n;
   };
   Int64 info = 2;
@@ -462,15 +455,15 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
   emit();
   Int64 written = 2;
   for (const TOut& o : outs) {
-    for (const TPackedChannel& c : o.Channels) {
+    for (const TChannelPlan& c : o.Channels) {
       PutBE16(out, 1);
-      c.PutCounts(out);
+      PutCounts(c, out);
       emit();
-      c.WriteRows(S, abort);
+      WriteRows(c, depth, S, abort);
     }
     written += Int64(o.Record.size()) + dataBytes(o);
   }
-  std::vector<TPackedChannel> mergedChannels;
+  std::vector<TChannelPlan> mergedChannels;
   if (mergedLayer >= 0)
     for (Integer c = 0; c < channels; ++c)
       mergedChannels.push_back(std::move(outs[size_t(mergedLayer)].Channels[size_t(mergedFirst + c)]));
@@ -481,16 +474,18 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
 
   // The merged picture: compression, one row table for all channels, then
   // the channels' rows.
-  if (mergedChannels.empty()) {
-    std::vector<Integer> ids;
-    for (Integer c = 0; c < channels; ++c) ids.push_back(c);
-    PackChannels(*merged, depth, ids, H, mergedChannels);
-  }
+  if (mergedChannels.empty())
+    for (Integer c = 0; c < channels; ++c) {
+      TChannelPlan& p = mergedChannels.emplace_back();
+      p.B = merged;
+      p.Id = c;
+      CountRows(p, depth);
+    }
   PutBE16(out, 1);
-  for (const TPackedChannel& c : mergedChannels) c.PutCounts(out);
+  for (const TChannelPlan& c : mergedChannels) PutCounts(c, out);
   emit();
   for (Integer c = 0; c < channels; ++c) {
-    mergedChannels[size_t(c)].WriteRows(S, abort);
+    WriteRows(mergedChannels[size_t(c)], depth, S, abort);
     if (LKAborted(Progress)) return;
     if (Layers && Layers->GetCount() > 0 && Progress.OnProgress)
       lkcodec::Report(Progress, LKTrunc(double(c) * 100 / channels));
