@@ -26,7 +26,8 @@ struct TLineDecoder {
   TStream& S;
   Int64 Left;  // coded bytes not yet taken from the stream
   bool Rle;
-  std::unique_ptr<Byte[]> Buf{new Byte[kBlock]};
+  size_t Block = size_t(std::clamp<Int64>(Left, 1, kBlock));
+  std::unique_ptr<Byte[]> Buf{new Byte[Block]};
   const Byte* P = nullptr;
   const Byte* End = nullptr;
   Integer RunLeft = 0;
@@ -35,7 +36,7 @@ struct TLineDecoder {
   // The next block; false when the data is used up.
   bool Refill() {
     if (Left <= 0) return false;
-    const Int64 got = lkcodec::ReadFull(S, Buf.get(), std::min<Int64>(Left, kBlock));
+    const Int64 got = lkcodec::ReadFull(S, Buf.get(), std::min<Int64>(Left, Int64(Block)));
     Left = got > 0 ? Left - got : 0;
     P = Buf.get();
     End = P + std::max<Int64>(got, 0);

@@ -10,6 +10,7 @@
 #include "codecs/psd/psdfilt.h"
 #include "core/lkbytereader.h"
 #include "core/lkicc.h"
+#include "core/lkstreams.h"
 #include "io/lkformatrow.h"
 #include "views/lklayer.h"
 
@@ -188,35 +189,6 @@ void PlaceRow(const TDoc& D, TLKBitmap& B, Integer Id, Integer Y, const Byte* Ro
   }
 }
 
-// Decodes Rows rows of RowLen bytes of one channel. Compressed: Counts holds
-// the coded length of every row and Data the rows one after another. Each
-// row goes to Put(y, row). Returns false when the data ran short (the
-// missing bytes are zeros).
-template <typename F>
-bool DecodeRows(const Byte* Data, size_t Size, bool Packed, const std::vector<Word>& Counts, size_t CountAt,
-                Integer Rows, size_t RowLen, F Put) {
-  std::vector<Byte> row(RowLen);
-  size_t at = 0;
-  bool whole = true;
-  for (Integer y = 0; y < Rows; ++y) {
-    if (Packed) {
-      const size_t n = Counts[CountAt + size_t(y)];
-      const size_t k = std::min(n, Size - std::min(at, Size));
-      if (k < n) whole = false;
-      UnpackRow(Data + std::min(at, Size), k, row.data(), RowLen);
-      at += n;
-    } else {
-      const size_t k = std::min(RowLen, Size - std::min(at, Size));
-      if (k < RowLen) whole = false;
-      std::memcpy(row.data(), Data + std::min(at, Size), k);
-      std::memset(row.data() + k, 0, RowLen - k);
-      at += RowLen;
-    }
-    Put(y, row.data());
-  }
-  return whole;
-}
-
 // The coded rows of one channel of the merged picture, taken from the stream
 // in blocks: the channels lie one after another in the file, and a feed per
 // channel lets their rows be decoded side by side without holding the file.
@@ -236,7 +208,9 @@ class TChannelFeed {
         FHave -= FAt;
         FAt = 0;
       }
-      if (FBuf.size() < std::max(N, kBlock)) FBuf.resize(std::max(N, kBlock));
+      // A block, or what is held and still to come when that is less.
+      const size_t want = size_t(std::min<Int64>(Int64(std::max(N, kBlock)), Int64(FHave) + FEnd - FNext));
+      if (FBuf.size() < want) FBuf.resize(want);
       const Int64 ask = std::min<Int64>(Int64(FBuf.size() - FHave), FEnd - FNext);
       Int64 got = 0;
       if (FS->Seek(FNext, soBeginning) == FNext) got = std::max<Int64>(0, lkcodec::ReadFull(*FS, FBuf.data() + FHave, ask));
@@ -265,10 +239,11 @@ void Prepare(const TDoc& D, TLKBitmap& B, Integer W, Integer H) {
 }
 
 // Reads one layer channel (compression, row table, rows) of Len bytes at
-// the reader's position into B (layer size W x H).
-bool ReadLayerChannel(TLKByteReader& R, const Byte* Base, Int64 Len, const TDoc& D, TLKBitmap& B, Integer Id,
-                      Integer W, Integer H, const TDoc& Target) {
-  const Int64 start = R.Position();
+// the reader's position into B (layer size W x H). Rows the data do not
+// hold are zeros; false when there were such rows or the channel is damaged.
+bool ReadLayerChannel(TLKByteReader& R, Int64 Len, TLKBitmap& B, Integer Id, Integer W, Integer H,
+                      const TDoc& Target) {
+  const Int64 start = R.Position(), end = std::min(start + Len, R.Size());
   const Word comp = R.U16BE();
   const size_t rowLen = size_t(RowBytes(W, Target.Depth));
   bool ok = R.Ok() && (comp == 0 || comp == 1);
@@ -277,21 +252,32 @@ bool ReadLayerChannel(TLKByteReader& R, const Byte* Base, Int64 Len, const TDoc&
     if (comp == 1) {
       counts.resize(size_t(H));
       for (auto& c : counts) c = R.U16BE();
+      ok = R.Ok();
     }
-    const Int64 used = R.Position() - start;
-    const Int64 left = std::max<Int64>(0, std::min(Len - used, R.Remaining()));
-    ok = R.Ok() && DecodeRows(Base + R.Position(), size_t(left), comp == 1, counts, 0, H, rowLen,
-                              [&](Integer y, const Byte* row) { PlaceRow(Target, B, Id, y, row, W); });
+    std::vector<Byte> coded(comp == 1 ? 0xFFFF : rowLen), row(rowLen);
+    Int64 at = R.Position();
+    for (Integer y = 0; y < H; ++y) {
+      const size_t n = comp == 1 ? counts[size_t(y)] : rowLen;
+      size_t got = 0;
+      if (at < end && R.Seek(at)) got = R.ReadSome(coded.data(), size_t(std::min<Int64>(Int64(n), end - at)));
+      if (got < n) ok = false;
+      if (comp == 1) {
+        UnpackRow(coded.data(), got, row.data(), rowLen);
+      } else {
+        std::memcpy(row.data(), coded.data(), got);
+        std::memset(row.data() + got, 0, rowLen - got);
+      }
+      PlaceRow(Target, B, Id, y, row.data(), W);
+      at += Int64(n);
+    }
   }
-  (void)D;
-  R.Seek(std::min(start + Len, R.Size()));
+  R.Seek(end);
   return ok;
 }
 
 // Reads the layer records and their channel data from the layer section
-// (R over the section's bytes; base its first byte) into Layers. Failures
-// set the abort flag.
-void ReadLayerSection(TLKByteReader& R, const Byte* base, const TDoc& D, TIOParamsVals& P, TProgressRec& Progress,
+// (R over the section) into Layers. Failures set the abort flag.
+void ReadLayerSection(TLKByteReader& R, const TDoc& D, TIOParamsVals& P, TProgressRec& Progress,
                       bool LoadLayers, TList* Layers) {
   auto fail = [&](const char* Why) { LKAbort(Progress, String("PSD: ") + Why); };
   const Int64 sectionEnd = R.Size();
@@ -414,11 +400,11 @@ void ReadLayerSection(TLKByteReader& R, const Byte* base, const TDoc& D, TIOPara
           }
           const Integer mw = Integer(rec.MRight - rec.MLeft), mh = Integer(rec.MBottom - rec.MTop);
           if (mw > 0 && mh > 0) Prepare(maskDoc, *maskLayer->Bitmap, mw, mh);
-          ReadLayerChannel(R, base, clen, D, *maskLayer->Bitmap, 0, mw, mh, maskDoc);
+          ReadLayerChannel(R, clen, *maskLayer->Bitmap, 0, mw, mh, maskDoc);
           continue;
         }
         if (w > 0 && h > 0 && l->Bitmap->GetPixelFormat() == lknull) Prepare(D, *l->Bitmap, w, h);
-        ReadLayerChannel(R, base, clen, D, *l->Bitmap, cid, w, h, D);
+        ReadLayerChannel(R, clen, *l->Bitmap, cid, w, h, D);
       }
       if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(i * 100.0 / count));
     }
@@ -574,16 +560,16 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
   // Layer and mask information.
   const Int64 sectionLen = R.U32BE();
   const Int64 sectionEnd = std::min(R.Position() + sectionLen, R.Size());
-  // The section is read whole when there are layers to take (one, or more
-  // with LoadLayers): its records and channel data are parsed from memory.
+  // The section is read when there are layers to take (one, or more with
+  // LoadLayers), through a buffer.
   const Int64 layerCount = sectionEnd - R.Position() >= 6 && R.U32BEAt(R.Position()) > 0
                                ? std::abs(Integer(static_cast<int16_t>(R.U16BEAt(R.Position() + 4))))
                                : 0;
   if (sectionLen > 0 && Layers && layerCount > 0 && (layerCount == 1 || LoadLayers)) {
-    std::vector<Byte> section(size_t(sectionEnd - R.Position()));
-    R.Read(section.data(), section.size());
-    TLKByteReader L(section.data(), section.size());
-    ReadLayerSection(L, section.data(), D, P, Progress, LoadLayers, Layers);
+    S.Seek(origin + R.Position(), soBeginning);
+    TLKBufferedReadStream buffered(&S, 1 << 16);
+    TLKByteReader L(buffered, sectionEnd - R.Position());
+    ReadLayerSection(L, D, P, Progress, LoadLayers, Layers);
     if (LKAborted(Progress)) return;
   }
   R.Seek(sectionEnd);
