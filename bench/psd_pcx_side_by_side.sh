@@ -16,8 +16,7 @@
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-$ROOT/build-release}
-case $BUILD in /*) ;; *) BUILD=$PWD/$BUILD ;; esac  # the runs happen in a scratch folder
+BUILD=$(realpath -m "${1:-$ROOT/build-release}")  # the runs happen in a scratch folder
 RUNS=${RUNS:-3}
 export OMP_NUM_THREADS=1 MAGICK_THREAD_LIMIT=1
 # ImageMagick's own program, not a stand-in found first on the path.

@@ -18,40 +18,59 @@ constexpr Integer kHeader = 128;
 void Fail(TProgressRec& Progress) { LKAbort(Progress, "PCX: damaged or unsupported data"); }
 
 // Run-length or raw decoding of consecutive lines; runs may go on from one
-// line into the next. Never reads past End.
+// line into the next. The coded bytes come from the stream in blocks, so a
+// large file is never held whole; never reads past the Left bytes given.
 struct TLineDecoder {
-  const Byte* P;
-  const Byte* End;
+  static constexpr size_t kBlock = size_t(1) << 18;
+
+  TStream& S;
+  Int64 Left;  // coded bytes not yet taken from the stream
   bool Rle;
+  size_t Block = size_t(std::clamp<Int64>(Left, 1, kBlock));
+  std::unique_ptr<Byte[]> Buf{new Byte[Block]};
+  const Byte* P = nullptr;
+  const Byte* End = nullptr;
   Integer RunLeft = 0;
   Byte RunValue = 0;
+
+  // The next block; false when the data is used up.
+  bool Refill() {
+    if (Left <= 0) return false;
+    const Int64 got = lkcodec::ReadFull(S, Buf.get(), std::min<Int64>(Left, Int64(Block)));
+    Left = got > 0 ? Left - got : 0;
+    P = Buf.get();
+    End = P + std::max<Int64>(got, 0);
+    return P < End;
+  }
 
   // Fills Count bytes; false when the data ended first (the rest is zero).
   bool Line(Byte* Out, size_t Count) {
     size_t i = 0;
     if (!Rle) {
-      const size_t n = std::min<size_t>(Count, size_t(End - P));
-      std::memcpy(Out, P, n);
-      P += n;
-      if (n < Count) std::memset(Out + n, 0, Count - n);
-      return n == Count;
-    }
-    while (i < Count) {
-      if (RunLeft > 0) {
-        const size_t n = std::min<size_t>(size_t(RunLeft), Count - i);
-        std::memset(Out + i, RunValue, n);
+      while (i < Count && (P < End || Refill())) {
+        const size_t n = std::min<size_t>(Count - i, size_t(End - P));
+        std::memcpy(Out + i, P, n);
+        P += n;
         i += n;
-        RunLeft -= Integer(n);
-        continue;
       }
-      if (P >= End) break;
-      const Byte b = *P++;
-      if (b >= 192) {
-        if (P >= End) break;
+    } else {
+      while (i < Count) {
+        if (RunLeft > 0) {
+          const size_t n = std::min<size_t>(size_t(RunLeft), Count - i);
+          std::memset(Out + i, RunValue, n);
+          i += n;
+          RunLeft -= Integer(n);
+          continue;
+        }
+        if (P >= End && !Refill()) break;
+        // Literal bytes up to the next run packet, the line's end or the
+        // block's end.
+        while (i < Count && P < End && *P < 192) Out[i++] = *P++;
+        if (i == Count || P >= End) continue;
+        const Byte b = *P++;
+        if (P >= End && !Refill()) break;
         RunLeft = b & 63;
         RunValue = *P++;
-      } else {
-        Out[i++] = b;
       }
     }
     if (i < Count) std::memset(Out + i, 0, Count - i);
@@ -130,29 +149,38 @@ void ReadPcxStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, In
   // A run packet of two bytes gives at most 63 bytes.
   req.MinCodedBytes = rle ? (lineBytes * ht + 62) / 63 * 2 : lineBytes * ht;
   if (!LKAllowPicture(req, Progress, "PCX")) return;
-  std::vector<Byte> data(size_t(avail - kHeader));
   S.Seek(start + kHeader, soBeginning);
-  data.resize(size_t(lkcodec::ReadFull(S, data.data(), Int64(data.size()))));
-  S.Seek(start + avail, soBeginning);
   TLKBitmap& B = *Bitmap;
   B.Allocate(w, ht, oneBit ? lk1g : lk24RGB);
-  B.Fill(0);
-  TLineDecoder dec{data.data(), data.data() + data.size(), rle};
+  // Every row is written whole below (what the lines do not cover is
+  // zeroed), so the picture is not cleared first.
+  const size_t rowLen = size_t(B.GetRowLen());
+  auto zeroFrom = [&](Integer y0) {
+    for (Integer y = y0; y < ht; ++y) std::memset(B.GetScanLine(y), 0, rowLen);
+  };
+  TLineDecoder dec{S, avail - kHeader, rle};
   std::vector<Byte> line(static_cast<size_t>(lineBytes));
   const size_t plane = size_t(bpl);
   const double factor = 100.0 / ht;
   for (Integer y = 0; y < ht; ++y) {
     if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(y * factor));
-    if (LKAborted(Progress)) return;
+    if (LKAborted(Progress)) {
+      zeroFrom(y);
+      S.Seek(start + avail, soBeginning);
+      return;
+    }
     const bool whole = dec.Line(line.data(), line.size());
     Byte* row = static_cast<Byte*>(B.GetScanLine(y));
     const Byte* l = line.data();
+    size_t done = 0;  // bytes of the row written
     if (oneBit) {
-      std::memcpy(row, l, std::min<size_t>(plane, size_t(w + 7) / 8));
+      done = std::min<size_t>(plane, size_t(w + 7) / 8);
+      std::memcpy(row, l, done);
     } else if (planes == 1 && bits == 8) {
       TRGB* px = reinterpret_cast<TRGB*>(row);
       const Integer n = std::min<Integer>(w, bpl);
       for (Integer x = 0; x < n; ++x) px[x] = pal256[l[x]];
+      done = size_t(n) * 3;
     } else if (planes == 1 && (bits == 4 || bits == 2)) {
       TRGB* px = reinterpret_cast<TRGB*>(row);
       const Integer perByte = 8 / bits, mask = (1 << bits) - 1;
@@ -161,10 +189,15 @@ void ReadPcxStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, In
         const Integer shift = 8 - bits * (x % perByte + 1);
         px[x] = pal16[(l[x / perByte] >> shift) & mask];
       }
+      done = size_t(n) * 3;
     } else if (planes >= 3 && bits == 8) {
       TRGB* px = reinterpret_cast<TRGB*>(row);
       const Integer n = std::min<Integer>(w, bpl);
-      for (Integer x = 0; x < n; ++x) px[x] = TRGB{l[2 * plane + x], l[plane + x], l[x]};
+      const Byte* r = l;
+      const Byte* g = l + plane;
+      const Byte* b = l + 2 * plane;
+      for (Integer x = 0; x < n; ++x) px[x] = TRGB{b[x], g[x], r[x]};
+      done = size_t(n) * 3;
     } else if (bits == 1 && planes <= 4) {
       // Bit planes: the first line gives bit 0 of the 16-colour index.
       TRGB* px = reinterpret_cast<TRGB*>(row);
@@ -174,9 +207,16 @@ void ReadPcxStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, In
         for (Integer p = 0; p < planes; ++p) idx |= ((l[p * plane + x / 8] >> (7 - x % 8)) & 1) << p;
         px[x] = pal16[idx];
       }
+      done = size_t(n) * 3;
     }
-    if (!whole) return Fail(Progress);
+    if (done < rowLen) std::memset(row + done, 0, rowLen - done);
+    if (!whole) {
+      zeroFrom(y + 1);
+      S.Seek(start + avail, soBeginning);
+      return Fail(Progress);
+    }
   }
+  S.Seek(start + avail, soBeginning);
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include "codecs/psd/psdfilt.h"
 #include "core/lkbytereader.h"
 #include "core/lkicc.h"
+#include "core/lkstreams.h"
 #include "io/lkformatrow.h"
 #include "views/lklayer.h"
 
@@ -118,11 +119,17 @@ void PlaceRow(const TDoc& D, TLKBitmap& B, Integer Id, Integer Y, const Byte* Ro
     case lk8g:
     case lk16g:
       if (Id == 0) {
-        if (!wide) {
+        if (D.Depth == 1) {
+          // A user mask of a bitmap document: the file's 1 is black.
+          for (Integer x = 0; x < Width; ++x) out[x] = (Row[x >> 3] >> (7 - (x & 7))) & 1 ? 0 : 255;
+        } else if (!wide) {
           std::memcpy(out, Row, size_t(Width));
-        } else {
+        } else if (D.Format == lk16g) {
           Word* w = reinterpret_cast<Word*>(out);
           for (Integer x = 0; x < Width; ++x) w[x] = LKGetBE16(Row + 2 * x);
+        } else {
+          // A user mask of a 16-bit document: the high bytes.
+          for (Integer x = 0; x < Width; ++x) out[x] = Row[2 * x];
         }
       } else if (Id == 1 || Id == -1) {
         alpha();
@@ -182,34 +189,46 @@ void PlaceRow(const TDoc& D, TLKBitmap& B, Integer Id, Integer Y, const Byte* Ro
   }
 }
 
-// Decodes Rows rows of RowLen bytes of one channel. Compressed: Counts holds
-// the coded length of every row and Data the rows one after another. Each
-// row goes to Put(y, row). Returns false when the data ran short (the
-// missing bytes are zeros).
-template <typename F>
-bool DecodeRows(const Byte* Data, size_t Size, bool Packed, const std::vector<Word>& Counts, size_t CountAt,
-                Integer Rows, size_t RowLen, F Put) {
-  std::vector<Byte> row(RowLen);
-  size_t at = 0;
-  bool whole = true;
-  for (Integer y = 0; y < Rows; ++y) {
-    if (Packed) {
-      const size_t n = Counts[CountAt + size_t(y)];
-      const size_t k = std::min(n, Size - std::min(at, Size));
-      if (k < n) whole = false;
-      UnpackRow(Data + std::min(at, Size), k, row.data(), RowLen);
-      at += n;
-    } else {
-      const size_t k = std::min(RowLen, Size - std::min(at, Size));
-      if (k < RowLen) whole = false;
-      std::memcpy(row.data(), Data + std::min(at, Size), k);
-      std::memset(row.data() + k, 0, RowLen - k);
-      at += RowLen;
+// The coded rows of one channel of the merged picture, taken from the stream
+// in blocks: the channels lie one after another in the file, and a feed per
+// channel lets their rows be decoded side by side without holding the file.
+class TChannelFeed {
+ public:
+  static constexpr size_t kBlock = size_t(1) << 18;
+
+  // The bytes from From to To (stream positions).
+  TChannelFeed(TStream& S, Int64 From, Int64 To) : FS(&S), FNext(From), FEnd(std::max(From, To)) {}
+
+  // Up to N bytes at the feed's position (Got: how many are there before the
+  // data end); the position moves on by N.
+  const Byte* Take(size_t N, size_t& Got) {
+    if (FHave - FAt < N && FNext < FEnd) {
+      if (FAt > 0) {
+        std::memmove(FBuf.data(), FBuf.data() + FAt, FHave - FAt);
+        FHave -= FAt;
+        FAt = 0;
+      }
+      // A block, or what is held and still to come when that is less.
+      const size_t want = size_t(std::min<Int64>(Int64(std::max(N, kBlock)), Int64(FHave) + FEnd - FNext));
+      if (FBuf.size() < want) FBuf.resize(want);
+      const Int64 ask = std::min<Int64>(Int64(FBuf.size() - FHave), FEnd - FNext);
+      Int64 got = 0;
+      if (FS->Seek(FNext, soBeginning) == FNext) got = std::max<Int64>(0, lkcodec::ReadFull(*FS, FBuf.data() + FHave, ask));
+      FNext = got < ask ? FEnd : FNext + got;
+      FHave += size_t(got);
     }
-    Put(y, row.data());
+    Got = std::min(N, FHave - FAt);
+    const Byte* p = FBuf.data() + FAt;
+    FAt += Got;
+    return p;
   }
-  return whole;
-}
+
+ private:
+  TStream* FS;
+  Int64 FNext, FEnd;  // the next byte to fetch, the end of the data
+  std::vector<Byte> FBuf;
+  size_t FAt = 0, FHave = 0;  // the next byte to hand out, the bytes held
+};
 
 // Allocates B in the document's format and palette.
 void Prepare(const TDoc& D, TLKBitmap& B, Integer W, Integer H) {
@@ -220,10 +239,11 @@ void Prepare(const TDoc& D, TLKBitmap& B, Integer W, Integer H) {
 }
 
 // Reads one layer channel (compression, row table, rows) of Len bytes at
-// the reader's position into B (layer size W x H).
-bool ReadLayerChannel(TLKByteReader& R, const Byte* Base, Int64 Len, const TDoc& D, TLKBitmap& B, Integer Id,
-                      Integer W, Integer H, const TDoc& Target) {
-  const Int64 start = R.Position();
+// the reader's position into B (layer size W x H). Rows the data do not
+// hold are zeros; false when there were such rows or the channel is damaged.
+bool ReadLayerChannel(TLKByteReader& R, Int64 Len, TLKBitmap& B, Integer Id, Integer W, Integer H,
+                      const TDoc& Target) {
+  const Int64 start = R.Position(), end = std::min(start + Len, R.Size());
   const Word comp = R.U16BE();
   const size_t rowLen = size_t(RowBytes(W, Target.Depth));
   bool ok = R.Ok() && (comp == 0 || comp == 1);
@@ -232,15 +252,180 @@ bool ReadLayerChannel(TLKByteReader& R, const Byte* Base, Int64 Len, const TDoc&
     if (comp == 1) {
       counts.resize(size_t(H));
       for (auto& c : counts) c = R.U16BE();
+      ok = R.Ok();
     }
-    const Int64 used = R.Position() - start;
-    const Int64 left = std::max<Int64>(0, std::min(Len - used, R.Remaining()));
-    ok = R.Ok() && DecodeRows(Base + R.Position(), size_t(left), comp == 1, counts, 0, H, rowLen,
-                              [&](Integer y, const Byte* row) { PlaceRow(Target, B, Id, y, row, W); });
+    std::vector<Byte> coded(comp == 1 ? 0xFFFF : rowLen), row(rowLen);
+    Int64 at = R.Position();
+    for (Integer y = 0; y < H; ++y) {
+      const size_t n = comp == 1 ? counts[size_t(y)] : rowLen;
+      size_t got = 0;
+      if (at < end && R.Seek(at)) got = R.ReadSome(coded.data(), size_t(std::min<Int64>(Int64(n), end - at)));
+      if (got < n) ok = false;
+      if (comp == 1) {
+        UnpackRow(coded.data(), got, row.data(), rowLen);
+      } else {
+        std::memcpy(row.data(), coded.data(), got);
+        std::memset(row.data() + got, 0, rowLen - got);
+      }
+      PlaceRow(Target, B, Id, y, row.data(), W);
+      at += Int64(n);
+    }
   }
-  (void)D;
-  R.Seek(std::min(start + Len, R.Size()));
+  R.Seek(end);
   return ok;
+}
+
+// Reads the layer records and their channel data from the layer section
+// (R over the section) into Layers. Failures set the abort flag.
+void ReadLayerSection(TLKByteReader& R, const TDoc& D, TIOParamsVals& P, TProgressRec& Progress,
+                      bool LoadLayers, TList* Layers) {
+  auto fail = [&](const char* Why) { LKAbort(Progress, String("PSD: ") + Why); };
+  const Int64 sectionEnd = R.Size();
+  const Int64 infoLen = R.U32BE();
+  const Int64 infoEnd = std::min(R.Position() + infoLen, sectionEnd);
+  const Integer count = infoLen > 0 ? std::abs(Integer(static_cast<int16_t>(R.U16BE()))) : 0;
+  if (count > 0 && (count == 1 || LoadLayers)) {
+    // Every record is read and checked before anything is allocated: a
+    // record takes at least 46 bytes, a channel 6 and its data 2.
+    if (Int64(count) * 46 > infoEnd - R.Position()) return fail("layer count past the data");
+    std::vector<TRecord> recs(static_cast<size_t>(count));
+    Int64 dataBytes = 0;
+    for (TRecord& rec : recs) {
+      rec.Top = int32_t(R.U32BE());
+      rec.Left = int32_t(R.U32BE());
+      rec.Bottom = int32_t(R.U32BE());
+      rec.Right = int32_t(R.U32BE());
+      const Integer nch = R.U16BE();
+      if (nch > kMaxLayerChannels) return fail("layer channel count past the format's");
+      for (Integer c = 0; c < nch; ++c) {
+        const Integer cid = static_cast<int16_t>(R.U16BE());
+        const Int64 clen = R.U32BE();
+        rec.Channels.emplace_back(cid, clen);
+        dataBytes += clen;
+      }
+      Byte sig[4];
+      R.Read(sig, 4);
+      R.Read(rec.Blend, 4);
+      rec.Opacity = R.U8();
+      rec.Clipping = R.U8();
+      rec.Flags = R.U8();
+      R.U8();
+      const Int64 extra = R.U32BE();
+      const Int64 extraEnd = R.Position() + extra;
+      const Int64 maskLen = R.U32BE();
+      const Int64 maskEnd = R.Position() + maskLen;
+      if (maskLen >= 20) {
+        rec.HasMask = true;
+        rec.MTop = int32_t(R.U32BE());
+        rec.MLeft = int32_t(R.U32BE());
+        rec.MBottom = int32_t(R.U32BE());
+        rec.MRight = int32_t(R.U32BE());
+      }
+      R.Seek(std::min(maskEnd, R.Size()));
+      R.Skip(R.U32BE());  // blending ranges
+      const Byte nameLen = R.U8();
+      rec.Name.resize(nameLen);
+      R.Read(rec.Name.data(), nameLen);
+      if (std::memcmp(sig, "8BIM", 4) != 0 && std::memcmp(sig, "8B64", 4) != 0) R.Fail();
+      R.Seek(extraEnd);  // fails when the extra data run past the section
+      const auto inside = [](Int64 a, Int64 b) { return b - a >= 0 && b - a <= kMaxSide; };
+      if (!R.Ok() || R.Position() > infoEnd || !inside(rec.Top, rec.Bottom) || !inside(rec.Left, rec.Right) ||
+          (rec.HasMask && (!inside(rec.MTop, rec.MBottom) || !inside(rec.MLeft, rec.MRight))))
+        return fail("damaged layer record");
+    }
+    if (dataBytes > infoEnd - R.Position()) return fail("layer channel sizes past the data");
+    // Each layer's picture must be one its channel data can hold.
+    for (const TRecord& rec : recs) {
+      Int64 colour = 0, mask = 0;
+      for (const auto& [cid, clen] : rec.Channels) (cid == -2 ? mask : colour) += clen;
+      const Int64 w = rec.Right - rec.Left, h = rec.Bottom - rec.Top;
+      const Integer bpp = std::max<Integer>(8, LKPixelFormatBitCount(D.Format));
+      if (w > 0 && h > 0 && !rec.Channels.empty()) {
+        TLKPictureRequest q;
+        q.Width = w;
+        q.Height = h;
+        q.BitsPerPixel = bpp;
+        q.MaxSide = kMaxSide;
+        q.AvailableBytes = colour;
+        q.MinCodedBytes = lkpsd::MinPackedBytes(h, RowBytes(w, D.Depth));
+        if (!LKAllowPicture(q, Progress, "PSD")) return;
+      }
+      const Int64 mw = rec.MRight - rec.MLeft, mh = rec.MBottom - rec.MTop;
+      if (rec.HasMask && mw > 0 && mh > 0 && mask > 0) {
+        TLKPictureRequest q;
+        q.Width = mw;
+        q.Height = mh;
+        q.BitsPerPixel = 8;
+        q.MaxSide = kMaxSide;
+        q.AvailableBytes = mask;
+        q.MinCodedBytes = lkpsd::MinPackedBytes(mh, RowBytes(mw, D.Depth));
+        if (!LKAllowPicture(q, Progress, "PSD")) return;
+      }
+    }
+    // The layers, then their channel data.
+    const Integer first = Layers->GetCount();
+    std::vector<TLKLayer*> made;
+    for (const TRecord& rec : recs) {
+      auto* l = new TLKLayer(nullptr, nullptr, false);
+      l->PosX = Integer(rec.Left);
+      l->PosY = Integer(rec.Top);
+      l->Opacity = rec.Opacity;
+      l->Name = rec.Name.substr(0, 1023);
+      l->Visible = (rec.Flags & 2) == 0;
+      l->Cropped = rec.Clipping == 0;
+      l->Operation = LKPSDBlendOperation(rec.Blend);
+      Layers->Add(l);
+      made.push_back(l);
+    }
+    TDoc maskDoc = D;
+    maskDoc.Format = lk8g;
+    maskDoc.TransIndex = -1;
+    Integer inserted = 0;
+    for (Integer i = 0; i < count; ++i) {
+      const TRecord& rec = recs[size_t(i)];
+      TLKLayer* l = made[size_t(i)];
+      const Integer w = Integer(rec.Right - rec.Left), h = Integer(rec.Bottom - rec.Top);
+      TLKLayer* maskLayer = nullptr;
+      for (const auto& [cid, clen] : rec.Channels) {
+        if (LKAborted(Progress)) return;
+        if (cid == -2) {
+          if (!maskLayer) {
+            maskLayer = new TLKLayer(nullptr, nullptr, false);
+            maskLayer->IsMask = true;
+            maskLayer->Visible = false;
+            maskLayer->PosX = Integer(rec.MLeft);
+            maskLayer->PosY = Integer(rec.MTop);
+            Layers->Insert(first + i + inserted + 1, maskLayer);
+            ++inserted;
+          }
+          const Integer mw = Integer(rec.MRight - rec.MLeft), mh = Integer(rec.MBottom - rec.MTop);
+          if (mw > 0 && mh > 0) Prepare(maskDoc, *maskLayer->Bitmap, mw, mh);
+          ReadLayerChannel(R, clen, *maskLayer->Bitmap, 0, mw, mh, maskDoc);
+          continue;
+        }
+        if (w > 0 && h > 0 && l->Bitmap->GetPixelFormat() == lknull) Prepare(D, *l->Bitmap, w, h);
+        ReadLayerChannel(R, clen, *l->Bitmap, cid, w, h, D);
+      }
+      if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(i * 100.0 / count));
+    }
+    // Layers without pixels go, with the mask layer after them.
+    for (Integer i = Layers->GetCount() - 1; i >= first; --i) {
+      auto* l = static_cast<TLKLayer*>(Layers->Get(i));
+      if (l->Bitmap->GetWidth() > 0 && l->Bitmap->GetHeight() > 0) continue;
+      Integer n = 1;
+      if (!l->IsMask && i + 1 < Layers->GetCount() && static_cast<TLKLayer*>(Layers->Get(i + 1))->IsMask) n = 2;
+      for (Integer k = n - 1; k >= 0; --k) {
+        delete static_cast<TLKLayer*>(Layers->Get(i + k));
+        Layers->Delete(i + k);
+      }
+    }
+    if (!P.ISNATIVEPIXELFORMAT)
+      for (Integer i = first; i < Layers->GetCount(); ++i) {
+        auto* l = static_cast<TLKLayer*>(Layers->Get(i));
+        const TLKPixelFormat f = l->Bitmap->GetPixelFormat();
+        if (!l->IsMask && f != lk24RGB && f != lk1g) l->Bitmap->ConvertToPixelFormat(lk24RGB);
+      }
+  }
 }
 
 }  // namespace
@@ -272,9 +457,17 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
   auto fail = [&](const char* Why) { LKAbort(Progress, String("PSD: ") + Why); };
   lkcodec::Report(Progress, 0);
   if (!Stream || !LKTryPSD(Stream)) return fail("damaged or unsupported data");
-  const std::vector<Byte> file = lkcodec::ReadRest(*Stream);
-  TLKByteReader R(file.data(), file.size());
-  const Byte* base = file.data();
+  // The document is read from the stream section by section: the header
+  // fields, the resources and (when its layers are wanted) the layer section
+  // into memory, the merged picture's rows in blocks.
+  TStream& S = *Stream;
+  const Int64 origin = S.Position();
+  // Whatever happens, the stream is left at its end, past the document.
+  struct TToEnd {
+    TStream& S;
+    ~TToEnd() { S.Seek(0, soEnd); }
+  } toEnd{S};
+  TLKByteReader R(S);
   TDoc D;
   R.Skip(12);
   D.Channels = R.U16BE();
@@ -293,7 +486,8 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
   // Colour-mode data: a 256-entry palette of red, green and blue planes.
   const Cardinal modeLen = R.U32BE();
   if (modeLen == 768 && R.Remaining() >= 768) {
-    const Byte* p = base + R.Position();
+    Byte p[768];
+    R.PeekAt(R.Position(), p, 768);
     D.Palette.resize(256);
     for (Integer i = 0; i < 256; ++i) D.Palette[size_t(i)] = TRGB{p[512 + i], p[256 + i], p[i]};
     P.SetColorMapCount(256);
@@ -306,18 +500,23 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
   bool thumbnailTaken = false;
   {
     const Int64 len = R.U32BE();
-    const Int64 end = std::min(R.Position() + len, R.Size());
-    while (R.Ok() && R.Position() + 12 <= end) {
-      if (R.Position() % 2) R.Skip(1);
+    const Int64 at = R.Position();
+    const Int64 end = std::min(at + len, R.Size());
+    std::vector<Byte> section(size_t(end - at));
+    R.Read(section.data(), section.size());
+    const Byte* base = section.data();
+    TLKByteReader Q(base, section.size());
+    while (Q.Ok() && Q.Position() + 12 <= Q.Size()) {
+      if ((at + Q.Position()) % 2) Q.Skip(1);
       Byte sig[4];
-      R.Read(sig, 4);
+      Q.Read(sig, 4);
       if (std::memcmp(sig, "8BIM", 4) != 0) break;
-      const Word id = R.U16BE();
-      const Byte nameLen = R.U8();
-      R.Skip(nameLen + ((nameLen + 1) % 2));
-      const Int64 size = R.U32BE();
-      if (!R.Ok() || size == 0 || size > R.Remaining() || R.Position() + size > end) break;
-      const Byte* d = base + R.Position();
+      const Word id = Q.U16BE();
+      const Byte nameLen = Q.U8();
+      Q.Skip(nameLen + ((nameLen + 1) % 2));
+      const Int64 size = Q.U32BE();
+      if (!Q.Ok() || size == 0 || size > Q.Remaining()) break;
+      const Byte* d = base + Q.Position();
       switch (id) {
         case 1005:
           if (size >= 16) {
@@ -350,7 +549,7 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
           break;
         default: break;
       }
-      R.Skip(size);
+      Q.Skip(size);
     }
     R.Seek(end);
   }
@@ -361,152 +560,17 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
   // Layer and mask information.
   const Int64 sectionLen = R.U32BE();
   const Int64 sectionEnd = std::min(R.Position() + sectionLen, R.Size());
-  if (sectionLen > 0 && Layers) {
-    const Int64 infoLen = R.U32BE();
-    const Int64 infoEnd = std::min(R.Position() + infoLen, sectionEnd);
-    const Integer count = infoLen > 0 ? std::abs(Integer(static_cast<int16_t>(R.U16BE()))) : 0;
-    if (count > 0 && (count == 1 || LoadLayers)) {
-      // Every record is read and checked before anything is allocated: a
-      // record takes at least 46 bytes, a channel 6 and its data 2.
-      if (Int64(count) * 46 > infoEnd - R.Position()) return fail("layer count past the data");
-      std::vector<TRecord> recs(static_cast<size_t>(count));
-      Int64 dataBytes = 0;
-      for (TRecord& rec : recs) {
-        rec.Top = int32_t(R.U32BE());
-        rec.Left = int32_t(R.U32BE());
-        rec.Bottom = int32_t(R.U32BE());
-        rec.Right = int32_t(R.U32BE());
-        const Integer nch = R.U16BE();
-        if (nch > kMaxLayerChannels) return fail("layer channel count past the format's");
-        for (Integer c = 0; c < nch; ++c) {
-          const Integer cid = static_cast<int16_t>(R.U16BE());
-          const Int64 clen = R.U32BE();
-          rec.Channels.emplace_back(cid, clen);
-          dataBytes += clen;
-        }
-        Byte sig[4];
-        R.Read(sig, 4);
-        R.Read(rec.Blend, 4);
-        rec.Opacity = R.U8();
-        rec.Clipping = R.U8();
-        rec.Flags = R.U8();
-        R.U8();
-        const Int64 extra = R.U32BE();
-        const Int64 extraEnd = R.Position() + extra;
-        const Int64 maskLen = R.U32BE();
-        const Int64 maskEnd = R.Position() + maskLen;
-        if (maskLen >= 20) {
-          rec.HasMask = true;
-          rec.MTop = int32_t(R.U32BE());
-          rec.MLeft = int32_t(R.U32BE());
-          rec.MBottom = int32_t(R.U32BE());
-          rec.MRight = int32_t(R.U32BE());
-        }
-        R.Seek(std::min(maskEnd, R.Size()));
-        R.Skip(R.U32BE());  // blending ranges
-        const Byte nameLen = R.U8();
-        rec.Name.resize(nameLen);
-        R.Read(rec.Name.data(), nameLen);
-        if (std::memcmp(sig, "8BIM", 4) != 0 && std::memcmp(sig, "8B64", 4) != 0) R.Fail();
-        R.Seek(std::min(extraEnd, R.Size()));
-        const auto inside = [](Int64 a, Int64 b) { return b - a >= 0 && b - a <= kMaxSide; };
-        if (!R.Ok() || R.Position() > infoEnd || !inside(rec.Top, rec.Bottom) || !inside(rec.Left, rec.Right) ||
-            (rec.HasMask && (!inside(rec.MTop, rec.MBottom) || !inside(rec.MLeft, rec.MRight))))
-          return fail("damaged layer record");
-      }
-      if (dataBytes > infoEnd - R.Position()) return fail("layer channel sizes past the data");
-      // Each layer's picture must be one its channel data can hold.
-      for (const TRecord& rec : recs) {
-        Int64 colour = 0, mask = 0;
-        for (const auto& [cid, clen] : rec.Channels) (cid == -2 ? mask : colour) += clen;
-        const Int64 w = rec.Right - rec.Left, h = rec.Bottom - rec.Top;
-        const Integer bpp = std::max<Integer>(8, LKPixelFormatBitCount(D.Format));
-        if (w > 0 && h > 0 && !rec.Channels.empty()) {
-          TLKPictureRequest q;
-          q.Width = w;
-          q.Height = h;
-          q.BitsPerPixel = bpp;
-          q.MaxSide = kMaxSide;
-          q.AvailableBytes = colour;
-          q.MinCodedBytes = lkpsd::MinPackedBytes(h, RowBytes(w, D.Depth));
-          if (!LKAllowPicture(q, Progress, "PSD")) return;
-        }
-        const Int64 mw = rec.MRight - rec.MLeft, mh = rec.MBottom - rec.MTop;
-        if (rec.HasMask && mw > 0 && mh > 0 && mask > 0) {
-          TLKPictureRequest q;
-          q.Width = mw;
-          q.Height = mh;
-          q.BitsPerPixel = 8;
-          q.MaxSide = kMaxSide;
-          q.AvailableBytes = mask;
-          q.MinCodedBytes = lkpsd::MinPackedBytes(mh, RowBytes(mw, D.Depth));
-          if (!LKAllowPicture(q, Progress, "PSD")) return;
-        }
-      }
-      // The layers, then their channel data.
-      const Integer first = Layers->GetCount();
-      std::vector<TLKLayer*> made;
-      for (const TRecord& rec : recs) {
-        auto* l = new TLKLayer(nullptr, nullptr, false);
-        l->PosX = Integer(rec.Left);
-        l->PosY = Integer(rec.Top);
-        l->Opacity = rec.Opacity;
-        l->Name = rec.Name.substr(0, 1023);
-        l->Visible = (rec.Flags & 2) == 0;
-        l->Cropped = rec.Clipping == 0;
-        l->Operation = LKPSDBlendOperation(rec.Blend);
-        Layers->Add(l);
-        made.push_back(l);
-      }
-      TDoc maskDoc = D;
-      maskDoc.Format = lk8g;
-      maskDoc.TransIndex = -1;
-      Integer inserted = 0;
-      for (Integer i = 0; i < count; ++i) {
-        const TRecord& rec = recs[size_t(i)];
-        TLKLayer* l = made[size_t(i)];
-        const Integer w = Integer(rec.Right - rec.Left), h = Integer(rec.Bottom - rec.Top);
-        TLKLayer* maskLayer = nullptr;
-        for (const auto& [cid, clen] : rec.Channels) {
-          if (LKAborted(Progress)) return;
-          if (cid == -2) {
-            if (!maskLayer) {
-              maskLayer = new TLKLayer(nullptr, nullptr, false);
-              maskLayer->IsMask = true;
-              maskLayer->Visible = false;
-              maskLayer->PosX = Integer(rec.MLeft);
-              maskLayer->PosY = Integer(rec.MTop);
-              Layers->Insert(first + i + inserted + 1, maskLayer);
-              ++inserted;
-            }
-            const Integer mw = Integer(rec.MRight - rec.MLeft), mh = Integer(rec.MBottom - rec.MTop);
-            if (mw > 0 && mh > 0) Prepare(maskDoc, *maskLayer->Bitmap, mw, mh);
-            ReadLayerChannel(R, base, clen, D, *maskLayer->Bitmap, 0, mw, mh, maskDoc);
-            continue;
-          }
-          if (w > 0 && h > 0 && l->Bitmap->GetPixelFormat() == lknull) Prepare(D, *l->Bitmap, w, h);
-          ReadLayerChannel(R, base, clen, D, *l->Bitmap, cid, w, h, D);
-        }
-        if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(i * 100.0 / count));
-      }
-      // Layers without pixels go, with the mask layer after them.
-      for (Integer i = Layers->GetCount() - 1; i >= first; --i) {
-        auto* l = static_cast<TLKLayer*>(Layers->Get(i));
-        if (l->Bitmap->GetWidth() > 0 && l->Bitmap->GetHeight() > 0) continue;
-        Integer n = 1;
-        if (!l->IsMask && i + 1 < Layers->GetCount() && static_cast<TLKLayer*>(Layers->Get(i + 1))->IsMask) n = 2;
-        for (Integer k = n - 1; k >= 0; --k) {
-          delete static_cast<TLKLayer*>(Layers->Get(i + k));
-          Layers->Delete(i + k);
-        }
-      }
-      if (!P.ISNATIVEPIXELFORMAT)
-        for (Integer i = first; i < Layers->GetCount(); ++i) {
-          auto* l = static_cast<TLKLayer*>(Layers->Get(i));
-          const TLKPixelFormat f = l->Bitmap->GetPixelFormat();
-          if (!l->IsMask && f != lk24RGB && f != lk1g) l->Bitmap->ConvertToPixelFormat(lk24RGB);
-        }
-    }
+  // The section is read when there are layers to take (one, or more with
+  // LoadLayers), through a buffer.
+  const Int64 layerCount = sectionEnd - R.Position() >= 6 && R.U32BEAt(R.Position()) > 0
+                               ? std::abs(Integer(static_cast<int16_t>(R.U16BEAt(R.Position() + 4))))
+                               : 0;
+  if (sectionLen > 0 && Layers && layerCount > 0 && (layerCount == 1 || LoadLayers)) {
+    S.Seek(origin + R.Position(), soBeginning);
+    TLKBufferedReadStream buffered(&S, 1 << 16);
+    TLKByteReader L(buffered, sectionEnd - R.Position());
+    ReadLayerSection(L, D, P, Progress, LoadLayers, Layers);
+    if (LKAborted(Progress)) return;
   }
   R.Seek(sectionEnd);
 
@@ -528,25 +592,53 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
   std::vector<Word> counts;
   if (comp == 1) {
     counts.resize(size_t(D.Channels) * size_t(D.Height));
-    for (auto& c : counts) c = R.U16BE();
+    std::vector<Byte> table(2 * counts.size());
+    R.Read(table.data(), table.size());
+    for (size_t k = 0; k < counts.size(); ++k) counts[k] = LKGetBE16(table.data() + 2 * k);
   }
   TLKBitmap& B = *Bitmap;
-  Prepare(D, B, D.Width, D.Height);
+  // The picture is cleared first only when the channels there are leave
+  // bytes of its rows unwritten.
+  const Integer colourChannels = LKPixelFormatChannelCount(D.Format);
+  const Int64 rowBytes = (Int64(D.Width) * LKPixelFormatBitCount(D.Format) + 7) / 8;
+  B.Allocate(D.Width, D.Height, D.Format);
+  if (chans < colourChannels || B.GetRowLen() != rowBytes) B.Fill(0);
+  if (D.Format == lk8p && !D.Palette.empty())
+    for (Integer i = 0; i < 256; ++i) B.SetPalette(i, D.Palette[size_t(i)]);
   if (D.TransIndex >= 0) B.GetAlphaChannel();
+  // The channels lie one after another; each gets its own feed, and row by
+  // row every channel's row is decoded and placed.
+  std::vector<std::unique_ptr<TChannelFeed>> feeds;
   Int64 at = R.Position();
-  bool whole = R.Ok();
   for (Integer c = 0; c < chans; ++c) {
-    if (LKAborted(Progress)) return;
     Int64 bytes = 0;
     if (comp == 1)
       for (Integer y = 0; y < D.Height; ++y) bytes += counts[size_t(c) * size_t(D.Height) + size_t(y)];
     else
       bytes = rowLen * D.Height;
-    const Int64 left = std::max<Int64>(0, R.Size() - at);
-    whole &= DecodeRows(base + std::min(at, R.Size()), size_t(std::min(left, bytes)), comp == 1, counts,
-                        size_t(c) * size_t(D.Height), D.Height, size_t(rowLen),
-                        [&](Integer y, const Byte* row) { PlaceRow(D, B, c, y, row, D.Width); });
+    feeds.push_back(std::make_unique<TChannelFeed>(S, origin + std::min(at, R.Size()), origin + std::min(at + bytes, R.Size())));
     at += bytes;
+  }
+  bool whole = R.Ok();
+  std::vector<Byte> row(static_cast<size_t>(rowLen));
+  for (Integer y = 0; y < D.Height; ++y) {
+    if (LKAborted(Progress)) {
+      for (Integer k = y; k < D.Height; ++k) std::memset(B.GetScanLine(k), 0, size_t(B.GetRowLen()));
+      return;
+    }
+    for (Integer c = 0; c < chans; ++c) {
+      const size_t n = comp == 1 ? counts[size_t(c) * size_t(D.Height) + size_t(y)] : size_t(rowLen);
+      size_t got = 0;
+      const Byte* p = feeds[size_t(c)]->Take(n, got);
+      if (got < n) whole = false;
+      if (comp == 1) {
+        UnpackRow(p, got, row.data(), row.size());
+      } else {
+        std::memcpy(row.data(), p, got);
+        std::memset(row.data() + got, 0, row.size() - got);
+      }
+      PlaceRow(D, B, c, y, row.data(), D.Width);
+    }
   }
   if (!P.ISNATIVEPIXELFORMAT && B.GetPixelFormat() != lk24RGB && B.GetPixelFormat() != lk1g)
     B.ConvertToPixelFormat(lk24RGB);

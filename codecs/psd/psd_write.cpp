@@ -1,8 +1,13 @@
 // Document writer.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "codecs/jpeg/jpegfilt.h"
 #include "codecs/lkcodecutil.h"
@@ -28,32 +33,64 @@ void PutBE32(std::vector<Byte>& V, Cardinal X) {
   PutBE16(V, Word(X));
 }
 
+// The first index from I on where four equal bytes start (N when none).
+// Sixteen bytes at a time are compared with their neighbours (where the
+// processor has vector compares): an equal pair sets a mark, three marks in
+// a row start a run.
+size_t FindRun(const Byte* S, size_t I, size_t N) {
+#if defined(__SSE2__)
+  while (I + 17 <= N) {  // 16 pairs, run starts 0 to 13
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(S + I));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(S + I + 1));
+    const unsigned e = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+    const unsigned m = e & (e >> 1) & (e >> 2) & 0x3FFFu;
+    if (m) return I + size_t(std::countr_zero(m));
+    I += 14;
+  }
+#endif
+  for (; I + 3 < N; ++I)
+    if (S[I] == S[I + 1] && S[I] == S[I + 2] && S[I] == S[I + 3]) return I;
+  return N;
+}
+
+// Most bytes PackBits gives for N bytes: a header byte per 128 literals.
+constexpr size_t MaxPacked(size_t N) { return N + (N + 127) / 128; }
+
 // PackBits: runs of 4 to 128 equal bytes become a repeat packet, other
-// bytes go into literal packets of up to 128.
-void Pack(const Byte* S, size_t N, std::vector<Byte>& Out) {
-  size_t i = 0, lit = 0;  // lit: start of the pending literal bytes
+// bytes go into literal packets of up to 128. Out holds MaxPacked(N) bytes;
+// returns the bytes written.
+size_t Pack(const Byte* S, size_t N, Byte* Out) {
+  Byte* o = Out;
+  size_t lit = 0;  // start of the pending literal bytes
   auto flush = [&](size_t end) {
     while (lit < end) {
       const size_t k = std::min<size_t>(128, end - lit);
-      Out.push_back(Byte(k - 1));
-      Out.insert(Out.end(), S + lit, S + lit + k);
+      *o++ = Byte(k - 1);
+      std::memcpy(o, S + lit, k);
+      o += k;
       lit += k;
     }
   };
-  while (i < N) {
-    size_t run = 1;
+  size_t i = 0;
+  while ((i = FindRun(S, i, N)) < N) {
+    size_t run = 4;
     while (i + run < N && run < 128 && S[i + run] == S[i]) ++run;
-    if (run >= 4) {
-      flush(i);
-      Out.push_back(Byte(1 - Integer(run)));
-      Out.push_back(S[i]);
-      i += run;
-      lit = i;
-    } else {
-      i += run;
-    }
+    flush(i);
+    *o++ = Byte(1 - Integer(run));
+    *o++ = S[i];
+    i += run;
+    lit = i;
   }
   flush(N);
+  return size_t(o - Out);
+}
+
+// Eight-bit values as a 1-bit row (RowBytes(W, 1) bytes): the file's 1 is
+// black, so values below 128 set their bit.
+void PutBits(const Byte* V, Integer W, Byte* Out) {
+  std::memset(Out, 0, size_t(RowBytes(W, 1)));
+  for (Integer x = 0; x < W; ++x)
+    if (V[x] < 128) Out[x >> 3] |= Byte(0x80 >> (x & 7));
 }
 
 // One row of channel Id of B (the document's format and depth) into Out.
@@ -70,6 +107,7 @@ void ChannelRow(TLKBitmap& B, Integer Depth, Integer Id, Integer Y, Byte* Out) {
   };
   if (Id == -1) {
     const Byte* a = static_cast<const Byte*>(B.GetAlphaChannel()->GetScanLine(Y));
+    if (Depth == 1) return PutBits(a, w, Out);
     for (Integer x = 0; x < w; ++x) put8(x, a[x]);
     return;
   }
@@ -108,6 +146,7 @@ void ChannelRow(TLKBitmap& B, Integer Depth, Integer Id, Integer Y, Byte* Out) {
 // A mask layer's row (8-bit grey) at the document's depth.
 void MaskRow(TLKBitmap& M, Integer Depth, Integer Y, Byte* Out) {
   const Byte* s = static_cast<const Byte*>(M.GetScanLine(Y));
+  if (Depth == 1) return PutBits(s, M.GetWidth(), Out);
   for (Integer x = 0; x < M.GetWidth(); ++x) {
     if (Depth == 16) {
       Out[2 * x] = Out[2 * x + 1] = s[x];
@@ -117,19 +156,65 @@ void MaskRow(TLKBitmap& M, Integer Depth, Integer Y, Byte* Out) {
   }
 }
 
-// A layer's channel: compression 1, its row table and its packed rows.
+// One channel to write: where its rows come from (channel Id of B, or the
+// mask layer's picture) and, once counted, the coded length of every row.
+// The rows are packed twice, once to count and once to write, so that no
+// packed channel is held: packing is cheaper than the memory to keep it.
+struct TChannelPlan {
+  TLKBitmap* B = nullptr;
+  Integer Id = 0;  // -2: B is a mask layer's picture
+  std::vector<Word> Counts;
+  Int64 Bytes = 0;
+
+  // Compression, row table and rows.
+  Int64 Length() const { return 2 + 2 * Int64(Counts.size()) + Bytes; }
+};
+
+// Packs every row of the channel at Depth, handing each to Put(row, bytes).
 template <typename F>
-void LayerChannel(Integer W, Integer H, Integer Depth, F Row, std::vector<Byte>& Out) {
-  PutBE16(Out, 1);
-  const size_t table = Out.size();
-  Out.resize(table + 2 * size_t(H));
-  std::vector<Byte> row(size_t(RowBytes(W, Depth)));
-  for (Integer y = 0; y < H; ++y) {
-    Row(y, row.data());
-    const size_t before = Out.size();
-    Pack(row.data(), row.size(), Out);
-    LKPutBE16(Out.data() + table + 2 * size_t(y), Word(Out.size() - before));
+void PackRows(const TChannelPlan& C, Integer Depth, F Put) {
+  TLKBitmap& b = *C.B;
+  std::vector<Byte> row(size_t(RowBytes(b.GetWidth(), Depth)));
+  std::unique_ptr<Byte[]> packed(new Byte[MaxPacked(row.size())]);
+  for (Integer y = 0; y < b.GetHeight(); ++y) {
+    if (C.Id == -2)
+      MaskRow(b, Depth, y, row.data());
+    else
+      ChannelRow(b, Depth, C.Id, y, row.data());
+    Put(packed.get(), Pack(row.data(), row.size(), packed.get()));
   }
+}
+
+void CountRows(TChannelPlan& C, Integer Depth) {
+  C.Counts.clear();
+  C.Bytes = 0;
+  PackRows(C, Depth, [&](const Byte*, size_t N) {
+    C.Counts.push_back(Word(N));
+    C.Bytes += Int64(N);
+  });
+}
+
+// The row table entries of C, big-endian, appended to Out.
+void PutCounts(const TChannelPlan& C, std::vector<Byte>& Out) {
+  for (Word n : C.Counts) {
+    Out.push_back(Byte(n >> 8));
+    Out.push_back(Byte(n));
+  }
+}
+
+// Packs the rows of C again and writes them through a buffer of about a
+// megabyte.
+void WriteRows(const TChannelPlan& C, Integer Depth, TStream& S, std::atomic<bool>* Abort) {
+  std::vector<Byte> out;
+  out.reserve(size_t(1) << 20);
+  PackRows(C, Depth, [&](const Byte* P, size_t N) {
+    if (out.size() + N > out.capacity()) {
+      if (!out.empty()) SafeStreamWrite(&S, Abort, out.data(), Integer(out.size()));
+      out.clear();
+    }
+    out.insert(out.end(), P, P + N);
+  });
+  if (!out.empty()) SafeStreamWrite(&S, Abort, out.data(), Integer(out.size()));
 }
 
 // The bitmap of a layer in the document's format at the layer's size.
@@ -271,9 +356,14 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
     list.push_back(own.get());
   }
   struct TOut {
-    std::vector<Byte> Record, Data;
+    std::vector<Byte> Record;
+    std::vector<TChannelPlan> Channels;  // in the record's order
+    std::unique_ptr<TLKBitmap> Holder, MaskHolder;  // converted pictures
   };
   std::vector<TOut> outs;
+  // The layer whose picture is the merged bitmap itself: its colour
+  // channels are the merged picture's, counted once.
+  Integer mergedLayer = -1, mergedFirst = 0;
   Integer count = 0;
   for (size_t i = 0; i < list.size(); ++i)
     if (!list[i]->IsMask) ++count;
@@ -281,35 +371,35 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
     TLKLayer& L = *list[i];
     if (L.IsMask) continue;
     if (LKAborted(Progress)) return;
-    std::unique_ptr<TLKBitmap> holder;
-    TLKBitmap* b = LayerPicture(L, fmt, holder);
+    TOut o;
+    TLKBitmap* b = LayerPicture(L, fmt, o.Holder);
     TLKLayer* mask = i + 1 < list.size() && list[i + 1]->IsMask ? list[i + 1] : nullptr;
-    std::unique_ptr<TLKBitmap> maskHolder;
     TLKBitmap* m = nullptr;
     if (mask && !mask->Bitmap->IsEmpty()) {
       m = mask->Bitmap;
       if (m->GetPixelFormat() != lk8g) {
-        maskHolder = std::make_unique<TLKBitmap>();
-        maskHolder->Assign(m);
-        maskHolder->ConvertToPixelFormat(lk8g);
-        m = maskHolder.get();
+        o.MaskHolder = std::make_unique<TLKBitmap>();
+        o.MaskHolder->Assign(m);
+        o.MaskHolder->ConvertToPixelFormat(lk8g);
+        m = o.MaskHolder.get();
       }
     }
     const Integer w = b->GetWidth(), h = b->GetHeight();
-    TOut o;
     std::vector<Integer> ids;
     if (b->GetHasAlphaChannel()) ids.push_back(-1);
     for (Integer c = 0; c < channels; ++c) ids.push_back(c);
+    if (b == merged && mergedLayer < 0) {
+      mergedLayer = Integer(outs.size());
+      mergedFirst = b->GetHasAlphaChannel() ? 1 : 0;
+    }
     if (m) ids.push_back(-2);
     std::vector<Cardinal> lengths;
     for (Integer id : ids) {
-      const size_t before = o.Data.size();
-      if (id == -2)
-        LayerChannel(m->GetWidth(), m->GetHeight(), depth, [&](Integer y, Byte* r) { MaskRow(*m, depth, y, r); },
-                     o.Data);
-      else
-        LayerChannel(w, h, depth, [&](Integer y, Byte* r) { ChannelRow(*b, depth, id, y, r); }, o.Data);
-      lengths.push_back(Cardinal(o.Data.size() - before));
+      TChannelPlan& c = o.Channels.emplace_back();
+      c.B = id == -2 ? m : b;
+      c.Id = id;
+      CountRows(c, depth);
+      lengths.push_back(Cardinal(c.Length()));
     }
     std::vector<Byte>& r = o.Record;
     PutBE32(r, Cardinal(L.PosY));
@@ -349,8 +439,13 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
     outs.push_back(std::move(o));
     if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(double(outs.size() - 1) * 100 / count));
   }
+  auto dataBytes = [&](const TOut& O) {
+    Int64 n = 0;
+    for (const TChannelPlan& c : O.Channels) n += c.Length();
+    return n;
+  };
   Int64 info = 2;
-  for (const TOut& o : outs) info += Int64(o.Record.size() + o.Data.size());
+  for (const TOut& o : outs) info += Int64(o.Record.size()) + dataBytes(o);
   if (info % 2) ++info;
   if (info + 8 > Int64(0xFFFFFFFFu)) return LKAbort(Progress, "PSD: layers too large for the format");
   PutBE32(out, Cardinal(info + 8));
@@ -360,36 +455,39 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
   emit();
   Int64 written = 2;
   for (const TOut& o : outs) {
-    if (!o.Data.empty()) SafeStreamWrite(&S, abort, o.Data.data(), Integer(o.Data.size()));
-    written += Int64(o.Record.size() + o.Data.size());
+    for (const TChannelPlan& c : o.Channels) {
+      PutBE16(out, 1);
+      PutCounts(c, out);
+      emit();
+      WriteRows(c, depth, S, abort);
+    }
+    written += Int64(o.Record.size()) + dataBytes(o);
   }
+  std::vector<TChannelPlan> mergedChannels;
+  if (mergedLayer >= 0)
+    for (Integer c = 0; c < channels; ++c)
+      mergedChannels.push_back(std::move(outs[size_t(mergedLayer)].Channels[size_t(mergedFirst + c)]));
   outs.clear();
   if (written % 2) out.push_back(0);
   PutBE32(out, 0);  // global layer mask information
   emit();
 
-  // The merged picture: one row table for all channels, filled in last.
-  PutBE16(out, 1);
-  emit();
-  const Int64 tableAt = S.Position();
-  std::vector<Byte> table(2 * size_t(channels) * size_t(H), 0);
-  SafeStreamWrite(&S, abort, table.data(), Integer(table.size()));
-  std::vector<Byte> row(size_t(RowBytes(W, depth)));
-  for (Integer c = 0; c < channels; ++c) {
-    for (Integer y = 0; y < H; ++y) {
-      ChannelRow(*merged, depth, c, y, row.data());
-      const size_t before = out.size();
-      Pack(row.data(), row.size(), out);
-      LKPutBE16(table.data() + 2 * (size_t(c) * size_t(H) + size_t(y)), Word(out.size() - before));
-      if (out.size() >= (1 << 20)) emit();
+  // The merged picture: compression, one row table for all channels, then
+  // the channels' rows.
+  if (mergedChannels.empty())
+    for (Integer c = 0; c < channels; ++c) {
+      TChannelPlan& p = mergedChannels.emplace_back();
+      p.B = merged;
+      p.Id = c;
+      CountRows(p, depth);
     }
-    emit();
+  PutBE16(out, 1);
+  for (const TChannelPlan& c : mergedChannels) PutCounts(c, out);
+  emit();
+  for (Integer c = 0; c < channels; ++c) {
+    WriteRows(mergedChannels[size_t(c)], depth, S, abort);
     if (LKAborted(Progress)) return;
     if (Layers && Layers->GetCount() > 0 && Progress.OnProgress)
       lkcodec::Report(Progress, LKTrunc(double(c) * 100 / channels));
   }
-  const Int64 end = S.Position();
-  S.Seek(tableAt, soBeginning);
-  SafeStreamWrite(&S, abort, table.data(), Integer(table.size()));
-  S.Seek(end, soBeginning);
 }

@@ -175,6 +175,55 @@ TEST(PCX, HeaderValuesAndCutData) {
   EXPECT_TRUE(pr3.Aborted());
 }
 
+// Coded data far longer than the reader takes from the stream at a time:
+// 24-bit run-length lines whose run packets follow one another across line
+// ends and block ends (one of the two layouts cuts a packet between its two
+// bytes at any even block size), and the same samples uncoded.
+TEST(PCX, LongDataReadsWholeWhereverItsBlocksEnd) {
+  const Integer w = 1000, h = 110, bpl = 1000;
+  const size_t total = size_t(3 * bpl) * h;
+  for (Integer layout : {0, 1, 2}) {
+    SCOPED_TRACE(layout);
+    Bytes samples, coded;
+    if (layout == 1) {  // one literal first shifts every packet by a byte
+      samples.push_back(5);
+      coded.push_back(5);
+    }
+    for (Integer k = 0; samples.size() < total; ++k) {
+      const Byte v = Byte(k * 7 % 192);
+      coded.insert(coded.end(), {0xC2, v});
+      samples.insert(samples.end(), {v, v});
+    }
+    samples.resize(total);
+    Bytes file(128, 0);
+    file[0] = 10;
+    file[1] = 5;
+    file[2] = layout == 2 ? 0 : 1;
+    file[3] = 8;
+    lkcodec::PutLe16(&file[8], Word(w - 1));
+    lkcodec::PutLe16(&file[10], Word(h - 1));
+    file[65] = 3;
+    lkcodec::PutLe16(&file[66], Word(bpl));
+    const Bytes& body = layout == 2 ? samples : coded;
+    file.insert(file.end(), body.begin(), body.end());
+    auto ms = StreamOf(file);
+    TLKBitmap b;
+    TIOParamsVals p;
+    Progress pr;
+    ReadPcxStream(ms.get(), &b, p, ms->Size(), pr.rec, false);
+    ASSERT_FALSE(pr.Aborted());
+    ASSERT_EQ(b.GetHeight(), h);
+    Integer wrong = 0;
+    for (Integer y = 0; y < h; ++y) {
+      const auto* row = static_cast<const TRGB*>(b.GetScanLine(y));
+      const Byte* line = samples.data() + size_t(y) * 3 * bpl;
+      for (Integer x = 0; x < w; ++x)
+        wrong += !(row[x] == TRGB{line[2 * bpl + x], line[bpl + x], line[x]});
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // DCX
 
@@ -327,6 +376,19 @@ TEST(PSD, NativeFormatsAndResolution) {
   }
 }
 
+// Writes Merged with the layers of In into Ms and reads the document back
+// with its layers into Out (Q its parameters); false when either aborts.
+bool LayersRoundTrip(TLKBitmap& Merged, TList& In, TIOParamsVals& P, TMemoryStream& Ms, Layers& Out,
+                     TIOParamsVals& Q) {
+  Progress pr;
+  LKWritePSD(&Ms, P, pr.rec, &Merged, &In);
+  if (pr.Aborted()) return false;
+  Ms.SetPosition(0);
+  TLKBitmap back;
+  LKReadPSD(&Ms, &back, Q, pr.rec, true, &Out.list);
+  return !pr.Aborted();
+}
+
 // Two layers (the second with a user mask, hidden, half opaque, multiplied),
 // written, read back by us with their masks and by ImageMagick as layers.
 TEST(PSD, LayersWithMasksRoundTripAndOpenInImageMagick) {
@@ -360,15 +422,10 @@ TEST(PSD, LayersWithMasksRoundTripAndOpenInImageMagick) {
   p.DPIX = p.DPIY = 150;
   Progress pr;
   TMemoryStream ms;
-  LKWritePSD(&ms, p, pr.rec, &merged, &in.list);
-  ASSERT_FALSE(pr.Aborted());
-
-  ms.SetPosition(0);
   Layers out;
   TLKBitmap back;
   TIOParamsVals q;
-  LKReadPSD(&ms, &back, q, pr.rec, true, &out.list);
-  ASSERT_FALSE(pr.Aborted());
+  ASSERT_TRUE(LayersRoundTrip(merged, in.list, p, ms, out, q));
   EXPECT_EQ(q.DPIX, 150);
   ASSERT_EQ(out.list.GetCount(), 3);
   TLKLayer* r1 = out.At(1);
@@ -425,23 +482,28 @@ TEST(PSD, ReadsLayersImageMagickWrites) {
   std::remove(file.c_str());
 }
 
+// Writes B alone into Ms and reads it back in its own pixel format; false
+// when either aborts.
+bool NativeRoundTrip(TLKBitmap& B, TMemoryStream& Ms, TLKBitmap& Back) {
+  TIOParamsVals p, q;
+  Progress pr;
+  LKWritePSD(&Ms, p, pr.rec, &B, nullptr);
+  if (pr.Aborted()) return false;
+  Ms.SetPosition(0);
+  q.ISNATIVEPIXELFORMAT = true;
+  LKReadPSD(&Ms, &Back, q, pr.rec, false, nullptr);
+  return !pr.Aborted();
+}
+
 TEST(PSD, EveryModeRoundTripsAndLabKeepsItsSigns) {
   for (TLKPixelFormat f : {lk1g, lk8g, lk16g, lk8p, lk24RGB, lk48RGB, lkCMYK, lkCIELab}) {
     SCOPED_TRACE(Integer(f));
     TLKBitmap b;
     MakePicture(b, 9, 7, f == lk8p ? 20 : 0);
     b.ConvertToPixelFormat(f);
-    TIOParamsVals p;
-    Progress pr;
     TMemoryStream ms;
-    LKWritePSD(&ms, p, pr.rec, &b, nullptr);
-    ASSERT_FALSE(pr.Aborted());
-    ms.SetPosition(0);
     TLKBitmap back;
-    TIOParamsVals q;
-    q.ISNATIVEPIXELFORMAT = true;
-    LKReadPSD(&ms, &back, q, pr.rec, false, nullptr);
-    ASSERT_FALSE(pr.Aborted());
+    ASSERT_TRUE(NativeRoundTrip(b, ms, back));
     ASSERT_EQ(back.GetPixelFormat(), f);
     for (Integer y = 0; y < 7; ++y)
       EXPECT_EQ(std::memcmp(b.GetScanLine(y), back.GetScanLine(y), size_t(b.GetRowLen())), 0) << "row " << y;
@@ -541,6 +603,154 @@ TEST(PSD, IndexedTransparencyGivesAlpha) {
   ASSERT_TRUE(back.GetHasAlphaChannel());
   EXPECT_EQ(back.GetAlpha(3, 1), 0);
   EXPECT_EQ(back.GetAlpha(2, 1), 255);
+}
+
+// User masks of 16-bit and bitmap documents are written at the document's
+// depth and read back into their 8-bit mask layers (the bitmap one with an
+// alpha channel on its layer too).
+TEST(PSD, MasksOfSixteenBitAndBitmapDocumentsRoundTrip) {
+  for (TLKPixelFormat f : {lk48RGB, lk1g}) {
+    SCOPED_TRACE(Integer(f));
+    TLKBitmap merged;
+    MakePicture(merged, 21, 10, 0);
+    merged.ConvertToPixelFormat(f);
+    Layers in;
+    auto* l0 = new TLKLayer(nullptr, nullptr, false);
+    l0->Bitmap->Assign(&merged);
+    if (f == lk1g) l0->Bitmap->GetAlphaChannel()->Fill(255);
+    auto* m = new TLKLayer(nullptr, nullptr, false);
+    m->IsMask = true;
+    m->Bitmap->Allocate(11, 5, lk8g);
+    for (Integer y = 0; y < 5; ++y)
+      for (Integer x = 0; x < 11; ++x) m->Bitmap->SetPixels_lk8(x, y, f == lk1g ? ((x + y) % 3 ? 255 : 0) : Byte(x * 23 + y));
+    in.list.Add(l0);
+    in.list.Add(m);
+    TIOParamsVals p, q;
+    TMemoryStream ms;
+    Layers out;
+    ASSERT_TRUE(LayersRoundTrip(merged, in.list, p, ms, out, q));
+    ASSERT_EQ(out.list.GetCount(), 2);
+    TLKBitmap& rm = *out.At(1)->Bitmap;
+    ASSERT_EQ(rm.GetWidth(), 11);
+    for (Integer y = 0; y < 5; ++y)
+      EXPECT_EQ(std::memcmp(rm.GetScanLine(y), m->Bitmap->GetScanLine(y), 11), 0) << "row " << y;
+  }
+}
+
+// Rows of equal-byte runs of every length from 1 to 140 at every offset,
+// packed as the reference PackBits does: runs of 4 to 128 as a repeat
+// packet, the rest in literal packets of up to 128.
+TEST(PSD, PackBitsRunsAtEveryOffsetMatchTheReference) {
+  auto reference = [](const Byte* S, size_t N, Bytes& Out) {
+    size_t i = 0, lit = 0;
+    auto flush = [&](size_t end) {
+      for (; lit < end;) {
+        const size_t k = std::min<size_t>(128, end - lit);
+        Out.push_back(Byte(k - 1));
+        Out.insert(Out.end(), S + lit, S + lit + k);
+        lit += k;
+      }
+    };
+    while (i < N) {
+      size_t run = 1;
+      while (i + run < N && run < 128 && S[i + run] == S[i]) ++run;
+      if (run >= 4) {
+        flush(i);
+        Out.push_back(Byte(1 - Integer(run)));
+        Out.push_back(S[i]);
+        lit = i += run;
+      } else {
+        i += run;
+      }
+    }
+    flush(N);
+  };
+  const Integer w = 301, h = 150;
+  TLKBitmap b(w, h, lk8g);
+  for (Integer y = 0; y < h; ++y) {
+    Byte* row = static_cast<Byte*>(b.GetScanLine(y));
+    // Literal bytes (y % 17 of them), a run of y % 141 + 1, then the same
+    // again with other values, up to the row's end.
+    Integer x = 0, v = y;
+    while (x < w) {
+      for (Integer k = 0; k < y % 17 && x < w; ++k) row[x++] = Byte(v++ * 37);
+      const Byte r = Byte(v++ * 37);
+      for (Integer k = 0; k <= y % 141 && x < w; ++k) row[x++] = r;
+    }
+  }
+  TMemoryStream ms;
+  TLKBitmap back;
+  ASSERT_TRUE(NativeRoundTrip(b, ms, back));
+  for (Integer y = 0; y < h; ++y) EXPECT_EQ(std::memcmp(b.GetScanLine(y), back.GetScanLine(y), size_t(w)), 0);
+  Bytes tail = {0, 1}, rows;
+  for (Integer y = 0; y < h; ++y) {
+    const size_t before = rows.size();
+    reference(static_cast<const Byte*>(b.GetScanLine(y)), size_t(w), rows);
+    tail.insert(tail.end(), {Byte((rows.size() - before) >> 8), Byte(rows.size() - before)});
+  }
+  tail.insert(tail.end(), rows.begin(), rows.end());
+  const Bytes d = BytesOf(ms);
+  ASSERT_GT(d.size(), tail.size());
+  EXPECT_TRUE(std::equal(tail.begin(), tail.end(), d.end() - Integer(tail.size())));
+}
+
+// A merged picture whose channels are longer than the reader takes from the
+// stream at a time, packed and raw; the packed one cut in its second channel
+// keeps what was there, zeros the rest and says so.
+TEST(PSD, LongChannelsReadWholeAndCutOnesKeepTheirRows) {
+  const Integer w = 701, h = 400;
+  TLKBitmap b(w, h, lk24RGB);
+  Cardinal seed = 1;
+  for (Integer y = 0; y < h; ++y) {
+    Byte* row = static_cast<Byte*>(b.GetScanLine(y));
+    for (Integer i = 0; i < 3 * w; ++i) row[i] = Byte((seed = seed * 1103515245u + 12345u) >> 23);
+  }
+  TIOParamsVals p;
+  Progress pr;
+  TMemoryStream packed;
+  LKWritePSD(&packed, p, pr.rec, &b, nullptr);
+  // The picture as a document of raw channels without resources or layers.
+  Bytes raw = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3};
+  for (Integer v : {h, w}) raw.insert(raw.end(), {Byte(v >> 24), Byte(v >> 16), Byte(v >> 8), Byte(v)});
+  raw.insert(raw.end(), {0, 8, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  for (Integer c = 0; c < 3; ++c)
+    for (Integer y = 0; y < h; ++y) {
+      const Byte* row = static_cast<const Byte*>(b.GetScanLine(y));
+      for (Integer x = 0; x < w; ++x) raw.push_back(row[3 * x + 2 - c]);
+    }
+  // The packed document cut after the first half of its green rows.
+  const Bytes whole = BytesOf(packed);
+  auto be32 = [&](size_t At) { return size_t(whole[At]) << 24 | size_t(whole[At + 1]) << 16 | size_t(whole[At + 2]) << 8 | whole[At + 3]; };
+  const size_t resources = be32(30), merged = 38 + resources + be32(34 + resources);
+  size_t end = merged + 2 + 6 * size_t(h);
+  for (Integer k = 0; k < h + h / 2; ++k) end += size_t(whole[merged + 2 + 2 * k]) << 8 | whole[merged + 3 + 2 * k];
+  const Bytes cut(whole.begin(), whole.begin() + Integer(end));
+  struct Case {
+    const char* Name;
+    Bytes File;
+    bool Whole;
+  } cases[] = {{"packed", whole, true}, {"raw", raw, true}, {"cut", cut, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto ms = StreamOf(c.File);
+    TLKBitmap back;
+    TIOParamsVals q;
+    Progress rp;
+    LKReadPSD(ms.get(), &back, q, rp.rec, false, nullptr);
+    EXPECT_EQ(rp.Aborted(), !c.Whole);
+    ASSERT_EQ(back.GetHeight(), h);
+    Integer wrong = 0;
+    for (Integer y = 0; y < h; ++y) {
+      const auto* in = static_cast<const TRGB*>(b.GetScanLine(y));
+      const auto* out = static_cast<const TRGB*>(back.GetScanLine(y));
+      for (Integer x = 0; x < w; ++x) {
+        // Cut: red whole, green for the first half of the rows, no blue.
+        const TRGB want = c.Whole ? in[x] : TRGB{0, y < h / 2 ? in[x].g : Byte(0), in[x].r};
+        wrong += !(out[x] == want);
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 // ---------------------------------------------------------------------------
