@@ -334,6 +334,12 @@ void ReadLayerSection(TLKByteReader& R, const TDoc& D, TIOParamsVals& P, TProgre
         return fail("damaged layer record");
     }
     if (dataBytes > infoEnd - R.Position()) return fail("layer channel sizes past the data");
+    // Without LoadLayers a lone layer is read only to lend the merged
+    // picture its transparency: one without an alpha channel would add
+    // nothing, and decoding it would cost as much as the picture itself.
+    if (!LoadLayers &&
+        std::none_of(recs[0].Channels.begin(), recs[0].Channels.end(), [](const auto& c) { return c.first == -1; }))
+      return;
     // Each layer's picture must be one its channel data can hold.
     for (const TRecord& rec : recs) {
       Int64 colour = 0, mask = 0;
