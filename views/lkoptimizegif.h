@@ -11,4 +11,4 @@
 /// before it cleared to the background. A source that yields no frame (not a
 /// GIF, or missing) writes nothing; a frame that cannot be loaded ends the
 /// animation there. Creates hidden views: main thread only.
-void LKOptimizeGIF(const String &Source, const String &Destination);
+void LKOptimizeGIF(const String& Source, const String& Destination);

@@ -19,10 +19,10 @@ namespace {
 constexpr Integer kW = 40, kH = 30;
 
 // A kW x kH blue picture with an optional Size x Size white square at (X, Y).
-void Picture(TLKBitmap *B, Integer X = -1, Integer Y = -1, Integer Size = 0) {
+void Picture(TLKBitmap* B, Integer X = -1, Integer Y = -1, Integer Size = 0) {
   B->Allocate(kW, kH, lk24RGB);
   for (Integer y = 0; y < kH; ++y) {
-    TRGB *row = static_cast<TRGB *>(B->GetScanLine(y));
+    TRGB* row = static_cast<TRGB*>(B->GetScanLine(y));
     for (Integer x = 0; x < kW; ++x) {
       const bool inside = x >= X && x < X + Size && y >= Y && y < Y + Size;
       row[x] = inside ? TRGB{255, 255, 255} : TRGB{255, 0, 0};
@@ -32,8 +32,7 @@ void Picture(TLKBitmap *B, Integer X = -1, Integer Y = -1, Integer Size = 0) {
 
 // Writes an animation whose frame i is drawn by Draw(bitmap, i).
 template <typename F>
-void WriteAnimation(const String &File, Integer Frames, F Draw,
-                    TLKGIFAction Disposal = ioGIF_None) {
+void WriteAnimation(const String& File, Integer Frames, F Draw, TLKGIFAction Disposal = ioGIF_None) {
   TLumerakIO io;
   for (Integer i = 0; i < Frames; ++i) {
     Draw(io.GetLKBitmap(), i);
@@ -52,37 +51,35 @@ struct StoredFrame {
   Integer Width = 0, Height = 0, X = 0, Y = 0;
   TLKGIFAction Disposal = ioGIF_None;
 };
-StoredFrame Stored(const String &File, Integer Index) {
+StoredFrame Stored(const String& File, Integer Index) {
   TLKBitmap b;
   TIOParamsVals p;
   p.GIF_IMAGEINDEX = Index;
   TProgressRec progress;
   Integer count = 0;
-  TLKMask *mask = nullptr;
+  TLKMask* mask = nullptr;
   ReadGIF(File, &b, count, p, progress, mask, true);
   return {b.GetWidth(), b.GetHeight(), p.GIF_XPOS, p.GIF_YPOS, p.GIF_Disposal};
 }
 
 // Frame Index as it shows while the animation plays.
-bool SameFrame(const String &A, const String &B, Integer Index) {
+bool SameFrame(const String& A, const String& B, Integer Index) {
   TLumerakIO a, b;
   a.GetIOParams()->SetImageIndex(Index);
   b.GetIOParams()->SetImageIndex(Index);
   a.LoadFromFileGIF(A);
   b.LoadFromFileGIF(B);
   TLKBitmap *pa = a.GetLKBitmap(), *pb = b.GetLKBitmap();
-  if (a.GetAborted() || b.GetAborted() || pa->GetWidth() != pb->GetWidth() ||
-      pa->GetHeight() != pb->GetHeight())
+  if (a.GetAborted() || b.GetAborted() || pa->GetWidth() != pb->GetWidth() || pa->GetHeight() != pb->GetHeight())
     return false;
   pa->SetPixelFormat(lk24RGB);
   pb->SetPixelFormat(lk24RGB);
   // The GIF writer reduces colours, which may move a level or two.
   for (Integer y = 0; y < pa->GetHeight(); ++y) {
-    const Byte *u = static_cast<const Byte *>(pa->GetScanLine(y));
-    const Byte *v = static_cast<const Byte *>(pb->GetScanLine(y));
+    const Byte* u = static_cast<const Byte*>(pa->GetScanLine(y));
+    const Byte* v = static_cast<const Byte*>(pb->GetScanLine(y));
     for (Integer x = 0; x < pa->GetWidth() * 3; ++x)
-      if (std::abs(u[x] - v[x]) > 2)
-        return false;
+      if (std::abs(u[x] - v[x]) > 2) return false;
   }
   return true;
 }
@@ -90,9 +87,7 @@ bool SameFrame(const String &A, const String &B, Integer Index) {
 TEST(OptimizeGIF, SecondFrameBecomesTheChangedSquare) {
   filekit::TempDir dir("lkoptgif");
   const String src = dir / "src.gif", dst = dir / "dst.gif";
-  WriteAnimation(src, 2, [](TLKBitmap *B, Integer i) {
-    i == 0 ? Picture(B) : Picture(B, 12, 8, 10);
-  });
+  WriteAnimation(src, 2, [](TLKBitmap* B, Integer i) { i == 0 ? Picture(B) : Picture(B, 12, 8, 10); });
   LKOptimizeGIF(src, dst);
   ASSERT_EQ(EnumGIFIm(dst), 2);
   const StoredFrame first = Stored(dst, 0), second = Stored(dst, 1);
@@ -113,7 +108,7 @@ TEST(OptimizeGIF, SecondFrameBecomesTheChangedSquare) {
 TEST(OptimizeGIF, IdenticalFramesStayWhole) {
   filekit::TempDir dir("lkoptgif");
   const String src = dir / "src.gif", dst = dir / "dst.gif";
-  WriteAnimation(src, 3, [](TLKBitmap *B, Integer) { Picture(B, 5, 5, 4); });
+  WriteAnimation(src, 3, [](TLKBitmap* B, Integer) { Picture(B, 5, 5, 4); });
   LKOptimizeGIF(src, dst);
   ASSERT_EQ(EnumGIFIm(dst), 3);
   for (Integer i = 0; i < 3; ++i) {
@@ -121,8 +116,7 @@ TEST(OptimizeGIF, IdenticalFramesStayWhole) {
     EXPECT_EQ(f.Width, kW) << i;
     EXPECT_EQ(f.Height, kH) << i;
     EXPECT_EQ(f.X, 0) << i;
-    if (i < 2)
-      EXPECT_EQ(f.Disposal, ioGIF_DrawBackground) << i;
+    if (i < 2) EXPECT_EQ(f.Disposal, ioGIF_DrawBackground) << i;
     EXPECT_TRUE(SameFrame(src, dst, i)) << i;
   }
 }
@@ -132,10 +126,9 @@ TEST(OptimizeGIF, IdenticalFramesStayWhole) {
 TEST(OptimizeGIF, PixelTurningTransparentKeepsTheFrameWhole) {
   filekit::TempDir dir("lkoptgif");
   const String src = dir / "src.gif", dst = dir / "dst.gif";
-  auto draw = [](TLKBitmap *B, Integer i) {
+  auto draw = [](TLKBitmap* B, Integer i) {
     Picture(B, 12, 8, 10);
-    if (i == 1)
-      static_cast<Byte *>(B->GetAlphaChannel()->GetScanLine(20))[30] = 0;
+    if (i == 1) static_cast<Byte*>(B->GetAlphaChannel()->GetScanLine(20))[30] = 0;
   };
   WriteAnimation(src, 2, draw, ioGIF_DrawBackground);
   LKOptimizeGIF(src, dst);
@@ -155,10 +148,10 @@ TEST(OptimizeGIF, SourceWithoutFramesWritesNothing) {
     std::ofstream f(text);
     f << "not a picture at all";
   }
-  for (const String &source : {text, String(dir / "missing.gif")}) {
+  for (const String& source : {text, String(dir / "missing.gif")}) {
     LKOptimizeGIF(source, dst);
     EXPECT_FALSE(std::filesystem::exists(dst)) << source;
   }
 }
 
-} // namespace
+}  // namespace
