@@ -97,7 +97,9 @@ void LKOptimizeGIF(const String& Source, const String& Destination) {
       const Integer fullWidth = bitmap->GetWidth(), fullHeight = bitmap->GetHeight();
       shown.Assign(bitmap);
       if (box.Found()) {
-        view->GetLumerakProc()->Crop(box.MinX, box.MinY, box.MaxX, box.MaxY);
+        TLumerakProc* proc = view->GetLumerakProc();
+        proc->SetAutoUndo(false);  // a throw-away view needs no undo copy
+        proc->Crop(box.MinX, box.MinY, box.MaxX, box.MaxY);
         params->GIF_XPOS = box.MinX;
         params->GIF_YPOS = box.MinY;
         params->GIF_WINWIDTH = fullWidth;
