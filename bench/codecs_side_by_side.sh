@@ -4,7 +4,8 @@
 # same files: netpbm (pngtopnm/pnmtopng, bmptopnm/ppmtobmp, giftopnm/
 # pamtogif, ppmtotga), vips pngload/pngsave at the same compression level,
 # and convert. One thread each; every command is a whole process (start,
-# read, write), timed as the median of RUNS runs (default 3).
+# read, write), timed as the median of RUNS runs (default 3). A 24 MP GIF
+# (the big picture reduced to 256 colours) is loaded too.
 #
 #   bench/codecs_side_by_side.sh [BUILD_DIR]   (default build-release)
 #
@@ -42,6 +43,7 @@ pnmtopng -compression 6 big.ppm >big.png
 ppmtobmp big.ppm >big.bmp
 ppmtotga -rgb -norle big.ppm >big.tga
 pamtogif small.ppm >small.gif 2>/dev/null
+pnmquant 256 big.ppm 2>/dev/null | pamtogif >big.gif 2>/dev/null
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 echo "load before: $(load)"
@@ -82,6 +84,7 @@ row "save TGA 24MP" "$OURS save big.ppm o.tga" ppmtotga "ppmtotga -rgb -norle bi
 row "load PPM 24MP" "$OURS load big.ppm" pnmtopnm "pnmtopnm big.ppm" convert "convert big.ppm ppm:-"
 row "save PPM 24MP" "$OURS save big.ppm o.ppm" convert "convert big.ppm o2.ppm"
 row "load GIF 2000x2000" "$OURS load small.gif" giftopnm "giftopnm small.gif" convert "convert small.gif ppm:-"
+row "load GIF 24MP" "$OURS load big.gif" giftopnm "giftopnm big.gif" convert "convert big.gif ppm:-"
 row "save GIF 2000x2000" "$OURS save small.gif o.gif" pamtogif "pamtogif small.ppm" convert "convert small.ppm o2.gif"
 
 echo "load after: $(load)"

@@ -63,6 +63,23 @@ struct TSavedArea {
   }
 };
 
+// True when Dest may take Source's pixels without a copy: what Assign would
+// give (the same storage, since a plain buffer picks memory or a temporary
+// file by the picture's byte size against its threshold) is what Source
+// already holds. Buffers over a caller's memory or class-library bitmap, and
+// alpha channels, are always copied into.
+bool CanTakeOver(TLKBitmap& Dest, TLKBitmap& Source) {
+  if (Dest.GetIsAlphaChannel() || Dest.GetVclBitmapEncapsulated() || Dest.GetMemoryEncapsulated() ||
+      Dest.GetLocation() == lkTBitmap || Source.GetLocation() == lkTBitmap || Source.GetMemoryEncapsulated() ||
+      Source.GetMemoryAllocator() != Dest.GetMemoryAllocator())
+    return false;
+  const Int64 size = Int64(Source.GetRowLen()) * Source.GetHeight();
+  TLKLocation where = Dest.GetLocation();
+  if (where == lkFile && size < Dest.GetMinFileSize()) where = lkMemory;
+  if (where == lkMemory && size > Dest.GetMinFileSize()) where = lkFile;
+  return where == Source.GetLocation();
+}
+
 }  // namespace
 
 Integer LKComposeGIFFrames(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
@@ -85,6 +102,9 @@ Integer LKComposeGIFFrames(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
 
   for (Integer i = 0;; ++i) {
     auto frame = std::make_unique<TLKBitmap>();
+    // Stored as Bitmap would store it, so a single frame can be handed over.
+    frame->SetMinFileSize(Bitmap->GetMinFileSize());
+    frame->SetMemoryAllocator(Bitmap->GetMemoryAllocator());
     S.Seek(start, soBeginning);
     Params.SetImageIndex(i);
     TLKMask* mask = nullptr;
@@ -170,7 +190,10 @@ Integer LKComposeGIFFrames(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
   Params.SetImageIndex(requested);
   if (produced) {
     TLKBitmap* result = current ? current.get() : composite.get();
-    Bitmap->Assign(result);
+    if (CanTakeOver(*Bitmap, *result))
+      result->SwitchTo(Bitmap);
+    else
+      Bitmap->Assign(result);
     if (Bitmap->GetPixelFormat() != format) Bitmap->SetPixelFormat(format);
   }
   return count;

@@ -2,10 +2,12 @@
 // through the decoder hook and counts the frames.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "codecs/gif/gif_pvt.h"
 #include "codecs/gif/giffilter.h"
+#include "codecs/gif/giflzw.h"
 #include "codecs/lkcodecutil.h"
 
 using namespace gifcodec;
@@ -44,6 +46,68 @@ std::vector<TRGB> DefaultTable(Integer Count) {
   return t;
 }
 
+// Fills the picture of one frame row by row from its index values: packed
+// bits for a black-and-white table, the indexes themselves for a palette
+// picture, colours of the table otherwise; with a mask, index values equal
+// to the transparent one become 0 there and the others 255.
+struct TFrameRows final : TGIFRowTarget {
+  TLKBitmap& Bitmap;
+  TLKPixelFormat Format;
+  const std::vector<TRGB>& Table;
+  Byte TransIndex;
+  TLKMask* Mask = nullptr;
+  std::vector<Byte> Scratch;
+  std::vector<bool> Filled;
+
+  TFrameRows(TLKBitmap& B, TLKPixelFormat F, const std::vector<TRGB>& T, Byte Trans)
+      : Bitmap(B), Format(F), Table(T), TransIndex(Trans) {}
+
+  // A palette picture takes the indexes in its own rows.
+  Byte* Row(Integer Y) override {
+    if (Format == lk8p) return static_cast<Byte*>(Bitmap.GetScanLine(Y));
+    Scratch.resize(size_t(Bitmap.GetWidth()));
+    return Scratch.data();
+  }
+  void Done(Integer Y, Integer Count) override {
+    Byte* in = Row(Y);  // the same row again (a mapped row stays mapped)
+    const Integer width = Bitmap.GetWidth();
+    if (Count < width) std::memset(in + Count, 0, size_t(width - Count));
+    Put(Y, in);
+  }
+  // The rows the data never reached, as index 0.
+  void FinishUndone() {
+    const Integer height = Bitmap.GetHeight();
+    for (Integer y = 0; y < height; ++y) {
+      if (y < Integer(Filled.size()) && Filled[size_t(y)]) continue;
+      Byte* in = Row(y);
+      std::memset(in, 0, size_t(Bitmap.GetWidth()));
+      Put(y, in);
+    }
+  }
+  void Put(Integer Y, const Byte* In) {
+    const Integer width = Bitmap.GetWidth();
+    if (Filled.empty()) Filled.assign(size_t(Bitmap.GetHeight()), false);
+    Filled[size_t(Y)] = true;
+    Byte* row = static_cast<Byte*>(Bitmap.GetScanLine(Y));
+    if (Format == lk1g) {
+      std::memset(row, 0, size_t((width + 7) / 8));
+      for (Integer x = 0; x < width; ++x)
+        if (In[x] & 1) row[x >> 3] |= Byte(0x80 >> (x & 7));
+    } else if (Format == lk8p) {
+      if (row != In) std::memcpy(row, In, size_t(width));
+    } else {
+      const TRGB* table = Table.data();
+      const Integer last = Integer(Table.size()) - 1;  // the table has 2^bits entries
+      TRGB* px = reinterpret_cast<TRGB*>(row);
+      for (Integer x = 0; x < width; ++x) px[x] = table[In[x] & last];
+    }
+    if (Mask) {
+      Byte* m = Mask->GetScanLine(Y);
+      for (Integer x = 0; x < width; ++x) m[x] = In[x] == TransIndex ? 0 : 255;
+    }
+  }
+};
+
 }  // namespace
 
 void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOParamsVals& Params,
@@ -58,7 +122,8 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
 
   Byte raw[kHeaderSize];
   TGIFHeader h{};
-  if (lkcodec::ReadFull(S, raw, kHeaderSize) != kHeaderSize || !ParseHeader(raw, h)) return LKAbort(Progress, "GIF: damaged or unsupported data");
+  if (lkcodec::ReadFull(S, raw, kHeaderSize) != kHeaderSize || !ParseHeader(raw, h))
+    return LKAbort(Progress, "GIF: damaged or unsupported data");
   Params.GIF_VERSION = String(h.Signature, 6) + '\0';
   Params.GIF_WINWIDTH = h.ScreenWidth;
   Params.GIF_WINHEIGHT = h.ScreenHeight;
@@ -132,78 +197,79 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
     table.resize(size_t(count), TRGB{0, 0, 0});
     Params.GIF_TRANSPCOLOR = table[transIndex < table.size() ? transIndex : 0];
 
-    std::vector<Byte> buffer;
     if (ParamsOnly) {
       Byte mcs = 0;
       GetByte(S, mcs);
       PassSubBlocks(S, nullptr);
-    } else {
-      const Int64 left = lkcodec::Remaining(S);
-      if (width == 0 || height == 0 || Int64(width) * height > (left + 1) * kMaxPixelsPerByte ||
-          !LKAllowPicture(width, height, 8, Progress, "GIF")) {
-        LKAbort(Progress, "GIF: damaged or unsupported data");
-        break;
-      }
-      buffer.assign(size_t(width) * size_t(height), 0);
-      const Int64 before = S.Position();
-      TGIFLZWDecompFunc decode = Params.GIF_LZWDecompressor ? Params.GIF_LZWDecompressor : DefGIF_LZWDECOMPFUNC;
-      if (decode) decode(&S, height, width, Params.GIF_INTERLACED, buffer.data());
-      if (S.Position() == before) {
-        LKAbort(Progress, "GIF: damaged or unsupported data");
-        break;
-      }
-      lkcodec::Report(Progress, 70);
-      if (LKAborted(Progress)) break;
+      Params.BITSPERSAMPLE = bits;
+      Params.SetColorMapCount(count);
+      std::copy(table.begin(), table.end(), Params.ColorMap.begin());
+      ++FrameCount;
+      continue;
     }
+    const Int64 dataLeft = lkcodec::Remaining(S);
+    if (width == 0 || height == 0 || Int64(width) * height > (dataLeft + 1) * kMaxPixelsPerByte ||
+        !LKAllowPicture(width, height, 8, Progress, "GIF")) {
+      LKAbort(Progress, "GIF: damaged or unsupported data");
+      break;
+    }
+    TGIFLZWDecompFunc decode = Params.GIF_LZWDecompressor ? Params.GIF_LZWDecompressor : DefGIF_LZWDECOMPFUNC;
+    // A missing decoder or a code size no decoder takes fails before the
+    // picture is touched.
+    Byte codeSize = 0;
+    const Int64 before = S.Position();
+    const bool sizeOk = GetByte(S, codeSize) && codeSize >= 2 && codeSize <= 9;
+    S.Seek(before, soBeginning);
+    if (!decode || !sizeOk) {
+      LKAbort(Progress, "GIF: damaged or unsupported data");
+      break;
+    }
+    const bool blackWhite = bits == 1 && table[0] == TRGB{0, 0, 0} && table[1] == TRGB{255, 255, 255};
+    const TLKPixelFormat fmt = blackWhite ? lk1g : Params.ISNATIVEPIXELFORMAT ? lk8p : lk24RGB;
+    const bool useMask = !IgnoreAlpha && transparent;
+    std::unique_ptr<TLKMask> newMask;
+    TFrameRows rows(*Bitmap, fmt, table, transIndex);
+    Bitmap->Allocate(width, height, fmt);
+    if (fmt == lk8p) {
+      for (Integer i = 0; i < count; ++i) Bitmap->SetPalette(i, table[size_t(i)]);
+    }
+    if (useMask) {
+      if (!Mask) newMask = std::make_unique<TLKMask>();
+      rows.Mask = Mask ? Mask : newMask.get();
+      rows.Mask->AllocateBits(width, height, 8);
+    }
+    if (decode == GIFLZWDecompress) {
+      // Rows are decoded straight into the picture (or a row that is
+      // expanded into it at once); rows the data never reaches read as 0.
+      GIFLZWDecodeRows(&S, height, width, Params.GIF_INTERLACED, rows);
+      rows.FinishUndone();
+    } else {
+      std::vector<Byte> buffer(size_t(width) * size_t(height), 0);
+      decode(&S, height, width, Params.GIF_INTERLACED, buffer.data());
+      for (Integer y = 0; y < height; ++y) rows.Put(y, buffer.data() + size_t(y) * size_t(width));
+    }
+    Bitmap->FreeAllMaps();
+    // A frame that fails in its data leaves no half-decoded picture.
+    const bool damaged =
+        S.Position() == before || (!blackWhite && (width > 65000 || height > 65000) && size - S.Position() < 2000);
+    if (damaged) {
+      Bitmap->FreeImage();
+      LKAbort(Progress, "GIF: damaged or unsupported data");
+      break;
+    }
+    lkcodec::Report(Progress, 70);
+    if (LKAborted(Progress)) break;
     Params.BITSPERSAMPLE = bits;
     Params.SetColorMapCount(count);
     std::copy(table.begin(), table.end(), Params.ColorMap.begin());
-
-    if (!ParamsOnly) {
-      const bool blackWhite = bits == 1 && table[0] == TRGB{0, 0, 0} && table[1] == TRGB{255, 255, 255};
-      if (!blackWhite && (width > 65000 || height > 65000) && size - S.Position() < 2000) {
-        LKAbort(Progress, "GIF: damaged or unsupported data");
-        break;
-      }
-      const TLKPixelFormat fmt = blackWhite ? lk1g : Params.ISNATIVEPIXELFORMAT ? lk8p : lk24RGB;
-      Bitmap->Allocate(width, height, fmt);
-      if (!IgnoreAlpha) {
-        if (!Mask) Mask = new TLKMask();
-        Mask->AllocateBits(width, height, 8);
-        Mask->Fill(255);
-      }
-      if (fmt == lk8p) {
-        for (Integer i = 0; i < count; ++i) Bitmap->SetPalette(i, table[size_t(i)]);
-      }
-      const bool useMask = !IgnoreAlpha && transparent;
-      for (Integer y = 0; y < height; ++y) {
-        const Byte* in = buffer.data() + size_t(y) * size_t(width);
-        Byte* row = static_cast<Byte*>(Bitmap->GetScanLine(y));
-        if (fmt == lk1g) {
-          std::memset(row, 0, size_t((width + 7) / 8));
-          for (Integer x = 0; x < width; ++x)
-            if (in[x] & 1) row[x >> 3] |= Byte(0x80 >> (x & 7));
-        } else if (fmt == lk8p) {
-          std::memcpy(row, in, size_t(width));
-        } else {
-          TRGB* px = reinterpret_cast<TRGB*>(row);
-          for (Integer x = 0; x < width; ++x) px[x] = table[in[x] & (count - 1)];
-        }
-        if (useMask) {
-          Byte* m = Mask->GetScanLine(y);
-          for (Integer x = 0; x < width; ++x)
-            if (in[x] == transIndex) m[x] = 0;
-        }
-      }
-      Bitmap->FreeAllMaps();
-      if (!IgnoreAlpha) {
-        Mask->SyncFull();
-        if (Mask->GetFull()) {
-          delete Mask;
-          Mask = nullptr;
-        } else {
-          Mask->SyncRect();
-        }
+    if (!IgnoreAlpha) {
+      // Without a transparent index every pixel is opaque: no mask.
+      if (newMask) Mask = newMask.release();
+      if (!useMask || (Mask->SyncFull(), Mask->GetFull())) {
+        delete Mask;
+        Mask = nullptr;
+      } else {
+        Mask->SyncRect();
       }
     }
     ++FrameCount;

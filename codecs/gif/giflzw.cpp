@@ -12,42 +12,67 @@ namespace {
 
 constexpr Integer kMaxCodes = 4096;
 
-// Gathers the data sub-blocks that follow the minimum code size byte. The
-// stream is read in large pieces and set back to just after the zero-length
-// sub-block (or to the end of the stream when it has none).
-std::vector<Byte> GatherSubBlocks(TStream& S) {
-  std::vector<Byte> data;
-  std::vector<Byte> buf(65536);
-  Int64 pos = S.Position();
-  Integer have = 0, at = 0;
-  auto fill = [&]() {
-    // Keeps the unread tail and appends what the stream gives.
-    std::memmove(buf.data(), buf.data() + at, size_t(have - at));
-    have -= at;
-    at = 0;
-    const Integer n = S.Read(buf.data() + have, Integer(buf.size()) - have);
-    if (n > 0) have += n;
-    return n > 0;
-  };
-  for (;;) {
-    if (at >= have && !fill()) break;
-    const Integer len = buf[at];
-    if (len == 0) {
-      ++at;
-      ++pos;
-      break;
+// The data bytes of the sub-blocks that follow the minimum code size byte,
+// one at a time, read from the stream in large pieces. Finish sets the
+// stream just after the zero-length sub-block (or at the end of the stream
+// when it has none), wherever the decoder stopped.
+class TSubBlockReader {
+ public:
+  explicit TSubBlockReader(TStream& Stream) : S(Stream), Base(Stream.Position()), Raw(65536) {}
+  /// True when another data byte follows.
+  bool More() {
+    if (BlockLeft == 0) {
+      if (Ended) return false;
+      Byte len = 0;
+      if (!RawByte(len) || len == 0) {
+        Ended = true;
+        return false;
+      }
+      BlockLeft = len;
     }
-    while (have - at < len + 1 && fill()) {
-    }
-    const Integer take = std::min(len, have - at - 1);
-    data.insert(data.end(), buf.begin() + at + 1, buf.begin() + at + 1 + take);
-    at += 1 + take;
-    pos += 1 + take;
-    if (take < len) break;
+    if (At < Have || Fill()) return true;
+    Ended = true;  // a sub-block cut short by the end of the stream
+    BlockLeft = 0;
+    return false;
   }
-  S.Seek(pos, soBeginning);
-  return data;
-}
+  /// The next data byte; only after More gave true.
+  Byte Take() {
+    --BlockLeft;
+    return Raw[size_t(At++)];
+  }
+  void Finish() {
+    while (More()) {
+      const Integer skip = std::min(BlockLeft, Have - At);
+      At += skip;
+      BlockLeft -= skip;
+    }
+    S.Seek(Base + At, soBeginning);
+  }
+
+ private:
+  bool RawByte(Byte& B) {
+    if (At >= Have && !Fill()) return false;
+    B = Raw[size_t(At++)];
+    return true;
+  }
+  // Drops what was used and reads the next piece; false at the stream's end.
+  bool Fill() {
+    Base += At;
+    Have = 0;
+    At = 0;
+    const Integer n = S.Read(Raw.data(), Integer(Raw.size()));
+    if (n <= 0) return false;
+    Have = n;
+    return true;
+  }
+
+  TStream& S;
+  Int64 Base;  // stream position of Raw[0]
+  std::vector<Byte> Raw;
+  Integer Have = 0, At = 0;
+  Integer BlockLeft = 0;  // data bytes left in the current sub-block
+  bool Ended = false;     // the zero-length sub-block or the stream's end was met
+};
 
 // Where decoded or encoded pixels go: rows in plain or four-pass order.
 struct TPixelWalker {
@@ -73,8 +98,8 @@ struct TPixelWalker {
 
 }  // namespace
 
-void GIFLZWDecompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, Byte* Output) {
-  if (!Stream || !Output || Width <= 0 || Height <= 0) return;
+void GIFLZWDecodeRows(TStream* Stream, Integer Height, Integer Width, bool Interlaced, TGIFRowTarget& Target) {
+  if (!Stream || Width <= 0 || Height <= 0) return;
   TStream& S = *Stream;
   const Int64 start = S.Position();
   Byte m = 0;
@@ -82,28 +107,29 @@ void GIFLZWDecompress(TStream* Stream, Integer Height, Integer Width, bool Inter
     S.Seek(start, soBeginning);
     return;
   }
-  const std::vector<Byte> data = GatherSubBlocks(S);
-  if (data.empty()) return;
-  auto fail = [&] { S.Seek(start, soBeginning); };
+  TSubBlockReader data(S);
+  if (!data.More()) return data.Finish();
+  bool failed = false;
+  auto fail = [&] { failed = true; };
 
   const Integer C = 1 << m, E = C + 1;
   Integer w = m + 1, N = E + 1, L = 1 << w;
-  // String table: prefix code, last value and first value of each entry.
-  std::unique_ptr<Word[]> prefix(new Word[kMaxCodes]);
+  // String table: prefix code, last value, first value and length of each
+  // entry.
+  std::unique_ptr<Word[]> prefix(new Word[kMaxCodes]), length(new Word[kMaxCodes]);
   std::unique_ptr<Byte[]> suffix(new Byte[kMaxCodes]), first(new Byte[kMaxCodes]);
   std::unique_ptr<Byte[]> stack(new Byte[kMaxCodes + 1]);
   for (Integer i = 0; i < C; ++i) {
     prefix[i] = 0;
+    length[i] = 1;
     suffix[i] = first[i] = Byte(i);
   }
-  size_t index = 0;
   DWORD acc = 0;
   Integer bits = 0;
   // Takes w bits, least significant first; bits past the data read as 0.
   auto readCode = [&]() -> Integer {
     while (bits < w) {
-      const DWORD b = index < data.size() ? data[index] : 0;
-      ++index;
+      const DWORD b = data.More() ? data.Take() : 0;
       acc |= b << bits;
       bits += 8;
     }
@@ -113,71 +139,116 @@ void GIFLZWDecompress(TStream* Stream, Integer Height, Integer Width, bool Inter
     return code;
   };
   // The data is used up when its bytes cannot give another whole code.
-  auto exhausted = [&] { return index >= data.size() && bits < w; };
+  auto exhausted = [&] { return bits < w && !data.More(); };
 
   TPixelWalker out(Width, Height, Interlaced);
-  Byte* rowPtr = Output;
+  Byte* rowPtr = Target.Row(0);
+  // Moves to the next row once the current one is full.
+  auto advance = [&] {
+    if (out.Col < Width) return;
+    Target.Done(out.Row, Width);
+    out.NextRow();
+    if (!out.Done()) rowPtr = Target.Row(out.Row);
+  };
   auto emit = [&](const Byte* values, Integer count) {
     while (count > 0 && !out.Done()) {
-      rowPtr = Output + size_t(out.Row) * size_t(Width);
       const Integer n = std::min(count, Width - out.Col);
       std::memcpy(rowPtr + out.Col, values, size_t(n));
       values += n;
       count -= n;
       out.Col += n;
-      if (out.Col >= Width) out.NextRow();
+      advance();
     }
+  };
+  // The string of a table entry: written backwards straight into the row
+  // when it fits there, else through the stack.
+  auto emitCode = [&](Integer c) {
+    if (out.Done()) return;
+    const Integer n = length[c];
+    if (n <= Width - out.Col) {
+      Byte* p = rowPtr + out.Col + n;
+      while (c >= C) {
+        *--p = suffix[c];
+        c = prefix[c];
+      }
+      *--p = suffix[c];
+      out.Col += n;
+      advance();
+      return;
+    }
+    Integer sp = kMaxCodes + 1;
+    while (c >= C) {
+      stack[--sp] = suffix[c];
+      c = prefix[c];
+    }
+    stack[--sp] = suffix[c];
+    emit(stack.get() + sp, kMaxCodes + 1 - sp);
   };
 
   Integer prev = -1;
   Integer code = readCode();
-  while (code != E) {
-    if (code == C) {
-      w = m + 1;
-      N = E + 1;
-      L = 1 << w;
-      do {
-        if (exhausted()) return;
-        code = readCode();
-      } while (code == C);
-      if (code == E) {
-        if (index < data.size()) fail();
-        return;
-      }
-      if (code >= N) code = 0;
-      const Byte v = Byte(code);
-      emit(&v, 1);
-      prev = code;
-    } else if (code > N || (code == N && prev < 0) || code >= kMaxCodes) {
-      return fail();
-    } else {
-      // The string of the code (for code == N: the previous string and its
-      // first value), written backwards onto the stack.
-      Integer sp = kMaxCodes + 1;
-      Integer c = code == N ? prev : code;
-      const Byte head = first[c];
-      if (code == N) stack[--sp] = head;
-      while (c >= C) {
-        stack[--sp] = suffix[c];
-        c = prefix[c];
-      }
-      stack[--sp] = suffix[c];
-      if (prev >= 0 && N < kMaxCodes) {
-        prefix[N] = Word(prev);
-        suffix[N] = code == N ? head : stack[sp];
-        first[N] = first[prev];
-        ++N;
-        if (N >= L && w < 12) {
-          w += 1;
-          L <<= 1;
+  // Runs the code stream; returns when it ends, runs out or fails.
+  auto run = [&] {
+    while (code != E) {
+      if (code == C) {
+        w = m + 1;
+        N = E + 1;
+        L = 1 << w;
+        do {
+          if (exhausted()) return;
+          code = readCode();
+        } while (code == C);
+        if (code == E) {
+          if (data.More()) fail();
+          return;
         }
+        if (code >= N) code = 0;
+        const Byte v = Byte(code);
+        emit(&v, 1);
+        prev = code;
+      } else if (code > N || (code == N && prev < 0) || code >= kMaxCodes) {
+        return fail();
+      } else {
+        // The new entry is the previous string and the first value of this
+        // one (for code == N: of the previous string, which is the same);
+        // made first, it also serves a code naming it.
+        if (prev >= 0 && N < kMaxCodes) {
+          const Integer c = code == N ? prev : code;
+          prefix[N] = Word(prev);
+          suffix[N] = first[c];
+          first[N] = first[prev];
+          length[N] = Word(length[prev] + 1);
+          ++N;
+          if (N >= L && w < 12) {
+            w += 1;
+            L <<= 1;
+          }
+        }
+        emitCode(code);
+        prev = code;
       }
-      emit(stack.get() + sp, kMaxCodes + 1 - sp);
-      prev = code;
+      if (exhausted()) return;
+      code = readCode();
     }
-    if (exhausted()) return;
-    code = readCode();
-  }
+  };
+  run();
+  if (!out.Done() && out.Col > 0) Target.Done(out.Row, out.Col);
+  if (failed)
+    S.Seek(start, soBeginning);
+  else
+    data.Finish();
+}
+
+void GIFLZWDecompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, Byte* Output) {
+  if (!Output) return;
+  struct TFlat final : TGIFRowTarget {
+    Byte* Out;
+    Integer W;
+    TFlat(Byte* O, Integer Wd) : Out(O), W(Wd) {}
+    Byte* Row(Integer Y) override { return Out + size_t(Y) * size_t(W); }
+    void Done(Integer, Integer) override {}
+  } flat(Output, Width);
+  GIFLZWDecodeRows(Stream, Height, Width, Interlaced, flat);
 }
 
 namespace {
@@ -374,7 +445,8 @@ void GIFNONLZWCompress(TStream* Stream, Integer Height, Integer Width, bool Inte
   const Integer plainLimit = m + 1 <= 3 ? 9 : C - 2;  // plain codes between clears
   Integer w = m + 1, N = C + 2, count = 0;
   bool justCleared = true;
-  Integer knownPixel = -1, knownRun = 0;  // C+2 .. C+knownRun hold runs of knownPixel
+  Integer knownPixel = -1,
+          knownRun = 0;  // C+2 .. C+knownRun hold runs of knownPixel
   auto put = [&](Integer code) {
     packer.Put(code, w);
     ++count;

@@ -20,6 +20,23 @@
 /// the decoder goes on without adding entries until the next clear code.
 void GIFLZWDecompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, Byte* Output);
 
+/// Where GIFLZWDecodeRows puts the rows of an image as it decodes them.
+struct TGIFRowTarget {
+  virtual ~TGIFRowTarget() = default;
+  /// The Width bytes row Y is decoded into; asked when the row begins and
+  /// valid until Done for it.
+  virtual Byte* Row(Integer Y) = 0;
+  /// Row Y holds Filled decoded values (Width, or fewer for the last row
+  /// reached when the data ends early; the rest of it is left as it was).
+  virtual void Done(Integer Y, Integer Filled) = 0;
+};
+
+/// GIFLZWDecompress row by row: each row is asked from Target, decoded in
+/// place and handed back, in the file's row order (the four interlace passes
+/// when Interlaced). Rows the data never reaches are not done.
+/// The stream and failure rules are those of GIFLZWDecompress.
+void GIFLZWDecodeRows(TStream* Stream, Integer Height, Integer Width, bool Interlaced, TGIFRowTarget& Target);
+
 /// Writes Pixels (width x height index bytes) as LZW data: the minimum code
 /// size max(BitsPerPixel, 2), sub-blocks of at most 254 bytes and the zero
 /// length byte. Interlaced images are coded in the four-pass row order.

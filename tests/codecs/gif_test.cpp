@@ -2,9 +2,11 @@
 // frame composition, frame editing and the hooks the registry depends on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <filesystem>
 
@@ -352,6 +354,80 @@ TEST(GifCodecTest, ReaderParametersAndFramesWithoutTables) {
   EXPECT_FALSE(pr.Aborted());
   EXPECT_TRUE(untouched.IsEmpty());
   EXPECT_EQ(p.GIF_IMAGECOUNT, 1);
+}
+
+// A frame is filled row by row as its data decodes, straight into the
+// picture: an interlaced frame whose data stops in the middle must still
+// give every row decoded in its place, index 0 (here the transparent one)
+// for every pixel never reached, in every pixel format the reader makes and
+// through a decoder hook of the caller's that fills a whole buffer.
+TEST(GifCodecTest, TruncatedInterlacedFrameFillsRowsLikeTheWholeBufferDecode) {
+  constexpr Integer W = 13, H = 11;
+  Bytes indexes(size_t(W) * H);
+  for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = Byte((i * 7 + i / 5) % 16);
+  const Bytes coded = Encode(GIFLZWCompress, indexes, W, H, true, 4);
+  Bytes payload;  // the data bytes without their sub-block lengths
+  for (size_t at = 1; at < coded.size() && coded[at] != 0; at += coded[at] + 1u)
+    payload.insert(payload.end(), coded.begin() + long(at) + 1, coded.begin() + long(at) + 1 + coded[at]);
+  // The data cut about half-way, where it stops inside a row.
+  Bytes data, expected;
+  for (size_t cut = payload.size() / 2; cut < payload.size(); ++cut) {
+    data = {coded[0], Byte(cut)};
+    data.insert(data.end(), payload.begin(), payload.begin() + long(cut));
+    data.push_back(0);
+    ASSERT_TRUE(Decode(data, W, H, true, expected));
+    if (std::count(expected.begin(), expected.end(), 0xEE) % W != 0) break;
+  }
+  Bytes zeroed(expected.size(), 0);  // what the decoder wrote, on a zeroed buffer
+  {
+    auto s = codeckit::StreamOf(data);
+    GIFLZWDecompress(s.get(), H, W, true, zeroed.data());
+  }
+  ASSERT_NE(std::count(expected.begin(), expected.end(), 0xEE) % W, 0);  // a row was left part-way
+
+  // 16-entry global table, transparent index 0, interlaced W x H frame.
+  Bytes gif = {'G', 'I', 'F', '8', '9', 'a', W, 0, H, 0, 0xF3, 0, 0};
+  for (Integer i = 0; i < 16; ++i) gif.insert(gif.end(), {Byte(i * 16), Byte(255 - i * 16), Byte(i * 5)});
+  gif.insert(gif.end(), {0x21, 0xF9, 4, 1, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, W, 0, H, 0, 0x40});
+  gif.insert(gif.end(), data.begin(), data.end());
+  gif.push_back(0x3B);
+
+  struct Case {
+    const char* Name;
+    bool Native;
+    TGIFLZWDecompFunc Hook;
+  };
+  const Case cases[] = {{"24-bit", false, nullptr},
+                        {"palette", true, nullptr},
+                        {"caller's hook", false, [](TStream* S, Integer Ht, Integer Wd, bool I, Byte* Out) {
+                           GIFLZWDecompress(S, Ht, Wd, I, Out);
+                         }}};
+  for (const Case& c : cases) {
+    auto s = codeckit::StreamOf(gif);
+    TLKBitmap b;
+    TIOParamsVals p;
+    p.ISNATIVEPIXELFORMAT = c.Native;
+    p.GIF_LZWDecompressor = c.Hook;
+    TLKMask* mask = nullptr;
+    Integer frames = 0;
+    Progress pr;
+    ReadGIFStream(s.get(), &b, frames, p, pr.rec, false, mask, false);
+    std::unique_ptr<TLKMask> maskHolder(mask);
+    ASSERT_FALSE(pr.Aborted()) << c.Name;
+    ASSERT_NE(mask, nullptr) << c.Name;
+    ASSERT_EQ(b.GetPixelFormat(), c.Native ? lk8p : lk24RGB) << c.Name;
+    Integer wrong = 0;
+    for (Integer y = 0; y < H; ++y)
+      for (Integer x = 0; x < W; ++x) {
+        const Byte index = zeroed[size_t(y) * W + size_t(x)];
+        const Byte* px = static_cast<const Byte*>(b.GetScanLine(y));
+        const bool pixelOk =
+            c.Native ? px[x] == index : static_cast<const TRGB*>(b.GetScanLine(y))[x] == p.ColorMap[index];
+        const bool alphaOk = mask->GetScanLine(y)[x] == (index == 0 ? 0 : 255);
+        wrong += !pixelOk || !alphaOk;
+      }
+    EXPECT_EQ(wrong, 0) << c.Name;
+  }
 }
 
 TEST(GifCodecTest, HostileInputSetsTheAbortFlag) {
