@@ -257,23 +257,27 @@ void TFormMain::SetAndLoad(const String& FileName) {
 
   // A file that cannot be developed (damaged, not a camera file, empty)
   // must not leave a half-decoded picture: the one shown before comes back.
+  // The shown picture is moved aside (no pixel copy) while the new one is
+  // developed into the view's buffer, and moved back on failure.
   TLKBitmap* shown = LumerakView1->GetLKBitmap();
   TLKBitmap before;
   const bool hadPicture = !LumerakView1->GetIsEmpty();
-  if (hadPicture) before.AssignImage(shown);
-  try {
-    LumerakIO1->LoadFromFileRAW(FileName);
-  } catch (...) {
-    ProgressBar1->SetPosition(0);
-    throw;
-  }
-  if (LumerakIO1->GetAborted()) {
+  if (hadPicture) shown->SwitchTo(&before);
+  const auto restore = [&] {
     if (hadPicture)
-      shown->AssignImage(&before);
+      before.SwitchTo(shown);
     else
       shown->FreeImage();
     LumerakView1->Update();
+  };
+  try {
+    LumerakIO1->LoadFromFileRAW(FileName);
+  } catch (...) {
+    restore();
+    ProgressBar1->SetPosition(0);
+    throw;
   }
+  if (LumerakIO1->GetAborted()) restore();
   ProgressBar1->SetPosition(0);
 }
 
