@@ -18,8 +18,8 @@
 
 namespace {
 
-constexpr Integer kClientWidth = 527, kClientHeight = 425;
-constexpr Integer kPageHeight = 190;
+constexpr Integer kClientWidth = 527, kClientHeight = 471;
+constexpr Integer kPageHeight = 236;
 
 TColor TRGBToColor(TRGB C) { return TColor(C.r) | (TColor(C.g) << 8) | (TColor(C.b) << 16); }
 TRGB ColorToTRGB(TColor C) { return TRGB{Byte((C >> 16) & 0xFF), Byte((C >> 8) & 0xFF), Byte(C & 0xFF)}; }
@@ -155,8 +155,14 @@ void TfIOPreviews::BuildForm() {
 void TfIOPreviews::BuildPages() {
   TForm* f = FForm.get();
   TTabSheet* page = nullptr;
+  // Where the helpers below put controls: the page, or a framed group on
+  // it. Positions are given in page coordinates either way.
+  TWinControl* parent = nullptr;
+  Integer ox = 0, oy = 0;
   auto newPage = [&](const char* Caption) {
     page = new TTabSheet(f);
+    parent = page;
+    ox = oy = 0;
     page->SetPageControl(PageControl1);
     page->SetCaption(Caption);
     // The size captions and values at the bottom of every page.
@@ -175,56 +181,73 @@ void TfIOPreviews::BuildPages() {
         page, lbl(140, kPageHeight - 66, "---"), lbl(140, kPageHeight - 46, "---"), originalCaption, compressedCaption}));
     return page;
   };
-  auto label = [&](Integer X, Integer Y, const char* Text, TMsgLanguageWords Word, bool Colon = true) {
+  auto label = [&](Integer X, Integer Y, const char* Text, TMsgLanguageWords Word, bool Colon = true,
+                   Integer Width = 110) {
     auto* l = new TLabel(f);
-    l->SetParent(page);
-    l->SetBounds(X, Y + 3, 110, 16);
+    l->SetParent(parent);
+    l->SetBounds(X - ox, Y + 3 - oy, Width, 16);
     l->SetCaption(Text);
     FCaptions.push_back({l, Word, Colon});
     return l;
   };
   auto combo = [&](Integer X, Integer Y, Integer Wd, std::initializer_list<const char*> Items) {
     auto* c = new TComboBox(f);
-    c->SetParent(page);
+    c->SetParent(parent);
     c->SetStyle(csDropDownList);
-    c->SetBounds(X, Y, Wd, 21);
+    c->SetBounds(X - ox, Y - oy, Wd, 21);
     for (const char* i : Items) c->GetItems()->Add(i);
     return c;
   };
   auto edit = [&](Integer X, Integer Y, Integer Wd) {
     auto* e = new TEdit(f);
-    e->SetParent(page);
-    e->SetBounds(X, Y, Wd, 21);
+    e->SetParent(parent);
+    e->SetBounds(X - ox, Y - oy, Wd, 21);
     return e;
   };
   auto check = [&](Integer X, Integer Y, const char* Text) {
     auto* c = new TCheckBox(f);
-    c->SetParent(page);
-    c->SetBounds(X, Y, 150, 20);
+    c->SetParent(parent);
+    c->SetBounds(X - ox, Y - oy, 150, 20);
     c->SetCaption(Text);
     return c;
   };
   auto track = [&](Integer X, Integer Y, Integer Max, Integer Freq) {
     auto* t = new TTrackBar(f);
-    t->SetParent(page);
-    t->SetBounds(X, Y, 300, 28);
+    t->SetParent(parent);
+    t->SetBounds(X - ox, Y - oy, 300, 28);
     t->SetMax(Max);
     t->SetFrequency(Freq);
     return t;
   };
   auto colorPanel = [&](Integer X, Integer Y) {
     auto* p = new TPanel(f);
-    p->SetParent(page);
+    p->SetParent(parent);
     p->SetBevelOuter(bvLowered);
-    p->SetBounds(X, Y, 40, 21);
+    p->SetBounds(X - ox, Y - oy, 40, 21);
     return p;
   };
   auto upDown = [&](TEdit* E, Integer Max) {
     auto* u = new TUpDown(f);
-    u->SetParent(page);
+    u->SetParent(parent);
     u->SetMax(Max);
     u->SetAssociate(E);
     return u;
+  };
+  // A framed group on the page; the controls made until endGroup go in it.
+  auto group = [&](Integer Y, Integer H, TMsgLanguageWords Word) {
+    auto* g = new TGroupBox(f);
+    g->SetParent(page);
+    g->SetBounds(4, Y, kClientWidth - 24, H);
+    g->SetCaption(" " + lkmsg(Word, msEnglish) + " ");
+    FCaptions.push_back({g, Word, false, true});
+    parent = g;
+    ox = 4;
+    oy = Y;
+    return g;
+  };
+  auto endGroup = [&] {
+    parent = page;
+    ox = oy = 0;
   };
   const char* const kColors8[] = {"B/W", "4", "8", "16", "32", "64", "128", "256"};
 
@@ -233,17 +256,19 @@ void TfIOPreviews::BuildPages() {
   label(8, 8, "&Quality:", LKMSG_QUALITY);
   Edit22 = edit(120, 8, 40);
   TrackBar13 = track(170, 4, 100, 5);
-  label(8, 40, "&DCT method:", LKMSG_DCTMETHOD);
-  ComboBox1 = combo(120, 40, 90, {"ISLOW", "IFAST", "FLOAT"});
-  label(230, 40, "&Smoothing factor:", LKMSG_SMOOTHINGFACTOR);
-  Edit23 = edit(350, 40, 40);
+  group(38, 104, LKMSG_ADVANCED);
+  label(14, 58, "&DCT method:", LKMSG_DCTMETHOD);
+  ComboBox1 = combo(130, 58, 90, {"ISLOW", "IFAST", "FLOAT"});
+  label(240, 58, "&Smoothing factor:", LKMSG_SMOOTHINGFACTOR, true, 130);
+  Edit23 = edit(375, 58, 40);
   UpDown11 = upDown(Edit23, 100);
-  CheckBox2 = check(8, 70, "&Optimal Huffman");
+  CheckBox2 = check(14, 86, "&Optimal Huffman");
   FCaptions.push_back({CheckBox2, LKMSG_OPTIMALHUFFMAN, false});
-  CheckBox3 = check(170, 70, "P&rogressive");
+  CheckBox3 = check(240, 86, "P&rogressive");
   FCaptions.push_back({CheckBox3, LKMSG_PROGRESSIVE, false});
-  label(8, 96, "P&hotometric:", LKMSG_PHOTOMETRIC);
-  ComboBox13 = combo(120, 96, 90, {"RGB", "GrayScale", "YCbCr", "CMYK", "YCbCrK"});
+  label(14, 112, "P&hotometric:", LKMSG_PHOTOMETRIC);
+  ComboBox13 = combo(130, 112, 90, {"RGB", "GrayScale", "YCbCr", "CMYK", "YCbCrK"});
+  endGroup();
   Edit22->OnChange = Edit23->OnChange = [this](TObject*) { JpegEditChange(); };
   TrackBar13->OnChange = CheckBox2->OnClick = CheckBox3->OnClick = [this](TObject*) { JpegTrackChange(); };
   ComboBox1->OnChange = ComboBox13->OnChange = [this](TObject*) { JpegTrackChange(); };
@@ -268,20 +293,22 @@ void TfIOPreviews::BuildPages() {
                                    "CMYK", "YCBCR", "CIELAB"});
   label(250, 34, "C&olors:", LKMSG_COLORS);
   ComboBox4 = combo(350, 34, 80, {"B/W", "16", "256", "65536", "16M"});
-  label(8, 60, "H&oriz. Position (inch):", LKMSG_HORIZPOSITIONINCH);
-  Edit2 = edit(120, 60, 40);
-  label(250, 60, "&Vert. Position (inch):", LKMSG_VERTPOSITIONINCH);
-  Edit3 = edit(350, 60, 40);
-  label(8, 84, "&Name:", LKMSG_NAME);
-  Edit4 = edit(120, 84, 110);
-  label(250, 84, "&Description:", LKMSG_DESCRIPTION);
-  Edit5 = edit(350, 84, 110);
-  label(8, 108, "P&age name:", LKMSG_PAGENAME);
-  Edit6 = edit(120, 108, 110);
-  label(250, 108, "Page N&umber:", LKMSG_PAGENUMBER);
-  Edit7 = edit(350, 108, 30);
-  label(385, 108, "o&f", LKMSG_OF, false);
-  Edit8 = edit(410, 108, 30);
+  group(62, 110, LKMSG_SCANNDEDDOCUMENTINFO);
+  label(14, 82, "H&oriz. Position (inch):", LKMSG_HORIZPOSITIONINCH, true, 140);
+  Edit2 = edit(160, 82, 40);
+  label(260, 82, "&Vert. Position (inch):", LKMSG_VERTPOSITIONINCH, true, 140);
+  Edit3 = edit(405, 82, 40);
+  label(14, 110, "&Name:", LKMSG_NAME);
+  Edit4 = edit(160, 110, 90);
+  label(260, 110, "&Description:", LKMSG_DESCRIPTION);
+  Edit5 = edit(405, 110, 90);
+  label(14, 138, "P&age name:", LKMSG_PAGENAME);
+  Edit6 = edit(160, 138, 90);
+  label(260, 138, "Page N&umber:", LKMSG_PAGENUMBER);
+  Edit7 = edit(405, 138, 30);
+  label(440, 138, "o&f", LKMSG_OF, false, 20);
+  Edit8 = edit(465, 138, 30);
+  endGroup();
   for (TComboBox* c : {ComboBox2, ComboBox3, ComboBox4}) c->OnChange = [this](TObject* S) { TiffChange(S); };
   for (TEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8})
     e->OnChange = [this](TObject* S) { TiffChange(S); };
@@ -310,12 +337,18 @@ void TfIOPreviews::BuildPages() {
   FCaptions.push_back({CheckBox5, LKMSG_INTERLACED, true});
   label(170, 60, "&Background:", LKMSG_BACKGROUND);
   Panel4 = colorPanel(290, 60);
-  label(8, 86, "&Delay time:", LKMSG_DELAYTIME);
-  Edit12 = edit(120, 86, 40);
-  label(170, 86, "&Horiz. Position:", LKMSG_HORIZPOSITION);
-  Edit10 = edit(290, 86, 40);
-  label(340, 86, "&Vert. Position:", LKMSG_VERTPOSITION);
-  Edit11 = edit(440, 86, 40);
+  group(88, 56, LKMSG_ADVANCED);
+  label(14, 110, "&Delay time:", LKMSG_DELAYTIME, true, 75);
+  Edit12 = edit(92, 110, 40);
+  auto* hundredths = new TLabel(f);
+  hundredths->SetParent(parent);
+  hundredths->SetBounds(136 - ox, 113 - oy, 40, 16);
+  hundredths->SetCaption("1/100 s");
+  label(196, 110, "&Horiz. Position:", LKMSG_HORIZPOSITION, true, 92);
+  Edit10 = edit(290, 110, 40);
+  label(346, 110, "&Vert. Position:", LKMSG_VERTPOSITION, true, 92);
+  Edit11 = edit(440, 110, 40);
+  endGroup();
   Panel3->OnClick = [this](TObject*) { Panel3Click(); };
   Panel4->OnClick = [this](TObject*) { Panel4Click(); };
   ComboBox5->OnChange = CheckBox4->OnClick = CheckBox5->OnClick = [this](TObject*) { GifChange(); };
@@ -352,13 +385,14 @@ void TfIOPreviews::BuildPages() {
   Panel1 = colorPanel(350, 8);
   FFullOnly.push_back(Panel1);
   // The advanced settings: filter, interlacing and compression level.
-  FFullOnly.push_back(label(8, 40, "&Filter", LKMSG_FILTER));
-  ComboBox11 = combo(120, 40, 110, {"None", "Sub", "Paeth"});
-  CheckBox6 = check(250, 40, "I&nterlaced:");
+  FFullOnly.push_back(group(36, 80, LKMSG_ADVANCED));
+  label(14, 58, "&Filter", LKMSG_FILTER);
+  ComboBox11 = combo(130, 58, 110, {"None", "Sub", "Paeth"});
+  CheckBox6 = check(260, 58, "I&nterlaced:");
   FCaptions.push_back({CheckBox6, LKMSG_INTERLACED, false});
-  FFullOnly.push_back(label(8, 66, "Co&mpression", LKMSG_COMPRESSION));
-  ComboBox12 = combo(120, 66, 110, {"None", "1", "2", "3", "4", "5", "6", "7", "8", "Max"});
-  FFullOnly.insert(FFullOnly.end(), {ComboBox11, CheckBox6, ComboBox12});
+  label(14, 86, "Co&mpression", LKMSG_COMPRESSION);
+  ComboBox12 = combo(130, 86, 110, {"None", "1", "2", "3", "4", "5", "6", "7", "8", "Max"});
+  endGroup();
   Panel1->OnClick = [this](TObject*) { Panel1Click(); };
   ComboBox10->OnChange = ComboBox11->OnChange = ComboBox12->OnChange = CheckBox6->OnClick =
       [this](TObject*) { SmallPageChange(TabSheetPNG1); };
@@ -398,7 +432,8 @@ void TfIOPreviews::BuildPages() {
 
 void TfIOPreviews::SetLanguage(TMsgLanguage Language) {
   FForm->SetCaption(lkmsg(LKMSG_PARAMETERSPREVIEW, Language));
-  for (const TCaption& c : FCaptions) c.Control->SetCaption(lkmsg(c.Word, Language) + (c.Colon ? ":" : ""));
+  for (const TCaption& c : FCaptions)
+    c.Control->SetCaption(c.Framed ? " " + lkmsg(c.Word, Language) + " " : lkmsg(c.Word, Language) + (c.Colon ? ":" : ""));
   FPaletteCancelCaption = "&" + lkmsg(LKMSG_CANCEL, Language);
 }
 
@@ -434,10 +469,15 @@ bool TfIOPreviews::ShowModal() {
   if (Simplified && FormHeight > 0) {
     PageControl1->SetHeight(PageControlHeight);
     FForm->SetHeight(FormHeight);
-    // The shorter form keeps the views whole: they follow the page control
-    // up and end above the form's lower edge. Lock Preview moves up with
-    // the form's lower edge.
+    // The shorter form keeps the views whole: they and the buttons follow
+    // the page control up, the views ending above the form's lower edge.
+    // Lock Preview moves up with the form's lower edge.
     LayoutViews(PageControlHeight + 8, FForm->GetClientHeight() - 4);
+    Integer top = PageControlHeight + 12;
+    for (TButton* b : {Button1, Button2, Button3, Button4}) {
+      b->SetTop(top);
+      top += 30;
+    }
     chkLockPreview->SetTop(LKTrunc(ScreenPixelsPerInch * 302.0 / 96.0));
   }
   Button4->SetVisible(ApplyButtonVisible);

@@ -186,6 +186,7 @@ class TfIOPreviews : public TLKPreviewsForm {
     TControl* Control;
     TMsgLanguageWords Word;
     bool Colon;
+    bool Framed = false;  ///< a group's title: the word with a blank on each side
   };
   std::vector<TCaption> FCaptions;
 };

@@ -13,6 +13,7 @@
 #include "dialogs/lkopensavedlg.h"
 #include "io/lkformatrow.h"
 #include "io/lumerakio.h"
+#include "platform/stdctrls.h"
 #include "platform/comctrls.h"
 #include "platform/forms.h"
 #include "platform/testhooks.h"
@@ -124,6 +125,8 @@ TEST_F(FormatOptions, JpegQualityPreviewsLiveAndOkWritesIt) {
     EXPECT_GE(panel->GetTop(), form->PageControl1->GetTop() + form->PageControl1->GetHeight());
     EXPECT_LE(panel->GetTop() + panel->GetHeight(), form->GetForm()->GetClientHeight());
     EXPECT_LE(form->Lumerak1->GetTop() + form->Lumerak1->GetHeight(), panel->GetHeight());
+    EXPECT_LE(form->Button3->GetTop() + form->Button3->GetHeight(), form->chkLockPreview->GetTop());
+    EXPECT_LE(form->chkLockPreview->GetTop() + form->chkLockPreview->GetHeight(), form->GetForm()->GetClientHeight());
     // The first preview is computed whatever the lock state.
     sizes.push_back(SizeOf(form->CompressedSizeLabel(form->TabSheetJPEG2)));
     form->chkLockPreview->SetChecked(true);
@@ -203,6 +206,10 @@ TEST_F(FormatOptions, CaptionsFollowTheLanguage) {
       EXPECT_EQ(Form->GetCaption(), lkmsg(LKMSG_PARAMETERSPREVIEW, lang));
       EXPECT_EQ(form->Button2->GetCaption(), lkmsg(LKMSG_CANCEL, lang));
       EXPECT_EQ(form->chkLockPreview->GetCaption(), lkmsg(LKMSG_LOCKPREVIEW, lang));
+      // The TIFF page's group is titled with the word framed by blanks.
+      auto* group = dynamic_cast<TGroupBox*>(form->Edit2->GetParent());
+      ASSERT_NE(group, nullptr);
+      EXPECT_EQ(group->GetCaption(), " " + lkmsg(LKMSG_SCANNDEDDOCUMENTINFO, lang) + " ");
     });
     io.DoPreviews(PreviewPage(ppAUTO));
   }
