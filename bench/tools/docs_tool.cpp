@@ -80,6 +80,8 @@ int main(int argc, char** argv) {
   if (!b) return 1;
   const std::string mode = argc > 4 ? argv[4] : "";
   TFileStream out(argv[3], fmCreate);
+  // The quality the peers are given for their JPEG pages.
+  params.JPEG_QUALITY = 75;
   if (cmd == "pdf") {
     params.PDF_PAPERWIDTH = b->GetWidth();
     params.PDF_PAPERHEIGHT = b->GetHeight();
