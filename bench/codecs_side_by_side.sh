@@ -4,7 +4,8 @@
 # same files: netpbm (pngtopnm/pnmtopng, bmptopnm/ppmtobmp, giftopnm/
 # pamtogif, ppmtotga), vips pngload/pngsave at the same compression level,
 # and convert. One thread each; every command is a whole process (start,
-# read, write), timed as the median of RUNS runs (default 3). A 24 MP GIF
+# read, write), timed as the median of RUNS runs (default 3) of processor
+# time (user plus system; WALL=1 for the wall clock). A 24 MP GIF
 # (the big picture reduced to 256 colours) is loaded too.
 #
 #   bench/codecs_side_by_side.sh [BUILD_DIR]   (default build-release)
@@ -45,32 +46,8 @@ ppmtotga -rgb -norle big.ppm >big.tga
 pamtogif small.ppm >small.gif 2>/dev/null
 pnmquant 256 big.ppm 2>/dev/null | pamtogif >big.gif 2>/dev/null
 
-load() { cut -d' ' -f1-3 /proc/loadavg; }
+. "$ROOT/bench/peers_lib.sh"
 echo "load before: $(load)"
-
-median_ms() {
-  i=0
-  while [ "$i" -lt "$RUNS" ]; do
-    t0=$(date +%s%N)
-    sh -c "$1" >/dev/null 2>&1
-    t1=$(date +%s%N)
-    echo $(((t1 - t0) / 1000))
-    i=$((i + 1))
-  done | sort -n | awk '{ a[NR] = $1 } END { printf "%.0f\n", a[int((NR + 1) / 2)] / 1000 }'
-}
-
-# row CAPTION OURS PEER1_NAME PEER1_CMD [PEER2_NAME PEER2_CMD ...]
-row() {
-  caption=$1 ours=$(median_ms "$2")
-  shift 2
-  line="$caption ours=${ours}ms"
-  while [ $# -ge 2 ]; do
-    t=$(median_ms "$2")
-    line="$line | $1=${t}ms ratio=$(awk -v a="$ours" -v b="$t" 'BEGIN { printf "%.2f", a / b }')"
-    shift 2
-  done
-  echo "$line"
-}
 
 row "load PNG 24MP" "$OURS load big.png" \
   pngtopnm "pngtopnm big.png" vips "vips copy big.png out.v" convert "convert big.png ppm:-"

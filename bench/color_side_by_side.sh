@@ -20,6 +20,7 @@
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+. "$ROOT/bench/peers_lib.sh"
 BUILD=${1:-$ROOT/build-release}
 RUNS=${RUNS:-5}
 WIDTH=${WIDTH:-6000}
@@ -44,23 +45,12 @@ OURS=$BUILD/bin/color_ppm
 # little more than the tools' own reading and writing.
 WORK=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$WORK"' EXIT INT TERM
-# The distribution's resource policy sends a 24-megapixel picture to a disk
-# cache; a policy of our own keeps it in memory.
-cat > "$WORK/policy.xml" <<'XML'
-<policymap>
-  <policy domain="resource" name="memory" value="4GiB"/>
-  <policy domain="resource" name="map" value="8GiB"/>
-  <policy domain="resource" name="area" value="1GP"/>
-  <policy domain="resource" name="disk" value="16GiB"/>
-</policymap>
-XML
-export MAGICK_CONFIGURE_PATH="$WORK"
+im_resource_policy "$WORK"
 
 "$OURS" make "$WIDTH" "$HEIGHT" "$WORK/in.ppm"
 "$IM" "$WORK/in.ppm" "$WORK/in.mpc"
 "$VIPS" copy "$WORK/in.ppm" "$WORK/in.v"
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 now() { date +%s.%N; }
 

@@ -42,37 +42,8 @@ $IM -limit thread 1 -size 6000x4000 plasma:fractal -seed 7 -depth 8 big.ppm
 $IM -limit thread 1 big.ppm big.psd
 ppmtopcx -24bit big.ppm >big.pcx 2>/dev/null
 
-load() { cut -d' ' -f1-3 /proc/loadavg; }
+. "$ROOT/bench/peers_lib.sh"
 echo "load before: $(load)"
-
-median_ms() {
-  i=0
-  while [ "$i" -lt "$RUNS" ]; do
-    if [ "${WALL:-0}" = 1 ]; then
-      t0=$(date +%s%N)
-      sh -c "$1" >/dev/null 2>&1
-      t1=$(date +%s%N)
-      echo $(((t1 - t0) / 1000))
-    else
-      /usr/bin/time -f "%U %S" -o cpu.txt sh -c "$1" >/dev/null 2>&1
-      awk '{ printf "%d\n", ($1 + $2) * 1000000 }' cpu.txt
-    fi
-    i=$((i + 1))
-  done | sort -n | awk '{ a[NR] = $1 } END { printf "%.0f\n", a[int((NR + 1) / 2)] / 1000 }'
-}
-
-# row CAPTION OURS PEER1_NAME PEER1_CMD [PEER2_NAME PEER2_CMD ...]
-row() {
-  caption=$1 ours=$(median_ms "$2")
-  shift 2
-  line="$caption ours=${ours}ms"
-  while [ $# -ge 2 ]; do
-    t=$(median_ms "$2")
-    line="$line | $1=${t}ms ratio=$(awk -v a="$ours" -v b="$t" 'BEGIN { printf "%.2f", a / b }')"
-    shift 2
-  done
-  echo "$line"
-}
 
 IMT="$IM -limit thread 1"
 row "load PSD 24MP" "$OURS load big.psd" convert "$IMT 'big.psd[0]' ppm:-"

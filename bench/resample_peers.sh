@@ -16,6 +16,7 @@
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+. "$ROOT/bench/peers_lib.sh"
 BUILD=${1:-$ROOT/build-release}
 RUNS=${RUNS:-3}
 
@@ -41,21 +42,8 @@ trap 'rm -rf "$WORK"' EXIT INT TERM
 SRC=$WORK/picture.ppm
 "$RPPM" make 6000 4000 "$SRC"
 
-# The distribution's resource policy sends a 24 MP picture to a disk cache;
-# a policy of our own lifts the caps for these runs.
-cat > "$WORK/policy.xml" <<'XML'
-<policymap>
-  <policy domain="resource" name="memory" value="4GiB"/>
-  <policy domain="resource" name="map" value="8GiB"/>
-  <policy domain="resource" name="width" value="64KP"/>
-  <policy domain="resource" name="height" value="64KP"/>
-  <policy domain="resource" name="area" value="1GP"/>
-  <policy domain="resource" name="disk" value="16GiB"/>
-</policymap>
-XML
-export MAGICK_CONFIGURE_PATH="$WORK"
+im_resource_policy "$WORK"
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 # Median wall milliseconds of RUNS runs of the command given.
 time_cmd() {

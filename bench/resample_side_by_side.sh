@@ -7,6 +7,7 @@
 # Usage: bench/resample_side_by_side.sh [runs]   (default 5)
 # Needs ImageMagick 6 (apt-get install imagemagick).
 set -eu
+. "$(dirname "$0")/peers_lib.sh"
 
 RUNS=${1:-5}
 IM=$(command -v convert-im6.q16 || command -v /usr/bin/convert-im6.q16 || true)
@@ -16,20 +17,7 @@ WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT INT TERM
 SRC="$WORK/picture.ppm"
 
-# The distribution's resource policy caps pixel memory at 256 MiB and the
-# area at 128 MP, which sends a 24 MP picture to a disk cache and refuses the
-# 96 MP enlargement; a policy of our own lifts the caps for these runs.
-cat > "$WORK/policy.xml" <<'EOF'
-<policymap>
-  <policy domain="resource" name="memory" value="4GiB"/>
-  <policy domain="resource" name="map" value="8GiB"/>
-  <policy domain="resource" name="width" value="64KP"/>
-  <policy domain="resource" name="height" value="64KP"/>
-  <policy domain="resource" name="area" value="1GP"/>
-  <policy domain="resource" name="disk" value="16GiB"/>
-</policymap>
-EOF
-export MAGICK_CONFIGURE_PATH="$WORK"
+im_resource_policy "$WORK"
 
 # The same kind of picture as the benchmark: two gradients and a fine texture.
 python3 - "$SRC" <<'EOF'
@@ -48,7 +36,6 @@ with open(sys.argv[1], "wb") as f:
         f.write(row)
 EOF
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 time_one() {  # threads filter percent
   i=0
