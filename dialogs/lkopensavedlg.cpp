@@ -218,16 +218,7 @@ bool TOpenLumerakDialog::DoExecute(bool Save) {
   if (folder.empty()) folder = std::filesystem::current_path().string();
   Chooser->SetDirectory(folder);
   Chooser->SetFileNameText(NameOf(FileName));
-  if (Save) {
-    // A suggested name with an extension the chosen type does not write (the
-    // camera file's own name, say) takes the type's extension, so that Save
-    // writes the format the list of types shows instead of nothing.
-    const String ext = LKFileNameExt(NameOf(FileName));
-    const String patterns = LivePatterns();
-    const String first = LKFirstPatternExt(patterns);
-    if (!ext.empty() && !first.empty() && !LKPatternsHaveExt(patterns, ext))
-      Chooser->SetFileNameText(LKReplaceFileNameExt(NameOf(FileName), first));
-  }
+  NameShown();
 
   HookDialogWindow(FForm.get(), true);
   bool ok = false;
@@ -564,6 +555,14 @@ void TSaveLumerakDialog::SetFileNameExt() {
   const String name = Chooser->GetFileNameText();
   if (name.empty() || ext.empty()) return;
   Chooser->SetFileNameText(LKReplaceFileNameExt(name, ext));
+}
+
+void TSaveLumerakDialog::NameShown() {
+  // A suggested name with an extension the chosen type does not write (the
+  // camera file's own name, say) takes the type's extension, so that Save
+  // writes the format the list of types shows instead of nothing.
+  const String ext = LKFileNameExt(Chooser->GetFileNameText());
+  if (!ext.empty() && !LKPatternsHaveExt(LivePatterns(), ext)) SetFileNameExt();
 }
 
 void TSaveLumerakDialog::DoTypeChange() {

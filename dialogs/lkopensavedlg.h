@@ -147,6 +147,8 @@ class TOpenLumerakDialog : public TLKCommonDialog {
   virtual void DoTypeChange();
   /// The form is built: descendants add their own settings.
   virtual void WindowBuilt() {}
+  /// The suggested name is in the name box, the type list at its entry.
+  virtual void NameShown() {}
   /// Sets the texts of the message table.
   void SetLang();
   /// The live filter entry's pattern list ("*.jpg;*.jpeg").
@@ -204,6 +206,7 @@ class TSaveLumerakDialog : public TOpenLumerakDialog {
   void DoTypeChange() override;
   bool DoCanClose() override;
   void WindowBuilt() override;
+  void NameShown() override;
   void WndProc(TLKDialogMessage& Message) override;
 
  private:
