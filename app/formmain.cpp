@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "codecs/gif/giflzw.h"
-#include "codecs/tiff/tifflzw.h"
 #include "core/lkbitmap.h"
 #include "io/lkextio.h"
 #include "io/lkfileformats.h"
@@ -45,10 +43,7 @@ T* Make(TComponent* Owner, TWinControl* Parent, Integer L, Integer T_, Integer W
 TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
   FormMain = this;
   CreateComponents();
-  DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
-  DefGIF_LZWCOMPFUNC = GIFLZWCompress;
-  DefTIFF_LZWDECOMPFUNC = TIFFLZWDecompress;
-  DefTIFF_LZWCOMPFUNC = TIFFLZWCompress;
+  LKInstallDefaultLZW();
   LKFileFormatRemove(kBuiltInRawFormat);
   LKAddExtIOPlugin("rawdevlib.dll");
   SetCaption(Application->GetTitle().empty() ? String("Velmoran") : Application->GetTitle());

@@ -5,7 +5,10 @@
 // formats whose codec has not arrived yet have placeholder rows in
 // codecs/lkcodecs_placeholders.cpp.
 
+#include "codecs/gif/giflzw.h"
+#include "codecs/tiff/tifflzw.h"
 #include "io/lkformatrow.h"
+#include "io/lkparams.h"
 
 #define LK_BUILTIN_FORMAT_ROWS(X) \
   X(TIFF)                         \
@@ -39,4 +42,11 @@ const std::vector<const TLKFormatRow*>& LKBuiltInFormatRows() {
   static const std::vector<const TLKFormatRow*> rows = {LK_BUILTIN_FORMAT_ROWS(LK_LIST_ROW)};
 #undef LK_LIST_ROW
   return rows;
+}
+
+void LKInstallDefaultLZW() {
+  DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
+  DefGIF_LZWCOMPFUNC = GIFLZWCompress;
+  DefTIFF_LZWDECOMPFUNC = TIFFLZWDecompress;
+  DefTIFF_LZWCOMPFUNC = TIFFLZWCompress;
 }

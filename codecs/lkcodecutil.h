@@ -11,6 +11,7 @@
 #include "core/lkabort.h"
 #include "core/lkallocgate.h"
 #include "core/lkbitmap.h"
+#include "core/lkbytereader.h"
 #include "platform/classes.h"
 
 namespace lkcodec {
@@ -41,9 +42,10 @@ TLKBitmap* WorkingCopy(TLKBitmap& Source, std::unique_ptr<TLKBitmap>& Holder, bo
 Integer PpmToDpi(double Ppm);
 Integer DpiToPpm(double Dpi);
 
-inline Word Le16(const Byte* p) { return Word(p[0] | (p[1] << 8)); }
-inline DWORD Le32(const Byte* p) { return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24); }
-inline void PutLe16(Byte* p, Word v) { p[0] = Byte(v); p[1] = Byte(v >> 8); }
-inline void PutLe32(Byte* p, DWORD v) { p[0] = Byte(v); p[1] = Byte(v >> 8); p[2] = Byte(v >> 16); p[3] = Byte(v >> 24); }
+// Short names of the byte-order reads and writes of core/lkbytereader.h.
+inline Word Le16(const Byte* p) { return LKGetLE16(p); }
+inline DWORD Le32(const Byte* p) { return LKGetLE32(p); }
+inline void PutLe16(Byte* p, Word v) { LKPutLE16(p, v); }
+inline void PutLe32(Byte* p, DWORD v) { LKPutLE32(p, v); }
 
 }  // namespace lkcodec

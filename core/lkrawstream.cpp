@@ -17,6 +17,7 @@
 
 #include "core/lkbitmap.h"
 #include "core/lkbitmap_internal.h"
+#include "core/lkbytereader.h"
 #include "platform/classes.h"
 
 namespace {
@@ -48,10 +49,7 @@ void PutF64(std::vector<Byte>& out, double v) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<Byte>(u >> (8 * i)));
 }
 
-uint32_t GetU32(const Byte* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
+uint32_t GetU32(const Byte* p) { return LKGetLE32(p); }
 Integer GetI32(const Byte* p) { return static_cast<Integer>(GetU32(p)); }
 double GetF64(const Byte* p) {
   const uint64_t u = GetU32(p) | static_cast<uint64_t>(GetU32(p + 4)) << 32;

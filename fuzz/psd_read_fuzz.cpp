@@ -9,8 +9,7 @@
 #include "codecs/psd/psdfilt.h"
 #include "io/lkformatrow.h"
 #include "platform/classes.h"
-#include "views/lklayer.h"
-#include "views/lkview.h"
+#include "core/lklayer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LKSetAllocationLimit(Int64{1} << 26);

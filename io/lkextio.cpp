@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/lkabort.h"
 #include "core/lkallocgate.h"
 #include "core/lkbitmap.h"
 #include "core/lkstreams.h"
@@ -34,10 +35,6 @@ String InfoText(const TLKIOPlugin& Plugin, LKX_Handle Handle, int32_t Code, size
   const auto* p = static_cast<const char*>(Plugin.GetInfo(Handle, Code));
   if (!p) return String();
   return String(p, strnlen(p, MaxLen));
-}
-
-void SetAbort(TProgressRec& Progress, bool Value) {
-  if (Progress.AbortFlag) Progress.AbortFlag->store(Value);
 }
 
 // Holds the format's lock (when it has one) for the guard's lifetime.
@@ -292,7 +289,7 @@ void LKExtIOPluginRead(TStream& Stream, TLKBitmap& Bitmap, TIOParamsVals& IOPara
                        bool Preview) {
   PLKIOPlugin plugin = LKFindExtIOPlugin(IOParams.FILETYPE);
   if (!plugin) {
-    SetAbort(Progress, true);
+    LKAbort(Progress, "plug-in: no plug-in reads file type " + std::to_string(IOParams.FILETYPE));
     return;
   }
   const Int64 entry = Stream.GetPosition();
@@ -309,7 +306,7 @@ void LKExtIOPluginRead(TStream& Stream, TLKBitmap& Bitmap, TIOParamsVals& IOPara
   context.Stream = &reader;
   context.Params = &IOParams;
   context.Base = entry;
-  SetAbort(Progress, false);
+  if (Progress.AbortFlag) Progress.AbortFlag->store(false);
 
   TPluginInstance instance(*plugin, context);
   const LKX_Handle h = instance.Handle();
@@ -332,7 +329,8 @@ void LKExtIOPluginRead(TStream& Stream, TLKBitmap& Bitmap, TIOParamsVals& IOPara
   // Anything else than a picture the library can hold is a failed read.
   const bool exchangeable = format >= lk1g && format <= lkCIELab && format != lk8p;
   if (!rows || width <= 0 || height <= 0 || !exchangeable || !RowFits(format, width)) {
-    SetAbort(Progress, true);
+    LKAbort(Progress, "plug-in: no picture came back (" + std::to_string(width) + " x " + std::to_string(height) +
+                          ", pixel format " + std::to_string(format) + (rows ? ")" : ", no rows)"));
     return;
   }
   // The picture is sized from what the plug-in says: the gate decides, as
@@ -358,8 +356,12 @@ void LKExtIOPluginWrite(TStream& Stream, TLKBitmap& Bitmap, TIOParamsVals& IOPar
   PLKIOPlugin plugin = LKFindExtIOPlugin(IOParams.FILETYPE);
   const TLKPixelFormat pf = Bitmap.GetPixelFormat();
   // No palette can be handed over, so an lk8p picture would lose its colours.
-  if (!plugin || Bitmap.IsEmpty() || pf == lknull || pf == lk8p || pf >= LKPixelFormatCount) {
-    SetAbort(Progress, true);
+  if (!plugin) {
+    LKAbort(Progress, "plug-in: no plug-in writes file type " + std::to_string(IOParams.FILETYPE));
+    return;
+  }
+  if (Bitmap.IsEmpty() || pf == lknull || pf == lk8p || pf >= LKPixelFormatCount) {
+    LKAbort(Progress, "plug-in: an empty or palette picture cannot be handed over");
     return;
   }
   TLKExtIOContext context;
@@ -368,7 +370,7 @@ void LKExtIOPluginWrite(TStream& Stream, TLKBitmap& Bitmap, TIOParamsVals& IOPar
   context.Stream = &Stream;
   context.Params = &IOParams;
   context.Base = Stream.GetPosition();
-  SetAbort(Progress, false);
+  if (Progress.AbortFlag) Progress.AbortFlag->store(false);
 
   int32_t width = Bitmap.GetWidth(), height = Bitmap.GetHeight(), format = pf;
   const Int64 rowBytes = LKX_RowLength(format, width);
@@ -394,7 +396,7 @@ void LKExtIOPluginWrite(TStream& Stream, TLKBitmap& Bitmap, TIOParamsVals& IOPar
   plugin->SetInfo(h, LKX_INFO_PIXELFORMAT, &format);
   plugin->SetInfo(h, LKX_INFO_ROWS, block.get());
   plugin->ExecuteWrite(h);
-  if (context.Written == 0) SetAbort(Progress, true);
+  if (context.Written == 0) LKAbort(Progress, "plug-in: the plug-in wrote nothing");
 }
 
 // ---------------------------------------------------------------------------

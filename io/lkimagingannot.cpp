@@ -13,7 +13,7 @@
 
 #include "core/lkbitmap.h"
 #include "platform/sysutils.h"
-#include "views/lkview.h"
+#include "core/lkscreen.h"
 
 namespace {
 

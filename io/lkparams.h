@@ -74,6 +74,10 @@ extern TGIFLZWDecompFunc DefGIF_LZWDECOMPFUNC;
 extern TGIFLZWCompFunc DefGIF_LZWCOMPFUNC;
 extern TTIFFLZWDecompFunc DefTIFF_LZWDECOMPFUNC;
 extern TTIFFLZWCompFunc DefTIFF_LZWCOMPFUNC;
+/// Stores the library's own GIF and TIFF LZW coders in the four hooks again,
+/// as they are after start-up (defined beside the codecs' table). Main
+/// thread, while no load or save runs.
+void LKInstallDefaultLZW();
 
 /// Default resolution of pictures whose file gives none (300 dpi).
 extern Integer gDefaultDPIX;

@@ -5,8 +5,8 @@
 
 #include "core/lkbitmap.h"
 #include "io/lkiothread.h"
+#include "core/lklayer.h"
 #include "platform/graphics.h"
-#include "views/lkview.h"
 
 TLumerakIO::TLumerakIO(TComponent* Owner) : TComponent(Owner) {
   FLKBitmap = new TLKBitmap();
@@ -27,7 +27,7 @@ TLumerakIO::~TLumerakIO() {
   } catch (...) {
   }
   RemoveViewRegistration();
-  if (FAttachedLumerak != nullptr) RemoveFreeNotification(FAttachedLumerak);
+  if (FAttachedLumerak != nullptr) RemoveViewFreeNotification();
   FAttachedLumerak = nullptr;
   delete FIOParams;
   FIOParams = nullptr;
@@ -54,36 +54,40 @@ void TLumerakIO::RemoveViewRegistration() {
   FBitmapChangeHandle = -1;
 }
 
-TWindowHandle TLumerakIO::ViewHandle() {
+std::shared_ptr<TLKViewPost> TLumerakIO::ViewPost() {
   std::lock_guard<TCriticalSection> lk(FThreadsLock);
-  return FViewHandle;
+  return FViewPost;
 }
 
-void TLumerakIO::SetViewHandle(const TWindowHandle& Handle) {
+void TLumerakIO::SetViewPost(std::shared_ptr<TLKViewPost> Post) {
   std::lock_guard<TCriticalSection> lk(FThreadsLock);
-  FViewHandle = Handle;
+  FViewPost = std::move(Post);
+}
+
+void TLumerakIO::RemoveViewFreeNotification() {
+  if (TComponent* view = FAttachedLumerak->GetLinkComponent()) RemoveFreeNotification(view);
 }
 
 void TLumerakIO::ForgetView() {
   FAttachedLumerak = nullptr;
-  SetViewHandle(TWindowHandle());
+  SetViewPost(nullptr);
   FBitmapChangeHandle = -1;
   // The working bitmap was the view's (or wrapped the view's pixels).
   UseOwnBitmap();
 }
 
-void TLumerakIO::SetAttachedLumerak(TLKView* Value) {
+void TLumerakIO::SetAttachedLumerak(TLKViewLink* Value) {
   RemoveViewRegistration();
-  if (FAttachedLumerak != nullptr && FAttachedLumerak != Value) RemoveFreeNotification(FAttachedLumerak);
+  if (FAttachedLumerak != nullptr && FAttachedLumerak != Value) RemoveViewFreeNotification();
   if (Value == nullptr) {
     if (FAttachedLumerak != nullptr || !FOwnsBitmap) UseOwnBitmap();
     FAttachedLumerak = nullptr;
-    SetViewHandle(TWindowHandle());
+    SetViewPost(nullptr);
     return;
   }
   FreeOwnedBitmap();
   FAttachedLumerak = Value;
-  SetViewHandle(Value->GetHandle());
+  SetViewPost(Value->GetPost());
   FVclBitmap = Value->GetFBitmap();
   FLKBitmap = Value->GetLKBitmap();
   if (FLKBitmap != nullptr) {
@@ -94,7 +98,7 @@ void TLumerakIO::SetAttachedLumerak(TLKView* Value) {
     FLKBitmap->SetDitherMethod(FDefaultDitherMethod);
     if (FVclBitmap != nullptr) FLKBitmap->EncapsulateTBitmap(FVclBitmap, true);
   }
-  FreeNotification(Value);
+  if (TComponent* view = Value->GetLinkComponent()) FreeNotification(view);
   FBitmapChangeHandle =
       Value->RegisterBitmapChangeEvent([this](TObject* Sender, bool Destroying) { OnBitmapChange(Sender, Destroying); });
 }
@@ -104,7 +108,7 @@ void TLumerakIO::OnBitmapChange(TObject*, bool Destroying) {
   if (Destroying) {
     // The view already dropped the registration.
     FBitmapChangeHandle = -1;
-    RemoveFreeNotification(FAttachedLumerak);
+    RemoveViewFreeNotification();
     ForgetView();
     return;
   }
@@ -121,7 +125,10 @@ void TLumerakIO::OnBitmapChange(TObject*, bool Destroying) {
 
 void TLumerakIO::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent != nullptr && AComponent == FAttachedLumerak) {
+  // (A component being destroyed is no view any more: the view's own
+  // destruction has already told this component through its callbacks.)
+  if (Operation == opRemove && AComponent != nullptr && FAttachedLumerak != nullptr &&
+      dynamic_cast<TLKViewLink*>(AComponent) == FAttachedLumerak) {
     RemoveViewRegistration();
     ForgetView();
   }
@@ -157,9 +164,9 @@ TLKBitmap* TLumerakIO::GetAttachedLKBitmap() const {
 void TLumerakIO::DetachView() {
   if (FAttachedLumerak == nullptr) return;
   RemoveViewRegistration();
-  RemoveFreeNotification(FAttachedLumerak);
+  RemoveViewFreeNotification();
   FAttachedLumerak = nullptr;
-  SetViewHandle(TWindowHandle());
+  SetViewPost(nullptr);
 }
 
 void TLumerakIO::SetAttachedLKBitmap(TLKBitmap* Value) {
@@ -212,12 +219,9 @@ void TLumerakIO::Update() {
     // posts the update (to a view in a window) and then the change. The
     // worker goes by the view's handle alone, which stays safe to use
     // while the main thread destroys the view.
-    const TWindowHandle view = ViewHandle();
-    if (view != TWindowHandle()) {
-      if (WindowHasParent(view)) PostMessage(view, LKM_UPDATE, 0, 0);
-      PostWindowCall(view, [](TControl* Control) {
-        if (auto* v = dynamic_cast<TLKView*>(Control)) v->ImageChange();
-      });
+    if (const std::shared_ptr<TLKViewPost> view = ViewPost()) {
+      if (view->InWindow()) view->PostUpdate();
+      view->PostCall([](TLKViewLink& View) { View.ImageChange(); });
       return;
     }
   }
@@ -238,15 +242,13 @@ void TLumerakIO::GiveViewLayers(TList& Layers) {
     for (Integer i = 0; i < Layers.GetCount(); ++i) posted->Add(Layers.Get(i));
     Layers.Clear();
     const Integer dpiX = FIOParams->DPIX, dpiY = FIOParams->DPIY;
-    const TWindowHandle view = ViewHandle();
-    if (view != TWindowHandle())
-      PostWindowCall(view, [posted, dpiX, dpiY](TControl* Control) {
-        auto* v = dynamic_cast<TLKView*>(Control);
-        auto* layered = dynamic_cast<TLumerakViewServices*>(Control);
-        if (v == nullptr || layered == nullptr) return;
+    if (const std::shared_ptr<TLKViewPost> view = ViewPost())
+      view->PostCall([posted, dpiX, dpiY](TLKViewLink& View) {
+        auto* layered = dynamic_cast<TLumerakViewServices*>(&View);
+        if (layered == nullptr) return;
         // Set first: taking the layers tells the listeners, which read the
         // view's resolution back into their parameters.
-        v->SetDPI(dpiX, dpiY);
+        View.SetDPI(dpiX, dpiY);
         layered->TakeLoadedLayers(*posted);
       });
     return;
@@ -275,9 +277,9 @@ void TLumerakIO::DoIntProgress(TObject* Sender, Integer per) {
   // A worker reports through the view in a window (its handler fires the
   // view's progress event on the main thread). A report still waiting there
   // takes the newer value instead of queueing another.
-  const TWindowHandle view = ViewHandle();
-  if (WindowHasParent(view) && IsInsideAsyncThreads()) {
-    PostCoalescedMessage(view, LKM_PROGRESS, static_cast<WPARAM>(static_cast<std::intptr_t>(per)), 0);
+  const std::shared_ptr<TLKViewPost> view = ViewPost();
+  if (view && view->InWindow() && IsInsideAsyncThreads()) {
+    view->PostProgress(per);
     return;
   }
   OnProgress(Sender, per);
@@ -287,9 +289,9 @@ void TLumerakIO::DoFinishWork() {
   // Progress always ends at 100, with or without a finish handler.
   FProgressHook(this, 100);
   if (!OnFinishWork) return;
-  const TWindowHandle view = ViewHandle();
-  if (WindowHasParent(view) && IsInsideAsyncThreads()) {
-    PostMessage(view, LKM_FINISHWORK, 0, 0);
+  const std::shared_ptr<TLKViewPost> view = ViewPost();
+  if (view && view->InWindow() && IsInsideAsyncThreads()) {
+    view->PostFinishWork();
     return;
   }
   OnFinishWork(this);
@@ -360,9 +362,8 @@ void TLumerakIO::ParamsDPIXChanged(Integer Value) {
     return;
   }
   // From a worker the view takes the resolution on the main thread.
-  PostWindowCall(ViewHandle(), [Value](TControl* Control) {
-    if (auto* v = dynamic_cast<TLKView*>(Control)) v->SetDPIX(Value);
-  });
+  if (const std::shared_ptr<TLKViewPost> view = ViewPost())
+    view->PostCall([Value](TLKViewLink& View) { View.SetDPIX(Value); });
 }
 
 void TLumerakIO::ParamsDPIYChanged(Integer Value) {
@@ -370,7 +371,6 @@ void TLumerakIO::ParamsDPIYChanged(Integer Value) {
     if (FAttachedLumerak != nullptr) FAttachedLumerak->SetDPIY(Value);
     return;
   }
-  PostWindowCall(ViewHandle(), [Value](TControl* Control) {
-    if (auto* v = dynamic_cast<TLKView*>(Control)) v->SetDPIY(Value);
-  });
+  if (const std::shared_ptr<TLKViewPost> view = ViewPost())
+    view->PostCall([Value](TLKViewLink& View) { View.SetDPIY(Value); });
 }

@@ -15,6 +15,7 @@
 #include "core/hylkdefs.h"
 #include "core/lkabort.h"
 #include "core/lkmsg.h"
+#include "core/lkviewlink.h"
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
 #include "platform/classes.h"
@@ -27,7 +28,6 @@ class TBitmap;
 class TFont;
 class TLKBitmap;
 class TLKIOThread;
-class TLKView;
 
 /// The I/O component.
 ///
@@ -89,12 +89,12 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// attached changes nothing.
   void SetAttachedBitmap(TBitmap* Value);
   /// The attached view, or null.
-  TLKView* GetAttachedLumerak() const { return FAttachedLumerak; }
+  TLKViewLink* GetAttachedLumerak() const { return FAttachedLumerak; }
   /// Attaches a view: the component works on the view's TLKBitmap (or on an
   /// own TLKBitmap wrapping the view's class-library bitmap when the view
   /// has none), asks for free notification and registers for the view's
   /// bitmap changes. Null returns to an own, empty working bitmap.
-  void SetAttachedLumerak(TLKView* Value);
+  void SetAttachedLumerak(TLKViewLink* Value);
   /// The view replaced its picture (re-read its bitmaps and resolution) or
   /// is being destroyed (forget it and return to an own, empty bitmap).
   void OnBitmapChange(TObject* Sender, bool Destroying);
@@ -110,7 +110,7 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// After a load: with a class-library bitmap attached, drops the working
   /// bitmap's alpha channel. With a view attached, off the component's
   /// workers, calls the view's Update and ImageChange. On a worker the view,
-  /// a widget, is not touched: it is posted LKM_UPDATE when it has a parent
+  /// a widget, is not touched: it is posted an update when it is in a
   /// window, and its ImageChange is posted to the main thread after that.
   /// Without a view, marks the class-library bitmap modified.
   void Update();
@@ -192,13 +192,13 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   TNotifyEvent OnFinishWork;
 
   /// The progress hook: when OnProgress is assigned, calls it; on a worker
-  /// of a component whose view has a parent window, posts LKM_PROGRESS
-  /// (per, 0) to the view instead.
+  /// of a component whose view is in a window, posts the progress to the
+  /// view's progress event instead.
   virtual void DoIntProgress(TObject* Sender, Integer per);
   /// Ends every load, save and acquisition: the progress hook with
   /// (this, 100), even without OnFinishWork, then OnFinishWork(this); on a
-  /// worker of a component whose view has a parent window, posts
-  /// LKM_FINISHWORK to the view instead.
+  /// worker of a component whose view is in a window, posts the view's
+  /// end-of-work event instead.
   virtual void DoFinishWork();
 
   // ---- worker threads
@@ -548,6 +548,8 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
 
   // Drops the bitmap-change registration with the attached view.
   void RemoveViewRegistration();
+  // Withdraws the free-notification asked of the attached view.
+  void RemoveViewFreeNotification();
   // Unregisters from the view and forgets it, keeping the working bitmap.
   void DetachView();
   // Forgets the view; a bitmap of the view's is no longer used.
@@ -560,14 +562,14 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void FreeOwnedBitmap();
   // Returns to a new, empty working bitmap of the component's own.
   void UseOwnBitmap();
-  // The attached view's handle (empty without a view), read under the
-  // worker-list lock so that workers may post through it.
-  TWindowHandle ViewHandle();
-  void SetViewHandle(const TWindowHandle& Handle);
+  // The attached view's door for workers (nil without a view), read under
+  // the worker-list lock so that workers may post through it.
+  std::shared_ptr<TLKViewPost> ViewPost();
+  void SetViewPost(std::shared_ptr<TLKViewPost> Post);
 
   TBitmap* FVclBitmap = nullptr;
-  TLKView* FAttachedLumerak = nullptr;
-  TWindowHandle FViewHandle;
+  TLKViewLink* FAttachedLumerak = nullptr;
+  std::shared_ptr<TLKViewPost> FViewPost;
   Integer FBitmapChangeHandle = -1;
   bool FChangeViewBackground = false;
   TLKBitmap* FLKBitmap = nullptr;

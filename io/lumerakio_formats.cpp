@@ -17,7 +17,7 @@
 #include "io/lkmultipage.h"
 #include "codecs/gif/giffilter.h"
 #include "platform/sysutils.h"
-#include "views/lkview.h"
+#include "core/lklayer.h"
 
 using lkio::WithFinish;
 

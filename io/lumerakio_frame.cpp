@@ -10,7 +10,7 @@
 
 #include "core/lkbitmap.h"
 #include "platform/sysutils.h"
-#include "views/lkview.h"
+#include "core/lkviewlink.h"
 
 namespace lkio {
 
@@ -31,7 +31,7 @@ TProgressRec MakeSilentProgress(TLumerakIO& IO) {
 }
 
 void GiveViewResolution(TLumerakIO& IO) {
-  TLKView* view = IO.GetAttachedLumerak();
+  TLKViewLink* view = IO.GetAttachedLumerak();
   if (view == nullptr || IO.IsInsideAsyncThreads()) return;
   view->SetDPI(IO.GetIOParams()->DPIX, IO.GetIOParams()->DPIY);
 }

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
+#include <QThread>
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -73,6 +74,11 @@ String ClipboardFormatMimeType(Word Format) {
   String mime = "application/x-";
   for (unsigned char c : Fold(name)) mime += std::isalnum(c) ? static_cast<char>(c) : '-';
   return mime;
+}
+
+bool ClipboardAvailable() {
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  return app != nullptr && QThread::currentThread() == app->thread() && QApplication::clipboard() != nullptr;
 }
 
 TClipboard::TClipboard() = default;

@@ -25,6 +25,11 @@ String GetClipboardFormatName(Word Format);
 /// The MIME type a format travels under ("" for unknown formats).
 String ClipboardFormatMimeType(Word Format);
 
+/// Whether the desktop clipboard can be used here: on the main thread of a
+/// running application (otherwise every TClipboard call raises
+/// EInvalidOperation).
+bool ClipboardAvailable();
+
 /// The clipboard. Between Open and Close, everything set goes out together
 /// (one Clear, then several formats); outside, each set replaces the
 /// clipboard's contents. Main thread only.

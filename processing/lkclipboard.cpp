@@ -12,7 +12,7 @@
 #include "processing/lkdibcopy.h"
 #include "processing/lkresample.h"
 #include "processing/lumerakproc.h"
-#include "views/lkview.h"
+#include "core/lkviewlink.h"
 
 namespace {
 

@@ -40,7 +40,7 @@ class TLKClipboardAccess {
 TLKClipboardAccess* LKClipboard();
 /// Makes Access the clipboard (not owned); nil restores the desktop's.
 void LKSetClipboard(TLKClipboardAccess* Access);
-/// The desktop's clipboard (defined beside the toolkit code).
+/// The desktop's clipboard, through platform/clipboard.h.
 TLKClipboardAccess* LKDesktopClipboard();
 
 /// Fills the pixels of Bitmap selected by Mask with Color: a box-sized

@@ -13,7 +13,7 @@
 #include "processing/lkprocutils.h"
 #include "platform/graphics.h"
 #include "processing/lumerakproc.h"
-#include "views/lkview.h"
+#include "core/lkviewlink.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/lkbitmap.h"
+#include "core/lkbytereader.h"
 #include "core/lkdibbitmap.h"
 #include "core/lkioglobals.h"
 #include "platform/graphics.h"
@@ -31,18 +32,9 @@ DWORD FourCC(const char* s) {
          (static_cast<DWORD>(static_cast<Byte>(s[2])) << 16) | (static_cast<DWORD>(static_cast<Byte>(s[3])) << 24);
 }
 
-DWORD ReadLE32(const Byte* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
-         (static_cast<DWORD>(p[3]) << 24);
-}
-Word ReadLE16(const Byte* p) { return static_cast<Word>(p[0] | (p[1] << 8)); }
-
-void WriteLE32(Byte* p, DWORD v) {
-  p[0] = static_cast<Byte>(v);
-  p[1] = static_cast<Byte>(v >> 8);
-  p[2] = static_cast<Byte>(v >> 16);
-  p[3] = static_cast<Byte>(v >> 24);
-}
+DWORD ReadLE32(const Byte* p) { return LKGetLE32(p); }
+Word ReadLE16(const Byte* p) { return LKGetLE16(p); }
+void WriteLE32(Byte* p, DWORD v) { LKPutLE32(p, v); }
 
 // One channel of a bit-field mask: the value is moved down to bit 0 and
 // then placed in the top bits of a byte (masks wider than 8 bits keep their

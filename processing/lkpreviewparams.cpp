@@ -10,7 +10,7 @@
 #include "core/lkstreams.h"
 #include "platform/sysutils.h"
 #include "processing/lumerakproc.h"
-#include "views/lkview.h"
+#include "core/lkviewlink.h"
 
 namespace {
 
@@ -345,7 +345,7 @@ bool TLumerakProc::DoPreviews(TPreviewEffects Effects) {
   } finish{this};
   if (FAttachedLumerak) FAttachedLumerak->LockPaint();
   struct Unlock {
-    TLKView* view;
+    TLKViewLink* view;
     ~Unlock() {
       if (view) view->UnLockPaint();
     }

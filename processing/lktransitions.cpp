@@ -12,7 +12,7 @@
 #include "processing/lkprocutils.h"
 #include "processing/lktransitionraster.h"
 #include "processing/lkxtratransitions.h"
-#include "views/lkview.h"
+#include "core/lkviewlink.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ Integer Shr10(Integer x, Integer y) { return static_cast<Integer>((static_cast<I
 
 }  // namespace
 
-TLKTransitionEffects::TLKTransitionEffects(TLKView* Owner)
+TLKTransitionEffects::TLKTransitionEffects(TLKViewLink* Owner)
     : FromBitmap(NewFrame()), ToBitmap(NewFrame()), FrameBitmap(NewFrame()), View(Owner) {
   Clock = [] { return GetTickCount(); };
   Timer = std::make_unique<TTimer>(nullptr);
@@ -98,7 +98,7 @@ void TLKTransitionEffects::Stop() {
     View->NPUnLockPaint();
     if (UpdateOnStop) View->Update();
   }
-  if (OnTransitionStop) OnTransitionStop(View);
+  if (OnTransitionStop) OnTransitionStop(View != nullptr ? View->GetLinkComponent() : nullptr);
 }
 
 void TLKTransitionEffects::PrepareBitmap(TBitmap* From, TBitmap* To) {
@@ -142,13 +142,10 @@ Integer TLKTransitionEffects::NextStep(DWORD Elapsed) const {
 
 void TLKTransitionEffects::TimerEvent(TObject*) {
   if (!Running) return;
-  if (OnTransitionStep) OnTransitionStep(View, Step);
+  if (OnTransitionStep) OnTransitionStep(View != nullptr ? View->GetLinkComponent() : nullptr, Step);
   DrawFrame(Step);
   const auto toView = [this](TBitmap* B) {
-    if (View == nullptr) return;
-    std::vector<Byte*> dst, src;
-    LKRowsCopyAll(LKRowsOf(View->GetSurface(), dst), LKRowsOf(B, src));
-    if (View->HasParentWindow()) View->SurfaceWritten();
+    if (View != nullptr) View->ShowFrame(B);
   };
   toView(FrameBitmap.get());
   const DWORD elapsed = Clock() - StartTick;

@@ -27,7 +27,7 @@
 
 class TBitmap;
 class TLKBitmap;
-class TLKView;
+class TLKViewLink;
 class TObject;
 class TTimer;
 
@@ -209,7 +209,7 @@ class TLKTransitionEffects {
  public:
   /// Three 1 x 1 pf24bit bitmaps, not running, type lkttNone, duration
   /// 1000 ms, linear timing, a disabled 1 ms timer.
-  explicit TLKTransitionEffects(TLKView* Owner);
+  explicit TLKTransitionEffects(TLKViewLink* Owner);
   ~TLKTransitionEffects();
   TLKTransitionEffects(const TLKTransitionEffects&) = delete;
   TLKTransitionEffects& operator=(const TLKTransitionEffects&) = delete;
@@ -275,7 +275,7 @@ class TLKTransitionEffects {
   TLKBitmap* SourceImage = nullptr;  // the view's image, read by the pan-zoom
   Integer Width = 0, Height = 0;
   bool Running = false;
-  TLKView* View = nullptr;
+  TLKViewLink* View = nullptr;
   Integer Step = 0;
   Integer PrevAmount = 0;
   TLKTransitionType Transition = lkttNone;

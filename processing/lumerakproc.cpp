@@ -7,7 +7,7 @@
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
 #include "processing/lkprocutils.h"
-#include "views/lkview.h"
+#include "core/lkviewlink.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ void TLumerakProc::Unregister() {
   if (!FAttachedLumerak) return;
   if (FRegistration >= 0) FAttachedLumerak->RemoveBitmapChangeEvent(FRegistration);
   FRegistration = -1;
-  RemoveFreeNotification(FAttachedLumerak);
+  if (TComponent* view = FAttachedLumerak->GetLinkComponent()) RemoveFreeNotification(view);
 }
 
 void TLumerakProc::FreeOwnedBitmap() {
@@ -113,7 +113,7 @@ void TLumerakProc::ForgetView() {
   SetOwnBitmap();
 }
 
-void TLumerakProc::SetAttachedLumerak(TLKView* View) {
+void TLumerakProc::SetAttachedLumerak(TLKViewLink* View) {
   Unregister();
   FAttachedLumerak = View;
   FAttachedBitmap = nullptr;
@@ -122,7 +122,7 @@ void TLumerakProc::SetAttachedLumerak(TLKView* View) {
     return;
   }
   TakeViewBitmap();
-  View->FreeNotification(this);
+  if (TComponent* view = View->GetLinkComponent()) view->FreeNotification(this);
   FRegistration = View->RegisterBitmapChangeEvent(
       [this](TObject* Sender, bool Destroying) { OnBitmapChange(Sender, Destroying); });
 }
@@ -159,7 +159,8 @@ void TLumerakProc::SetAttachedBitmap(TBitmap* Bitmap) {
 
 void TLumerakProc::OnBitmapChange(TObject* Sender, bool Destroying) {
   if (Destroying) {
-    if (FAttachedLumerak) RemoveFreeNotification(FAttachedLumerak);
+    if (FAttachedLumerak)
+      if (TComponent* view = FAttachedLumerak->GetLinkComponent()) RemoveFreeNotification(view);
     ForgetView();
     return;
   }
@@ -169,7 +170,10 @@ void TLumerakProc::OnBitmapChange(TObject* Sender, bool Destroying) {
 void TLumerakProc::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   // The view empties its registry itself.
-  if (Operation == opRemove && AComponent && AComponent == FAttachedLumerak) ForgetView();
+  // (A component being destroyed is no view any more: the view's own
+  // destruction has already told this component through its callbacks.)
+  if (Operation == opRemove && AComponent && FAttachedLumerak && dynamic_cast<TLKViewLink*>(AComponent) == FAttachedLumerak)
+    ForgetView();
 }
 
 // --- Settings --------------------------------------------------------------------

@@ -26,7 +26,7 @@ class TLKFtImage;
 enum TLKFtImageType : Byte;
 enum TLKAntialiasMode : Byte;
 enum TLKMedFilType : Byte;
-class TLKView;
+class TLKViewLink;
 class TLumerakViewServices;
 
 /// What an undo or redo entry holds.
@@ -52,12 +52,12 @@ class TLumerakProc : public TComponent {
 
   // --- Attaching -------------------------------------------------------------
 
-  TLKView* GetAttachedLumerak() const { return FAttachedLumerak; }
+  TLKViewLink* GetAttachedLumerak() const { return FAttachedLumerak; }
   /// Attaches a view: its current TLKBitmap becomes the working bitmap (not
   /// owned), or, for a view without one, an own bitmap wrapping the view's
   /// class-library bitmap; the component registers for its bitmap changes.
   /// nil detaches and gives the component a new empty bitmap of its own.
-  void SetAttachedLumerak(TLKView* View);
+  void SetAttachedLumerak(TLKViewLink* View);
   /// Makes an external bitmap the working bitmap (not owned) and drops the
   /// view link. nil while a view is attached changes nothing; nil otherwise
   /// leaves the component without a working bitmap.
@@ -580,7 +580,7 @@ class TLumerakProc : public TComponent {
   void Restore(Stack& stack, Integer index);
   static void DropAt(Stack& stack, std::vector<String>& captions, size_t pos);
 
-  TLKView* FAttachedLumerak = nullptr;
+  TLKViewLink* FAttachedLumerak = nullptr;
   Integer FRegistration = -1;
   TColor FBackground = 0;
   TMsgLanguage FMsgLanguage = msSystem;

@@ -26,10 +26,6 @@ bool HasThumbnail(TIOParamsVals& P) {
   return P.EXIF_ThumbnailImage && !P.EXIF_ThumbnailImage->IsEmpty();
 }
 
-void SetAbort(TProgressRec& Progress) {
-  if (Progress.AbortFlag) Progress.AbortFlag->store(true);
-}
-
 // Size of the developed picture: the image array without the border that
 // demosaicing leaves, with the pixel repetition of non-square sensors.
 // SuperCCD pictures are turned afterwards to a size that depends on their
@@ -199,7 +195,7 @@ void LKReadCameraRAWStream(TStream& Stream, TLKBitmap& Bitmap, TIOParamsVals& IO
   s->progress = Progress;
 
   if (identify_camera(*s) != 0) {
-    SetAbort(Progress);
+    LKAbort(Progress, "camera RAW: the file is no raw picture of a camera this reader knows");
     return;
   }
 

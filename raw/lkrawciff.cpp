@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/lkbytereader.h"
+
 namespace {
 
 // Nesting of heaps the walks follow; real files use two or three levels.
@@ -24,13 +26,12 @@ struct CiffReader {
   Word u16(Int64 pos) {
     Byte b[2] = {};
     src.ReadAt(pos, b, 2);
-    return big ? static_cast<Word>((b[0] << 8) | b[1]) : static_cast<Word>(b[0] | (b[1] << 8));
+    return big ? LKGetBE16(b) : LKGetLE16(b);
   }
   Cardinal u32(Int64 pos) {
     Byte b[4] = {};
     src.ReadAt(pos, b, 4);
-    if (big) return (Cardinal(b[0]) << 24) | (Cardinal(b[1]) << 16) | (Cardinal(b[2]) << 8) | b[3];
-    return Cardinal(b[0]) | (Cardinal(b[1]) << 8) | (Cardinal(b[2]) << 16) | (Cardinal(b[3]) << 24);
+    return big ? LKGetBE32(b) : LKGetLE32(b);
   }
   // A text of at most `limit` characters, ending at a zero byte or at the
   // end of the data; `end` receives the position after its zero byte.

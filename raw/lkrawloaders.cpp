@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/lkbytereader.h"
 #include "raw/lkrawbits.h"
 
 namespace {
@@ -444,9 +445,9 @@ namespace {
 
 // The scrambled data is a sequence of 32-bit words in the byte order of the
 // bytes as stored, little-endian first byte lowest.
-Cardinal LoadLE32(const Byte* p) { return Cardinal(p[0]) | Cardinal(p[1]) << 8 | Cardinal(p[2]) << 16 | Cardinal(p[3]) << 24; }
+Cardinal LoadLE32(const Byte* p) { return LKGetLE32(p); }
 void StoreLE32(Byte* p, Cardinal v) {
-  for (int i = 0; i < 4; ++i) p[i] = Byte(v >> (8 * i));
+  LKPutLE32(p, v);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "raw/lkrawstate.h"
 
+#include "core/lkbytereader.h"
 #include "core/lkfilebuffer.h"
 
 #include <algorithm>
@@ -83,9 +84,7 @@ Word read_u16(TRAWDecoderState& s) {
 Cardinal read_u32(TRAWDecoderState& s) {
   Byte b[4];
   for (Byte& x : b) x = read_byte(s);
-  if (s.order == 0x4949)
-    return Cardinal(b[0]) | (Cardinal(b[1]) << 8) | (Cardinal(b[2]) << 16) | (Cardinal(b[3]) << 24);
-  return (Cardinal(b[0]) << 24) | (Cardinal(b[1]) << 16) | (Cardinal(b[2]) << 8) | Cardinal(b[3]);
+  return s.order == 0x4949 ? LKGetLE32(b) : LKGetBE32(b);
 }
 
 Int64 read_bytes(TRAWDecoderState& s, void* buf, Int64 n) {

@@ -1,13 +1,8 @@
 #include "views/lkview.h"
 
-Integer gSystemColors = 24;
-bool gIsRemoteSession = false;
-Integer gSystemDPIX = 96;
-Integer gSystemDPIY = 96;
-Integer gEdgeX = 2;
-Integer gEdgeY = 2;
-Integer gBorderX = 1;
-Integer gBorderY = 1;
+#include <cstdint>
+
+#include "processing/lktransitionraster.h"
 
 void LKViewInitGlobals() {
   gSystemColors = GetScreenDeviceCaps(BITSPIXEL);
@@ -145,4 +140,41 @@ void TLKView::DrawBackgroundToCanvas(TCanvas* Canvas) {
   Canvas->GetBrush()->SetColor(GetBackground());
   Canvas->GetBrush()->SetStyle(bsSolid);
   Canvas->FillRect(TRect{0, 0, Canvas->GetSurface()->SurfaceWidth(), Canvas->GetSurface()->SurfaceHeight()});
+}
+
+namespace {
+
+// The view's side of a worker's door: its window handle, which any thread
+// may keep and post through, also after the view is gone.
+class TLKViewWindowPost final : public TLKViewPost {
+ public:
+  explicit TLKViewWindowPost(TWindowHandle Handle) : FHandle(std::move(Handle)) {}
+  bool InWindow() const override { return WindowHasParent(FHandle); }
+  void PostUpdate() override { PostMessage(FHandle, LKM_UPDATE, 0, 0); }
+  void PostProgress(Integer Percent) override {
+    PostCoalescedMessage(FHandle, LKM_PROGRESS, static_cast<WPARAM>(static_cast<std::intptr_t>(Percent)), 0);
+  }
+  void PostFinishWork() override { PostMessage(FHandle, LKM_FINISHWORK, 0, 0); }
+  void PostCall(std::function<void(TLKViewLink&)> Proc) override {
+    PostWindowCall(FHandle, [Proc = std::move(Proc)](TControl* Control) {
+      if (auto* view = dynamic_cast<TLKView*>(Control)) Proc(*view);
+    });
+  }
+
+ private:
+  TWindowHandle FHandle;
+};
+
+}  // namespace
+
+std::shared_ptr<TLKViewPost> TLKView::GetPost() {
+  TWindowHandle handle = GetHandle();
+  if (handle == TWindowHandle()) return nullptr;
+  return std::make_shared<TLKViewWindowPost>(std::move(handle));
+}
+
+void TLKView::ShowFrame(TBitmap* Frame) {
+  std::vector<Byte*> dst, src;
+  LKRowsCopyAll(LKRowsOf(GetSurface(), dst), LKRowsOf(Frame, src));
+  if (HasParentWindow()) SurfaceWritten();
 }

@@ -8,21 +8,20 @@
 // that the view replaced its picture or is going away, and the messages an
 // I/O component working on a worker thread posts to it.
 //
-// TLumerakViewServices is what only the single-image view offers on top:
-// its selection, its layers and its selection stream. Components ask for it
-// with dynamic_cast and treat a view without it as having none of these.
+// TLKView implements the view link (core/lkviewlink.h) that the non-visual
+// components hold; TLumerakViewServices, declared there too, is what only
+// the single-image view offers on top.
 #pragma once
 
 #include <functional>
 #include <vector>
 
 #include "core/hylkdefs.h"
+#include "core/lkscreen.h"
+#include "core/lkviewlink.h"
 #include "platform/classes.h"
 #include "platform/controls.h"
 #include "platform/graphics.h"
-
-class TLKBitmap;
-class TLKMask;
 
 /// Messages an I/O component posts to its view from a worker thread:
 /// recompute and repaint (0, 0), progress (percent, 0), end of work (0, 0).
@@ -30,12 +29,8 @@ constexpr Cardinal LKM_UPDATE = 8024;
 constexpr Cardinal LKM_PROGRESS = 8027;
 constexpr Cardinal LKM_FINISHWORK = 8028;
 
-/// Callback of an attached component: Sender is the view; Destroying is true
-/// when the view is being destroyed (the callback must drop its reference).
-using TLKBitmapChangeEvent = std::function<void(TObject* Sender, bool Destroying)>;
-
 /// Abstract base of the image views: a custom control.
-class TLKView : public TCustomControl {
+class TLKView : public TCustomControl, public TLKViewLink {
  public:
   /// Background clBtnFace, border bsSingle, 3-D edge on, resolution 0, empty
   /// callback registry; the control accepts children and is opaque.
@@ -47,10 +42,10 @@ class TLKView : public TCustomControl {
   /// Appends Event to the registry and returns its handle (non-negative,
   /// unique for the view's life). The same callback may be registered twice;
   /// each registration has its own handle.
-  Integer RegisterBitmapChangeEvent(TLKBitmapChangeEvent Event);
+  Integer RegisterBitmapChangeEvent(TLKBitmapChangeEvent Event) override;
   /// Removes the registration under Handle; a negative or unknown handle is
   /// ignored.
-  void RemoveBitmapChangeEvent(Integer Handle);
+  void RemoveBitmapChangeEvent(Integer Handle) override;
   /// Calls every registered callback with Destroying = false, first to last
   /// (registrations made during the walk are not called). Views call it
   /// whenever their current TLKBitmap object is replaced.
@@ -59,8 +54,8 @@ class TLKView : public TCustomControl {
   Integer GetBitmapChangeEventCount() const { return static_cast<Integer>(FBitmapChangeEvents.size()); }
 
   /// Background colour; SetBackGround stores it (views also repaint).
-  TColor GetBackground() const { return FBackground; }
-  virtual void SetBackGround(TColor Color);
+  TColor GetBackground() const override { return FBackground; }
+  void SetBackGround(TColor Color) override;
 
   /// Border: bsSingle draws a 3-D edge (Ctl3D) or a plain border, bsNone
   /// nothing. Changing it re-creates the window; setting the same value
@@ -73,33 +68,36 @@ class TLKView : public TCustomControl {
   void SetCtl3D(bool Value) override;
 
   /// The class-library bitmap the view shows, or nil (the base has none).
-  virtual TBitmap* GetFBitmap();
+  TBitmap* GetFBitmap() override;
   /// The view's current TLKBitmap, or nil (the base has none).
-  virtual TLKBitmap* GetLKBitmap();
-  virtual TLKBitmap* GetAlphaChannel() = 0;
-  virtual bool GetHasAlphaChannel() = 0;
-  virtual void RemoveAlphaChannel(bool Merge) = 0;
+  TLKBitmap* GetLKBitmap() override;
 
-  /// Paint lock: LockPaint increments the counter (painting is suppressed
-  /// while it is above zero), UnLockPaint decrements and repaints,
-  /// NPUnLockPaint decrements without repainting and returns the counter.
-  virtual void LockPaint() = 0;
-  virtual Integer UnLockPaint() = 0;
-  virtual Integer NPUnLockPaint() = 0;
+  // The alpha channel and the paint lock are left to each view.
+
+  /// The view itself.
+  TComponent* GetLinkComponent() override { return this; }
+  /// A door that posts LKM_UPDATE, LKM_PROGRESS (coalesced), LKM_FINISHWORK
+  /// and window calls through the view's window handle; nil without one.
+  std::shared_ptr<TLKViewPost> GetPost() override;
+  /// The control's Update (views recompute before they repaint).
+  void Update() override { TCustomControl::Update(); }
+  /// Copies Frame's rows over the window surface and shows it when the view
+  /// has a parent window.
+  void ShowFrame(TBitmap* Frame) override;
 
   /// Picture resolution in dots per inch; a value of 0 leaves it unchanged.
-  Integer GetDpiX() const { return FDpiX; }
-  Integer GetDpiY() const { return FDpiY; }
-  virtual void SetDPIX(Integer Value);
-  virtual void SetDPIY(Integer Value);
+  Integer GetDpiX() const override { return FDpiX; }
+  Integer GetDpiY() const override { return FDpiY; }
+  void SetDPIX(Integer Value) override;
+  void SetDPIY(Integer Value) override;
   /// SetDPIX(X) then SetDPIY(Y).
-  virtual void SetDPI(Integer X, Integer Y);
+  void SetDPI(Integer X, Integer Y) override;
 
   /// Tells the view's listeners that the picture changed (base: nothing).
-  virtual void ImageChange();
+  void ImageChange() override;
   /// Paints the view's background over the whole of Canvas, with no picture
   /// (base: the background colour; transitions clear their frames with it).
-  virtual void DrawBackgroundToCanvas(TCanvas* Canvas);
+  void DrawBackgroundToCanvas(TCanvas* Canvas) override;
 
   /// Fired when the mouse enters or leaves the control (sender: the view).
   TNotifyEvent OnMouseEnter;
@@ -137,87 +135,12 @@ class TLKView : public TCustomControl {
   TNotifyEvent FOnFinishWork;
 };
 
-/// Whether programmatic selection coordinates are client-area pixels or
-/// bitmap pixels.
-enum TLKSelectionBase : Byte { lksbClientArea, lksbBitmap };
-
-/// How a stored selection is placed when it is read back.
-enum TLKRSOptions : Byte { lkrsNone, lkrsMoveToAdapt, lkrsSyncLayers };
-
-/// Frees the layer objects of Layers (TLKLayer) and empties it. Any thread.
-void LKFreeLayers(TList& Layers);
-
-/// Services of the single-image view that processing and I/O use beyond
-/// TLKView: the selection (mask, flag, outline), the layers, the selection
-/// stream and the conversions between client-area and bitmap coordinates.
-class TLumerakViewServices {
- public:
-  virtual ~TLumerakViewServices() = default;
-  /// The selection mask: the size of the current bitmap, empty when nothing
-  /// is selected. Never nil.
-  virtual TLKMask* GetSelectionMask() = 0;
-  /// True while a selection exists.
-  virtual bool GetSelected() = 0;
-  /// Outline points (polygons separated by an entry whose X is 1048575) and
-  /// their number.
-  virtual TPoint* GetPolySelArray() = 0;
-  virtual Integer GetPolySelCount() = 0;
-  /// Index of the layer being edited (0 = background) and number of layers.
-  virtual Integer GetLayersCurrent() = 0;
-  virtual Integer GetLayersCount() = 0;
-  /// The bitmap of layer Index (0..count-1).
-  virtual TLKBitmap* GetLayerBitmap(Integer Index) = 0;
-  /// Writes the current selection to Stream; LoadSelectionFromStream makes
-  /// what was written the view's selection, placed by Options.
-  virtual void SaveSelectionToStream(TStream* Stream) = 0;
-  virtual bool LoadSelectionFromStream(TStream* Stream, TLKRSOptions Options) = 0;
-  /// How programmatic selection coordinates are read.
-  virtual TLKSelectionBase GetSelectionBase() = 0;
-  /// Client to bitmap and bitmap to client coordinates at the current zoom
-  /// and scroll position.
-  virtual Integer XScr2Bmp(Integer X) = 0;
-  virtual Integer YScr2Bmp(Integer Y) = 0;
-  virtual Integer XBmp2Scr(Integer X) = 0;
-  virtual Integer YBmp2Scr(Integer Y) = 0;
-  /// Current zoom in percent.
-  virtual double GetZoom() = 0;
-  /// Repaints only the given client rectangle.
-  virtual void UpdateRect(const TRect& Rect) = 0;
-
-  // Layered files (main thread only; the base keeps no layers).
-
-  /// The layers of Layers (TLKLayer objects, the background layer first)
-  /// become the view's: its layers are cleared, layer 0 takes the first one
-  /// and a layer added for each further one takes it. An empty list leaves
-  /// the layers alone. Layers is emptied and its objects freed.
-  virtual void TakeLoadedLayers(TList& Layers) { LKFreeLayers(Layers); }
-  /// Renders the layers merged at 100 % into Merged and lists the view's
-  /// own layer objects in Layers (valid while the layers stay as they are).
-  /// False, with nothing done, for a view without layers.
-  virtual bool GiveLayersToSave(TLKBitmap* Merged, TList& Layers) {
-    (void)Merged;
-    (void)Layers;
-    return false;
-  }
-};
-
-/// Screen and metric globals of the views, read by every view. They hold
-/// fixed defaults (24 bits, not remote, 96 dpi, edge 2, border 1) until
-/// LKViewInitGlobals reads the screen.
-extern Integer gSystemColors;
-extern bool gIsRemoteSession;
-extern Integer gSystemDPIX;
-extern Integer gSystemDPIY;
-extern Integer gEdgeX;
-extern Integer gEdgeY;
-extern Integer gBorderX;
-extern Integer gBorderY;
 /// The resolution a new single-image view starts with (300 x 300); defined
 /// with the I/O parameters, which read it too.
 extern Integer gDefaultDPIX;
 extern Integer gDefaultDPIY;
 
-/// Fills the screen and metric globals from the screen's capabilities and
+/// Fills the screen and metric globals (core/lkscreen.h) from the screen's capabilities and
 /// the system metrics. The program calls it once at start-up, on the main
 /// thread with the application object built.
 void LKViewInitGlobals();

@@ -223,8 +223,8 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   virtual void CalcPaintCoords();
   virtual void CreateCoordConvLUT();
   double GetZoom() override { return FGeo.ZoomX; }
-  double GetZoomX() const { return FGeo.ZoomX; }
-  double GetZoomY() const { return FGeo.ZoomY; }
+  double GetZoomX() const override { return FGeo.ZoomX; }
+  double GetZoomY() const override { return FGeo.ZoomY; }
   /// Both zooms (ignored at 0 or below or when unchanged); paints at once.
   void SetZoom(double Zoom);
   void SetZoomX(double Zoom);

@@ -12,7 +12,7 @@
 #include "core/lkicc.h"
 #include "core/lkstreams.h"
 #include "io/lkformatrow.h"
-#include "views/lklayer.h"
+#include "core/lklayer.h"
 
 namespace lkpsd {
 

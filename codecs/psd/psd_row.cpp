@@ -6,8 +6,7 @@
 #include "codecs/psd/psdfilt.h"
 #include "core/lkabort.h"
 #include "io/lkformatrow.h"
-#include "views/lklayer.h"
-#include "views/lkview.h"
+#include "core/lklayer.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "core/lkbytereader.h"
 #include "core/lkicc.h"
 #include "processing/lkfilterresample.h"
-#include "views/lklayer.h"
+#include "core/lklayer.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "codecs/tiff/tiffpages.h"
+#include "core/lkbytereader.h"
 
 namespace {
 
@@ -18,18 +19,10 @@ constexpr Integer kMaxEntries = 4096;
 // Chains longer than this are taken as damaged (and end the walk).
 constexpr Integer kMaxPages = 65535;
 
-Word Size16(const Byte* p, bool LE) { return LE ? Word(p[0] | p[1] << 8) : Word(p[0] << 8 | p[1]); }
-DWORD Size32(const Byte* p, bool LE) {
-  return LE ? DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24
-            : DWORD(p[0]) << 24 | DWORD(p[1]) << 16 | DWORD(p[2]) << 8 | DWORD(p[3]);
-}
-void Put16(Byte* p, Word V, bool LE) {
-  if (LE) p[0] = Byte(V), p[1] = Byte(V >> 8);
-  else p[0] = Byte(V >> 8), p[1] = Byte(V);
-}
-void Put32(Byte* p, DWORD V, bool LE) {
-  for (int i = 0; i < 4; ++i) p[i] = Byte(V >> (LE ? 8 * i : 24 - 8 * i));
-}
+Word Size16(const Byte* p, bool LE) { return LE ? LKGetLE16(p) : LKGetBE16(p); }
+DWORD Size32(const Byte* p, bool LE) { return LE ? LKGetLE32(p) : LKGetBE32(p); }
+void Put16(Byte* p, Word V, bool LE) { LE ? LKPutLE16(p, V) : LKPutBE16(p, V); }
+void Put32(Byte* p, DWORD V, bool LE) { LE ? LKPutLE32(p, V) : LKPutBE32(p, V); }
 
 bool IsPointerTag(Word Tag) { return Tag == 34665 || Tag == 34853 || Tag == 40965; }
 

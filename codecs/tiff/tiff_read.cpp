@@ -12,6 +12,7 @@
 #include "codecs/tiff/tiffvars.h"
 #include "core/lkabort.h"
 #include "core/lkallocgate.h"
+#include "core/lkbytereader.h"
 #include "core/lkicc.h"
 #include "io/lkexif.h"
 #include "io/lkimagingannot.h"
@@ -23,14 +24,9 @@ constexpr Integer kThumbnailLimit = 400;
 // Maker notes with more entries than this are not taken as a directory.
 constexpr Integer kMakerNoteMaxEntries = 256;
 
-DWORD Get32(const Byte* p, bool le) {
-  return le ? DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24)
-            : (DWORD(p[0]) << 24) | (DWORD(p[1]) << 16) | (DWORD(p[2]) << 8) | DWORD(p[3]);
-}
+DWORD Get32(const Byte* p, bool le) { return le ? LKGetLE32(p) : LKGetBE32(p); }
 
-Word Get16(const Byte* p, bool le) {
-  return le ? static_cast<Word>(p[0] | (p[1] << 8)) : static_cast<Word>((p[0] << 8) | p[1]);
-}
+Word Get16(const Byte* p, bool le) { return le ? LKGetLE16(p) : LKGetBE16(p); }
 
 void Put16(std::vector<Byte>& out, Word v) {
   out.push_back(Byte(v));

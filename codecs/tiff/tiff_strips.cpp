@@ -9,6 +9,7 @@
 #include "codecs/jpeg/jpegfilt.h"
 #include "codecs/tiff/ccitt.h"
 #include "codecs/tiff/tiffvars.h"
+#include "core/lkbytereader.h"
 #include "io/lkconvertcolor.h"
 
 namespace {
@@ -173,7 +174,7 @@ const Byte* Prepare(TRowDecoder& D, const Byte* Row, Integer Width, Integer Samp
   return Row;
 }
 
-Word Word16(const Byte* p, bool LE) { return LE ? Word(p[0] | (p[1] << 8)) : Word((p[0] << 8) | p[1]); }
+Word Word16(const Byte* p, bool LE) { return LE ? LKGetLE16(p) : LKGetBE16(p); }
 
 // Converts Width pixels of a prepared row into the bitmap's row Y from
 // column X, clipped to the bitmap's width.

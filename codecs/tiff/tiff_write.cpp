@@ -12,6 +12,7 @@
 #include "codecs/tiff/ccitt.h"
 #include "codecs/tiff/tiffilt.h"
 #include "codecs/tiff/tifwrite_exif.h"
+#include "core/lkbytereader.h"
 #include "core/lkicc.h"
 #include "core/lkquantizer.h"
 #include "io/lkconvertcolor.h"
@@ -355,7 +356,7 @@ bool WriteOldJPEG(TStream* S, TLKTIFFDirWriter& Dir, TLKBitmap* B, TIOParamsVals
   return !Abort.load();
 }
 
-DWORD Get32LE(const Byte* p) { return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24; }
+DWORD Get32LE(const Byte* p) { return LKGetLE32(p); }
 
 }  // namespace
 

@@ -6,20 +6,17 @@
 #include <limits>
 #include <set>
 
+#include "core/lkbytereader.h"
+
 namespace {
 
 // A chain longer than this is taken as damaged: no real file holds so many
 // pages, and the cap bounds the work a hostile chain can cause.
 constexpr Integer kMaxDirectories = 65536;
 
-Word Get16(const Byte* p, bool le) {
-  return le ? static_cast<Word>(p[0] | (p[1] << 8)) : static_cast<Word>((p[0] << 8) | p[1]);
-}
+Word Get16(const Byte* p, bool le) { return le ? LKGetLE16(p) : LKGetBE16(p); }
 
-DWORD Get32(const Byte* p, bool le) {
-  return le ? DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24)
-            : (DWORD(p[0]) << 24) | (DWORD(p[1]) << 16) | (DWORD(p[2]) << 8) | DWORD(p[3]);
-}
+DWORD Get32(const Byte* p, bool le) { return le ? LKGetLE32(p) : LKGetBE32(p); }
 
 uint64_t Get64(const Byte* p, bool le) {
   const uint64_t a = Get32(p, le), b = Get32(p + 4, le);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/tiff_builder.h"
+#include "core/lkabort.h"
 #include "core/lkbitmap.h"
 #include "io/lkextio.h"
 #include "io/lkfileformats.h"
@@ -119,6 +120,8 @@ class ExtIO : public ::testing::Test {
     std::atomic<bool> abort{false};
     TProgressRec progress;
     progress.AbortFlag = &abort;
+    note.Clear();
+    progress.AbortNote = &note;
     progress.OnProgress = [this](TObject* Sender, Integer Percent) { percents.push_back(Percent); };
     LKExtIOPluginRead(s, Bitmap, params, progress, Preview);
     return abort;
@@ -126,6 +129,7 @@ class ExtIO : public ::testing::Test {
 
   TIOParamsVals params;
   std::vector<Integer> percents;
+  TLKAbortNote note;  // the reason of Read's last failure
 };
 
 // ---------------------------------------------------------------------------
@@ -497,6 +501,29 @@ TEST_F(ExtIO, WriteRefusesWhatItCannotHandOver) {
     EXPECT_TRUE(abort);
     EXPECT_EQ(s.GetSize(), 0);
     EXPECT_EQ(Log(), "");
+  }
+}
+
+TEST_F(ExtIO, FailedReadsAndWritesSayWhy) {
+  AddFake();
+  TLKBitmap bitmap;
+  EXPECT_TRUE(Read(FakeFile(1, 1, 5, {1, 2, 3}, kNoRows), bitmap));
+  EXPECT_NE(note.Get().find("no picture came back"), String::npos) << note.Get();
+  EXPECT_TRUE(Read(FakeFile(1, 1, 5, {1, 2, 3}), bitmap, false, {}, 4200));
+  EXPECT_NE(note.Get().find("no plug-in reads file type 4200"), String::npos) << note.Get();
+
+  TLKBitmap palette(2, 2, lk8p);
+  for (Integer type : {4096, 4300}) {
+    TMemoryStream s;
+    params.FILETYPE = type;
+    std::atomic<bool> abort{false};
+    TLKAbortNote reason;
+    TProgressRec progress;
+    progress.AbortFlag = &abort;
+    progress.AbortNote = &reason;
+    LKExtIOPluginWrite(s, palette, params, progress);
+    EXPECT_TRUE(abort);
+    EXPECT_EQ(reason.Get().rfind("plug-in: ", 0), 0u) << reason.Get();
   }
 }
 

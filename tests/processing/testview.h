@@ -79,6 +79,8 @@ class TTestView : public TLKView, public TLumerakViewServices {
   Integer XBmp2Scr(Integer X) override { return static_cast<Integer>(X * Zoom / 100) - 10; }
   Integer YBmp2Scr(Integer Y) override { return static_cast<Integer>(Y * Zoom / 100) - 20; }
   double GetZoom() override { return Zoom; }
+  double GetZoomX() const override { return Zoom; }
+  double GetZoomY() const override { return Zoom; }
   void UpdateRect(const TRect& r) override { Repainted.push_back(r); }
   double Zoom = 200;
   std::vector<TRect> Repainted;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/lkabort.h"
 #include "core/lkbitmap.h"
 #include "io/lkparams.h"
 #include "processing/lkadjustcolors.h"
@@ -28,11 +29,13 @@ struct Read {
   TIOParamsVals params;
   std::atomic<bool> aborted{false};
   std::vector<Integer> progress;
+  TLKAbortNote note;
 
   void Run(const Bytes& file, bool paramsOnly = false) {
     auto s = rawfiles::Stream(file);
     TProgressRec rec;
     rec.AbortFlag = &aborted;
+    rec.AbortNote = &note;
     rec.OnProgress = [this](TObject*, Integer p) { progress.push_back(p); };
     LKReadCameraRAWStream(*s, bitmap, params, rec, paramsOnly);
   }
@@ -298,6 +301,27 @@ TEST(RawReaderTest, TruncatedFilesAreSafe) {
       } catch (const Exception& e) {
         EXPECT_EQ(String(e.Message()).substr(0, 2), ": ");
       }
+    }
+  }
+}
+
+// Every failure the reader reports through the abort flag says why: a file
+// of no known camera, and kit files cut short.
+TEST(RawReaderTest, FailuresCarryTheirReason) {
+  Read unknown;
+  unknown.Run(rawfiles::Jpeg(20, 10));
+  ASSERT_TRUE(unknown.aborted.load());
+  EXPECT_EQ(unknown.note.Get().rfind("camera RAW: ", 0), 0u) << unknown.note.Get();
+  for (const auto& f : rawfiles::Kit()) {
+    for (size_t keep : {size_t(0), size_t(100), f.bytes.size() / 3}) {
+      SCOPED_TRACE(f.name + " cut to " + std::to_string(keep));
+      Read r;
+      try {
+        r.Run(Bytes(f.bytes.begin(), f.bytes.begin() + std::min(keep, f.bytes.size())));
+      } catch (const Exception&) {
+        continue;  // the decoder's own exceptions carry their text
+      }
+      if (r.aborted.load()) EXPECT_FALSE(r.note.Get().empty());
     }
   }
 }
