@@ -7,6 +7,7 @@
 #include "core/lkbitmap.h"
 #include "io/lkextio.h"
 #include "io/lkfileformats.h"
+#include "io/lkformatrow.h"
 #include "io/lkparams.h"
 
 const char* const kRawFilter =
@@ -18,9 +19,6 @@ String CurrentFile;
 bool CheckBoxUpdating = false;
 
 namespace {
-
-// The library's own camera RAW reader; the plug-in takes its place.
-constexpr Integer kBuiltInRawFormat = 20;
 
 // Runs an event handler, showing what it raises in the program's
 // exception box: no exception ever crosses the window system's dispatch.
@@ -49,7 +47,8 @@ TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
   DefGIF_LZWCOMPFUNC = GIFLZWCompress;
   DefTIFF_LZWDECOMPFUNC = TIFFLZWDecompress;
   DefTIFF_LZWCOMPFUNC = TIFFLZWCompress;
-  LKFileFormatRemove(kBuiltInRawFormat);
+  // The library's own camera RAW reader gives way to the plug-in.
+  LKFileFormatRemove(lkftRAW);
   LKAddExtIOPlugin("rawdevlib.dll");
   SetCaption(Application->GetTitle().empty() ? String("Velmoran") : Application->GetTitle());
 }
