@@ -5,6 +5,7 @@
 #include "core/lkbitmap.h"
 #include "io/lkextio.h"
 #include "io/lkfileformats.h"
+#include "io/lkformatrow.h"
 #include "io/lkparams.h"
 
 const char* const kRawFilter =
@@ -16,9 +17,6 @@ String CurrentFile;
 bool CheckBoxUpdating = false;
 
 namespace {
-
-// The library's own camera RAW reader; the plug-in takes its place.
-constexpr Integer kBuiltInRawFormat = 20;
 
 // Runs an event handler, showing what it raises in the program's
 // exception box: no exception ever crosses the window system's dispatch.
@@ -44,7 +42,8 @@ TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
   FormMain = this;
   CreateComponents();
   LKInstallDefaultLZW();
-  LKFileFormatRemove(kBuiltInRawFormat);
+  // The library's own camera RAW reader gives way to the plug-in.
+  LKFileFormatRemove(lkftRAW);
   LKAddExtIOPlugin("rawdevlib.dll");
   SetCaption(Application->GetTitle().empty() ? String("Velmoran") : Application->GetTitle());
 }

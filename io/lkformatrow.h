@@ -39,7 +39,10 @@
 //    code runs. Give RoundTripTolerance and HeaderClaiming (see the row)
 //    so that the registry-wide tests take the format in. Load and save particulars (stream headers, conversion before
 //    saving, which steps a load takes) are fields of TLKLoadShape and
-//    TLKSaveShape below: set the ones the format needs.
+//    TLKSaveShape below: set the ones the format needs. A format of several
+//    pictures per file gives its page operations (TLKPageOps, r.Pages); the
+//    words the file-type text adds after the name ("LZW", "Interlaced")
+//    come from r.TypeDetail.
 //
 // 3. Add one line X(<name>) to LK_BUILTIN_FORMAT_ROWS in
 //    codecs/lkcodecs_table.cpp, at its registration place. A format that
@@ -237,6 +240,11 @@ struct TLKLoadShape {
   /// takes the layers only after a read that succeeded; the working bitmap
   /// is not read into. Null: the format has no layers to give.
   bool TIOParamsVals::*LayersOption = nullptr;
+
+  /// A read job that raises ends the load with the abort flag (and the
+  /// finish) instead of passing the exception on: the by-extension load of
+  /// a registry record, whose reader the library does not know.
+  bool ReaderErrorsAsFlag = false;
 };
 
 /// How the frames save a format.
@@ -280,6 +288,40 @@ struct TLKDocumentOps {
                   TProgressRec& Progress) = nullptr;
   /// Finishes the document and frees Handle.
   void (*Close)(void* Handle, TStream& Stream, TIOParamsVals& Params) = nullptr;
+};
+
+/// The page operations of a format whose files hold several pictures (TIFF
+/// pages, GIF frames, DCX pages, icon images). Every operation works on the
+/// file at the stream's position and leaves the position there; a null
+/// operation is one the format does not offer.
+struct TLKPageOps {
+  /// Pages of the file; 0 when the stream does not hold one.
+  Integer (*Count)(TStream& Stream) = nullptr;
+  /// Rebuilds the file without page Index; returns the pages kept, 0 when
+  /// nothing was done (the stream is then unchanged).
+  Integer (*Delete)(TStream& Stream, Integer Index) = nullptr;
+  /// Rebuilds the file without the pages Indexes (Count of them) in one
+  /// pass; returns the pages kept, 0 when nothing was done.
+  Integer (*DeleteGroup)(TStream& Stream, const Integer* Indexes, Integer Count) = nullptr;
+  /// Writes page Index as a file of one page at Output's position; false
+  /// when there is no such page.
+  bool (*Extract)(TStream& Stream, Integer Index, TStream& Output) = nullptr;
+  /// A write job that inserts the job's bitmap as the page the parameters'
+  /// image index names into the file the stream holds (an empty stream
+  /// gets a file of one page). The frames of the I/O component run it as
+  /// the save of the format. Failures set the abort flag.
+  TLKFormatJobProc Insert = nullptr;
+  /// The format's write job is an insertion already (DCX): page insertion
+  /// runs the row's Write, and Insert stays null.
+  bool SaveInserts = false;
+  /// Writes Source's pages with the first page of Inserted placed at Index
+  /// to Output; false when either is not a file of the format.
+  bool (*Merge)(TStream& Source, TStream& Inserted, Integer Index, TStream& Output) = nullptr;
+  /// Animated formats: whether the file FileName is marked to loop, and a
+  /// rewrite of that mark (Loops repetitions, 0 for ever) with the logical
+  /// screen Width x Height.
+  bool (*IsAnimated)(const String& FileName) = nullptr;
+  void (*MakeAnimated)(const String& FileName, Word Loops, Integer Width, Integer Height) = nullptr;
 };
 
 /// One format.
@@ -327,6 +369,16 @@ struct TLKFormatRow {
   /// The registry record of an external plug-in format this row stands for
   /// (rows of built-in formats: null).
   const TLKFileFormatInfo* External = nullptr;
+
+  // ---- what the library says about a file of the format
+
+  /// Formats of several pictures per file: their page operations (null:
+  /// one picture per file).
+  const TLKPageOps* Pages = nullptr;
+  /// The words after the format's name in the parameters' file-type text
+  /// (TIOParamsVals::GetFileTypeStr), from what the last read filled in:
+  /// " LZW", " Interlaced". Null: nothing follows the name.
+  String (*TypeDetail)(const TIOParamsVals& Params) = nullptr;
 };
 
 /// The built-in rows in registration order (defined beside the codecs,

@@ -69,16 +69,20 @@ constexpr auto kRecordWrites = MakeWrites(std::make_integer_sequence<Integer, kL
 // never through the registry's probe list.
 bool BuiltInRecordProbe(TStream&, Integer) { return false; }
 
-// Jobs of rows standing for external registry records.
+// Jobs of rows standing for external registry records. The record's
+// functions learn which format they serve from the parameters' file type
+// (one plug-in bridge serves every plug-in format), so it is set first.
 void ExternalRead(TLKFormatJob& J) {
   const TLKFileFormatInfo* info = J.Row.External;
   if (!info || !info->ReadProc) return LKAbort(J.Progress, "the format cannot be read");
+  J.Params.FILETYPE = J.Row.Type;
   info->ReadProc(J.Stream, *J.Bitmap, J.Params, J.Progress, J.ParamsOnly);
 }
 
 void ExternalWrite(TLKFormatJob& J) {
   const TLKFileFormatInfo* info = J.Row.External;
   if (!info || !info->WriteProc) return LKAbort(J.Progress, "the format cannot be written");
+  J.Params.FILETYPE = J.Row.Type;
   info->WriteProc(J.Stream, *J.Bitmap, J.Params, J.Progress);
 }
 
@@ -113,6 +117,13 @@ TLKFormatRow LKFormatRowOfRecord(const TLKFileFormatInfo& Record) {
   r.Read = ExternalRead;
   r.Write = ExternalWrite;
   r.External = &Record;
+  // What the frames do for a record: a record without a reader or writer
+  // fails at once (flag and finish, nothing opened or created), and the
+  // writer gets a 24-bit picture (or a bilevel one), since the library
+  // cannot tell which pixel formats it takes.
+  r.Load.NoRoad = !r.CanRead;
+  r.Save.NoRoad = !r.CanWrite;
+  r.Save.Convert = true;
   return r;
 }
 

@@ -3,57 +3,11 @@
 
 #include <algorithm>
 
-#include "codecs/gif/giffilter.h"
-#include "codecs/ico/icofilt.h"
-#include "codecs/pcx/pcxfilt.h"
-#include "codecs/tiff/tiffilt.h"
-#include "codecs/tiff/tiffpages.h"
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
 #include "io/lumerakio_frame.h"
 
 namespace {
-
-// ---- TIFF
-Integer TIFFCount(TStream& S) { return _EnumTIFFImStream(&S); }
-Integer TIFFDelete(TStream& S, Integer Index) { return _DeleteTIFFImStream(&S, Index); }
-bool TIFFExtract(TStream& S, Integer Index, TStream& Out) { return _ExtractTIFFImStream(&S, Index, &Out); }
-void TIFFInsert(TLKFormatJob& J) {
-  if (J.Stream.Size() == 0) {
-    TIFFWriteStream(&J.Stream, false, J.Bitmap, J.Params, J.Progress);
-    return;
-  }
-  J.Stream.Seek(0, soBeginning);
-  TIFFWriteStream(&J.Stream, true, J.Bitmap, J.Params, J.Progress);
-}
-
-// ---- GIF
-Integer GIFCount(TStream& S) { return _DeleteGIFImStream(&S, -1, false); }
-Integer GIFDelete(TStream& S, Integer Index) {
-  const Integer pages = GIFCount(S);
-  if (Index < 0 || Index >= pages) return 0;
-  return _DeleteGIFImStream(&S, Index, true);
-}
-void GIFInsert(TLKFormatJob& J) {
-  if (_InsertGIFImStream(&J.Stream, J.Bitmap, J.Params, J.Progress) == 0 && !LKAborted(J.Progress))
-    LKAbort(J.Progress, "GIF: the frame could not be inserted");
-}
-
-// ---- DCX
-Integer DCXCount(TStream& S) { return LKDCXCountStream(&S); }
-Integer DCXDelete(TStream& S, Integer Index) { return LKDCXDeleteStream(&S, Index); }
-bool DCXExtract(TStream& S, Integer Index, TStream& Out) { return LKDCXExtractStream(&S, Index, &Out); }
-void DCXInsert(TLKFormatJob& J) { LKDCXInsertStream(&J.Stream, J.Bitmap, J.Params, J.Progress); }
-
-// ---- icons
-Integer ICOCount(TStream& S) { return _EnumICOImStream(&S); }
-
-const TLKPageOps kOps[] = {
-    {lkftTIFF, TIFFCount, TIFFDelete, TIFFExtract, TIFFInsert},
-    {lkftGIF, GIFCount, GIFDelete, nullptr, GIFInsert},
-    {lkftDCX, DCXCount, DCXDelete, DCXExtract, DCXInsert},
-    {lkftICO, ICOCount, nullptr, nullptr, nullptr},
-};
 
 // The file's bytes in memory.
 void Load(const String& FileName, TMemoryStream& M) {
@@ -81,9 +35,8 @@ Integer Quietly(F Body) {
 }  // namespace
 
 const TLKPageOps* LKPageOpsOf(Integer FileType) {
-  for (const TLKPageOps& o : kOps)
-    if (o.Type == FileType) return &o;
-  return nullptr;
+  const TLKFormatRow* row = LKFormatRowOf(FileType);
+  return row ? row->Pages : nullptr;
 }
 
 Integer LKCountFilePages(const String& FileName, Integer FileType) {
@@ -105,11 +58,11 @@ Integer LKDeleteFilePage(const String& FileName, Integer FileType, Integer Index
 }
 
 Integer LKDeleteFilePages(const String& FileName, Integer FileType, const std::vector<Integer>& Indexes) {
-  if (FileType != lkftTIFF) return 0;
+  const TLKPageOps* ops = LKPageOpsOf(FileType);
+  if (!ops || !ops->DeleteGroup) return 0;
   TMemoryStream m;
   Load(FileName, m);
-  const std::vector<Integer> copy = Indexes;
-  const Integer kept = _DeleteTIFFImStreamGroup(&m, copy.data(), Integer(copy.size()));
+  const Integer kept = ops->DeleteGroup(m, Indexes.data(), Integer(Indexes.size()));
   if (kept > 0) Store(m, FileName);
   return kept;
 }
@@ -125,44 +78,64 @@ Integer EnumGIFIm(const String& FileName) {
   return Quietly([&] { return LKCountFilePages(FileName, lkftGIF); });
 }
 Integer EnumTIFFIm(const String& FileName) { return LKCountFilePages(FileName, lkftTIFF); }
-Integer EnumTIFFStream(TStream* Stream) { return Stream ? TIFFCount(*Stream) : 0; }
+Integer EnumTIFFStream(TStream* Stream) {
+  const TLKPageOps* ops = LKPageOpsOf(lkftTIFF);
+  return Stream && ops ? ops->Count(*Stream) : 0;
+}
 Integer EnumDCXIm(const String& FileName) { return LKCountFilePages(FileName, lkftDCX); }
 Integer EnumICOIm(const String& FileName) { return LKCountFilePages(FileName, lkftICO); }
 
 bool CheckAniGIF(const String& FileName) {
+  const TLKPageOps* ops = LKPageOpsOf(lkftGIF);
+  if (!ops || !ops->IsAnimated) return false;
   try {
-    return _CheckGIFAnimate(FileName);
+    return ops->IsAnimated(FileName);
   } catch (...) {
     return false;
   }
 }
 
+namespace {
+
+// Page Index of Source written to Output as a file of one page.
+bool ExtractPage(Integer FileType, TStream& Source, Integer Index, TStream& Output) {
+  const TLKPageOps* ops = LKPageOpsOf(FileType);
+  return ops && ops->Extract && ops->Extract(Source, Index, Output);
+}
+
+bool MergePages(Integer FileType, TStream& Source, TStream& Inserted, Integer Index, TStream& Output) {
+  const TLKPageOps* ops = LKPageOpsOf(FileType);
+  return ops && ops->Merge && ops->Merge(Source, Inserted, Index, Output);
+}
+
+}  // namespace
+
 bool ExtractTIFFImageStream(TStream* Source, TStream* Output, Integer Index) {
-  return Source && Output && TIFFExtract(*Source, Index, *Output);
+  return Source && Output && ExtractPage(lkftTIFF, *Source, Index, *Output);
 }
 
 bool ExtractTIFFImageFile(const String& Source, const String& Output, Integer Index) {
   auto in = lkio::OpenForRead(Source);
   TMemoryStream out;
-  const bool ok = TIFFExtract(*in, Index, out);
+  const bool ok = ExtractPage(lkftTIFF, *in, Index, out);
   in.reset();
   Store(out, Output);
   return ok;
 }
 
 bool ExtractDCXImageStream(TStream* Source, TStream* Output, Integer Index) {
-  return Source && Output && DCXExtract(*Source, Index, *Output);
+  return Source && Output && ExtractPage(lkftDCX, *Source, Index, *Output);
 }
 
 bool InsertTIFFImageStream(TStream* Source, TStream* Insert, TStream* Output, Integer Index) {
-  return Source && Insert && Output && _InsertTIFFImStream(Source, Insert, Index, Output) >= 0;
+  return Source && Insert && Output && MergePages(lkftTIFF, *Source, *Insert, Index, *Output);
 }
 
 bool InsertTIFFImageFile(const String& Source, const String& Insert, const String& Output, Integer Index) {
   auto a = lkio::OpenForRead(Source);
   auto b = lkio::OpenForRead(Insert);
   TMemoryStream out;
-  const bool ok = _InsertTIFFImStream(a.get(), b.get(), Index, &out) >= 0;
+  const bool ok = MergePages(lkftTIFF, *a, *b, Index, out);
   a.reset();
   b.reset();
   Store(out, Output);
@@ -172,11 +145,6 @@ bool InsertTIFFImageFile(const String& Source, const String& Insert, const Strin
 Integer LKGetFileFramesCount(const String& FileName) {
   const PLKFileFormatInfo info = LKFileFormatGetInfo2(lkio::LowerExt(FileName));
   if (!info || info->FormatType == lkftUnknown || info->FormatType == lkftAVI) return 0;
-  switch (info->FormatType) {
-    case lkftTIFF:
-    case lkftGIF:
-    case lkftICO:
-    case lkftDCX: return LKCountFilePages(FileName, info->FormatType);
-    default: return 1;
-  }
+  if (LKPageOpsOf(info->FormatType)) return LKCountFilePages(FileName, info->FormatType);
+  return 1;
 }

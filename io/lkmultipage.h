@@ -1,6 +1,6 @@
 // Files of several pictures (TIFF, GIF, DCX and icon files): counting,
-// deleting, extracting and inserting pages all go through one table of page
-// operations per format, over the file's bytes held in a stream. The file
+// deleting, extracting and inserting pages all go through the page
+// operations of the format's row, over the file's bytes held in a stream. The file
 // routines load a file, run the operation and, when the file changed, put
 // the new bytes in place through a temporary file renamed over it (a failed
 // operation leaves the file as it was).
@@ -15,27 +15,8 @@
 class TLKBitmap;
 class TIOParamsVals;
 
-/// The page operations of one multi-page format. Every operation works on
-/// the file at the stream's position and leaves the position there.
-struct TLKPageOps {
-  Integer Type = lkftUnknown;
-  /// Pages of the file; 0 when the stream does not hold one.
-  Integer (*Count)(TStream& Stream) = nullptr;
-  /// Rebuilds the file without page Index; returns the pages kept, 0 when
-  /// nothing was done (the stream is then unchanged). Null: not supported.
-  Integer (*Delete)(TStream& Stream, Integer Index) = nullptr;
-  /// Writes page Index as a file of one page at Output's position; false
-  /// when there is no such page. Null: not supported.
-  bool (*Extract)(TStream& Stream, Integer Index, TStream& Output) = nullptr;
-  /// A write job that inserts the job's bitmap as the page the parameters'
-  /// image index names into the file the stream holds (the frames of the
-  /// I/O component run it as the save of the format). Failures set the
-  /// abort flag. Null: not supported.
-  TLKFormatJobProc Insert = nullptr;
-};
-
-/// The page operations of FileType (lkftTIFF, lkftGIF, lkftDCX, lkftICO);
-/// null for a format of one picture.
+/// The page operations of FileType, from its row (TLKFormatRow::Pages:
+/// TIFF, GIF, DCX and icon files); null for a format of one picture.
 const TLKPageOps* LKPageOpsOf(Integer FileType);
 
 /// Pages of the file (opened for reading); 0 when it is not of the format.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "io/lkformatrow.h"
+
 TGIFLZWDecompFunc DefGIF_LZWDECOMPFUNC = nullptr;
 TGIFLZWCompFunc DefGIF_LZWCOMPFUNC = nullptr;
 TTIFFLZWDecompFunc DefTIFF_LZWDECOMPFUNC = nullptr;
@@ -679,46 +681,8 @@ String TIOParamsVals::GetFileTypeStr() const {
     if (s.size() > 82) s.resize(82);
     s += UpperCase(ext) + ")";
   }
-  switch (FILETYPE) {
-    case 1: {
-      static const char* const kTIFF[] = {" Uncompressed", " Huffman", " Group 3 Fax", " Group 3 Fax 2D", " Group 4 Fax",
-                                          " LZW", " Jpeg v.5", " Jpeg", " PackBits RLE"};
-      if (TIFF_COMPRESSION < 9) s += kTIFF[TIFF_COMPRESSION];
-      break;
-    }
-    case 2:
-      if (GIF_INTERLACED) s += " Interlaced";
-      break;
-    case 3: {
-      static const char* const kJPEG[] = {"", " Gray level", " YCbCr", " CMYK", " YCbCrK"};
-      if (JPEG_COLORSPACE < 5) s += kJPEG[JPEG_COLORSPACE];
-      break;
-    }
-    case 4:
-      if (PCX_COMPRESSION == ioPCX_UNCOMPRESSED) s += " Uncompressed";
-      break;
-    case 5: {
-      static const char* const kBMP[] = {" ver.1", " ver.3", " OS/2 v.1", " OS/2 v.2"};
-      if (BMP_VERSION < 4) s += kBMP[BMP_VERSION];
-      break;
-    }
-    case 8:
-      if (PNG_INTERLACED) s += " Interlaced";
-      break;
-    case 11:
-      s += TGA_COMPRESSED ? " Compressed" : " Uncompressed";
-      break;
-    case 13:
-    case 14: {
-      static const char* const kJ2K[] = {" Gray level", " RGB", " YCbCr"};
-      if (J2000_COLORSPACE < 3) s += kJ2K[J2000_COLORSPACE];
-      break;
-    }
-    case 20:
-      s += " (" + RAW_CAMERA + ")";
-      break;
-    default:
-      break;
-  }
+  // What the last read tells about the file's kind, in the format's own words.
+  const TLKFormatRow* row = LKFormatRowOf(FILETYPE);
+  if (row && row->TypeDetail) s += row->TypeDetail(*this);
   return s;
 }

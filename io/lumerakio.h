@@ -279,13 +279,21 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   // What each road reports when the format is not available:
   //  - LoadFromFile of an extension nobody registered, LoadFromFileFormat,
   //    LoadFromStreamFormat or LoadFromBuffer of a type nobody registered,
-  //    LoadFromStream of content nobody recognises, the camera RAW roads
-  //    when no record lists "RAW", SaveToFile of an empty name: nothing
-  //    (no flag, no progress, no finish).
+  //    LoadFromStream of content nobody recognises (or of no stream), the
+  //    camera RAW roads when no record lists "RAW", SaveToFile of an empty
+  //    name: the flag with its reason only (no progress, no finish: nothing
+  //    was started, but a caller that checks the flag never reads the
+  //    silence as success).
   //  - LoadFromFile of an empty name, a registry record without a reader, a
   //    built-in format without its codec: the flag, progress 100, finish.
   //  - SaveToFile of an extension nobody writes, SaveToStream of a type
   //    nobody writes: the flag only.
+  //
+  // Built-in formats, plug-in formats and registry records all load and
+  // save through the same two frames (lumerakio_frame.h); what a registry
+  // record does differently is data on the row that stands for it
+  // (LKFormatRowOfRecord): the resolution default and the alpha drop of
+  // every load hold for it as well.
 
   // ---- load and save dispatch (lumerakio_dispatch.cpp)
   //
@@ -299,27 +307,29 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
 
   /// Loads by the file's extension: a built-in format through its own
   /// operation, another registered format through the registry's reader. An
-  /// unregistered extension does nothing; an empty name sets the abort flag
+  /// unregistered extension sets the abort flag only; an empty name sets it
   /// and reports the finish; names starting with "http://" and ".avi" files
   /// are not supported here (abort flag and finish).
   virtual void LoadFromFile(const String& FileName);
-  /// Loads FileName as the registered type FileType (21: headerless raw
-  /// pixels into the bitmap as it is sized). An unregistered type does
-  /// nothing.
+  /// Loads FileName as the registered type FileType (lkftBMPRAW: headerless raw
+  /// pixels into the bitmap as it is sized). An unregistered type sets the
+  /// abort flag only.
   virtual void LoadFromFileFormat(const String& FileName, Integer FileType);
   /// Loads by the file's content; an unrecognised content goes by extension.
   virtual void LoadFromFileAuto(const String& FileName);
-  /// Loads by the stream's content; an unrecognised content does nothing.
+  /// Loads by the stream's content; an unrecognised content sets the abort
+  /// flag only.
   virtual void LoadFromStream(TStream* Stream);
-  /// Loads the stream as the registered type FileType; unregistered: nothing.
+  /// Loads the stream as the registered type FileType; unregistered: the
+  /// abort flag only.
   virtual void LoadFromStreamFormat(TStream* Stream, Integer FileType);
   /// Loads from a memory block, which must stay valid for the call; FileType
   /// 0 detects the content. A load handed to a worker reads a copy of the
   /// block, so the caller's block is never read after the call returned.
   virtual void LoadFromBuffer(const void* Buffer, Integer BufferSize, Integer FileType);
   /// Saves by the lower-cased extension of FileName: the built-in formats'
-  /// own operations, then the registry's writers. An empty name does nothing;
-  /// an extension nobody writes sets the abort flag only.
+  /// own operations, then the registry's writers. An empty name or an
+  /// extension nobody writes sets the abort flag only.
   virtual void SaveToFile(const String& FileName);
   /// Saves to the stream as FileType; a type nobody writes sets the abort
   /// flag only.
@@ -337,7 +347,7 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
 
   /// Camera RAW by the registry's "RAW" extension: the library's own reader
   /// while the built-in record serves it, otherwise the format that
-  /// registered "RAW" (a plug-in); nothing at all when none does.
+  /// registered "RAW" (a plug-in); the abort flag only when none does.
   void SyncLoadFromStreamRAW(TStream* Stream);
   /// SyncLoadFromStreamRAW through the asynchronous gate.
   void LoadFromStreamRAW(TStream* Stream);
@@ -387,7 +397,7 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void SaveToFileTIFF(const String& FileName);
   void SaveToStreamTIFF(TStream* Stream);
   /// Loads the largest JPEG picture a camera RAW file of the CIFF kind
-  /// embeds; the file type becomes camera RAW (20). An empty name does
+  /// embeds; the file type becomes camera RAW (lkftRAW). An empty name does
   /// nothing; a file without such a picture leaves the bitmap as it was
   /// (the abort flag is set when it is then empty). No
   /// asynchronous road; the finish event fires in every case.

@@ -1,5 +1,6 @@
 // The JPEG picture a CIFF camera file embeds, loaded by the I/O component.
 #include "core/lkbitmap.h"
+#include "io/lkformatrow.h"
 #include "io/lumerakio.h"
 #include "raw/lkraw.h"
 
@@ -17,7 +18,7 @@ void TLumerakIO::LoadJpegFromFileCRW(const String& FileName) {
     LKCRWGetJpeg(*GetLKBitmap(), file);
     if (GetLKBitmap()->IsEmpty()) SetAborted(true);
     GetIOParams()->FILENAME = FileName;
-    GetIOParams()->FILETYPE = 20;
+    GetIOParams()->FILETYPE = lkftRAW;
     Update();
   } catch (...) {
     DoFinishWork();

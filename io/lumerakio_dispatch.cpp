@@ -6,7 +6,6 @@
 
 #include "core/lkbitmap.h"
 #include "core/lklists.h"
-#include "core/lkmask.h"
 #include "dialogs/lkiodialogs.h"
 #include "io/lkdetect.h"
 #include "io/lkfileformats.h"
@@ -19,8 +18,6 @@
 #include "processing/lkfilterresample.h"
 #include "processing/lkresample.h"
 
-using lkio::WithFinish;
-
 namespace {
 
 // A load or save this build cannot run (URL downloads, AVI frames): the
@@ -30,59 +27,32 @@ void Unsupported(TLumerakIO& IO, const char* What) {
   IO.DoFinishWork();
 }
 
-// The built-in row of a registry record, null for external records.
-const TLKFormatRow* BuiltInRow(PLKFileFormatInfo Info) {
-  return Info && Info->BuiltIn ? LKFormatRowOf(Info->FormatType) : nullptr;
+// A load that finds nothing to run (no format, no stream): the abort flag
+// with the reason, and neither progress nor a finish, since nothing started.
+void NothingToLoad(TLumerakIO& IO, const String& Why) { IO.SetAbortedWith(Why); }
+
+// The file load of a registry record, through the row frames. Camera RAW
+// goes through its own road, which a plug-in registering "RAW" takes over.
+// A record the library does not know itself (a plug-in's, a program's)
+// runs on a row standing for it; ErrorsAsFlag turns an exception of its
+// reader into the abort flag.
+void LoadRecordFile(TLumerakIO& IO, const TLKFileFormatInfo& Info, const String& FileName, bool ErrorsAsFlag) {
+  TLKFormatRow row = LKFormatRowOfRecord(Info);
+  if (row.External == nullptr && row.Type == lkftRAW) return IO.LoadFromFileRAW(FileName);
+  row.Load.ReaderErrorsAsFlag = ErrorsAsFlag && row.External != nullptr;
+  lkio::LoadFileAs(IO, row, FileName);
 }
 
-// The file load of a built-in row. Camera RAW goes through its own road,
-// which a plug-in registering "RAW" takes over.
-void LoadByFile(TLumerakIO& IO, const TLKFormatRow& Row, const String& FileName) {
-  if (Row.Type == lkftRAW)
-    IO.LoadFromFileRAW(FileName);
-  else
-    lkio::LoadFileAs(IO, Row, FileName);
+void LoadRecordStream(TLumerakIO& IO, const TLKFileFormatInfo& Info, TStream* Stream) {
+  const TLKFormatRow row = LKFormatRowOfRecord(Info);
+  if (row.External == nullptr && row.Type == lkftRAW) return IO.LoadFromStreamRAW(Stream);
+  lkio::LoadStreamAs(IO, row, Stream);
 }
 
-void LoadByStream(TLumerakIO& IO, const TLKFormatRow& Row, TStream* Stream) {
-  if (Row.Type == lkftRAW)
-    IO.LoadFromStreamRAW(Stream);
-  else
-    lkio::LoadStreamAs(IO, Row, Stream);
-}
-
-// The registry's reader on an open stream, with the steps every load takes:
-// the alpha channel dropped before, a missing resolution made the default
-// after, then the resolution adjustment and the view's resolution.
-void RegistryRead(TLumerakIO& IO, TStream& S, PLKFileFormatInfo Info) {
-  TLKBitmap* bmp = IO.GetLKBitmap();
-  bmp->RemoveAlphaChannel();
-  TProgressRec pr = lkio::MakeProgress(IO);
-  const TLKFormatRow row = LKFormatRowOfRecord(*Info);
-  TLKFormatJob job(row, S, bmp, *IO.GetIOParams(), pr, false);
-  LKRunRead(job);
-  delete job.Mask;
-  IO.CheckDPI();
-  if (IO.GetAutoAdjustDPI()) IO.AdjustDPI();
-  lkio::GiveViewResolution(IO);
-}
-
-// Clears what a registry load reports before it reads: the previous read's
-// information, the file name and type. False (abort flag and finish
-// reported) when the record cannot read.
-bool RegistryLoadStart(TLumerakIO& IO, PLKFileFormatInfo Info) {
-  TIOParamsVals& p = *IO.GetIOParams();
-  p.FILENAME.clear();
-  p.FILETYPE = 0;
-  p.ResetInfo();
-  if (Info->ReadProc) return true;
-  IO.SetAborted(true);
-  IO.DoFinishWork();
-  return false;
-}
+String NoTypeText(Integer FileType) { return "no format of type " + IntToStr(FileType) + " is registered"; }
 
 // The read job of the type's row in parameters-only mode (built-in rows,
-// then the registry's record); a type nobody reads sets the abort flag.
+// then the registry's record); a type nobody reads reads nothing.
 void ReadParams(TLumerakIO& IO, TStream& S, Integer Type, TProgressRec& Pr) {
   if (const TLKFormatRow* row = LKFormatRowOf(Type)) return lkio::ReadParamsAs(IO, *row, S, Pr);
   const PLKFileFormatInfo info = LKFileFormatGetInfo(Type);
@@ -98,7 +68,7 @@ void ReadParams(TLumerakIO& IO, TStream& S, Integer Type, TProgressRec& Pr) {
 void TLumerakIO::LoadFromFile(const String& FileName) {
   if (!GetLKBitmap()) return;
   if (FileName.empty()) {
-    SetAborted(true);
+    SetAbortedWith("no file name");
     DoFinishWork();
     return;
   }
@@ -106,60 +76,14 @@ void TLumerakIO::LoadFromFile(const String& FileName) {
   const String ext = lkio::LowerExt(FileName);
   if (ext == ".avi") return Unsupported(*this, "AVI frames");
   const PLKFileFormatInfo info = LKFileFormatGetInfo2(ext);
-  if (!info) return;
-  if (const TLKFormatRow* row = BuiltInRow(info)) return LoadByFile(*this, *row, FileName);
-
-  if (!RegistryLoadStart(*this, info)) return;
-  if (GetAsyncGate()) {
-    new TLKIOThread(this, TLKIOMethodFile([this](const String& F) { LoadFromFile(F); }), FileName);
-    return;
-  }
-  SetAborted(true);
-  if (!MakeConsistentBitmap({})) return;
-  auto file = lkio::OpenForRead(FileName);
-  SetAborted(false);
-  TIOParamsVals& p = *GetIOParams();
-  p.FILENAME = FileName;
-  p.FILETYPE = info->FormatType;
-  TLKBitmap* bmp = GetLKBitmap();
-  bmp->RemoveAlphaChannel();
-  try {
-    TProgressRec pr = lkio::MakeProgress(*this);
-    info->ReadProc(*file, *bmp, p, pr, false);
-  } catch (...) {
-    SetAborted(true);
-  }
-  if (!GetAborted()) {
-    CheckDPI();
-    if (GetAutoAdjustDPI()) AdjustDPI();
-    lkio::GiveViewResolution(*this);
-  }
-  Update();
-  file.reset();
-  DoFinishWork();
+  if (!info) return NothingToLoad(*this, "no format reads \"" + ExtractFileName(FileName) + "\"");
+  LoadRecordFile(*this, *info, FileName, true);
 }
 
 void TLumerakIO::LoadFromFileFormat(const String& FileName, Integer FileType) {
   const PLKFileFormatInfo info = LKFileFormatGetInfo(FileType);
-  if (!info) return;
-  if (const TLKFormatRow* row = BuiltInRow(info)) return LoadByFile(*this, *row, FileName);
-  if (!RegistryLoadStart(*this, info)) return;
-  if (GetAsyncGate()) {
-    new TLKIOThread(this,
-                    TLKIOMethodFileFormat([this](const String& F, Integer T) { LoadFromFileFormat(F, T); }),
-                    FileName, FileType);
-    return;
-  }
-  WithFinish(*this, [&] {
-    SetAborted(true);
-    if (!MakeConsistentBitmap({})) return;
-    auto file = lkio::OpenForRead(FileName);
-    SetAborted(false);
-    GetIOParams()->FILENAME = FileName;
-    GetIOParams()->FILETYPE = FileType;
-    RegistryRead(*this, *file, info);
-    Update();
-  });
+  if (!info) return NothingToLoad(*this, NoTypeText(FileType));
+  LoadRecordFile(*this, *info, FileName, false);
 }
 
 void TLumerakIO::LoadFromFileAuto(const String& FileName) {
@@ -171,50 +95,24 @@ void TLumerakIO::LoadFromFileAuto(const String& FileName) {
 }
 
 void TLumerakIO::LoadFromStream(TStream* Stream) {
-  if (!Stream) return;
+  if (!Stream) return NothingToLoad(*this, "no stream");
   const Int64 start = Stream->Position();
   const Integer type = FindStreamFormat(*Stream);
   const PLKFileFormatInfo info = LKFileFormatGetInfo(type);
-  if (!info) return;
+  if (!info) return NothingToLoad(*this, "the content is of no known format");
   Stream->Seek(start, soBeginning);
-  if (const TLKFormatRow* row = BuiltInRow(info)) return LoadByStream(*this, *row, Stream);
-  if (GetAsyncGate()) {
-    new TLKIOThread(this, TLKIOMethodStream([this](TStream* S) { LoadFromStream(S); }), Stream);
-    return;
-  }
-  if (!RegistryLoadStart(*this, info)) return;
-  SetAborted(false);
-  WithFinish(*this, [&] {
-    if (!MakeConsistentBitmap({})) return;
-    GetIOParams()->FILETYPE = type;
-    RegistryRead(*this, *Stream, info);
-    Update();
-  });
+  LoadRecordStream(*this, *info, Stream);
 }
 
 void TLumerakIO::LoadFromStreamFormat(TStream* Stream, Integer FileType) {
-  if (!Stream) return;
+  if (!Stream) return NothingToLoad(*this, "no stream");
   const PLKFileFormatInfo info = LKFileFormatGetInfo(FileType);
-  if (!info) return;
-  if (const TLKFormatRow* row = BuiltInRow(info)) return LoadByStream(*this, *row, Stream);
-  if (GetAsyncGate()) {
-    new TLKIOThread(this,
-                    TLKIOMethodStreamFormat([this](TStream* S, Integer T) { LoadFromStreamFormat(S, T); }),
-                    Stream, FileType);
-    return;
-  }
-  if (!RegistryLoadStart(*this, info)) return;
-  SetAborted(false);
-  WithFinish(*this, [&] {
-    if (!MakeConsistentBitmap({})) return;
-    GetIOParams()->FILETYPE = FileType;
-    RegistryRead(*this, *Stream, info);
-    Update();
-  });
+  if (!info) return NothingToLoad(*this, NoTypeText(FileType));
+  LoadRecordStream(*this, *info, Stream);
 }
 
 void TLumerakIO::LoadFromBuffer(const void* Buffer, Integer BufferSize, Integer FileType) {
-  if (!Buffer || BufferSize < 0) return;
+  if (!Buffer || BufferSize < 0) return NothingToLoad(*this, "no buffer");
   if (GetAsyncGate()) {
     // The worker reads a copy of its own: the caller's block may be gone by
     // the time it runs.
@@ -241,7 +139,7 @@ void TLumerakIO::LoadFromBuffer(const void* Buffer, Integer BufferSize, Integer 
 // Saves
 
 void TLumerakIO::SaveToFile(const String& FileName) {
-  if (FileName.empty()) return;
+  if (FileName.empty()) return SetAbortedWith("no file name");
   const String ext = lkio::LowerExt(FileName);
   // The built-in rows decide first, whatever the registry holds.
   if (const TLKFormatRow* row = LKFormatRowForSave(ext)) {
@@ -256,51 +154,16 @@ void TLumerakIO::SaveToFile(const String& FileName) {
     SetAbortedWith("no format writes \"" + ext + "\"");
     return;
   }
-  if (GetAsyncGate()) {
-    new TLKIOThread(this, TLKIOMethodFile([this](const String& F) { SaveToFile(F); }), FileName);
-    return;
-  }
-  SetAborted(true);
-  WithFinish(*this, [&] {
-    if (!MakeConsistentBitmap({})) return;
-    lkio::ConvertForSave(*this);
-    lkio::TSaveFile file(FileName);
-    SetAborted(false);
-    TIOParamsVals& p = *GetIOParams();
-    p.FILENAME = FileName;
-    p.FILETYPE = info->FormatType;
-    TProgressRec pr = lkio::MakeProgress(*this);
-    const TLKFormatRow row = LKFormatRowOfRecord(*info);
-    TLKFormatJob job(row, *file.Stream(), GetLKBitmap(), p, pr, false);
-    LKRunWrite(job);
-    p.FILENAME = FileName;
-    file.CommitUnlessAborted(*this);
-  });
+  lkio::SaveFileAs(*this, LKFormatRowOfRecord(*info), FileName);
 }
 
 void TLumerakIO::SaveToStream(TStream* Stream, Integer FileType) {
   const TLKFormatRow* builtIn = LKFormatRowOf(FileType);
   if (builtIn && builtIn->Registered && builtIn->CanWrite) return lkio::SaveStreamAs(*this, *builtIn, Stream);
-  if (GetAsyncGate()) {
-    new TLKIOThread(this, TLKIOMethodStreamFormat([this](TStream* S, Integer T) { SaveToStream(S, T); }), Stream,
-                    FileType);
-    return;
-  }
   const PLKFileFormatInfo info = LKFileFormatGetInfo(FileType);
-  if (!info || !info->WriteProc || !Stream) {
-    SetAborted(true);
-    return;
-  }
-  WithFinish(*this, [&] {
-    SetAborted(false);
-    if (!MakeConsistentBitmap({})) return;
-    lkio::ConvertForSave(*this);
-    GetIOParams()->FILETYPE = FileType;
-    TProgressRec pr = lkio::MakeProgress(*this);
-    const TLKFormatRow row = LKFormatRowOfRecord(*info);
-    TLKFormatJob job(row, *Stream, GetLKBitmap(), *GetIOParams(), pr, false);
-    LKRunWrite(job);
-  });
+  if (!info || !info->WriteProc) return SetAbortedWith(NoTypeText(FileType) + " with a writer");
+  if (!Stream) return SetAbortedWith("no stream");
+  lkio::SaveStreamAs(*this, LKFormatRowOfRecord(*info), Stream);
 }
 
 // ---------------------------------------------------------------------------
@@ -365,11 +228,9 @@ void TLumerakIO::ParamsFromStream(TStream* Stream) {
 
 void TLumerakIO::SyncLoadFromStreamRAW(TStream* Stream) {
   const Integer type = LKExtToFileFormat("RAW");
-  if (type != lkftRAW) {
-    // A plug-in that registered "RAW" (nothing at all when none did).
-    if (type != 0) LoadFromStreamFormat(Stream, type);
-    return;
-  }
+  if (type == 0) return NothingToLoad(*this, "no format reads camera RAW files");
+  // A plug-in that registered "RAW" takes the road over.
+  if (type != lkftRAW) return LoadFromStreamFormat(Stream, type);
   lkio::SyncLoadStreamAs(*this, *LKFormatRowOf(lkftRAW), Stream, false);
 }
 

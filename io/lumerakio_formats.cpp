@@ -15,7 +15,6 @@
 #include "io/lumerakio.h"
 #include "io/lumerakio_frame.h"
 #include "io/lkmultipage.h"
-#include "codecs/gif/giffilter.h"
 #include "platform/sysutils.h"
 #include "core/lklayer.h"
 
@@ -101,6 +100,19 @@ std::unique_ptr<TLayeredRead> LayeredRoad(TLumerakIO& IO, const TLKFormatRow& Ro
   return std::make_unique<TLayeredRead>();
 }
 
+// Runs the read job; with ReaderErrorsAsFlag an exception from it becomes
+// the abort flag with the exception's text as the reason.
+void RunReader(TLumerakIO& IO, const TLKFormatRow& Row, TLKFormatJob& Job) {
+  if (!Row.Load.ReaderErrorsAsFlag) return LKRunRead(Job);
+  try {
+    LKRunRead(Job);
+  } catch (const std::exception& e) {
+    IO.SetAbortedWith(String(Row.Name) + ": " + e.what());
+  } catch (...) {
+    IO.SetAbortedWith(String(Row.Name) + ": the reader failed");
+  }
+}
+
 // Drops the alpha channel, runs the read job, makes the resolution
 // plausible, takes the reader's mask as alpha channel and adjusts the
 // resolution. On the layered road the job reads into the road's list and
@@ -112,7 +124,7 @@ void ReadPart(TLumerakIO& IO, const TLKFormatRow& Row, TLKFormatJob& Job, TLayer
   } else {
     Job.Bitmap->RemoveAlphaChannel();
   }
-  LKRunRead(Job);
+  RunReader(IO, Row, Job);
   std::unique_ptr<TLKMask> mask(Job.Mask);
   Job.Mask = nullptr;
   if (Row.Load.CheckResolution) IO.CheckDPI();
@@ -478,11 +490,12 @@ namespace {
 // copy of the file, which replaces the file only when the insertion
 // succeeded. Returns the pages of the file afterwards (0 on failure).
 
-// The format's row with the page insertion as its write job (a DCX save is
-// an insertion already).
+// The format's row with the page insertion as its write job (unless its
+// save inserts already).
 TLKFormatRow PageInsertRow(Integer FileType) {
   TLKFormatRow row = RowOf(FileType);
-  if (FileType != lkftDCX) row.Write = LKPageOpsOf(FileType)->Insert;
+  const TLKPageOps* ops = LKPageOpsOf(FileType);
+  if (!ops->SaveInserts) row.Write = ops->Insert;
   return row;
 }
 
@@ -553,7 +566,8 @@ Integer TLumerakIO::InsertToFileGIF(const String& FileName) {
   p.GIF_WINWIDTH = std::max(p.GIF_WINWIDTH, GetLKBitmap()->GetWidth() + p.GIF_XPOS);
   p.GIF_WINHEIGHT = std::max(p.GIF_WINHEIGHT, GetLKBitmap()->GetHeight() + p.GIF_YPOS);
   const Integer frames = InsertPageToFile(*this, lkftGIF, FileName);
-  if (!GetAborted()) _GIFMakeAnimate(FileName, 0, p.GIF_WINWIDTH, p.GIF_WINHEIGHT);
+  const TLKPageOps* ops = LKPageOpsOf(lkftGIF);
+  if (!GetAborted() && ops->MakeAnimated) ops->MakeAnimated(FileName, 0, p.GIF_WINWIDTH, p.GIF_WINHEIGHT);
   return frames;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "io/lkformatrow.h"
+#include "io/lkparams.h"
 #include "raw/lkraw.h"
 #include "raw/lkrawident.h"
 #include "raw/lkrawstate.h"
@@ -53,6 +54,9 @@ void HeaderClaiming(Integer Width, Integer Height, std::vector<Byte>& File) {
   LKPutLE32(&File[22], Cardinal(Height));
 }
 
+// The camera's name in brackets.
+String Detail(const TIOParamsVals& P) { return " (" + P.RAW_CAMERA + ")"; }
+
 }  // namespace
 
 extern constinit const TLKFormatRow LKRow_RAW = [] {
@@ -65,5 +69,6 @@ extern constinit const TLKFormatRow LKRow_RAW = [] {
   r.Probes[0] = {kLKProbeCameraRAW, Probe};
   r.Load.OpenFirst = true;
   r.HeaderClaiming = HeaderClaiming;
+  r.TypeDetail = Detail;
   return r;
 }();

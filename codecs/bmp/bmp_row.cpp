@@ -2,6 +2,7 @@
 // says so.
 #include "codecs/bmp/bmpfilt.h"
 #include "io/lkformatrow.h"
+#include "io/lkparams.h"
 
 namespace {
 
@@ -18,6 +19,11 @@ bool Probe(TStream& S) {
   return LKProbeWith(S, [](TLKByteReader& r) { return r.Size() > 14 && r.U8() == 'B' && r.U8() == 'M'; });
 }
 
+String Detail(const TIOParamsVals& P) {
+  static const char* const kVersion[] = {" ver.1", " ver.3", " OS/2 v.1", " OS/2 v.2"};
+  return P.BMP_VERSION < 4 ? kVersion[P.BMP_VERSION] : "";
+}
+
 }  // namespace
 
 extern constinit const TLKFormatRow LKRow_BMP = [] {
@@ -32,5 +38,6 @@ extern constinit const TLKFormatRow LKRow_BMP = [] {
   r.Probes[0] = {kLKProbeBMP, Probe};
   r.Load.OpenFirst = true;
   r.Save.CreateFirst = true;
+  r.TypeDetail = Detail;
   return r;
 }();

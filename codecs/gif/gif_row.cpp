@@ -28,6 +28,29 @@ void Background(TLumerakIO& IO) {
   IO.SetReBackground(TRGB2TColor(p->GIF_TRANSPARENT ? p->GIF_TRANSPCOLOR : p->GIF_BACKGROUND));
 }
 
+// ---- frames
+
+Integer CountFrames(TStream& S) { return _DeleteGIFImStream(&S, -1, false); }
+Integer DeleteFrame(TStream& S, Integer Index) {
+  const Integer frames = CountFrames(S);
+  if (Index < 0 || Index >= frames) return 0;
+  return _DeleteGIFImStream(&S, Index, true);
+}
+void InsertFrame(TLKFormatJob& J) {
+  if (_InsertGIFImStream(&J.Stream, J.Bitmap, J.Params, J.Progress) == 0 && !LKAborted(J.Progress))
+    LKAbort(J.Progress, "GIF: the frame could not be inserted");
+}
+
+constexpr TLKPageOps kFrames{
+    .Count = CountFrames,
+    .Delete = DeleteFrame,
+    .Insert = InsertFrame,
+    .IsAnimated = _CheckGIFAnimate,
+    .MakeAnimated = _GIFMakeAnimate,
+};
+
+String Detail(const TIOParamsVals& P) { return P.GIF_INTERLACED ? " Interlaced" : ""; }
+
 }  // namespace
 
 extern constinit const TLKFormatRow LKRow_GIF = [] {
@@ -44,5 +67,7 @@ extern constinit const TLKFormatRow LKRow_GIF = [] {
   r.RoundTripTolerance = 40;
   r.Load.OpenFirst = true;
   r.Load.AfterViewResolution = Background;
+  r.Pages = &kFrames;
+  r.TypeDetail = Detail;
   return r;
 }();

@@ -27,6 +27,10 @@ void WriteICO(TLKFormatJob& J) {
 bool ProbeICO(TStream& S) { return ICOTryStream(&S); }
 bool ProbeCUR(TStream& S) { return CURTryStream(&S); }
 
+Integer CountImages(TStream& S) { return _EnumICOImStream(&S); }
+
+constexpr TLKPageOps kImages{.Count = CountImages};
+
 }  // namespace
 
 extern constinit const TLKFormatRow LKRow_ICO = [] {
@@ -41,6 +45,7 @@ extern constinit const TLKFormatRow LKRow_ICO = [] {
   r.RoundTripResizes = true;
   r.Load.ViewResolutionFromStream = false;
   r.Save.Convert = true;
+  r.Pages = &kImages;
   r.WriteImages = [](TStream& S, const std::vector<TObject*>& Images, TProgressRec& Progress) {
     ICOWriteImages(&S, Images, Progress);
   };

@@ -4,6 +4,7 @@
 
 #include "codecs/jp2/j2kfilt.h"
 #include "io/lkformatrow.h"
+#include "io/lkparams.h"
 
 namespace {
 
@@ -48,6 +49,11 @@ void Claiming(Integer Format, Integer Width, Integer Height, std::vector<Byte>& 
 void ClaimingJP2(Integer Width, Integer Height, std::vector<Byte>& File) { Claiming(0, Width, Height, File); }
 void ClaimingJ2K(Integer Width, Integer Height, std::vector<Byte>& File) { Claiming(1, Width, Height, File); }
 
+String Detail(const TIOParamsVals& P) {
+  static const char* const kColorspace[] = {" Gray level", " RGB", " YCbCr"};
+  return P.J2000_COLORSPACE < 3 ? kColorspace[P.J2000_COLORSPACE] : "";
+}
+
 }  // namespace
 
 extern constinit const TLKFormatRow LKRow_JP2 = [] {
@@ -63,6 +69,7 @@ extern constinit const TLKFormatRow LKRow_JP2 = [] {
   r.Save.Convert = true;
   r.RoundTripTolerance = 0;
   r.HeaderClaiming = ClaimingJP2;
+  r.TypeDetail = Detail;
   return r;
 }();
 
@@ -79,5 +86,6 @@ extern constinit const TLKFormatRow LKRow_J2K = [] {
   r.Save.Convert = true;
   r.RoundTripTolerance = 0;
   r.HeaderClaiming = ClaimingJ2K;
+  r.TypeDetail = Detail;
   return r;
 }();

@@ -9,6 +9,7 @@
 #include "core/lkbitmap.h"
 #include "io/lkexif.h"
 #include "io/lkformatrow.h"
+#include "io/lkparams.h"
 
 namespace {
 
@@ -53,6 +54,11 @@ void HeaderClaiming(Integer Width, Integer Height, std::vector<Byte>& File) {
     }
 }
 
+String Detail(const TIOParamsVals& P) {
+  static const char* const kColorspace[] = {"", " Gray level", " YCbCr", " CMYK", " YCbCrK"};
+  return P.JPEG_COLORSPACE < 5 ? kColorspace[P.JPEG_COLORSPACE] : "";
+}
+
 }  // namespace
 
 extern constinit const TLKFormatRow LKRow_JPEG = [] {
@@ -76,5 +82,6 @@ extern constinit const TLKFormatRow LKRow_JPEG = [] {
   r.Save.BeforeWrite = LKRefreshJpegMarkers;
   r.RoundTripTolerance = 24;
   r.HeaderClaiming = HeaderClaiming;
+  r.TypeDetail = Detail;
   return r;
 }();

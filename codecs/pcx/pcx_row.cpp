@@ -4,6 +4,7 @@
 #include "codecs/lkcodecutil.h"
 #include "codecs/pcx/pcxfilt.h"
 #include "io/lkformatrow.h"
+#include "io/lkparams.h"
 
 namespace {
 
@@ -48,6 +49,23 @@ void DCXClaiming(Integer Width, Integer Height, std::vector<Byte>& File) {
   File.insert(File.end(), page.begin(), page.end());
 }
 
+// ---- DCX pages
+
+Integer CountDCX(TStream& S) { return LKDCXCountStream(&S); }
+Integer DeleteDCX(TStream& S, Integer Index) { return LKDCXDeleteStream(&S, Index); }
+bool ExtractDCX(TStream& S, Integer Index, TStream& Out) { return LKDCXExtractStream(&S, Index, &Out); }
+
+constexpr TLKPageOps kDCXPages{
+    .Count = CountDCX,
+    .Delete = DeleteDCX,
+    .Extract = ExtractDCX,
+    .SaveInserts = true,  // a DCX save inserts its page into the file
+};
+
+String DetailPCX(const TIOParamsVals& P) {
+  return P.PCX_COMPRESSION == ioPCX_UNCOMPRESSED ? " Uncompressed" : "";
+}
+
 }  // namespace
 
 extern constinit const TLKFormatRow LKRow_PCX = [] {
@@ -69,6 +87,7 @@ extern constinit const TLKFormatRow LKRow_PCX = [] {
   r.Save.HeaderText = "PCX2";
   r.Save.HeaderOnlySuccess = true;
   r.HeaderClaiming = PCXClaiming;
+  r.TypeDetail = DetailPCX;
   return r;
 }();
 
@@ -87,5 +106,6 @@ extern constinit const TLKFormatRow LKRow_DCX = [] {
   r.Save.CreateFirst = true;
   r.Save.ReplaceStream = true;
   r.HeaderClaiming = DCXClaiming;
+  r.Pages = &kDCXPages;
   return r;
 }();

@@ -3,6 +3,7 @@
 // channel as a mask.
 #include "codecs/png/pngfilt.h"
 #include "io/lkformatrow.h"
+#include "io/lkparams.h"
 #include "io/lumerakio.h"
 #include "processing/lkprocutils.h"
 
@@ -19,6 +20,8 @@ bool Probe(TStream& S) {
 void BackgroundIn(TLumerakIO& IO) { IO.GetIOParams()->PNG_BACKGROUND = TColor2TRGB(IO.GetReBackground()); }
 void BackgroundOut(TLumerakIO& IO) { IO.SetReBackground(TRGB2TColor(IO.GetIOParams()->PNG_BACKGROUND)); }
 
+String Detail(const TIOParamsVals& P) { return P.PNG_INTERLACED ? " Interlaced" : ""; }
+
 }  // namespace
 
 extern constinit const TLKFormatRow LKRow_PNG = [] {
@@ -34,5 +37,6 @@ extern constinit const TLKFormatRow LKRow_PNG = [] {
   r.Load.BeforeFileLoad = BackgroundIn;
   r.Load.AfterViewResolution = BackgroundOut;
   r.Save.AlphaAsMask = true;
+  r.TypeDetail = Detail;
   return r;
 }();

@@ -1,6 +1,7 @@
 // The TGA format row.
 #include "codecs/tga/tgafilt.h"
 #include "io/lkformatrow.h"
+#include "io/lkparams.h"
 
 namespace {
 
@@ -11,6 +12,8 @@ void Read(TLKFormatJob& J) {
 void Write(TLKFormatJob& J) { WriteTGAStream(&J.Stream, J.Bitmap, J.Params, J.Progress, J.Mask); }
 
 bool Probe(TStream& S) { return TryTGA(&S); }
+
+String Detail(const TIOParamsVals& P) { return P.TGA_COMPRESSED ? " Compressed" : " Uncompressed"; }
 
 }  // namespace
 
@@ -28,5 +31,6 @@ extern constinit const TLKFormatRow LKRow_TGA = [] {
   r.Load.ViewResolutionFromStream = false;
   r.Save.Convert = true;
   r.Save.AlphaAsMask = true;
+  r.TypeDetail = Detail;
   return r;
 }();

@@ -1,7 +1,8 @@
 // The failure rule of the I/O component, pinned: every load road against
-// every kind of bad input either raises or sets the abort flag (or, where the
-// content names no format, does nothing at all), reports the finish when it
-// sets the flag, and never sizes a picture past the allocation gate; a
+// every kind of bad input either raises or sets the abort flag (where the
+// content names no format, the flag alone: nothing started, so no finish),
+// reports the finish when it started work, and never sizes a picture past
+// the allocation gate; a
 // failing save leaves the old file and no temporary file.
 #include <gtest/gtest.h>
 
@@ -121,6 +122,8 @@ const std::vector<Input>& Inputs() {
 // ---------------------------------------------------------------------------
 // Roads
 
+// kNothing: nothing was started (no progress, no finish), and the abort
+// flag says so with its reason.
 enum Expect { kRaises, kFlag, kNothing };
 
 struct Road {
@@ -150,6 +153,11 @@ const std::vector<Road>& Roads() {
        kFlag},
       {"plug-in", kPlugin, ".fk1", [](TLumerakIO& io, const String& f, TStream*) { io.LoadFromFile(f); }, kRaises,
        kFlag},
+      {"registry by type", kJpeg, ".jqx",
+       [](TLumerakIO& io, const String& f, TStream*) { io.LoadFromFileFormat(f, kRegistryType); }, kRaises, kFlag},
+      {"plug-in stream", kPlugin, ".fk1",
+       [](TLumerakIO& io, const String&, TStream* s) { io.LoadFromStreamFormat(s, LKExtToFileFormat("FK1")); },
+       kNothing, kFlag},
       {"camera RAW", kRaw, ".nef", [](TLumerakIO& io, const String& f, TStream*) { io.LoadFromFileRAW(f); },
        kRaises, kFlag},
   };
@@ -210,8 +218,10 @@ TEST_F(FailureRule, EveryRoadRaisesOrSetsTheFlagAndNeverAllocatesPastTheGate) {
           break;
         case kNothing:
           EXPECT_FALSE(raised);
-          EXPECT_FALSE(io.GetAborted());
+          EXPECT_TRUE(io.GetAborted());
+          EXPECT_FALSE(io.GetAbortReason().empty());
           EXPECT_EQ(rec.Finishes, 0);
+          EXPECT_EQ(rec.Progresses(), 0);
           break;
       }
       TLKBitmap* b = io.GetLKBitmap();

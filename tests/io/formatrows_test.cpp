@@ -6,6 +6,9 @@
 //  - Every row that can read: hostile inputs (empty, one byte, a truncated
 //    header, huge and zero dimensions) fail with the abort flag and the
 //    finish, quickly, without sizing a picture past the allocation gate.
+//  - Every row with page operations: a file its writer made counts one
+//    page, and the page operations it offers (insert, delete, extract) keep
+//    the count right.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +18,9 @@
 #include "core/lkallocgate.h"
 #include "core/lkbitmap.h"
 #include "io/lkformatrow.h"
+#include "io/lkparams.h"
 #include "io/lumerakio.h"
+#include "io/lumerakio_frame.h"
 #include "tests/io/io_kit.h"
 
 using namespace iokit;
@@ -124,6 +129,59 @@ TEST(FormatRows, EveryReaderRefusesHostileHeaders) {
       EXPECT_LE(LKPictureBytes(b->GetWidth(), b->GetHeight(), 24), kLimit);
     }
   }
+}
+
+// The page operations run straight on the file's bytes, as the page
+// routines of the component and the multi-page files do.
+TEST(FormatRows, EveryMultiPageFormatCountsInsertsDeletesAndExtractsPages) {
+  FreshRegistry registry;
+  int formats = 0;
+  for (const TLKFormatRow& row : LKFormatRows()) {
+    if (!row.Pages || !row.Write) continue;
+    SCOPED_TRACE(row.Name);
+    ++formats;
+    const TLKPageOps& ops = *row.Pages;
+    ASSERT_NE(ops.Count, nullptr);
+    TLumerakIO io;
+    Gradient(*io.GetLKBitmap());
+    TMemoryStream file;
+    io.SaveToStream(&file, row.Type);
+    ASSERT_FALSE(io.GetAborted()) << io.GetAbortReason();
+    file.Seek(0, soBeginning);
+    EXPECT_EQ(ops.Count(file), 1);
+    Integer pages = 1;
+    const TLKFormatJobProc insert = ops.SaveInserts ? row.Write : ops.Insert;
+    if (insert) {
+      TProgressRec pr = lkio::MakeSilentProgress(io);
+      io.GetIOParams()->SetImageIndex(1);
+      TLKFormatJob job(row, file, io.GetLKBitmap(), *io.GetIOParams(), pr, false);
+      file.Seek(0, soBeginning);
+      insert(job);
+      ASSERT_FALSE(io.GetAborted()) << io.GetAbortReason();
+      file.Seek(0, soBeginning);
+      EXPECT_EQ(ops.Count(file), ++pages);
+    }
+    if (ops.Extract) {
+      TMemoryStream one;
+      file.Seek(0, soBeginning);
+      EXPECT_TRUE(ops.Extract(file, pages - 1, one));
+      // A picture file of its own (DCX pages come out as PCX files).
+      one.Seek(0, soBeginning);
+      TLumerakIO back;
+      back.LoadFromStream(&one);
+      EXPECT_FALSE(back.GetAborted()) << back.GetAbortReason();
+      EXPECT_EQ(back.GetLKBitmap()->GetWidth(), 37);
+      TMemoryStream none;
+      EXPECT_FALSE(ops.Extract(file, pages, none));  // past the last page
+    }
+    if (ops.Delete && pages > 1) {
+      file.Seek(0, soBeginning);
+      EXPECT_EQ(ops.Delete(file, 0), pages - 1);
+      file.Seek(0, soBeginning);
+      EXPECT_EQ(ops.Count(file), pages - 1);
+    }
+  }
+  EXPECT_GE(formats, 3);  // TIFF, GIF, DCX at least
 }
 
 }  // namespace

@@ -140,7 +140,9 @@ std::string MakeJpeg() {
 }
 
 // ---------------------------------------------------------------------------
-// What each road reports when the format is not available
+// What each road reports when the format is not available: a load that
+// loads nothing never leaves the abort flag clear, also where it starts
+// nothing (no progress, no finish)
 
 TEST_F(Dispatch, EachRoadReportsAMissingFormatAsItShould) {
   LKFileFormatRemove(20);
@@ -161,7 +163,7 @@ TEST_F(Dispatch, EachRoadReportsAMissingFormatAsItShould) {
   fakeContent.WriteBuffer("FAK! data", 9);
   const std::vector<Row> rows = {
       {"LoadFromFile: extension not registered",
-       [&](TLumerakIO& io) { io.LoadFromFile(dir.File("plain.xyz")); }, false, 0},
+       [&](TLumerakIO& io) { io.LoadFromFile(dir.File("plain.xyz")); }, true, 0},
       {"LoadFromFile: empty name", [](TLumerakIO& io) { io.LoadFromFile(""); }, true, 1},
       {"LoadFromFile: record without reader", [&](TLumerakIO& io) { io.LoadFromFile(some); }, true, 1},
       {"LoadFromFileFormat: record without reader", [&](TLumerakIO& io) { io.LoadFromFileFormat(some, kFake); },
@@ -175,23 +177,26 @@ TEST_F(Dispatch, EachRoadReportsAMissingFormatAsItShould) {
       {"LoadFromStreamFormat: record without reader",
        [&](TLumerakIO& io) { io.LoadFromStreamFormat(&fakeContent, kFake); }, true, 1},
       {"LoadFromFileFormat: type not registered", [&](TLumerakIO& io) { io.LoadFromFileFormat(some, 7777); },
-       false, 0},
+       true, 0},
       {"LoadFromStreamFormat: type not registered", [&](TLumerakIO& io) { io.LoadFromStreamFormat(&unknown, 7777); },
-       false, 0},
-      {"LoadFromBuffer: type not registered", [](TLumerakIO& io) { io.LoadFromBuffer("abc", 3, 7777); }, false, 0},
+       true, 0},
+      {"LoadFromBuffer: type not registered", [](TLumerakIO& io) { io.LoadFromBuffer("abc", 3, 7777); }, true, 0},
       {"LoadFromFileFormat: headerless raw pixels are not registered",
-       [&](TLumerakIO& io) { io.LoadFromFileFormat(some, 21); }, false, 0},
+       [&](TLumerakIO& io) { io.LoadFromFileFormat(some, lkftBMPRAW); }, true, 0},
+      {"LoadFromStream: no stream", [](TLumerakIO& io) { io.LoadFromStream(nullptr); }, true, 0},
+      {"LoadFromFileAuto: neither content nor extension known",
+       [&](TLumerakIO& io) { io.LoadFromFileAuto(dir.File("plain.xyz")); }, true, 0},
       {"LoadFromStream: content not recognised",
        [&](TLumerakIO& io) {
          unknown.Seek(0, soBeginning);
          io.LoadFromStream(&unknown);
        },
-       false, 0},
+       true, 0},
       {"SyncLoadFromStreamRAW: no record lists RAW", [&](TLumerakIO& io) { io.SyncLoadFromStreamRAW(&unknown); },
-       false, 0},
+       true, 0},
       {"LoadFromFileRAW: no record lists RAW", [&](TLumerakIO& io) { io.LoadFromFileRAW(dir.File("c.raw")); },
-       false, 0},
-      {"SaveToFile: empty name", [](TLumerakIO& io) { io.SaveToFile(""); }, false, 0},
+       true, 0},
+      {"SaveToFile: empty name", [](TLumerakIO& io) { io.SaveToFile(""); }, true, 0},
       {"SaveToFile: extension nobody writes", [&](TLumerakIO& io) { io.SaveToFile(dir.File("out.xyz")); }, true, 0},
       {"SaveToFile: no extension", [&](TLumerakIO& io) { io.SaveToFile(dir.File("noext")); }, true, 0},
       {"SaveToFile: registered without writer", [&](TLumerakIO& io) { io.SaveToFile(dir.File("out.nrd")); }, true,
@@ -217,6 +222,8 @@ TEST_F(Dispatch, EachRoadReportsAMissingFormatAsItShould) {
     EXPECT_EQ(rec.Finishes, row.Finishes);
     // Progress is reported only as the finish's 100.
     EXPECT_EQ(rec.Progresses(), row.Finishes);
+    // A road that started nothing still says why it refused.
+    if (row.Aborted && row.Finishes == 0) EXPECT_FALSE(io.GetAbortReason().empty());
   }
   // Nothing was created by the refused saves.
   for (const String& n : dir.Names()) EXPECT_TRUE(n == "some.nrd" || n == "plain.xyz" || n == "c.raw") << n;
