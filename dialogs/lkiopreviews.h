@@ -58,6 +58,8 @@ class TfIOPreviews : public TLKPreviewsForm, private TLKOptionsHost {
   /// OnPalette.
   std::function<bool(const TRGB* Palette, Integer Count, const String& CancelCaption, TColor& Chosen)> OnPalette;
 
+  /// The pages, in tab order.
+  const std::vector<std::unique_ptr<TLKOptionsPage>>& OptionPages() const { return FOptionPages; }
   /// The page of class P, or null.
   template <typename P>
   P* Page() const {

@@ -112,6 +112,31 @@ TEST(FormatOptionsLogic, ColourListsAndTIFFCompressionList) {
   EXPECT_EQ(LKPageOfFileType(6), 0);
 }
 
+// A row naming a page nobody wrote would offer a choice that shows nothing;
+// a page whose own type's row does not name it would never open by itself,
+// and one writing another type would save its options under that type.
+TEST(FormatOptionsLogic, RowsAndPageClassesNameEachOther) {
+  TfIOPreviews f;
+  for (const TLKFormatRow& row : LKFormatRows())
+    for (Integer kind = ppJPEG; kind <= ppJ2000; ++kind) {
+      if (!(row.OptionPages & PreviewPage(TPreviewParam(kind)))) continue;
+      bool made = false;
+      for (const auto& page : f.OptionPages()) made |= page->Kind() == kind;
+      EXPECT_TRUE(made) << row.Name << " names page " << kind;
+    }
+  ASSERT_EQ(f.OptionPages().size(), 8u);
+  for (const auto& page : f.OptionPages()) {
+    const TLKFormatRow* row = LKFormatRowOf(page->FileType());
+    ASSERT_NE(row, nullptr) << page->FileType();
+    EXPECT_TRUE(row->OptionPages & PreviewPage(page->Kind())) << row->Name;
+    TIOParamsVals p;
+    p.FILETYPE = lkftUnknown;
+    page->Load(p);
+    page->Write(p);
+    EXPECT_EQ(p.FILETYPE, page->FileType()) << row->Name;
+  }
+}
+
 TEST_F(FormatOptions, AutoPagesOfATypeWithoutPagesShowNothing) {
   TfIOPreviews f;
   TIOParamsVals p;
