@@ -14,32 +14,15 @@ bool Writable(Integer FileType) {
 
 TPreviewParams LKAvailableOptionPages(TPreviewParams Pages) {
   LKUpdateGIFStatus();
-  struct TPage {
-    TPreviewParam Page;
-    Integer Type, Other;
-  };
-  static constexpr TPage kPages[] = {{ppJPEG, lkftJPEG, 0}, {ppTIFF, lkftTIFF, 0}, {ppGIF, lkftGIF, 0},
-                                     {ppBMP, lkftBMP, 0},   {ppPCX, lkftPCX, 0},   {ppPNG, lkftPNG, 0},
-                                     {ppTGA, lkftTGA, 0},   {ppJ2000, lkftJ2K, lkftJP2}};
-  for (const TPage& p : kPages)
-    if ((Pages & PreviewPage(p.Page)) && !Writable(p.Type) && !(p.Other && Writable(p.Other)))
-      Pages &= TPreviewParams(~PreviewPage(p.Page));
-  return Pages;
+  TPreviewParams writable = PreviewPage(ppALL) | PreviewPage(ppAUTO);
+  for (const TLKFormatRow& row : LKFormatRows())
+    if (row.OptionPages && Writable(row.Type)) writable |= row.OptionPages;
+  return Pages & writable;
 }
 
 TPreviewParams LKPageOfFileType(Integer FileType) {
-  switch (FileType) {
-    case lkftTIFF: return PreviewPage(ppTIFF);
-    case lkftGIF: return PreviewPage(ppGIF);
-    case lkftJPEG: return PreviewPage(ppJPEG);
-    case lkftPCX: return PreviewPage(ppPCX);
-    case lkftBMP: return PreviewPage(ppBMP);
-    case lkftPNG: return PreviewPage(ppPNG);
-    case lkftTGA: return PreviewPage(ppTGA);
-    case lkftJP2:
-    case lkftJ2K: return PreviewPage(ppJ2000);
-    default: return 0;
-  }
+  const TLKFormatRow* row = LKFormatRowOf(FileType);
+  return row ? row->OptionPages : 0;
 }
 
 Integer LKColorIndex(TLKColorList List, Integer Spp, Integer Bps, Integer Current) {

@@ -8,13 +8,13 @@
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
 
-/// Pages minus those whose format cannot be written in this build (its
-/// codec has not arrived, or its coder hook is not installed). ppALL and
-/// ppAUTO stay.
+/// Pages minus those that no writable format names in its row's
+/// OptionPages (its codec has not arrived, or its coder hook is not
+/// installed). ppALL and ppAUTO stay.
 TPreviewParams LKAvailableOptionPages(TPreviewParams Pages);
 
-/// The page of a "FILETYPE": 1 TIFF, 2 GIF, 3 JPEG, 4 PCX, 5 BMP, 8 PNG,
-/// 11 TGA, 13 and 14 JPEG 2000; 0 for any other type.
+/// The pages of a "FILETYPE": the OptionPages of its built-in row; 0 for a
+/// type without a row.
 TPreviewParams LKPageOfFileType(Integer FileType);
 
 /// Colour lists of the pages.

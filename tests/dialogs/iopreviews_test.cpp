@@ -9,6 +9,14 @@
 
 #include "common/file_kit.h"
 #include "core/lkbitmap.h"
+#include "dialogs/iopages/bmp_page.h"
+#include "dialogs/iopages/gif_page.h"
+#include "dialogs/iopages/j2000_page.h"
+#include "dialogs/iopages/jpeg_page.h"
+#include "dialogs/iopages/pcx_page.h"
+#include "dialogs/iopages/png_page.h"
+#include "dialogs/iopages/tga_page.h"
+#include "dialogs/iopages/tiff_page.h"
 #include "dialogs/lkiopreviewslogic.h"
 #include "dialogs/lkopensavedlg.h"
 #include "io/lkformatrow.h"
@@ -53,6 +61,10 @@ class FormatOptions : public ::testing::Test {
   }
   TLumerakIO io;
   TfIOPreviews* form = nullptr;
+  // The pages of the form shown.
+  TLKJpegOptionsPage* jpeg() const { return form->Page<TLKJpegOptionsPage>(); }
+  TLKTiffOptionsPage* tiff() const { return form->Page<TLKTiffOptionsPage>(); }
+  TLKPngOptionsPage* png() const { return form->Page<TLKPngOptionsPage>(); }
 };
 
 }  // namespace
@@ -100,6 +112,31 @@ TEST(FormatOptionsLogic, ColourListsAndTIFFCompressionList) {
   EXPECT_EQ(LKPageOfFileType(6), 0);
 }
 
+// A row naming a page nobody wrote would offer a choice that shows nothing;
+// a page whose own type's row does not name it would never open by itself,
+// and one writing another type would save its options under that type.
+TEST(FormatOptionsLogic, RowsAndPageClassesNameEachOther) {
+  TfIOPreviews f;
+  for (const TLKFormatRow& row : LKFormatRows())
+    for (Integer kind = ppJPEG; kind <= ppJ2000; ++kind) {
+      if (!(row.OptionPages & PreviewPage(TPreviewParam(kind)))) continue;
+      bool made = false;
+      for (const auto& page : f.OptionPages()) made |= page->Kind() == kind;
+      EXPECT_TRUE(made) << row.Name << " names page " << kind;
+    }
+  ASSERT_EQ(f.OptionPages().size(), 8u);
+  for (const auto& page : f.OptionPages()) {
+    const TLKFormatRow* row = LKFormatRowOf(page->FileType());
+    ASSERT_NE(row, nullptr) << page->FileType();
+    EXPECT_TRUE(row->OptionPages & PreviewPage(page->Kind())) << row->Name;
+    TIOParamsVals p;
+    p.FILETYPE = lkftUnknown;
+    page->Load(p);
+    page->Write(p);
+    EXPECT_EQ(p.FILETYPE, page->FileType()) << row->Name;
+  }
+}
+
 TEST_F(FormatOptions, AutoPagesOfATypeWithoutPagesShowNothing) {
   TfIOPreviews f;
   TIOParamsVals p;
@@ -117,10 +154,10 @@ TEST_F(FormatOptions, JpegQualityPreviewsLiveAndOkWritesIt) {
   String typed;
   TestHooks::PushModalStep([&](TCustomForm*) {
     ASSERT_NE(form, nullptr);
-    ASSERT_EQ(form->PageControl1->GetActivePage(), form->TabSheetJPEG2);
+    ASSERT_EQ(form->PageControl1->GetActivePage(), jpeg()->TabSheetJPEG2);
     // The shorter form shows the sizes inside the page and the views whole.
-    TLabel* size = form->CompressedSizeLabel(form->TabSheetJPEG2);
-    EXPECT_LE(size->GetTop() + size->GetHeight(), form->TabSheetJPEG2->GetClientHeight());
+    TLabel* size = form->CompressedSizeLabel(jpeg()->TabSheetJPEG2);
+    EXPECT_LE(size->GetTop() + size->GetHeight(), jpeg()->TabSheetJPEG2->GetClientHeight());
     TWinControl* panel = form->Lumerak1->GetParent();
     EXPECT_GE(panel->GetTop(), form->PageControl1->GetTop() + form->PageControl1->GetHeight());
     EXPECT_LE(panel->GetTop() + panel->GetHeight(), form->GetForm()->GetClientHeight());
@@ -128,19 +165,19 @@ TEST_F(FormatOptions, JpegQualityPreviewsLiveAndOkWritesIt) {
     EXPECT_LE(form->Button3->GetTop() + form->Button3->GetHeight(), form->chkLockPreview->GetTop());
     EXPECT_LE(form->chkLockPreview->GetTop() + form->chkLockPreview->GetHeight(), form->GetForm()->GetClientHeight());
     // The first preview is computed whatever the lock state.
-    sizes.push_back(SizeOf(form->CompressedSizeLabel(form->TabSheetJPEG2)));
+    sizes.push_back(SizeOf(form->CompressedSizeLabel(jpeg()->TabSheetJPEG2)));
     form->chkLockPreview->SetChecked(true);
-    form->Edit16->SetText("10");
-    sizes.push_back(SizeOf(form->CompressedSizeLabel(form->TabSheetJPEG2)));
-    form->Edit16->SetText("95");
-    sizes.push_back(SizeOf(form->CompressedSizeLabel(form->TabSheetJPEG2)));
+    jpeg()->Edit16->SetText("10");
+    sizes.push_back(SizeOf(form->CompressedSizeLabel(jpeg()->TabSheetJPEG2)));
+    jpeg()->Edit16->SetText("95");
+    sizes.push_back(SizeOf(form->CompressedSizeLabel(jpeg()->TabSheetJPEG2)));
     // Out of range is clamped by the track bar; text that is no number
     // gives 50.
-    form->Edit16->SetText("500");
-    typed = form->Edit16->GetText();
-    form->Edit16->SetText("x");
-    EXPECT_EQ(form->Working().Quality, 50);
-    form->Edit16->SetText("30");
+    jpeg()->Edit16->SetText("500");
+    typed = jpeg()->Edit16->GetText();
+    jpeg()->Edit16->SetText("x");
+    EXPECT_EQ(jpeg()->Working().Quality, 50);
+    jpeg()->Edit16->SetText("30");
     EXPECT_EQ(io.GetIOParams()->JPEG_QUALITY, 80);  // the preview leaves the caller's record alone
     form->Button1->Click();
   });
@@ -160,10 +197,10 @@ TEST_F(FormatOptions, CancelKeepsParametersAndApplyStays) {
   io.GetIOParams()->FILETYPE = lkftPNG;
   io.GetIOParams()->PNG_COMPRESSION = 3;
   TestHooks::PushModalStep([&](TCustomForm*) {
-    ASSERT_EQ(form->PageControl1->GetActivePage(), form->TabSheetPNG1);
-    EXPECT_GT(SizeOf(form->CompressedSizeLabel(form->TabSheetPNG1)), 0);
-    form->ComboBox12->SetItemIndex(9);
-    form->ComboBox12->OnChange(form->ComboBox12);
+    ASSERT_EQ(form->PageControl1->GetActivePage(), png()->TabSheetPNG1);
+    EXPECT_GT(SizeOf(form->CompressedSizeLabel(png()->TabSheetPNG1)), 0);
+    png()->ComboBox12->SetItemIndex(9);
+    png()->ComboBox12->OnChange(png()->ComboBox12);
     EXPECT_TRUE(form->Button4->GetEnabled());
     form->Button2->Click();
   });
@@ -171,8 +208,8 @@ TEST_F(FormatOptions, CancelKeepsParametersAndApplyStays) {
   EXPECT_EQ(io.GetIOParams()->PNG_COMPRESSION, 3);
 
   TestHooks::PushModalStep([&](TCustomForm*) {
-    form->ComboBox12->SetItemIndex(7);
-    form->ComboBox12->OnChange(form->ComboBox12);
+    png()->ComboBox12->SetItemIndex(7);
+    png()->ComboBox12->OnChange(png()->ComboBox12);
     form->Button4->Click();
     EXPECT_FALSE(form->Button4->GetEnabled());
     form->Button2->Click();
@@ -185,15 +222,19 @@ TEST_F(FormatOptions, PagesOfFormatsWithoutCodecAreHidden) {
   io.SetSimplifiedParamsDialogs(false);
   std::vector<std::pair<TTabSheet*, Integer>> pages;
   TestHooks::PushModalStep([&](TCustomForm*) {
-    pages = {{form->TabSheetJPEG1, lkftJPEG}, {form->TabSheetTIFF1, lkftTIFF}, {form->TabSheetBMP1, lkftBMP},
-             {form->TabSheetPCX1, lkftPCX},   {form->TabSheetPNG1, lkftPNG},   {form->TabSheetTGA1, lkftTGA},
-             {form->TabSheetJ20001, lkftJ2K}};
+    pages = {{jpeg()->TabSheetJPEG1, lkftJPEG},
+             {tiff()->TabSheetTIFF1, lkftTIFF},
+             {form->Page<TLKBmpOptionsPage>()->TabSheet, lkftBMP},
+             {form->Page<TLKPcxOptionsPage>()->TabSheet, lkftPCX},
+             {png()->TabSheetPNG1, lkftPNG},
+             {form->Page<TLKTgaOptionsPage>()->TabSheetTGA1, lkftTGA},
+             {form->Page<TLKJ2000OptionsPage>()->TabSheetJ20001, lkftJ2K}};
     for (auto [page, type] : pages) {
       const TLKFormatRow* row = LKFormatRowOf(type);
       EXPECT_EQ(page->GetTabVisible(), row != nullptr && row->Write != nullptr) << page->GetCaption();
     }
     // The simplified variants are not shown in the full mode.
-    EXPECT_FALSE(form->TabSheetJPEG2->GetTabVisible());
+    EXPECT_FALSE(jpeg()->TabSheetJPEG2->GetTabVisible());
   });
   io.DoPreviews(PreviewPage(ppALL));
   EXPECT_EQ(pages.size(), 7u);
@@ -207,7 +248,7 @@ TEST_F(FormatOptions, CaptionsFollowTheLanguage) {
       EXPECT_EQ(form->Button2->GetCaption(), lkmsg(LKMSG_CANCEL, lang));
       EXPECT_EQ(form->chkLockPreview->GetCaption(), lkmsg(LKMSG_LOCKPREVIEW, lang));
       // The TIFF page's group is titled with the word framed by blanks.
-      auto* group = dynamic_cast<TGroupBox*>(form->Edit2->GetParent());
+      auto* group = dynamic_cast<TGroupBox*>(tiff()->Edit2->GetParent());
       ASSERT_NE(group, nullptr);
       EXPECT_EQ(group->GetCaption(), " " + lkmsg(LKMSG_SCANNDEDDOCUMENTINFO, lang) + " ");
     });
@@ -236,7 +277,7 @@ TEST_F(FormatOptions, SaveAsAdvancedOptionsReachTheSavedFile) {
     chooser->Accept();
   });
   TestHooks::PushModalStep([&](TCustomForm*) {
-    form->Edit16->SetText("10");
+    jpeg()->Edit16->SetText("10");
     form->Button1->Click();
   });
   const String name = io.ExecuteSaveDialog(dir.path.string(), "", false, 3, "");
@@ -263,14 +304,14 @@ TEST_F(FormatOptions, ColourPanelsNeverShowEntriesPastTheResultPalette) {
     // Two colours previewed, then 256 chosen with Lock Preview off: the
     // result still holds the two-entry palette.
     form->chkLockPreview->SetChecked(true);
-    form->ComboBox10->SetItemIndex(0);
-    form->ComboBox10->OnChange(form->ComboBox10);
+    png()->ComboBox10->SetItemIndex(0);
+    png()->ComboBox10->OnChange(png()->ComboBox10);
     form->chkLockPreview->SetChecked(false);
-    form->ComboBox10->SetItemIndex(1);
-    form->ComboBox10->OnChange(form->ComboBox10);
-    EXPECT_EQ(form->Working().Bps, 8);
-    form->Panel3Click();
-    form->Panel1Click();
+    png()->ComboBox10->SetItemIndex(1);
+    png()->ComboBox10->OnChange(png()->ComboBox10);
+    EXPECT_EQ(png()->Working().Bps, 8);
+    form->Page<TLKGifOptionsPage>()->Panel3Click();
+    png()->Panel1Click();
     form->Button1->Click();
   });
   EXPECT_TRUE(io.DoPreviews(PreviewPage(ppAUTO)));
