@@ -58,10 +58,21 @@ Int64 LKPictureBytes(Int64 Width, Int64 Height, Integer BitsPerPixel) {
   return Height > kUnlimited / rowBytes ? kUnlimited : rowBytes * Height;
 }
 
+namespace {
+
+Int64 ProcessLimit() { return std::min(ResourceLimit(RLIMIT_AS), ResourceLimit(RLIMIT_FSIZE)); }
+
+}  // namespace
+
 Int64 LKDefaultAllocationLimit() {
-  Int64 limit = std::min(ResourceLimit(RLIMIT_AS), ResourceLimit(RLIMIT_FSIZE));
-  limit = std::min(limit, SaturatingAdd(LKPhysicalMemory(), TempFolderFree()));
-  return limit;
+  // A picture past half of physical memory lives in a temporary file.
+  return std::min(ProcessLimit(), std::max(LKPhysicalMemory() / 2, TempFolderFree() / 2));
+}
+
+Int64 LKMemoryAllocationLimit() {
+  const Int64 set = gLimit.load(std::memory_order_relaxed);
+  if (set > 0) return std::min(set, LKPhysicalMemory());
+  return std::min(ProcessLimit(), LKPhysicalMemory() / 2);
 }
 
 Int64 LKAllocationLimit() {
@@ -86,12 +97,14 @@ bool LKAllowPicture(const TLKPictureRequest& R, TProgressRec& Progress, const ch
                           std::to_string(R.MinCodedBytes));
     return false;
   }
-  const Int64 bytes = LKPictureBytes(R.Width, R.Height, R.BitsPerPixel);
-  Int64 limit = LKAllocationLimit();
-  if (R.MemoryOnly) limit = std::min(limit, LKPhysicalMemory());
-  if (bytes > limit) {
+  const Int64 picture = LKPictureBytes(R.Width, R.Height, R.BitsPerPixel);
+  const Int64 work = std::max<Int64>(R.WorkBytes, 0);
+  const Int64 bytes = SaturatingAdd(picture, work);
+  const Int64 memoryLimit = LKMemoryAllocationLimit();
+  const Int64 limit = R.MemoryOnly ? memoryLimit : LKAllocationLimit();
+  if (bytes > limit || work > memoryLimit) {
     LKAbort(Progress, what + ": " + std::to_string(bytes) + " bytes are past the allocation limit of " +
-                          std::to_string(limit));
+                          std::to_string(work > memoryLimit ? memoryLimit : limit));
     return false;
   }
   return true;

@@ -16,8 +16,11 @@
 //  - what the process may use: its address-space limit and its file-size
 //    limit (a large picture lives in a temporary file, and writing past the
 //    file-size limit kills the process);
-//  - what the machine could hold: physical memory plus the free space of
-//    the temporary folder;
+//  - what one picture may fairly take of the machine: half of physical
+//    memory for a picture held in memory, half of the temporary folder's
+//    free space for one large enough to live in a temporary file.
+// Buffers that cannot go to a file (MemoryOnly pictures, a library's
+// working memory) are held to half of physical memory as well.
 // A program (or a test) may set a limit of its own.
 #pragma once
 
@@ -32,6 +35,7 @@ struct TLKPictureRequest {
   Int64 MinCodedBytes = 0;  ///< least input bytes such a picture takes; 0: unknown
   Int64 AvailableBytes = -1;  ///< input bytes from the reader's position on; -1: unknown
   bool MemoryOnly = false;  ///< the buffer cannot go to a temporary file: physical memory bounds it too
+  Int64 WorkBytes = 0;      ///< memory the reader or a library under it holds beside the picture while it reads
 };
 
 /// The bytes a picture of Width x Height at BitsPerPixel takes in memory
@@ -54,5 +58,9 @@ Int64 LKAllocationLimit();
 /// Any thread may call it; loads already past the gate are not affected.
 void LKSetAllocationLimit(Int64 Bytes);
 /// The default limit, computed from the process limits, the physical memory
-/// and the temporary folder's free space at the time of the call.
+/// and the temporary folder's free space at the time of the call: the most
+/// one picture may take, in memory or in a temporary file.
 Int64 LKDefaultAllocationLimit();
+/// The limit for buffers that must stay in memory: the set limit held to
+/// physical memory, else the default held to half of physical memory.
+Int64 LKMemoryAllocationLimit();

@@ -560,3 +560,11 @@ class TLKBitmap : public TLKBaseBitmap {
   // Allocator that gave MemoryBlock (MemoryAllocator may change afterwards).
   TLKMemoryAllocator blockAllocator_ = lkmaAuto;
 };
+
+/// Reads the header of a raw stream form from the first Size bytes of
+/// Buffer (a form's header takes at most 843 bytes): the picture it
+/// announces and the least and most bytes the whole form takes (without and
+/// with an alpha channel). False when the header is not whole or is refused
+/// as LoadRAWFromBufferOrStream refuses it.
+bool LKRAWFormHeader(const void* Buffer, Int64 Size, Integer& Width, Integer& Height, TLKPixelFormat& Format,
+                     Int64& MinBytes, Int64& MaxBytes);

@@ -158,6 +158,50 @@ class RawSink {
   bool ok_ = true;
 };
 
+// The header of a raw stream form, read and checked.
+struct RawHeader {
+  Integer PaletteCount = 0;
+  Byte Palette[3 * 256];
+  Byte Settings[kSettingsBytes];  // width to alignment, as stored
+  Integer Width = 0, Height = 0, Alignment = 32;
+  TLKPixelFormat Format = lknull;
+  Int64 RowLen = 0;       // 0: no pixels
+  Int64 AlphaRowLen = 0;  // rows of an alpha channel at the recorded size
+  Int64 ImageBytes = 0;
+};
+
+// Reads the header up to the rows; false for a wrong magic, a negative
+// version, a palette count outside 0..256, an unknown format, an alignment
+// other than 8, 16 or 32, a negative or oversized size.
+bool ReadHeader(RawSource& src, RawHeader& h) {
+  Byte magic[sizeof kMagic];
+  if (!src.Read(magic, sizeof magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return false;
+  Byte word[4];
+  if (!src.Read(word, 4) || GetI32(word) < 0) return false;  // any version >= 0 has this layout
+  if (!src.Read(word, 4)) return false;
+  h.PaletteCount = GetI32(word);
+  if (h.PaletteCount < 0 || h.PaletteCount > 256) return false;
+  if (!src.Read(h.Palette, 3 * Int64{h.PaletteCount})) return false;
+  const Byte* s = h.Settings;
+  if (!src.Read(h.Settings, sizeof h.Settings)) return false;
+  h.Width = GetI32(s);
+  h.Height = GetI32(s + 4);
+  const Byte format = s[8];
+  h.Alignment = GetI32(s + 51);
+  if (h.Width < 0 || h.Height < 0 || format >= LKPixelFormatCount) return false;
+  if (h.Alignment != 8 && h.Alignment != 16 && h.Alignment != 32) return false;
+  h.Format = static_cast<TLKPixelFormat>(format);
+  const Integer bits = LKPixelFormatBitCount(h.Format);
+  const bool hasPixels = h.Width > 0 && h.Height > 0 && bits > 0;
+  h.RowLen = hasPixels ? RawRowLen(h.Width, bits, h.Alignment) : 0;
+  // An alpha channel is created at the recorded size even for a buffer
+  // without a pixel format, so its rows depend on the size alone.
+  h.AlphaRowLen = h.Width > 0 && h.Height > 0 ? RawRowLen(h.Width, 8, 32) : 0;
+  if (h.RowLen > kMaxRawRowBytes) return false;  // also keeps RowLen * Height in 64 bits
+  h.ImageBytes = h.RowLen * h.Height;
+  return h.ImageBytes + h.AlphaRowLen * h.Height <= kMaxRawPixelBytes;
+}
+
 // Writes rows 0..height-1 of `bmp`, rowLen bytes each.
 bool WriteRows(TLKBitmap& bmp, RawSink& sink, Integer height, Integer rowLen) {
   AccessScope readOnly(bmp, TLKDataAccess{lkdRead});
@@ -178,6 +222,20 @@ bool ReadRows(TLKBitmap& bmp, RawSource& src, Integer height, Integer rowLen) {
 Int64 ImageBytes(TLKBitmap& bmp) { return bmp.IsEmpty() ? 0 : Int64{bmp.GetRowLen()} * bmp.GetHeight(); }
 
 }  // namespace
+
+bool LKRAWFormHeader(const void* Buffer, Int64 Size, Integer& Width, Integer& Height, TLKPixelFormat& Format,
+                     Int64& MinBytes, Int64& MaxBytes) {
+  if (!Buffer) return false;
+  RawSource src(Buffer, nullptr, Size);
+  RawHeader h;
+  if (!ReadHeader(src, h)) return false;
+  Width = h.Width;
+  Height = h.Height;
+  Format = h.Format;
+  MinBytes = (Size - src.Remaining()) + h.ImageBytes + 1;
+  MaxBytes = MinBytes + h.AlphaRowLen * h.Height + 1;
+  return true;
+}
 
 Int64 TLKBitmap::CalcRAWSize() {
   Int64 size = kFixedBytes + 3 * Int64{GetPaletteLen()} + ImageBytes(*this);
@@ -230,20 +288,11 @@ bool TLKBitmap::LoadRAWFromBufferOrStream(const void* buffer, TStream* stream, I
   RawSource src(buffer, stream, bufferSize);
 
   // The whole header is read and checked before the buffer is touched.
-  Byte magic[sizeof kMagic];
-  if (!src.Read(magic, sizeof magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return false;
-  Byte word[4];
-  if (!src.Read(word, 4) || GetI32(word) < 0) return false;  // any version >= 0 has this layout
-  if (!src.Read(word, 4)) return false;
-  const Integer n = GetI32(word);
-  if (n < 0 || n > 256) return false;
-  Byte palette[3 * 256];
-  if (!src.Read(palette, 3 * Int64{n})) return false;
-  Byte s[kSettingsBytes];
-  if (!src.Read(s, sizeof s)) return false;
-  const Integer width = GetI32(s);
-  const Integer height = GetI32(s + 4);
-  const Byte format = s[8];
+  RawHeader h;
+  if (!ReadHeader(src, h)) return false;
+  const Integer n = h.PaletteCount, width = h.Width, height = h.Height, alignment = h.Alignment;
+  const Byte* palette = h.Palette;
+  const Byte* s = h.Settings;
   const bool full = s[9] != 0;
   const Integer quantizeColorCount = GetI32(s + 10);
   const double blackValue = GetF64(s + 14);
@@ -252,20 +301,9 @@ bool TLKBitmap::LoadRAWFromBufferOrStream(const void* buffer, TStream* stream, I
   for (int i = 0; i < 4; ++i) offsets[i] = GetI32(s + 30 + 4 * i);
   const bool offsetsEnabled = s[46] != 0;
   const Integer contrast = GetI32(s + 47);
-  const Integer alignment = GetI32(s + 51);
-
-  if (width < 0 || height < 0 || format >= LKPixelFormatCount) return false;
-  if (alignment != 8 && alignment != 16 && alignment != 32) return false;
-  const auto pixelFormat = static_cast<TLKPixelFormat>(format);
-  const Integer bits = LKPixelFormatBitCount(pixelFormat);
-  const bool hasPixels = width > 0 && height > 0 && bits > 0;
-  const Int64 rowLen = hasPixels ? RawRowLen(width, bits, alignment) : 0;
-  // An alpha channel is created at the recorded size even for a buffer
-  // without a pixel format, so its rows depend on the size alone.
-  const Int64 alphaRowLen = width > 0 && height > 0 ? RawRowLen(width, 8, 32) : 0;
-  if (rowLen > kMaxRawRowBytes) return false;  // also keeps rowLen * height in 64 bits
-  const Int64 imageBytes = rowLen * height;
-  if (imageBytes + alphaRowLen * height > kMaxRawPixelBytes) return false;
+  const TLKPixelFormat pixelFormat = h.Format;
+  const bool hasPixels = h.RowLen > 0;
+  const Int64 rowLen = h.RowLen, alphaRowLen = h.AlphaRowLen, imageBytes = h.ImageBytes;
   // The rows and the alpha flag must be there before anything is allocated.
   if (src.Remaining() >= 0 && src.Remaining() < imageBytes + 1) return false;
 

@@ -85,11 +85,13 @@ bool Develop(TRAWDecoderState& s, TLKBitmap& Bitmap, TIOParamsVals& P) {
   if (!LKAllowPicture(cells, s.progress, "camera RAW")) return false;
   alloc_image(s);
   reset_overrun(s);
+  s.data_missing = false;
   s.load_raw(s);
-  if (stream_exhausted(s)) {
+  if (stream_exhausted(s) || s.data_missing) {
     s.image.clear();
     s.image.shrink_to_fit();
-    LKAbort(s.progress, "camera RAW: the sensor data ends before the picture does");
+    LKAbort(s.progress, s.data_missing ? "camera RAW: the sensor data is not where the file places it"
+                                       : "camera RAW: the sensor data ends before the picture does");
     return false;
   }
   s.height = s.iheight;

@@ -196,7 +196,7 @@ bool canon_has_lowbits(TRAWDecoderState& s) {
 
 void canon_compressed_load_raw(TRAWDecoderState& s) {
   static const char* kStage = "canon_compressed_load_raw()";
-  if (s.raw_width <= 0 || s.raw_height <= 0) return;
+  if (s.raw_width <= 0 || s.raw_height <= 0) return mark_data_missing(s);
   if (!s.free_decode || !s.second_decode) canon_init_tables(s, 0);
   const Int64 rw = s.raw_width;
   auto pixel = raw_alloc<Word>(8 * rw, kStage);
@@ -272,7 +272,7 @@ void lossless_jpeg_load_raw(TRAWDecoderState& s) {
   auto curve = raw_alloc<Word>(kRAWCurveSize, kStage);
   kodak_read_curve(s, curve.get());
   s.order = 0x4d4d;
-  if (read_u16(s) != 0xffd8) return;
+  if (read_u16(s) != 0xffd8) return mark_data_missing(s);
   Integer jrows = 0, jcols = 0;
   // Both table classes decode with the first tree until a table of their
   // own is defined.
@@ -283,7 +283,7 @@ void lossless_jpeg_load_raw(TRAWDecoderState& s) {
     mark = read_u16(s);
     Integer len = read_u16(s);
     // A segment length covers its own two bytes.
-    if (mark < 0xff01 || len < 2 || len - 2 >= 256) return;
+    if (mark < 0xff01 || len < 2 || len - 2 >= 256) return mark_data_missing(s);
     Integer size = len - 2;
     read_bytes(s, data, size);
     if (mark == 0xffc3) {
@@ -301,7 +301,7 @@ void lossless_jpeg_load_raw(TRAWDecoderState& s) {
     }
   } while (mark != 0xffda);
   // A tree that is a lone leaf would decode without consuming data.
-  if (!root[0]->branch[0] || !root[1]->branch[0]) return;
+  if (!root[0]->branch[0] || !root[1]->branch[0] || jrows <= 0 || jcols <= 0) return mark_data_missing(s);
   reset_overrun(s);
   s.zero_after_ff = true;
   get_bits(s, -1);
@@ -332,7 +332,7 @@ void lossless_jpeg_load_raw(TRAWDecoderState& s) {
           col = k % 1680 + slice * 1680;
         }
       } else {
-        if (s.raw_width <= 0) return;
+        if (s.raw_width <= 0) return mark_data_missing(s);
         row = k / s.raw_width;
         col = k % s.raw_width;
       }

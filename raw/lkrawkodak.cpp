@@ -254,7 +254,7 @@ void kodak_jpeg_load_raw(TRAWDecoderState& s) {
   while (LKJPEG_GetOutputScanline(d) < outHeight) {
     const Integer j = LKJPEG_GetOutputScanline(d);
     raw_progress_row(s, j, outHeight);
-    if (LKJPEG_ReadScanlines(d, line, 1) != 1) break;
+    if (LKJPEG_ReadScanlines(d, line, 1) != 1) return mark_data_missing(s);
     const Byte* px = line[0];
     for (Integer c = 0; c + 1 < s.width; c += 2) {
       const Byte* p = px + size_t(c) * 3;
@@ -349,7 +349,7 @@ void kodak_dc40_load_raw(TRAWDecoderState& s) {
   // The coding keeps one 386-entry row per plane: wider pictures cannot be
   // such files.
   const Integer w = s.width / 2;
-  if (w < 1 || w > kRadcCols - 2) return;
+  if (w < 1 || w > kRadcCols - 2) return mark_data_missing(s);
   init_node_pool(s);
   for (int t = 0; t < 18; ++t) {
     s.radc_cursor = 0;

@@ -81,7 +81,7 @@ void nikon_load_raw(TRAWDecoderState& s) {
   const bool coolpix = s.model[0] == 'E';
   // The interlace divides by half the height: a picture below two rows
   // cannot be one of these files.
-  if (coolpix && s.height < 2) return;
+  if (coolpix && s.height < 2) return mark_data_missing(s);
   get_bits(s, -1);
   for (Integer irow = 0; irow < s.height && !stream_exhausted(s); ++irow) {
     raw_progress_row(s, irow, s.height);
@@ -101,7 +101,7 @@ void nikon_load_raw(TRAWDecoderState& s) {
 }
 
 void nikon_e950_load_raw(TRAWDecoderState& s) {
-  if (s.height < 1) return;
+  if (s.height < 1) return mark_data_missing(s);
   get_bits(s, -1);
   for (Integer irow = 0; irow < s.height && !stream_exhausted(s); ++irow) {
     raw_progress_row(s, irow, s.height);
@@ -112,7 +112,7 @@ void nikon_e950_load_raw(TRAWDecoderState& s) {
 }
 
 void olympus_load_raw(TRAWDecoderState& s) {
-  if (s.height < 2) return;
+  if (s.height < 2) return mark_data_missing(s);
   // Each field starts on a 2048-byte boundary after the data offset.
   const Int64 field = (Int64(s.height) * s.width * 3 / 4 + 2047) / 2048 * 2048;
   for (Integer irow = 0; irow < s.height; ++irow) {
@@ -168,7 +168,7 @@ void canon_600_load_raw(TRAWDecoderState& s) {
 }
 
 void canon_a5_load_raw(TRAWDecoderState& s) {
-  if (s.raw_width < 0) return;
+  if (s.raw_width < 0) return mark_data_missing(s);
   // Whole 10-byte groups, so a raw width that is no multiple of 8 still
   // decodes from the buffer only.
   const Int64 bytes = Int64(s.raw_width) * 10 / 8;
@@ -195,7 +195,7 @@ void canon_a5_load_raw(TRAWDecoderState& s) {
 }
 
 void nikon_e2100_load_raw(TRAWDecoderState& s) {
-  if (s.width < 0) return;
+  if (s.width < 0) return mark_data_missing(s);
   const Int64 groups = (Int64(s.width) + 7) / 8;
   auto data = raw_alloc<Byte>(groups * 12, "nikon_e2100_load_raw()");
   Integer row = 0;
@@ -220,7 +220,7 @@ void nikon_e2100_load_raw(TRAWDecoderState& s) {
 }
 
 void rollei_load_raw(TRAWDecoderState& s) {
-  if (s.raw_width <= 0 || s.raw_height <= 0) return;
+  if (s.raw_width <= 0 || s.raw_height <= 0) return mark_data_missing(s);
   Int64 p1 = 0;
   Int64 p2 = Int64(s.raw_width) * s.raw_height * 5 / 8;
   // Positions beyond both parts of the data cannot land in the picture.
@@ -241,6 +241,8 @@ void rollei_load_raw(TRAWDecoderState& s) {
     put(p2++, acc >> 10);
     put(p2++, acc);
   }
+  // The second part ends with the picture: short of it, the data ran out.
+  if (p2 < Int64(s.raw_width) * s.raw_height) mark_data_missing(s);
 }
 
 void nucore_load_raw(TRAWDecoderState& s) {

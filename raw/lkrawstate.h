@@ -130,6 +130,9 @@ struct TRAWDecoderState {
   SmallInt white[8][8] = {};
   /// Selected raw loader; null = file not decodable.
   TRAWLoader load_raw = nullptr;
+  /// Set by a loader that finds no sensor data where the file places it, or
+  /// a layout it cannot decode (`mark_data_missing`).
+  bool data_missing = false;
 
   // --- Settings ------------------------------------------------------------
   float gamma = 0.6f, bright = 1.0f, red_scale = 1.0f, blue_scale = 1.0f;
@@ -212,6 +215,9 @@ inline bool stream_exhausted(const TRAWDecoderState& s) { return s.overrun > kRA
 /// Forgets earlier reads past the end; a loader calls it when it starts on
 /// its data.
 inline void reset_overrun(TRAWDecoderState& s) { s.overrun = 0; }
+/// A loader found no sensor data it can decode: the development fails with
+/// the abort flag instead of showing the zeroed cells as a black picture.
+inline void mark_data_missing(TRAWDecoderState& s) { s.data_missing = true; }
 
 // ---- Reads (byte order of the state) ------------------------------------------
 

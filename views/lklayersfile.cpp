@@ -14,10 +14,13 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
 
+#include "core/lkabort.h"
+#include "core/lkallocgate.h"
 #include "core/lkbitmap.h"
 #include "io/lkparams.h"
 #include "io/lumerakio.h"
@@ -36,6 +39,9 @@ constexpr Int64 kMinRecordLen = 43;
 // more is damaged. The raw form of one layer never exceeds 2 GiB here.
 constexpr Int64 kMaxInflateRatio = 1032;
 constexpr Int64 kMaxRawSize = Int64{0x7FFFFFFF};
+// The raw form's header with a full palette: magic, version, palette count,
+// 256 entries and the settings.
+constexpr Int64 kMaxRawHeaderLen = 12 + 4 + 4 + 3 * 256 + 55;
 
 /// A fault of the stream: its message says what is wrong.
 struct LayersError : std::runtime_error {
@@ -118,8 +124,9 @@ void ReadRecord(TStream* S, Integer Version, TLKLayer& L) {
   L.ClientRect = TRect{};
 }
 
-// Inflates a zlib stream of InLen bytes into at most MaxOut bytes.
-std::vector<Byte> Inflate(const Byte* In, Int64 InLen, Int64 MaxOut) {
+// Inflates a zlib stream of InLen bytes into at most MaxOut bytes; with
+// Whole false the first MaxOut bytes will do.
+std::vector<Byte> Inflate(const Byte* In, Int64 InLen, Int64 MaxOut, bool Whole = true) {
   z_stream z{};
   if (inflateInit(&z) != Z_OK) throw LayersError("The layer image cannot be decompressed");
   std::vector<Byte> out;
@@ -138,7 +145,7 @@ std::vector<Byte> Inflate(const Byte* In, Int64 InLen, Int64 MaxOut) {
     if (rc == Z_BUF_ERROR && z.avail_in == 0) break;
   }
   inflateEnd(&z);
-  if (rc != Z_STREAM_END) throw LayersError("The layer image is not a complete zlib stream");
+  if (rc != Z_STREAM_END && (Whole || rc != Z_OK)) throw LayersError("The layer image is not a complete zlib stream");
   return out;
 }
 
@@ -254,7 +261,30 @@ void TLumerakView::ReadLayerImage(TStream* Stream, Integer Compression, TLKBitma
       throw LayersError("The layers stream gives an image length it does not hold");
     std::vector<Byte> packed(static_cast<std::size_t>(packedLen));
     ReadExact(Stream, packed.data(), packedLen, "a layer image");
-    const Int64 cap = std::min(kMaxRawSize, static_cast<Int64>(packedLen) * kMaxInflateRatio + 1024);
+    // The image's header says how large it is: the gate is asked on it, and
+    // the data inflates to no more than it announces.
+    const std::vector<Byte> head = Inflate(packed.data(), packedLen, kMaxRawHeaderLen, false);
+    Integer width = 0, height = 0;
+    TLKPixelFormat format = lknull;
+    Int64 least = 0, announced = 0;
+    if (!LKRAWFormHeader(head.data(), static_cast<Int64>(head.size()), width, height, format, least, announced))
+      throw LayersError("A layer image in the layers stream is damaged");
+    if (width > 0 && height > 0) {
+      std::atomic<bool> refused{false};
+      TLKAbortNote reason;
+      TProgressRec progress;
+      progress.AbortFlag = &refused;
+      progress.AbortNote = &reason;
+      TLKPictureRequest request;
+      request.Width = width;
+      request.Height = height;
+      request.BitsPerPixel = LKPixelFormatBitCount(format);
+      request.MinCodedBytes = least / kMaxInflateRatio;
+      request.AvailableBytes = packedLen;
+      request.WorkBytes = announced;
+      if (!LKAllowPicture(request, progress, "Layer image")) throw LayersError(reason.Get());
+    }
+    const Int64 cap = std::min(kMaxRawSize, announced);
     const std::vector<Byte> raw = Inflate(packed.data(), packedLen, cap);
     if (raw.empty() || !Target->LoadRAWFromBufferOrStream(raw.data(), nullptr, static_cast<Int64>(raw.size())))
       throw LayersError("A layer image in the layers stream is damaged");

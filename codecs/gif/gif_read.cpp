@@ -208,8 +208,7 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
       continue;
     }
     const Int64 dataLeft = lkcodec::Remaining(S);
-    if (width == 0 || height == 0 || Int64(width) * height > (dataLeft + 1) * kMaxPixelsPerByte ||
-        !LKAllowPicture(width, height, 8, Progress, "GIF")) {
+    if (width == 0 || height == 0 || Int64(width) * height > (dataLeft + 1) * kMaxPixelsPerByte) {
       LKAbort(Progress, "GIF: damaged or unsupported data");
       break;
     }
@@ -227,6 +226,14 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
     const bool blackWhite = bits == 1 && table[0] == TRGB{0, 0, 0} && table[1] == TRGB{255, 255, 255};
     const TLKPixelFormat fmt = blackWhite ? lk1g : Params.ISNATIVEPIXELFORMAT ? lk8p : lk24RGB;
     const bool useMask = !IgnoreAlpha && transparent;
+    // The gate counts what the frame takes: the picture, its mask, and the
+    // whole frame of indexes a decoder other than ours fills first.
+    TLKPictureRequest request;
+    request.Width = width;
+    request.Height = height;
+    request.BitsPerPixel = LKPixelFormatBitCount(fmt) + (useMask ? 8 : 0);
+    if (decode != GIFLZWDecompress) request.WorkBytes = Int64(width) * height;
+    if (!LKAllowPicture(request, Progress, "GIF")) break;
     std::unique_ptr<TLKMask> newMask;
     TFrameRows rows(*Bitmap, fmt, table, transIndex);
     Bitmap->Allocate(width, height, fmt);

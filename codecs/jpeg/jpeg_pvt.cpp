@@ -33,6 +33,7 @@ void LKEmitMessage(j_common_ptr Info, int Level) {
   if (Level == -1) {
     ++err->WarningCount;
     err->LastCode = err->pub.msg_code;
+    if (err->pub.msg_code == JWRN_HIT_MARKER) err->DataEnded = true;
   }
 }
 
@@ -46,6 +47,7 @@ void LKResetErrorMgr(j_common_ptr Info) {
   TLKJpegErrorMgr* err = ErrOf(Info);
   err->WarningCount = 0;
   err->LastCode = 0;
+  err->DataEnded = false;
   err->pub.msg_code = 0;
 }
 
@@ -149,6 +151,7 @@ jpeg_error_mgr* LKJpegInitErrorMgr(TLKJpegErrorMgr& Mgr, std::atomic<bool>* Abor
   Mgr.pub.reset_error_mgr = LKResetErrorMgr;
   Mgr.WarningCount = 0;
   Mgr.LastCode = 0;
+  Mgr.DataEnded = false;
   Mgr.AbortFlag = AbortFlag;
   Mgr.Jump = nullptr;
   Mgr.Message[0] = 0;

@@ -25,6 +25,8 @@ struct TLKJpegErrorMgr {
   jpeg_error_mgr pub;
   Integer WarningCount = 0;
   Integer LastCode = 0;
+  /// The entropy data ended (a marker met) while a scan still needed it.
+  bool DataEnded = false;
   std::atomic<bool>* AbortFlag = nullptr;
   std::jmp_buf* Jump = nullptr;
   char Message[JMSG_LENGTH_MAX] = {};

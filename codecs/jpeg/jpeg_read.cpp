@@ -88,6 +88,45 @@ void ReadExifAndXmp(TIOParamsVals& Params, TLKBitmap* Bitmap, bool ParamsOnly, I
   }
 }
 
+// The bitmap's format for the library's output colour space.
+TLKPixelFormat OutputFormat(const jpeg_decompress_struct& Ci, const TIOParamsVals& Params) {
+  if (Params.ISNATIVEPIXELFORMAT) {
+    if (Ci.out_color_space == JCS_GRAYSCALE) return lk8g;
+    if (Ci.out_color_space == JCS_CMYK) return lkCMYK;
+  }
+  return lk24RGB;
+}
+
+// Asks the allocation gate for the picture the header declares, before the
+// library allocates for it: the bitmap at the output size, and the library's
+// whole-picture coefficient buffer of a picture in several scans (two bytes
+// a coefficient, held in memory). Huffman-coded data takes at least one bit
+// per block of every component, in every scan form; with Whole false the
+// stream holds only some rows (the strips of old-style TIFF pages).
+bool AllowPicture(jpeg_decompress_struct& Ci, TLKJpegErrorMgr* Err, const TIOParamsVals& Params,
+                  TProgressRec& Progress, Int64 Available, bool Whole) {
+  if (!LKJpegGuard(Err, [&] { jpeg_calc_output_dimensions(&Ci); })) return false;
+  Int64 blocks = 0, coefficients = 0;
+  for (int c = 0; c < Ci.num_components; ++c) {
+    const jpeg_component_info& comp = Ci.comp_info[c];
+    const Int64 w = comp.width_in_blocks, h = comp.height_in_blocks;
+    const Int64 hs = std::max(comp.h_samp_factor, 1), vs = std::max(comp.v_samp_factor, 1);
+    blocks += w * h;
+    coefficients += (w + hs - 1) / hs * hs * ((h + vs - 1) / vs * vs) * DCTSIZE2;
+  }
+  TLKPictureRequest r;
+  r.Width = Ci.output_width;
+  r.Height = Ci.output_height;
+  r.BitsPerPixel = LKPixelFormatBitCount(OutputFormat(Ci, Params));
+  r.MaxSide = JPEG_MAX_DIMENSION;
+  if (jpeg_has_multiple_scans(&Ci)) r.WorkBytes = coefficients * Int64(sizeof(JCOEF));
+  if (Whole && !Ci.arith_code) {
+    r.MinCodedBytes = blocks / 8;
+    r.AvailableBytes = Available;
+  }
+  return LKAllowPicture(r, Progress, "JPEG");
+}
+
 void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOParamsVals& Params,
               TProgressRec& Progress, std::atomic<bool>* Abort, bool ParamsOnly, bool RawYCbCr,
               bool ReadMetadata, bool InvertCMYK, bool ReadICC, Integer MaxLines) {
@@ -190,19 +229,16 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
     } else if (ci.out_color_space == JCS_UNKNOWN) {
       // No placement exists for samples of an unknown colour space.
       Abort->store(true);
+    } else if (!AllowPicture(ci, err, Params, Progress, Stream->GetSize() - start, MaxLines < 0)) {
+      Abort->store(true);
     } else if (LKJpegGuard(err, [&] { jpeg_start_decompress(&ci); })) {
       const Integer width = static_cast<Integer>(ci.output_width);
       const Integer height = static_cast<Integer>(ci.output_height);
       Params.WIDTH = width;
       Params.HEIGHT = height;
-      TLKPixelFormat format = lk24RGB;
-      if (Params.ISNATIVEPIXELFORMAT) {
-        if (ci.out_color_space == JCS_GRAYSCALE) format = lk8g;
-        else if (ci.out_color_space == JCS_CMYK) format = lkCMYK;
-      }
+      const TLKPixelFormat format = OutputFormat(ci, Params);
       bool allocated = false;
       try {
-        if (!LKAllowPicture(width, height, LKPixelFormatBitCount(format), Progress, "JPEG")) throw 0;
         Bitmap->Allocate(width, height, format);
         scratch.assign(static_cast<std::size_t>(width) * 4, 0);
         allocated = Bitmap->GetWidth() == width && Bitmap->GetHeight() == height;
@@ -225,6 +261,9 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
         // for a number of rows hand over the data of those rows only (the
         // strips of old-style JPEG pages) and are not stopped.
         auto* src = reinterpret_cast<TLKJpegSource*>(ci.src);
+        // A marker met while the scan still needs data (an end of image
+        // before the last row) ends the data as well: the library would go
+        // on giving rows of grey to the declared height.
         const bool stopAtEnd = !jpeg_has_multiple_scans(&ci) && src != nullptr && wholePicture;
         const Integer band = std::max(1, ci.max_v_samp_factor * ci.min_DCT_scaled_size);
         Integer stopRow = -1;
@@ -254,7 +293,7 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
           rows += static_cast<Integer>(got);
           Progress.Done += static_cast<Integer>(got);
           ReportRow(Progress, height);
-          if (stopAtEnd && src->PrematureEnd) {
+          if (stopAtEnd && (src->PrematureEnd || err->DataEnded)) {
             const Integer at = static_cast<Integer>(ci.output_scanline);
             if (stopRow < 0) stopRow = (at + band - 1) / band * band;
             if (at >= stopRow) break;

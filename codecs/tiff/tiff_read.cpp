@@ -588,9 +588,18 @@ bool LKTIFFAllowPage(Integer Width, Integer Height, Integer Samples, Integer Bit
     LKAbort(Progress, "TIFF page: " + std::to_string(Samples) + " samples of " + std::to_string(Bits) + " bits");
     return false;
   }
+  // The fax codings deliver one bit per pixel: rows of any other layout
+  // would be read past the decoded bits.
+  const bool fax = Compression >= 2 && Compression <= 4;
+  if (fax && (Samples != 1 || Bits != 1)) {
+    LKAbort(Progress, "TIFF page: fax coding is bilevel, the page has " + std::to_string(Samples) + " samples of " +
+                          std::to_string(Bits) + " bits");
+    return false;
+  }
   // The most picture one byte of coded data can give: uncompressed 1,
   // PackBits 64, LZW about 4096 (one 12-bit code for a string of 4096
-  // bytes), JPEG well under 1024; a fax row of white takes one bit.
+  // bytes), JPEG well under 1024. A fax row takes at least one bit whatever
+  // its width (a two-dimensional white row under a white one is one code).
   Int64 ratio = 8192;
   if (Compression == 1) ratio = 1;
   else if (Compression == 32773) ratio = 64;
@@ -602,7 +611,7 @@ bool LKTIFFAllowPage(Integer Width, Integer Height, Integer Samples, Integer Bit
   r.BitsPerPixel = BitsPerPixel;
   r.MaxSide = 0xFFFFFFFFLL;
   const Int64 raw = (Int64{Width} * Samples * Bits + 7) / 8 * Height;
-  r.MinCodedBytes = raw / ratio;
+  r.MinCodedBytes = fax ? Int64{Height} / 8 : raw / ratio;
   r.AvailableBytes = StreamSize;
   return LKAllowPicture(r, Progress, "TIFF page");
 }

@@ -431,12 +431,14 @@ void ReadPlanarStrips(const TTIFFEnv& E, TTIFFVars& V, TLKBitmap* B, TProgressRe
   const Integer w = V.ImageWidth;
   const Integer rowLen = RowBytes(V, w, true);
   const size_t bps = static_cast<size_t>(V.BitsPerSample / 8);
+  // The predictor works on one sample per pixel inside a plane. The plane's
+  // vars outlive the decoders, whose destructors release their LZW states
+  // through them.
+  TTIFFVars plane = V;
+  plane.SamplesPerPixel = 1;
   std::vector<TRowDecoder> dec(static_cast<size_t>(planes));
   std::vector<std::vector<Byte>> data(static_cast<size_t>(planes));
   std::vector<Byte> chunky(static_cast<size_t>(w) * bps * static_cast<size_t>(planes)), tmp;
-  // The predictor works on one sample per pixel inside a plane.
-  TTIFFVars plane = V;
-  plane.SamplesPerPixel = 1;
   Integer y = 0;
   for (size_t i = 0; i < count && y < V.ImageLength && !Abort.load(); ++i, y += rps) {
     for (size_t p = 0; p < dec.size(); ++p) {

@@ -13,6 +13,7 @@
 #include "codecs/gif/giffilter.h"
 #include "codecs/gif/giflzw.h"
 #include "common/file_kit.h"
+#include "core/lkallocgate.h"
 #include "io/lkfileformats.h"
 #include "codecs/codec_kit.h"
 
@@ -450,6 +451,37 @@ TEST(GifCodecTest, HostileInputSetsTheAbortFlag) {
     EXPECT_TRUE(pr.Aborted()) << name;
     EXPECT_TRUE(b.IsEmpty()) << name;
     delete mask;
+  }
+}
+
+// The gate is asked for what the frame really takes: a 24-bit picture and
+// its 8-bit mask, not one byte a pixel.
+TEST(GifCodecTest, GateCountsThePictureAndItsMask) {
+  constexpr Integer W = 200, H = 200;
+  const Bytes coded = Encode(GIFLZWCompress, Bytes(size_t(W) * H, 1), W, H, false, 1);
+  Bytes gif = {'G', 'I', 'F', '8', '9', 'a', W, 0, H, 0, 0x80, 0, 0, 0, 0, 0, 200, 10, 10};
+  gif.insert(gif.end(), {0x21, 0xF9, 4, 1, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, W, 0, H, 0, 0});
+  gif.insert(gif.end(), coded.begin(), coded.end());
+  gif.push_back(0x3B);
+  struct Case {
+    Int64 Limit;
+    bool Loads;
+  };
+  const Int64 picture = LKPictureBytes(W, H, 32);  // 24-bit rows and the mask
+  for (const Case c : {Case{picture / 2, false}, Case{picture + 1024, true}}) {
+    SCOPED_TRACE(c.Limit);
+    LKSetAllocationLimit(c.Limit);
+    auto s = codeckit::StreamOf(gif);
+    TLKBitmap b;
+    TIOParamsVals p;
+    TLKMask* mask = nullptr;
+    Integer frames = 0;
+    Progress pr;
+    ReadGIFStream(s.get(), &b, frames, p, pr.rec, false, mask, false);
+    LKSetAllocationLimit(0);
+    delete mask;
+    EXPECT_EQ(pr.Aborted(), !c.Loads);
+    EXPECT_EQ(b.IsEmpty(), !c.Loads);
   }
 }
 

@@ -18,6 +18,7 @@
 #include "common/file_kit.h"
 #include "codecs/jpeg/jpeg_pvt.h"
 #include "codecs/jpeg/jpegfilt.h"
+#include "core/lkallocgate.h"
 #include "core/lkbitmap.h"
 #include "core/lkioglobals.h"
 #include "io/lkfileformats.h"
@@ -714,6 +715,63 @@ TEST(JpegCodecTest, TruncatedFilesNeverCrashAndHeaderCutsAbort) {
         }
       }
     }
+  }
+}
+
+// A frame that declares more rows than its data holds, ended by a proper
+// end-of-image marker: the rows that are there are kept, the rest is not
+// made up, and the read says so.
+TEST(JpegCodecTest, EndOfImageBeforeTheLastRowEndsTheData) {
+  Bytes d = MakeJpeg(48, 48);
+  const long sof = FindSegment(d, 0xC0);
+  ASSERT_GT(sof, 0);
+  ReadResult whole;
+  ReadJpeg(d, whole);
+  ASSERT_FALSE(whole.aborted);
+  d[size_t(sof) + 5] = Byte(480 >> 8);  // the height, ten times the data
+  d[size_t(sof) + 6] = Byte(480 & 0xFF);
+  ReadResult r;
+  ReadJpeg(d, r);
+  EXPECT_TRUE(r.aborted);
+  ASSERT_EQ(r.bmp.GetWidth(), 48);
+  for (Integer y = 0; y < 40; ++y)
+    for (Integer x = 0; x < 48; x += 7) EXPECT_EQ(r.bmp.GetPixels(x, y), whole.bmp.GetPixels(x, y)) << x << "," << y;
+}
+
+// Headers the data cannot fill, and a progressive picture whose
+// coefficient buffer (held whole by the library) passes the limit while its
+// pixels would not: refused before the library allocates.
+TEST(JpegCodecTest, GateCountsTheCodedDataAndTheCoefficientBuffer) {
+  struct Case {
+    const char* name;
+    bool progressive;
+    Integer side;   // declared width and height
+    Int64 limit;    // 0: the default
+    bool refused;
+  };
+  const Case cases[] = {
+      {"baseline 65000 square in a few hundred bytes", false, 65000, 0, true},
+      {"progressive 65500 square in a few hundred bytes", true, 65500, 0, true},
+      {"progressive within the limit", true, 64, 64 * 64 * 3 + 64 * 64 * 2 * 3 + 4096, false},
+      {"progressive whose coefficients pass the limit", true, 64, 64 * 64 * 3 + 4096, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TLKBitmap bmp;
+    FillPicture(bmp, 64, 64);
+    TIOParamsVals params;
+    params.JPEG_PROGRESSIVE = c.progressive;
+    Bytes d = WriteJpeg(bmp, params);
+    const long sof = FindSegment(d, c.progressive ? 0xC2 : 0xC0);
+    ASSERT_GT(sof, 0);
+    d[size_t(sof) + 5] = d[size_t(sof) + 7] = Byte(c.side >> 8);
+    d[size_t(sof) + 6] = d[size_t(sof) + 8] = Byte(c.side & 0xFF);
+    LKSetAllocationLimit(c.limit);
+    ReadResult r;
+    ReadJpeg(d, r);
+    LKSetAllocationLimit(0);
+    EXPECT_EQ(r.aborted, c.refused);
+    EXPECT_EQ(r.bmp.IsEmpty(), c.refused);
   }
 }
 

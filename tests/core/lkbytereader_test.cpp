@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "core/lkabort.h"
 #include "core/lkallocgate.h"
 #include "core/lkbytereader.h"
+#include "core/lkfilebuffer.h"
 #include "platform/classes.h"
 
 namespace {
@@ -138,6 +140,8 @@ TEST(AllocationGate, RefusesWhatPassesTheLimitTheFormatOrTheInput) {
       {"input too short", {100, 100, 8, 0, 10000, 659}, false},
       {"input long enough", {100, 100, 8, 0, 10000, 10000}, true},
       {"wrapping product", {Int64{1} << 40, Int64{1} << 40, 32, 0, 0, -1}, false},
+      {"picture and working memory fit", {256, 256, 24, 0, 0, -1, false, 500000}, true},
+      {"working memory pushes it past", {512, 512, 24, 0, 0, -1, false, 400000}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -163,6 +167,21 @@ TEST(AllocationGate, TheDefaultHonoursTheFileSizeLimitAndASetLimitReturnsToIt) {
   setrlimit(RLIMIT_FSIZE, &old);
   EXPECT_LE(limit, Int64(lower.rlim_cur));
   EXPECT_GT(limit, 0);
+
+  // Unset, one picture may take half of memory, or half of the temporary
+  // folder's free space once it lives in a file; never both added up.
+  const Int64 physical = LKPhysicalMemory();
+  EXPECT_LE(LKMemoryAllocationLimit(), physical / 2);
+  EXPECT_GE(LKDefaultAllocationLimit(), std::min(LKMemoryAllocationLimit(), physical / 2));
+  struct statvfs st {};
+  ASSERT_EQ(statvfs(LKTempFolder().c_str(), &st), 0);
+  const Int64 tempFree = Int64(st.f_bavail) * Int64(st.f_frsize ? st.f_frsize : st.f_bsize);
+  const Int64 slack = Int64{1} << 30;  // other programs write to the same disk
+  EXPECT_LE(LKDefaultAllocationLimit(), std::max(physical / 2, tempFree / 2) + slack);
+  GateProgress big;
+  TLKPictureRequest inMemory{20000, 20000, 32, 0, 0, -1, true};
+  inMemory.Width = std::min<Int64>(physical / 2 / 20000 / 4 + 100, Int64{1} << 30);
+  EXPECT_FALSE(LKAllowPicture(inMemory, big.Rec, "Test"));
 
   LKSetAllocationLimit(4096);
   EXPECT_EQ(LKAllocationLimit(), 4096);

@@ -13,6 +13,7 @@
 #include "core/lkbitmap.h"
 #include "io/lkparams.h"
 #include "processing/lkadjustcolors.h"
+#include "raw/kit/identfiles.h"
 #include "raw/rawfiles.h"
 
 using rawfiles::Bytes;
@@ -323,5 +324,27 @@ TEST(RawReaderTest, FailuresCarryTheirReason) {
       }
       if (r.aborted.load()) EXPECT_FALSE(r.note.Get().empty());
     }
+  }
+}
+
+// Files that name a camera but hold no sensor data where they place it: the
+// development fails with the flag instead of giving a black picture.
+TEST(RawReaderTest, FilesWithoutSensorDataFail) {
+  const std::pair<const char*, Bytes> cases[] = {
+      {"Canon TIFF, header only", rawkit::canon_tiff_file(true)},
+      {"Canon TIFF big-endian, header only", rawkit::canon_tiff_file(false)},
+      {"Canon TIFF whose data is text", rawkit::canon_tiff_file(true, 4096, 'x')},
+      {"JPEG with the EXIF of a Canon, header only", rawkit::jpeg_exif_file()},
+      {"Rollei, header only", rawkit::rollei_file(64, 48)},
+  };
+  for (const auto& [name, file] : cases) {
+    SCOPED_TRACE(name);
+    Read r;
+    try {
+      r.Run(file);
+    } catch (const Exception&) {
+      continue;  // a refusal by raising is a failure too
+    }
+    EXPECT_TRUE(r.aborted.load());
   }
 }
