@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/atomicfile.h"
+
 namespace lkcodec {
 
 void Report(TProgressRec& Progress, Integer Percent) {
@@ -31,6 +33,36 @@ std::vector<Byte> ReadRest(TStream& S, Int64 Limit) {
   std::vector<Byte> data(size_t(std::min(Remaining(S), Limit)));
   data.resize(size_t(ReadFull(S, data.data(), Int64(data.size()))));
   return data;
+}
+
+void AbortOnStreamError(TProgressRec& Progress, const char* Format, const std::function<void()>& Write) {
+  try {
+    Write();
+  } catch (const EStreamError& e) {
+    LKAbort(Progress, String(Format) + ": " + e.what());
+  }
+}
+
+void WriteFileUnlessAborted(const String& FileName, TProgressRec& Progress,
+                            const std::function<void(TStream&)>& Write) {
+  // Without a flag of the caller's, a local one (lent for the call) tells
+  // whether the write failed.
+  std::atomic<bool> local{false};
+  const bool lent = Progress.AbortFlag == nullptr;
+  if (lent) Progress.AbortFlag = &local;
+  struct TGiveBack {
+    TProgressRec& P;
+    bool Lent;
+    ~TGiveBack() {
+      if (Lent) P.AbortFlag = nullptr;
+    }
+  } giveBack{Progress, lent};
+  TAtomicFile file(FileName);
+  Write(*file.Stream());
+  if (LKAborted(Progress)) return;
+  if (file.WriteFailed())
+    return LKAbort(Progress, "cannot write \"" + FileName + "\": the disk is full or the file too large");
+  file.Commit();
 }
 
 std::unique_ptr<TLKBitmap> ConvertTo1bitEx(TLKBitmap& Source, TRGB& Dark, TRGB& Light) {

@@ -4,6 +4,7 @@
 // LKAbort and picture sizes through LKAllowPicture (core/).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,17 @@ Int64 ReadFull(TStream& S, void* Buffer, Int64 Count);
 Int64 Remaining(TStream& S);
 /// Reads everything from the position to the end (at most Limit bytes).
 std::vector<Byte> ReadRest(TStream& S, Int64 Limit = INT64_MAX);
+
+/// Runs Write; a stream error it raises (a full disk, a stream that cannot
+/// grow) becomes the abort flag with the error's text and the format's name,
+/// as every writer reports a failed write.
+void AbortOnStreamError(TProgressRec& Progress, const char* Format, const std::function<void()>& Write);
+
+/// Writes FileName through a new file (platform/atomicfile.h) that replaces
+/// it only when Write leaves the abort flag clear; a write that came up
+/// short (a full disk) sets the flag. The old file stays in every failure.
+/// Raises EFCreateError when the new file cannot be made or renamed.
+void WriteFileUnlessAborted(const String& FileName, TProgressRec& Progress, const std::function<void(TStream&)>& Write);
 
 /// The picture as 1-bit when it holds at most two colours: an lk1g copy
 /// whose 0 bits are Dark and 1 bits Light (the darker colour first). Null

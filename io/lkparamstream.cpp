@@ -2,11 +2,11 @@
 // writes the current version; the reader takes every older version and
 // reads an item only when the stream's version carries it. Every count and
 // length in the stream is checked against what the stream still holds.
-#include <cerrno>
 #include <cstring>
 
 #include "core/lklists.h"
 #include "io/lkparams.h"
+#include "platform/atomicfile.h"
 
 namespace {
 
@@ -451,25 +451,7 @@ void TIOParamsVals::LoadFromStream(TStream* Stream) {
 }
 
 void TIOParamsVals::SaveToFile(const String& FileName) {
-  // Written beside the target and renamed over it, so a failed save keeps
-  // the file that was there.
-  String temp;
-  for (int attempt = 0;; ++attempt) {
-    temp = FileName + ".tmp" + IntToStr(attempt);
-    const int rc = CreateFileExclusive(temp);
-    if (rc == 0) break;
-    if (rc != EEXIST || attempt >= 100) throw EFCreateError("Cannot create file \"" + FileName + "\".");
-  }
-  try {
-    {
-      TFileStream fs(temp, fmOpenWrite);
-      SaveToStream(&fs);
-    }
-    if (!ReplaceFile(temp, FileName)) throw EFCreateError("Cannot create file \"" + FileName + "\".");
-  } catch (...) {
-    DeleteFile(temp);
-    throw;
-  }
+  WriteFileAtomically(FileName, [this](TStream* Stream) { SaveToStream(Stream); });
 }
 
 void TIOParamsVals::LoadFromFile(const String& FileName) {

@@ -8,6 +8,7 @@
 
 #include "core/lkbitmap.h"
 #include "io/lumerakio.h"
+#include "platform/atomicfile.h"
 
 // ---------------------------------------------------------------------------
 // TLKTIFTagsReader
@@ -448,8 +449,7 @@ void TLKTIFFHandler::SortTags(Integer Page) {
 }
 
 void TLKTIFFHandler::WriteFile(const String& FileName) {
-  TFileStream f(FileName, fmCreate);
-  WriteStream(&f);
+  WriteFileAtomically(FileName, [this](TStream* Stream) { WriteStream(Stream); });
 }
 
 void TLKTIFFHandler::WriteStream(TStream* Stream) {
@@ -545,14 +545,15 @@ void TLKTIFFHandler::WriteStream(TStream* Stream) {
 void TLKTIFFHandler::SaveTagToFile(Integer Page, Integer Tag, const String& FileName) {
   if (Tag < 0) return;
   const TTag& t = TagAt(Page, Tag);
-  TFileStream f(FileName, fmCreate);
-  if (IsDataTag(t.Code)) {
-    for (const auto& b : t.Blocks)
-      if (!b.empty()) f.WriteBuffer(b.data(), static_cast<Int64>(b.size()));
-    return;
-  }
-  const size_t bytes = std::min<size_t>(t.Count * static_cast<size_t>(ElementSize(t.Type)), t.Value.size());
-  if (bytes) f.WriteBuffer(t.Value.data(), static_cast<Int64>(bytes));
+  WriteFileAtomically(FileName, [&](TStream* f) {
+    if (IsDataTag(t.Code)) {
+      for (const auto& b : t.Blocks)
+        if (!b.empty()) f->WriteBuffer(b.data(), static_cast<Int64>(b.size()));
+      return;
+    }
+    const size_t bytes = std::min<size_t>(t.Count * static_cast<size_t>(ElementSize(t.Type)), t.Value.size());
+    if (bytes) f->WriteBuffer(t.Value.data(), static_cast<Int64>(bytes));
+  });
 }
 
 String TLKTIFFHandler::GetTagDescription(Integer Page, Integer Tag) const {

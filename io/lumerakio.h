@@ -18,6 +18,7 @@
 #include "core/lkviewlink.h"
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
+#include "platform/atomicfile.h"
 #include "platform/classes.h"
 #include "platform/controls.h"
 #include "platform/syncobjs.h"
@@ -603,7 +604,9 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
 
   // ---- open documents (lumerakio_documents.cpp)
   struct TDocumentSlot {
-    std::unique_ptr<TStream> File;
+    // The document is written to a new file that replaces the target when
+    // the document is closed.
+    std::unique_ptr<TAtomicFile> File;
     void* Handle = nullptr;
   };
   void CreateDocument(TDocumentSlot& Slot, Integer Type, const String& FileName);

@@ -23,8 +23,8 @@ void TLumerakIO::CreateDocument(TDocumentSlot& Slot, Integer Type, const String&
   // A document of the same kind left open is finished first.
   CloseDocument(Slot, Type);
   if (!row.Document) return SetAbortedWith(String(row.Name) + ": documents are not available in this build");
-  auto file = std::make_unique<TFileStream>(FileName, fmCreate);
-  Slot.Handle = row.Document->Create(*file, *GetIOParams());
+  auto file = std::make_unique<TAtomicFile>(FileName);
+  Slot.Handle = row.Document->Create(*file->Stream(), *GetIOParams());
   Slot.File = std::move(file);
 }
 
@@ -35,16 +35,25 @@ void TLumerakIO::SaveToDocument(TDocumentSlot& Slot, Integer Type) {
   lkio::ConvertForSave(*this);
   SetAborted(false);
   TProgressRec pr = lkio::MakeProgress(*this);
-  row.Document->AddPage(Slot.Handle, *Slot.File, GetLKBitmap(), *GetIOParams(), pr);
+  row.Document->AddPage(Slot.Handle, *Slot.File->Stream(), GetLKBitmap(), *GetIOParams(), pr);
 }
 
 void TLumerakIO::CloseDocument(TDocumentSlot& Slot, Integer Type) {
   if (!Slot.File) return;
   const TLKFormatRow& row = DocumentRow(Type);
   void* handle = Slot.Handle;
-  std::unique_ptr<TStream> file = std::move(Slot.File);
+  std::unique_ptr<TAtomicFile> file = std::move(Slot.File);
   Slot.Handle = nullptr;
-  if (handle && row.Document) row.Document->Close(handle, *file, *GetIOParams());
+  // A document that could not be written whole keeps the old file.
+  const String failed =
+      String(row.Name) + ": cannot write \"" + file->Target() + "\": the disk is full or the file too large";
+  try {
+    if (handle && row.Document) row.Document->Close(handle, *file->Stream(), *GetIOParams());
+  } catch (const EStreamError&) {
+    return SetAbortedWith(failed);
+  }
+  if (file->WriteFailed()) return SetAbortedWith(failed);
+  file->Commit();
 }
 
 void TLumerakIO::CreatePSFile(const String& FileName) { CreateDocument(FPSDocument, lkftPS, FileName); }

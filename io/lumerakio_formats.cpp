@@ -566,8 +566,15 @@ Integer TLumerakIO::InsertToFileGIF(const String& FileName) {
   p.GIF_WINWIDTH = std::max(p.GIF_WINWIDTH, GetLKBitmap()->GetWidth() + p.GIF_XPOS);
   p.GIF_WINHEIGHT = std::max(p.GIF_WINHEIGHT, GetLKBitmap()->GetHeight() + p.GIF_YPOS);
   const Integer frames = InsertPageToFile(*this, lkftGIF, FileName);
+  if (GetAborted()) return frames;
+  // The loop block goes in through a second new file: a failure there keeps
+  // the file with its new frame and says why.
   const TLKPageOps* ops = LKPageOpsOf(lkftGIF);
-  if (!GetAborted() && ops->MakeAnimated) ops->MakeAnimated(FileName, 0, p.GIF_WINWIDTH, p.GIF_WINHEIGHT);
+  try {
+    if (ops->MakeAnimated) ops->MakeAnimated(FileName, 0, p.GIF_WINWIDTH, p.GIF_WINHEIGHT);
+  } catch (const Exception& e) {
+    SetAbortedWith("GIF: the loop block could not be written: " + String(e.what()));
+  }
   return frames;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "io/lumerakio.h"
+#include "platform/atomicfile.h"
 #include "platform/classes.h"
 
 struct TLKFormatRow;
@@ -64,31 +65,27 @@ void ConvertForSave(TLumerakIO& IO);
 std::unique_ptr<TFileStream> OpenForRead(const String& FileName);
 
 /// The file a save writes: a new file beside the target, named after it,
-/// renamed over the target by Commit. Destroying it without Commit removes
-/// the new file and leaves the target as it was.
+/// renamed over the target by Commit (see TAtomicFile). Destroying it
+/// without Commit removes the new file and leaves the target as it was.
 class TSaveFile {
  public:
   /// Creates the new file (permissions of an existing target kept, else the
   /// usual ones for new files). Raises EFCreateError naming FileName when
   /// the folder cannot take it.
-  explicit TSaveFile(const String& FileName);
-  ~TSaveFile();
-  TSaveFile(const TSaveFile&) = delete;
-  TSaveFile& operator=(const TSaveFile&) = delete;
+  explicit TSaveFile(const String& FileName) : FFile(FileName) {}
 
-  TStream* Stream() { return FStream.get(); }
+  TStream* Stream() { return FFile.Stream(); }
   /// Closes the new file and renames it over the target. Raises
-  /// EFCreateError when the rename fails (the new file is removed).
-  void Commit();
+  /// EFCreateError when the rename fails and EWriteError when a write came
+  /// up short (the new file is removed).
+  void Commit() { FFile.Commit(); }
   /// Commit when the component's abort flag is clear; otherwise the new file
-  /// is dropped.
+  /// is dropped. A write that came up short sets the flag with its reason
+  /// (the failure rule of saves) and drops the file.
   void CommitUnlessAborted(TLumerakIO& IO);
 
  private:
-  String FTarget;
-  String FTemp;
-  int FHandle = -1;
-  std::unique_ptr<THandleStream> FStream;
+  TAtomicFile FFile;
 };
 
 /// The lower-cased extension of FileName, dot included ("" without one).

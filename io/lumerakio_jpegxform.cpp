@@ -1,8 +1,6 @@
 // The I/O unit's JPEG services that work on the compressed stream: lossless
 // transforms of streams and files, the quality estimate and the injection
 // of IPTC and EXIF data into existing JPEG files and streams.
-#include <cerrno>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -10,52 +8,24 @@
 #include "codecs/jpeg/jpegxform.h"
 #include "io/lkjpegtransform.h"
 #include "io/lumerakio.h"
+#include "platform/atomicfile.h"
 #include "platform/sysutils.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-// Creates a new, empty file beside Target (Target + N for the first free N)
-// and returns its name; empty when none can be made.
-String CreateSiblingFile(const String& Target) {
-  for (int n = 0; n < 1000; ++n) {
-    const String name = Target + IntToStr(n);
-    const int rc = CreateFileExclusive(name);
-    if (rc == 0) return name;
-    if (rc != EEXIST) return String();
-  }
-  return String();
-}
 
 // Runs Write on a new file beside Target and renames it over Target when
 // Write returns true; otherwise the new file is removed and Target is left
 // as it was. False when the file cannot be made, Write fails or raises, or
 // the rename fails.
 bool SaveBeside(const String& Target, const std::function<bool(TStream*)>& Write) {
-  const String temp = CreateSiblingFile(Target);
-  if (temp.empty()) return false;
-  bool ok = false;
   try {
-    TFileStream out(temp, fmOpenWrite);
-    ok = Write(&out);
+    TAtomicFile file(Target);
+    if (!Write(file.Stream())) return false;
+    file.Commit();
+    return true;
   } catch (...) {
-    ok = false;
+    return false;
   }
-  if (ok) {
-    // The new file is made private; it takes the permissions of the file it
-    // replaces, or the usual ones of a new file.
-    std::error_code ec;
-    const fs::file_status old = fs::status(Target, ec);
-    const fs::perms perms = !ec && fs::exists(old)
-                                ? old.permissions()
-                                : fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                      fs::perms::others_read;
-    fs::permissions(temp, perms, ec);
-    if (ReplaceFile(temp, Target)) return true;
-  }
-  DeleteFile(temp);
-  return false;
 }
 
 using TInjector = std::function<bool(TStream* In, TStream* Out, TProgressRec& Progress)>;

@@ -13,6 +13,8 @@
 #include <memory>
 #include <typeinfo>
 
+#include "platform/atomicfile.h"
+
 namespace {
 
 // Stable bottom-up merge sort over indexes into a vector. Unlike std::sort it
@@ -484,8 +486,7 @@ void TStrings::LoadFromFile(const String& FileName) {
 }
 
 void TStrings::SaveToFile(const String& FileName) const {
-  TFileStream fs(FileName, fmCreate);
-  SaveToStream(&fs);
+  WriteFileAtomically(FileName, [this](TStream* Stream) { SaveToStream(Stream); });
 }
 
 void TStrings::Assign(TPersistent* Source) {
@@ -824,8 +825,7 @@ void TCustomMemoryStream::SaveToStream(TStream* Stream) {
 }
 
 void TCustomMemoryStream::SaveToFile(const String& FileName) {
-  TFileStream fs(FileName, fmCreate);
-  SaveToStream(&fs);
+  WriteFileAtomically(FileName, [this](TStream* Stream) { SaveToStream(Stream); });
 }
 
 void TCustomMemoryStream::SetPointer(void* Ptr, Int64 Size) {

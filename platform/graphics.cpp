@@ -14,6 +14,7 @@
 #include <numbers>
 #include <optional>
 
+#include "platform/atomicfile.h"
 #include "platform/canvas_raster.h"
 #include "platform/sysutils.h"
 
@@ -1051,32 +1052,7 @@ void TGraphic::LoadFromFile(const String& FileName) {
 }
 
 void TGraphic::SaveToFile(const String& FileName) {
-  // A fresh, exclusive temporary name in the target's folder.
-  std::random_device rd;
-  String temp;
-  for (int attempt = 0;; ++attempt) {
-    temp = FileName + "." + IntToHex(static_cast<Cardinal>(rd()), 8) + ".tmp";
-    const int err = CreateFileExclusive(temp);
-    if (err == 0) break;
-    if (err != EEXIST || attempt >= 100)
-      throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(err));
-  }
-  try {
-    {
-      TFileStream stream(temp, fmOpenWrite);
-      SaveToStream(&stream);
-    }
-    // Keep the permissions of the file being replaced; a new file gets the
-    // usual read-write-for-owner, read-for-others.
-    struct stat st {};
-    const mode_t mode = ::stat(FileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    ::chmod(temp.c_str(), mode);
-    if (!ReplaceFile(temp, FileName))
-      throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
-  } catch (...) {
-    DeleteFile(temp);
-    throw;
-  }
+  WriteFileAtomically(FileName, [this](TStream* Stream) { SaveToStream(Stream); });
 }
 
 // ---------------------------------------------------------------------------

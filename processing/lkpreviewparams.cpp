@@ -3,11 +3,11 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <random>
 
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
 #include "core/lkstreams.h"
+#include "platform/atomicfile.h"
 #include "platform/sysutils.h"
 #include "processing/lumerakproc.h"
 #include "core/lkviewlink.h"
@@ -245,18 +245,7 @@ void TIPDialogParams::LoadFromStream(TStream* Stream) {
 }
 
 void TIPDialogParams::SaveToFile(const String& FileName) const {
-  std::random_device rd;
-  const String temp = FileName + "." + IntToHex(static_cast<Cardinal>(rd()), 8) + ".tmp";
-  try {
-    {
-      TFileStream stream(temp, fmCreate);
-      SaveToStream(&stream);
-    }
-    if (!ReplaceFile(temp, FileName)) throw EFCreateError("Cannot create file \"" + FileName + "\"");
-  } catch (...) {
-    DeleteFile(temp);
-    throw;
-  }
+  WriteFileAtomically(FileName, [this](TStream* Stream) { SaveToStream(Stream); });
 }
 
 void TIPDialogParams::LoadFromFile(const String& FileName) {

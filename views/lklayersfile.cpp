@@ -24,6 +24,7 @@
 #include "core/lkbitmap.h"
 #include "io/lkparams.h"
 #include "io/lumerakio.h"
+#include "platform/atomicfile.h"
 #include "views/lumerakview.h"
 
 namespace {
@@ -246,8 +247,7 @@ void TLumerakView::LayersSaveToStream(TStream* Stream, Integer Compression) {
 }
 
 void TLumerakView::LayersSaveToFile(const String& FileName, Integer Compression) {
-  TFileStream f(FileName, fmCreate);
-  LayersSaveToStream(&f, Compression);
+  WriteFileAtomically(FileName, [&](TStream* Stream) { LayersSaveToStream(Stream, Compression); });
 }
 
 // ---------------------------------------------------------------------------

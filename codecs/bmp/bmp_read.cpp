@@ -14,50 +14,57 @@ using lkcodec::Le32;
 namespace {
 
 // Decodes RLE8 (Four false) or RLE4 data into Indices (width x height, file
-// row order). Positions are clamped to the picture: a run past the row's
-// end is cut (RLE4) or overwrites the last column (RLE8), a delta or end of
-// line past the last row ends the decoding.
-void DecodeRLE(const std::vector<Byte>& In, bool Four, Integer W, Integer H, std::vector<Byte>& Indices,
+// row order). Positions are clamped to the picture: pixels past the row's end
+// are dropped (encoders code odd-width RLE8 rows with a padding pixel), a
+// delta or end of line past the last row ends the decoding. Returns false
+// when the data ends before the picture does (no end of bitmap, rows left).
+bool DecodeRLE(const std::vector<Byte>& In, bool Four, Integer W, Integer H, std::vector<Byte>& Indices,
                TProgressRec& Progress) {
   size_t i = 0;
   Integer x = 0, y = 0;
   auto put = [&](Byte v) {
-    if (y >= H) return;
-    if (x < W) Indices[size_t(y) * W + x] = v;
-    else if (!Four) Indices[size_t(y) * W + W - 1] = v;
+    if (y < H && x < W) Indices[size_t(y) * W + x] = v;
     ++x;
   };
-  while (i + 1 < In.size() && y < H) {
+  while (y < H) {
+    // The last row needs no end of line when it is full.
+    if (i + 1 >= In.size()) return y == H - 1 && x >= W;
     const Byte n = In[i], v = In[i + 1];
     i += 2;
     if (n > 0) {
-      for (Integer k = 0; k < n && (x < W || !Four); ++k) put(Four ? Byte(k & 1 ? v & 15 : v >> 4) : v);
-      if (Four && x >= W) x = std::max(x, W);
+      for (Integer k = 0; k < n && x < W; ++k) put(Four ? Byte(k & 1 ? v & 15 : v >> 4) : v);
       continue;
     }
     if (v == 0) {
       x = 0;
       ++y;
       if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(y * 100.0 / H));
-      if (LKAborted(Progress)) return;
+      if (LKAborted(Progress)) return true;
     } else if (v == 1) {
-      return;
+      return true;
     } else if (v == 2) {
-      if (i + 1 >= In.size()) return;
+      if (i + 1 >= In.size()) return false;
       x += In[i];
       y += In[i + 1];
       i += 2;
     } else {
       const size_t bytes = Four ? (v + 1) / 2 : v;
-      for (Integer k = 0; k < v; ++k) {
+      if (i + bytes > In.size()) {
+        // The pixels that are there, then the data is over.
+        for (Integer k = 0; k < v && i + (Four ? k / 2 : k) < In.size(); ++k) {
+          const size_t at = i + (Four ? k / 2 : k);
+          put(Four ? Byte(k & 1 ? In[at] & 15 : In[at] >> 4) : In[at]);
+        }
+        return false;
+      }
+      for (Integer k = 0; k < v && x < W; ++k) {
         const size_t at = i + (Four ? k / 2 : k);
-        if (at >= In.size()) return;
-        if (Four && x >= W) break;
         put(Four ? Byte(k & 1 ? In[at] & 15 : In[at] >> 4) : In[at]);
       }
       i += bytes + (bytes & 1);
     }
   }
+  return true;
 }
 
 // Channel of a bit-field mask: shift to its lowest bit and its width.
@@ -220,9 +227,11 @@ void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParams
     std::vector<Byte> in(static_cast<size_t>(compressed));
     in.resize(size_t(lkcodec::ReadFull(S, in.data(), compressed)));
     std::vector<Byte> idx(size_t(w) * size_t(ht), 0);
-    DecodeRLE(in, bits == 4, w, ht, idx, Progress);
+    const bool whole = DecodeRLE(in, bits == 4, w, ht, idx, Progress);
     for (Integer r = 0; r < ht; ++r) putIndices(bitmapRow(r), idx.data() + size_t(r) * w);
     B.FreeAllMaps();
+    // The rows decoded are kept; the flag says the picture is not whole.
+    if (!whole) LKAbort(Progress, "BMP: the compressed pixel data is cut short");
     return;
   }
   if (h.Compression != 0 && !(h.Compression == 3 && (bits == 16 || bits == 32))) {

@@ -110,7 +110,9 @@ Integer LKComposeGIFFrames(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
     TLKMask* mask = nullptr;
     ReadGIFStream(&S, frame.get(), count, Params, frameProgress, false, mask, false);
     std::unique_ptr<TLKMask> maskHolder(mask);
-    if (LKAborted(Progress) || frame->IsEmpty()) break;
+    // A frame whose data ended early comes with the flag and its rows: it is
+    // still shown (the loop ends after it).
+    if (frame->IsEmpty()) break;
     format = frame->GetPixelFormat();
     if (mask) {
       TLKBitmap* a = frame->GetAlphaChannel();

@@ -75,10 +75,7 @@ bool AtLoopBlock(TStream& In) {
   return yes;
 }
 
-void SaveOver(TMemoryStream& M, const String& FileName) {
-  TFileStream f(FileName, fmCreate);
-  M.SaveToStream(&f);
-}
+void SaveOver(TMemoryStream& M, const String& FileName) { M.SaveToFile(FileName); }
 
 }  // namespace
 
@@ -179,8 +176,17 @@ Integer _InsertGIFImStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Pa
 }
 
 Integer _InsertGIFIm(const String& FileName, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
-  TFileStream f(FileName, fmOpenReadWrite);
-  return _InsertGIFImStream(&f, Bitmap, Params, Progress);
+  // The frame goes into a copy of the file, which replaces it only when the
+  // insertion succeeded.
+  TMemoryStream copy;
+  copy.LoadFromFile(FileName);
+  Integer frames = 0;
+  lkcodec::WriteFileUnlessAborted(FileName, Progress, [&](TStream& f) {
+    copy.SaveToStream(&f);
+    f.Seek(0, soBeginning);
+    frames = _InsertGIFImStream(&f, Bitmap, Params, Progress);
+  });
+  return frames;
 }
 
 namespace {

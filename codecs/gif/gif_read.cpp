@@ -58,6 +58,7 @@ struct TFrameRows final : TGIFRowTarget {
   TLKMask* Mask = nullptr;
   std::vector<Byte> Scratch;
   std::vector<bool> Filled;
+  bool Short = false;  // the data ended before the last pixel
 
   TFrameRows(TLKBitmap& B, TLKPixelFormat F, const std::vector<TRGB>& T, Byte Trans)
       : Bitmap(B), Format(F), Table(T), TransIndex(Trans) {}
@@ -71,7 +72,10 @@ struct TFrameRows final : TGIFRowTarget {
   void Done(Integer Y, Integer Count) override {
     Byte* in = Row(Y);  // the same row again (a mapped row stays mapped)
     const Integer width = Bitmap.GetWidth();
-    if (Count < width) std::memset(in + Count, 0, size_t(width - Count));
+    if (Count < width) {
+      std::memset(in + Count, 0, size_t(width - Count));
+      Short = true;
+    }
     Put(Y, in);
   }
   // The rows the data never reached, as index 0.
@@ -79,6 +83,7 @@ struct TFrameRows final : TGIFRowTarget {
     const Integer height = Bitmap.GetHeight();
     for (Integer y = 0; y < height; ++y) {
       if (y < Integer(Filled.size()) && Filled[size_t(y)]) continue;
+      Short = true;
       Byte* in = Row(y);
       std::memset(in, 0, size_t(Bitmap.GetWidth()));
       Put(y, in);
@@ -264,7 +269,10 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
       LKAbort(Progress, "GIF: damaged or unsupported data");
       break;
     }
-    lkcodec::Report(Progress, 70);
+    // Data that ends early keeps the rows it gave; the flag says the
+    // picture is not whole.
+    const bool cut = rows.Short;
+    if (!cut) lkcodec::Report(Progress, 70);
     if (LKAborted(Progress)) break;
     Params.BITSPERSAMPLE = bits;
     Params.SetColorMapCount(count);
@@ -280,7 +288,15 @@ void ReadGIFStream(TStream* Stream, TLKBitmap* Bitmap, Integer& FrameCount, TIOP
       }
     }
     ++FrameCount;
+    if (cut) {
+      LKAbort(Progress, "GIF: the image data ends early");
+      break;
+    }
   }
+  // A file that ends before the frame asked for (cut between blocks) has
+  // loaded nothing.
+  if (!ParamsOnly && FrameCount <= wanted && !LKAborted(Progress))
+    LKAbort(Progress, "GIF: the file ends before frame " + IntToStr(wanted));
   Params.SetImageCount(FrameCount);
   if (!LKAborted(Progress)) lkcodec::Report(Progress, 100);
 }

@@ -60,7 +60,6 @@ void WriteGIFStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
 }
 
 void WriteGIF(const String& FileName, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
-  TFileStream f(FileName, fmCreate);
-  f.SetSize(0);
-  WriteGIFStream(&f, Bitmap, Params, Progress);
+  lkcodec::WriteFileUnlessAborted(FileName, Progress,
+                                  [&](TStream& f) { WriteGIFStream(&f, Bitmap, Params, Progress); });
 }

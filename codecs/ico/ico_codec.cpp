@@ -45,7 +45,14 @@ void ReadImage(const std::vector<Byte>& Data, bool Cursor, TLKBitmap* Bitmap, TI
                TProgressRec& Progress, TLKMask*& Mask, bool IgnoreAlpha) {
   const Integer count = Le16(Data.data() + 4);
   const Integer index = Cursor ? P.CUR_IMAGEINDEX : P.ICO_IMAGEINDEX;
-  if (index < 0 || index >= count || Data.size() < size_t(kDirHeader + (index + 1) * kDirEntry)) return;
+  // A directory cut short, or (for a load) an index past it, loads nothing.
+  const Integer entries = (index >= 0 && index < count ? index : 0) + 1;
+  if (count <= 0 || Data.size() < size_t(kDirHeader + entries * kDirEntry))
+    return LKAbort(Progress, "ICO: the directory is cut short");
+  if (index < 0 || index >= count) {
+    if (!ParamsOnly) LKAbort(Progress, "ICO: the directory holds no image " + IntToStr(index));
+    return;
+  }
   if (!Cursor) {
     for (Integer i = 0; i < 16; ++i) {
       P.ICO_PageSizes[i] = TSize{};
@@ -73,20 +80,23 @@ void ReadImage(const std::vector<Byte>& Data, bool Cursor, TLKBitmap* Bitmap, TI
   const Integer xppm = Integer(Le32(h + 24)), yppm = Integer(Le32(h + 28));
   P.DPIX = xppm < 1 ? gDefaultDPIX : lkcodec::PpmToDpi(xppm);
   P.DPIY = yppm < 1 ? gDefaultDPIY : lkcodec::PpmToDpi(yppm);
-  const Integer colours = Cursor && e[2] == 255 ? 256 : e[2];
+  // The image's own header gives its depth; a cursor's entry holds its hot
+  // spot where an icon's holds planes and bit count, and its colour count
+  // is not always the palette's, so cursors decode by the icon rules.
+  const Integer colours = e[2];
   Integer bits = Le16(h + 14);
   if (bits == 0 && !Cursor) bits = Le16(e + 6);
   if (bits == 0) bits = colours ? _NColToBitsPixel(colours) : 0;
   if (bits <= 0) return LKAbort(Progress, "ICO: damaged or unsupported data");
-  P.BITSPERSAMPLE = bits <= 8 || Cursor ? bits : 8;
-  P.SAMPLESPERPIXEL = bits <= 8 || Cursor ? 1 : bits == 32 ? 4 : 3;
+  P.BITSPERSAMPLE = bits <= 8 ? bits : 8;
+  P.SAMPLESPERPIXEL = bits <= 8 ? 1 : bits == 32 ? 4 : 3;
   Integer w = e[0] ? e[0] : hw, ht = e[1] ? e[1] : hh / 2;
   if (!Cursor && e[0] && hw && e[0] != hw && hw > 0 && hh > 0 && hw < 2048 && hh < 2048) {
     w = hw;
     ht = hh / 2;
   }
-  const bool palette = bits <= 8 && (!Cursor || bits == 1 || bits == 4 || bits == 8);
-  const Integer palCount = Cursor && palette ? (colours ? colours : 1 << bits) : 1 << std::min(bits, 8);
+  const bool palette = bits <= 8;
+  const Integer palCount = 1 << std::min(bits, 8);
   size_t at = offset + kInfoHeader;
   std::vector<TRGB> pal(256, TRGB{0, 0, 0});
   P.SetColorMapCount(0);
@@ -102,7 +112,7 @@ void ReadImage(const std::vector<Byte>& Data, bool Cursor, TLKBitmap* Bitmap, TI
   P.HEIGHT = ht;
   if (ParamsOnly) return;
   if (w <= 0 || ht <= 0) return LKAbort(Progress, "ICO: damaged or unsupported data");
-  const bool known = Cursor ? (bits == 1 || bits == 4 || bits == 8) : (bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32);
+  const bool known = bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32;
   const Int64 colourRow = RowBytes(w, bits), maskRow = RowBytes(w, 1);
   const Int64 left = Int64(Data.size()) - Int64(at);
   // An image needs its colour rows; a header claiming more than the file
@@ -218,9 +228,11 @@ namespace {
 // Depth: the info header, palette, colour rows and AND mask. With
 // KeepZero, palette entry 0 is kept for transparent pixels (alpha below
 // 255) and the quantiser's colours follow; otherwise transparency is only in
-// the AND mask. Returns the quantiser's colours.
+// the AND mask. Reports progress per band of rows as image Index of Count
+// and stops when the save is cancelled. Returns the quantiser's colours.
 std::vector<TRGB> WriteIconImage(TStream& S, TLKBitmap& Work, Integer Depth, bool KeepZero, Integer DpiX,
-                                 Integer DpiY, std::atomic<bool>* Abort) {
+                                 Integer DpiY, TProgressRec& Progress, Integer Index, Integer Count) {
+  std::atomic<bool>* Abort = Progress.AbortFlag;
   const Integer w = Work.GetWidth(), h = Work.GetHeight();
   const Integer rowLen = RowBytes(w, Depth), maskRow = RowBytes(w, 1);
   Byte ih[kInfoHeader] = {};
@@ -258,6 +270,10 @@ std::vector<TRGB> WriteIconImage(TStream& S, TLKBitmap& Work, Integer Depth, boo
   }
   std::vector<Byte> row(static_cast<size_t>(rowLen));
   for (Integer r = 0; r < h; ++r) {
+    if (r % 16 == 0) {
+      if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc((Index + double(r) / h) * 100 / Count));
+      if (LKAborted(Progress)) return colours;
+    }
     const Integer y = h - 1 - r;
     std::fill(row.begin(), row.end(), 0);
     const Byte* s = static_cast<const Byte*>(Work.GetScanLine(y));
@@ -341,7 +357,6 @@ void ICOWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
   Params.SetColorMapCount(0);
   if (Bitmap->GetPixelFormat() != lk24RGB) Params.BITSPERSAMPLE = Params.SAMPLESPERPIXEL = 1;
   for (Integer i = 0; i < n; ++i) {
-    if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(i * 100.0 / n));
     if (LKAborted(Progress)) return;
     const Integer w = std::clamp(Sizes[size_t(i)].cx, 1, 256), h = std::clamp(Sizes[size_t(i)].cy, 1, 256);
     // The working copy: the picture resampled to the size.
@@ -352,7 +367,8 @@ void ICOWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
         DepthFor(i < Integer(BitCounts.size()) ? BitCounts[size_t(i)] : 0, Params.SAMPLESPERPIXEL, Params.BITSPERSAMPLE);
     ToDepthFormat(work, depth);
     const Int64 imageStart = S.Position();
-    const std::vector<TRGB> colours = WriteIconImage(S, work, depth, true, Params.DPIX, Params.DPIY, abort);
+    const std::vector<TRGB> colours = WriteIconImage(S, work, depth, true, Params.DPIX, Params.DPIY, Progress, i, n);
+    if (LKAborted(Progress)) return;
     if (!colours.empty()) {
       Params.SetColorMapCount(Integer(colours.size()));
       std::copy(colours.begin(), colours.end(), Params.ColorMap.begin());
@@ -380,7 +396,6 @@ void ICOWriteImages(TStream* Stream, const std::vector<TObject*>& Images, TProgr
   PutLe16(&dir[4], Word(n));
   SafeStreamWrite(&S, abort, dir.data(), Integer(dir.size()));
   for (Integer i = 0; i < n; ++i) {
-    if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(i * 100.0 / n));
     if (LKAborted(Progress)) return;
     TLKBitmap work;
     work.Assign(bitmaps[size_t(i)]);
@@ -389,7 +404,8 @@ void ICOWriteImages(TStream* Stream, const std::vector<TObject*>& Images, TProgr
     const Integer depth = f == lk1g ? 1 : f == lk8p ? 8 : work.GetHasAlphaChannel() ? 32 : 24;
     ToDepthFormat(work, depth);
     const Int64 imageStart = S.Position();
-    WriteIconImage(S, work, depth, false, gDefaultDPIX, gDefaultDPIY, abort);
+    WriteIconImage(S, work, depth, false, gDefaultDPIX, gDefaultDPIY, Progress, i, n);
+    if (LKAborted(Progress)) return;
     PutEntry(dir, i, work.GetWidth(), work.GetHeight(), depth, S.Position() - imageStart, imageStart - start);
   }
   const Int64 end = S.Position();

@@ -106,11 +106,22 @@ void ReadPcxStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, In
   TRGB pal16[16], pal256[256] = {};
   for (Integer i = 0; i < 16; ++i) pal16[i] = TRGB{h[16 + i * 3 + 2], h[16 + i * 3 + 1], h[16 + i * 3]};
   const bool big = planes == 1 && bits > 4;
+  // The pixel data of such a file ends where its palette's marker (12)
+  // starts; without the marker the file was cut (or never had a palette)
+  // and the colours taken from its last bytes are not the picture's.
+  Int64 pixelBytes = avail - kHeader;
+  bool paletteFound = !big;
   if (big && avail >= kHeader + 768) {
-    Byte raw[768];
-    S.Seek(start + avail - 768, soBeginning);
-    lkcodec::ReadFull(S, raw, 768);
-    for (Integer i = 0; i < 256; ++i) pal256[i] = TRGB{raw[i * 3 + 2], raw[i * 3 + 1], raw[i * 3]};
+    Byte raw[769];
+    const bool marked = avail >= kHeader + 769;
+    S.Seek(start + avail - (marked ? 769 : 768), soBeginning);
+    lkcodec::ReadFull(S, raw, marked ? 769 : 768);
+    const Byte* pal = marked ? raw + 1 : raw;
+    for (Integer i = 0; i < 256; ++i) pal256[i] = TRGB{pal[i * 3 + 2], pal[i * 3 + 1], pal[i * 3]};
+    if (marked && raw[0] == 12) {
+      paletteFound = true;
+      pixelBytes = avail - kHeader - 769;
+    }
   }
   P.BITSPERSAMPLE = bits;
   P.SAMPLESPERPIXEL = planes;
@@ -158,7 +169,7 @@ void ReadPcxStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, In
   auto zeroFrom = [&](Integer y0) {
     for (Integer y = y0; y < ht; ++y) std::memset(B.GetScanLine(y), 0, rowLen);
   };
-  TLineDecoder dec{S, avail - kHeader, rle};
+  TLineDecoder dec{S, pixelBytes, rle};
   std::vector<Byte> line(static_cast<size_t>(lineBytes));
   const size_t plane = size_t(bpl);
   const double factor = 100.0 / ht;
@@ -217,6 +228,8 @@ void ReadPcxStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, In
     }
   }
   S.Seek(start + avail, soBeginning);
+  // The rows are kept; the flag says their colours are not the picture's.
+  if (!paletteFound) LKAbort(Progress, "PCX: the palette at the end of the data is missing");
 }
 
 namespace {
@@ -357,6 +370,6 @@ void ReadPcx(const String& FileName, TLKBitmap* Bitmap, TIOParamsVals& Params, T
 }
 
 void WritePcx(const String& FileName, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
-  TFileStream f(FileName, fmCreate);
-  WritePcxStream(&f, Bitmap, Params, Progress);
+  lkcodec::WriteFileUnlessAborted(FileName, Progress,
+                                  [&](TStream& f) { WritePcxStream(&f, Bitmap, Params, Progress); });
 }

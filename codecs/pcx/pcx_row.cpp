@@ -36,7 +36,10 @@ void ReadDCX(TLKFormatJob& J) {
   LKDCXReadStream(&J.Stream, J.Bitmap, J.Params, J.Progress, J.ParamsOnly);
 }
 
-void WriteDCX(TLKFormatJob& J) { LKDCXInsertStream(&J.Stream, J.Bitmap, J.Params, J.Progress); }
+// A stream that fails (a full disk) sets the flag, as other formats do.
+void WriteDCX(TLKFormatJob& J) {
+  lkcodec::AbortOnStreamError(J.Progress, "DCX", [&] { LKDCXInsertStream(&J.Stream, J.Bitmap, J.Params, J.Progress); });
+}
 
 bool ProbeDCX(TStream& S) { return LKDCXCountStream(&S) > 0; }
 

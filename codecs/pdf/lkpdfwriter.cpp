@@ -82,7 +82,10 @@ TLKPDFStreamObject* BitImage(TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr) {
       const size_t rowBytes = size_t(w + 7) / 8;
       TMemoryStream ms;
       std::intptr_t state = 0;
-      for (Integer y = 0; y < h; ++y) lzw(rows.data() + rowBytes * size_t(y), Integer(rowBytes), &ms, state);
+      for (Integer y = 0; y < h && !LKAborted(Pr); ++y) {
+        lzw(rows.data() + rowBytes * size_t(y), Integer(rowBytes), &ms, state);
+        LKPageProgress(Pr, y, h);
+      }
       lzw(nullptr, 0, &ms, state);
       const auto* m = static_cast<const Byte*>(ms.Memory());
       data.assign(m, m + ms.Size());
@@ -110,9 +113,10 @@ TLKPDFStreamObject* ColourImage(TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr
     TMemoryStream ms;
     ms.SetCapacity(Int64(rowBytes) * h / 2 + 4096);
     std::intptr_t state = 0;
-    for (Integer y = 0; y < h; ++y) {
+    for (Integer y = 0; y < h && !LKAborted(Pr); ++y) {
       LKRGBRow(B, y, row.data());
       lzw(row.data(), Integer(rowBytes), &ms, state);
+      LKPageProgress(Pr, y, h);
     }
     lzw(nullptr, 0, &ms, state);
     const auto* m = static_cast<const Byte*>(ms.Memory());
@@ -131,7 +135,10 @@ TLKPDFStreamObject* ColourImage(TLKBitmap& B, TIOParamsVals& P, TProgressRec& Pr
     d.Add("Filter", Name("DCTDecode"));
   } else {
     s->Data.resize(rowBytes * size_t(h));
-    for (Integer y = 0; y < h; ++y) LKRGBRow(B, y, s->Data.data() + rowBytes * size_t(y));
+    for (Integer y = 0; y < h && !LKAborted(Pr); ++y) {
+      LKRGBRow(B, y, s->Data.data() + rowBytes * size_t(y));
+      LKPageProgress(Pr, y, h);
+    }
   }
   d.Add("ColorSpace", Name(space));
   d.Add("BitsPerComponent", Num(8));
@@ -176,6 +183,11 @@ void LKPDFSave(TLKPDFDocument* Doc, TLKBitmap* Bitmap, TIOParamsVals& P, TProgre
   const Integer w = b->GetWidth(), h = b->GetHeight();
 
   TLKPDFStreamObject* image = bits ? BitImage(*b, P, Pr) : ColourImage(*b, P, Pr);
+  // A page cancelled (or failed) while its image was coded is not added.
+  if (LKAborted(Pr)) {
+    delete image;
+    return;
+  }
   TLKPDFDictionaryObject& d = *image->Dictionary;
   d.Insert(0, "Type", Name("XObject"));
   d.Insert(1, "Subtype", Name("Image"));

@@ -1,12 +1,16 @@
 // The PDF row: a write-only format whose one-step save makes a one-page
 // document (documents of several pages come through the component's
 // document calls).
+#include "codecs/lkcodecutil.h"
 #include "codecs/pdf/lkpdfwriter.h"
 #include "io/lkformatrow.h"
 
 namespace {
 
-void Write(TLKFormatJob& J) { LKPDFSaveOneStep(&J.Stream, J.Bitmap, J.Params, J.Progress); }
+// A stream that fails (a full disk) sets the flag, as other formats do.
+void Write(TLKFormatJob& J) {
+  lkcodec::AbortOnStreamError(J.Progress, "PDF", [&] { LKPDFSaveOneStep(&J.Stream, J.Bitmap, J.Params, J.Progress); });
+}
 
 void* Create(TStream&, TIOParamsVals& P) { return LKPDFCreate(P); }
 void AddPage(void* D, TStream&, TLKBitmap* B, TIOParamsVals& P, TProgressRec& Pr) {

@@ -43,6 +43,7 @@ void LKFaxEncodePage(TLKBitmap& Bitmap, bool G4, TProgressRec& Progress, std::ve
     const auto* row = static_cast<const Byte*>(Bitmap.GetScanLine(y));
     if (G4) CCITTHuffmanPutLineG4(row, w, &ms, state, abort, 1);
     else CCITTHuffmanPutLineG32D(row, w, &ms, state, abort, 1);
+    LKPageProgress(Progress, y, h);
   }
   if (G4) CCITTHuffmanPutLineG4(nullptr, w, &ms, state, abort, 1);
   else CCITTHuffmanPutLineG32D(nullptr, w, &ms, state, abort, 1);

@@ -6,6 +6,7 @@
 
 #include "codecs/ps/lkascii85.h"
 #include "codecs/ps/lkpagedata.h"
+#include "core/lkabort.h"
 #include "core/lkmath.h"
 #include "platform/sysutils.h"
 
@@ -109,7 +110,7 @@ void WritePage(TStream* S, Integer Page, TLKBitmap& B, TIOParamsVals& P, TProgre
     // procedure.
     std::vector<Byte> rgb(size_t(w) * 3), plane(static_cast<size_t>(w));
     text.reserve(size_t(w) * 3 * size_t(h) / 2 + 1024);
-    for (Integer y = 0; y < h; ++y) {
+    for (Integer y = 0; y < h && !LKAborted(Pr); ++y) {
       LKRGBRow(B, y, rgb.data());
       for (Integer c = 0; c < 3; ++c) {
         for (Integer x = 0; x < w; ++x) plane[size_t(x)] = rgb[size_t(3 * x + c)];
@@ -123,6 +124,8 @@ void WritePage(TStream* S, Integer Page, TLKBitmap& B, TIOParamsVals& P, TProgre
                        " readstring pop}");
     source.push_back("true 3");
   }
+  // A cancelled page is not finished: the save is dropped.
+  if (LKAborted(Pr)) return;
   for (const String& line : source) LKWriteStrLn(S, line);
   LKWriteStrLn(S, "%%BeginData:      " + IntToStr(chars) + " ASCII Bytes");
   LKWriteStrLn(S, bits ? "image" : "colorimage");
@@ -178,6 +181,14 @@ void LKPostScriptSave(TLKPSDocument* Doc, TStream* S, TLKBitmap* Bitmap, TIOPara
   LKWriteStrLn(S, "%%Pages: " + PagesField(count + 1));
   S->Seek(Doc->PagePosition, soBeginning);
   WritePage(S, count + 1, *b, P, Pr);
+  if (LKAborted(Pr)) {
+    // A cancelled page leaves the document as it was before it.
+    S->Seek(Doc->PagesLine, soBeginning);
+    LKWriteStrLn(S, "%%Pages: " + PagesField(count));
+    S->SetSize(Doc->PagePosition);
+    S->Seek(Doc->PagePosition, soBeginning);
+    return;
+  }
   Doc->PagePosition = S->Position();
   ++Doc->Pages;
 }

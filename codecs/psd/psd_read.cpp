@@ -1,5 +1,6 @@
 // Document reader.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -568,9 +569,14 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
   const Int64 sectionEnd = std::min(R.Position() + sectionLen, R.Size());
   // The section is read when there are layers to take (one, or more with
   // LoadLayers), through a buffer.
-  const Int64 layerCount = sectionEnd - R.Position() >= 6 && R.U32BEAt(R.Position()) > 0
-                               ? std::abs(Integer(static_cast<int16_t>(R.U16BEAt(R.Position() + 4))))
-                               : 0;
+  const Integer signedCount = sectionEnd - R.Position() >= 6 && R.U32BEAt(R.Position()) > 0
+                                  ? Integer(static_cast<int16_t>(R.U16BEAt(R.Position() + 4)))
+                                  : 0;
+  const Int64 layerCount = std::abs(signedCount);
+  // The merged picture's channel after its colour channels is its
+  // transparency only when the layer count is negative; otherwise it is an
+  // extra channel (a saved selection) and the picture is opaque.
+  const bool mergedAlpha = signedCount < 0;
   if (sectionLen > 0 && Layers && layerCount > 0 && (layerCount == 1 || LoadLayers)) {
     S.Seek(origin + R.Position(), soBeginning);
     TLKBufferedReadStream buffered(&S, 1 << 16);
@@ -586,6 +592,9 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
   const Word comp = R.U16BE();
   if (!R.Ok() || comp > 1) return fail("damaged or unsupported data");
   const Integer chans = D.Mode == 7 ? 1 : D.Channels;
+  const Integer colourChannels = LKPixelFormatChannelCount(D.Format);
+  // The channels placed: the colour ones, and the transparency when marked.
+  const Integer placed = std::min(chans, colourChannels + (mergedAlpha ? 1 : 0));
   const Int64 rowLen = RowBytes(D.Width, D.Depth);
   TLKPictureRequest q;
   q.Width = D.Width;
@@ -605,7 +614,6 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
   TLKBitmap& B = *Bitmap;
   // The picture is cleared first only when the channels there are leave
   // bytes of its rows unwritten.
-  const Integer colourChannels = LKPixelFormatChannelCount(D.Format);
   const Int64 rowBytes = (Int64(D.Width) * LKPixelFormatBitCount(D.Format) + 7) / 8;
   B.Allocate(D.Width, D.Height, D.Format);
   if (chans < colourChannels || B.GetRowLen() != rowBytes) B.Fill(0);
@@ -632,7 +640,7 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
       for (Integer k = y; k < D.Height; ++k) std::memset(B.GetScanLine(k), 0, size_t(B.GetRowLen()));
       return;
     }
-    for (Integer c = 0; c < chans; ++c) {
+    for (Integer c = 0; c < placed; ++c) {
       const size_t n = comp == 1 ? counts[size_t(c) * size_t(D.Height) + size_t(y)] : size_t(rowLen);
       size_t got = 0;
       const Byte* p = feeds[size_t(c)]->Take(n, got);
@@ -646,7 +654,42 @@ void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgr
       PlaceRow(D, B, c, y, row.data(), D.Width);
     }
   }
+  if (mergedAlpha && placed > colourChannels) LKPSDRemoveWhiteMatte(B);
   if (!P.ISNATIVEPIXELFORMAT && B.GetPixelFormat() != lk24RGB && B.GetPixelFormat() != lk1g)
     B.ConvertToPixelFormat(lk24RGB);
   if (!whole) fail("the picture data end early");
+}
+
+void LKPSDRemoveWhiteMatte(TLKBitmap& B) {
+  if (B.IsEmpty() || !B.GetHasAlphaChannel()) return;
+  const TLKPixelFormat f = B.GetPixelFormat();
+  // RGB only: other readers show grey documents as they are stored, and
+  // other spaces have another white.
+  const bool wide = f == lk48RGB;
+  if (f != lk24RGB && f != lk48RGB) return;
+  const Integer samples = 3;
+  TLKBitmap* alpha = B.GetAlphaChannel();
+  const double top = wide ? 65535.0 : 255.0;
+  // colour = (stored - white x (1 - alpha)) / alpha, clamped.
+  auto unblend = [top](double Stored, Byte A) {
+    const double a = A / 255.0;
+    return std::clamp(std::nearbyint((Stored - top * (1 - a)) / a), 0.0, top);
+  };
+  for (Integer y = 0; y < B.GetHeight(); ++y) {
+    const Byte* a = static_cast<const Byte*>(alpha->GetScanLine(y));
+    void* row = B.GetScanLine(y);
+    for (Integer x = 0; x < B.GetWidth(); ++x) {
+      if (a[x] == 0 || a[x] == 255) continue;
+      for (Integer k = 0; k < samples; ++k) {
+        const size_t at = size_t(x) * size_t(samples) + size_t(k);
+        if (wide) {
+          Word& v = static_cast<Word*>(row)[at];
+          v = Word(unblend(v, a[x]));
+        } else {
+          Byte& v = static_cast<Byte*>(row)[at];
+          v = Byte(unblend(v, a[x]));
+        }
+      }
+    }
+  }
 }

@@ -11,7 +11,8 @@
 namespace {
 
 // The transparency of a document's one layer on its merged picture: the
-// layer's alpha at the layer's place, clear where the layer does not reach.
+// layer's alpha times its opacity at the layer's place, clear where the
+// layer does not reach; the white the picture was stored over is taken out.
 // A layer without an alpha channel leaves the picture as it is.
 void AlphaFromLayer(TLKBitmap& B, const TLKLayer& L) {
   if (!L.Bitmap->GetHasAlphaChannel() || B.IsEmpty()) return;
@@ -21,9 +22,13 @@ void AlphaFromLayer(TLKBitmap& B, const TLKLayer& L) {
   const Integer x0 = std::max<Integer>(0, L.PosX), x1 = std::min<Integer>(B.GetWidth(), L.PosX + from->GetWidth());
   const Integer y0 = std::max<Integer>(0, L.PosY), y1 = std::min<Integer>(B.GetHeight(), L.PosY + from->GetHeight());
   if (x0 >= x1) return;
-  for (Integer y = y0; y < y1; ++y)
-    std::memcpy(static_cast<Byte*>(a->GetScanLine(y)) + x0,
-                static_cast<const Byte*>(from->GetScanLine(y - L.PosY)) + (x0 - L.PosX), size_t(x1 - x0));
+  const Integer opacity = std::clamp(L.Opacity, 0, 255);
+  for (Integer y = y0; y < y1; ++y) {
+    Byte* to = static_cast<Byte*>(a->GetScanLine(y)) + x0;
+    const Byte* src = static_cast<const Byte*>(from->GetScanLine(y - L.PosY)) + (x0 - L.PosX);
+    for (Integer x = 0; x < x1 - x0; ++x) to[x] = Byte((src[x] * opacity + 127) / 255);
+  }
+  LKPSDRemoveWhiteMatte(B);
 }
 
 // With a layer list (the component's layered road) every layer is read into
@@ -44,7 +49,8 @@ void Read(TLKFormatJob& J) {
   TList layers;
   try {
     LKReadPSD(&J.Stream, J.Bitmap, J.Params, J.Progress, false, &layers);
-    if (layers.GetCount() == 1 && !LKAborted(J.Progress))
+    // A merged picture with its own transparency keeps it.
+    if (layers.GetCount() == 1 && !LKAborted(J.Progress) && !J.Bitmap->GetHasAlphaChannel())
       AlphaFromLayer(*J.Bitmap, *static_cast<TLKLayer*>(layers.Get(0)));
   } catch (...) {
     LKFreeLayers(layers);

@@ -170,13 +170,34 @@ struct TChannelPlan {
   Int64 Length() const { return 2 + 2 * Int64(Counts.size()) + Bytes; }
 };
 
-// Packs every row of the channel at Depth, handing each to Put(row, bytes).
+// Progress of a save in packed rows: every row is packed twice (counted,
+// then written), so the whole save is about twice the rows of its channels.
+// Reports when the percentage changes; tells the packers to stop when the
+// save was cancelled.
+struct TRowMeter {
+  TProgressRec& Progress;
+  Int64 Total = 1;
+  Int64 Done = 0;
+  Integer Last = -1;
+
+  // Counts one packed row; false when the save was cancelled.
+  bool Row() {
+    ++Done;
+    const Integer percent = Integer(std::min<Int64>(99, Done * 100 / std::max<Int64>(Total, 1)));
+    if (percent != Last && Progress.OnProgress) lkcodec::Report(Progress, percent);
+    Last = percent;
+    return !LKAborted(Progress);
+  }
+};
+
+// Packs every row of the channel at Depth, handing each to Put(row, bytes);
+// stops early when Meter says the save was cancelled.
 template <typename F>
-void PackRows(const TChannelPlan& C, Integer Depth, F Put) {
+void PackRows(const TChannelPlan& C, Integer Depth, TRowMeter& Meter, F Put) {
   TLKBitmap& b = *C.B;
   std::vector<Byte> row(size_t(RowBytes(b.GetWidth(), Depth)));
   std::unique_ptr<Byte[]> packed(new Byte[MaxPacked(row.size())]);
-  for (Integer y = 0; y < b.GetHeight(); ++y) {
+  for (Integer y = 0; y < b.GetHeight() && Meter.Row(); ++y) {
     if (C.Id == -2)
       MaskRow(b, Depth, y, row.data());
     else
@@ -185,10 +206,10 @@ void PackRows(const TChannelPlan& C, Integer Depth, F Put) {
   }
 }
 
-void CountRows(TChannelPlan& C, Integer Depth) {
+void CountRows(TChannelPlan& C, Integer Depth, TRowMeter& Meter) {
   C.Counts.clear();
   C.Bytes = 0;
-  PackRows(C, Depth, [&](const Byte*, size_t N) {
+  PackRows(C, Depth, Meter, [&](const Byte*, size_t N) {
     C.Counts.push_back(Word(N));
     C.Bytes += Int64(N);
   });
@@ -204,10 +225,10 @@ void PutCounts(const TChannelPlan& C, std::vector<Byte>& Out) {
 
 // Packs the rows of C again and writes them through a buffer of about a
 // megabyte.
-void WriteRows(const TChannelPlan& C, Integer Depth, TStream& S, std::atomic<bool>* Abort) {
+void WriteRows(const TChannelPlan& C, Integer Depth, TStream& S, std::atomic<bool>* Abort, TRowMeter& Meter) {
   std::vector<Byte> out;
   out.reserve(size_t(1) << 20);
-  PackRows(C, Depth, [&](const Byte* P, size_t N) {
+  PackRows(C, Depth, Meter, [&](const Byte* P, size_t N) {
     if (out.size() + N > out.capacity()) {
       if (!out.empty()) SafeStreamWrite(&S, Abort, out.data(), Integer(out.size()));
       out.clear();
@@ -361,6 +382,24 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
     std::unique_ptr<TLKBitmap> Holder, MaskHolder;  // converted pictures
   };
   std::vector<TOut> outs;
+  // Rows to pack, counted and written: each layer's channels (alpha and
+  // mask included), and the merged picture's when no layer holds it.
+  TRowMeter meter{Progress};
+  {
+    Int64 rows = 0;
+    bool mergedIsLayer = false;
+    for (size_t i = 0; i < list.size(); ++i) {
+      const TLKLayer& L = *list[i];
+      if (L.IsMask) {
+        if (L.Bitmap && !L.Bitmap->IsEmpty()) rows += L.Bitmap->GetHeight();
+        continue;
+      }
+      rows += Int64(channels + (L.Bitmap->GetHasAlphaChannel() ? 1 : 0)) * L.GetHeight();
+      mergedIsLayer = mergedIsLayer || L.Bitmap == merged;
+    }
+    if (!mergedIsLayer) rows += Int64(channels) * H;
+    meter.Total = 2 * rows;
+  }
   // The layer whose picture is the merged bitmap itself: its colour
   // channels are the merged picture's, counted once.
   Integer mergedLayer = -1, mergedFirst = 0;
@@ -398,9 +437,10 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
       TChannelPlan& c = o.Channels.emplace_back();
       c.B = id == -2 ? m : b;
       c.Id = id;
-      CountRows(c, depth);
+      CountRows(c, depth, meter);
       lengths.push_back(Cardinal(c.Length()));
     }
+    if (LKAborted(Progress)) return;
     std::vector<Byte>& r = o.Record;
     PutBE32(r, Cardinal(L.PosY));
     PutBE32(r, Cardinal(L.PosX));
@@ -437,7 +477,6 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
     PutBE32(r, Cardinal(extra.size()));
     r.insert(r.end(), extra.begin(), extra.end());
     outs.push_back(std::move(o));
-    if (Progress.OnProgress) lkcodec::Report(Progress, LKTrunc(double(outs.size() - 1) * 100 / count));
   }
   auto dataBytes = [&](const TOut& O) {
     Int64 n = 0;
@@ -459,7 +498,8 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
       PutBE16(out, 1);
       PutCounts(c, out);
       emit();
-      WriteRows(c, depth, S, abort);
+      WriteRows(c, depth, S, abort, meter);
+      if (LKAborted(Progress)) return;
     }
     written += Int64(o.Record.size()) + dataBytes(o);
   }
@@ -479,15 +519,14 @@ void LKWritePSD(TStream* Stream, TIOParamsVals& Params, TProgressRec& Progress, 
       TChannelPlan& p = mergedChannels.emplace_back();
       p.B = merged;
       p.Id = c;
-      CountRows(p, depth);
+      CountRows(p, depth, meter);
+      if (LKAborted(Progress)) return;
     }
   PutBE16(out, 1);
   for (const TChannelPlan& c : mergedChannels) PutCounts(c, out);
   emit();
   for (Integer c = 0; c < channels; ++c) {
-    WriteRows(mergedChannels[size_t(c)], depth, S, abort);
+    WriteRows(mergedChannels[size_t(c)], depth, S, abort, meter);
     if (LKAborted(Progress)) return;
-    if (Layers && Layers->GetCount() > 0 && Progress.OnProgress)
-      lkcodec::Report(Progress, LKTrunc(double(c) * 100 / channels));
   }
 }

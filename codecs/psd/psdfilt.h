@@ -25,6 +25,12 @@ bool LKTryPSD(TStream* Stream);
 void LKReadPSD(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress, bool LoadLayers,
                TList* Layers);
 
+/// Takes the white out of the colours of B's partly transparent pixels: the
+/// merged picture of a document with transparency is stored blended over
+/// white. RGB pictures (8 or 16 bits) with an alpha channel; others are left
+/// as they are (other readers show grey documents as stored).
+void LKPSDRemoveWhiteMatte(TLKBitmap& B);
+
 /// Writes Bitmap as the merged picture with the layers of Layers (TLKLayer
 /// objects; null or empty: the bitmap alone as one layer). A bitmap whose
 /// pixel format has no colour mode (lknull, lk32f), or wider or higher than

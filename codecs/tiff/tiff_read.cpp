@@ -341,10 +341,19 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
   }
   env.LittleEndian = h[0] == 'I';
   const DWORD first = Get32(h + 4, env.LittleEndian);
-  if (first == 0) return;
   const Integer index = Params ? Params->TIFF_IMAGEINDEX : -1;
-  const bool found = TIFFReadIFD(index, first, env, PageCount);
-  if (!Params || !found) return;
+  const bool found = first != 0 && TIFFReadIFD(index, first, env, PageCount);
+  if (!Params) return;
+  // A directory counts once its link to the next one has been read: a file
+  // cut inside (or before) the page's directory, which writers often put
+  // at the end, loads nothing. A parameters read of a page past the last of
+  // a whole file only finds no page.
+  if (!found || PageCount <= index) {
+    if (ParamsOnly && PageCount > 0 && index >= PageCount) return;
+    LKAbort(Progress, "TIFF: the directory of page " + std::to_string(index) + " is cut off or missing");
+    Abort->store(true);
+    return;
+  }
   TIOParamsVals& P = *Params;
 
   TTIFFEnv exif, gps;

@@ -203,6 +203,52 @@ TEST(BmpCodecTest, HeaderVariantsAndAlpha) {
   EXPECT_EQ(static_cast<Byte*>(one.GetScanLine(0))[0], 0x0F);
 }
 
+// Another encoder codes an odd-width RLE8 row with a padding pixel past the
+// row's end: it is dropped, not put over the last column. The files of every
+// odd width give back the picture they were made of (exactly: it has fewer
+// colours than the palette; netpbm refuses such rows).
+TEST(BmpCodecTest, OddWidthRunLengthFilesOfAnotherEncoderMatchPeers) {
+  const std::string im = "/usr/bin/convert-im6.q16";
+  if (!HaveTool(im.c_str())) GTEST_SKIP() << "no ImageMagick";
+  filekit::TempDir dir("lkbmprle_");
+  for (Integer w : {1, 3, 5, 7, 9, 15, 31}) {
+    const Integer h = 6;
+    // Each column its own colour, so a wrong last column shows.
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (Integer y = 0; y < h; ++y)
+      for (Integer x = 0; x < w; ++x) ppm += {char(x * 8), char(y * 40), char((x * y) & 255)};
+    filekit::SaveFile(dir / "in.ppm", Bytes(ppm.begin(), ppm.end()));
+    const std::string bmp = dir / ("w" + std::to_string(w) + ".bmp");
+    ASSERT_TRUE(filekit::RunTool(im + " " + dir / "in.ppm" + " -type palette -compress RLE bmp3:" + bmp));
+    const Bytes data = filekit::LoadFile(bmp);
+    ASSERT_EQ(lkcodec::Le32(&data[30]), 1u) << "not RLE8";
+    TLKBitmap b;
+    TIOParamsVals p;
+    ASSERT_TRUE(ReadBmp(data, b, p)) << w;
+    ASSERT_EQ(b.GetWidth(), w);
+    Integer wrong = 0;
+    for (Integer y = 0; y < h; ++y)
+      for (Integer x = 0; x < w; ++x) wrong += b.GetPixels(x, y) != TRGB{Byte((x * y) & 255), Byte(y * 40), Byte(x * 8)};
+    EXPECT_EQ(wrong, 0) << "width " << w;
+  }
+}
+
+// RLE data that ends before the picture does (no end of bitmap, rows left)
+// keeps the rows it gave and sets the flag; a whole file does not.
+TEST(BmpCodecTest, RunLengthDataCutShortSetsTheFlagAndKeepsTheRows) {
+  const Bytes palette(256 * 4, 0);
+  // Two rows of 4: a run of 4, end of line, a run of 4, end of bitmap.
+  const Bytes whole = {4, 9, 0, 0, 4, 7, 0, 1};
+  for (size_t n = 1; n <= whole.size(); ++n) {
+    TLKBitmap b;
+    TIOParamsVals p;
+    const bool ok = ReadBmp(MakeBmp(4, 2, 8, 1, Bytes(whole.begin(), whole.begin() + n), 40, palette), b, p);
+    // The last row needs no end of line or end of bitmap once it is full.
+    EXPECT_EQ(ok, n >= 6) << n;
+    EXPECT_EQ(b.GetWidth(), 4) << n;
+  }
+}
+
 TEST(BmpCodecTest, HostileHeadersAbortWithoutAllocating) {
   const std::pair<const char*, Bytes> cases[] = {
       {"empty", {}},

@@ -2,8 +2,10 @@
 // at the end of the test, and the command-line tools some tests compare with.
 #pragma once
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +59,26 @@ struct TempDir {
   std::size_t Files() const {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path), {}));
   }
+};
+
+/// Writes past Bytes fail with EFBIG while the guard lives (the signal the
+/// kernel would send is ignored): a full disk, within one process.
+struct FileSizeLimit {
+  rlimit Old{};
+  void (*OldHandler)(int);
+  explicit FileSizeLimit(rlim_t Bytes) {
+    getrlimit(RLIMIT_FSIZE, &Old);
+    OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lower = Old;
+    lower.rlim_cur = Bytes;
+    setrlimit(RLIMIT_FSIZE, &lower);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &Old);
+    std::signal(SIGXFSZ, OldHandler);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 };
 
 }  // namespace filekit

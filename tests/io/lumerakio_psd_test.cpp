@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -204,8 +205,9 @@ TEST(LumerakIOPSD, ADocumentWithoutLayersBecomesTheViewsOnlyLayer) {
   EXPECT_EQ(Samples(*v.View->GetLKBitmap()), Samples(*plain.GetLKBitmap()));
 }
 
-// The only layer of a document lends the merged picture its transparency,
-// placed where the layer lies (it is smaller than the picture here).
+// The only layer of a document lends the merged picture its transparency
+// with its opacity, placed where the layer lies (it is smaller than the
+// picture here).
 TEST(LumerakIOPSD, ASingleLayersAlphaBecomesThePicturesAlpha) {
   iokit::TempDir dir;
   const String file = dir.File("one.psd");
@@ -222,8 +224,159 @@ TEST(LumerakIOPSD, ASingleLayersAlphaBecomesThePicturesAlpha) {
   for (Integer y = 0; y < 30; ++y)
     for (Integer x = 0; x < 40; ++x) {
       const bool inside = x >= 7 && x < 19 && y >= 5 && y < 14;
-      ASSERT_EQ(a->GetPixels_lk8(x, y), inside ? Byte((x - 7) * 20 + (y - 5)) : 0) << x << "," << y;
+      // The layer's alpha times its opacity (128).
+      ASSERT_EQ(a->GetPixels_lk8(x, y), inside ? Byte((((x - 7) * 20 + (y - 5)) * 128 + 127) / 255) : 0)
+          << x << "," << y;
     }
+}
+
+// A 2 x 1 RGB document built byte by byte: one layer record (channels
+// Layer, raw, the layer's opacity) under a layer count of Count, and a raw
+// merged picture of the channels Merged (each a plane of two bytes).
+std::string HandDocument(int16_t Count, Byte Opacity, const std::vector<std::pair<int16_t, std::vector<Byte>>>& Layer,
+                         const std::vector<std::vector<Byte>>& Merged) {
+  std::string d;
+  auto u8 = [&](int v) { d += char(v); };
+  auto u16 = [&](int v) { u8(v >> 8), u8(v & 255); };
+  auto u32 = [&](uint32_t v) { u16(int(v >> 16)), u16(int(v & 0xFFFF)); };
+  d += "8BPS";
+  u16(1);
+  d.append(6, '\0');
+  u16(int(Merged.size()));
+  u32(1);  // height
+  u32(2);  // width
+  u16(8);
+  u16(3);  // RGB
+  u32(0);  // colour-mode data
+  u32(0);  // resources
+  std::string record, data;
+  {
+    std::string keep;
+    std::swap(d, keep);
+    u32(0), u32(0), u32(1), u32(2);
+    u16(int(Layer.size()));
+    for (const auto& [id, plane] : Layer) {
+      u16(uint16_t(id));
+      u32(uint32_t(2 + plane.size()));
+    }
+    d += "8BIMnorm";
+    u8(Opacity), u8(0), u8(0), u8(0);
+    u32(12), u32(0), u32(0), u32(0);  // extra: no mask, no ranges, empty name padded
+    std::swap(d, keep);
+    record = keep;
+    for (const auto& [id, plane] : Layer) {
+      data += std::string("\0\0", 2);
+      data.append(plane.begin(), plane.end());
+    }
+  }
+  std::string info = record + data;
+  if (info.size() % 2) info += '\0';
+  u32(uint32_t(4 + 2 + info.size() + 4));
+  u32(uint32_t(2 + info.size()));
+  u16(uint16_t(Count));
+  d += info;
+  u32(0);  // global mask
+  u16(0);  // raw merged picture
+  for (const auto& plane : Merged) d.append(plane.begin(), plane.end());
+  return d;
+}
+
+// The merged picture after the three rules of transparency: the channel
+// after the colours is the transparency only under a negative layer count;
+// a lone layer lends its alpha times its opacity; partly transparent colours
+// are stored over white and come back without it.
+TEST(LumerakIOPSD, MergedTransparencyAndTheWhiteItWasStoredOver) {
+  // Colour (R 200, G 100, B 0) at alpha 102 over white, as a writer stores it.
+  const auto over = [](int c, int a) { return Byte((c * a + 255 * (255 - a) + 127) / 255); };
+  const std::vector<std::vector<Byte>> merged = {
+      {over(200, 102), 10}, {over(100, 102), 20}, {over(0, 102), 30}, {102, 255}};
+  const std::vector<std::pair<int16_t, std::vector<Byte>>> rgb = {{0, {1, 1}}, {1, {1, 1}}, {2, {1, 1}}};
+  auto withAlpha = rgb;
+  withAlpha.insert(withAlpha.begin(), {int16_t(-1), std::vector<Byte>{255, 255}});
+  struct Case {
+    const char* Name;
+    std::string Doc;
+    Byte Alpha0, Alpha1;  // 255: opaque
+    bool Unblended;       // pixel 0 comes back as (200, 100, 0)
+  };
+  const Case cases[] = {
+      {"marked transparency", HandDocument(-1, 255, withAlpha, merged), 102, 255, true},
+      // The fourth channel is an extra one (say a saved selection).
+      {"extra channel", HandDocument(1, 255, rgb, merged), 255, 255, false},
+      // An opaque lone layer at opacity 102 (merged: colours only).
+      {"lone layer's opacity", HandDocument(1, 102, withAlpha, {merged[0], merged[1], merged[2]}), 102, 102, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    iokit::TempDir dir;
+    const String file = dir.File("hand.psd");
+    iokit::WriteAll(file, c.Doc);
+    TLumerakIO io;
+    io.LoadFromFilePSD(file);
+    ASSERT_FALSE(io.GetAborted()) << io.GetAbortReason();
+    TLKBitmap& b = *io.GetLKBitmap();
+    ASSERT_EQ(b.GetWidth(), 2);
+    const auto alpha = [&](Integer x) { return b.GetHasAlphaChannel() ? b.GetAlphaChannel()->GetPixels_lk8(x, 0) : 255; };
+    EXPECT_EQ(alpha(0), c.Alpha0);
+    EXPECT_EQ(alpha(1), c.Alpha1);
+    const TRGB p = b.GetPixels(0, 0);
+    if (c.Unblended) {
+      EXPECT_NEAR(p.r, 200, 2);
+      EXPECT_NEAR(p.g, 100, 2);
+      EXPECT_NEAR(p.b, 0, 2);
+    } else {
+      EXPECT_EQ(p.r, over(200, 102));
+    }
+  }
+}
+
+// Against ImageMagick on the third-party documents: the merged picture (the
+// colours where it is not fully transparent, and its transparency).
+TEST(LumerakIOPSD, MergedPicturesOfThirdPartyDocumentsMatchImageMagick) {
+  const std::string folder = std::string(LUMERAK_TESTDATA_DIR) + "/psd";
+  const std::string im = "/usr/bin/convert-im6.q16";
+  if (!std::filesystem::exists(folder) || !filekit::HaveTool(im.c_str()))
+    GTEST_SKIP() << "the third-party test files or ImageMagick are not here";
+  // Documents ImageMagick shows as something else than their merged
+  // picture: it composes their several layers itself, the merged picture was
+  // left white by the writer, or grey transparency rounds otherwise.
+  const std::set<std::string> elsewise = {"adjustment-fillers.psd", "note.psd", "mask_parameters.psd",
+                                          "layer-name-emoji.psd", "gray0.psd"};
+  iokit::TempDir dir;
+  int compared = 0;
+  std::vector<std::string> differing;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    if (e.path().extension() != ".psd" || elsewise.count(name)) continue;
+    const String out = dir.File("peer.rgba");
+    const std::string size = dir.File("size.txt");
+    if (!filekit::RunTool(im + " '" + e.path().string() + "[0]' -format '%w %h' -write info:" + size + " -depth 8 RGBA:" + out))
+      continue;
+    int w = 0, h = 0;
+    if (std::sscanf(iokit::ReadAll(size).c_str(), "%d %d", &w, &h) != 2) continue;
+    const std::string peer = iokit::ReadAll(out);
+    TLumerakIO io;
+    io.LoadFromFilePSD(e.path().string());
+    TLKBitmap& b = *io.GetLKBitmap();
+    if (io.GetAborted() || b.GetWidth() != w || b.GetHeight() != h || peer.size() != size_t(w) * h * 4) continue;
+    if (b.GetPixelFormat() != lk24RGB) b.SetPixelFormat(lk24RGB);
+    ++compared;
+    int bad = 0;
+    for (Integer y = 0; y < h; ++y)
+      for (Integer x = 0; x < w; ++x) {
+        const Byte* q = reinterpret_cast<const Byte*>(peer.data()) + (size_t(y) * w + x) * 4;
+        const Byte a = b.GetHasAlphaChannel() ? b.GetAlphaChannel()->GetPixels_lk8(x, y) : 255;
+        const TRGB c = b.GetPixels(x, y);
+        bool diff = std::abs(a - q[3]) > 1;
+        if (a > 8 && q[3] > 8) diff |= std::abs(c.r - q[0]) > 3 || std::abs(c.g - q[1]) > 3 || std::abs(c.b - q[2]) > 3;
+        bad += diff;
+      }
+    if (bad > 1) differing.push_back(name + " (" + std::to_string(bad) + " pixels)");
+  }
+  if (compared == 0) GTEST_SKIP() << "nothing to compare";
+  std::string list;
+  for (const auto& d : differing) list += d + "\n";
+  EXPECT_TRUE(differing.empty()) << compared << " compared, differing:\n" << list;
 }
 
 TEST(LumerakIOPSD, TheViewsLayersAreSavedWithTheirMergedPicture) {
