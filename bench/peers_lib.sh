@@ -40,33 +40,34 @@ median_ms() {
 # row CAPTION OURS PEER1_NAME PEER1_CMD [PEER2_NAME PEER2_CMD ...]: our time
 # and each peer's, in RUNS paired rounds (each round runs ours, then every
 # peer, so that a change in the machine's load meets all of them alike), as
-# medians with the ratio peer/ours (above 1: ours is faster).
+# medians with the ratio peer/ours (above 1: ours is faster). Its own
+# variables begin with an underscore, so a script's are left alone.
 row() {
-  caption=$1 ours_cmd=$2
+  _caption=$1 _ours_cmd=$2
   shift 2
-  rows="${TMPDIR:-/tmp}/peers_rows.$$"
-  : >"$rows"
-  i=0
-  while [ "$i" -lt "$RUNS" ]; do
-    echo "ours $(once_us "$ours_cmd")" >>"$rows"
+  _rows="${TMPDIR:-/tmp}/peers_rows.$$"
+  : >"$_rows"
+  _i=0
+  while [ "$_i" -lt "$RUNS" ]; do
+    echo "ours $(once_us "$_ours_cmd")" >>"$_rows"
     _k=1
     for _arg in "$@"; do
       # Odd arguments are names, even ones commands.
-      if [ $((_k % 2)) = 0 ]; then echo "$_name $(once_us "$_arg")" >>"$rows"; else _name=$_arg; fi
+      if [ $((_k % 2)) = 0 ]; then echo "$_name $(once_us "$_arg")" >>"$_rows"; else _name=$_arg; fi
       _k=$((_k + 1))
     done
-    i=$((i + 1))
+    _i=$((_i + 1))
   done
-  med() { awk -v k="$1" '$1 == k { print $2 }' "$rows" | sort -n | awk '{ a[NR] = $1 } END { printf "%.0f", a[int((NR + 1) / 2)] / 1000 }'; }
-  ours=$(med ours)
-  line="$caption ours=${ours}ms"
+  med() { awk -v k="$1" '$1 == k { print $2 }' "$_rows" | sort -n | awk '{ a[NR] = $1 } END { printf "%.0f", a[int((NR + 1) / 2)] / 1000 }'; }
+  _ours=$(med ours)
+  _line="$_caption ours=${_ours}ms"
   while [ $# -ge 2 ]; do
-    t=$(med "$1")
-    line="$line | $1=${t}ms peer/ours=$(awk -v a="$ours" -v b="$t" 'BEGIN { printf "%.2f", (a > 0 ? b / a : 0) }')"
+    _t=$(med "$1")
+    _line="$_line | $1=${_t}ms peer/ours=$(awk -v a="$_ours" -v b="$_t" 'BEGIN { printf "%.2f", (a > 0 ? b / a : 0) }')"
     shift 2
   done
-  rm -f "$rows"
-  echo "$line"
+  rm -f "$_rows"
+  echo "$_line"
 }
 
 # ImageMagick's own binary in IM: `convert` on PATH may be another program

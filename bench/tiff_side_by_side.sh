@@ -51,15 +51,15 @@ for c in none lzw g4; do
   case $c in
     none) in=rgb.tif; tc="-c none"; vc=""; ic="-compress None" ;;
     lzw) in=rgb-lzw.tif; tc="-c lzw:2"; vc="[compression=lzw,predictor=horizontal]"; ic="-compress LZW -define tiff:predictor=2" ;;
-    g4) in=page.tif; tc="-c g4"; vc="[compression=ccittfax4]"; ic="-compress Group4" ;;
+    g4) in=page.tif; tc="-c g4"; vc="[compression=ccittfax4,bitdepth=1]"; ic="-compress Group4" ;;
   esac
-  ours="'$BUILD/bin/tiff_tool' copy $in out-ours.tif $c"
+  OURS="'$BUILD/bin/tiff_tool' copy $in out-ours.tif $c"
   set --
   has tiffcp && set -- "$@" tiffcp "tiffcp $tc $in out-tiffcp.tif"
   has vips && set -- "$@" vips "vips copy $in 'out-vips.tif$vc'"
   set -- "$@" imagemagick "$IM $in $ic out-im.tif"
-  row "$c ($in)" "$ours" "$@"
-  peak ours "$ours"
+  row "$c ($in)" "$OURS" "$@"
+  peak ours "$OURS"
   while [ $# -ge 2 ]; do peak "$1" "$2"; shift 2; done
 done
 echo "load average after: $(load)"

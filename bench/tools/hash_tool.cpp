@@ -55,7 +55,7 @@ std::uint64_t HashOf(TLKBitmap& B) {
 
 void Print(const std::string& Name, std::uint64_t H) { std::printf("%-44s %016llx\n", Name.c_str(), static_cast<unsigned long long>(H)); }
 
-enum class Content { Noise, Smooth };
+enum class Content { Noise, Smooth, Page };
 
 void Make(TLKBitmap& B, Integer W, Integer H, TLKPixelFormat F, Content C) {
   B.Allocate(W, H, F);
@@ -67,6 +67,11 @@ void Make(TLKBitmap& B, Integer W, Integer H, TLKPixelFormat F, Content C) {
       seed = seed * 1664525u + 1013904223u;
       if (C == Content::Noise) {
         r[i] = static_cast<Byte>(seed >> 24);
+      } else if (C == Content::Page) {
+        // A page: white, with lines of short black marks in some bands of
+        // rows and long white stretches between them.
+        const bool band = (y / 12) % 3 == 1 && i > rowBytes / 8 && i < rowBytes - rowBytes / 8 - 20;
+        r[i] = band && (seed >> 28) < 6 ? static_cast<Byte>(seed >> 16) : 0xFF;
       } else if (F == lk1g) {
         // Runs of black and white of varying length, as on a page of text.
         r[i] = ((y / 3 + i) % 5 < 2) ? static_cast<Byte>(seed >> 24) : 0xFF;
@@ -91,6 +96,7 @@ const Pic kPictures[] = {
     {"rgb-noise-1x7", 1, 7, lk24RGB, Content::Noise},       {"rgb-noise-333x5", 333, 5, lk24RGB, Content::Noise},
     {"g8-noise-101x67", 101, 67, lk8g, Content::Noise},     {"g8-smooth-256x190", 256, 190, lk8g, Content::Smooth},
     {"g1-smooth-203x77", 203, 77, lk1g, Content::Smooth},   {"g1-noise-64x33", 64, 33, lk1g, Content::Noise},
+    {"g1-page-1203x301", 1203, 301, lk1g, Content::Page},
 };
 
 void Resamples(const Pic& P) {

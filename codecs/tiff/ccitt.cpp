@@ -172,6 +172,18 @@ void Changes(const Byte* Row, int Width, bool WhiteIsOne, std::vector<int>& Out)
   const Byte flip = WhiteIsOne ? 0xFF : 0x00;
   int x = 0;
   while (x < Width) {
+    // Whole stretches of eight bytes in the colour of the run go at once:
+    // most of a page is long runs.
+    if ((x & 7) == 0) {
+      const std::uint64_t same = (black ? ~std::uint64_t{0} : 0) ^ (flip ? ~std::uint64_t{0} : 0);
+      std::uint64_t w;
+      while (x + 64 <= Width) {
+        std::memcpy(&w, Row + (x >> 3), sizeof w);
+        if (w != same) break;
+        x += 64;
+      }
+      if (x >= Width) break;
+    }
     // The pixels from x to the end of its byte that differ from the colour
     // of the run: the first of them (the highest set bit) is the change.
     const Byte b = Byte(Row[x >> 3] ^ flip);  // 1 = black here
