@@ -44,6 +44,7 @@ trap 'rm -rf "$WORK"' EXIT INT TERM
 cd "$WORK"
 . "$ROOT/bench/peers_lib.sh"
 im_binary
+im_resource_policy "$WORK"
 has() { command -v "$1" >/dev/null 2>&1; }
 printf '3 3 1 0\n0 -1 0\n-1 5 -1\n0 -1 0\n' >sharpen.mat
 
