@@ -20,8 +20,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build-release}
 RUNS=${RUNS:-3}
 
-IM=$(command -v convert-im6.q16 || command -v convert || true)
-[ -n "$IM" ] || { echo "missing ImageMagick: apt-get install imagemagick" >&2; exit 1; }
+im_binary
 command -v vips >/dev/null || { echo "missing vips: apt-get install libvips-tools" >&2; exit 1; }
 
 if [ ! -f "$BUILD/build.ninja" ]; then

@@ -11,7 +11,7 @@
 #   bench/psd_pcx_side_by_side.sh [BUILD_DIR]   (default build-release)
 #
 # Columns: case, ours in ms, then for each peer its time and the ratio
-# ours/peer (below 1: ours is faster). The load average is printed before
+# peer/ours (above 1: ours is faster). The load average is printed before
 # and after.
 set -eu
 

@@ -1,15 +1,16 @@
 #!/bin/sh
-# TIFF load and save side by side, one run each, one thread each: a 24 MP
-# RGB picture copied uncompressed and with LZW (horizontal predictor), and a
-# 24 MP bilevel page copied as G4, through the TIFF codec (page reader and
-# writer), tiffcp with the same compression, vips copy and ImageMagick
-# convert. Prints wall seconds, peak memory (MB) and our time over each
-# peer's.
+# TIFF load and save side by side, one thread each, pinned to one processor:
+# a 24 MP RGB picture copied uncompressed and with LZW (horizontal
+# predictor), and a 24 MP bilevel page copied as G4, through the TIFF codec
+# (page reader and writer), tiffcp with the same compression, vips copy and
+# ImageMagick (its own binary, by name). Prints the medians of RUNS paired
+# rounds (default 5) of processor time with the ratio peer/ours (above 1:
+# ours is faster), then the peak memory (MB) of one run of each.
 #
 #   bench/tiff_side_by_side.sh [BUILD_DIR]   (default build-release)
 #
-# Needs tiffcp (libtiff-tools), vips (libvips-tools), convert (imagemagick)
-# and GNU time; a missing peer is skipped.
+# Needs tiffcp (libtiff-tools), vips (libvips-tools), imagemagick and GNU
+# time; a missing peer is skipped.
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,38 +35,31 @@ cd "$WORK"
 tiffcp -c lzw:2 rgb.tif rgb-lzw.tif 2>/dev/null || "$BUILD/bin/tiff_tool" copy rgb.tif rgb-lzw.tif lzw
 
 export OMP_NUM_THREADS=1 VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1
-echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-
-# run NAME CMD...: prints "NAME seconds MB" (a failed command prints "-").
-run() {
-  name=$1
-  shift
-  if "$TIME" -f "%e %M" -o t.txt "$@" >/dev/null 2>&1; then
-    read -r s kb <t.txt
-    echo "$name $s $((kb / 1024))"
-  else
-    echo "$name - -"
-  fi
-}
-
+RUNS=${RUNS:-5}
+. "$ROOT/bench/peers_lib.sh"
+im_binary
+echo "load average before: $(load)"
 has() { command -v "$1" >/dev/null 2>&1; }
+
+# peak NAME CMD: one run's peak resident memory in MB.
+peak() {
+  "$TIME" -f "%M" -o mem.txt sh -c "$2" >/dev/null 2>&1 || { echo "  peak $1 failed"; return; }
+  echo "  peak $1 $(($(cat mem.txt) / 1024)) MB"
+}
 
 for c in none lzw g4; do
   case $c in
     none) in=rgb.tif; tc="-c none"; vc=""; ic="-compress None" ;;
     lzw) in=rgb-lzw.tif; tc="-c lzw:2"; vc="[compression=lzw,predictor=horizontal]"; ic="-compress LZW -define tiff:predictor=2" ;;
-    g4) in=page.tif; tc="-c g4"; vc="[compression=ccittfax4]"; ic="-compress Group4" ;;
+    g4) in=page.tif; tc="-c g4"; vc="[compression=ccittfax4,bitdepth=1]"; ic="-compress Group4" ;;
   esac
-  {
-    run ours "$BUILD/bin/tiff_tool" copy "$in" out-ours.tif $c
-    # shellcheck disable=SC2086
-    has tiffcp && run tiffcp tiffcp $tc "$in" out-tiffcp.tif
-    has vips && run vips vips copy "$in" "out-vips.tif$vc"
-    # shellcheck disable=SC2086
-    has convert && run convert convert "$in" $ic out-im.tif
-  } >"res-$c.txt"
-  ours=$(awk '$1 == "ours" { print $2 }' "res-$c.txt")
-  echo "== $c ($in)"
-  awk -v o="$ours" '{ r = ($2 == "-" || $2 == 0) ? "-" : sprintf("%.2f", o / $2); printf "  %-8s %6ss %6s MB   ours/peer %s\n", $1, $2, $3, r }' "res-$c.txt"
+  OURS="'$BUILD/bin/tiff_tool' copy $in out-ours.tif $c"
+  set --
+  has tiffcp && set -- "$@" tiffcp "tiffcp $tc $in out-tiffcp.tif"
+  has vips && set -- "$@" vips "vips copy $in 'out-vips.tif$vc'"
+  set -- "$@" imagemagick "$IM $in $ic out-im.tif"
+  row "$c ($in)" "$OURS" "$@"
+  peak ours "$OURS"
+  while [ $# -ge 2 ]; do peak "$1" "$2"; shift 2; done
 done
-echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "load average after: $(load)"

@@ -8,9 +8,10 @@
 //   tiff_tool copy IN.tif OUT.tif none|lzw|g4
 //   tiff_tool pipeline IN.tif OUT.tif
 //
-// The pipeline crops 100 pixels from every edge, shrinks to 90 % with the
-// bilinear filter, sharpens with a 3x3 kernel (written here: the library's
-// own sharpening has not landed) and saves an uncompressed TIFF.
+// The pipeline crops 100 pixels from every edge (in place), shrinks to 90 %
+// with the bilinear filter, sharpens with a 3x3 kernel (written here, in
+// place: the library's own sharpening has not landed) and saves an
+// uncompressed TIFF.
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -95,27 +96,47 @@ int Copy(const char* In, const char* Out, const std::string& How) {
   return Write(b, Out, c, p.BITSPERSAMPLE, p.SAMPLESPERPIXEL) ? 0 : 1;
 }
 
-// 3x3 sharpening: centre 5, the four neighbours -1, clamped; edges copied.
-void Sharpen(TLKBitmap& Src, TLKBitmap& Dst) {
-  const Integer w = Src.GetWidth(), h = Src.GetHeight();
-  Dst.SetMinFileSize(INT_MAX);
-  Dst.Allocate(w, h, lk24RGB);
-  for (Integer y = 0; y < h; ++y) {
-    const Byte* c = static_cast<const Byte*>(Src.GetScanLine(y));
-    Byte* o = static_cast<Byte*>(Dst.GetScanLine(y));
-    if (y == 0 || y == h - 1) {
-      std::memcpy(o, c, static_cast<size_t>(w) * 3);
-      continue;
-    }
-    const Byte* u = static_cast<const Byte*>(Src.GetScanLine(y - 1));
-    const Byte* d = static_cast<const Byte*>(Src.GetScanLine(y + 1));
-    std::memcpy(o, c, 3);
-    std::memcpy(o + 3 * (w - 1), c + 3 * (w - 1), 3);
-    for (Integer i = 3; i < 3 * (w - 1); ++i) {
+// 3x3 sharpening in place: centre 5, the four neighbours -1, clamped; edges
+// kept. Two rows of the original stay behind the pass, so no second
+// picture is needed.
+void Sharpen(TLKBitmap& B) {
+  const Integer w = B.GetWidth(), h = B.GetHeight();
+  const size_t bytes = static_cast<size_t>(w) * 3;
+  if (h < 3 || w < 3) return;
+  std::vector<Byte> up(bytes), here(bytes);
+  std::memcpy(up.data(), B.GetScanLine(0), bytes);
+  for (Integer y = 1; y < h - 1; ++y) {
+    Byte* o = static_cast<Byte*>(B.GetScanLine(y));
+    std::memcpy(here.data(), o, bytes);
+    const Byte* c = here.data();
+    const Byte* u = up.data();
+    const Byte* d = static_cast<const Byte*>(B.GetScanLine(y + 1));
+    for (size_t i = 3; i < bytes - 3; ++i) {
       const int v = 5 * c[i] - c[i - 3] - c[i + 3] - u[i] - d[i];
       o[i] = static_cast<Byte>(std::clamp(v, 0, 255));
     }
+    up.swap(here);
   }
+}
+
+// Crops a 24-bit picture held in memory in place: the kept rows move to the
+// front of its block (rows bottom-up, as the bitmap keeps them) and `Crop`
+// wraps that block at the crop's size. False when the picture's rows are not
+// one block, which the caller then copies.
+bool CropInPlace(TLKBitmap& Src, Integer X, Integer Y, Integer W, Integer H, TLKBitmap& Crop) {
+  const Integer sh = Src.GetHeight();
+  const Int64 srcRow = Src.GetRowLen();
+  Byte* const base = static_cast<Byte*>(Src.GetScanLine(sh - 1));
+  for (Integer y = 0; y < sh; ++y)
+    if (static_cast<Byte*>(Src.GetScanLine(y)) != base + (sh - 1 - y) * srcRow) return false;
+  const Int64 dstRow = (Int64{W} * 3 + 3) / 4 * 4;
+  // Lowest target first: each source row lies above everything written
+  // before it.
+  for (Integer y = H - 1; y >= 0; --y)
+    std::memmove(base + (H - 1 - y) * dstRow, base + (sh - 1 - (y + Y)) * srcRow + 3 * Int64{X},
+                 static_cast<size_t>(W) * 3);
+  Crop.EncapsulateMemory(base, W, H, lk24RGB, true);
+  return Crop.GetRowLen() == dstRow;
 }
 
 int Pipeline(const char* In, const char* Out) {
@@ -123,22 +144,22 @@ int Pipeline(const char* In, const char* Out) {
   TIOParamsVals p(nullptr);
   if (!Load(In, src, p)) return 1;
   const Integer w = src.GetWidth() - 200, h = src.GetHeight() - 200;
-  if (w <= 0 || h <= 0) return 1;
+  if (w <= 0 || h <= 0 || src.GetPixelFormat() != lk24RGB) return 1;
   TLKBitmap crop;
-  crop.SetMinFileSize(INT_MAX);
-  crop.Allocate(w, h, lk24RGB);
-  for (Integer y = 0; y < h; ++y)
-    std::memcpy(crop.GetScanLine(y), static_cast<const Byte*>(src.GetScanLine(y + 100)) + 300, static_cast<size_t>(w) * 3);
-  src.FreeImage();
+  if (!CropInPlace(src, 100, 100, w, h, crop)) {
+    crop.SetMinFileSize(INT_MAX);
+    crop.Allocate(w, h, lk24RGB);
+    for (Integer y = 0; y < h; ++y)
+      std::memcpy(crop.GetScanLine(y), static_cast<const Byte*>(src.GetScanLine(y + 100)) + 300, static_cast<size_t>(w) * 3);
+  }
   TLKBitmap small;
   small.SetMinFileSize(INT_MAX);
   small.Allocate(w * 9 / 10, h * 9 / 10, lk24RGB);
   _ResampleEx(&crop, &small, rfBilinear);
   crop.FreeImage();
-  TLKBitmap sharp;
-  Sharpen(small, sharp);
-  small.FreeImage();
-  return Write(sharp, Out, ioTIFF_UNCOMPRESSED, 8, 3) ? 0 : 1;
+  src.FreeImage();
+  Sharpen(small);
+  return Write(small, Out, ioTIFF_UNCOMPRESSED, 8, 3) ? 0 : 1;
 }
 
 }  // namespace

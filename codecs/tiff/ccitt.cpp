@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -171,21 +172,30 @@ void Changes(const Byte* Row, int Width, bool WhiteIsOne, std::vector<int>& Out)
   const Byte flip = WhiteIsOne ? 0xFF : 0x00;
   int x = 0;
   while (x < Width) {
+    // Whole stretches of eight bytes in the colour of the run go at once:
+    // most of a page is long runs.
+    if ((x & 7) == 0) {
+      const std::uint64_t same = (black ? ~std::uint64_t{0} : 0) ^ (flip ? ~std::uint64_t{0} : 0);
+      std::uint64_t w;
+      while (x + 64 <= Width) {
+        std::memcpy(&w, Row + (x >> 3), sizeof w);
+        if (w != same) break;
+        x += 64;
+      }
+      if (x >= Width) break;
+    }
+    // The pixels from x to the end of its byte that differ from the colour
+    // of the run: the first of them (the highest set bit) is the change.
     const Byte b = Byte(Row[x >> 3] ^ flip);  // 1 = black here
-    if ((x & 7) == 0 && (b == 0 && !black)) {
-      x += 8;
+    const unsigned differ = unsigned(black ? Byte(~b) : b) & (0xFFu >> (x & 7));
+    if (differ == 0) {
+      x = (x | 7) + 1;
       continue;
     }
-    if ((x & 7) == 0 && (b == 0xFF && black)) {
-      x += 8;
-      continue;
-    }
-    const bool px = (b >> (7 - (x & 7))) & 1;
-    if (px != black) {
-      Out.push_back(x);
-      black = px;
-    }
-    ++x;
+    x = (x & ~7) + __builtin_clz(differ) - 24;
+    if (x >= Width) break;  // the spare bits of the last byte
+    Out.push_back(x);
+    black = !black;
   }
   Out.push_back(Width);
   Out.push_back(Width);
@@ -400,15 +410,19 @@ struct TBitOut {
   int PendingBits;
   bool Lsb;
 
+  // Appends the low Len bits of Bits (at most 24), most significant first.
   void Put(DWORD Bits, int Len) {
-    for (int i = Len - 1; i >= 0; --i) {
-      if ((Bits >> i) & 1) Pending |= Byte(0x80 >> PendingBits);
-      if (++PendingBits == 8) {
-        Bytes.push_back(Lsb ? kReverse.T[Pending] : Pending);
-        Pending = 0;
-        PendingBits = 0;
-      }
+    if (Len <= 0) return;
+    std::uint32_t acc = std::uint32_t{Pending} << 24;
+    acc |= (Bits & ((1u << Len) - 1)) << (32 - PendingBits - Len);
+    PendingBits += Len;
+    while (PendingBits >= 8) {
+      const auto top = static_cast<Byte>(acc >> 24);
+      Bytes.push_back(Lsb ? kReverse.T[top] : top);
+      acc <<= 8;
+      PendingBits -= 8;
     }
+    Pending = static_cast<Byte>(acc >> 24);
   }
   void Put(TCode C) { Put(C.Bits, C.Len); }
   void Align() {

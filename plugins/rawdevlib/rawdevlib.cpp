@@ -52,6 +52,24 @@ struct TCallBacks {
   void* Context = nullptr;
 };
 
+// An allocator whose elements start unset: the exchange rows (byte-packed,
+// no padding) are written whole right after they are sized, so clearing
+// them first would only cost a pass over the developed picture.
+template <class T>
+struct TUnsetAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = TUnsetAllocator<U>;
+  };
+  TUnsetAllocator() = default;
+  template <class U>
+  TUnsetAllocator(const TUnsetAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+};
+
 struct TInstance {
   TCallBacks CB;
   // Values handed out by LKX_GetInfo; they stay valid until LKX_Finalize.
@@ -59,7 +77,7 @@ struct TInstance {
   int32_t WantExif = 1;
   int32_t FormatCount = 1;
   int32_t Width = 0, Height = 0, PixelFormat = LKX_PF_NULL;
-  std::vector<uint8_t> Rows;
+  std::vector<uint8_t, TUnsetAllocator<uint8_t>> Rows;
 };
 
 std::mutex gLock;
