@@ -17,6 +17,7 @@
 #include "core/lkicc.h"
 #include "io/lkimagingannot.h"
 #include "io/lkmarkers.h"
+#include "io/lkparamfields.h"
 #include "io/lktagshandler.h"
 #include "platform/classes.h"
 #include "platform/sysutils.h"
@@ -122,198 +123,14 @@ class TIOParamsVals : public TObject {
   explicit TIOParamsVals(TIOParamsOwner* Owner = nullptr);
   ~TIOParamsVals() override;
 
-  // ---- general description
+  /// The I/O component that owns the record, or none.
   TIOParamsOwner* OwnerIO = nullptr;
-  Integer BITSPERSAMPLE = 0;
-  String FILENAME;
-  Integer SAMPLESPERPIXEL = 0;
-  Integer WIDTH = 0, HEIGHT = 0;
-  Integer DPIX = 0, DPIY = 0;
-  Integer FILETYPE = 0;
-  Integer IMAGEINDEX = 0;
-  Integer IMAGECOUNT = 0;
-  bool GETTHUMBNAIL = false;
-  // ---- TIFF
-  TIOTIFFCompression TIFF_COMPRESSION = ioTIFF_UNCOMPRESSED;
-  Integer TIFF_IMAGEINDEX = 0;
-  TIOTIFFPhotometInterpret TIFF_PHOTOMETINTEPRET = ioTIFF_WHITEISZERO;
-  Integer TIFF_PLANARCONF = 0;
-  Integer TIFF_XPOS = 0, TIFF_YPOS = 0;
-  String TIFF_DOCUMENTNAME, TIFF_IMAGEDESCRIPTION, TIFF_PAGENAME;
-  Integer TIFF_PAGENUMBER = 0, TIFF_PAGECOUNT = 0;
-  Integer TIFF_ORIENTATION = 0;
-  TTIFFLZWDecompFunc TIFF_LZWDecompressor = nullptr;
-  TTIFFLZWCompFunc TIFF_LZWCompressor = nullptr;
-  bool TIFF_ENABLEADJUSTORIENTATION = false;
-  Integer TIFF_JPEGQUALITY = 0;
-  TIOJPEGColorspace TIFF_JPEGCOLORSPACE = ioJPEG_RGB;
-  Integer TIFF_IMAGECOUNT = 0;
-  Integer TIFF_FILLORDER = 0;
-  // ---- DCX
-  Integer DCX_IMAGEINDEX = 0;
-  // ---- GIF
-  String GIF_VERSION;
-  Integer GIF_IMAGEINDEX = 0;
-  Integer GIF_XPOS = 0, GIF_YPOS = 0;
-  Integer GIF_DELAYTIME = 0;
-  bool GIF_TRANSPARENT = false;
-  TRGB GIF_TRANSPCOLOR{0, 0, 0};
-  bool GIF_INTERLACED = false;
-  Integer GIF_WINWIDTH = 0, GIF_WINHEIGHT = 0;
-  TRGB GIF_BACKGROUND{0, 0, 0};
-  Integer GIF_RATIO = 0;
-  TStringList GIF_CommentLines;
-  TLKGIFAction GIF_Disposal = ioGIF_None;
-  TGIFLZWDecompFunc GIF_LZWDecompressor = nullptr;
-  TGIFLZWCompFunc GIF_LZWCompressor = nullptr;
-  Integer GIF_IMAGECOUNT = 0;
-  // ---- JPEG
-  TIOJPEGColorspace JPEG_COLORSPACE = ioJPEG_RGB;
-  Integer JPEG_QUALITY = 0;
-  TIOJPEGDctMethod JPEG_DCTMETHOD = ioJPEG_ISLOW;
-  bool JPEG_OPTIMALHUFFMAN = false;
-  Integer JPEG_SMOOTH = 0;
-  bool JPEG_PROGRESSIVE = false;
-  TIOJPEGScale JPEG_SCALE = ioJPEG_AUTOCALC;
-  TLKMarkerList JPEG_Markers;
-  Integer JPEG_SCALE_USED = 0;
-  Integer JPEG_WARNINGTOT = 0, JPEG_WARNINGCODE = 0;
-  Integer JPEG_ORIGINALWIDTH = 0, JPEG_ORIGINALHEIGHT = 0;
-  bool JPEG_ENABLEADJUSTORIENTATION = false;
-  bool JPEG_GETEXIFTHUMBNAIL = false;
-  // ---- JPEG 2000
-  TIOJ2000ColorSpace J2000_COLORSPACE = ioJ2000_GRAYLEV;
-  double J2000_RATE = 0;
-  TIOJ2000ScalableBy J2000_SCALABLEBY = ioJ2000_Rate;
-  // ---- PCX, BMP, icons, cursors
-  Integer PCX_VERSION = 0;
-  TIOPCXCompression PCX_COMPRESSION = ioPCX_UNCOMPRESSED;
-  TIOBMPVersion BMP_VERSION = ioBMP_BM;
-  TIOBMPCompression BMP_COMPRESSION = ioBMP_UNCOMPRESSED;
-  bool BMP_HANDLETRANSPARENCY = false;
-  Integer ICO_IMAGEINDEX = 0;
-  TRGB ICO_BACKGROUND{0, 0, 0};
-  Integer CUR_IMAGEINDEX = 0;
-  Integer CUR_XHOTSPOT = 0, CUR_YHOTSPOT = 0;
-  TRGB CUR_BACKGROUND{0, 0, 0};
-  // ---- PNG
-  bool PNG_INTERLACED = false;
-  TRGB PNG_BACKGROUND{0, 0, 0};
-  TIOPNGFilter PNG_FILTER = ioPNG_FILTER_NONE;
-  Integer PNG_COMPRESSION = 0;
-  TStringList PNG_TextKeywords, PNG_TextStrings;
-  // ---- TGA
-  Integer TGA_XPOS = 0, TGA_YPOS = 0;
-  bool TGA_COMPRESSED = false;
-  String TGA_DESCRIPTOR, TGA_AUTHOR;
-  TDateTime TGA_DATE = 0;
-  String TGA_IMAGENAME;
-  TRGB TGA_BACKGROUND{0, 0, 0};
-  double TGA_ASPECTRATIO = 0, TGA_GAMMA = 0;
-  bool TGA_GRAYLEVEL = false;
-  // ---- IPTC, PXM
-  TLKIPTCInfoList IPTC_Records;
-  TStringList PXM_CommentLines;
 
-  // ---- EXIF group
-  bool EXIF_HASEXIF = false;
-  std::unique_ptr<TLKBitmap> EXIF_ThumbnailImage;
-  String EXIF_IMAGEDESCRIPTION, EXIF_MAKE, EXIF_MODEL;
-  Integer EXIF_ORIENTATION = 0;
-  double EXIF_XRESOLUTION = 0, EXIF_YRESOLUTION = 0;
-  Integer EXIF_RESOLUTIONUNIT = 0;
-  String EXIF_SOFTWARE;
-  String EXIF_Artist;
-  String EXIF_DATETIME;
-  double EXIF_WhitePoint[2] = {};
-  double EXIF_PrimaryChromaticities[6] = {};
-  double EXIF_YCbCrCoefficients[3] = {};
-  Integer EXIF_YCbCrPositioning = 0;
-  double EXIF_ReferenceBlackWhite[6] = {};
-  String EXIF_COPYRIGHT;
-  double EXIF_EXPOSURETIME = 0, EXIF_FNUMBER = 0;
-  Integer EXIF_EXPOSUREPROGRAM = 0;
-  Integer EXIF_ISOSpeedRatings[2] = {};
-  String EXIF_EXIFVERSION, EXIF_DATETIMEORIGINAL, EXIF_DATETIMEDIGITIZED;
-  double EXIF_COMPRESSEDBITSPERPIXEL = 0, EXIF_SHUTTERSPEEDVALUE = 0, EXIF_APERTUREVALUE = 0,
-         EXIF_BRIGHTNESSVALUE = 0, EXIF_EXPOSUREBIASVALUE = 0, EXIF_MAXAPERTUREVALUE = 0,
-         EXIF_SUBJECTDISTANCE = 0;
-  Integer EXIF_METERINGMODE = 0, EXIF_LIGHTSOURCE = 0, EXIF_FLASH = 0;
-  double EXIF_FOCALLENGTH = 0;
-  String EXIF_SUBSECTIME, EXIF_SUBSECTIMEORIGINAL, EXIF_SUBSECTIMEDIGITIZED, EXIF_FLASHPIXVERSION;
-  Integer EXIF_COLORSPACE = 0, EXIF_EXIFIMAGEWIDTH = 0, EXIF_EXIFIMAGEHEIGHT = 0;
-  String EXIF_RELATEDSOUNDFILE;
-  double EXIF_FOCALPLANEXRESOLUTION = 0, EXIF_FOCALPLANEYRESOLUTION = 0;
-  Integer EXIF_FOCALPLANERESOLUTIONUNIT = 0;
-  double EXIF_EXPOSUREINDEX = 0;
-  Integer EXIF_SENSINGMETHOD = 0, EXIF_FILESOURCE = 0, EXIF_SCENETYPE = 0;
-  String EXIF_USERCOMMENT, EXIF_USERCOMMENTCODE;
-  /// The maker-note tag directory (tag 37500).
-  TLKTagsHandler EXIF_MakerNote;
-  std::u16string EXIF_XPTitle, EXIF_XPComment, EXIF_XPAuthor, EXIF_XPKeywords, EXIF_XPSubject;
-  Integer EXIF_EXPOSUREMODE = 0, EXIF_WHITEBALANCE = 0;
-  double EXIF_DIGITALZOOMRATIO = 0;
-  Integer EXIF_FOCALLENGTHIN35MMFILM = 0, EXIF_SCENECAPTURETYPE = 0, EXIF_GAINCONTROL = 0, EXIF_CONTRAST = 0,
-          EXIF_SATURATION = 0, EXIF_SHARPNESS = 0, EXIF_SUBJECTDISTANCERANGE = 0;
-  String EXIF_IMAGEUNIQUEID;
-  String EXIF_GPSVERSIONID, EXIF_GPSLATITUDEREF;
-  double EXIF_GPSLATITUDEDEGREES = 0, EXIF_GPSLATITUDEMINUTES = 0, EXIF_GPSLATITUDESECONDS = 0;
-  String EXIF_GPSLONGITUDEREF;
-  double EXIF_GPSLONGITUDEDEGREES = 0, EXIF_GPSLONGITUDEMINUTES = 0, EXIF_GPSLONGITUDESECONDS = 0;
-  String EXIF_GPSALTITUDEREF;
-  double EXIF_GPSALTITUDE = 0, EXIF_GPSTIMESTAMPHOUR = 0, EXIF_GPSTIMESTAMPMINUTE = 0, EXIF_GPSTIMESTAMPSECOND = 0;
-  String EXIF_GPSSATELLITES, EXIF_GPSSTATUS, EXIF_GPSMEASUREMODE;
-  double EXIF_GPSDOP = 0;
-  String EXIF_GPSSPEEDREF;
-  double EXIF_GPSSPEED = 0;
-  String EXIF_GPSTRACKREF;
-  double EXIF_GPSTRACK = 0;
-  String EXIF_GPSIMGDIRECTIONREF;
-  double EXIF_GPSIMGDIRECTION = 0;
-  String EXIF_GPSMAPDATUM, EXIF_GPSDESTLATITUDEREF;
-  double EXIF_GPSDESTLATITUDEDEGREES = 0, EXIF_GPSDESTLATITUDEMINUTES = 0, EXIF_GPSDESTLATITUDESECONDS = 0;
-  String EXIF_GPSDESTLONGITUDEREF;
-  double EXIF_GPSDESTLONGITUDEDEGREES = 0, EXIF_GPSDESTLONGITUDEMINUTES = 0, EXIF_GPSDESTLONGITUDESECONDS = 0;
-  String EXIF_GPSDESTBEARINGREF;
-  double EXIF_GPSDESTBEARING = 0;
-  String EXIF_GPSDESTDISTANCEREF;
-  double EXIF_GPSDESTDISTANCE = 0;
-  String EXIF_GPSDATESTAMP;
-
-  // ---- AVI, media files, PostScript, PDF
-  Integer AVI_FrameCount = 0, AVI_FrameDelayTime = 0;
-  Integer MEDIAFILE_FRAMECOUNT = 0, MEDIAFILE_FRAMEDELAYTIME = 0;
-  Integer PS_PAPERWIDTH = 0, PS_PAPERHEIGHT = 0;
-  TIOPSCompression PS_COMPRESSION = ioPS_RLE;
-  String PS_TITLE;
-  Integer PDF_PAPERWIDTH = 0, PDF_PAPERHEIGHT = 0;
-  TIOPDFCompression PDF_COMPRESSION = ioPDF_UNCOMPRESSED;
-  String PDF_TITLE, PDF_AUTHOR, PDF_SUBJECT, PDF_KEYWORDS, PDF_CREATOR, PDF_PRODUCER;
-  // ---- camera RAW development
-  bool RAW_HALFSIZE = false;
-  double RAW_GAMMA = 0, RAW_BRIGHT = 0, RAW_REDSCALE = 0, RAW_BLUESCALE = 0;
-  bool RAW_QUICKINTERPOLATE = false, RAW_USEAUTOWB = false, RAW_USECAMERAWB = false, RAW_FOURCOLORRGB = false;
-  String RAW_CAMERA;
-  bool RAW_GETEXIFTHUMBNAIL = false;
-  bool RAW_AUTOADJUSTCOLORS = false;
-  // ---- headerless raw pixels, PSD, XMP
-  TIOBMPRAWChannelOrder BMPRAW_ChannelOrder = coRGB;
-  TIOBMPRAWPlanes BMPRAW_Planes = plInterleaved;
-  Integer BMPRAW_RowAlignBits = 0;
-  Integer BMPRAW_SkipBytes = 0;
-  bool PSD_LOADLAYERS = false;
-  String XMP_INFO;
-  bool ISNATIVEPIXELFORMAT = false;
-  // ---- palette, icon pages, profiles
-  /// The palette; holds COLORMAPCOUNT entries or is empty (use SetColorMap).
-  std::vector<TRGB> ColorMap;
-  Integer COLORMAPCOUNT = 0;
-  TSize ICO_PageSizes[16] = {};
-  Integer ICO_PageBitCounts[16] = {};
-  std::unique_ptr<TLKICC> InputICC;
-  std::unique_ptr<TLKICC> OutputICC;
-  /// Imaging annotations (TIFF tag 32932), made by GetImagingAnnot.
-  std::unique_ptr<TLKImagingAnnot> ImagingAnnot;
+  // Every other field, declared in io/lkparamfields.h with its default
+  // (which the constructor gives it), keyword and EXIF tag.
+#define LK_PARAM_DECLARE(Type, Name, Default, Reset, Copy, Keyword, Tag) Type Name{};
+  LK_PARAMS_FIELDS(LK_PARAM_DECLARE)
+#undef LK_PARAM_DECLARE
 
   // ---- resets and copies
   /// Every field to its default (see the class comment for the owner
@@ -415,3 +232,55 @@ class TIOParamsVals : public TObject {
  private:
   void ReadStreamItems(TStream* Stream);
 };
+
+// ---------------------------------------------------------------------------
+// Going through the fields
+
+/// What the field list says of one field besides its type and default.
+struct TLKParamFieldInfo {
+  const char* Name;
+  TLKParamReset Reset;
+  TLKParamCopy Copy;
+  TLKParamTag Tag;
+};
+
+/// Copies one field of a record into the same field of another: plain
+/// values and arrays as they are, lists and containers deeply. Owned
+/// objects (thumbnail, profiles, annotations) are left to the caller.
+template <class T>
+void LKCopyParamField(T& Target, const T& Source) {
+  Target = Source;
+}
+template <class E, std::size_t N>
+void LKCopyParamField(E (&Target)[N], const E (&Source)[N]) {
+  for (std::size_t i = 0; i < N; ++i) Target[i] = Source[i];
+}
+template <class T>
+void LKCopyParamField(std::unique_ptr<T>&, const std::unique_ptr<T>&) {}
+inline void LKCopyParamField(TStringList& Target, const TStringList& Source) {
+  Target.Clear();
+  for (Integer i = 0; i < Source.GetCount(); ++i) Target.Add(Source.Get(i));
+}
+inline void LKCopyParamField(TLKMarkerList& Target, const TLKMarkerList& Source) { Target.Assign(&Source); }
+inline void LKCopyParamField(TLKIPTCInfoList& Target, const TLKIPTCInfoList& Source) { Target.Assign(&Source); }
+inline void LKCopyParamField(TLKTagsHandler& Target, const TLKTagsHandler& Source) { Target.Assign(Source); }
+
+/// Calls Fn(field, info, default) for every field of Params in declaration
+/// order. Params may be const.
+template <class Record, class Fn>
+void LKForEachParamField(Record& Params, Fn&& Visit) {
+#define LK_PARAM_VISIT(Type, Name, Default, Reset, Copy, Keyword, Tag) \
+  Visit(Params.Name, TLKParamFieldInfo{#Name, Reset, Copy, Tag}, Default);
+  LK_PARAMS_FIELDS(LK_PARAM_VISIT)
+#undef LK_PARAM_VISIT
+}
+
+/// Calls Fn(target field, source field, info) for every field, in
+/// declaration order.
+template <class Fn>
+void LKForEachParamFieldPair(TIOParamsVals& Target, const TIOParamsVals& Source, Fn&& Visit) {
+#define LK_PARAM_VISIT(Type, Name, Default, Reset, Copy, Keyword, Tag) \
+  Visit(Target.Name, Source.Name, TLKParamFieldInfo{#Name, Reset, Copy, Tag});
+  LK_PARAMS_FIELDS(LK_PARAM_VISIT)
+#undef LK_PARAM_VISIT
+}

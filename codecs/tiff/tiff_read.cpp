@@ -137,102 +137,50 @@ void TIFFReadMakerNote(const TTIFFEnv& Exif, TIOParamsVals& Params) {
   handler.Update();
 }
 
-void ReadExifDirectory(const TTIFFEnv& E, TIOParamsVals& P) {
-  auto rat = [&](Word tag) { return TIFFReadSingleRational(E, tag); };
-  auto val = [&](Word tag) { return TIFFReadSingleValDef(E, tag, 0); };
-  auto opt = [&](Word tag) { return TIFFFindTAG(tag, E) >= 0 ? TIFFReadSingleValDef(E, tag, 0) : -1; };
-  P.EXIF_EXPOSURETIME = rat(33434);
-  P.EXIF_FNUMBER = rat(33437);
-  P.EXIF_EXPOSUREPROGRAM = val(34850);
-  P.SetEXIF_ISOSpeedRatings(0, TIFFReadIndexValN(E, 34855, 0));
-  P.SetEXIF_ISOSpeedRatings(1, TIFFReadIndexValN(E, 34855, 1));
-  TIFFReadMiniString(E, 36864, P.EXIF_EXIFVERSION);
-  TIFFReadString(E, 36867, P.EXIF_DATETIMEORIGINAL);
-  TIFFReadString(E, 36868, P.EXIF_DATETIMEDIGITIZED);
-  P.EXIF_COMPRESSEDBITSPERPIXEL = rat(37122);
-  P.EXIF_SHUTTERSPEEDVALUE = rat(37377);
-  P.EXIF_APERTUREVALUE = rat(37378);
-  P.EXIF_BRIGHTNESSVALUE = rat(37379);
-  P.EXIF_EXPOSUREBIASVALUE = rat(37380);
-  P.EXIF_MAXAPERTUREVALUE = rat(37381);
-  P.EXIF_SUBJECTDISTANCE = rat(37382);
-  P.EXIF_METERINGMODE = val(37383);
-  P.EXIF_LIGHTSOURCE = val(37384);
-  P.EXIF_FLASH = val(37385);
-  P.EXIF_FOCALLENGTH = rat(37386);
+// One EXIF field from its tag in directory E (a field whose tag is absent
+// becomes 0 or empty, or -1 where -1 means absent).
+void ReadTag(const TTIFFEnv& E, const TLKParamTag& T, String& Field) {
+  if (T.Form == lkfText)
+    TIFFReadString(E, T.Number, Field);
+  else
+    TIFFReadMiniString(E, T.Number, Field);
+}
+void ReadTag(const TTIFFEnv& E, const TLKParamTag& T, std::u16string& Field) { TIFFReadWideString(E, T.Number, Field); }
+void ReadTag(const TTIFFEnv& E, const TLKParamTag& T, Integer& Field) {
+  const bool absent = T.When == lkwPresent && TIFFFindTAG(T.Number, E) < 0;
+  Field = absent ? -1 : TIFFReadSingleValDef(E, T.Number, 0);
+}
+void ReadTag(const TTIFFEnv& E, const TLKParamTag& T, double& Field) {
+  const bool absent = T.When == lkwPresent && TIFFFindTAG(T.Number, E) < 0;
+  Field = absent ? -1.0 : TIFFReadRationalIndex(E, T.Number, T.Index);
+}
+template <std::size_t N>
+void ReadTag(const TTIFFEnv& E, const TLKParamTag& T, double (&Field)[N]) {
+  for (std::size_t i = 0; i < N; ++i) Field[i] = TIFFReadRationalIndex(E, T.Number, static_cast<Integer>(i));
+}
+template <std::size_t N>
+void ReadTag(const TTIFFEnv& E, const TLKParamTag& T, Integer (&Field)[N]) {
+  for (std::size_t i = 0; i < N; ++i) Field[i] = TIFFReadIndexValN(E, T.Number, static_cast<Integer>(i));
+}
+template <class Other>
+void ReadTag(const TTIFFEnv&, const TLKParamTag&, Other&) {}
+
+// Every field of the EXIF group that has a tag, from the main, EXIF or GPS
+// directory (an empty directory when the file has none).
+void ReadParamTags(const TTIFFEnv& Main, const TTIFFEnv& Exif, const TTIFFEnv& Gps, TIOParamsVals& P) {
+  LKForEachParamField(P, [&](auto& Field, const TLKParamFieldInfo& Info, const auto&) {
+    const TLKParamTag& t = Info.Tag;
+    if (t.Form == lkfNone) return;
+    ReadTag(t.Dir == lkdMain ? Main : t.Dir == lkdExif ? Exif : Gps, t, Field);
+  });
+}
+
+// The user comment: eight bytes of character code, then the comment.
+void ReadUserComment(const TTIFFEnv& E, TIOParamsVals& P) {
   String comment;
   TIFFReadString(E, 37510, comment);
   P.EXIF_USERCOMMENTCODE = comment.substr(0, std::min<size_t>(8, comment.size()));
   P.EXIF_USERCOMMENT = comment.size() > 8 ? comment.substr(8) : String();
-  TIFFReadString(E, 37520, P.EXIF_SUBSECTIME);
-  TIFFReadString(E, 37521, P.EXIF_SUBSECTIMEORIGINAL);
-  TIFFReadString(E, 37522, P.EXIF_SUBSECTIMEDIGITIZED);
-  TIFFReadMiniString(E, 40960, P.EXIF_FLASHPIXVERSION);
-  P.EXIF_COLORSPACE = val(40961);
-  P.EXIF_EXIFIMAGEWIDTH = val(40962);
-  P.EXIF_EXIFIMAGEHEIGHT = val(40963);
-  TIFFReadString(E, 40964, P.EXIF_RELATEDSOUNDFILE);
-  P.EXIF_FOCALPLANEXRESOLUTION = rat(41486);
-  P.EXIF_FOCALPLANEYRESOLUTION = rat(41487);
-  P.EXIF_FOCALPLANERESOLUTIONUNIT = val(41488);
-  P.EXIF_EXPOSUREINDEX = rat(41493);
-  P.EXIF_SENSINGMETHOD = val(41495);
-  P.EXIF_FILESOURCE = val(41728);
-  P.EXIF_SCENETYPE = val(41729);
-  // Absent tags of the newer EXIF versions keep -1, the record's "absent".
-  P.EXIF_EXPOSUREMODE = opt(41986);
-  P.EXIF_WHITEBALANCE = opt(41987);
-  P.EXIF_DIGITALZOOMRATIO = TIFFFindTAG(41988, E) >= 0 ? rat(41988) : -1.0;
-  P.EXIF_FOCALLENGTHIN35MMFILM = opt(41989);
-  P.EXIF_SCENECAPTURETYPE = opt(41990);
-  P.EXIF_GAINCONTROL = opt(41991);
-  P.EXIF_CONTRAST = opt(41992);
-  P.EXIF_SATURATION = opt(41993);
-  P.EXIF_SHARPNESS = opt(41994);
-  P.EXIF_SUBJECTDISTANCERANGE = opt(41996);
-  TIFFReadString(E, 42016, P.EXIF_IMAGEUNIQUEID);
-}
-
-void ReadGpsDirectory(const TTIFFEnv& G, TIOParamsVals& P) {
-  auto r = [&](Word tag, Integer i) { return TIFFReadRationalIndex(G, tag, i); };
-  TIFFReadMiniString(G, 0, P.EXIF_GPSVERSIONID);
-  TIFFReadMiniString(G, 1, P.EXIF_GPSLATITUDEREF);
-  P.EXIF_GPSLATITUDEDEGREES = r(2, 0);
-  P.EXIF_GPSLATITUDEMINUTES = r(2, 1);
-  P.EXIF_GPSLATITUDESECONDS = r(2, 2);
-  TIFFReadMiniString(G, 3, P.EXIF_GPSLONGITUDEREF);
-  P.EXIF_GPSLONGITUDEDEGREES = r(4, 0);
-  P.EXIF_GPSLONGITUDEMINUTES = r(4, 1);
-  P.EXIF_GPSLONGITUDESECONDS = r(4, 2);
-  TIFFReadMiniString(G, 5, P.EXIF_GPSALTITUDEREF);
-  P.EXIF_GPSALTITUDE = r(6, 0);
-  P.EXIF_GPSTIMESTAMPHOUR = r(7, 0);
-  P.EXIF_GPSTIMESTAMPMINUTE = r(7, 1);
-  P.EXIF_GPSTIMESTAMPSECOND = r(7, 2);
-  TIFFReadString(G, 8, P.EXIF_GPSSATELLITES);
-  TIFFReadMiniString(G, 9, P.EXIF_GPSSTATUS);
-  TIFFReadMiniString(G, 10, P.EXIF_GPSMEASUREMODE);
-  P.EXIF_GPSDOP = r(11, 0);
-  TIFFReadMiniString(G, 12, P.EXIF_GPSSPEEDREF);
-  P.EXIF_GPSSPEED = r(13, 0);
-  TIFFReadMiniString(G, 14, P.EXIF_GPSTRACKREF);
-  P.EXIF_GPSTRACK = r(15, 0);
-  TIFFReadMiniString(G, 16, P.EXIF_GPSIMGDIRECTIONREF);
-  P.EXIF_GPSIMGDIRECTION = r(17, 0);
-  TIFFReadString(G, 18, P.EXIF_GPSMAPDATUM);
-  TIFFReadMiniString(G, 19, P.EXIF_GPSDESTLATITUDEREF);
-  P.EXIF_GPSDESTLATITUDEDEGREES = r(20, 0);
-  P.EXIF_GPSDESTLATITUDEMINUTES = r(20, 1);
-  P.EXIF_GPSDESTLATITUDESECONDS = r(20, 2);
-  TIFFReadMiniString(G, 21, P.EXIF_GPSDESTLONGITUDEREF);
-  P.EXIF_GPSDESTLONGITUDEDEGREES = r(22, 0);
-  P.EXIF_GPSDESTLONGITUDEMINUTES = r(22, 1);
-  P.EXIF_GPSDESTLONGITUDESECONDS = r(22, 2);
-  TIFFReadMiniString(G, 23, P.EXIF_GPSDESTBEARINGREF);
-  P.EXIF_GPSDESTBEARING = r(24, 0);
-  TIFFReadMiniString(G, 25, P.EXIF_GPSDESTDISTANCEREF);
-  P.EXIF_GPSDESTDISTANCE = r(26, 0);
-  TIFFReadString(G, 29, P.EXIF_GPSDATESTAMP);
 }
 
 TIOTIFFCompression CompressionOf(Integer Code, Integer T4Options) {
@@ -448,27 +396,10 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
   P.TIFF_PAGENUMBER = TIFFReadIndexValN(env, 297, 0);
   P.TIFF_PAGECOUNT = TIFFReadIndexValN(env, 297, 1);
   P.TIFF_FILLORDER = fillOrder;
-  TIFFReadString(env, 271, P.EXIF_MAKE);
-  TIFFReadString(env, 272, P.EXIF_MODEL);
-  TIFFReadString(env, 306, P.EXIF_DATETIME);
   P.EXIF_RESOLUTIONUNIT = resUnit;
-  TIFFReadString(env, 305, P.EXIF_SOFTWARE);
-  TIFFReadString(env, 315, P.EXIF_Artist);
-  TIFFReadWideString(env, 40091, P.EXIF_XPTitle);
-  TIFFReadWideString(env, 40092, P.EXIF_XPComment);
-  TIFFReadWideString(env, 40093, P.EXIF_XPAuthor);
-  TIFFReadWideString(env, 40094, P.EXIF_XPKeywords);
-  TIFFReadWideString(env, 40095, P.EXIF_XPSubject);
-  for (Integer i = 0; i < 2; ++i) P.SetEXIF_WhitePoint(i, TIFFReadRationalIndex(env, 318, i));
-  P.EXIF_YCbCrPositioning = val(531, 0);
-  for (Integer i = 0; i < 6; ++i) P.SetEXIF_PrimaryChromaticities(i, TIFFReadRationalIndex(env, 319, i));
-  for (Integer i = 0; i < 3; ++i) P.SetEXIF_YCbCrCoefficients(i, TIFFReadRationalIndex(env, 529, i));
-  for (Integer i = 0; i < 6; ++i) P.SetEXIF_ReferenceBlackWhite(i, TIFFReadRationalIndex(env, 532, i));
-  TIFFReadString(env, 33432, P.EXIF_COPYRIGHT);
-
-  ReadExifDirectory(exif, P);
+  ReadParamTags(env, exif, gps, P);
+  ReadUserComment(exif, P);
   TIFFReadMakerNote(exif, P);
-  ReadGpsDirectory(gps, P);
 
   P.ColorMap = colorMap;
   P.COLORMAPCOUNT = static_cast<Integer>(colorMap.size());

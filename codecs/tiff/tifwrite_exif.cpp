@@ -49,9 +49,13 @@ void TLKTIFFDirWriter::AddData(Word Tag, Word Type, DWORD Count, const std::vect
 }
 
 void TLKTIFFDirWriter::AddShort(Word Tag, std::initializer_list<Integer> Values) {
+  AddShorts(Tag, Values.begin(), Values.size());
+}
+
+void TLKTIFFDirWriter::AddShorts(Word Tag, const Integer* Values, std::size_t Count) {
   std::vector<Byte> data;
-  for (Integer v : Values) PutLE16(data, static_cast<unsigned>(v) & 0xFFFF);
-  AddData(Tag, twShort, static_cast<DWORD>(Values.size()), data);
+  for (std::size_t i = 0; i < Count; ++i) PutLE16(data, static_cast<unsigned>(Values[i]) & 0xFFFF);
+  AddData(Tag, twShort, static_cast<DWORD>(Count), data);
 }
 
 void TLKTIFFDirWriter::AddLong(Word Tag, DWORD Value) { Add(Tag, twLong, 1, Value); }
@@ -64,15 +68,20 @@ void TLKTIFFDirWriter::AddShortOrLong(Word Tag, Int64 Value) {
 }
 
 void TLKTIFFDirWriter::AddRationals(Word Tag, std::initializer_list<double> Values, bool Signed) {
+  AddRationals(Tag, Values.begin(), Values.size(), Signed);
+}
+
+void TLKTIFFDirWriter::AddRationals(Word Tag, const double* Values, std::size_t Count, bool Signed) {
   std::vector<Byte> data;
-  for (double v : Values) {
+  for (std::size_t i = 0; i < Count; ++i) {
+    double v = Values[i];
     if (!Signed && v < 0) v = 0;  // an unsigned rational cannot hold it
     Integer den = 1;
     const Integer num = TIFFFloatToRational(den, v);
     PutLE32(data, static_cast<DWORD>(num));
     PutLE32(data, static_cast<DWORD>(den));
   }
-  AddData(Tag, Signed ? twSRational : twRational, static_cast<DWORD>(Values.size()), data);
+  AddData(Tag, Signed ? twSRational : twRational, static_cast<DWORD>(Count), data);
 }
 
 void TLKTIFFDirWriter::AddRationalPairs(Word Tag, std::initializer_list<std::pair<DWORD, DWORD>> Pairs) {
@@ -180,43 +189,73 @@ void AddMakerNote(TLKTIFFDirWriter& Exif, TLKTagsHandler& Note) {
 
 }  // namespace
 
+namespace {
+
+// One field's value under its tag, when it is to be written. Of3 gathers
+// the three values of a GPS triple until the last one comes.
+void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, const String& Value, double (&)[3]) {
+  switch (T.Form) {
+    case lkfVersion:
+      // Four bytes, UNDEFINED (BYTE in the GPS directory).
+      if (T.When == lkwAlways || !Value.empty()) {
+        const std::vector<Byte> version = FixedBytes(Value, 4);
+        W.AddBytes(T.Number, T.Dir == lkdGps ? twByte : twUndefined, version.data(), 4);
+      }
+      break;
+    case lkfFirstByte:
+      // One byte, such as the altitude reference (0 above, 1 below sea level).
+      if (!Value.empty()) W.AddBytes(T.Number, twByte, Value.data(), 1);
+      break;
+    default:
+      W.AddText(T.Number, Value);
+      break;
+  }
+}
+void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, const std::u16string& Value, double (&)[3]) {
+  W.AddWide(T.Number, Value);
+}
+void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, Integer Value, double (&)[3]) {
+  if (T.When == lkwPresent && Value == -1) return;
+  // Sizes above 65535 do not fit a SHORT.
+  if (T.Form == lkfShortOrLong)
+    W.AddShortOrLong(T.Number, Value);
+  else
+    W.AddShort(T.Number, {Value});
+}
+void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, double Value, double (&Of3)[3]) {
+  if (T.Form == lkfRationalOf3) {
+    Of3[T.Index] = Value;
+    if (T.Index == 2) W.AddRationals(T.Number, Of3, 3);
+    return;
+  }
+  if (T.When == lkwPresent && Value == -1) return;
+  W.AddRationals(T.Number, {Value}, T.Form == lkfSRational);
+}
+template <std::size_t N>
+void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, const double (&Values)[N], double (&)[3]) {
+  W.AddRationals(T.Number, Values, N);
+}
+template <std::size_t N>
+void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, const Integer (&Values)[N], double (&)[3]) {
+  W.AddShorts(T.Number, Values, N);
+}
+template <class Other>
+void AddTag(TLKTIFFDirWriter&, const TLKParamTag&, const Other&, double (&)[3]) {}
+
+// Adds every field stored in directory Dir, in the order of the field list.
+void AddParamTags(TLKTIFFDirWriter& W, TLKParamTagDir Dir, const TIOParamsVals& P) {
+  double of3[3] = {};
+  LKForEachParamField(P, [&](const auto& Field, const TLKParamFieldInfo& Info, const auto&) {
+    if (Info.Tag.Dir == Dir && Info.Tag.Form != lkfNone) AddTag(W, Info.Tag, Field, of3);
+  });
+}
+
+}  // namespace
+
 void TIFFWriteGPS(TLKTIFFDirWriter& Main, TStream* Stream, Int64 Base, const TIOParamsVals& P,
                   std::atomic<bool>* Abort) {
   TLKTIFFDirWriter gps(Stream, Base, Abort);
-  // The version is four bytes; references are short texts, omitted when
-  // empty (a count of 0 is no valid value).
-  const std::vector<Byte> version = FixedBytes(P.EXIF_GPSVERSIONID, 4);
-  gps.AddBytes(0, twByte, version.data(), 4);
-  gps.AddText(1, P.EXIF_GPSLATITUDEREF);
-  gps.AddRationals(2, {P.EXIF_GPSLATITUDEDEGREES, P.EXIF_GPSLATITUDEMINUTES, P.EXIF_GPSLATITUDESECONDS});
-  gps.AddText(3, P.EXIF_GPSLONGITUDEREF);
-  gps.AddRationals(4, {P.EXIF_GPSLONGITUDEDEGREES, P.EXIF_GPSLONGITUDEMINUTES, P.EXIF_GPSLONGITUDESECONDS});
-  // The altitude reference is one byte (0 above, 1 below sea level).
-  if (!P.EXIF_GPSALTITUDEREF.empty()) gps.AddBytes(5, twByte, P.EXIF_GPSALTITUDEREF.data(), 1);
-  gps.AddRationals(6, {P.EXIF_GPSALTITUDE});
-  gps.AddRationals(7, {P.EXIF_GPSTIMESTAMPHOUR, P.EXIF_GPSTIMESTAMPMINUTE, P.EXIF_GPSTIMESTAMPSECOND});
-  gps.AddText(8, P.EXIF_GPSSATELLITES);
-  gps.AddText(9, P.EXIF_GPSSTATUS);
-  gps.AddText(10, P.EXIF_GPSMEASUREMODE);
-  gps.AddRationals(11, {P.EXIF_GPSDOP});
-  gps.AddText(12, P.EXIF_GPSSPEEDREF);
-  gps.AddRationals(13, {P.EXIF_GPSSPEED});
-  gps.AddText(14, P.EXIF_GPSTRACKREF);
-  gps.AddRationals(15, {P.EXIF_GPSTRACK});
-  gps.AddText(16, P.EXIF_GPSIMGDIRECTIONREF);
-  gps.AddRationals(17, {P.EXIF_GPSIMGDIRECTION});
-  gps.AddText(18, P.EXIF_GPSMAPDATUM);
-  gps.AddText(19, P.EXIF_GPSDESTLATITUDEREF);
-  gps.AddRationals(20, {P.EXIF_GPSDESTLATITUDEDEGREES, P.EXIF_GPSDESTLATITUDEMINUTES,
-                        P.EXIF_GPSDESTLATITUDESECONDS});
-  gps.AddText(21, P.EXIF_GPSDESTLONGITUDEREF);
-  gps.AddRationals(22, {P.EXIF_GPSDESTLONGITUDEDEGREES, P.EXIF_GPSDESTLONGITUDEMINUTES,
-                        P.EXIF_GPSDESTLONGITUDESECONDS});
-  gps.AddText(23, P.EXIF_GPSDESTBEARINGREF);
-  gps.AddRationals(24, {P.EXIF_GPSDESTBEARING});
-  gps.AddText(25, P.EXIF_GPSDESTDISTANCEREF);
-  gps.AddRationals(26, {P.EXIF_GPSDESTDISTANCE});
-  gps.AddText(29, P.EXIF_GPSDATESTAMP);
+  AddParamTags(gps, lkdGps, P);
   Main.AddLong(34853, gps.WriteDirectory(0));
 }
 
@@ -229,79 +268,10 @@ void TIFFWriteEXIF(TLKTIFFDirWriter& Main, TStream* Stream, Int64 Base, TIOParam
   if (yres != 0) Main.AddRationalPairs(283, {{yres, 1}});
   if (P.TIFF_ORIENTATION != 0) Main.AddShort(274, {P.TIFF_ORIENTATION});
   Main.AddShort(296, {2});
-  Main.AddText(305, P.EXIF_SOFTWARE);
-  Main.AddWide(40091, P.EXIF_XPTitle);
-  Main.AddWide(40092, P.EXIF_XPComment);
-  Main.AddWide(40093, P.EXIF_XPAuthor);
-  Main.AddWide(40094, P.EXIF_XPKeywords);
-  Main.AddWide(40095, P.EXIF_XPSubject);
-  Main.AddText(315, P.EXIF_Artist);
-  Main.AddText(271, P.EXIF_MAKE);
-  Main.AddText(272, P.EXIF_MODEL);
-  Main.AddText(306, P.EXIF_DATETIME);
-  const double* wp = P.EXIF_WhitePoint;
-  const double* pc = P.EXIF_PrimaryChromaticities;
-  const double* yc = P.EXIF_YCbCrCoefficients;
-  const double* rb = P.EXIF_ReferenceBlackWhite;
-  Main.AddRationals(318, {wp[0], wp[1]});
-  Main.AddShort(531, {P.EXIF_YCbCrPositioning});
-  Main.AddRationals(319, {pc[0], pc[1], pc[2], pc[3], pc[4], pc[5]});
-  Main.AddRationals(529, {yc[0], yc[1], yc[2]});
-  Main.AddRationals(532, {rb[0], rb[1], rb[2], rb[3], rb[4], rb[5]});
-  Main.AddText(33432, P.EXIF_COPYRIGHT);
+  AddParamTags(Main, lkdMain, P);
 
   TLKTIFFDirWriter exif(Stream, Base, Abort);
-  exif.AddRationals(33434, {P.EXIF_EXPOSURETIME});
-  exif.AddRationals(33437, {P.EXIF_FNUMBER});
-  exif.AddShort(34850, {P.EXIF_EXPOSUREPROGRAM});
-  exif.AddShort(34855, {P.EXIF_ISOSpeedRatings[0], P.EXIF_ISOSpeedRatings[1]});
-  // The two version fields are four bytes of type UNDEFINED.
-  const std::vector<Byte> exifVersion = FixedBytes(P.EXIF_EXIFVERSION, 4);
-  exif.AddBytes(36864, twUndefined, exifVersion.data(), 4);
-  exif.AddText(36867, P.EXIF_DATETIMEORIGINAL);
-  exif.AddText(36868, P.EXIF_DATETIMEDIGITIZED);
-  exif.AddRationals(37122, {P.EXIF_COMPRESSEDBITSPERPIXEL});
-  // These three are signed in the EXIF standard: negative values are common.
-  exif.AddRationals(37377, {P.EXIF_SHUTTERSPEEDVALUE}, true);
-  exif.AddRationals(37378, {P.EXIF_APERTUREVALUE});
-  exif.AddRationals(37379, {P.EXIF_BRIGHTNESSVALUE}, true);
-  exif.AddRationals(37380, {P.EXIF_EXPOSUREBIASVALUE}, true);
-  exif.AddRationals(37381, {P.EXIF_MAXAPERTUREVALUE});
-  exif.AddRationals(37382, {P.EXIF_SUBJECTDISTANCE});
-  exif.AddShort(37383, {P.EXIF_METERINGMODE});
-  exif.AddShort(37384, {P.EXIF_LIGHTSOURCE});
-  exif.AddShort(37385, {P.EXIF_FLASH});
-  exif.AddRationals(37386, {P.EXIF_FOCALLENGTH});
-  exif.AddText(37520, P.EXIF_SUBSECTIME);
-  exif.AddText(37521, P.EXIF_SUBSECTIMEORIGINAL);
-  exif.AddText(37522, P.EXIF_SUBSECTIMEDIGITIZED);
-  if (!P.EXIF_FLASHPIXVERSION.empty()) {
-    const std::vector<Byte> fpx = FixedBytes(P.EXIF_FLASHPIXVERSION, 4);
-    exif.AddBytes(40960, twUndefined, fpx.data(), 4);
-  }
-  exif.AddShort(40961, {P.EXIF_COLORSPACE});
-  // Sizes above 65535 do not fit a SHORT.
-  exif.AddShortOrLong(40962, P.EXIF_EXIFIMAGEWIDTH);
-  exif.AddShortOrLong(40963, P.EXIF_EXIFIMAGEHEIGHT);
-  exif.AddText(40964, P.EXIF_RELATEDSOUNDFILE);
-  exif.AddRationals(41486, {P.EXIF_FOCALPLANEXRESOLUTION});
-  exif.AddRationals(41487, {P.EXIF_FOCALPLANEYRESOLUTION});
-  exif.AddShort(41488, {P.EXIF_FOCALPLANERESOLUTIONUNIT});
-  exif.AddRationals(41493, {P.EXIF_EXPOSUREINDEX});
-  exif.AddShort(41495, {P.EXIF_SENSINGMETHOD});
-  exif.AddShort(41728, {P.EXIF_FILESOURCE});
-  exif.AddShort(41729, {P.EXIF_SCENETYPE});
-  if (P.EXIF_EXPOSUREMODE != -1) exif.AddShort(41986, {P.EXIF_EXPOSUREMODE});
-  if (P.EXIF_WHITEBALANCE != -1) exif.AddShort(41987, {P.EXIF_WHITEBALANCE});
-  if (P.EXIF_DIGITALZOOMRATIO != -1) exif.AddRationals(41988, {P.EXIF_DIGITALZOOMRATIO});
-  if (P.EXIF_FOCALLENGTHIN35MMFILM != -1) exif.AddShort(41989, {P.EXIF_FOCALLENGTHIN35MMFILM});
-  if (P.EXIF_SCENECAPTURETYPE != -1) exif.AddShort(41990, {P.EXIF_SCENECAPTURETYPE});
-  if (P.EXIF_GAINCONTROL != -1) exif.AddShort(41991, {P.EXIF_GAINCONTROL});
-  if (P.EXIF_CONTRAST != -1) exif.AddShort(41992, {P.EXIF_CONTRAST});
-  if (P.EXIF_SATURATION != -1) exif.AddShort(41993, {P.EXIF_SATURATION});
-  if (P.EXIF_SHARPNESS != -1) exif.AddShort(41994, {P.EXIF_SHARPNESS});
-  if (P.EXIF_SUBJECTDISTANCERANGE != -1) exif.AddShort(41996, {P.EXIF_SUBJECTDISTANCERANGE});
-  exif.AddText(42016, P.EXIF_IMAGEUNIQUEID);
+  AddParamTags(exif, lkdExif, P);
   if (!P.EXIF_USERCOMMENT.empty()) {
     // Eight bytes of character code (zeros: undefined), then the comment.
     std::vector<Byte> comment = FixedBytes(P.EXIF_USERCOMMENTCODE, 8);

@@ -33,11 +33,13 @@ class TLKTIFFDirWriter {
 
   /// SHORT values (1 or 2 sit in the entry).
   void AddShort(Word Tag, std::initializer_list<Integer> Values);
+  void AddShorts(Word Tag, const Integer* Values, std::size_t Count);
   void AddLong(Word Tag, DWORD Value);
   /// SHORT when Value fits in 16 bits, LONG otherwise.
   void AddShortOrLong(Word Tag, Int64 Value);
   /// RATIONAL (or SRATIONAL) values from reals (TIFFFloatToRational).
   void AddRationals(Word Tag, std::initializer_list<double> Values, bool Signed = false);
+  void AddRationals(Word Tag, const double* Values, std::size_t Count, bool Signed = false);
   /// RATIONAL values from numerator and denominator pairs.
   void AddRationalPairs(Word Tag, std::initializer_list<std::pair<DWORD, DWORD>> Pairs);
   /// Text: nothing when empty; up to 4 characters in the entry without a
