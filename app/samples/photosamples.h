@@ -175,7 +175,7 @@ inline std::vector<PhotoSample> PhotoSamples() {
   // down and 48 cells in; 12-bit cells stored as their high 10 bits coded
   // and their low 2 bits in a block of their own; the 48 masked cells of
   // each row give the black level.
-  list.push_back({"canon_powershot.crw", "Garden.jpg", 1448, 2176, [](const TLKBitmap& Picture) {
+  list.push_back({"canon_powershot.crw", "LadyBird.jpg", 1448, 2176, [](const TLKBitmap& Picture) {
                     constexpr int kRawRows = 1456, kRawCols = 2224, kTop = 6, kLeft = 48, kBlack = 128;
                     TLKBitmap pic;
                     pic.Assign(const_cast<TLKBitmap*>(&Picture));
@@ -212,7 +212,7 @@ inline std::vector<PhotoSample> PhotoSamples() {
                                                                  rawkit::CiffBuilder::rec(0x1031, sizes.bytes())});
                   }});
   // Nikon D1: 12-bit cells, packed, uncompressed.
-  list.push_back({"nikon_d1.nef", "Dune.jpg", 1000, 1500, [](const TLKBitmap& Picture) {
+  list.push_back({"nikon_d1.nef", "Aqua.jpg", 1000, 1500, [](const TLKBitmap& Picture) {
                     TLKBitmap pic;
                     pic.Assign(const_cast<TLKBitmap*>(&Picture));
                     const std::vector<int> cells = Mosaic(pic, 0x16161616, {0.838, 1, 1.095}, 0, 4000);
@@ -239,7 +239,7 @@ inline std::vector<PhotoSample> PhotoSamples() {
                     return file;
                   }});
   // Nucore: 12-bit cells in little-endian 16-bit words.
-  list.push_back({"nucore_scene.raw", "Storm.jpg", 900, 1350, [](const TLKBitmap& Picture) {
+  list.push_back({"nucore_scene.raw", "Wood.jpg", 900, 1350, [](const TLKBitmap& Picture) {
                     TLKBitmap pic;
                     pic.Assign(const_cast<TLKBitmap*>(&Picture));
                     const std::vector<int> cells = Mosaic(pic, 0x61616161, {1, 1, 1}, 0, 4000);
