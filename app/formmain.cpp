@@ -333,7 +333,11 @@ void TFormMain::SaveAs1Click(TObject*) {
         // A name whose extension no format writes, or a writer that gave up,
         // only raises the abort flag: say so rather than let the user think
         // the picture was saved.
-        if (LumerakIO1->GetAborted()) throw Exception("The picture was not saved as \"" + name + "\".");
+        if (LumerakIO1->GetAborted()) {
+          const String reason = LumerakIO1->GetAbortReason();
+          throw Exception("The picture was not saved as \"" + name + "\"" +
+                          (reason.empty() ? String(".") : ": " + reason + "."));
+        }
       }
     } catch (...) {
       ProgressBar1->SetPosition(0);

@@ -221,6 +221,8 @@ TEST_F(MainWindowTest, CropSelectionAndSaveAsJpeg) {
   EXPECT_FALSE(std::filesystem::exists(dialogs.answer));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("not saved"), String::npos);
+  // It says why.
+  EXPECT_NE(errors[0].find("cropped.crw\": "), String::npos) << errors[0];
 }
 
 // Files with a RAW extension that are damaged, not camera files, empty, a
