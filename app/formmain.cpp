@@ -125,7 +125,12 @@ void TFormMain::CreateComponents() {
   LumerakView1->SetZoomFilter(rfFastLinear);
   LumerakView1->SetMouseInteract(TLKMouseInteract{miScroll, miZoom});
   LumerakView1->SetEnableAlphaChannel(true);
-  LumerakView1->OnMouseEnter = [this](TObject* S) { LumerakView1MouseEnter(S); };
+  // The pointer passing over the view leaves the keyboard focus where the
+  // user put it (arrow keys keep browsing the file list): the view takes
+  // the focus when it is pressed.
+  LumerakView1->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, Integer, Integer) {
+    if (LumerakView1->CanFocus() && !LumerakView1->Focused()) LumerakView1->SetFocus();
+  };
   LumerakView1->OnDblClick = [this](TObject* S) { LumerakView1DblClick(S); };
   ProgressBar1 = Make<TProgressBar>(this, Panel3, 4, 433, 544, 16);
   ProgressBar1->SetAlign(alBottom);
@@ -249,29 +254,23 @@ void TFormMain::SetAndLoad(const String& FileName) {
   p->SetProperty("RAW_USEAUTOWB", CheckBoxUseAutoWB->GetChecked() ? "TRUE" : "FALSE");
   p->SetProperty("RAW_USECAMERAWB", CheckBoxUseCameraWB->GetChecked() ? "TRUE" : "FALSE");
 
-  // A file that cannot be developed (damaged, not a camera file, empty)
-  // must not leave a half-decoded picture: the one shown before comes back.
-  // The shown picture is moved aside (no pixel copy) while the new one is
-  // developed into the view's buffer, and moved back on failure.
-  TLKBitmap* shown = LumerakView1->GetLKBitmap();
-  TLKBitmap before;
-  const bool hadPicture = !LumerakView1->GetIsEmpty();
-  if (hadPicture) shown->SwitchTo(&before);
-  const auto restore = [&] {
-    if (hadPicture)
-      before.SwitchTo(shown);
-    else
-      shown->FreeImage();
+  // A new picture comes: the selection drawn on the old one goes with it.
+  LumerakView1->DeSelect();
+  // A file that cannot be developed (damaged, not a camera file, empty,
+  // gone) leaves the view empty: what was shown belongs to another file and
+  // must not stand under this one's name, nor may a half-decoded picture.
+  const auto clear = [this] {
+    LumerakView1->GetLKBitmap()->FreeImage();
     LumerakView1->Update();
   };
   try {
     LumerakIO1->LoadFromFileRAW(FileName);
   } catch (...) {
-    restore();
+    clear();
     ProgressBar1->SetPosition(0);
     throw;
   }
-  if (LumerakIO1->GetAborted()) restore();
+  if (LumerakIO1->GetAborted()) clear();
   ProgressBar1->SetPosition(0);
 }
 
@@ -287,10 +286,6 @@ void TFormMain::LumerakIO1Progress(TObject*, Integer Percent) {
   ProgressBar1->SetPosition(Percent);
   // The load runs on the main thread: draw the bar now.
   ProgressBar1->Repaint();
-}
-
-void TFormMain::LumerakView1MouseEnter(TObject*) {
-  if (LumerakView1->GetShowing() && LumerakView1->GetEnabled()) LumerakView1->SetFocus();
 }
 
 void TFormMain::LumerakView1DblClick(TObject*) {
@@ -332,7 +327,11 @@ void TFormMain::SaveAs1Click(TObject*) {
         // A name whose extension no format writes, or a writer that gave up,
         // only raises the abort flag: say so rather than let the user think
         // the picture was saved.
-        if (LumerakIO1->GetAborted()) throw Exception("The picture was not saved as \"" + name + "\".");
+        if (LumerakIO1->GetAborted()) {
+          const String reason = LumerakIO1->GetAbortReason();
+          throw Exception("The picture was not saved as \"" + name + "\"" +
+                          (reason.empty() ? String(".") : ": " + reason + "."));
+        }
       }
     } catch (...) {
       ProgressBar1->SetPosition(0);

@@ -71,12 +71,11 @@ class TFormMain : public TForm {
   void FilterComboBox1Change(TObject* Sender);
   void FileListView1SelectItem(TObject* Sender, TListItem* Item, bool Selected);
   /// Copies the settings into the I/O parameters and develops FileName.
-  /// The picture shown stays when the file cannot be developed; a file
-  /// that cannot be opened raises.
+  /// The view is left empty when the file cannot be developed; a file that
+  /// cannot be opened raises.
   void SetAndLoad(const String& FileName);
   void BitBtnRefreshClick(TObject* Sender);
   void LumerakIO1Progress(TObject* Sender, Integer Percent);
-  void LumerakView1MouseEnter(TObject* Sender);
   void LumerakView1DblClick(TObject* Sender);
   void CheckBoxAutoAdjustColorsClick(TObject* Sender);
   void CheckBoxUseAutoWBClick(TObject* Sender);

@@ -54,7 +54,11 @@ String LKBuildDialogFilter(bool Save, const String& ExtraFilters, TMsgLanguage L
     F += "|" + info->FormatName + " (" + P + ")|" + P;
   }
   A += ";*.avi";
-  F += "|" + lkmsg(LKMSG_VIDEOFORWINDOWS, Language) + " (*.avi)|*.avi";
+  // Video is offered for saving only where a video writer is there: a type
+  // the save cannot write would only fail.
+  const TLKFormatRow* video = LKFormatRowOf(lkftAVI);
+  if (!Save || (video != nullptr && video->Write != nullptr))
+    F += "|" + lkmsg(LKMSG_VIDEOFORWINDOWS, Language) + " (*.avi)|*.avi";
   if (!Save) {
     A += ";*.mpg;*.wmv";
     F += "|Mpeg (*.mpeg;*.mpg)|*.mpeg;*.mpg|Windows Media Video (*.wmv)|*.wmv";

@@ -56,6 +56,10 @@ class TFormWindowFilter : public QObject {
       FForm->CloseButton();
       return true;
     }
+    // The window manager (or the user dragging a frame corner) gave the
+    // window a new size or place: the form follows, its controls align
+    // again as they do on WM_SIZE.
+    if (Event->type() == QEvent::Resize || Event->type() == QEvent::Move) FForm->WindowPlaced();
     // The window system reports activations late: a window hidden again
     // since, or one that a modal form now blocks, is not made active.
     if (Event->type() == QEvent::WindowActivate && FForm->GetVisible() && FForm->GetPeer()->isVisible() &&
@@ -137,8 +141,27 @@ void TCustomForm::PlacePeer() {
   const Integer menu = MenuBarHeight();
   const Integer w = std::max(0, GetWidth() - in.Left - in.Right);
   const Integer h = std::max(0, GetHeight() - in.Top - in.Bottom + menu);
-  GetPeer()->setGeometry(GetLeft() + in.Left, GetTop() + in.Top - menu, w, h);
+  // A size that came from the window itself is already on the screen.
+  if (!FFollowingWindow) GetPeer()->setGeometry(GetLeft() + in.Left, GetTop() + in.Top - menu, w, h);
   if (FMenuBar != nullptr) FMenuBar->setGeometry(0, 0, w, menu);
+}
+
+void TCustomForm::WindowPlaced() {
+  if (FFollowingWindow) return;
+  const QRect g = GetPeer()->geometry();
+  const TRect in = GetNonClientInsets();
+  const Integer menu = MenuBarHeight();
+  const Integer left = g.x() - in.Left, top = g.y() - in.Top + menu;
+  const Integer width = g.width() + in.Left + in.Right, height = g.height() + in.Top + in.Bottom - menu;
+  if (left == GetLeft() && top == GetTop() && width == GetWidth() && height == GetHeight()) return;
+  FFollowingWindow = true;
+  try {
+    SetBounds(left, top, width, height);
+  } catch (...) {
+    FFollowingWindow = false;
+    throw;
+  }
+  FFollowingWindow = false;
 }
 
 void TCustomForm::SyncPeerVisibility() {
@@ -247,6 +270,12 @@ void TCustomForm::Release() {
 TModalResult TCustomForm::ShowModal() {
   if (GetVisible() || FModal) throw EInvalidOperation("Cannot make a visible window modal");
   TCustomForm* before = gActiveForm;
+  // The window and the control that had the keyboard before: they get it
+  // back when this form closes, whoever owns them (a form of ours or a
+  // dialog of the window system).
+  const QPointer<QWidget> focusedBefore = QApplication::focusWidget();
+  const QPointer<QWidget> windowBefore =
+      focusedBefore != nullptr ? focusedBefore->window() : QApplication::activeWindow();
   if (GetCaptureControl() != nullptr) SetCaptureControl(nullptr);
   QWidget* peer = GetPeer();
   peer->setWindowModality(Qt::ApplicationModal);
@@ -306,6 +335,11 @@ TModalResult TCustomForm::ShowModal() {
   // The form that opened this one is active again, and is told so even
   // where the window system sends nothing.
   if (before != nullptr && before != this && before->GetVisible()) ActivateForm(before);
+  if (windowBefore != nullptr && windowBefore != peer && windowBefore->isVisible()) {
+    windowBefore->activateWindow();
+    if (focusedBefore != nullptr && focusedBefore->isVisible() && focusedBefore->isEnabled())
+      focusedBefore->setFocus(Qt::ActiveWindowFocusReason);
+  }
   return result;
 }
 

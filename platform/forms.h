@@ -111,12 +111,18 @@ class TCustomForm : public TWinControl {
   friend void ActivateForm(TCustomForm* Form);
   /// The close button of the window was pressed.
   void CloseButton();
+  /// The window was given a new size or place from outside (the window
+  /// manager, the user): the bounds follow and the client area is aligned
+  /// again.
+  void WindowPlaced();
   void ApplyPosition();
   Integer MenuBarHeight() const;
 
   TModalResult FModalResult = mrNone;
   bool FModal = false;
   bool FPositioned = false;
+  /// Set while the bounds follow the window, so they are not pushed back.
+  bool FFollowingWindow = false;
   TFormBorderStyle FBorderStyle = bsSizeable;
   TPosition FPosition = poDesigned;
   bool FKeyPreview = false;

@@ -2,9 +2,12 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <algorithm>
 
 #include "platform/forms.h"
@@ -193,8 +196,61 @@ TMenu::~TMenu() {
   delete FItems;
 }
 
+namespace {
+
+/// The look of the program's style with the desktop's keyboard rule for
+/// menu bars: Alt pressed and released on its own enters the bar.
+class TMenuBarStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint Hint, const QStyleOption* Option, const QWidget* Widget,
+                QStyleHintReturn* Return) const override {
+    if (Hint == SH_MenuBar_AltKeyNavigation) return 1;
+    return QProxyStyle::styleHint(Hint, Option, Widget, Return);
+  }
+};
+
+QStyle* MenuBarStyle() {
+  // One for every bar, kept for the program's life.
+  static QStyle* style = new TMenuBarStyle;
+  return style;
+}
+
+/// F10 in the bar's window enters the bar (or leaves it) as Alt does:
+/// the first menu is highlighted, the arrow keys move, Enter or Down opens,
+/// Esc leaves. Even a bar without mnemonics is reached from the keyboard.
+class TMenuBarKeys : public QObject {
+ public:
+  explicit TMenuBarKeys(QMenuBar* Bar) : QObject(Bar), FBar(Bar) { qApp->installEventFilter(this); }
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Event->type() != QEvent::KeyPress) return false;
+    auto* key = static_cast<QKeyEvent*>(Event);
+    if (key->key() != Qt::Key_F10 || key->modifiers() != Qt::NoModifier || key->isAutoRepeat()) return false;
+    auto* widget = qobject_cast<QWidget*>(Watched);
+    if (widget == nullptr || widget->window() != FBar->window() || !FBar->isVisible() ||
+        QApplication::activePopupWidget() != nullptr || FBar->actions().isEmpty())
+      return false;
+    // The bar's own Alt handling does the work: Alt pressed alone (its
+    // shortcut check and its press), then released.
+    QKeyEvent press(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::AltModifier);
+    press.ignore();
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QApplication::sendEvent(widget, &down);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+    return true;
+  }
+
+ private:
+  QMenuBar* FBar;
+};
+
+}  // namespace
+
 QMenuBar* TMainMenu::BuildMenuBar(QWidget* Parent) {
   auto* bar = new QMenuBar(Parent);
+  bar->setStyle(MenuBarStyle());
+  new TMenuBarKeys(bar);
   TMenuItem* root = GetItems();
   for (Integer i = 0; i < root->GetCount(); ++i) {
     TMenuItem* top = root->GetItem(i);

@@ -22,6 +22,7 @@ void TLumerakView::Update() {
   if (UpdateBlocked()) return;
   const bool wasInside = FInsideUpdate;
   FInsideUpdate = true;
+  bool dropSelection = false;
   try {
     DoLayersSync();
     FGeo.CW = GetClientWidth();
@@ -57,8 +58,11 @@ void TLumerakView::Update() {
     }
 
     // The picture changed size: the selection mask and the alpha channel
-    // follow it.
+    // follow it. A selection drawn on the old picture (a crop to it, a new
+    // picture loaded) would be an outline off the new one: it goes.
     if (FCurrent->GetWidth() != FLastWidth || FCurrent->GetHeight() != FLastHeight) {
+      const TLKAnimPolygon* outline = GetSelectionOutline();
+      dropSelection = FSelected || (outline != nullptr && !outline->Points.empty());
       FLastWidth = FCurrent->GetWidth();
       FLastHeight = FCurrent->GetHeight();
       if (FMask->GetWidth() != FLastWidth || FMask->GetHeight() != FLastHeight) {
@@ -121,6 +125,7 @@ void TLumerakView::Update() {
     throw;
   }
   FInsideUpdate = wasInside;
+  if (dropSelection) DeSelect();
 }
 
 void TLumerakView::UpdateLimits() { FGeo.UpdateLimits(Designing()); }

@@ -1,6 +1,7 @@
-// Sample camera RAW files for trying the program and for its tests: files
-// of three cameras built with the test kit's file builders, at a size the
-// caller chooses.
+// Small camera RAW files for the window's tests: files of three cameras
+// built with the test kit's file builders, at a size the caller chooses,
+// quick to develop. The samples shipped beside the program are made from
+// photographs (photosamples.h).
 #pragma once
 
 #include <cmath>

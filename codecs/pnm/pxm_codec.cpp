@@ -400,6 +400,10 @@ void WBMPWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, 
   if (Bitmap->GetPixelFormat() != lk1g) {
     copy = std::make_unique<TLKBitmap>();
     copy->Assign(Bitmap);
+    // Dithered, so that every part of the picture keeps its light: a
+    // threshold at the picture's mean splits even a light picture into
+    // half black.
+    copy->SetDitherMethod(lkOrdered);
     copy->SetPixelFormat(lk1g);
     src = copy.get();
   }

@@ -186,6 +186,9 @@ TEST_F(MainWindowTest, CropSelectionAndSaveAsJpeg) {
       ASSERT_TRUE(Shown()->GetPixels_lk24RGB(x, y) == whole.GetPixels_lk24RGB(x + x1, y + y1)) << x << "," << y;
   EXPECT_EQ(form->LumerakView1->GetMouseInteract(), TLKMouseInteract{miScroll});
   EXPECT_EQ(form->ProgressBar1->GetPosition(), 0);
+  // The outline went with the picture it was drawn on.
+  EXPECT_FALSE(form->LumerakView1->GetSelected());
+  EXPECT_TRUE(form->LumerakView1->GetSelectionOutline()->Points.empty());
 
   FakeSave dialogs;
   dialogs.answer = dir.str() + "/cropped.jpg";
@@ -218,18 +221,25 @@ TEST_F(MainWindowTest, CropSelectionAndSaveAsJpeg) {
   EXPECT_FALSE(std::filesystem::exists(dialogs.answer));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("not saved"), String::npos);
+  // It says why.
+  EXPECT_NE(errors[0].find("cropped.crw\": "), String::npos) << errors[0];
 }
 
-// Files with a RAW extension that are damaged, not camera files, empty, or
-// gone by the time they are clicked: the picture shown stays, the bar is at
-// 0, nothing crashes. A missing file is reported, and choosing it again
-// tries again. A name that is not UTF-8 develops like any other.
-TEST_F(MainWindowTest, BadFilesKeepThePictureShown) {
+// Files with a RAW extension that are damaged, not camera files, empty, a
+// JPEG under a camera name, or gone by the time they are clicked: the view
+// is left empty (never the previous file's picture under the new name), the
+// bar is at 0, nothing crashes. A missing file is reported, and choosing it
+// again tries again. A name that is not UTF-8 develops like any other.
+TEST_F(MainWindowTest, BadFilesLeaveTheViewEmpty) {
   const auto nucore = ReadFile(dir.str() + "/nucore_scene.raw");
   const auto nikon = ReadFile(dir.str() + "/nikon_d1.nef");
   WriteFile(dir.str() + "/a_truncated.nef", std::vector<uint8_t>(nikon.begin(), nikon.begin() + 600));
   WriteFile(dir.str() + "/b_text.crw", std::vector<uint8_t>{'n', 'o', 't', ' ', 'r', 'a', 'w', '\n'});
   WriteFile(dir.str() + "/c_empty.raw", {});
+  WriteFile(dir.str() + "/c_jpeg.cr2", rawfiles::Jpeg(64, 48));
+  std::vector<uint8_t> noise(20000);
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint8_t((i * 2654435761u) >> 13);
+  WriteFile(dir.str() + "/c_noise.nef", noise);
   // The vanishing file is a link to a file in another folder: deleting that
   // one makes the listed name fail to open without a change the folder
   // watcher could see, so the listing stays as it was when the user clicks.
@@ -238,31 +248,31 @@ TEST_F(MainWindowTest, BadFilesKeepThePictureShown) {
   std::filesystem::create_symlink(elsewhere.path / "target.raw", dir.path / "d_vanishing.raw");
   WriteFile(dir.str() + "/e_latin1_\xe9.raw", nucore);
   ChooseFolder(dir.str());
-  ClickFile("canon_powershot.crw");
-  TLKBitmap shown;
-  shown.AssignImage(Shown());
-  ASSERT_GT(shown.GetWidth(), 0);
 
-  for (const char* name : {"a_truncated.nef", "b_text.crw", "c_empty.raw"}) {
+  for (const char* name : {"a_truncated.nef", "b_text.crw", "c_empty.raw", "c_jpeg.cr2", "c_noise.nef"}) {
     SCOPED_TRACE(name);
+    ClickFile("canon_powershot.crw");
+    ASSERT_GT(Shown()->GetWidth(), 0);
     ClickFile(name);
-    EXPECT_TRUE(SamePixels(*Shown(), shown));
+    EXPECT_EQ(CurrentFile, dir.str() + "/" + name);
+    EXPECT_TRUE(form->LumerakView1->GetIsEmpty());
     EXPECT_EQ(form->ProgressBar1->GetPosition(), 0);
   }
   EXPECT_TRUE(errors.empty());
 
+  ClickFile("canon_powershot.crw");
   const String before = CurrentFile;
   std::filesystem::remove(elsewhere.path / "target.raw");
   ClickFile("d_vanishing.raw");
   EXPECT_EQ(errors.size(), 1u);
   EXPECT_EQ(CurrentFile, before);
-  EXPECT_TRUE(SamePixels(*Shown(), shown));
+  EXPECT_TRUE(form->LumerakView1->GetIsEmpty());
   EXPECT_EQ(form->ProgressBar1->GetPosition(), 0);
 
   // The list shows the name with a replacement character; the path keeps
   // its bytes.
   const auto rows = Rows();
-  ASSERT_EQ(rows.size(), 8u);
+  ASSERT_EQ(rows.size(), 10u);
   const auto latin = std::find_if(rows.begin(), rows.end(), [](const std::string& r) { return r.rfind("e_latin1_", 0) == 0; });
   ASSERT_NE(latin, rows.end());
   ClickRow(Integer(latin - rows.begin()));
@@ -300,4 +310,68 @@ TEST_F(MainWindowTest, ChangingFoldersDevelopsNothing) {
   EXPECT_TRUE(progress.empty());
   EXPECT_EQ(CurrentFile, loaded);
   chmod((dir.path / "locked").c_str(), 0755);
+}
+
+// A selection belongs to its picture: a new picture (another file, the same
+// one developed again) comes without it.
+TEST_F(MainWindowTest, ASelectionNeverOutlivesItsPicture) {
+  ChooseFolder(dir.str());
+  QWidget* view = form->LumerakView1->GetPeer();
+  auto select = [&] {
+    form->Crop1->Click();
+    Mouse(view, QEvent::MouseButtonPress, QPoint(60, 50), Qt::LeftButton);
+    Mouse(view, QEvent::MouseMove, QPoint(150, 120), Qt::LeftButton);
+    Mouse(view, QEvent::MouseButtonRelease, QPoint(150, 120), Qt::NoButton);
+    ASSERT_TRUE(form->LumerakView1->GetSelected());
+  };
+  ClickFile("nikon_d1.nef");
+  select();
+  form->BitBtnRefresh->Click();
+  EXPECT_FALSE(form->LumerakView1->GetSelected());
+  EXPECT_TRUE(form->LumerakView1->GetSelectionOutline()->Points.empty());
+  select();
+  ClickFile("nucore_scene.raw");
+  EXPECT_FALSE(form->LumerakView1->GetSelected());
+  EXPECT_TRUE(form->LumerakView1->GetSelectionOutline()->Points.empty());
+}
+
+// The pointer passing over the view leaves the keyboard with the file list;
+// a press on the view gives the view the keyboard.
+TEST_F(MainWindowTest, TheViewTakesTheKeyboardOnAPressOnly) {
+  ChooseFolder(dir.str());
+  form->GetPeer()->activateWindow();
+  QWidget* list = form->FileListView1->GetWidget();
+  list->setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(list->hasFocus() || list->isAncestorOf(QApplication::focusWidget()));
+  QWidget* view = form->LumerakView1->GetPeer();
+  QEnterEvent enter(QPointF(30, 30), QPointF(30, 30), view->mapToGlobal(QPointF(30, 30)));
+  QApplication::sendEvent(view, &enter);
+  Mouse(view, QEvent::MouseMove, QPoint(40, 40), Qt::NoButton);
+  QApplication::processEvents();
+  EXPECT_FALSE(view->hasFocus());
+  EXPECT_TRUE(list->hasFocus() || list->isAncestorOf(QApplication::focusWidget()));
+  Mouse(view, QEvent::MouseButtonPress, QPoint(40, 40), Qt::LeftButton);
+  Mouse(view, QEvent::MouseButtonRelease, QPoint(40, 40), Qt::NoButton);
+  QApplication::processEvents();
+  EXPECT_TRUE(view->hasFocus());
+}
+
+// The window resized from outside: the controls follow (the tree keeps a
+// third of the height, the settings stay at the bottom, the view takes the
+// rest and "Refresh" keeps to the right edge).
+TEST_F(MainWindowTest, TheWindowFollowsItsSize) {
+  for (const QSize size : {QSize(1192, 804), QSize(500, 330)}) {
+    SCOPED_TRACE(size.width());
+    form->GetPeer()->resize(size);
+    QApplication::processEvents();
+    const Integer cw = form->GetClientWidth(), ch = form->GetClientHeight();
+    EXPECT_EQ(cw, size.width());
+    EXPECT_EQ(form->DirectoryTreeView1->GetHeight(), form->GetHeight() / 3);
+    EXPECT_EQ(form->GroupBox1->GetWidth(), cw);
+    EXPECT_EQ(form->GroupBox1->GetTop() + form->GroupBox1->GetHeight(), ch);
+    EXPECT_EQ(form->Panel3->GetLeft() + form->Panel3->GetWidth(), cw);
+    EXPECT_EQ(form->BitBtnRefresh->GetLeft() + form->BitBtnRefresh->GetWidth(), form->GroupBox1->GetWidth() - 7);
+    EXPECT_EQ(form->LumerakView1->GetPeer()->width(), form->Panel3->GetWidth() - 8);
+  }
 }

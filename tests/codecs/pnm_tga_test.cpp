@@ -7,6 +7,7 @@
 #include "codecs/codec_kit.h"
 #include "codecs/pnm/pxmfilt.h"
 #include "codecs/tga/tgafilt.h"
+#include "io/lumerakio.h"
 
 namespace {
 
@@ -179,6 +180,50 @@ TEST(WbmpCodecTest, RoundTripPeersAndHeaderBytes) {
     EXPECT_EQ(!pr2.Aborted(), ok);
     if (ok) {
       EXPECT_EQ(q.WIDTH, 300);
+    }
+  }
+}
+
+// A colour picture goes to one bit by its own light: a light picture
+// stays mostly white, a dark one mostly black (the conversion once wrote
+// every pixel black).
+TEST(WbmpCodecTest, ColourPicturesKeepTheirLight) {
+  for (const auto& [name, base, whiteShare] :
+       std::vector<std::tuple<const char*, int, double>>{{"light", 200, 0.85}, {"dark", 20, 0.15}}) {
+    SCOPED_TRACE(name);
+    TLKBitmap src(120, 80, lk24RGB);
+    // A gentle gradient with a dark square in the light picture.
+    for (Integer y = 0; y < 80; ++y)
+      for (Integer x = 0; x < 120; ++x) {
+        const bool patch = base > 100 && x >= 10 && x < 30 && y >= 10 && y < 30;
+        const Byte v = Byte(patch ? 30 : base + (x + y) % 40);
+        src.SetPixels_lk24RGB(x, y, TRGB{Byte(v - 10), v, Byte(v + 10)});
+      }
+    for (const bool throughRegistry : {false, true}) {
+      TMemoryStream m;
+      Progress pr;
+      TIOParamsVals p;
+      if (throughRegistry) {
+        TLumerakIO io;
+        io.GetLKBitmap()->Assign(&src);
+        io.SaveToStreamWBMP(&m);
+        ASSERT_FALSE(io.GetAborted());
+      } else {
+        WBMPWriteStream(&m, &src, p, pr.rec);
+        ASSERT_FALSE(pr.Aborted());
+      }
+      auto s = codeckit::StreamOf(codeckit::BytesOf(m));
+      TLKBitmap back;
+      WBMPReadStream(s.get(), &back, p, pr.rec, false);
+      ASSERT_EQ(back.GetWidth(), 120);
+      const auto share = [&](Integer X0, Integer Y0, Integer X1, Integer Y1) {
+        Integer white = 0;
+        for (Integer y = Y0; y < Y1; ++y)
+          for (Integer x = X0; x < X1; ++x) white += back.GetPixels_lk1g(x, y) ? 1 : 0;
+        return double(white) / double((X1 - X0) * (Y1 - Y0));
+      };
+      EXPECT_NEAR(share(40, 0, 120, 80), whiteShare, 0.2) << throughRegistry;
+      if (base > 100) EXPECT_LT(share(10, 10, 30, 30), 0.3) << "the dark square stays dark";
     }
   }
 }

@@ -65,7 +65,8 @@ TEST(OpenSaveLogic, SaveFilterListsWritableFormatsInRegistrationOrder) {
     for (const TLKFilterEntry& e : entries) listed |= e.Patterns.rfind(first, 0) == 0;
     EXPECT_EQ(listed, LKFormatHasWriter(*info)) << info->FormatName;
   }
-  EXPECT_EQ(entries.back().Patterns, "*.avi");
+  // Video has no writer: it is not offered, as no save of it could work.
+  EXPECT_EQ(filter.find("*.avi"), String::npos);
 
   const std::vector<TLKFilterEntry> open = LKSplitFilter(LKBuildDialogFilter(false, "Mine|*.mine", msEnglish));
   EXPECT_EQ(open[0].Description.substr(0, 19), "Common Graphic File");

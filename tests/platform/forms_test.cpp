@@ -232,3 +232,68 @@ TEST_F(Forms, ManualClockFiresTimersInDueOrder) {
   TestHooks::AdvanceTimers(401);
   EXPECT_EQ(log, (std::vector<std::string>{"fast", "fast", "slow", "fast", "fast", "fast"}));
 }
+
+// The window given a new size from outside (the window manager, a dragged
+// frame corner, maximising): the form's bounds follow and its controls
+// align again, also when it shrinks below what they need.
+TEST_F(Forms, AFormFollowsTheSizeOfItsWindow) {
+  TForm form;
+  form.SetBounds(0, 0, 400, 300);
+  auto* bottom = Make<TPanel>(form);
+  bottom->SetHeight(40);
+  bottom->SetAlign(alBottom);
+  auto* client = Make<TPanel>(form);
+  client->SetAlign(alClient);
+  int resizes = 0;
+  form.OnResize = [&](TObject*) { ++resizes; };
+  form.Show();
+  QApplication::processEvents();
+  // The window holds the client area; the frame and caption are the
+  // window manager's (8 wide, 27 high with the default metrics).
+  for (const QSize size : {QSize(900, 640), QSize(300, 200), QSize(60, 30)}) {
+    SCOPED_TRACE(size.width());
+    const int before = resizes;
+    form.GetPeer()->resize(size);
+    QApplication::processEvents();
+    EXPECT_EQ(form.GetWidth(), size.width() + 8);
+    EXPECT_EQ(form.GetHeight(), size.height() + 27);
+    EXPECT_EQ(form.GetClientWidth(), size.width());
+    EXPECT_GT(resizes, before);
+    EXPECT_EQ(bottom->GetWidth(), size.width());
+    EXPECT_EQ(bottom->GetTop(), size.height() - 40);
+    EXPECT_EQ(client->GetWidth(), size.width());
+    EXPECT_EQ(client->GetHeight(), std::max(0, size.height() - 40));
+    EXPECT_EQ(client->GetPeer()->geometry(), QRect(0, 0, size.width(), std::max(0, size.height() - 40)));
+  }
+  // A size set in code still places the window.
+  form.SetBounds(form.GetLeft(), form.GetTop(), 500, 400);
+  EXPECT_EQ(form.GetPeer()->size(), QSize(492, 373));
+}
+
+// A modal form that closes gives the keyboard back to the control that had
+// it in the window that opened it.
+TEST_F(Forms, AModalFormGivesTheKeyboardBack) {
+  TForm main;
+  main.SetBounds(0, 0, 400, 300);
+  auto* first = Make<TEdit>(main);
+  auto* second = Make<TEdit>(main);
+  second->SetTop(40);
+  main.Show();
+  main.GetPeer()->activateWindow();
+  second->SetFocus();
+  QApplication::processEvents();
+  QWidget* had = QApplication::focusWidget();
+  ASSERT_NE(had, nullptr);
+  ASSERT_NE(had, first->GetPeer());
+  TDialog d;
+  TestHooks::PushModalStep([&](TCustomForm* F) {
+    d.Edit->SetFocus();
+    QApplication::processEvents();
+    EXPECT_NE(QApplication::focusWidget(), had);
+    F->SetModalResult(mrOk);
+  });
+  EXPECT_EQ(d.Form.ShowModal(), mrOk);
+  QApplication::processEvents();
+  EXPECT_EQ(QApplication::focusWidget(), had);
+  EXPECT_EQ(QApplication::activeWindow(), main.GetPeer());
+}

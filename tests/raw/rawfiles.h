@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,7 +27,7 @@ inline int Sample(int row, int col) { return (row * 37 + col * 23 + ((row * col)
 
 /// A Nucore "BR" file: 16-bit little-endian samples (12 significant bits)
 /// of rows × cols cells at offset 512.
-inline Bytes Nucore(int rows, int cols, int (*sample)(int, int) = Sample) {
+inline Bytes Nucore(int rows, int cols, const std::function<int(int, int)>& sample = Sample) {
   ByteWriter w(true);
   w.text("BR", false);
   w.pad_to(10);
@@ -83,7 +84,8 @@ inline Bytes CanonCiff(int rows, int cols, bool thumbnail, bool little = true) {
 /// A Nikon TIFF: the first page a small uncompressed RGB picture (the EXIF
 /// thumbnail a TIFF reader finds), a sub-directory with the sensor's
 /// rows × cols 12-bit samples, packed, uncompressed.
-inline Bytes NikonTiff(int rows, int cols, const char* model = "NIKON D1") {
+inline Bytes NikonTiff(int rows, int cols, const char* model = "NIKON D1",
+                       const std::function<int(int, int)>& sample = Sample) {
   constexpr int tw = 16, th = 12;
   Bytes thumb(size_t(tw) * th * 3);
   for (size_t i = 0; i < thumb.size(); ++i) thumb[i] = uint8_t(40 + (i * 5) % 200);
@@ -95,7 +97,7 @@ inline Bytes NikonTiff(int rows, int cols, const char* model = "NIKON D1") {
   ifd0.add_data(273, 4, 1, thumb).add_short(277, 3).add_long(278, th).add_long(279, uint32_t(thumb.size()));
   ifd0.add_sub(330, 1);
   raw.add_long(256, uint32_t(cols)).add_long(257, uint32_t(rows)).add_short(259, 1).add_short(262, 32803);
-  raw.add_data(273, 4, 1, rawkit::pack_bits(rows, cols, 12, [](int r, int c) { return Sample(r, c); }));
+  raw.add_data(273, 4, 1, rawkit::pack_bits(rows, cols, 12, sample));
   rawkit::TiffBuilder t(true);
   t.ifds = {ifd0, raw};
   ByteWriter w(true);

@@ -1,0 +1,280 @@
+// Sample camera RAW files made from photographs: each photograph is reduced
+// to the camera's picture size, levelled as the decoder exposes a picture
+// (its brightest one percent white), and turned back into what that
+// camera's sensor would have recorded: the inverse of the decoder's output
+// curve at the default gamma, divided by the camera's white balance,
+// sampled through its colour filter array and coded as its raw format.
+// Developing such a file at the default settings (with the camera's white
+// balance) gives the photograph back.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "codecs/jpeg/jpegfilt.h"
+#include "core/lkbitmap.h"
+#include "raw/kit/identfiles.h"
+#include "raw/lkrawbits.h"
+#include "raw/lkrawstate.h"
+#include "raw/rawfiles.h"
+
+namespace samples {
+
+/// The folder of the photographs the samples are made from (a Debian
+/// package of desktop backgrounds).
+inline const char* const kPhotoFolder = "/usr/share/backgrounds/mate/nature";
+
+/// The develop's gamma at the program's default settings.
+constexpr double kGamma = 0.6;
+
+/// One sample camera file.
+struct PhotoSample {
+  const char* name;   ///< file name of the sample
+  const char* photo;  ///< photograph it shows (file name in kPhotoFolder)
+  int height, width;  ///< the camera's picture, before the develop trims its 1-pixel border
+  /// The file from a picture of height × width.
+  std::function<rawkit::Bytes(const TLKBitmap& picture)> make;
+};
+
+/// Reads a JPEG photograph as a 24-bit picture; false when it cannot.
+inline bool LoadPhoto(const std::string& Path, TLKBitmap& Out) {
+  try {
+    TFileStream in(Path, fmOpenRead);
+    TIOParamsVals params;
+    std::atomic<bool> aborted{false};
+    TProgressRec progress;
+    progress.AbortFlag = &aborted;
+    ReadJPegStream(&in, nullptr, &Out, params, progress, false, false, false, false, false, false, -1);
+    if (aborted.load() || Out.IsEmpty()) return false;
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (Out.GetPixelFormat() != lk24RGB) Out.SetPixelFormat(lk24RGB);
+  return true;
+}
+
+/// The photograph as a sample holds it: the middle of the photograph in the
+/// picture's proportions, reduced by area averages to half of Width ×
+/// Height and enlarged bilinearly to the full size (a sensor samples every
+/// colour only on every other cell, so the picture must be smooth at that
+/// scale), then levelled so that its brightest one percent is white, as
+/// the develop exposes it.
+inline void Prepare(TLKBitmap& Photo, int Height, int Width, TLKBitmap& Out) {
+  const int pw = Photo.GetWidth(), ph = Photo.GetHeight();
+  double cw = pw, ch = double(pw) * Height / Width;
+  if (ch > ph) {
+    ch = ph;
+    cw = double(ph) * Width / Height;
+  }
+  const double x0 = (pw - cw) / 2, y0 = (ph - ch) / 2;
+  const int hw = Width / 2, hh = Height / 2;
+  std::vector<double> half(size_t(hw) * hh * 3);
+  for (int y = 0; y < hh; ++y) {
+    const int sy0 = int(y0 + ch * y / hh), sy1 = std::max(sy0 + 1, int(y0 + ch * (y + 1) / hh));
+    for (int x = 0; x < hw; ++x) {
+      const int sx0 = int(x0 + cw * x / hw), sx1 = std::max(sx0 + 1, int(x0 + cw * (x + 1) / hw));
+      double sum[3] = {};
+      for (int sy = sy0; sy < std::min(sy1, ph); ++sy)
+        for (int sx = sx0; sx < std::min(sx1, pw); ++sx) {
+          const TRGB p = Photo.GetPixels_lk24RGB(sx, sy);
+          sum[0] += p.r;
+          sum[1] += p.g;
+          sum[2] += p.b;
+        }
+      const double n = double(std::max(1, std::min(sy1, ph) - sy0)) * std::max(1, std::min(sx1, pw) - sx0);
+      for (int k = 0; k < 3; ++k) half[(size_t(y) * hw + x) * 3 + k] = sum[k] / n;
+    }
+  }
+  std::vector<double> full(size_t(Width) * Height * 3);
+  for (int y = 0; y < Height; ++y) {
+    const double fy = std::clamp((y + 0.5) / 2 - 0.5, 0.0, double(hh - 1));
+    const int iy = std::min(int(fy), hh - 2 < 0 ? 0 : hh - 2);
+    const double ty = hh > 1 ? fy - iy : 0;
+    for (int x = 0; x < Width; ++x) {
+      const double fx = std::clamp((x + 0.5) / 2 - 0.5, 0.0, double(hw - 1));
+      const int ix = std::min(int(fx), hw - 2 < 0 ? 0 : hw - 2);
+      const double tx = hw > 1 ? fx - ix : 0;
+      for (int k = 0; k < 3; ++k) {
+        auto at = [&](int yy, int xx) { return half[(size_t(std::min(yy, hh - 1)) * hw + std::min(xx, hw - 1)) * 3 + k]; };
+        const double top = at(iy, ix) * (1 - tx) + at(iy, ix + 1) * tx;
+        const double bottom = at(iy + 1, ix) * (1 - tx) + at(iy + 1, ix + 1) * tx;
+        full[(size_t(y) * Width + x) * 3 + k] = top * (1 - ty) + bottom * ty;
+      }
+    }
+  }
+  // The develop maps the brightness its brightest one percent reach to
+  // white: level the picture the same way. Channels clipped at white make
+  // the brightest pixels less bright, so the gain is found again on the
+  // clipped picture until the two agree.
+  const double white = 255 * std::sqrt(3.0);
+  const size_t pixels = size_t(Width) * Height;
+  const size_t at = pixels - 1 - pixels / 100;
+  std::vector<double> length(pixels);
+  double gain = 1;
+  for (int pass = 0; pass < 8; ++pass) {
+    for (size_t i = 0; i < pixels; ++i) {
+      double sq = 0;
+      for (int k = 0; k < 3; ++k) {
+        const double v = std::min(255.0, full[3 * i + k] * gain);
+        sq += v * v;
+      }
+      length[i] = std::sqrt(sq);
+    }
+    std::nth_element(length.begin(), length.begin() + long(at), length.end());
+    if (!(length[at] > 0)) break;
+    gain *= white / length[at];
+  }
+  Out.Allocate(Width, Height, lk24RGB);
+  for (int y = 0; y < Height; ++y)
+    for (int x = 0; x < Width; ++x) {
+      const double* p = &full[(size_t(y) * Width + x) * 3];
+      auto level = [&](double v) { return Byte(std::clamp(std::lround(v * gain), 0L, 255L)); };
+      Out.SetPixels_lk24RGB(x, y, TRGB{level(p[2]), level(p[1]), level(p[0])});
+    }
+}
+
+/// What the sensor recorded under the picture: for each cell of
+/// Filters' pattern, the linear light of its colour (the inverse of the
+/// develop's curve) divided by that colour's white-balance multiplier,
+/// scaled so the largest value is Top, plus Black. Rows × columns of the
+/// picture, row-major.
+inline std::vector<int> Mosaic(TLKBitmap& Picture, Cardinal Filters, const double (&Multipliers)[3], int Black,
+                               int Top) {
+  const int w = Picture.GetWidth(), h = Picture.GetHeight();
+  std::vector<double> linear(size_t(w) * h);
+  double largest = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const TRGB p = Picture.GetPixels_lk24RGB(x, y);
+      const double rgb[3] = {double(p.r), double(p.g), double(p.b)};
+      const double len = std::sqrt(rgb[0] * rgb[0] + rgb[1] * rgb[1] + rgb[2] * rgb[2]);
+      // The develop gives out = c × (|c| / white)^(gamma - 1) / white, up
+      // to a constant: c = out × |out|^((1 - gamma) / gamma).
+      const double curve = len > 0 ? std::pow(len, (1 - kGamma) / kGamma) : 0;
+      const int colour = std::min(2, cell_color(Filters, y, x));
+      const double v = rgb[colour] * curve / Multipliers[colour];
+      linear[size_t(y) * w + x] = v;
+      largest = std::max(largest, v);
+    }
+  const double scale = largest > 0 ? (Top - Black) / largest : 0;
+  std::vector<int> out(linear.size());
+  for (size_t i = 0; i < out.size(); ++i) out[i] = Black + int(std::lround(linear[i] * scale));
+  return out;
+}
+
+/// The sample files, a camera of each kind the decoder reads from a plain
+/// file builder of ours: Canon CIFF (compressed), Nikon TIFF, Minolta
+/// (with the camera's white balance in the file) and Nucore.
+inline std::vector<PhotoSample> PhotoSamples() {
+  std::vector<PhotoSample> list;
+  // Canon PowerShot with the 2224-cell rows: a 1448 × 2176 picture 6 rows
+  // down and 48 cells in; 12-bit cells stored as their high 10 bits coded
+  // and their low 2 bits in a block of their own; the 48 masked cells of
+  // each row give the black level.
+  list.push_back({"canon_powershot.crw", "LadyBird.jpg", 1448, 2176, [](const TLKBitmap& Picture) {
+                    constexpr int kRawRows = 1456, kRawCols = 2224, kTop = 6, kLeft = 48, kBlack = 128;
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const std::vector<int> cells = Mosaic(pic, 0x94949494, {1.592, 1, 1.261}, kBlack, 4000);
+                    const int w = pic.GetWidth(), h = pic.GetHeight();
+                    const auto value = [&](int r, int c) {
+                      const int y = r - kTop, x = c - kLeft;
+                      return y >= 0 && y < h && x >= 0 && x < w ? cells[size_t(y) * w + x] : kBlack;
+                    };
+                    const rawkit::Bytes coded =
+                        rawkit::canon_compressed(kRawRows, kRawCols, [&](int r, int c) { return value(r, c) >> 2; },
+                                                 kCanonFirstTree[0], 29, kCanonSecondTree[0], 180);
+                    // The sensor record comes first in the heap (at 26): the
+                    // low bits, four cells a byte, band by band; the coded
+                    // cells 514 bytes after them.
+                    rawkit::Bytes sensor(size_t(kRawRows) * kRawCols / 4 + 514, 0);
+                    for (int row = 0; row < kRawRows; ++row)
+                      for (int col = 0; col < kRawCols; ++col) {
+                        const size_t j = size_t(row) * kRawCols + col;
+                        sensor[j / 4] = uint8_t(sensor[j / 4] | ((value(row, col) & 3) << (2 * (j % 4))));
+                      }
+                    // A 0xFF followed by a non-zero byte at 540 (low bits of
+                    // the masked top row) marks the file as one with low bits.
+                    sensor[514] = 0xFF;
+                    sensor[515] = 0x01;
+                    sensor.insert(sensor.end(), coded.begin(), coded.end());
+                    rawkit::ByteWriter names(true);
+                    names.text("Canon").text("Canon PowerShot Sample");
+                    rawkit::ByteWriter sizes(true);
+                    sizes.u16(0).u16(uint32_t(kRawCols)).u16(uint32_t(kRawRows));
+                    std::vector<rawkit::CiffRecord> image = {rawkit::CiffBuilder::rec(0x080a, names.bytes())};
+                    return rawkit::CiffBuilder(true).build_file({rawkit::CiffBuilder::rec(0x2005, sensor),
+                                                                 rawkit::CiffBuilder::heap(0x300a, image),
+                                                                 rawkit::CiffBuilder::rec(0x1031, sizes.bytes())});
+                  }});
+  // Nikon D1: 12-bit cells, packed, uncompressed.
+  list.push_back({"nikon_d1.nef", "Aqua.jpg", 1000, 1500, [](const TLKBitmap& Picture) {
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const std::vector<int> cells = Mosaic(pic, 0x16161616, {0.838, 1, 1.095}, 0, 4000);
+                    const int w = pic.GetWidth();
+                    return rawfiles::NikonTiff(pic.GetHeight(), w, "NIKON D1",
+                                               [&](int r, int c) { return cells[size_t(r) * w + c]; });
+                  }});
+  // Minolta DiMAGE 7: 12-bit cells in 16-bit words; the file carries the
+  // camera's white balance (red 1.9, blue 1.4).
+  list.push_back({"minolta_dimage7.mrw", "TwoWings.jpg", 960, 1280, [](const TLKBitmap& Picture) {
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const int w = pic.GetWidth(), h = pic.GetHeight();
+                    const std::vector<int> cells = Mosaic(pic, 0x94949494, {1.9, 1, 1.4}, 0, 3900);
+                    rawkit::Bytes file = rawkit::minolta_file(uint32_t(h), uint32_t(w), 1000);
+                    // The balance block: red over green 570 / 300, blue 420 / 300.
+                    const uint16_t balance[4] = {570, 300, 300, 420};
+                    for (int i = 0; i < 4; ++i) {
+                      file[436 + 2 * i] = uint8_t(balance[i] >> 8);
+                      file[437 + 2 * i] = uint8_t(balance[i]);
+                    }
+                    const rawkit::Bytes data = rawkit::pack_words(h, w, [&](int r, int c) { return cells[size_t(r) * w + c]; }, true);
+                    file.insert(file.end(), data.begin(), data.end());
+                    return file;
+                  }});
+  // Nucore: 12-bit cells in little-endian 16-bit words.
+  list.push_back({"nucore_scene.raw", "Wood.jpg", 900, 1350, [](const TLKBitmap& Picture) {
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const std::vector<int> cells = Mosaic(pic, 0x61616161, {1, 1, 1}, 0, 4000);
+                    const int w = pic.GetWidth();
+                    return rawfiles::Nucore(pic.GetHeight(), w, [&](int r, int c) { return cells[size_t(r) * w + c]; });
+                  }});
+  return list;
+}
+
+/// Writes every sample into Folder (which must exist), each from its
+/// photograph in PhotoFolder. False with Error set when a photograph cannot
+/// be read or a file cannot be written.
+inline bool WritePhotoSamples(const std::string& Folder, const std::string& PhotoFolder, std::string& Error) {
+  for (const PhotoSample& sample : PhotoSamples()) {
+    TLKBitmap photo, picture;
+    const std::string source = PhotoFolder + "/" + sample.photo;
+    if (!LoadPhoto(source, photo)) {
+      Error = "cannot read the photograph " + source;
+      return false;
+    }
+    Prepare(photo, sample.height, sample.width, picture);
+    const rawkit::Bytes bytes = sample.make(picture);
+    const std::string path = Folder + "/" + sample.name;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) {
+      Error = "cannot write " + path;
+      return false;
+    }
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (std::fclose(out) != 0 || !ok) {
+      Error = "cannot write " + path;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace samples
