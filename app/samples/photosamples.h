@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "codecs/jpeg/jpegfilt.h"
 #include "core/lkbitmap.h"
+#include "io/lumerakio.h"
 #include "raw/kit/identfiles.h"
 #include "raw/lkrawbits.h"
 #include "raw/lkrawstate.h"
@@ -43,13 +43,10 @@ struct PhotoSample {
 /// Reads a JPEG photograph as a 24-bit picture; false when it cannot.
 inline bool LoadPhoto(const std::string& Path, TLKBitmap& Out) {
   try {
-    TFileStream in(Path, fmOpenRead);
-    TIOParamsVals params;
-    std::atomic<bool> aborted{false};
-    TProgressRec progress;
-    progress.AbortFlag = &aborted;
-    ReadJPegStream(&in, nullptr, &Out, params, progress, false, false, false, false, false, false, -1);
-    if (aborted.load() || Out.IsEmpty()) return false;
+    TLumerakIO io;
+    io.SetAttachedLKBitmap(&Out);
+    io.LoadFromFileJpeg(Path);
+    if (io.GetAborted() || Out.IsEmpty()) return false;
   } catch (const std::exception&) {
     return false;
   }
