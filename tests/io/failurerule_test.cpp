@@ -234,7 +234,11 @@ TEST_F(FailureRule, EveryRoadRaisesOrSetsTheFlagAndNeverAllocatesPastTheGate) {
 
 TEST_F(FailureRule, TheGatesRefusalSaysWhy) {
   const String file = dir.File("huge.jpg");
-  WriteAll(file, JpegClaiming(65500, 65500, 659));
+  // Long enough for the coded data such a picture needs, so that the
+  // allocation limit, not the shortness of the data, is what refuses it.
+  std::string jpeg = JpegClaiming(5000, 5000, 659);
+  jpeg.resize(100000, '\0');
+  WriteAll(file, jpeg);
   TLumerakIO io;
   io.LoadFromFile(file);
   EXPECT_TRUE(io.GetAborted());
