@@ -38,7 +38,7 @@ bool TryDirectory(TStream* Stream, Word Type) {
   return ok;
 }
 
-Integer RowBytes(Int64 Width, Integer Bits) { return Integer(((Width * Bits + 31) / 32) * 4); }
+Int64 RowBytes(Int64 Width, Integer Bits) { return ((Width * Bits + 31) / 32) * 4; }
 
 // Reads one image of an icon or cursor file held in Data.
 void ReadImage(const std::vector<Byte>& Data, bool Cursor, TLKBitmap* Bitmap, TIOParamsVals& P, bool ParamsOnly,
@@ -234,7 +234,7 @@ std::vector<TRGB> WriteIconImage(TStream& S, TLKBitmap& Work, Integer Depth, boo
                                  Integer DpiY, TProgressRec& Progress, Integer Index, Integer Count) {
   std::atomic<bool>* Abort = Progress.AbortFlag;
   const Integer w = Work.GetWidth(), h = Work.GetHeight();
-  const Integer rowLen = RowBytes(w, Depth), maskRow = RowBytes(w, 1);
+  const Integer rowLen = Integer(RowBytes(w, Depth)), maskRow = Integer(RowBytes(w, 1));
   Byte ih[kInfoHeader] = {};
   PutLe32(ih, kInfoHeader);
   PutLe32(ih + 4, DWORD(w));

@@ -169,7 +169,11 @@ TEST(IcoCodecTest, HostileDirectoriesAndBitmapFiles) {
   // A depth the reader shows blank still needs its transparency rows.
   Bytes blankHuge = MakeIcon(1, 0, 1 << 20, 1, 4);
   blankHuge[22 + 14] = 7;
-  for (const Bytes& bad : {Bytes{}, Bytes{0, 0, 1}, huge, past, noBits, blankHuge}) {
+  // A row of 2^29 pixels at 32 bits is 2 GB: its length must not wrap to
+  // something a few bytes of data seem to hold.
+  Bytes wideDeep = MakeIcon(1, 0, 1 << 29, 1, 32);
+  wideDeep[22 + 14] = 32;
+  for (const Bytes& bad : {Bytes{}, Bytes{0, 0, 1}, huge, past, noBits, blankHuge, wideDeep}) {
     auto s = codeckit::StreamOf(bad);
     TLKBitmap b;
     TIOParamsVals p;
