@@ -89,6 +89,8 @@ void SaveEXIFToStandardBuffer(TIOParamsVals& Params, std::vector<Byte>& Buffer);
 void LKSaveXMPToJpegTag(const TIOParamsVals& Params, std::vector<Byte>& Buffer);
 
 /// Before a JPEG save: brings the metadata markers of P up to date with its fields:
+///  - with EXIF_HASEXIF, the EXIF image size becomes the size of the owner's
+///    picture, and a thumbnail the record keeps is made anew from it;
 ///  - the IPTC records go into the first APP13 marker when they changed since
 ///    they were read, or when there are records and no markers at all;
 ///  - with EXIF_HASEXIF, a new EXIF block replaces the first EXIF APP1;

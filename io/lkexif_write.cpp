@@ -107,7 +107,34 @@ bool IsXMPBlock(const Byte* Data, Integer Length) { return Data && LKFindXMPFrom
 
 }  // namespace
 
+namespace {
+
+// The EXIF fields that describe the picture itself follow the picture being
+// saved (a crop or a resize since the read changed it): its size, and the
+// thumbnail when the record keeps one, made anew from the picture and held
+// upright as a read holds it.
+void FollowSavedPicture(TIOParamsVals& P) {
+  TLKBitmap* picture = P.OwnerIO ? P.OwnerIO->GetParamsBitmap() : nullptr;
+  if (!P.EXIF_HASEXIF || picture == nullptr || picture->IsEmpty()) return;
+  P.EXIF_EXIFIMAGEWIDTH = picture->GetWidth();
+  P.EXIF_EXIFIMAGEHEIGHT = picture->GetHeight();
+  // What every JPEG's block states and the saved file itself tells, where
+  // the record knows nothing better: its resolution, centred chroma, sRGB.
+  if (P.EXIF_XRESOLUTION <= 0 && P.DPIX > 0) P.EXIF_XRESOLUTION = P.DPIX;
+  if (P.EXIF_YRESOLUTION <= 0 && P.DPIY > 0) P.EXIF_YRESOLUTION = P.DPIY;
+  if (P.EXIF_YCbCrPositioning == 0) P.EXIF_YCbCrPositioning = 1;
+  if (P.EXIF_COLORSPACE == 0) P.EXIF_COLORSPACE = 1;
+  if (P.EXIF_FLASHPIXVERSION.empty()) P.EXIF_FLASHPIXVERSION = "0100";
+  if (P.EXIF_ThumbnailImage && !P.EXIF_ThumbnailImage->IsEmpty()) {
+    P.UpdateEXIFThumbnail();
+    LKAdjustEXIFOrientation(P.EXIF_ThumbnailImage.get(), P.TIFF_ORIENTATION);
+  }
+}
+
+}  // namespace
+
 bool LKRefreshJpegMarkers(TIOParamsVals& P) {
+  FollowSavedPicture(P);
   TLKIPTCInfoList& iptc = P.IPTC_Records;
   TLKMarkerList& markers = P.JPEG_Markers;
   const bool iptcDue = iptc.GetChangedSinceRead() || (iptc.GetCount() > 0 && markers.GetCount() == 0);

@@ -53,13 +53,16 @@ enum TLKParamTagForm : Byte {
   lkfRationalOf3,  ///< element Index of a tag of three RATIONALs
   lkfShort,        ///< SHORT, one per value
   lkfShortOrLong,  ///< SHORT when it fits, else LONG
+  lkfUndefinedByte,  ///< one UNDEFINED byte holding a small number
   lkfWide,         ///< UTF-16 as BYTEs with a final zero character
 };
 /// When a value is written.
 enum TLKParamTagWhen : Byte {
-  lkwAlways,   ///< always (texts: when not empty)
+  lkwAlways,   ///< always (texts: when not empty; an empty EXIF version
+               ///< is written as the version the block follows)
   lkwPresent,  ///< unless it holds -1, the record's "absent"
-  lkwKnown,    ///< unless it holds 0 or -1 (or is empty): nothing is known
+  lkwKnown,    ///< unless it holds 0 or -1 (arrays: all 0), which in this
+               ///< record means nothing is known
 };
 
 struct TLKParamTag {
@@ -225,45 +228,45 @@ using TLKSizes16 = TSize[16];
   F(String, EXIF_MAKE, "", lkrExif, lkcCopy, kw_text, LKT_M(271, lkfText)) \
   F(String, EXIF_MODEL, "", lkrExif, lkcCopy, kw_text, LKT_M(272, lkfText)) \
   F(String, EXIF_DATETIME, "", lkrExif, lkcCopy, kw_text, LKT_M(306, lkfText)) \
-  F(TLKDoubles2, EXIF_WhitePoint, lkEmpty, lkrExif, lkcCopy, kw_none, LKT_M(318, lkfRational)) \
-  F(Integer, EXIF_YCbCrPositioning, 0, lkrExif, lkcCopy, kw_none, LKT_M(531, lkfShort)) \
-  F(TLKDoubles6, EXIF_PrimaryChromaticities, lkEmpty, lkrExif, lkcCopy, kw_none, LKT_M(319, lkfRational)) \
-  F(TLKDoubles3, EXIF_YCbCrCoefficients, lkEmpty, lkrExif, lkcCopy, kw_none, LKT_M(529, lkfRational)) \
-  F(TLKDoubles6, EXIF_ReferenceBlackWhite, lkEmpty, lkrExif, lkcCopy, kw_none, LKT_M(532, lkfRational)) \
+  F(TLKDoubles2, EXIF_WhitePoint, lkEmpty, lkrExif, lkcCopy, kw_none, LKT_M(318, lkfRational, lkwKnown)) \
+  F(Integer, EXIF_YCbCrPositioning, 0, lkrExif, lkcCopy, kw_none, LKT_M(531, lkfShort, lkwKnown)) \
+  F(TLKDoubles6, EXIF_PrimaryChromaticities, lkEmpty, lkrExif, lkcCopy, kw_none, LKT_M(319, lkfRational, lkwKnown)) \
+  F(TLKDoubles3, EXIF_YCbCrCoefficients, lkEmpty, lkrExif, lkcCopy, kw_none, LKT_M(529, lkfRational, lkwKnown)) \
+  F(TLKDoubles6, EXIF_ReferenceBlackWhite, lkEmpty, lkrExif, lkcCopy, kw_none, LKT_M(532, lkfRational, lkwKnown)) \
   F(String, EXIF_COPYRIGHT, "", lkrExif, lkcCopy, kw_text, LKT_M(33432, lkfText)) \
-  F(double, EXIF_EXPOSURETIME, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(33434, lkfRational)) \
-  F(double, EXIF_FNUMBER, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(33437, lkfRational)) \
-  F(Integer, EXIF_EXPOSUREPROGRAM, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(34850, lkfShort)) \
-  F(TLKIntegers2, EXIF_ISOSpeedRatings, lkEmpty, lkrExif, lkcCopy, kw_none, LKT_E(34855, lkfShort)) \
+  F(double, EXIF_EXPOSURETIME, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(33434, lkfRational, lkwKnown)) \
+  F(double, EXIF_FNUMBER, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(33437, lkfRational, lkwKnown)) \
+  F(Integer, EXIF_EXPOSUREPROGRAM, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(34850, lkfShort, lkwKnown)) \
+  F(TLKIntegers2, EXIF_ISOSpeedRatings, lkEmpty, lkrExif, lkcCopy, kw_none, LKT_E(34855, lkfShort, lkwKnown)) \
   F(String, EXIF_EXIFVERSION, "", lkrExif, lkcCopy, kw_text, LKT_E(36864, lkfVersion)) \
   F(String, EXIF_DATETIMEORIGINAL, "", lkrExif, lkcCopy, kw_text, LKT_E(36867, lkfText)) \
   F(String, EXIF_DATETIMEDIGITIZED, "", lkrExif, lkcCopy, kw_text, LKT_E(36868, lkfText)) \
-  F(double, EXIF_COMPRESSEDBITSPERPIXEL, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37122, lkfRational)) \
-  F(double, EXIF_SHUTTERSPEEDVALUE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37377, lkfSRational)) \
-  F(double, EXIF_APERTUREVALUE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37378, lkfRational)) \
-  F(double, EXIF_BRIGHTNESSVALUE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37379, lkfSRational)) \
+  F(double, EXIF_COMPRESSEDBITSPERPIXEL, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37122, lkfRational, lkwKnown)) \
+  F(double, EXIF_SHUTTERSPEEDVALUE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37377, lkfSRational, lkwKnown)) \
+  F(double, EXIF_APERTUREVALUE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37378, lkfRational, lkwKnown)) \
+  F(double, EXIF_BRIGHTNESSVALUE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37379, lkfSRational, lkwKnown)) \
   F(double, EXIF_EXPOSUREBIASVALUE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37380, lkfSRational)) \
-  F(double, EXIF_MAXAPERTUREVALUE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37381, lkfRational)) \
-  F(double, EXIF_SUBJECTDISTANCE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37382, lkfRational)) \
-  F(Integer, EXIF_METERINGMODE, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(37383, lkfShort)) \
-  F(Integer, EXIF_LIGHTSOURCE, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(37384, lkfShort)) \
-  F(Integer, EXIF_FLASH, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(37385, lkfShort)) \
-  F(double, EXIF_FOCALLENGTH, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37386, lkfRational)) \
+  F(double, EXIF_MAXAPERTUREVALUE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37381, lkfRational, lkwKnown)) \
+  F(double, EXIF_SUBJECTDISTANCE, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37382, lkfRational, lkwKnown)) \
+  F(Integer, EXIF_METERINGMODE, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(37383, lkfShort, lkwKnown)) \
+  F(Integer, EXIF_LIGHTSOURCE, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(37384, lkfShort, lkwKnown)) \
+  F(Integer, EXIF_FLASH, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(37385, lkfShort, lkwKnown)) \
+  F(double, EXIF_FOCALLENGTH, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(37386, lkfRational, lkwKnown)) \
   F(String, EXIF_SUBSECTIME, "", lkrExif, lkcCopy, kw_text, LKT_E(37520, lkfText)) \
   F(String, EXIF_SUBSECTIMEORIGINAL, "", lkrExif, lkcCopy, kw_text, LKT_E(37521, lkfText)) \
   F(String, EXIF_SUBSECTIMEDIGITIZED, "", lkrExif, lkcCopy, kw_text, LKT_E(37522, lkfText)) \
   F(String, EXIF_FLASHPIXVERSION, "", lkrExif, lkcCopy, kw_text, LKT_E(40960, lkfVersion, lkwKnown)) \
-  F(Integer, EXIF_COLORSPACE, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(40961, lkfShort)) \
-  F(Integer, EXIF_EXIFIMAGEWIDTH, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(40962, lkfShortOrLong)) \
-  F(Integer, EXIF_EXIFIMAGEHEIGHT, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(40963, lkfShortOrLong)) \
+  F(Integer, EXIF_COLORSPACE, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(40961, lkfShort, lkwKnown)) \
+  F(Integer, EXIF_EXIFIMAGEWIDTH, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(40962, lkfShortOrLong, lkwKnown)) \
+  F(Integer, EXIF_EXIFIMAGEHEIGHT, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(40963, lkfShortOrLong, lkwKnown)) \
   F(String, EXIF_RELATEDSOUNDFILE, "", lkrExif, lkcCopy, kw_text, LKT_E(40964, lkfText)) \
-  F(double, EXIF_FOCALPLANEXRESOLUTION, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(41486, lkfRational)) \
-  F(double, EXIF_FOCALPLANEYRESOLUTION, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(41487, lkfRational)) \
-  F(Integer, EXIF_FOCALPLANERESOLUTIONUNIT, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(41488, lkfShort)) \
-  F(double, EXIF_EXPOSUREINDEX, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(41493, lkfRational)) \
-  F(Integer, EXIF_SENSINGMETHOD, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(41495, lkfShort)) \
-  F(Integer, EXIF_FILESOURCE, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(41728, lkfShort)) \
-  F(Integer, EXIF_SCENETYPE, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(41729, lkfShort)) \
+  F(double, EXIF_FOCALPLANEXRESOLUTION, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(41486, lkfRational, lkwKnown)) \
+  F(double, EXIF_FOCALPLANEYRESOLUTION, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(41487, lkfRational, lkwKnown)) \
+  F(Integer, EXIF_FOCALPLANERESOLUTIONUNIT, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(41488, lkfShort, lkwKnown)) \
+  F(double, EXIF_EXPOSUREINDEX, 0.0, lkrExif, lkcCopy, kw_real, LKT_E(41493, lkfRational, lkwKnown)) \
+  F(Integer, EXIF_SENSINGMETHOD, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(41495, lkfShort, lkwKnown)) \
+  F(Integer, EXIF_FILESOURCE, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(41728, lkfUndefinedByte, lkwKnown)) \
+  F(Integer, EXIF_SCENETYPE, 0, lkrExif, lkcCopy, kw_int(0), LKT_E(41729, lkfUndefinedByte, lkwKnown)) \
   F(Integer, EXIF_EXPOSUREMODE, -1, lkrExif, lkcCopy, kw_int(0), LKT_E(41986, lkfShort, lkwPresent)) \
   F(Integer, EXIF_WHITEBALANCE, -1, lkrExif, lkcCopy, kw_int(0), LKT_E(41987, lkfShort, lkwPresent)) \
   F(double, EXIF_DIGITALZOOMRATIO, -1.0, lkrExif, lkcCopy, kw_real, LKT_E(41988, lkfRational, lkwPresent)) \

@@ -144,6 +144,9 @@ void ReadTag(const TTIFFEnv& E, const TLKParamTag& T, String& Field) {
     TIFFReadString(E, T.Number, Field);
   else
     TIFFReadMiniString(E, T.Number, Field);
+  // A text field's terminating zero is no part of the text (a short value
+  // keeps it in the entry); the version bytes are kept whole.
+  if ((T.Form == lkfText || T.Form == lkfShortText) && !Field.empty() && Field.back() == '\0') Field.pop_back();
 }
 void ReadTag(const TTIFFEnv& E, const TLKParamTag& T, std::u16string& Field) { TIFFReadWideString(E, T.Number, Field); }
 void ReadTag(const TTIFFEnv& E, const TLKParamTag& T, Integer& Field) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "io/lktagshandler.h"
 
@@ -32,6 +33,13 @@ TLKTIFFDirWriter::TLKTIFFDirWriter(TStream* Stream, Int64 Base, std::atomic<bool
 
 DWORD TLKTIFFDirWriter::Here() { return static_cast<DWORD>(FStream->GetPosition() - FBase); }
 
+void TLKTIFFDirWriter::AlignWord() {
+  if (Here() & 1) {
+    const Byte zero = 0;
+    Put(&zero, 1);
+  }
+}
+
 void TLKTIFFDirWriter::Put(const void* Data, Integer Count) {
   if (Count > 0) SafeStreamWrite(FStream, FAbort, Data, Count);
 }
@@ -43,6 +51,7 @@ void TLKTIFFDirWriter::AddData(Word Tag, Word Type, DWORD Count, const std::vect
     Add(Tag, Type, Count, v);
     return;
   }
+  AlignWord();
   const DWORD at = Here();
   Put(Data.data(), static_cast<Integer>(Data.size()));
   Add(Tag, Type, Count, at);
@@ -95,8 +104,11 @@ void TLKTIFFDirWriter::AddRationalPairs(Word Tag, std::initializer_list<std::pai
 
 void TLKTIFFDirWriter::AddText(Word Tag, const String& Text) {
   if (Text.empty()) return;
+  // ASCII values end with a zero byte, which counts (a text of up to three
+  // characters then sits in the entry). A short text read from a file keeps
+  // its zero: it gets no second one.
   std::vector<Byte> data(Text.begin(), Text.end());
-  if (data.size() > 4) data.push_back(0);
+  if (data.back() != 0) data.push_back(0);
   AddData(Tag, twAscii, static_cast<DWORD>(data.size()), data);
 }
 
@@ -167,6 +179,8 @@ void AddMakerNote(TLKTIFFDirWriter& Exif, TLKTagsHandler& Note) {
     if (bytes > 4 && Int64{le32(e + 8)} + bytes > size) continue;
     kept.push_back(e);
   }
+  // The block's own offsets count from where it will start.
+  Exif.AlignWord();
   const DWORD at = Exif.Here();
   std::vector<Byte> out;
   PutLE16(out, static_cast<unsigned>(kept.size()));
@@ -193,12 +207,21 @@ namespace {
 
 // One field's value under its tag, when it is to be written. Of3 gathers
 // the three values of a GPS triple until the last one comes.
+// The EXIF version a block says it follows when the record names none.
+constexpr char kExifVersion[] = "0230";
+
+// True when Value holds what the record means by "not known" for a tag
+// written only when known.
+bool Unknown(const TLKParamTag& T, double Value) {
+  return (T.When == lkwPresent && Value == -1) || (T.When == lkwKnown && (Value == 0 || Value == -1));
+}
+
 void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, const String& Value, double (&)[3]) {
   switch (T.Form) {
     case lkfVersion:
       // Four bytes, UNDEFINED (BYTE in the GPS directory).
       if (T.When == lkwAlways || !Value.empty()) {
-        const std::vector<Byte> version = FixedBytes(Value, 4);
+        const std::vector<Byte> version = FixedBytes(Value.empty() ? String(kExifVersion) : Value, 4);
         W.AddBytes(T.Number, T.Dir == lkdGps ? twByte : twUndefined, version.data(), 4);
       }
       break;
@@ -215,12 +238,16 @@ void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, const std::u16string& Val
   W.AddWide(T.Number, Value);
 }
 void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, Integer Value, double (&)[3]) {
-  if (T.When == lkwPresent && Value == -1) return;
-  // Sizes above 65535 do not fit a SHORT.
-  if (T.Form == lkfShortOrLong)
+  if (Unknown(T, Value)) return;
+  if (T.Form == lkfUndefinedByte) {
+    const Byte b = static_cast<Byte>(Value);
+    W.AddBytes(T.Number, twUndefined, &b, 1);
+  } else if (T.Form == lkfShortOrLong) {
+    // Sizes above 65535 do not fit a SHORT.
     W.AddShortOrLong(T.Number, Value);
-  else
+  } else {
     W.AddShort(T.Number, {Value});
+  }
 }
 void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, double Value, double (&Of3)[3]) {
   if (T.Form == lkfRationalOf3) {
@@ -228,16 +255,24 @@ void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, double Value, double (&Of
     if (T.Index == 2) W.AddRationals(T.Number, Of3, 3);
     return;
   }
-  if (T.When == lkwPresent && Value == -1) return;
+  if (Unknown(T, Value)) return;
   W.AddRationals(T.Number, {Value}, T.Form == lkfSRational);
 }
-template <std::size_t N>
-void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, const double (&Values)[N], double (&)[3]) {
-  W.AddRationals(T.Number, Values, N);
-}
-template <std::size_t N>
-void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, const Integer (&Values)[N], double (&)[3]) {
-  W.AddShorts(T.Number, Values, N);
+// Arrays: none when every value is unknown; Integer arrays (the speed
+// ratings) without their trailing unknown values.
+template <class E, std::size_t N>
+  requires std::is_arithmetic_v<E>
+void AddTag(TLKTIFFDirWriter& W, const TLKParamTag& T, const E (&Values)[N], double (&)[3]) {
+  std::size_t count = N;
+  if (T.When == lkwKnown) {
+    while (count > 0 && Values[count - 1] == 0) --count;
+    if (count == 0) return;
+    if constexpr (std::is_floating_point_v<E>) count = N;
+  }
+  if constexpr (std::is_floating_point_v<E>)
+    W.AddRationals(T.Number, Values, count);
+  else
+    W.AddShorts(T.Number, Values, count);
 }
 template <class Other>
 void AddTag(TLKTIFFDirWriter&, const TLKParamTag&, const Other&, double (&)[3]) {}

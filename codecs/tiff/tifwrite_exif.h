@@ -61,6 +61,9 @@ class TLKTIFFDirWriter {
   const std::vector<Entry>& GetEntries() const { return FEntries; }
   /// Offset of the stream's current position from Base.
   DWORD Here();
+  /// Writes a zero byte when the current position is odd, so that the next
+  /// value starts on a word boundary.
+  void AlignWord();
   /// Writes bytes at the current position.
   void Put(const void* Data, Integer Count);
   void Add(Word Tag, Word Type, DWORD Count, DWORD Value) { FEntries.push_back({Tag, Type, Count, Value}); }

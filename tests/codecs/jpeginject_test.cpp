@@ -416,7 +416,7 @@ TEST(ExifBlock, GpsDirectoryAndThumbnailPage) {
   EXPECT_EQ(gps.at(0).type, 1);
   EXPECT_EQ(gps.at(0).count, 4u);
   EXPECT_EQ(gps.at(0).value, 0x0202u);
-  EXPECT_EQ(t.Text(gps.at(1)), "N");
+  EXPECT_EQ(t.Text(gps.at(1)), String("N\0", 2));  // ASCII values end with their zero
   EXPECT_EQ(gps.count(3), 0u);  // an empty reference is left out
   const uint32_t lat = gps.at(2).value;
   EXPECT_EQ(t.U32(lat + 16) / static_cast<double>(t.U32(lat + 20)), 12.25);
