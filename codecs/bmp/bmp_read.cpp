@@ -203,7 +203,7 @@ void BMPReadStream(TStream* Stream, TLKBitmap* Bitmap, Int64 DataSize, TIOParams
   const Int64 rowLen = RowBytes(w, bits);
   // Uncompressed data must hold a fair part of the rows it claims; a header
   // far larger than its data is refused before anything is allocated.
-  if (!rle && rowLen * ht > compressed * 8) return LKAbort(Progress, "BMP: damaged or unsupported data");
+  if (!rle && rowLen > compressed * 8 / ht) return LKAbort(Progress, "BMP: damaged or unsupported data");
   const TLKPixelFormat fmt = bits == 1 ? lk1g : (bits <= 8 && Params.ISNATIVEPIXELFORMAT) ? lk8p : lk24RGB;
   if (!LKAllowPicture(w, ht, fmt == lk1g ? 1 : fmt == lk8p ? 8 : 24, Progress, "BMP")) return;
   if (rle && Int64(w) * ht > compressed * 128 * 255 + 1) return LKAbort(Progress, "BMP: damaged or unsupported data");

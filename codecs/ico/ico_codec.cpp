@@ -117,11 +117,11 @@ void ReadImage(const std::vector<Byte>& Data, bool Cursor, TLKBitmap* Bitmap, TI
   const Int64 left = Int64(Data.size()) - Int64(at);
   // An image needs its colour rows; a header claiming more than the file
   // holds is refused before anything is allocated.
-  if (known && colourRow * ht > left) return LKAbort(Progress, "ICO: damaged or unsupported data");
+  if (known && colourRow > left / ht) return LKAbort(Progress, "ICO: damaged or unsupported data");
   // Every icon image carries its transparency rows, one bit a pixel; an image
   // of an unknown depth (shown blank) is held to them, so a few bytes cannot
   // claim a huge picture.
-  if (!known && maskRow * ht > left) return LKAbort(Progress, "ICO: damaged or unsupported data");
+  if (!known && maskRow > left / ht) return LKAbort(Progress, "ICO: damaged or unsupported data");
   const TLKPixelFormat fmt = bits == 1 ? lk1g : lk24RGB;
   if (!LKAllowPicture(w, ht, bits == 1 ? 1 : 24, Progress, "ICO")) return;
   Bitmap->Allocate(w, ht, fmt);

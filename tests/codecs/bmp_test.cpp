@@ -257,6 +257,8 @@ TEST(BmpCodecTest, HostileHeadersAbortWithoutAllocating) {
       {"huge uncompressed", MakeBmp(60000, 60000, 24, 0, {1, 2, 3, 4})},
       {"huge rle", MakeBmp(1 << 30, 1 << 20, 8, 1, {0, 1})},
       {"height INT_MIN", MakeBmp(1, INT32_MIN, 24, 0, {0, 0, 0, 0})},
+      // Row length times height passes 2^63.
+      {"rows past 64 bits", MakeBmp(0x7FFF0000, 0x7FFF0000, 32, 0, {0, 0, 0, 0})},
       {"unknown depth", MakeBmp(2, 2, 7, 0, {0, 0, 0, 0, 0, 0, 0, 0})},
   };
   for (const auto& [name, data] : cases) {

@@ -173,7 +173,12 @@ TEST(IcoCodecTest, HostileDirectoriesAndBitmapFiles) {
   // something a few bytes of data seem to hold.
   Bytes wideDeep = MakeIcon(1, 0, 1 << 29, 1, 32);
   wideDeep[22 + 14] = 32;
-  for (const Bytes& bad : {Bytes{}, Bytes{0, 0, 1}, huge, past, noBits, blankHuge, wideDeep}) {
+  // And one whose row length times its height passes 2^63.
+  Bytes wideTall = MakeIcon(1, 0, 0x7FFF0000, 1, 32);
+  wideTall[22 + 14] = 32;
+  lkcodec::PutLe32(&wideTall[22 + 8], 0x7FFF0000u);
+  wideTall[7] = 0;  // the entry gives no height: the header's half counts
+  for (const Bytes& bad : {Bytes{}, Bytes{0, 0, 1}, huge, past, noBits, blankHuge, wideDeep, wideTall}) {
     auto s = codeckit::StreamOf(bad);
     TLKBitmap b;
     TIOParamsVals p;
