@@ -560,7 +560,11 @@ void TPageControl::UpdateTabs() {
   while (bar->count() < GetPageCount()) bar->addTab(QString());
   for (Integer i = 0; i < GetPageCount(); ++i) {
     bar->setTabText(i, Q(FPages[static_cast<size_t>(i)]->GetCaption()));
-    bar->setTabVisible(i, FPages[static_cast<size_t>(i)]->FTabVisible);
+    // Only a change goes to the bar: setting a tab's visibility to what it
+    // already is clears the bar's note that its layout is due, so tabs
+    // hidden while the bar was not on show kept their room.
+    const bool visible = FPages[static_cast<size_t>(i)]->FTabVisible;
+    if (bar->isTabVisible(i) != visible) bar->setTabVisible(i, visible);
   }
   if (FActivePage != nullptr) bar->setCurrentIndex(FActivePage->GetPageIndex());
   const Integer w = GetWidth(), h = GetHeight();

@@ -3,6 +3,10 @@
 #include "dialogs/lkpreviewsform.h"
 
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTabBar>
+#include <QToolButton>
 #include <unistd.h>
 
 #include <cstdio>
@@ -318,6 +322,39 @@ TEST_F(Previews, EqualizationRulersSetTheLevels) {
     // Every pixel is now at the threshold colours.
     for (const TRGB& p : Pixels(d.GetResult())) EXPECT_TRUE(p.r == 0 || p.r == 255);
   });
+}
+
+}  // namespace
+
+namespace {
+
+// The tab bar of the dialog's page control as it stands on first show: the
+// visible tabs side by side from the left edge, in order, with no room left
+// for the hidden ones; tabs past the bar's end are reached by its arrows.
+TEST_F(Previews, TabsAreLaidOutOnFirstShow) {
+  for (TPreviewEffects pages : {LKColorAdjustPages(), LKEffectsPages()}) {
+    Run(pages, [&](TfPreviews& d) {
+      QTabBar* bar = d.PageControl1->GetWidget()->findChild<QTabBar*>();
+      ASSERT_NE(bar, nullptr);
+      QApplication::processEvents();
+      int right = 0;
+      bool first = true;
+      for (int i = 0; i < bar->count(); ++i) {
+        if (!bar->isTabVisible(i)) continue;
+        const QRect r = bar->tabRect(i);
+        SCOPED_TRACE(bar->tabText(i).toStdString());
+        if (first) EXPECT_EQ(r.left(), 0);
+        else EXPECT_EQ(r.left(), right);
+        right = r.right() + 1;
+        first = false;
+      }
+      if (right > bar->width()) {
+        int arrows = 0;
+        for (QToolButton* b : bar->findChildren<QToolButton*>()) arrows += b->isVisible();
+        EXPECT_EQ(arrows, 2);
+      }
+    });
+  }
 }
 
 }  // namespace
