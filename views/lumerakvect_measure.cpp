@@ -406,10 +406,12 @@ void TLumerakVect::DrawRuler(TCanvas* C, Integer X1, Integer Y1, Integer X2, Int
     const double a = X2 < X1 ? std::sin(q) : -std::sin(q), b = X2 < X1 ? -std::cos(q) : std::cos(q);
     const double spacing = std::hypot(dx * a, dy * b);
     if (!(spacing > 0) || !std::isfinite(spacing)) return;
-    // Tenths, halves or only whole units, by what the screen can show.
-    const Integer every = spacing >= kMinTickSpacing ? 1 : spacing * 5 >= kMinTickSpacing ? 5 :
-                          spacing * 10 >= kMinTickSpacing ? 10 : 0;
-    if (every == 0) return;
+    // Ticks every tenth of a unit where the screen can show them; else
+    // every 5, 10, 50, 100 ... tenths, the long ticks and numbers ten steps
+    // apart.
+    Int64 every = 1;
+    for (Int64 f = 5; spacing * every < kMinTickSpacing && every < 1000000000; f = f == 5 ? 2 : 5) every *= f;
+    if (spacing * every < kMinTickSpacing) return;
     const Integer bl = std::min(X1, X2), br = std::max(X1, X2), bt = std::min(Y1, Y2), bb = std::max(Y1, Y2);
     const double cq = std::cos(q), sq = std::sin(q);
     const Integer hText = C->TextHeight("0");
@@ -418,12 +420,12 @@ void TLumerakVect::DrawRuler(TCanvas* C, Integer X1, Integer Y1, Integer X2, Int
       const Integer bx = X1 + LKTruncClamp(k * dx * a), by = Y1 + LKTruncClamp(k * dy * b);
       prev = _DistPoint2Point(X1, Y1, bx, by);
       if (bx < bl || bx > br || by < bt || by > bb) continue;
-      const Integer hl = LKTruncClamp((k % 10 == 0 ? 12 : k % 5 == 0 ? 8 : 6) / ScaleY);
+      const Integer hl = LKTruncClamp((k % (10 * every) == 0 ? 12 : k % (5 * every) == 0 ? 8 : 6) / ScaleY);
       const Integer tx = bx + LKTruncClamp(hl * cq), ty = by + LKTruncClamp(hl * sq);
       C->MoveTo(bx - LKTruncClamp(hl * cq), by - LKTruncClamp(hl * sq));
       C->LineTo(tx, ty);
       LKSetplim(DrawnRect, tx, ty);
-      if (k % 10 == 0) {
+      if (k % (10 * every) == 0) {
         const std::string text = std::to_string(k / 10);
         const Integer H2 = 2 * hText, Cw = C->TextWidth(text) / 2;
         Integer X, Y;

@@ -571,10 +571,10 @@ void TLumerakVect::MouseUp(TMouseButton Button, TShiftState Shift, Integer X, In
   const bool same = X == a.X && Y == a.Y;
   const TLKMouseInteractVt& m = FMouseInteractVt;
   auto finish = [&] {
-    if (FRubberOn) {
-      FRubberOn = false;
-      PaintNow();
-    }
+    // Paint at once: the rubber band goes and the objects show where the
+    // release left them.
+    FRubberOn = false;
+    PaintNow();
     HintShow(X, Y);
   };
   if (FPolyInProgress >= 0 || FAngleInProgress >= 0 || Button != mbLeft) return finish();
