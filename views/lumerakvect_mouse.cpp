@@ -132,6 +132,17 @@ Integer TLumerakVect::FindNearObj(Integer X, Integer Y, bool SelectableOnly, dou
     TLKVObject* o = GetObj(*it);
     if (o == nullptr || (SelectableOnly && !o->Style.Contains(lkvsSelectable))) continue;
     if (!_RectXRect(o->X1, o->Y1, o->X2, o->Y2, vx1, vy1, vx2, vy2)) continue;
+    if (o->Kind != lkkANGLE && o->Kind != lkkPOLYLINE && best < 2147483647.0) {
+      // Every shape but angles and polylines (whose points may be edited
+      // past their box) lies in its rectangle (rounding and a
+      // thick line's half pen aside), so an object whose rectangle is
+      // already farther than the best cannot win.
+      const double bx = std::max({0.0, static_cast<double>(std::min(o->X1, o->X2)) - X,
+                                  static_cast<double>(X) - std::max(o->X1, o->X2)});
+      const double by = std::max({0.0, static_cast<double>(std::min(o->Y1, o->Y2)) - Y,
+                                  static_cast<double>(Y) - std::max(o->Y1, o->Y2)});
+      if (std::hypot(bx, by) - o->PenWidth / 2.0 - 1 >= best) continue;
+    }
     const double d = CalcDistPtObj(*o, X, Y);
     // Kinds without a shape answer -1: they are never found.
     if (d >= 0 && d < best) {

@@ -226,6 +226,14 @@ TEST_F(VectMouse, PolylinePointEditing) {
   v_->PaintNow();
   Click(10, 10, TShiftState{ssCtrl});  // two points stay
   EXPECT_EQ(v_->GetObjPolylinePointsCount(h), 2);
+  // Squeezed to one pixel wide, its factor is 0: a point inserted on a
+  // segment must still land on a finite place.
+  v_->SetObjPolylinePoints(h, {{10, 10}, {60, 10}, {60, 100}});
+  v_->SetObjWidth(h, 1);
+  v_->PaintNow();
+  Click(10, 50);
+  ASSERT_EQ(v_->GetObjPolylinePointsCount(h), 4);
+  EXPECT_EQ(v_->GetObjPolylinePoints(h, 2), (TPoint{10, 50}));
 }
 
 TEST_F(VectMouse, DragLengthMeasuresWithoutInserting) {
