@@ -6,12 +6,11 @@
 // Reported: milliseconds (wall clock), one thread.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QThreadPool>
 #include <QWidget>
-#include <cstdlib>
 #include <memory>
 
+#include "bench/bench_app.h"
 #include "bench/bench_pictures.h"
 #include "views/lumerakvect.h"
 
@@ -22,12 +21,7 @@ constexpr Integer kClientW = 1600, kClientH = 1000;
 struct VectRig {
   struct App {
     App() {
-      if (QApplication::instance() != nullptr) return;
-      setenv("QT_QPA_PLATFORM", "offscreen", 0);
-      static int argc = 1;
-      static char name[] = "lumerak_bench";
-      static char* argv[] = {name, nullptr};
-      static QApplication app(argc, argv);
+      EnsureBenchApplication();
       QThreadPool::globalInstance()->setMaxThreadCount(1);
     }
   } app;
