@@ -461,6 +461,25 @@ class TLKBitmap : public TLKBaseBitmap {
                          Integer sourceX, Integer sourceY, Integer sourceWidth, Integer sourceHeight,
                          Integer transparency, TResampleFilter filter, TLKRenderOperation op);
 
+  // --- Rectangle stretch with alpha (lkbitmap_stretch.cpp) ------------------
+
+  /// Copies the source rectangle (sourceX, sourceY, sourceWidth,
+  /// sourceHeight) of this bitmap, stretched, into the rectangle (destX,
+  /// destY, destWidth, destHeight) of the lk24RGB bitmap `dest`, clipped to
+  /// dest; source positions are limited to this bitmap. Steps are 14-bit
+  /// fixed point (column x takes source column sourceX + ((x - destX) x
+  /// step >> 14)). lk1g sources write white and black, lk24RGB sources their
+  /// colours; other formats leave dest's pixels alone. dest always ends with
+  /// an alpha channel: over the drawn rectangle it takes this bitmap's alpha
+  /// limited to `transparency` when this bitmap has a partial (not Full)
+  /// alpha channel, else `transparency` itself. A filter other than rfNone
+  /// resamples the rectangle (and its alpha) to the destination size first
+  /// when the sizes differ. Empty rectangles, a nil or non-24-bit dest draw
+  /// nothing.
+  void StretchRectTo(TLKBitmap* dest, Integer destX, Integer destY, Integer destWidth, Integer destHeight,
+                     Integer sourceX, Integer sourceY, Integer sourceWidth, Integer sourceHeight,
+                     TResampleFilter filter, Integer transparency);
+
   // Per-format drawing slots. Each walks dest rows y1..y2 and columns
   // x1..x2 (inclusive, already clipped); colTable and rowIndexTable start at
   // the entries of x1 and y1 and hold source columns and rows inside this

@@ -632,6 +632,15 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   void KeyUp(Word& Key, TShiftState Shift) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
+ protected:
+  // For views built on this one (the vector view): the press point limited
+  // to the picture, the rubber-band point, and whether a polygon selection
+  // is being drawn.
+  TPoint GetAnchorPoint() const { return FAnchor; }
+  void SetAnchorPoint(TPoint Value) { FAnchor = Value; }
+  TPoint GetRubberPoint() const { return FRubber; }
+  bool GetPolygonDrawing() const { return FPolyDrawing; }
+
  public:
   /// While the control is read, designed or loaded, the picture follows the
   /// control's size (and is cleared).
