@@ -286,7 +286,7 @@ void TLumerakIO::PreviewPrintImage(TBitmap* Target, Integer MaxWidth, Integer Ma
   // preview instead of a division by zero.
   if (pageW <= 0 || pageH <= 0 || MaxWidth <= 5 || MaxHeight <= 5) {
     Target->GetCanvas()->GetBrush()->SetColor(clWhite);
-    Target->GetCanvas()->FillRect(TRect(0, 0, 1, 1));
+    Target->GetCanvas()->FillRect(TRect{0, 0, 1, 1});
     return;
   }
   const double zx = (MaxWidth - 5) / (pageW / 100.0), zy = (MaxHeight - 5) / (pageH / 100.0);
@@ -298,7 +298,7 @@ void TLumerakIO::PreviewPrintImage(TBitmap* Target, Integer MaxWidth, Integer Ma
   TCanvas* c = Target->GetCanvas();
   c->GetBrush()->SetStyle(bsSolid);
   c->GetBrush()->SetColor(clWhite);
-  c->FillRect(TRect(0, 0, Target->GetWidth(), Target->GetHeight()));
+  c->FillRect(TRect{0, 0, Target->GetWidth(), Target->GetHeight()});
   if (dpiX < 1 || dpiY < 1) return;
   PrintImageEx(c, dpiX, dpiY, static_cast<double>(pw) / dpiX, static_cast<double>(ph) / dpiY, MarginLeft, MarginTop,
                MarginRight, MarginBottom, VerticalPos, HorizontalPos, Size, SpecWidth, SpecHeight, Gamma);

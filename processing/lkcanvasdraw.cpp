@@ -26,8 +26,8 @@ void _DIBDrawTo(TCanvas* Canvas, const std::vector<Byte>& DIB, Integer SrcX, Int
   if (!Canvas || DIB.empty() || SrcW <= 0 || SrcH <= 0 || DstW == 0 || DstH == 0) return;
   TBitmap picture;
   if (_CopyDIB2Bitmap(DIB.data(), DIB.size(), &picture) == 0) return;
-  Canvas->CopyFromSurface(TRect(DstX, DstY, DstX + DstW, DstY + DstH), &picture,
-                          TRect(SrcX, SrcY, SrcX + SrcW, SrcY + SrcH));
+  Canvas->CopyFromSurface(TRect{DstX, DstY, DstX + DstW, DstY + DstH}, &picture,
+                          TRect{SrcX, SrcY, SrcX + SrcW, SrcY + SrcH});
 }
 
 void PrintPict(TCanvas* Canvas, Integer X, Integer Y, TLKBitmap* Bitmap, Integer FirstCol, Integer FirstRow,
