@@ -480,6 +480,20 @@ class TLKBitmap : public TLKBaseBitmap {
                      Integer sourceX, Integer sourceY, Integer sourceWidth, Integer sourceHeight,
                      TResampleFilter filter, Integer transparency);
 
+  // ---- drawing on a device canvas (printer pages; processing/lkcanvasdraw.cpp)
+
+  /// Draws the whole bitmap into the rectangle x, y, width x height of a
+  /// device canvas. rfNone: one DIB of the whole bitmap, gamma-corrected
+  /// (gamma neither 0 nor 1), stretched by the canvas. Another filter: the
+  /// bitmap is resampled once to the rectangle's size, gamma-corrected
+  /// (gamma above 0 and not 1) and sent in strips of at most 40 MiB and a
+  /// quarter of MinFileSize (at least one row). Empty bitmaps or rectangles
+  /// draw nothing. Each step writes a line to the print log.
+  void RenderToCanvas(TCanvas* canvas, Integer x, Integer y, Integer width, Integer height,
+                      TResampleFilter filter, double gamma);
+  /// RenderToCanvas at the bitmap's own size, no filter, no gamma.
+  void DrawToCanvas(TCanvas* canvas, Integer x, Integer y);
+
   // Per-format drawing slots. Each walks dest rows y1..y2 and columns
   // x1..x2 (inclusive, already clipped); colTable and rowIndexTable start at
   // the entries of x1 and y1 and hold source columns and rows inside this

@@ -3,6 +3,7 @@
 
 #include "dialogs/lkiopreviews.h"
 #include "dialogs/lkopensavedlg.h"
+#include "dialogs/lkprintforms.h"
 #include "io/lumerakio.h"
 
 namespace {
@@ -58,4 +59,5 @@ class TLumerakDialogs : public TLKIODialogs {
 void LKInstallLumerakDialogs() {
   static TLumerakDialogs dialogs;
   LKSetIODialogs(&dialogs);
+  LKSetPrintForms(LKCreatePrintForm);
 }

@@ -18,6 +18,7 @@
 #include "core/lkviewlink.h"
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
+#include "io/lkprintparams.h"
 #include "platform/atomicfile.h"
 #include "platform/classes.h"
 #include "platform/controls.h"
@@ -26,9 +27,11 @@
 #include "platform/threads.h"
 
 class TBitmap;
+class TCanvas;
 class TFont;
 class TLKBitmap;
 class TLKIOThread;
+class TPrinter;
 
 /// The I/O component.
 ///
@@ -554,6 +557,57 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// Called with the format-options form before it shows.
   TLKIOPreviewEvent OnIOPreview;
 
+  // ---- printing (io/lkprint.cpp)
+  // None of these starts or ends a print job: the caller begins and ends
+  // the printer's document around PrintImage.
+
+  /// Draws the picture on Canvas (of DpiX x DpiY dots per inch) at X, Y
+  /// with the size Width x Height, all in inches; the printing filter
+  /// resamples only when the picture shrinks on the device.
+  void PrintImagePosEx(TCanvas* Canvas, double DpiX, double DpiY, double X, double Y, double Width,
+                       double Height, double Gamma);
+  /// PrintImagePosEx with the canvas's own resolution.
+  void PrintImagePos(TCanvas* Canvas, double X, double Y, double Width, double Height, double Gamma);
+  /// Places the picture on a page of PageWidth x PageHeight inches inside
+  /// the margins (inches) by position and size mode, then PrintImagePosEx.
+  void PrintImageEx(TCanvas* Canvas, double DpiX, double DpiY, double PageWidth, double PageHeight,
+                    double MarginLeft, double MarginTop, double MarginRight, double MarginBottom,
+                    TLKVerticalPos VerticalPos, TLKHorizontalPos HorizontalPos, TLKSize Size,
+                    double SpecWidth, double SpecHeight, double Gamma);
+  /// PrintImageEx on Canvas (null: the printer's page canvas, which needs a
+  /// started job) with its resolution and page size.
+  void PrintImage(TCanvas* Canvas, double MarginLeft, double MarginTop, double MarginRight,
+                  double MarginBottom, TLKVerticalPos VerticalPos, TLKHorizontalPos HorizontalPos,
+                  TLKSize Size, double SpecWidth, double SpecHeight, double Gamma);
+  /// Draws into Target (made 24-bit and white) the page that PrintImage
+  /// would print on Printer (null: the current printer), scaled to fit
+  /// MaxWidth - 5 x MaxHeight - 5, with the margins framed by an inverting
+  /// dashed line. A printer without a page, or a preview too small to have
+  /// a resolution, leaves Target white.
+  void PreviewPrintImage(TBitmap* Target, Integer MaxWidth, Integer MaxHeight, TPrinter* Printer,
+                         double MarginLeft, double MarginTop, double MarginRight, double MarginBottom,
+                         TLKVerticalPos VerticalPos, TLKHorizontalPos HorizontalPos, TLKSize Size,
+                         double SpecWidth, double SpecHeight, double Gamma);
+  /// Opens the print dialog (lkdtDialog) or the full-window preview
+  /// (lkdtMaxi) on the picture; true when it closed with OK. False without
+  /// a picture larger than one pixel, for another type, or without forms.
+  bool DoPrintPreviewDialog(TLKDialogType DialogType, const String& TaskName, bool PrintAnnotations,
+                            const String& Caption);
+  /// The print dialogs' remembered settings (owned).
+  TIOPrintPreviewParams* GetPrintPreviewParams() const { return FPrintPreviewParams.get(); }
+  /// Resampling filter of printing (default rfFastLinear; rfNone: off).
+  TResampleFilter GetPrintingFilter() const { return FPrintingFilter; }
+  void SetPrintingFilter(TResampleFilter Value) { FPrintingFilter = Value; }
+  /// Whether the print dialogs reset the printer first (default true).
+  bool GetAutoResetPrinter() const { return FAutoResetPrinter; }
+  void SetAutoResetPrinter(bool Value) { FAutoResetPrinter = Value; }
+  /// Unit of the print dialogs (default lkduInches).
+  TLKDialogsMeasureUnit GetDialogsMeasureUnit() const { return FDialogsMeasureUnit; }
+  void SetDialogsMeasureUnit(TLKDialogsMeasureUnit Value) { FDialogsMeasureUnit = Value; }
+  /// The process-wide print log file (LKSetPrintLogFile).
+  static void SetPrintLogFile(const String& FileName) { LKSetPrintLogFile(FileName); }
+  static String GetPrintLogFile() { return LKGetPrintLogFile(); }
+
  private:
   friend class TLKIOThread;
 
@@ -620,6 +674,12 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   bool FSimplifiedParamsDialogs = true;
   // Made on first use.
   mutable std::unique_ptr<TFont> FPreviewFont;
+
+  // ---- printing
+  std::unique_ptr<TIOPrintPreviewParams> FPrintPreviewParams = std::make_unique<TIOPrintPreviewParams>();
+  TResampleFilter FPrintingFilter = rfFastLinear;
+  bool FAutoResetPrinter = true;
+  TLKDialogsMeasureUnit FDialogsMeasureUnit = lkduInches;
 };
 
 /// Writes every bitmap of Images (TLKBitmap objects) as one image of a new

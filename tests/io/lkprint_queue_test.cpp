@@ -1,0 +1,183 @@
+// Printing through the printer object to real output: a PDF file (pages
+// counted and measured by qpdf and pdfinfo, the page rendered by pdftoppm
+// and compared with the preview) and a print queue of the private print
+// scheduler that scripts/test starts (scripts/print-queue).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "core/lkbitmap.h"
+#include "io/io_kit.h"
+#include "io/lumerakio.h"
+#include "platform/graphics.h"
+#include "platform/printers.h"
+
+namespace {
+
+// Output of a shell command (empty when it fails).
+std::string Shell(const std::string& Command) {
+  std::string out;
+  if (FILE* p = ::popen(Command.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+  }
+  return out;
+}
+
+// The box of dark pixels (below 128 in every channel) of a binary PPM.
+TRect DarkBoxOfPPM(const std::string& Data, Integer& W, Integer& H) {
+  Integer maxval = 0;
+  int used = 0;
+  W = H = 0;
+  if (std::sscanf(Data.c_str(), "P6 %d %d %d%n", &W, &H, &maxval, &used) != 3) return TRect();
+  const size_t start = static_cast<size_t>(used) + 1;
+  TRect r(W, H, 0, 0);
+  if (Data.size() < start + static_cast<size_t>(W) * H * 3) return TRect();
+  for (Integer y = 0; y < H; ++y)
+    for (Integer x = 0; x < W; ++x) {
+      const unsigned char* p = reinterpret_cast<const unsigned char*>(Data.data()) + start + (static_cast<size_t>(y) * W + x) * 3;
+      if (p[0] < 128 && p[1] < 128 && p[2] < 128) {
+        r.Left = std::min(r.Left, x);
+        r.Top = std::min(r.Top, y);
+        r.Right = std::max(r.Right, x + 1);
+        r.Bottom = std::max(r.Bottom, y + 1);
+      }
+    }
+  return r;
+}
+
+// The box of dark pixels of a 24-bit bitmap within Inside.
+TRect DarkBoxOfBitmap(TBitmap& B, const TRect& Inside) {
+  TRect r(B.GetWidth(), B.GetHeight(), 0, 0);
+  for (Integer y = Inside.Top; y < Inside.Bottom; ++y) {
+    const Byte* row = B.ScanLine(y);
+    for (Integer x = Inside.Left; x < Inside.Right; ++x)
+      if (row[3 * x] < 128 && row[3 * x + 1] < 128 && row[3 * x + 2] < 128) {
+        r.Left = std::min(r.Left, x);
+        r.Top = std::min(r.Top, y);
+        r.Right = std::max(r.Right, x + 1);
+        r.Bottom = std::max(r.Bottom, y + 1);
+      }
+  }
+  return r;
+}
+
+void BlackPicture(TLumerakIO& io, Integer W, Integer H) {
+  io.GetLKBitmap()->Allocate(W, H, lk24RGB);
+  for (Integer y = 0; y < H; ++y) std::memset(io.GetLKBitmap()->GetScanLine(y), 0, static_cast<size_t>(W) * 3);
+  io.GetIOParams()->DPIX = 300;
+  io.GetIOParams()->DPIY = 300;
+}
+
+void ExpectBoxesWithinOnePixel(const TRect& A, const TRect& B) {
+  EXPECT_NEAR(A.Left, B.Left, 1);
+  EXPECT_NEAR(A.Top, B.Top, 1);
+  EXPECT_NEAR(A.Right, B.Right, 1);
+  EXPECT_NEAR(A.Bottom, B.Bottom, 1);
+}
+
+// The layout both tests print: margins left 0.5, top 1, right 1.5, bottom
+// 0.75 inches, a picture of 4 x 3 inches in the middle (clear of the
+// margins, so that the preview's margin frame stays off it).
+void PrintLayout(TLumerakIO& io, TCanvas* Canvas) {
+  io.PrintImage(Canvas, 0.5, 1, 1.5, 0.75, lkvpCENTER, lkhpCENTER, lksSPECIFIEDSIZE, 4, 3, 1);
+}
+
+// The picture's box in the preview at the printer's full resolution (a box
+// one page plus the preview's 5-pixel allowance), inside the margin frame.
+TRect PreviewBox(TLumerakIO& io, TPrinter& P) {
+  TBitmap preview;
+  io.PreviewPrintImage(&preview, P.GetPageWidth() + 5, P.GetPageHeight() + 5, &P, 0.5, 1, 1.5, 0.75, lkvpCENTER,
+                       lkhpCENTER, lksSPECIFIEDSIZE, 4, 3, 1);
+  EXPECT_EQ(preview.GetWidth(), P.GetPageWidth());
+  const Integer dpi = P.GetXDpi();
+  // Three pixels clear of the dashed frame on every side.
+  return DarkBoxOfBitmap(preview, TRect(dpi / 2 + 3, dpi + 3, P.GetPageWidth() - dpi * 3 / 2 - 3,
+                                        P.GetPageHeight() - dpi * 3 / 4 - 3));
+}
+
+}  // namespace
+
+// Two pages printed to PDF at 150 dpi on A4: qpdf counts them, pdfinfo
+// gives the paper, and the rendered first page holds the picture where the
+// preview puts it, to the device pixel.
+TEST(PrintToPDF, PagesPaperAndPlaceMatchThePreview) {
+  if (std::system("command -v pdftoppm >/dev/null && command -v qpdf >/dev/null && command -v pdfinfo >/dev/null") != 0)
+    FAIL() << "pdftoppm, pdfinfo and qpdf are needed (scripts/setup installs poppler-utils and qpdf)";
+  iokit::TempDir dir;
+  const String pdf = dir.File("out.pdf");
+  TPrinter* P = ResetPrinterObject();
+  P->SetOutputFileName(pdf);
+  P->SetResolution(150);
+  ASSERT_EQ(P->GetPageWidth(), 1240);  // 210 mm
+  ASSERT_EQ(P->GetPageHeight(), 1754);
+  TLumerakIO io;
+  BlackPicture(io, 900, 600);
+  const TRect expected = PreviewBox(io, *P);
+  // 4 x 3 inches centred inside the margins: x = 0.5 + (6.27 - 4) / 2.
+  EXPECT_EQ(expected.Right - expected.Left, 600);
+  EXPECT_EQ(expected.Bottom - expected.Top, 450);
+  P->Title = "two pages";
+  P->BeginDoc();
+  PrintLayout(io, nullptr);
+  P->NewPage();
+  io.PrintImage(nullptr, 0.5, 1, 1.5, 0.75, lkvpBOTTOM, lkhpLEFT, lksFITTOPAGE, 0, 0, 1);
+  P->EndDoc();
+  ResetPrinterObject();
+
+  EXPECT_EQ(Shell("qpdf --show-npages '" + pdf + "'"), "2\n");
+  EXPECT_NE(Shell("pdfinfo '" + pdf + "'").find(" x 842 pts (A4)"), std::string::npos);
+  const std::string ppm = Shell("pdftoppm -r 150 -f 1 -l 1 '" + pdf + "'");
+  Integer w = 0, h = 0;
+  const TRect printed = DarkBoxOfPPM(ppm, w, h);
+  EXPECT_EQ(w, 1240);
+  EXPECT_NEAR(h, 1754, 1);  // 841.89 points rounded by the renderer
+  ExpectBoxesWithinOnePixel(printed, expected);
+}
+
+// One job through the private scheduler's queue, found in the system's
+// printer list: the document that arrives is a one-page PDF with the
+// picture in its place.
+TEST(PrintQueue, AJobArrivesThroughTheSchedulerQueue) {
+  const char* queue = std::getenv("LUMERAK_PRINT_QUEUE");
+  const char* output = std::getenv("LUMERAK_PRINT_OUTPUT");
+  if (!queue || !output)
+    FAIL() << "No private print queue: run the tests through scripts/test, or start one with "
+              "'eval \"$(scripts/print-queue start DIR)\"' first";
+  std::filesystem::remove(output);
+  TPrinter* P = ResetPrinterObject();
+  const std::vector<String> names = P->GetPrinters();
+  Integer index = -1;
+  for (size_t i = 0; i < names.size(); ++i)
+    if (names[i] == queue) index = static_cast<Integer>(i);
+  ASSERT_GE(index, 0) << "the queue " << queue << " is not in the printer list";
+  P->SetPrinterIndex(index);
+  P->SetPaperSizeMM(210, 297);
+  P->SetResolution(150);
+  TLumerakIO io;
+  BlackPicture(io, 900, 600);
+  const TRect expected = PreviewBox(io, *P);
+  P->Title = "Velmoran queue test";
+  P->BeginDoc();
+  PrintLayout(io, nullptr);
+  P->EndDoc();
+  ResetPrinterObject();
+
+  for (int i = 0; i < 300 && !std::filesystem::exists(output); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(std::filesystem::exists(output)) << "no document arrived at " << output;
+  const std::string doc = iokit::ReadAll(output);
+  ASSERT_EQ(doc.compare(0, 5, "%PDF-"), 0);
+  EXPECT_EQ(Shell(std::string("qpdf --show-npages '") + output + "'"), "1\n");
+  Integer w = 0, h = 0;
+  const TRect printed = DarkBoxOfPPM(Shell(std::string("pdftoppm -r 150 '") + output + "'"), w, h);
+  EXPECT_EQ(w, 1240);
+  ExpectBoxesWithinOnePixel(printed, expected);
+}
