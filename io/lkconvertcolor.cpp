@@ -15,7 +15,7 @@ void LKDefaultConvertColorFunction(void* Input, TLKColorSpace InputSpace, void* 
   // to the output profile; a profile already applied to these pixels, or
   // one that cannot take this layout, falls through to the plain formulas.
   if (lkgEnableCMS && Params && Params->InputICC && Params->InputICC->IsValid() && !Params->InputICC->IsApplied() &&
-      Params->OutputICC && Params->OutputICC->IsValid() &&
+      Params->GetOutputICC()->IsValid() &&
       Params->InputICC->Transform(Params->OutputICC.get(), InputSpace, OutputSpace, 0, 0, Input, Output, Count))
     return;
   // Lab is device-independent: without a profile of its own it is read
