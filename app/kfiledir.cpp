@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/shellicons.h"
+
 Integer SortColumn = 0;
 Integer SortSign = 1;
 bool SortBySize = false;
@@ -362,6 +364,7 @@ void TFileListView::Data(TObject*, TListItem* Item) {
   TStoreItem& s = FStore[static_cast<size_t>(index)];
   if (s.Entry.IconIndex < 0) s.Entry.IconIndex = GetIcoIndex(FDirectory + s.Name, GetViewStyle() == vsIcon);
   Item->SetCaption(IsShortcut(s.Name) ? s.Name.substr(0, s.Name.size() - 4) : s.Name);
+  Item->SetImageIndex(s.Entry.IconIndex);
   if (FShowColumnFileSize && FSizeColumn > 0) {
     if (!s.Entry.Folder && s.Entry.SizeText.empty()) {
       const Int64 exact = CalculateFileSize(FDirectory + s.Name);
@@ -380,6 +383,8 @@ void TFileListView::FillItemRows() {
     TListItem* item = GetItems()->Add();
     item->SetCaption(IsShortcut(s.Name) ? s.Name.substr(0, s.Name.size() - 4) : s.Name);
     item->SetData(s.Entry.Folder ? item : nullptr);
+    if (s.Entry.IconIndex < 0) s.Entry.IconIndex = GetIcoIndex(FDirectory + s.Name, GetViewStyle() == vsIcon);
+    item->SetImageIndex(s.Entry.IconIndex);
     if (FShowColumnFileSize && FSizeColumn > 0) {
       const Int64 exact = CalculateFileSize(FDirectory + s.Name);
       if (exact >= 0) s.Entry.Size = exact;
@@ -395,7 +400,8 @@ void TFileListView::AddSizeString(TListItem* Item, Integer Column, bool Folder, 
   sub->Add(Folder ? String() : CalculateSize(Size));
 }
 
-Integer TFileListView::GetIcoIndex(const String&, bool) { return -1; }
+// The desktop theme's icons come in every size: one index serves both.
+Integer TFileListView::GetIcoIndex(const String& Path, bool) { return LKShellIconIndex(Path); }
 
 void TFileListView::FileAdd(TListItem* Item, const String& File, const TSearchRec& sr) {
   if (OnFileAdd) OnFileAdd(this, Item, File, sr);

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "app/kfiledir.h"
+#include "platform/shellicons.h"
 
 namespace {
 
@@ -62,6 +63,8 @@ void TDirectoryTreeView::SetRootDrivers() {
   auto* info = new NodeInfo{"/", "/", FRoot};
   FRoot->SetData(info);
   FRoot->SetHasChildren(true);
+  FRoot->SetImageIndex(LKShellIconIndex("/"));
+  FRoot->SetSelectedIndex(LKShellIconIndex("/", true));
 }
 
 void TDirectoryTreeView::SetFileListView(TFileListView* List) {
@@ -83,6 +86,8 @@ TTreeNode* TDirectoryTreeView::AddFolderNode(TTreeNode* Parent, const String& Na
   TTreeNode* node = GetItems()->AddChild(Parent, Name);
   node->SetData(new NodeInfo{Name, JoinPath(InfoOf(Parent)->Path, Name), node});
   node->SetHasChildren(HasSubfolders(InfoOf(node)->Path));
+  node->SetImageIndex(LKShellIconIndex(InfoOf(node)->Path));
+  node->SetSelectedIndex(LKShellIconIndex(InfoOf(node)->Path, true));
   return node;
 }
 

@@ -8,6 +8,7 @@
 #include "app/formmain.h"
 #include "dialogs/lkopensavedlg.h"
 #include "dialogs/lkpreviewsform.h"
+#include "io/lkconvertcolor.h"
 
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
   // processing preview dialog behind "Color Adjust ..." and "Effects ...".
   LKInstallLumerakDialogs();
   LKRegisterPreviewDialog();
+  // Pictures with an embedded colour profile are shown in sRGB.
+  lkgEnableCMS = true;
   try {
     Application->SetTitle("Velmoran");
     TFormMain* form = new TFormMain(Application);

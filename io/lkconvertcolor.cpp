@@ -3,15 +3,29 @@
 #include <cstring>
 
 #include "core/lkcolorspace.h"
+#include "core/lkicc.h"
+#include "io/lkparams.h"
 
 TLKConvertColorFunction LKConvertColorFunction = LKDefaultConvertColorFunction;
 bool lkgEnableCMS = false;
 
 void LKDefaultConvertColorFunction(void* Input, TLKColorSpace InputSpace, void* Output, TLKColorSpace OutputSpace,
                                    Integer Count, TIOParamsVals* Params) {
-  // FIXME: with lkgEnableCMS set, the picture's input and output profiles
-  // should convert the row; the profile holder cannot transform yet, so the
-  // pixel-by-pixel conversion below always runs.
+  // With colour management on, the picture's own profile converts the row
+  // to the output profile; a profile already applied to these pixels, or
+  // one that cannot take this layout, falls through to the plain formulas.
+  if (lkgEnableCMS && Params && Params->InputICC && Params->InputICC->IsValid() && !Params->InputICC->IsApplied() &&
+      Params->GetOutputICC()->IsValid() &&
+      Params->InputICC->Transform(Params->OutputICC.get(), InputSpace, OutputSpace, 0, 0, Input, Output, Count))
+    return;
+  // Lab is device-independent: without a profile of its own it is read
+  // against the D50 white point.
+  if (lkgEnableCMS && Params && InputSpace == lkcmsCIELab && OutputSpace != lkcmsCIELab &&
+      !(Params->InputICC && Params->InputICC->IsValid())) {
+    thread_local TLKICC lab;
+    if (!lab.IsValid()) lab.Assign_LabProfileD50();
+    if (lab.Transform(Params->GetOutputICC(), InputSpace, OutputSpace, 0, 0, Input, Output, Count)) return;
+  }
   if (!Input || !Output || Count <= 0) return;
   Byte* in = static_cast<Byte*>(Input);
   Byte* out = static_cast<Byte*>(Output);

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/shellicons_qt.h"
+
 /// The rows and columns the Qt view shows, read from the items (or from
 /// OnData) whenever it paints.
 class TListModel : public QAbstractTableModel {
@@ -19,7 +21,12 @@ class TListModel : public QAbstractTableModel {
     return Parent.isValid() ? 0 : std::max(1, FView->GetColumnCount());
   }
   QVariant data(const QModelIndex& Index, int Role) const override {
-    if (Role != Qt::DisplayRole || !Index.isValid()) return QVariant();
+    if (!Index.isValid()) return QVariant();
+    if (Role == Qt::DecorationRole && Index.column() == 0) {
+      const Integer image = FView->FItems.GetItem(Index.row())->GetImageIndex();
+      return image >= 0 ? QVariant(LKShellIcon(image)) : QVariant();
+    }
+    if (Role != Qt::DisplayRole) return QVariant();
     TListItem* item = FView->FItems.GetItem(Index.row());
     if (Index.column() == 0) return QString::fromStdString(item->GetCaption());
     TStrings* sub = item->GetSubItems();
@@ -62,6 +69,11 @@ std::vector<Integer> Rows(const QItemSelection& Selection) {
 
 void TListItem::SetCaption(const String& Value) {
   FCaption = Value;
+  if (!FView->FOwnerData) FView->FModel->Changed(FIndex, FIndex);
+}
+
+void TListItem::SetImageIndex(Integer Value) {
+  FImageIndex = Value;
   if (!FView->FOwnerData) FView->FModel->Changed(FIndex, FIndex);
 }
 
@@ -130,6 +142,7 @@ TListItem* TListItems::GetItem(Integer Index) {
   item->FCaption.clear();
   item->FSubItems.Clear();
   item->FData = nullptr;
+  item->FImageIndex = -1;
   if (FView->OnData) FView->OnData(FView, item);
   return item;
 }

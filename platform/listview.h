@@ -23,6 +23,10 @@ class TListItem {
   TStrings* GetSubItems() { return &FSubItems; }
   void* GetData() const { return FData; }
   void SetData(void* Value) { FData = Value; }
+  /// Index of the item's icon in the shell icon list (platform/shellicons.h)
+  /// shown before its caption; -1 for none.
+  Integer GetImageIndex() const { return FImageIndex; }
+  void SetImageIndex(Integer Value);
   Integer GetIndex() const { return FIndex; }
   bool GetSelected() const;
   void SetSelected(bool Value);
@@ -37,6 +41,7 @@ class TListItem {
   String FCaption;
   TStringList FSubItems;
   void* FData = nullptr;
+  Integer FImageIndex = -1;
   Integer FIndex = 0;
 };
 

@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QSignalBlocker>
 #include <QTreeWidget>
+
+#include "platform/shellicons_qt.h"
 #include <algorithm>
 
 namespace {
@@ -41,6 +43,22 @@ void TTreeNode::SetExpanded(bool Value) {
 }
 
 bool TTreeNode::GetSelected() const { return FView->FSelected == this; }
+
+void TTreeNode::SetImageIndex(Integer Value) {
+  FImageIndex = Value;
+  ShowIcon();
+}
+
+void TTreeNode::SetSelectedIndex(Integer Value) {
+  FSelectedIndex = Value;
+  ShowIcon();
+}
+
+void TTreeNode::ShowIcon() {
+  const QSignalBlocker block(Tree(FView));
+  const Integer i = GetSelected() && FSelectedIndex >= 0 ? FSelectedIndex : FImageIndex;
+  FItem->setIcon(0, LKShellIcon(i));
+}
 
 TTreeNode* TTreeNode::GetItem(Integer Index) const {
   if (Index < 0 || Index >= GetCount()) ListIndexError(Index);
@@ -242,6 +260,9 @@ void TTreeView::SelectionChanged() {
     if (FSelected == nullptr) tree->clearSelection();
     return;
   }
+  TTreeNode* old = FSelected;
   FSelected = node;
+  if (old != nullptr) old->ShowIcon();
+  if (node != nullptr) node->ShowIcon();
   if (OnChange) OnChange(this, node);
 }

@@ -42,6 +42,13 @@ class TTreeNode {
   /// Frees the node and its children.
   void Delete();
   TTreeView* GetTreeView() const { return FView; }
+  /// Index of the node's icon in the shell icon list (platform/shellicons.h);
+  /// -1 for none. The selected node shows its SelectedIndex icon when it
+  /// has one.
+  Integer GetImageIndex() const { return FImageIndex; }
+  void SetImageIndex(Integer Value);
+  Integer GetSelectedIndex() const { return FSelectedIndex; }
+  void SetSelectedIndex(Integer Value);
 
  private:
   friend class TTreeNodes;
@@ -50,7 +57,9 @@ class TTreeNode {
   TTreeView* FView;
   TTreeNode* FParent;
   String FText;
+  void ShowIcon();
   void* FData = nullptr;
+  Integer FImageIndex = -1, FSelectedIndex = -1;
   QTreeWidgetItem* FItem = nullptr;
   std::vector<TTreeNode*> FChildren;
 };

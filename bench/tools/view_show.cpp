@@ -18,12 +18,15 @@
 #include <string>
 
 #include "core/lkbitmap.h"
+#include "io/lkconvertcolor.h"
 #include "io/lumerakio.h"
 #include "views/lumerakview.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   LKViewInitGlobals();
+  // As the program: embedded colour profiles convert pictures to sRGB.
+  lkgEnableCMS = true;
   QWidget form;
   form.setWindowTitle("view_show");
   form.resize(820, 620);

@@ -11,6 +11,7 @@
 #include "core/lkallocgate.h"
 #include "core/lkicc.h"
 #include "core/lkstreams.h"
+#include "io/lkconvertcolor.h"
 #include "io/lkexif.h"
 
 static_assert(JPEG_LIB_VERSION == 62, "the codec is written for the version 62 interface");
@@ -129,7 +130,7 @@ bool AllowPicture(jpeg_decompress_struct& Ci, TLKJpegErrorMgr* Err, const TIOPar
 
 void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOParamsVals& Params,
               TProgressRec& Progress, std::atomic<bool>* Abort, bool ParamsOnly, bool RawYCbCr,
-              bool ReadMetadata, bool InvertCMYK, bool ReadICC, Integer MaxLines) {
+              bool ReadMetadata, bool InvertCMYK, bool DropICCMarkers, bool ReadICC, Integer MaxLines) {
   Params.JPEG_WARNINGTOT = 0;
   Params.JPEG_WARNINGCODE = 0;
   const Int64 start = JpegTryStream(Stream);
@@ -139,6 +140,9 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
   }
   Stream->SetPosition(start);
   if (ReadICC) LKGetJpegICC(Stream, Params);
+  // The embedded profile converts the rows when colour management is on.
+  const bool cmsActive = Params.InputICC && lkgEnableCMS;
+  if (cmsActive) Params.GetOutputICC();
 
   auto ctx = std::make_unique<TReadContext>();
   jpeg_decompress_struct& ci = ctx->Info;
@@ -280,15 +284,16 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
           if (!direct) {
             if (ci.out_color_space == JCS_GRAYSCALE) {
               for (Integer x = 0; x < width; ++x) line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = scratch[x];
+              // The plain grey copy stays where the profile cannot convert.
+              if (cmsActive) LKConvertColorFunction(scratch.data(), lkcmsGray8, line, lkcmsBGR, width, &Params);
             } else {
-              auto* out = reinterpret_cast<TRGB*>(line);
-              for (Integer x = 0; x < width; ++x) {
-                const Byte* s = &scratch[4 * static_cast<std::size_t>(x)];
-                TCMYK c{s[0], s[1], s[2], s[3]};
-                if (InvertCMYK) c = TCMYK{Byte(255 - c.c), Byte(255 - c.m), Byte(255 - c.y), Byte(255 - c.k)};
-                out[x] = LKCMYK2RGB(c);
-              }
+              if (InvertCMYK)
+                for (std::size_t i = 0; i < std::size_t(width) * 4; ++i) scratch[i] = Byte(255 - scratch[i]);
+              LKConvertColorFunction(scratch.data(), lkcmsCMYK, line, lkcmsBGR, width, &Params);
             }
+          } else if (cmsActive && ci.out_color_space == JCS_EXT_BGR) {
+            std::memcpy(scratch.data(), line, std::size_t(width) * 3);
+            LKConvertColorFunction(scratch.data(), lkcmsBGR, line, lkcmsBGR, width, &Params);
           }
           rows += static_cast<Integer>(got);
           Progress.Done += static_cast<Integer>(got);
@@ -305,6 +310,13 @@ void ReadBody(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, TIOPara
   }
 
   CollectMarkers(ci, Params);
+  if (DropICCMarkers && cmsActive && Params.InputICC->IsTransforming()) {
+    // The pixels are in the output profile's colours now: the embedded
+    // profile no longer describes them.
+    Params.InputICC->FreeTransform();
+    for (Integer i = Params.JPEG_Markers.GetCount() - 1; i >= 0; --i)
+      if (Params.JPEG_Markers.GetMarkerType(i) == JPEG_APP0 + 2) Params.JPEG_Markers.DeleteMarker(i);
+  }
   if (!Abort->load() && !ParamsOnly) {
     err->AbortFlag = nullptr;
     if (auto* src = reinterpret_cast<TLKJpegSource*>(ci.src)) src->AbortFlag = nullptr;
@@ -370,7 +382,7 @@ void ReadJPegStream(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, T
       // JPEG held inside a larger stream is read from its own beginning.
       const Int64 entry = Stream->GetPosition();
       ReadBody(Stream, TablesStream, Bitmap, Params, Progress, abort, true, RawYCbCr, true, InvertCMYK, false,
-               -1);
+               false, -1);
       Stream->SetPosition(entry);
       Params.JPEG_GETEXIFTHUMBNAIL = true;
       if (Params.EXIF_ThumbnailImage && !Params.EXIF_ThumbnailImage->IsEmpty()) {
@@ -381,12 +393,11 @@ void ReadJPegStream(TStream* Stream, TStream* TablesStream, TLKBitmap* Bitmap, T
       Params.HEIGHT = h;
     }
     ReadBody(Stream, TablesStream, Bitmap, Params, Progress, abort, ParamsOnly, RawYCbCr, ReadMetadata, InvertCMYK,
-             ReadICC, MaxLines);
+             DropICCMarkers, ReadICC, MaxLines);
   } catch (...) {
     // Stream or allocation failures outside the library.
     abort->store(true);
   }
-  (void)DropICCMarkers;  // no colour conversion runs here, so the APP2 markers stay
 }
 
 Int64 JpegTryStream(TStream* Stream) {

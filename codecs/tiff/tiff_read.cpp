@@ -516,6 +516,8 @@ void ReadPage(TLKBitmap* Bitmap, TStream* Stream, Integer& PageCount, TIOParamsV
     const Integer maxH = ThumbnailMode ? kThumbnailLimit : height > 0 ? height + 16 : 65535;
     ok = TIFFReadOldJPEG(env, Bitmap, Progress, width, height, rowsPerStrip, maxW, maxH);
   }
+  // A transform built for the rows marks the profile as applied to them.
+  if (P.InputICC) P.InputICC->FreeTransform();
   if (!ok) {
     Abort->store(true);
     return;

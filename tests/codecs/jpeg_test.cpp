@@ -4,6 +4,10 @@
 // decompression wrappers and damaged input.
 #include <gtest/gtest.h>
 
+#include "common/icc_fixtures.h"
+#include "core/lkicc.h"
+#include "io/lkconvertcolor.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -582,6 +586,71 @@ TEST(JpegCodecTest, IptcAndIccAreLoadedFromTheirMarkers) {
   LKGetJpegICC(&ms, p);
   EXPECT_EQ(ms.GetPosition(), 0);
   EXPECT_FALSE(p.InputICC && p.InputICC->IsValid());
+}
+
+// With colour management on, the embedded profile converts the picture to
+// sRGB as it is read, and the APP2 markers that described the old colours
+// are dropped; off, the pixels and markers stay as stored.
+TEST(JpegCodecTest, EmbeddedProfilesConvertThePictureWhenManaged) {
+  struct Case {
+    const char* Name;
+    TLKPixelFormat Format;
+    Bytes Profile;
+  } const cases[] = {
+      {"wide RGB", lk24RGB, icctest::WideRGB()},
+      {"linear grey", lk8g, icctest::Gray(1.0)},
+  };
+  for (const Case& c : cases) {
+    TLKBitmap src;
+    FillPicture(src, 16, 8);
+    TIOParamsVals wp;
+    if (c.Format == lk8g) wp.JPEG_COLORSPACE = ioJPEG_GRAYLEV;
+    Bytes app2 = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
+    app2.insert(app2.end(), c.Profile.begin(), c.Profile.end());
+    wp.JPEG_Markers.AddMarker(0xE2, app2.data(), Integer(app2.size()));
+    const Bytes data = WriteJpeg(src, wp);
+
+    ReadResult plain;
+    ReadJpeg(data, plain);
+    lkgEnableCMS = true;
+    ReadResult managed;
+    {
+      // As the component reads a JPEG file: the APP2 markers go once applied.
+      TMemoryStream ms;
+      ms.Write(data.data(), Integer(data.size()));
+      ms.SetPosition(0);
+      Progress pr;
+      ReadJPegStream(&ms, nullptr, &managed.bmp, managed.params, pr.rec, false, false, true, false, true, true, -1);
+      managed.aborted = pr.abort.load();
+    }
+    lkgEnableCMS = false;
+    ASSERT_FALSE(managed.aborted) << c.Name;
+    EXPECT_EQ(plain.params.JPEG_COLORSPACE, c.Format == lk8g ? ioJPEG_GRAYLEV : ioJPEG_YCbCr) << c.Name;
+    ASSERT_EQ(managed.bmp.GetPixelFormat(), lk24RGB) << c.Name;
+    EXPECT_EQ(plain.params.JPEG_Markers.IndexOf(0xE2) >= 0, true) << c.Name;
+    EXPECT_EQ(managed.params.JPEG_Markers.IndexOf(0xE2), -1) << c.Name;
+    EXPECT_TRUE(managed.params.InputICC->IsApplied()) << c.Name;
+
+    TLKICC in, out;
+    in.LoadFromBuffer(c.Profile.data(), Integer(c.Profile.size()));
+    out.Assign_sRGBProfile();
+    int changed = 0;
+    for (Integer y = 0; y < 8; ++y) {
+      const auto* p = static_cast<const Byte*>(plain.bmp.GetScanLine(y));
+      Bytes want(16 * 3);
+      if (c.Format == lk8g) {
+        Bytes grey(16);
+        for (int x = 0; x < 16; ++x) grey[x] = p[3 * x];
+        ASSERT_TRUE(in.Transform(&out, lkcmsGray8, lkcmsBGR, 0, 0, grey.data(), want.data(), 16));
+      } else {
+        ASSERT_TRUE(in.Transform(&out, lkcmsBGR, lkcmsBGR, 0, 0, p, want.data(), 16));
+      }
+      const auto* m = static_cast<const Byte*>(managed.bmp.GetScanLine(y));
+      EXPECT_EQ(Bytes(m, m + 48), want) << c.Name << " row " << y;
+      changed += Bytes(m, m + 48) != Bytes(p, p + 48);
+    }
+    EXPECT_GT(changed, 0) << c.Name;
+  }
 }
 
 // ---- probe, thumbnail pass, params only

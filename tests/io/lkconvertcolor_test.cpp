@@ -5,6 +5,10 @@
 #include "core/lkcolorspace.h"
 #include "io/lkconvertcolor.h"
 
+#include "common/icc_fixtures.h"
+#include "core/lkicc.h"
+#include "io/lkparams.h"
+
 namespace {
 
 using Row = std::vector<Byte>;
@@ -85,6 +89,48 @@ TEST(ConvertColor, HookIsReplaceable) {
   LKConvertColorFunction(in.data(), lkcmsRGB, out.data(), lkcmsBGR, 1, nullptr);
   LKConvertColorFunction = LKDefaultConvertColorFunction;
   EXPECT_EQ(calls, 1);
+}
+
+// With colour management on, the picture's profile converts the row; a
+// profile already applied to the pixels, or management off, gives the plain
+// conversion. Lab rows without a profile of their own are read against D50.
+TEST(ConvertColor, ProfilesConvertRowsWhileColourManagementIsOn) {
+  const std::vector<Byte> wide = icctest::WideRGB();
+  TLKICC ref, srgb;
+  ref.LoadFromBuffer(wide.data(), Integer(wide.size()));
+  srgb.Assign_sRGBProfile();
+  const Row bgr = {100, 150, 100};
+  Row managed(3);
+  ASSERT_TRUE(ref.Transform(&srgb, lkcmsBGR, lkcmsBGR, 0, 0, bgr.data(), managed.data(), 1));
+  ASSERT_NE(managed, bgr);
+
+  struct Case {
+    const char* Name;
+    bool Enable, WithProfile, Applied;
+    TLKColorSpace From;
+    Row In, Out;
+  } const cases[] = {
+      {"profile applied", true, true, false, lkcmsBGR, bgr, managed},
+      {"management off", false, true, false, lkcmsBGR, bgr, bgr},
+      {"profile already applied", true, true, true, lkcmsBGR, bgr, bgr},
+      {"Lab white without a profile", true, false, false, lkcmsCIELab, {255, 0, 0}, {255, 255, 255}},
+      {"Lab black without a profile", true, false, false, lkcmsCIELab, {0, 0, 0}, {0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    TIOParamsVals p;
+    if (c.WithProfile) p.GetInputICC()->LoadFromBuffer(wide.data(), Integer(wide.size()));
+    p.GetOutputICC();
+    if (c.Applied) {
+      Row tmp(3);
+      p.InputICC->Transform(p.OutputICC.get(), lkcmsBGR, lkcmsBGR, 0, 0, bgr.data(), tmp.data(), 1);
+      p.InputICC->FreeTransform();
+    }
+    lkgEnableCMS = c.Enable;
+    Row in = c.In, out(3, 0xEE);
+    LKConvertColorFunction(in.data(), c.From, out.data(), lkcmsBGR, 1, &p);
+    lkgEnableCMS = false;
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(out[i], c.Out[i], 1) << c.Name << " byte " << i;
+  }
 }
 
 }  // namespace
