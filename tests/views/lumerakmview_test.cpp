@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <cstring>
 #include <random>
 
 #include "core/lkbitmap.h"
@@ -16,6 +17,7 @@
 #include "tests/views/view_fixture.h"
 #include "views/lkmio.h"
 #include "views/lkmloader.h"
+#include "views/lkpresetim.h"
 
 namespace {
 
@@ -471,6 +473,52 @@ TEST_F(MViewTest, BadMultiPageInputFailsCleanly) {
   AddPictures(1);
   mio->SaveToFile(String(temp_.path()) + "x.bmp");
   EXPECT_TRUE(mio->GetAborted());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MViewTest, PresetFramesTintTheirWhitePartsAndHoldTheCell) {
+  ASSERT_EQ(LKPresetImages().size(), 4u);
+  const Integer sizes[4][2] = {{162, 159}, {112, 100}, {163, 108}, {150, 150}};
+  for (size_t i = 0; i < 4; ++i) {
+    const TLKPresetImage& p = LKPresetImages()[i];
+    EXPECT_EQ(std::memcmp(p.Data, "\x89PNG", 4), 0);
+    TLKBitmap b;
+    TLumerakIO io;
+    io.SetAttachedLKBitmap(&b);
+    io.LoadFromBuffer(p.Data, p.Size, p.FileType);
+    io.SetAttachedLKBitmap(nullptr);
+    EXPECT_EQ(b.GetWidth(), sizes[i][0]);
+    EXPECT_EQ(b.GetHeight(), sizes[i][1]);
+    EXPECT_LT(p.Inner.Right, sizes[i][0]);
+  }
+  view_->SetPresetThumbnailFrame(9, clRed, clRed);  // out of range: nothing
+  EXPECT_EQ(view_->GetThumbWidth(), 100);
+  AddPictures(2);
+  view_->SetHorizBorder(0);
+  view_->SetVertBorder(0);
+  view_->SetPresetThumbnailFrame(3, clWhite, clRed);
+  EXPECT_EQ(view_->GetThumbWidth(), 150);
+  EXPECT_FALSE(view_->ShowText);
+  view_->SetSelectedItem(1);
+  TBitmap screen(440, 330, pf24bit);
+  view_->PaintTo(&screen);
+  auto at = [&](Integer x, Integer y) {
+    const Byte* p = screen.ScanLine(y) + x * 3;
+    return TRGB{p[0], p[1], p[2]};
+  };
+  // Frame 3 is white between its outer and inner outlines: white around the
+  // first cell, red around the selected second one.
+  const TRGB plain = at(8, 75), red = at(150 + 8, 75);
+  EXPECT_GE(plain.r + plain.g + plain.b, 3 * 250);
+  EXPECT_GE(red.r, 250);
+  EXPECT_EQ(red.g, 0);
+  EXPECT_EQ(red.b, 0);
+  // The picture lies inside the inner rectangle.
+  const TRGB inside = at(150 + 74, 75);
+  EXPECT_EQ(inside.r, 10);
 }
 
 }  // namespace
