@@ -391,6 +391,9 @@ TEST_F(OpenSaveDialog, MultiPageFilesPreviewAsAStripOfFramesThatPlays) {
     EXPECT_FALSE(dlg.LumerakView->GetVisible());
     EXPECT_EQ(dlg.LumerakMView->GetImageCount(), 3);
     EXPECT_EQ(dlg.LumerakMView->GetSelectedImage(), 0);
+    // The strip scrolls sideways when its frames do not fit.
+    EXPECT_GT(dlg.LumerakMView->GetMaximumViewX(), 0);
+    EXPECT_TRUE(dlg.LumerakMView->GetScrollBarState(SB_HORZ).Shown);
     EXPECT_EQ(dlg.PicLabel1->GetCaption(), "30 x 20 pixel , 3 frames");
     EXPECT_TRUE(dlg.PlayButton->GetEnabled());
     // Choosing a frame shows its parameters.

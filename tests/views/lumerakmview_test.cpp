@@ -522,3 +522,23 @@ TEST_F(MViewTest, PresetFramesTintTheirWhitePartsAndHoldTheCell) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MViewTest, ScrollBarsFollowTheGrid) {
+  view_->SetScrollBars(ssHorizontal);
+  view_->SetThumbHeight(109);
+  view_->SetBounds(0, 0, 210, 250);
+  AddPictures(3);
+  EXPECT_TRUE(view_->GetScrollBarState(SB_HORZ).Shown);
+  EXPECT_FALSE(view_->GetScrollBarState(SB_VERT).Shown);
+  view_->SetViewX(10000);
+  EXPECT_EQ(view_->GetViewX(), view_->GetMaximumViewX());
+  EXPECT_GT(view_->GetViewX(), 0);
+  view_->DeleteImage(2);
+  view_->DeleteImage(1);
+  EXPECT_FALSE(view_->GetScrollBarState(SB_HORZ).Shown);
+  EXPECT_EQ(view_->GetViewX(), 0);
+}
+
+}  // namespace
