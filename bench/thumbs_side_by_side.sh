@@ -64,7 +64,7 @@ make_folder "$WORK/small10000" 10000 0 640 480
 
 ours() { # DIR THREADS -> "first all rss"
   QT_QPA_PLATFORM=offscreen "$SHOW" --time "$1" "$2" 128 2>/dev/null |
-    awk '/^files/ { print $6, $9, $12 }'
+    awk '/^files/ { print $6, $9, $12, $15 }'
 }
 vips_ms() { # DIR THREADS
   rm -rf "$WORK/out" && mkdir -p "$WORK/out"
@@ -93,6 +93,6 @@ for dir in "exif$N_EXIF" "plain$N_PLAIN"; do
 done
 for dir in small1000 small10000; do
   set -- $(ours "$WORK/$dir" 4)
-  echo "$dir peak_rss=${3}MB (every cell ${2}s, 4 threads)"
+  echo "$dir peak_rss=${3}MB (every cell ${2}s, 4 threads) scroll_step=${4}ms"
 done
 echo "load after: $(load)"
