@@ -542,3 +542,25 @@ TEST_F(MViewTest, ScrollBarsFollowTheGrid) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MViewTest, EntriesNamedByAnIdAreServedByTheEventWhenShown) {
+  std::vector<Integer> asked;
+  TLKBitmap served(50, 40, lk24RGB);
+  served.Fill(200);
+  view_->OnImageIDRequestEx = [&](TObject*, Integer ID, TLKBitmap*& B) {
+    asked.push_back(ID);
+    B = ID == 2 ? nullptr : &served;  // the handler keeps its bitmap
+  };
+  for (Integer id = 0; id < 3; ++id) view_->SetImageID(view_->AppendImage(), id);
+  view_->Deselect();
+  EXPECT_FALSE(view_->ObtainImageThreaded(0));  // served at once, not by the workers
+  TBitmap screen(440, 330, pf24bit);
+  view_->PaintTo(&screen);
+  EXPECT_EQ(asked, (std::vector<Integer>{0, 1, 2}));
+  EXPECT_EQ(view_->GetImageWidth(1), 50);
+  EXPECT_FALSE(view_->HasStoredImage(2));  // nothing handed back: nothing stored
+}
+
+}  // namespace
