@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,8 @@
 #include "platform/comctrls.h"
 #include "platform/forms.h"
 #include "platform/sysutils.h"
+#include "views/lkmio.h"
+#include "views/lumerakmview.h"
 #include "views/lumerakview.h"
 
 namespace {
@@ -61,6 +64,9 @@ void TOpenLumerakDialog::SetInitialDir(const String& Value) {
   if (FInitialDir.size() > 1 && FInitialDir.back() == '/') FInitialDir.pop_back();
 }
 
+TLKBackgroundStyle lkgPreviewImageBackgroundStyle = lkbsChessboard;
+TColor lkgPreviewImageBackgroundColor = clWhite;
+
 void TOpenLumerakDialog::SetAlwaysAnimate(bool Value) {
   FAlwaysAnimate = Value;
   if (Value) ShowAllFrames = true;
@@ -104,6 +110,7 @@ void TOpenLumerakDialog::SetLang() {
   if (PreviewButton) PreviewButton->SetCaption(Msg(LKMSG_PREVIEW));
   if (PreviewCheck) PreviewCheck->SetCaption(Msg(LKMSG_PREVIEW));
   if (AdvancedButton) AdvancedButton->SetCaption(Msg(LKMSG_ADVANCED) + "...");
+  if (PlayButton) PlayButton->SetHint(Msg(LKMSG_ANIMATE));
 }
 
 void TOpenLumerakDialog::BuildWindow(bool Save) {
@@ -151,6 +158,33 @@ void TOpenLumerakDialog::BuildWindow(bool Save) {
     if (PreviewBorderStyle != lkpsDefault) LumerakView->SetBackgroundStyle(
         PreviewBorderStyle == lkpsCropped ? lkbsCropped : lkbsCropShadow);
     LumerakView->OnDblClick = [this](TObject*) { PreviewClick(); };
+    PlayButton = new TButton(f);
+    PlayButton->SetParent(PicturePanel);
+    PlayButton->SetBounds(154, 5, 23, 22);
+    PlayButton->SetCaption("\u25B6");
+    PlayButton->SetEnabled(false);
+    PlayButton->SetShowHint(true);
+    PlayButton->OnClick = [this](TObject*) {
+      SetPlayDown(!FPlayDown);
+      PlayClick();
+    };
+    // The strip of all frames of a multi-frame file, in the picture's place.
+    LumerakMView = new TLumerakMView(f);
+    LumerakMView->SetParent(PicturePanel);
+    LumerakMView->SetBounds(6, 36, pw - 12, ph - 36 - 75);
+    LumerakMView->MouseInteract = TLKMMouseInteract{mmiScroll, mmiSelect};
+    LumerakMView->SetScrollBars(ssHorizontal);
+    LumerakMView->KeyInteract = TLKMKeyInteract{mkiMoveSelected};
+    LumerakMView->SetThumbWidth(100);
+    LumerakMView->SetThumbHeight(109);
+    LumerakMView->BackgroundStyle = lkgPreviewImageBackgroundStyle;
+    LumerakMView->SetBackGround(lkgPreviewImageBackgroundColor);
+    LumerakMView->EnableResamplingOnMinor = false;
+    LumerakMView->Style = lkmsFlat;
+    LumerakMView->ChessboardSize = 12;
+    LumerakMView->SetVisible(false);
+    LumerakMView->OnImageSelect = [this](TObject*, Integer Idx) { OnMViewSelect(Idx); };
+    LumerakMView->OnAllDisplayed = [this](TObject*) { DoAllDisplayed(); };
     PicLabel1 = new TLabel(f);
     PicLabel2 = new TLabel(f);
     PicLabel3 = new TLabel(f);
@@ -242,6 +276,9 @@ bool TOpenLumerakDialog::DoExecute(bool Save) {
   PreviewCheck = nullptr;
   ZoomCombo = nullptr;
   LumerakView = nullptr;
+  LumerakMView = nullptr;
+  PlayButton = nullptr;
+  FPlayDown = false;
   ProgressBar = nullptr;
   FForm.reset();
   return ok;
@@ -297,6 +334,10 @@ void TOpenLumerakDialog::DoShow() {
 
 void TOpenLumerakDialog::DoClose() {
   TLKCommonDialog::DoClose();
+  if (LumerakMView) {
+    LumerakMView->SetPlaying(false);
+    LumerakMView->Clear();
+  }
   if (LumerakView) LumerakView->Blank();
 }
 
@@ -330,6 +371,83 @@ void TOpenLumerakDialog::ClearPreview() {
   ShowIOParams(nullptr);
   if (PreviewButton) PreviewButton->SetEnabled(false);
   if (LumerakView) LumerakView->Blank();
+  if (LumerakMView) {
+    SetPlayDown(false);
+    LumerakMView->SetPlaying(false);
+    LumerakMView->Clear();
+    LumerakMView->SetVisible(false);
+    LumerakView->SetVisible(true);
+  }
+  if (PlayButton) PlayButton->SetEnabled(false);
+}
+
+void TOpenLumerakDialog::SetPlayDown(bool Down) {
+  FPlayDown = Down;
+  if (PlayButton) PlayButton->SetCaption(Down ? "\u25A0" : "\u25B6");
+}
+
+bool TOpenLumerakDialog::PreviewFrames(const String& Path) {
+  if (!ShowAllFrames || !LumerakMView || LKMGetFileFramesCount(Path) <= 1) return false;
+  SetPlayDown(false);
+  LumerakMView->SetPlaying(false);
+  LumerakMView->SetThumbWidth(100);
+  LumerakMView->SetThumbHeight(109);
+  LumerakMView->SetHorizBorder(4);
+  LumerakMView->SetVertBorder(4);
+  LumerakView->Blank();
+  LumerakView->SetVisible(false);
+  LumerakMView->SetVisible(true);
+  TLumerakMIO* mio = LumerakMView->GetLumerakMIO();
+  mio->AutoAdjustDPI = AutoAdjustDPI;
+  LumerakMView->LoadFromFileOnDemand(Path);
+  FFrameCount = mio->GetParamsCount();
+  LumerakMView->SelectSeek(iskFirst);
+  LumerakMView->ObtainImageNow(0);
+  ShowIOParams(mio->GetParams(0));
+  PlayButton->SetEnabled(true);
+  PreviewButton->SetEnabled(true);
+  String ext = std::filesystem::path(Path).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const TLKFileFormatInfo* gif = LKFileFormatGetInfo(lkftGIF);
+  if (FAlwaysAnimate && ext == ".gif" && gif != nullptr && gif->ReadProc != nullptr) {
+    SetPlayDown(true);
+    PlayClick();
+  }
+  return true;
+}
+
+void TOpenLumerakDialog::PlayClick() {
+  if (!LumerakMView) return;
+  if (FPlayDown) {
+    // Each frame fills the strip while it plays.
+    LumerakMView->SetHorizBorder(0);
+    LumerakMView->SetVertBorder(0);
+    LumerakMView->SetThumbWidth(LumerakMView->GetClientWidth());
+    LumerakMView->SetThumbHeight(LumerakMView->GetClientHeight());
+  } else {
+    LumerakMView->SetThumbWidth(100);
+    LumerakMView->SetThumbHeight(109);
+    LumerakMView->SetHorizBorder(4);
+    LumerakMView->SetVertBorder(4);
+  }
+  LumerakMView->SetPlaying(FPlayDown);
+  if (PreviewButton) PreviewButton->SetEnabled(!FPlayDown);
+}
+
+void TOpenLumerakDialog::OnMViewSelect(Integer Idx) {
+  ChosenFrameIndex = std::max<Integer>(Idx, 0);
+  if (LumerakMView && ChosenFrameIndex < LumerakMView->GetLumerakMIO()->GetParamsCount())
+    ShowIOParams(LumerakMView->GetLumerakMIO()->GetParams(ChosenFrameIndex));
+}
+
+void TOpenLumerakDialog::DoAllDisplayed() {
+  if (!LumerakMView) return;
+  const Integer s = LumerakMView->GetSelectedImage();
+  if (s >= 0) ShowIOParams(LumerakMView->GetLumerakMIO()->GetParams(s));
+}
+
+void TOpenLumerakDialog::GetStaticRect(TRect& Rect) const {
+  Rect = Chooser != nullptr ? Chooser->GetBoundsRect() : TRect{};
 }
 
 void TOpenLumerakDialog::PreviewFile(const String& Path) {
@@ -341,6 +459,14 @@ void TOpenLumerakDialog::PreviewFile(const String& Path) {
   }
   FFileSize = st.st_size;
   FFrameCount = 1;
+  if (LumerakMView && LumerakMView->GetVisible()) {
+    SetPlayDown(false);
+    LumerakMView->SetPlaying(false);
+    LumerakMView->Clear();
+    LumerakMView->SetVisible(false);
+    LumerakView->SetVisible(true);
+  }
+  if (PlayButton) PlayButton->SetEnabled(false);
   // Any failure while previewing makes the file count as unreadable: the
   // picture and the labels are cleared, and the dialog goes on.
   try {
@@ -354,6 +480,7 @@ void TOpenLumerakDialog::PreviewFile(const String& Path) {
       return;
     }
     TCursorGuard cursor(crHourGlass);
+    if (PreviewFrames(Path)) return;
     LumerakView->SetBackGround(clWhite);
     LumerakView->Blank();
     ProgressBar->SetPosition(0);
@@ -428,7 +555,15 @@ void TOpenLumerakDialog::DoCheckPreview() {
 }
 
 void TOpenLumerakDialog::PreviewClick() {
-  if (!LumerakView || LumerakView->GetIsEmpty()) return;
+  const bool strip = LumerakMView != nullptr && LumerakMView->GetVisible();
+  if (!LumerakView || (!strip && LumerakView->GetIsEmpty())) return;
+  if (strip) {
+    // The strip's current frame, at its full size.
+    const Integer s = LumerakMView->GetSelectedImage() >= 0 ? LumerakMView->GetSelectedImage() : 0;
+    if (s >= LumerakMView->GetImageCount()) return;
+    LumerakMView->CopyToLKBitmap(s, LumerakView->GetLKBitmap());
+    LumerakView->Update();
+  }
   TForm form(nullptr);
   form.SetCaption(GetFileName());
   form.SetBorderStyle(bsSizeToolWin);

@@ -9,9 +9,9 @@
 // ExecuteSaveDialog once LKInstallLumerakDialogs has installed them; a
 // program may also create one and call Execute itself.
 //
-// Multi-frame files preview their first frame; the strip of all frames and
-// the play button need the multi-image view, which this library has not
-// got, so ShowAllFrames and AlwaysAnimate are kept but change nothing.
+// Multi-frame files preview as a strip of all their frames (a thumbnail
+// view, views/lumerakmview.h) with a play button when ShowAllFrames is set;
+// AlwaysAnimate starts playing GIF animations at once.
 //
 // Main thread only; Execute runs modally (TestHooks scripts it in tests).
 #pragma once
@@ -22,6 +22,7 @@
 #include "dialogs/lkiodialogs.h"
 #include "io/lkparams.h"
 #include "platform/filechooser.h"
+#include "views/lkbackground.h"
 
 class TButton;
 class TCheckBox;
@@ -30,6 +31,11 @@ class TForm;
 class TLabel;
 class TLumerakIO;
 class TLumerakView;
+class TLumerakMView;
+
+/// Background of the file dialogs' previews.
+extern TLKBackgroundStyle lkgPreviewImageBackgroundStyle;
+extern TColor lkgPreviewImageBackgroundColor;
 class TPanel;
 class TProgressBar;
 class TTimer;
@@ -116,6 +122,18 @@ class TOpenLumerakDialog : public TLKCommonDialog {
   /// The entry of Filter whose patterns hold Name's extension (see
   /// LKFileName2FilterIndex).
   Integer FileName2FilterIndex(const String& Name) const;
+  /// Copies History into the dialog's history list.
+  void SetHistoryList(const std::vector<String>& History) { FHistory = History; }
+  const std::vector<String>& GetHistoryList() const { return FHistory; }
+  /// The area of the file chooser in the dialog window; empty without one.
+  virtual void GetStaticRect(TRect& Rect) const;
+  /// Plays the frames strip while PlayButton is down.
+  void PlayClick();
+  bool GetPlayDown() const { return FPlayDown; }
+  /// A frame chosen in the strip: its parameters are shown.
+  void OnMViewSelect(Integer Idx);
+  /// Every visible frame is in: the selected frame's parameters are shown.
+  void DoAllDisplayed();
   /// Fills the five information labels from Params; null clears them.
   void ShowIOParams(const TIOParamsVals* Params);
   /// Applies the zoom list's choice to the preview.
@@ -133,6 +151,8 @@ class TOpenLumerakDialog : public TLKCommonDialog {
   TComboBox* ZoomCombo = nullptr;
   TButton* PreviewButton = nullptr;
   TLumerakView* LumerakView = nullptr;
+  TLumerakMView* LumerakMView = nullptr;
+  TButton* PlayButton = nullptr;
   TProgressBar* ProgressBar = nullptr;
 
  protected:
@@ -163,8 +183,13 @@ class TOpenLumerakDialog : public TLKCommonDialog {
   void PreviewClick();
   void DoCheckPreview();
 
+  bool PreviewFrames(const String& Path);
+  void SetPlayDown(bool Down);
+
   std::unique_ptr<TForm> FForm;
   String FInitialDir;
+  std::vector<String> FHistory;
+  bool FPlayDown = false;
   bool FAlwaysAnimate = false;
   std::vector<String> FFiles;
   Integer FLiveFilterIndex = 1;

@@ -19,7 +19,10 @@
 #include "dialogs/lkiopreviewslogic.h"
 #include "dialogs/lkopensavelogic.h"
 #include "io/lkformatrow.h"
+#include "io/lkparams.h"
 #include "io/lumerakio.h"
+#include "views/lumerakmview.h"
+#include "views/lumerakview.h"
 #include "platform/comctrls.h"
 #include "platform/forms.h"
 #include "platform/testhooks.h"
@@ -357,4 +360,64 @@ TEST_F(OpenSaveDialog, ListingWithNamedPipesAndHiddenFiles) {
     EXPECT_EQ(listed, hidden ? 2 : 1);
     EXPECT_EQ(dlg.FileName, (dir.path / "a.png").string());
   }
+}
+
+TEST_F(OpenSaveDialog, MultiPageFilesPreviewAsAStripOfFramesThatPlays) {
+  filekit::TempDir dir("dlgstrip");
+  LKInstallDefaultLZW();
+  // A TIFF of three pages of different widths, and a plain PNG.
+  const String tif = (dir.path / "pages.tif").string();
+  for (Integer i = 0; i < 3; ++i) {
+    TLumerakIO io;
+    FillPicture(*io.GetLKBitmap(), 30 + i * 10, 20);
+    io.GetIOParams()->TIFF_IMAGEINDEX = i;
+    if (i == 0)
+      io.SaveToFile(tif);
+    else
+      io.InsertToFileTIFF(tif);
+  }
+  TLumerakIO png;
+  FillPicture(*png.GetLKBitmap(), 64, 48);
+  png.SaveToFile((dir.path / "one.png").string());
+  TOpenLumerakDialog dlg;
+  dlg.SetInitialDir(dir.path.string());
+  TestHooks::PushModalStep([&](TCustomForm*) {
+    auto show = [&](const char* name) {
+      dlg.Chooser->SetFileNameText("");
+      emit dlg.Chooser->GetDialog()->currentChanged(QString::fromStdString((dir.path / name).string()));
+    };
+    show("pages.tif");
+    EXPECT_TRUE(dlg.LumerakMView->GetVisible());
+    EXPECT_FALSE(dlg.LumerakView->GetVisible());
+    EXPECT_EQ(dlg.LumerakMView->GetImageCount(), 3);
+    EXPECT_EQ(dlg.LumerakMView->GetSelectedImage(), 0);
+    // The strip scrolls sideways when its frames do not fit.
+    EXPECT_GT(dlg.LumerakMView->GetMaximumViewX(), 0);
+    EXPECT_TRUE(dlg.LumerakMView->GetScrollBarState(SB_HORZ).Shown);
+    EXPECT_EQ(dlg.PicLabel1->GetCaption(), "30 x 20 pixel , 3 frames");
+    EXPECT_TRUE(dlg.PlayButton->GetEnabled());
+    // Choosing a frame shows its parameters.
+    dlg.LumerakMView->ObtainImageNow(2);
+    dlg.OnMViewSelect(2);
+    EXPECT_EQ(dlg.ChosenFrameIndex, 2);
+    EXPECT_EQ(dlg.PicLabel1->GetCaption(), "50 x 20 pixel , 3 frames");
+    // Play while the button is down; the preview button waits.
+    dlg.PlayButton->Click();
+    EXPECT_TRUE(dlg.LumerakMView->GetPlaying());
+    EXPECT_FALSE(dlg.PreviewButton->GetEnabled());
+    dlg.PlayButton->Click();
+    EXPECT_FALSE(dlg.LumerakMView->GetPlaying());
+    EXPECT_TRUE(dlg.PreviewButton->GetEnabled());
+    // A one-frame file goes back to the single picture.
+    show("one.png");
+    EXPECT_FALSE(dlg.LumerakMView->GetVisible());
+    EXPECT_TRUE(dlg.LumerakView->GetVisible());
+    EXPECT_FALSE(dlg.PlayButton->GetEnabled());
+    EXPECT_EQ(dlg.PicLabel1->GetCaption(), "64 x 48 pixel");
+    dlg.Chooser->Reject();
+  });
+  EXPECT_FALSE(dlg.Execute());
+  TRect r;
+  dlg.GetStaticRect(r);
+  EXPECT_EQ(r.Right - r.Left, 0);
 }
