@@ -210,7 +210,7 @@ void CloseSource(TLKTWConnection& C) {
   C.Stop = true;
   C.ReturnCode = TWRC_SUCCESS;
   if (C.State == 5) DisableSource(C);
-  if (C.State == 4 && LKTW_DS(C, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &C.SourceId)) C.State = 3;
+  if (C.State == 4 && LKTW_Mgr(C, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &C.SourceId)) C.State = 3;
   LogOutcome("LKTW_CloseSource", C.State <= 3);
 }
 

@@ -27,6 +27,7 @@ struct TLKSaneSource {
   Integer RowsDelivered = 0;
   Integer FinalLines = -1;     // known once an unknown-length frame ended
   TW_UINT16 Condition = TWCC_SUCCESS;
+  double Resolution = 0;       // of the frame started last
   TW_UINT16 XferMech = TWSX_NATIVE;
   bool Indicators = true;
   bool HasFeeder = false;
@@ -326,6 +327,9 @@ TW_UINT16 Fault(TLKSaneSource& S, TSaneRead R) {
 // when the device fails or delivers a frame we do not take.
 bool EnsureFrame(TLKSaneSource& S, TW_UINT16& Rc) {
   if (S.Scanning) return true;
+  // Devices refuse option reads while they scan: the resolution is taken now.
+  S.Resolution = 0;
+  S.Device->GetNumber("resolution", S.Resolution);
   String Error;
   TSaneRead R = S.Device->Start(Error);
   if (R != TSaneRead::Data) {
@@ -360,9 +364,7 @@ bool EnsureFrame(TLKSaneSource& S, TW_UINT16& Rc) {
 
 void FillInfo(TLKSaneSource& S, TW_IMAGEINFO& Info) {
   std::memset(&Info, 0, sizeof Info);
-  double Res = 0;
-  S.Device->GetNumber("resolution", Res);
-  DoubleToFIX32(Res, Info.XResolution);
+  DoubleToFIX32(S.Resolution, Info.XResolution);
   Info.YResolution = Info.XResolution;
   const TSaneParameters& P = S.Params;
   Info.ImageWidth = P.PixelsPerLine;
@@ -693,7 +695,7 @@ TW_UINT16 OpenSource(TLKSaneManager& M, TW_IDENTITY& Id) {
       }
     }
   Id = S->Id;
-  M.Sources[Id.Id] = std::move(S);
+  M.Sources[TW_UINT32{Id.Id}] = std::move(S);
   return TWRC_SUCCESS;
 }
 
@@ -706,7 +708,7 @@ TW_UINT16 LKSaneDSMEntry(TW_IDENTITY* Origin, TW_IDENTITY* Dest, TW_UINT32 DG, T
   TLKSaneManager& M = Manager();
   if (!Origin) return TWRC_FAILURE;
   if (Dest) {
-    auto It = M.Sources.find(Dest->Id);
+    auto It = M.Sources.find(TW_UINT32{Dest->Id});
     if (It == M.Sources.end()) {
       M.Condition = TWCC_BADDEST;
       return TWRC_FAILURE;
@@ -763,7 +765,7 @@ TW_UINT16 LKSaneDSMEntry(TW_IDENTITY* Origin, TW_IDENTITY* Dest, TW_UINT32 DG, T
         case MSG_OPENDS:
           return OpenSource(M, *Id);
         case MSG_CLOSEDS:
-          if (M.Sources.erase(Id->Id) == 0) {
+          if (M.Sources.erase(TW_UINT32{Id->Id}) == 0) {
             M.Condition = TWCC_BADDEST;
             return TWRC_FAILURE;
           }
