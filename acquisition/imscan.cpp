@@ -16,6 +16,8 @@
 namespace {
 
 TLKDSMEntry gManagerEntry = LKSaneDSMEntry;
+// Failed event polls in a row after which the source counts as gone.
+constexpr int kMaxPollFailures = 100;
 // Stands for the loaded manager's module: the manager lives in the library.
 char gModuleToken;
 
@@ -220,6 +222,15 @@ bool MessageHook(TLKTWConnection& C) {
   if (C.State < 5) return false;
   TW_EVENT Event{nullptr, MSG_NULL};
   TW_UINT16 Rc = Call(C, &C.SourceId, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &Event);
+  // A source that keeps failing the event poll is gone (unplugged, its
+  // back end dead): waiting for its events would never end.
+  C.PollFailures = Rc == TWRC_FAILURE ? C.PollFailures + 1 : 0;
+  if (C.PollFailures > kMaxPollFailures) {
+    LKTW_WriteLog("LKTW_MessageHook : the source does not answer");
+    C.Done = true;
+    C.Stop = true;
+    return false;
+  }
   if (Rc != TWRC_DSEVENT) return false;
   if (Event.TWMessage != MSG_NULL) LKTW_WriteLog("LKTW_MessageHook : event.msg=$" + LKTWHex4(Event.TWMessage));
   switch (Event.TWMessage) {

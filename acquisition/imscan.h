@@ -64,6 +64,7 @@ struct TLKTWConnection {
   bool Modal = true;
   bool InTransfer = false;
   bool UndefinedSize = false;
+  Integer PollFailures = 0;  ///< failed event polls in a row
 };
 
 // ---- the public operations

@@ -51,6 +51,8 @@ class TFakeDSM {
   std::vector<std::string> Calls;
   TW_UINT16 Condition = TWCC_SUCCESS;
   bool XferPending = false;
+  bool Vanished = false;  // every call to the source fails, as after an unplug
+  bool VanishWhenEnabled = false;
 
   // Calls whose text contains Needle, in order.
   std::vector<std::string> CallsWith(const std::string& Needle) const {
@@ -177,6 +179,11 @@ class TFakeDSM {
   }
 
   TW_UINT16 Call(TW_IDENTITY* Dest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF Data) {
+    if (Dest && Vanished && DAT != DAT_STATUS) {
+      Record(Dest, DG, DAT, MSG);
+      Condition = TWCC_BUMMER;
+      return TWRC_FAILURE;
+    }
     if (DAT == DAT_EVENT) {
       auto* E = static_cast<TW_EVENT*>(Data);
       E->TWMessage = MSG_NULL;
@@ -216,7 +223,10 @@ class TFakeDSM {
     }
     switch (DAT) {
       case DAT_USERINTERFACE:
-        if (MSG == MSG_ENABLEDS) XferPending = true;
+        if (MSG == MSG_ENABLEDS) {
+          XferPending = true;
+          Vanished = VanishWhenEnabled;
+        }
         return TWRC_SUCCESS;
       case DAT_IMAGEINFO:
         // After its end of transfer a picture's information stays readable.

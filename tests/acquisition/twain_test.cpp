@@ -275,6 +275,16 @@ TEST(TWainTransfer, OddSourcesEndCleanly) {
   }
 }
 
+TEST(TWainTransfer, ASourceThatVanishesEndsTheScan) {
+  TFakeDSM D;
+  BasicCaps(D);
+  D.Pictures.push_back(Picture(2, 2, 8, TWPT_GRAY));
+  D.VanishWhenEnabled = true;
+  TAcquire A;
+  EXPECT_FALSE(A.Run());  // returns instead of waiting for events for ever
+  EXPECT_EQ(A.Settings.LastReturnCode, TWRC_FAILURE);
+}
+
 TEST(TWainTransfer, MultiPlacesEachPageFromItsFirstStrip) {
   TFakeDSM D;
   BasicCaps(D);
