@@ -57,6 +57,9 @@ class TLKList : public TObject {
   Integer GetCount() const { return FCount; }
   Integer GetItemSize() const { return FItemSize; }
   TLKListChanges GetChanges() const { return FChanges; }
+  /// Replaces the record of changes (a reader puts back what a caller had
+  /// changed before it read the values anew).
+  void SetChanges(TLKListChanges Value) { FChanges = Value; }
 
  protected:
   void CheckIndex(Integer Index) const;

@@ -16,6 +16,7 @@
 #include "core/lkabort.h"
 #include "core/lkmsg.h"
 #include "core/lkviewlink.h"
+#include "io/lkacquirehooks.h"
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
 #include "io/lkprintparams.h"
@@ -47,6 +48,12 @@ enum TIOPreviewsParam : Byte { ioppDefaultLockPreview, ioppApplyButton };
 using TIOPreviewsParams = Byte;
 /// The set holding only p.
 constexpr TIOPreviewsParams PreviewsOption(TIOPreviewsParam p) { return static_cast<TIOPreviewsParams>(1u << p); }
+
+/// OnAcquireBitmap: each picture of a multi-picture acquisition; set
+/// Handled to keep it from the component's bitmap.
+using TLKAcquireBitmapEvent = std::function<void(TObject* Sender, TLKBitmap* Bitmap, bool& Handled)>;
+/// What CaptureFromScreen copies.
+enum TLKCSSource : Byte { lkcsScreen, lkcsForegroundWindow, lkcsForegroundWindowClient };
 
 /// OnDoPreviews: set Handled to take over the format-options form.
 using TLKDoPreviewsEvent = std::function<void(TObject* Sender, bool& Handled)>;
@@ -608,6 +615,32 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   static void SetPrintLogFile(const String& FileName) { LKSetPrintLogFile(FileName); }
   static String GetPrintLogFile() { return LKGetPrintLogFile(); }
 
+  // ---- acquisition (lumerakio_acquire.cpp)
+
+  /// The scanner settings (a TLKTWainParams of acquisition/lktwainparams.h),
+  /// made on first use; null without the acquisition layer.
+  TObject* GetTWainParams();
+  /// Scans one picture into the working bitmap. False, with the abort flag
+  /// set and its reason, when nothing arrived (no scanner, a failing or
+  /// vanished device, an empty feeder, the user's cancel, an abort);
+  /// lkaWIA acquires nothing on this system. Ends with Update and
+  /// DoFinishWork.
+  bool Acquire(TLKAcquireApi Api);
+  /// The scanner manager's source selection; true when a source was chosen.
+  bool SelectAcquireSource(TLKAcquireApi Api);
+  /// Fires OnAcquireBitmap when assigned.
+  virtual void DoAcquireBitmap(TLKBitmap* Bitmap, bool& Handled);
+  /// Takes one picture of a multi-picture acquisition: unless
+  /// OnAcquireBitmap handles it, the component's bitmap becomes a copy and
+  /// Params the component's parameters.
+  virtual void TWMultiCallBack(TLKBitmap* Bitmap, TObject*& Params);
+  /// Copies the screen, the active window or its client area into the
+  /// working bitmap (lk24RGB, the screen's resolution); with MouseCursor
+  /// other than -1 the arrow cursor is drawn in. Nothing is copied when
+  /// there is no such window; the finish event runs in every case.
+  void CaptureFromScreen(TLKCSSource Source, Integer MouseCursor);
+  TLKAcquireBitmapEvent OnAcquireBitmap;
+
  private:
   friend class TLKIOThread;
 
@@ -680,6 +713,9 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   TResampleFilter FPrintingFilter = rfFastLinear;
   bool FAutoResetPrinter = true;
   TLKDialogsMeasureUnit FDialogsMeasureUnit = lkduInches;
+
+  // ---- acquisition
+  std::unique_ptr<TObject> FTWainParams;
 };
 
 /// Writes every bitmap of Images (TLKBitmap objects) as one image of a new

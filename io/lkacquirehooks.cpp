@@ -1,0 +1,6 @@
+#include "io/lkacquirehooks.h"
+
+TLKAcquireHooks& LKAcquireHooks() {
+  static TLKAcquireHooks Hooks;
+  return Hooks;
+}

@@ -1,0 +1,33 @@
+// Where the I/O component meets the acquisition layer, which sits above it:
+// the acquisition layer fills these hooks when the library loads, so the
+// component's scanner entry points reach it without including it. Empty
+// hooks mean no acquisition layer: the entry points then acquire nothing.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "core/hylkdefs.h"
+#include "platform/classes.h"
+
+class TLKBitmap;
+class TIOParamsVals;
+
+/// Sources of an acquisition.
+enum TLKAcquireApi : Byte { lkaTWain, lkaWIA };
+
+struct TLKAcquireHooks {
+  /// Makes the scanner settings object of an owner (a TLKTWainParams).
+  std::function<std::unique_ptr<TObject>(TComponent* Owner)> CreateTWainParams;
+  /// One modal scan into Bitmap with the settings; true when a picture came.
+  std::function<bool(TObject* Settings, TLKBitmap* Bitmap, TIOParamsVals* Params, TProgressRec& Progress,
+                     bool NativePixelFormat)>
+      TWainAcquire;
+  /// The manager's source selection; Name gets the chosen source.
+  std::function<bool(TObject* Settings, String& Name)> TWainSelect;
+  /// The settings' last failure as text ("" when none).
+  std::function<String(TObject* Settings)> TWainLastError;
+};
+
+/// The process-wide hooks.
+TLKAcquireHooks& LKAcquireHooks();
