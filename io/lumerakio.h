@@ -30,6 +30,9 @@ class TFont;
 class TLKBitmap;
 class TLKIOThread;
 
+/// The text forms of SaveToText.
+enum TLKTextFormat : Byte { lktfPascal, lktfHEX, lktfBase64, lktfASCIIArt };
+
 /// The I/O component.
 ///
 /// Threads: any thread may read and write the abort flag, start or wait for
@@ -534,6 +537,34 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void SaveToStreamPDF(TStream* Stream);
   void SyncSaveToStreamPDF(TStream* Stream);
 
+  // ---- loading from a URL, text export (lumerakio_url.cpp, lumerakio_text.cpp)
+
+  /// Fetches an "http://" address (scheme in any case) and loads the body by
+  /// its content (LoadFromStream), through the asynchronous gate. The host
+  /// runs up to the first "/" (none: the path "/"), an optional ":port"
+  /// after it (not a number: 80). Redirects are followed over plain HTTP.
+  /// The body is held in memory and refused past the allocation gate's
+  /// memory limit. Any other scheme, a connection that fails, an error
+  /// status, too many redirects, a body cut short of its stated length, or
+  /// the abort flag raised during the transfer: the abort flag with the
+  /// reason, the finish, nothing loaded. Progress is reported while a body
+  /// of stated length arrives.
+  virtual void LoadFromURL(const String& URL);
+  /// The HTTP proxy ("host:port"; empty: none, also none from the
+  /// environment) and the user name and password it is given.
+  String GetProxyServer() const { return FProxyServer; }
+  void SetProxyServer(const String& Value) { FProxyServer = Value; }
+  String GetProxyUserName() const { return FProxyUserName; }
+  void SetProxyUserName(const String& Value) { FProxyUserName = Value; }
+  String GetProxyUserPassword() const { return FProxyUserPassword; }
+  void SetProxyUserPassword(const String& Value) { FProxyUserPassword = Value; }
+  /// Writes the picture as text into FileName (created or truncated; a file
+  /// that cannot be created raises EFCreateError): encoded as FileType
+  /// (SaveToStream) and written as a Pascal byte array, C-style hex bytes or
+  /// Base64 lines, or drawn as ASCII art (lk24RGB pictures only; others
+  /// write nothing). FILENAME becomes FileName when something was written.
+  virtual void SaveToText(const String& FileName, Integer FileType, TLKTextFormat Format);
+
   // ---- dialog settings
 
   /// Language handed to the dialogs (default msSystem).
@@ -613,6 +644,9 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void SaveToDocument(TDocumentSlot& Slot, Integer Type);
   void CloseDocument(TDocumentSlot& Slot, Integer Type);
   TDocumentSlot FPSDocument, FPDFDocument;
+
+  // ---- loading from a URL
+  String FProxyServer, FProxyUserName, FProxyUserPassword;
 
   // ---- dialog settings
   TMsgLanguage FMsgLanguage = msSystem;

@@ -20,7 +20,7 @@
 
 namespace {
 
-// A load or save this build cannot run (URL downloads, AVI frames): the
+// A load or save this build cannot run (AVI frames): the
 // abort flag, then the finish.
 void Unsupported(TLumerakIO& IO, const char* What) {
   IO.SetAbortedWith(String(What) + ": not available in this build");
@@ -72,7 +72,7 @@ void TLumerakIO::LoadFromFile(const String& FileName) {
     DoFinishWork();
     return;
   }
-  if (LowerCase(FileName.substr(0, 7)) == "http://") return Unsupported(*this, "loading from a URL");
+  if (LowerCase(FileName.substr(0, 7)) == "http://") return LoadFromURL(FileName);
   const String ext = lkio::LowerExt(FileName);
   if (ext == ".avi") return Unsupported(*this, "AVI frames");
   const PLKFileFormatInfo info = LKFileFormatGetInfo2(ext);
