@@ -24,6 +24,7 @@ TLumerakIO::~TLumerakIO() {
   try {
     ClosePSFile();
     ClosePDFFile();
+    CloseAVIFile();
   } catch (...) {
   }
   RemoveViewRegistration();

@@ -19,6 +19,7 @@
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
 #include "platform/atomicfile.h"
+#include "platform/avifile.h"
 #include "platform/classes.h"
 #include "platform/controls.h"
 #include "platform/syncobjs.h"
@@ -537,6 +538,42 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void SaveToStreamPDF(TStream* Stream);
   void SyncSaveToStreamPDF(TStream* Stream);
 
+  // ---- AVI files (lumerakio_avi.cpp)
+  //
+  // One AVI file at a time is open on the component, for reading or for
+  // writing; opening either closes the other. The destructor closes it (a
+  // file being written is completed).
+
+  /// Opens the file's first video stream for reading: the frame count (also
+  /// in AVI_FrameCount; FILENAME the name, FILETYPE 0), or 0 with the abort
+  /// flag when the file cannot be read, has no video stream or holds frames
+  /// coded in a way the library does not decode (plain rows of 1 to 32 bits
+  /// and Motion-JPEG are).
+  Integer OpenAVIFile(const String& FileName);
+  /// Closes the file open for reading, or completes the file being written.
+  void CloseAVIFile();
+  /// Whether a file is open for reading.
+  bool IsOpenAVI() const;
+  /// Loads frame Index of the open file, through the asynchronous gate. No
+  /// file, an index out of range or an inconsistent bitmap load nothing;
+  /// a frame that does not decode sets the abort flag. The finish fires in
+  /// every case. AVI_FrameDelayTime becomes the frame's duration in
+  /// milliseconds (0 for a stream without a rate).
+  void LoadFromAVI(Integer Index);
+  /// Starts a new AVI file (replacing FileName when the file is complete)
+  /// of Rate frames per second, written by SaveToAVI. Codec: "MJPG"
+  /// (Motion-JPEG at JPEG_QUALITY), or "" / "DIB " for plain rows. Another
+  /// code, or a rate below 1, sets the abort flag and opens nothing; a file
+  /// that cannot be created raises EInvalidGraphic ("unable to create AVI
+  /// file").
+  void CreateAVIFile(const String& FileName, Integer Rate, const String& Codec);
+  /// Appends the picture as the next frame (converted to lk24RGB unless it
+  /// is lk24RGB; with BITSPERSAMPLE 8 and SAMPLESPERPIXEL 1 plain frames
+  /// are written as 256 colours with their palette). The first frame fixes
+  /// the size: a picture of another size sets the abort flag and is not
+  /// written. No gate, no finish.
+  void SaveToAVI();
+
   // ---- loading from a URL, text export (lumerakio_url.cpp, lumerakio_text.cpp)
 
   /// Fetches an "http://" address (scheme in any case) and loads the body by
@@ -644,6 +681,12 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void SaveToDocument(TDocumentSlot& Slot, Integer Type);
   void CloseDocument(TDocumentSlot& Slot, Integer Type);
   TDocumentSlot FPSDocument, FPDFDocument;
+
+  // ---- AVI files
+  std::unique_ptr<TAviReader> FAviReader;
+  std::unique_ptr<TAviWriter> FAviWriter;
+  bool FAviMJPG = false;
+  Integer FAviWidth = 0, FAviHeight = 0, FAviRate = 0;
 
   // ---- loading from a URL
   String FProxyServer, FProxyUserName, FProxyUserPassword;
