@@ -149,7 +149,13 @@ Integer LKGetFileFramesCount(const String& FileName) {
     TAviReader avi;
     return avi.Open(FileName) ? avi.FrameCount() : 0;
   }
-  if (!info || info->FormatType == lkftUnknown || info->FormatType == lkftAVI) return 0;
+  if (!info || info->FormatType == lkftUnknown || info->FormatType == lkftAVI) {
+    // Any other name may be a media file.
+    TLumerakIO io;
+    const Integer n = io.OpenMediaFile(FileName);
+    io.CloseMediaFile();
+    return n;
+  }
   if (LKPageOpsOf(info->FormatType)) return LKCountFilePages(FileName, info->FormatType);
   return 1;
 }

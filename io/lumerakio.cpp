@@ -25,6 +25,7 @@ TLumerakIO::~TLumerakIO() {
     ClosePSFile();
     ClosePDFFile();
     CloseAVIFile();
+    CloseMediaFile();
   } catch (...) {
   }
   RemoveViewRegistration();

@@ -22,6 +22,7 @@
 #include "platform/avifile.h"
 #include "platform/classes.h"
 #include "platform/controls.h"
+#include "platform/gstmedia.h"
 #include "platform/syncobjs.h"
 #include "platform/system.h"
 #include "platform/threads.h"
@@ -574,6 +575,23 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// written. No gate, no finish.
   void SaveToAVI();
 
+  // ---- other media files (lumerakio_media.cpp)
+  //
+  // Video files of any kind the system's media framework plays, one frame
+  // at a time. Calls run on the caller's thread.
+
+  /// Opens FileName: its frame count (MEDIAFILE_FRAMECOUNT; WIDTH, HEIGHT,
+  /// FILENAME, FILETYPE 0 too), or 0 with the abort flag when it cannot be
+  /// played, has no video or no length. An open file is closed first.
+  Integer OpenMediaFile(const String& FileName);
+  /// Loads frame Index (IMAGEINDEX becomes Index) as a 24-bit picture;
+  /// MEDIAFILE_FRAMEDELAYTIME becomes the frame's duration in milliseconds.
+  /// Nothing without an open file; a frame that cannot be had sets the
+  /// abort flag. No finish.
+  void LoadFromMediaFile(Integer Index);
+  void CloseMediaFile();
+  bool IsOpenMediaFile() const;
+
   // ---- loading from a URL, text export (lumerakio_url.cpp, lumerakio_text.cpp)
 
   /// Fetches an "http://" address (scheme in any case) and loads the body by
@@ -687,6 +705,10 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   std::unique_ptr<TAviWriter> FAviWriter;
   bool FAviMJPG = false;
   Integer FAviWidth = 0, FAviHeight = 0, FAviRate = 0;
+
+  // ---- other media files
+  std::unique_ptr<TGstMediaFile> FMedia;
+  double FMediaDelay = 0;  // milliseconds per frame
 
   // ---- loading from a URL
   String FProxyServer, FProxyUserName, FProxyUserPassword;

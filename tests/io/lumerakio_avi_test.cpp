@@ -223,25 +223,37 @@ TEST_F(Avi, PeersProbeOurFiles) {
                                 "stream=codec_name,r_frame_rate,nb_read_frames,width,height -of csv=p=0 '" +
                                 file + "'");
     EXPECT_EQ(out, std::string(*codec ? "mjpeg" : "rawvideo") + ",23,17,15/1,4\n") << codec;
+    if (!Have("gst-discoverer-1.0")) continue;
+    const std::string seen = Output("gst-discoverer-1.0 -v '" + file + "' 2>&1");
+    EXPECT_NE(seen.find("Frame rate: 15/1"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("Duration: 0:00:00.266666666"), std::string::npos) << seen;
   }
 }
 
-// Files the peers write read frame for frame like the frames they decode.
+// Files the peers write read frame for frame like the frames ffmpeg
+// decodes from them.
 TEST_F(Avi, PeerFilesReadFrameForFrame) {
   if (!Have("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+  const String src = "ffmpeg -v error -y -f lavfi -i testsrc=size=32x24:rate=10 -frames:v 5 ";
+  const String gst = "gst-launch-1.0 -q videotestsrc num-buffers=5 ! video/x-raw,width=32,height=24,framerate=10/1";
   struct Row {
-    const char* Args;
+    String Make;  // writes the file named last
     int Tolerance;
+    bool NeedsGst;
   };
-  for (const Row& r : {Row{"-c:v rawvideo -pix_fmt bgr24", 0}, Row{"-c:v rawvideo -pix_fmt pal8", 0},
-                       Row{"-c:v mjpeg -q:v 3", 12}}) {
-    SCOPED_TRACE(r.Args);
+  const std::vector<Row> rows = {
+      {src + "-c:v rawvideo -pix_fmt bgr24", 0, false},
+      {src + "-c:v rawvideo -pix_fmt pal8", 0, false},
+      {src + "-c:v mjpeg -q:v 3", 12, false},
+      {gst + ",format=BGR ! avimux ! filesink location=", 0, true},
+      {gst + " ! jpegenc ! avimux ! filesink location=", 12, true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.Make);
+    if (r.NeedsGst && !Have("gst-launch-1.0")) continue;
     const String avi = dir.File("peer.avi");
     const String raw = dir.File("peer.rgb");
-    ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i testsrc=size=32x24:rate=10 -frames:v 5 " +
-                           String(r.Args) + " '" + avi + "'")
-                              .c_str()),
-              0);
+    ASSERT_EQ(std::system((r.Make + (r.NeedsGst ? "" : " ") + "'" + avi + "'").c_str()), 0);
     ASSERT_EQ(std::system(("ffmpeg -v error -y -i '" + avi + "' -f rawvideo -pix_fmt bgr24 '" + raw + "'").c_str()),
               0);
     const std::string frames = ReadAll(raw);
