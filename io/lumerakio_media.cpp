@@ -42,12 +42,14 @@ void TLumerakIO::LoadFromMediaFile(Integer Index) {
   if (!IsOpenMediaFile()) return;
   TIOParamsVals& p = *GetIOParams();
   p.SetImageIndex(Index);
-  // The frame's start: by the frame length the stream states, else by an
-  // even share of the length.
+  // The middle of the frame, by the frame length the stream states, else by
+  // an even share of the length: a frame length rounded to whole
+  // nanoseconds (30000/1001 per second) would put the frame's start inside
+  // the frame before after a few hundred frames.
   const Int64 frameNs = FMedia->FrameNs() > 0 ? FMedia->FrameNs()
                                               : FMedia->DurationNs() / std::max<Int64>(1, FMedia->FrameCount());
   TGstFrame f;
-  if (Index < 0 || !FMedia->FrameAt(Int64(Index) * frameNs, f))
+  if (Index < 0 || !FMedia->FrameAt(Int64(Index) * frameNs + frameNs / 2, f))
     return SetAbortedWith("frame " + std::to_string(Index) + " of the media file cannot be had");
   TProgressRec pr = lkio::MakeSilentProgress(*this);
   if (!LKAllowPicture(f.Width, f.Height, 24, pr, "media frame") || !MakeConsistentBitmap(TLKPixelFormatSet())) return;

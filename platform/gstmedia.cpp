@@ -240,11 +240,14 @@ bool TGstMediaFile::Open(const String& FileName) {
   FDuration = std::max<Int64>(0, p->DurationNs());
   Integer num = 0, den = 0;
   if (p->FrameRate("sink", num, den)) FFrameNs = Int64(den) * 1000000000 / num;
-  const Int64 frames = p->DurationFrames();
-  if (frames > 0)
-    FFrames = frames;
-  else if (FFrameNs > 0)
+  // Elements answer a count in frames by converting the duration with
+  // truncation, which loses the last frame of a file whose duration is
+  // stored in milliseconds: the duration over the frame length, rounded,
+  // goes first.
+  if (FFrameNs > 0)
     FFrames = (FDuration + FFrameNs / 2) / FFrameNs;
+  else
+    FFrames = std::max<Int64>(0, p->DurationFrames());
   FPipeline = std::move(p);
   return true;
 }

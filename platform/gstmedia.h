@@ -88,8 +88,8 @@ class TGstMediaFile {
   /// Length of one frame in nanoseconds (from the frame rate; 0 when the
   /// stream states none).
   Int64 FrameNs() const { return FFrameNs; }
-  /// Frames in the file: the pipeline's own count, else the duration over
-  /// the frame length, 0 when neither is known.
+  /// Frames in the file: the duration over the frame length (rounded),
+  /// else the pipeline's own count, 0 when neither is known.
   Int64 FrameCount() const { return FFrames; }
   /// The frame shown at Ns nanoseconds.
   bool FrameAt(Int64 Ns, TGstFrame& Frame);

@@ -18,9 +18,10 @@ namespace {
 
 bool HaveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
 
-// Ten frames at 25 per second, frame k grey 20 k, in Container with Codec.
-bool MakeClip(const String& File, const char* Codec) {
-  const String cmd = "ffmpeg -v error -y -f lavfi -i \"nullsrc=s=32x24:r=25,geq=lum='N*20':cb=128:cr=128\" "
+// Ten frames at Rate per second, frame k grey 20 k, coded with Codec.
+bool MakeClip(const String& File, const char* Codec, const char* Rate) {
+  const String cmd = "ffmpeg -v error -y -f lavfi -i \"nullsrc=s=32x24:r=" + String(Rate) +
+                     ",geq=lum='N*20':cb=128:cr=128\" "
                      "-frames:v 10 -c:v " + String(Codec) + " '" + File + "'";
   return std::system(cmd.c_str()) == 0;
 }
@@ -40,11 +41,14 @@ TEST(Media, FramesCountsAndSeeks) {
   struct Row {
     const char* Name;
     const char* Codec;
+    const char* Rate;
+    Integer Delay;
   };
-  for (const Row& r : {Row{"clip.mkv", "mjpeg -q:v 2"}, Row{"clip.mov", "mjpeg -q:v 2"}}) {
+  for (const Row& r : {Row{"clip.mkv", "mjpeg -q:v 2", "25", 40}, Row{"clip.mov", "mjpeg -q:v 2", "25", 40},
+                       Row{"ntsc.mkv", "mjpeg -q:v 2", "30000/1001", 33}}) {
     SCOPED_TRACE(r.Name);
     const String file = dir.File(r.Name);
-    ASSERT_TRUE(MakeClip(file, r.Codec));
+    ASSERT_TRUE(MakeClip(file, r.Codec, r.Rate));
     TLumerakIO io;
     ASSERT_EQ(io.OpenMediaFile(file), 10) << io.GetAbortReason();
     EXPECT_TRUE(io.IsOpenMediaFile());
@@ -60,7 +64,7 @@ TEST(Media, FramesCountsAndSeeks) {
       EXPECT_NEAR(MeanGrey(*io.GetLKBitmap()), std::max(0, (20 * k - 16) * 255 / 219), 4) << k;
       EXPECT_EQ(io.GetIOParams()->IMAGEINDEX, k);
     }
-    EXPECT_EQ(io.GetIOParams()->MEDIAFILE_FRAMEDELAYTIME, 40);
+    EXPECT_EQ(io.GetIOParams()->MEDIAFILE_FRAMEDELAYTIME, r.Delay);
     io.CloseMediaFile();
     EXPECT_FALSE(io.IsOpenMediaFile());
     EXPECT_EQ(LKGetFileFramesCount(file), 10);
