@@ -23,6 +23,7 @@
 #include "platform/classes.h"
 #include "platform/controls.h"
 #include "platform/gstmedia.h"
+#include "platform/metafile.h"
 #include "platform/syncobjs.h"
 #include "platform/system.h"
 #include "platform/threads.h"
@@ -591,6 +592,27 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void LoadFromMediaFile(Integer Index);
   void CloseMediaFile();
   bool IsOpenMediaFile() const;
+
+  // ---- metafiles (lumerakio_metafile.cpp)
+  //
+  // Sizes: a positive width or height is taken as it is; a negative one
+  // keeps the metafile's aspect ratio from the other (both negative: the
+  // metafile's own size); 0 in either does nothing. A side past 16000
+  // pixels scales the picture down so that its longer side is 16000.
+
+  /// Draws Meta over the background colour into the working bitmap
+  /// (lk24RGB; FILETYPE 9 or 10, the default resolution). With Alpha, the
+  /// parts the metafile leaves blank get alpha 0. A metafile without a size
+  /// sets the abort flag. No progress and no finish.
+  void ImportMetaFile(const TMetafile& Meta, Integer Width, Integer Height, bool Alpha);
+  /// Loads the metafile FileName (through the asynchronous gate) and draws
+  /// it as ImportMetaFile does; FILENAME becomes FileName. A file that is no
+  /// metafile sets the abort flag. The finish fires in every case.
+  void ImportMetafile(const String& FileName, Integer Width, Integer Height, bool Alpha);
+  /// Draws the metafile FileName over the picture with its top-left corner
+  /// at X, Y (clipped to the picture); the parameters stay. Finish in every
+  /// case.
+  void MergeMetafile(const String& FileName, Integer X, Integer Y, Integer Width, Integer Height);
 
   // ---- loading from a URL, text export (lumerakio_url.cpp, lumerakio_text.cpp)
 

@@ -85,6 +85,7 @@ void TLumerakIO::LoadFromFile(const String& FileName) {
   if (LowerCase(FileName.substr(0, 7)) == "http://") return LoadFromURL(FileName);
   const String ext = lkio::LowerExt(FileName);
   if (ext == ".avi") return LoadFromFileAVI(*this, FileName);
+  if (ext == ".wmf" || ext == ".emf") return ImportMetafile(FileName, -1, -1, false);
   const PLKFileFormatInfo info = LKFileFormatGetInfo2(ext);
   if (!info) return NothingToLoad(*this, "no format reads \"" + ExtractFileName(FileName) + "\"");
   LoadRecordFile(*this, *info, FileName, true);
