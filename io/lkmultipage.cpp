@@ -6,6 +6,7 @@
 #include "io/lkfileformats.h"
 #include "io/lkparams.h"
 #include "io/lumerakio_frame.h"
+#include "platform/avifile.h"
 
 namespace {
 
@@ -144,7 +145,17 @@ bool InsertTIFFImageFile(const String& Source, const String& Insert, const Strin
 
 Integer LKGetFileFramesCount(const String& FileName) {
   const PLKFileFormatInfo info = LKFileFormatGetInfo2(lkio::LowerExt(FileName));
-  if (!info || info->FormatType == lkftUnknown || info->FormatType == lkftAVI) return 0;
+  if (lkio::LowerExt(FileName) == ".avi") {
+    TAviReader avi;
+    return avi.Open(FileName) ? avi.FrameCount() : 0;
+  }
+  if (!info || info->FormatType == lkftUnknown || info->FormatType == lkftAVI) {
+    // Any other name may be a media file.
+    TLumerakIO io;
+    const Integer n = io.OpenMediaFile(FileName);
+    io.CloseMediaFile();
+    return n;
+  }
   if (LKPageOpsOf(info->FormatType)) return LKCountFilePages(FileName, info->FormatType);
   return 1;
 }

@@ -24,6 +24,8 @@ TLumerakIO::~TLumerakIO() {
   try {
     ClosePSFile();
     ClosePDFFile();
+    CloseAVIFile();
+    CloseMediaFile();
   } catch (...) {
   }
   RemoveViewRegistration();

@@ -21,8 +21,11 @@
 #include "io/lkparams.h"
 #include "io/lkprintparams.h"
 #include "platform/atomicfile.h"
+#include "platform/avifile.h"
 #include "platform/classes.h"
 #include "platform/controls.h"
+#include "platform/gstmedia.h"
+#include "platform/metafile.h"
 #include "platform/syncobjs.h"
 #include "platform/system.h"
 #include "platform/threads.h"
@@ -33,6 +36,9 @@ class TFont;
 class TLKBitmap;
 class TLKIOThread;
 class TPrinter;
+
+/// The text forms of SaveToText.
+enum TLKTextFormat : Byte { lktfPascal, lktfHEX, lktfBase64, lktfASCIIArt };
 
 /// The I/O component.
 ///
@@ -544,6 +550,108 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void SaveToStreamPDF(TStream* Stream);
   void SyncSaveToStreamPDF(TStream* Stream);
 
+  // ---- AVI files (lumerakio_avi.cpp)
+  //
+  // One AVI file at a time is open on the component, for reading or for
+  // writing; opening either closes the other. The destructor closes it (a
+  // file being written is completed).
+
+  /// Opens the file's first video stream for reading: the frame count (also
+  /// in AVI_FrameCount; FILENAME the name, FILETYPE 0), or 0 with the abort
+  /// flag when the file cannot be read, has no video stream or holds frames
+  /// coded in a way the library does not decode (plain rows of 1 to 32 bits
+  /// and Motion-JPEG are).
+  Integer OpenAVIFile(const String& FileName);
+  /// Closes the file open for reading, or completes the file being written.
+  void CloseAVIFile();
+  /// Whether a file is open for reading.
+  bool IsOpenAVI() const;
+  /// Loads frame Index of the open file, through the asynchronous gate. No
+  /// file, an index out of range or an inconsistent bitmap load nothing;
+  /// a frame that does not decode sets the abort flag. The finish fires in
+  /// every case. AVI_FrameDelayTime becomes the frame's duration in
+  /// milliseconds (0 for a stream without a rate).
+  void LoadFromAVI(Integer Index);
+  /// Starts a new AVI file (replacing FileName when the file is complete)
+  /// of Rate frames per second, written by SaveToAVI. Codec: "MJPG"
+  /// (Motion-JPEG at JPEG_QUALITY), or "" / "DIB " for plain rows. Another
+  /// code, or a rate below 1, sets the abort flag and opens nothing; a file
+  /// that cannot be created raises EInvalidGraphic ("unable to create AVI
+  /// file").
+  void CreateAVIFile(const String& FileName, Integer Rate, const String& Codec);
+  /// Appends the picture as the next frame (converted to lk24RGB unless it
+  /// is lk24RGB; with BITSPERSAMPLE 8 and SAMPLESPERPIXEL 1 plain frames
+  /// are written as 256 colours with their palette). The first frame fixes
+  /// the size: a picture of another size sets the abort flag and is not
+  /// written. No gate, no finish.
+  void SaveToAVI();
+
+  // ---- other media files (lumerakio_media.cpp)
+  //
+  // Video files of any kind the system's media framework plays, one frame
+  // at a time. Calls run on the caller's thread.
+
+  /// Opens FileName: its frame count (MEDIAFILE_FRAMECOUNT; WIDTH, HEIGHT,
+  /// FILENAME, FILETYPE 0 too), or 0 with the abort flag when it cannot be
+  /// played, has no video or no length. An open file is closed first.
+  Integer OpenMediaFile(const String& FileName);
+  /// Loads frame Index (IMAGEINDEX becomes Index) as a 24-bit picture;
+  /// MEDIAFILE_FRAMEDELAYTIME becomes the frame's duration in milliseconds.
+  /// Nothing without an open file; a frame that cannot be had sets the
+  /// abort flag. No finish.
+  void LoadFromMediaFile(Integer Index);
+  void CloseMediaFile();
+  bool IsOpenMediaFile() const;
+
+  // ---- metafiles (lumerakio_metafile.cpp)
+  //
+  // Sizes: a positive width or height is taken as it is; a negative one
+  // keeps the metafile's aspect ratio from the other (both negative: the
+  // metafile's own size); 0 in either does nothing. A side past 16000
+  // pixels scales the picture down so that its longer side is 16000.
+
+  /// Draws Meta over the background colour into the working bitmap
+  /// (lk24RGB; FILETYPE 9 or 10, the default resolution). With Alpha, the
+  /// parts the metafile leaves blank get alpha 0. A metafile without a size
+  /// sets the abort flag. No progress and no finish.
+  void ImportMetaFile(const TMetafile& Meta, Integer Width, Integer Height, bool Alpha);
+  /// Loads the metafile FileName (through the asynchronous gate) and draws
+  /// it as ImportMetaFile does; FILENAME becomes FileName. A file that is no
+  /// metafile sets the abort flag. The finish fires in every case.
+  void ImportMetafile(const String& FileName, Integer Width, Integer Height, bool Alpha);
+  /// Draws the metafile FileName over the picture with its top-left corner
+  /// at X, Y (clipped to the picture); the parameters stay. Finish in every
+  /// case.
+  void MergeMetafile(const String& FileName, Integer X, Integer Y, Integer Width, Integer Height);
+
+  // ---- loading from a URL, text export (lumerakio_url.cpp, lumerakio_text.cpp)
+
+  /// Fetches an "http://" address (scheme in any case) and loads the body by
+  /// its content (LoadFromStream), through the asynchronous gate. The host
+  /// runs up to the first "/" (none: the path "/"), an optional ":port"
+  /// after it (not a number: 80). Redirects are followed over plain HTTP.
+  /// The body is held in memory and refused past the allocation gate's
+  /// memory limit. Any other scheme, a connection that fails, an error
+  /// status, too many redirects, a body cut short of its stated length, or
+  /// the abort flag raised during the transfer: the abort flag with the
+  /// reason, the finish, nothing loaded. Progress is reported while a body
+  /// of stated length arrives.
+  virtual void LoadFromURL(const String& URL);
+  /// The HTTP proxy ("host:port"; empty: none, also none from the
+  /// environment) and the user name and password it is given.
+  String GetProxyServer() const { return FProxyServer; }
+  void SetProxyServer(const String& Value) { FProxyServer = Value; }
+  String GetProxyUserName() const { return FProxyUserName; }
+  void SetProxyUserName(const String& Value) { FProxyUserName = Value; }
+  String GetProxyUserPassword() const { return FProxyUserPassword; }
+  void SetProxyUserPassword(const String& Value) { FProxyUserPassword = Value; }
+  /// Writes the picture as text into FileName (created or truncated; a file
+  /// that cannot be created raises EFCreateError): encoded as FileType
+  /// (SaveToStream) and written as a Pascal byte array, C-style hex bytes or
+  /// Base64 lines, or drawn as ASCII art (lk24RGB pictures only; others
+  /// write nothing). FILENAME becomes FileName when something was written.
+  virtual void SaveToText(const String& FileName, Integer FileType, TLKTextFormat Format);
+
   // ---- dialog settings
 
   /// Language handed to the dialogs (default msSystem).
@@ -700,6 +808,19 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void SaveToDocument(TDocumentSlot& Slot, Integer Type);
   void CloseDocument(TDocumentSlot& Slot, Integer Type);
   TDocumentSlot FPSDocument, FPDFDocument;
+
+  // ---- AVI files
+  std::unique_ptr<TAviReader> FAviReader;
+  std::unique_ptr<TAviWriter> FAviWriter;
+  bool FAviMJPG = false;
+  Integer FAviWidth = 0, FAviHeight = 0, FAviRate = 0;
+
+  // ---- other media files
+  std::unique_ptr<TGstMediaFile> FMedia;
+  double FMediaDelay = 0;  // milliseconds per frame
+
+  // ---- loading from a URL
+  String FProxyServer, FProxyUserName, FProxyUserPassword;
 
   // ---- dialog settings
   TMsgLanguage FMsgLanguage = msSystem;

@@ -20,11 +20,21 @@
 
 namespace {
 
-// A load or save this build cannot run (URL downloads, AVI frames): the
-// abort flag, then the finish.
-void Unsupported(TLumerakIO& IO, const char* What) {
-  IO.SetAbortedWith(String(What) + ": not available in this build");
-  IO.DoFinishWork();
+// Frame IMAGEINDEX of an AVI file; the file is closed again. The whole
+// of it goes to a worker on the asynchronous road.
+void LoadFromFileAVI(TLumerakIO& IO, const String& FileName) {
+  if (IO.GetAsyncGate()) {
+    new TLKIOThread(&IO, TLKIOMethodFile([&IO](const String& F) { LoadFromFileAVI(IO, F); }), FileName);
+    return;
+  }
+  if (IO.OpenAVIFile(FileName) == 0) {
+    IO.DoFinishWork();
+    return;
+  }
+  IO.LoadFromAVI(IO.GetIOParams()->IMAGEINDEX);
+  IO.CloseAVIFile();
+  IO.GetIOParams()->FILENAME = FileName;
+  IO.GetIOParams()->FILETYPE = lkftAVI;
 }
 
 // A load that finds nothing to run (no format, no stream): the abort flag
@@ -72,9 +82,10 @@ void TLumerakIO::LoadFromFile(const String& FileName) {
     DoFinishWork();
     return;
   }
-  if (LowerCase(FileName.substr(0, 7)) == "http://") return Unsupported(*this, "loading from a URL");
+  if (LowerCase(FileName.substr(0, 7)) == "http://") return LoadFromURL(FileName);
   const String ext = lkio::LowerExt(FileName);
-  if (ext == ".avi") return Unsupported(*this, "AVI frames");
+  if (ext == ".avi") return LoadFromFileAVI(*this, FileName);
+  if (ext == ".wmf" || ext == ".emf") return ImportMetafile(FileName, -1, -1, false);
   const PLKFileFormatInfo info = LKFileFormatGetInfo2(ext);
   if (!info) return NothingToLoad(*this, "no format reads \"" + ExtractFileName(FileName) + "\"");
   LoadRecordFile(*this, *info, FileName, true);

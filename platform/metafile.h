@@ -1,0 +1,41 @@
+// Metafiles (the 16-bit and the enhanced kind) played into a 24-bit pixel
+// buffer: lines, polylines, polygons, rectangles, ellipses, pens and
+// brushes, the window and viewport mapping. Other records are skipped.
+//
+// Every record length is checked against the data before it is used; a
+// record that runs past the end ends the playback (what came before stays
+// drawn). Nothing read from the file sizes an allocation.
+//
+// Threads: one object belongs to one thread at a time; playback draws into
+// the caller's buffer only, so workers may play their own metafiles.
+#pragma once
+
+#include <vector>
+
+#include "platform/system.h"
+
+class TMetafile {
+ public:
+  /// Takes the bytes of a file; false (Error says why) when they are no
+  /// metafile of either kind or state no size.
+  bool LoadFromBytes(std::vector<Byte> Data);
+  bool LoadFromFile(const String& FileName);
+  String Error() const { return FError; }
+  /// The enhanced kind.
+  bool Enhanced() const { return FEnhanced; }
+  /// The picture's own size in pixels (0 before a load).
+  Integer Width() const { return FWidth; }
+  Integer Height() const { return FHeight; }
+  /// Plays the records into Pixels (Height rows of Stride bytes, blue,
+  /// green, red), scaled from the picture's own size to Width x Height.
+  void Play(Byte* Pixels, Integer Width, Integer Height, Integer Stride) const;
+
+ private:
+  std::vector<Byte> FData;
+  String FError;
+  bool FEnhanced = false;
+  Integer FWidth = 0, FHeight = 0;
+  // The picture's frame in logical units (WMF: placeable bounds or window).
+  Integer FLeft = 0, FTop = 0;
+  double FFrameW = 1, FFrameH = 1;
+};
