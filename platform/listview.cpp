@@ -1,8 +1,10 @@
 #include "platform/listview.h"
 
 #include <QAbstractTableModel>
+#include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPainter>
 #include <QTreeView>
 #include <algorithm>
 #include <set>
@@ -53,7 +55,60 @@ class TListModel : public QAbstractTableModel {
 
 namespace {
 
-QTreeView* View(const TListView* V) { return static_cast<QTreeView*>(V->GetWidget()); }
+/// The report view as the desktop draws it: the last column takes the width
+/// the others leave (so a list that holds its columns shows no horizontal
+/// scroll bar), and grid lines, when asked for, run between the columns and
+/// between rows down to the bottom of the view.
+class TReportView : public QTreeView {
+ public:
+  TReportView() { header()->setStretchLastSection(false); }
+  void SetGridLines(bool Value) {
+    FGridLines = Value;
+    viewport()->update();
+  }
+  void FitLastColumn() {
+    QHeaderView* h = header();
+    const int n = h->count();
+    if (n < 1) return;
+    int others = 0;
+    for (int i = 0; i < n - 1; ++i) others += h->sectionSize(i);
+    const int want = std::max(h->minimumSectionSize(), viewport()->width() - others);
+    if (h->sectionSize(n - 1) != want) h->resizeSection(n - 1, want);
+  }
+
+ protected:
+  bool viewportEvent(QEvent* Event) override {
+    if (Event->type() == QEvent::Resize) FitLastColumn();
+    return QTreeView::viewportEvent(Event);
+  }
+  void updateGeometries() override {
+    FitLastColumn();
+    QTreeView::updateGeometries();
+  }
+  void paintEvent(QPaintEvent* Event) override {
+    QTreeView::paintEvent(Event);
+    if (!FGridLines || model() == nullptr) return;
+    QPainter p(viewport());
+    const TColor line = ColorToRGB(clBtnFace);
+    p.setPen(QColor(GetRValue(line), GetGValue(line), GetBValue(line)));
+    const int width = viewport()->width(), height = viewport()->height();
+    for (int i = 0; i < header()->count(); ++i) {
+      const int x = header()->sectionViewportPosition(i) + header()->sectionSize(i) - 1;
+      p.drawLine(x, 0, x, height);
+    }
+    if (model()->rowCount() == 0) return;
+    const QModelIndex first = indexAt(QPoint(0, 0));
+    const QModelIndex row = first.isValid() ? first : model()->index(0, 0);
+    const int step = rowHeight(row);
+    if (step <= 0) return;
+    for (int y = visualRect(row).top() + step - 1; y < height; y += step) p.drawLine(0, y, width, y);
+  }
+
+ private:
+  bool FGridLines = false;
+};
+
+TReportView* View(const TListView* V) { return static_cast<TReportView*>(V->GetWidget()); }
 
 std::vector<Integer> Rows(const QItemSelection& Selection) {
   std::set<Integer> rows;
@@ -152,8 +207,8 @@ TListItem* TListItems::GetItem(Integer Index) {
 // ---------------------------------------------------------------------------
 
 TListView::TListView(TComponent* AOwner)
-    : TWidgetControl(AOwner, new QTreeView()), FItems(this), FModel(new TListModel(this)) {
-  QTreeView* v = View(this);
+    : TWidgetControl(AOwner, new TReportView()), FItems(this), FModel(new TListModel(this)) {
+  TReportView* v = View(this);
   v->setRootIsDecorated(false);
   v->setUniformRowHeights(true);
   v->setItemsExpandable(false);
@@ -167,6 +222,9 @@ TListView::TListView(TComponent* AOwner)
                      SelectionChanged(Rows(Deselected), Rows(Selected));
                    });
   QObject::connect(v, &QTreeView::doubleClicked, [this](const QModelIndex&) { DblClick(); });
+  QObject::connect(v->header(), &QHeaderView::sectionResized, [v](int Section, int, int) {
+    if (Section < v->header()->count() - 1) v->FitLastColumn();
+  });
   QObject::connect(v->header(), &QHeaderView::sectionClicked, [this](int Section) {
     if (OnColumnClick) OnColumnClick(this, Section);
   });
@@ -186,7 +244,7 @@ TListColumn& TListView::AddColumn(const String& Caption, Integer Width, Integer 
   FModel->BeginReset();
   FColumns.push_back(TListColumn{Caption, Width, Tag});
   FModel->EndReset();
-  for (size_t i = 0; i < FColumns.size(); ++i) View(this)->setColumnWidth(static_cast<int>(i), FColumns[i].Width);
+  SetColumnWidths();
   return FColumns.back();
 }
 
@@ -200,7 +258,12 @@ void TListView::DeleteColumn(Integer Index) {
   FModel->BeginReset();
   FColumns.erase(FColumns.begin() + Index);
   FModel->EndReset();
+  SetColumnWidths();
+}
+
+void TListView::SetColumnWidths() {
   for (size_t i = 0; i < FColumns.size(); ++i) View(this)->setColumnWidth(static_cast<int>(i), FColumns[i].Width);
+  View(this)->FitLastColumn();
 }
 
 void TListView::SetOwnerData(bool Value) {
@@ -214,7 +277,7 @@ void TListView::SetMultiSelect(bool Value) {
   View(this)->setSelectionMode(Value ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
 }
 
-void TListView::SetGridLines(bool Value) { View(this)->setAlternatingRowColors(Value); }
+void TListView::SetGridLines(bool Value) { View(this)->SetGridLines(Value); }
 
 void TListView::SetViewStyle(TViewStyle Value) {
   FViewStyle = Value;

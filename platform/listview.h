@@ -130,6 +130,7 @@ class TListView : public TWidgetControl {
   friend class TListItems;
   friend class TListModel;
   void SelectionChanged(const std::vector<Integer>& Deselected, const std::vector<Integer>& Selected);
+  void SetColumnWidths();
   TListItems FItems;
   std::vector<TListColumn> FColumns;
   TListModel* FModel;

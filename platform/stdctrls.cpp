@@ -29,6 +29,46 @@ class TWidgetFilter : public QObject {
 
 QString Q(const String& S) { return QString::fromStdString(S); }
 
+QColor Q(TColor Color) {
+  const TColor c = ColorToRGB(Color);
+  return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+/// A group box drawn as the desktop's: its inside left in the box's own
+/// colour, which its control fills in beneath (the style's frame would tint
+/// it, and the controls placed on it, which fill with that colour, would
+/// stand out as lighter patches), an etched frame from the middle of the
+/// caption line down, and the caption over a gap in the frame's top edge.
+class TEtchedGroupBox : public QGroupBox {
+ public:
+  explicit TEtchedGroupBox(const TControl* Box) : FBox(Box) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QColor face = Q(FBox->GetColor());
+    const QFontMetrics metrics(font());
+    const int top = metrics.height() / 2;
+    const QRect frame = rect().adjusted(0, top, -1, -1);
+    p.setPen(Q(clBtnShadow));
+    p.drawRect(frame.adjusted(0, 0, -1, -1));
+    p.setPen(Q(clBtnHighlight));
+    p.drawLine(frame.left() + 1, frame.top() + 1, frame.right() - 2, frame.top() + 1);
+    p.drawLine(frame.left() + 1, frame.top() + 1, frame.left() + 1, frame.bottom() - 2);
+    p.drawLine(frame.left(), frame.bottom(), frame.right(), frame.bottom());
+    p.drawLine(frame.right(), frame.top(), frame.right(), frame.bottom());
+    if (title().isEmpty()) return;
+    const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
+    p.fillRect(caption, face);
+    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    p.setFont(font());
+    p.drawText(caption, Qt::AlignCenter | Qt::TextSingleLine, title());
+  }
+
+ private:
+  const TControl* FBox;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -283,8 +323,7 @@ void TLabel::ClientResized(Integer NewWidth, Integer NewHeight) { FLabel->setGeo
 void TLabel::EnabledChanged() { FLabel->setEnabled(GetEnabled()); }
 
 void TLabel::PaintPeer(QPainter& Painter) {
-  const TColor face = ColorToRGB(GetParent() != nullptr ? GetParent()->GetColor() : clBtnFace);
-  Painter.fillRect(0, 0, GetWidth(), GetHeight(), QColor(GetRValue(face), GetGValue(face), GetBValue(face)));
+  Painter.fillRect(0, 0, GetWidth(), GetHeight(), Q(GetParent() != nullptr ? GetParent()->GetColor() : clBtnFace));
 }
 
 // ---------------------------------------------------------------------------
@@ -340,7 +379,7 @@ void TPanel::AdjustClientRect(TRect& Rect) {
 
 void TPanel::TextChanged() { static_cast<QLabel*>(GetWidget())->setText(Q(GetCaption())); }
 
-TGroupBox::TGroupBox(TComponent* AOwner) : TWidgetControl(AOwner, new QGroupBox()) {
+TGroupBox::TGroupBox(TComponent* AOwner) : TWidgetControl(AOwner, new TEtchedGroupBox(this)) {
   UseFaceColor();
   SetControlStyle(GetControlStyle() + TControlStyle{csAcceptsControls});
   SetBounds(GetLeft(), GetTop(), 185, 105);

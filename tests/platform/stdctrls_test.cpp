@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
 #include <QLineEdit>
 #include <functional>
 #include <string>
@@ -141,4 +144,37 @@ TEST(StdCtrls, LabelSizesToItsTextAndTakesNoFocus) {
   label->SetBounds(0, 0, 200, 40);
   label->SetCaption("A longer caption");
   EXPECT_EQ(label->GetWidth(), 200);
+}
+
+// A group box's inside is its own colour all over, so the controls placed on
+// it (which fill with that colour) show no patches; its frame is etched from
+// the middle of the caption line down, broken where the caption sits.
+TEST(StdCtrls, GroupBoxInsideMatchesTheControlsOnIt) {
+  TWinControl form;
+  form.SetBounds(0, 0, 240, 120);
+  QWidget window;
+  form.SetParentWindow(&window);
+  auto* box = new TGroupBox;
+  box->SetParent(&form);
+  box->SetBounds(10, 10, 220, 100);
+  box->SetCaption("Settings");
+  auto* check = new TCheckBox;
+  check->SetParent(box);
+  check->SetBounds(10, 30, 150, 17);
+  check->SetCaption("Use Auto WB");
+  window.resize(240, 120);
+  window.show();
+  QApplication::processEvents();
+
+  const QImage shot = box->GetPeer()->grab().toImage();
+  const QColor face = shot.pixelColor(200, 60);
+  EXPECT_EQ(face, QColor(240, 240, 240)) << "the inside is the face colour, untinted";
+  EXPECT_EQ(shot.pixelColor(10 + 148, 30 + 8), face) << "the check box's own fill, right of its text";
+  EXPECT_EQ(shot.pixelColor(100, 95), face);
+  const int top = QFontMetrics(box->GetWidget()->font()).height() / 2;
+  EXPECT_EQ(shot.pixelColor(200, top), QColor(160, 160, 160)) << "the frame's top edge, right of the caption";
+  EXPECT_EQ(shot.pixelColor(200, top + 1), QColor(255, 255, 255)) << "etched: its highlight below";
+  EXPECT_EQ(shot.pixelColor(0, 60), QColor(160, 160, 160)) << "the left edge";
+  EXPECT_EQ(shot.pixelColor(7, top), QColor(160, 160, 160));
+  EXPECT_NE(shot.pixelColor(12, top), QColor(160, 160, 160)) << "the caption breaks the top edge";
 }

@@ -5,6 +5,9 @@
 
 #include <QAbstractItemModel>
 #include <QItemSelectionModel>
+#include <QApplication>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <string>
@@ -103,4 +106,50 @@ TEST(ListView, OwnerDataItemsAreFilledOnDemand) {
   list.SetSelected(list.GetItems()->GetItem(500000));
   EXPECT_EQ(selected, std::vector<Integer>{500000});
   EXPECT_EQ(list.GetSelected()->GetCaption(), "file500000");
+}
+
+// The report view's last column takes the width the others leave: no
+// horizontal scroll bar while the columns fit, one only when the first
+// columns alone are wider than the list. Grid lines run between columns and
+// rows down to the bottom, in the face colour, and only when asked for.
+TEST(ListView, LastColumnFillsTheWidthAndGridLinesAreDrawn) {
+  QWidget window;  // a child resizes at once; a top-level window waits for the platform
+  TListView list;
+  list.SetViewStyle(vsReport);
+  list.AddColumn("File", 150);
+  list.AddColumn("Size", 150, 1);
+  for (const char* name : {"a.crw", "b.nef", "c.mrw"}) list.GetItems()->Add()->SetCaption(name);
+  auto* view = static_cast<QTreeView*>(list.GetWidget());
+  view->setParent(&window);
+  window.resize(600, 300);
+  window.show();
+  view->resize(285, 237);
+  QApplication::processEvents();
+  EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0) << "two 150 columns in a 285 list: nothing to scroll";
+  EXPECT_EQ(view->header()->sectionSize(0), 150);
+  EXPECT_EQ(view->header()->sectionSize(0) + view->header()->sectionSize(1), view->viewport()->width());
+  EXPECT_EQ(list.GetColumn(1).Width, 150) << "the column keeps its own width";
+
+  view->resize(500, 237);
+  QApplication::processEvents();
+  EXPECT_EQ(view->header()->sectionSize(0) + view->header()->sectionSize(1), view->viewport()->width());
+  view->resize(120, 237);
+  QApplication::processEvents();
+  EXPECT_GT(view->horizontalScrollBar()->maximum(), 0) << "the first column alone is wider than the list " << view->header()->length() << " " << view->viewport()->width() << " " << view->width();
+
+  view->resize(285, 237);
+  QApplication::processEvents();
+  const QColor grid(240, 240, 240), base = view->palette().color(QPalette::Base);
+  const int rowStep = view->visualRect(view->model()->index(0, 0)).height();
+  const int emptyY = rowStep * 5 + rowStep / 2;  // far below the last row
+  QImage shot = view->viewport()->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(149, emptyY), base) << "no grid lines unless asked for";
+  list.SetGridLines(true);
+  QApplication::processEvents();
+  shot = view->viewport()->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(149, emptyY), grid) << "the line after the first column";
+  EXPECT_EQ(shot.pixelColor(60, rowStep - 1), grid) << "the line under the first row";
+  EXPECT_EQ(shot.pixelColor(60, rowStep * 5 - 1), grid) << "row lines run on past the last item";
+  EXPECT_EQ(shot.pixelColor(60, emptyY), base);
+  EXPECT_FALSE(view->alternatingRowColors());
 }
