@@ -165,7 +165,8 @@ inline std::vector<int> Mosaic(TLKBitmap& Picture, Cardinal Filters, const doubl
 
 /// The sample files, a camera of each kind the decoder reads from a plain
 /// file builder of ours: Canon CIFF (compressed), Nikon TIFF, Minolta
-/// (with the camera's white balance in the file) and Nucore.
+/// (with the camera's white balance in the file), Nucore, Pentax and Casio
+/// (raw dumps known by their size) and Olympus TIFF.
 inline std::vector<PhotoSample> PhotoSamples() {
   std::vector<PhotoSample> list;
   // Canon PowerShot with the 2224-cell rows: a 1448 × 2176 picture 6 rows
@@ -242,6 +243,57 @@ inline std::vector<PhotoSample> PhotoSamples() {
                     const std::vector<int> cells = Mosaic(pic, 0x61616161, {1, 1, 1}, 0, 4000);
                     const int w = pic.GetWidth();
                     return rawfiles::Nucore(pic.GetHeight(), w, [&](int r, int c) { return cells[size_t(r) * w + c]; });
+                  }});
+  // Pentax Optio S: 12-bit cells packed most significant bit first, each
+  // 2068-cell row padded to 3136 bytes; the camera is known by the file's
+  // size alone.
+  list.push_back({"pentax_optio_s.raw", "Dune.jpg", 1544, 2068, [](const TLKBitmap& Picture) {
+                    constexpr int kRowBytes = 3136;
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const int w = pic.GetWidth(), h = pic.GetHeight();
+                    const std::vector<int> cells = Mosaic(pic, 0x94949494, {1.506, 1, 1.152}, 0, 4000);
+                    rawkit::Bytes file = rawkit::pack_bits(h, w, 12, [&](int r, int c) { return cells[size_t(r) * w + c]; },
+                                                           kRowBytes - w * 3 / 2);
+                    file.resize(size_t(h) * kRowBytes);  // the bit writer's closing bytes would change the size
+                    return file;
+                  }});
+  // Olympus E-10: a big-endian TIFF whose strips hold 16-bit words with
+  // the 12-bit cell in their high bits.
+  list.push_back({"olympus_e10.orf", "GreenMeadow.jpg", 900, 1200, [](const TLKBitmap& Picture) {
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const int w = pic.GetWidth(), h = pic.GetHeight();
+                    const std::vector<int> cells = Mosaic(pic, 0x94949494, {1.43, 1, 1.77}, 0, 4000);
+                    const std::string make = "OLYMPUS OPTICAL CO.,LTD", model = "E-10";
+                    // Header, five entries, the two names, the two strip
+                    // offsets, then the cells.
+                    const uint32_t names = 8 + 2 + 5 * 12 + 4, strips = (names + uint32_t(make.size() + model.size()) + 2 + 1) & ~1u;
+                    const uint32_t data = strips + 8, half = uint32_t(h / 2) * uint32_t(w) * 2;
+                    rawkit::ByteWriter t(false);
+                    t.u16(0x4d4d).u16(42).u32(8).u16(5);
+                    t.u16(256).u16(4).u32(1).u32(uint32_t(w));
+                    t.u16(257).u16(4).u32(1).u32(uint32_t(h));
+                    t.u16(271).u16(2).u32(uint32_t(make.size() + 1)).u32(names);
+                    t.u16(272).u16(2).u32(uint32_t(model.size() + 1)).u32(names + uint32_t(make.size() + 1));
+                    t.u16(273).u16(4).u32(2).u32(strips);
+                    t.u32(0);
+                    t.text(make).text(model);
+                    while (t.bytes().size() < strips) t.u8(0);
+                    t.u32(data).u32(data + half);
+                    for (const int v : cells) t.u16(uint32_t(v) << 4);
+                    return t.bytes();
+                  }});
+  // Casio QV-2000UX: 8-bit cells after two rows of header, known by size.
+  list.push_back({"casio_qv2000ux.raw", "YellowFlower.jpg", 1208, 1632, [](const TLKBitmap& Picture) {
+                    constexpr size_t kFileSize = 1976352, kDataOffset = 3264;
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const std::vector<int> cells = Mosaic(pic, 0x94949494, {1, 1, 1}, 0, 250);
+                    rawkit::Bytes file(kDataOffset, 0);
+                    for (const int v : cells) file.push_back(uint8_t(v));
+                    file.resize(kFileSize, 0);
+                    return file;
                   }});
   return list;
 }
