@@ -166,7 +166,8 @@ inline std::vector<int> Mosaic(TLKBitmap& Picture, Cardinal Filters, const doubl
 /// The sample files, a camera of each kind the decoder reads from a plain
 /// file builder of ours: Canon CIFF (compressed), Nikon TIFF, Minolta
 /// (with the camera's white balance in the file), Nucore, Pentax and Casio
-/// (raw dumps known by their size) and Olympus TIFF.
+/// and Creative
+/// (raw dumps known by their size), Olympus and Leaf TIFF.
 inline std::vector<PhotoSample> PhotoSamples() {
   std::vector<PhotoSample> list;
   // Canon PowerShot with the 2224-cell rows: a 1448 × 2176 picture 6 rows
@@ -290,6 +291,33 @@ inline std::vector<PhotoSample> PhotoSamples() {
                     TLKBitmap pic;
                     pic.Assign(const_cast<TLKBitmap*>(&Picture));
                     const std::vector<int> cells = Mosaic(pic, 0x94949494, {1, 1, 1}, 0, 250);
+                    rawkit::Bytes file(kDataOffset, 0);
+                    for (const int v : cells) file.push_back(uint8_t(v));
+                    file.resize(kFileSize, 0);
+                    return file;
+                  }});
+  // Leaf: a big-endian TIFF with one tile of 16-bit cells.
+  list.push_back({"leaf_back.raw", "Storm.jpg", 900, 1200, [](const TLKBitmap& Picture) {
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const int w = pic.GetWidth(), h = pic.GetHeight();
+                    const std::vector<int> cells = Mosaic(pic, 0x94949494, {1.1629, 1, 1.3556}, 0, 64000);
+                    constexpr uint32_t kData = 8 + 2 + 3 * 12 + 4;
+                    rawkit::ByteWriter t(false);
+                    t.u16(0x4d4d).u16(42).u32(8).u16(3);
+                    t.u16(256).u16(4).u32(1).u32(uint32_t(w));
+                    t.u16(257).u16(4).u32(1).u32(uint32_t(h));
+                    t.u16(324).u16(4).u32(1).u32(kData);
+                    t.u32(0);
+                    for (const int v : cells) t.u16(uint32_t(v));
+                    return t.bytes();
+                  }});
+  // Creative PC-CAM 600: 8-bit cells after a 1024-byte header, known by size.
+  list.push_back({"creative_pccam600.raw", "RainDrops.jpg", 768, 1024, [](const TLKBitmap& Picture) {
+                    constexpr size_t kFileSize = 787456, kDataOffset = 1024;
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const std::vector<int> cells = Mosaic(pic, 0x49494949, {1.14, 1, 2.73}, 0, 250);
                     rawkit::Bytes file(kDataOffset, 0);
                     for (const int v : cells) file.push_back(uint8_t(v));
                     file.resize(kFileSize, 0);
