@@ -131,7 +131,7 @@ void TLumerakView::MouseSelectCircle(Integer X, Integer Y, TShiftState Shift) {
     if (o->Count() != FCountAtPress) AnimPolygonRemoveLast(o);
     AnimPolygonAddBreak(o);
   } else {
-    o->Points.clear();
+    AnimPolygonClear(o);
   }
   const Integer dx = std::abs(FAnchor.X - X), dy = std::abs(FAnchor.Y - Y);
   double rx = dx, ry = dy;

@@ -60,7 +60,7 @@ void TLumerakView::StartShape(TLKSelOp Op) {
   if (Op == lkspAdd && o->Count() > 0)
     AnimPolygonAddBreak(o);
   else
-    o->Points.clear();
+    AnimPolygonClear(o);  // repaints: the outline drawn before goes from the window
 }
 
 void TLumerakView::ConvPoint(Integer& X, Integer& Y) {

@@ -1,5 +1,7 @@
 // Scripted press, move and release sequences for each mouse mode of the
 // view, and the crop of a selection drawn with the mouse.
+#include <vector>
+
 #include "interact_fixture.h"
 #include "processing/lumerakproc.h"
 
@@ -210,4 +212,25 @@ TEST_F(InteractTest, CropSelectedByMouse) {
   EXPECT_EQ(view_->GetLKBitmap()->GetHeight(), 80);
   const TRGB p = static_cast<TRGB*>(view_->GetLKBitmap()->GetScanLine(0))[0];
   EXPECT_EQ(p, (TRGB{40, 30, 70}));
+}
+
+// A rectangle being dragged is drawn anew at every move: the outline of the
+// move before is gone from the window, not left behind as a trail.
+TEST_F(InteractTest, ADraggedRectangleLeavesNoTrail) {
+  Load(300, 250);
+  view_->SetMouseInteract({miSelect});
+  TCanvas* screen = view_->GetSurface()->GetCanvas();
+  std::vector<TColor> before;
+  for (Integer y = 35; y < 85; ++y) before.push_back(screen->GetPixel(199, y));
+  const TShiftState held{ssLeft};
+  view_->MouseDown(mbLeft, held, 20, 30);
+  view_->MouseMove(held, 200, 150);
+  Integer marked = 0;
+  for (Integer y = 35; y < 85; ++y) marked += screen->GetPixel(199, y) != before[size_t(y - 35)];
+  EXPECT_GT(marked, 10) << "the outline's right edge while the pointer is at x 200";
+  view_->MouseMove(held, 100, 90);
+  for (Integer y = 35; y < 85; ++y)
+    EXPECT_EQ(screen->GetPixel(199, y), before[size_t(y - 35)]) << "the old right edge at y " << y;
+  view_->MouseUp(mbLeft, {}, 100, 90);
+  EXPECT_EQ(MaskBox(), (TRect{20, 30, 99, 89}));
 }
