@@ -34,6 +34,16 @@ struct TempDir {
   }
 };
 
+/// Little-endian values appended to a byte buffer.
+inline void PutLE16(std::vector<Byte>& B, unsigned V) {
+  B.push_back(Byte(V & 0xFF));
+  B.push_back(Byte(V >> 8));
+}
+
+inline void PutLE32(std::vector<Byte>& B, uint32_t V) {
+  for (int i = 0; i < 4; ++i) B.push_back(Byte(V >> (8 * i)));
+}
+
 inline std::string ReadAll(const String& Name) {
   std::ifstream f(Name, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), {});

@@ -12,19 +12,14 @@
 #include "codecs/jpeg/jpegxform.h"
 #include "core/lkbitmap.h"
 #include "io/lkexif.h"
+#include "tests/io/io_kit.h"
 
 namespace {
 
 using Bytes = std::vector<Byte>;
 
-void PutLE16(Bytes& b, unsigned v) {
-  b.push_back(Byte(v & 0xFF));
-  b.push_back(Byte(v >> 8));
-}
-
-void PutLE32(Bytes& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(Byte(v >> (8 * i)));
-}
+using iokit::PutLE16;
+using iokit::PutLE32;
 
 // A record with a value in every group the block carries.
 void FillRecord(TIOParamsVals& p) {

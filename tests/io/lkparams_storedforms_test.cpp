@@ -17,6 +17,7 @@
 
 #include "core/lkstreams.h"
 #include "io/lkexif.h"
+#include "tests/io/io_kit.h"
 #include "io/lkkeywords.h"
 #include "io/lkparams.h"
 
@@ -32,14 +33,8 @@ bool Writing() {
   return v != nullptr && std::string(v) == "1";
 }
 
-void PutLE16(Bytes& b, unsigned v) {
-  b.push_back(Byte(v & 0xFF));
-  b.push_back(Byte(v >> 8));
-}
-
-void PutLE32(Bytes& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(Byte(v >> (8 * i)));
-}
+using iokit::PutLE16;
+using iokit::PutLE32;
 
 // Every field of the record away from its default, each with its own value.
 void FillRecord(TIOParamsVals& p) {
