@@ -11,7 +11,7 @@ TLKAVICodecDialog::TLKAVICodecDialog(TComponent* AOwner) : TForm(AOwner) {
   auto* label = new TLabel(this);
   label->SetParent(this);
   label->SetBounds(10, 10, 200, 16);
-  label->SetCaption("&Compressor:");
+  label->SetCaption("Compressor:");
   FList = new TListBox(this);
   FList->SetParent(this);
   FList->SetBounds(10, 30, 200, 110);

@@ -219,7 +219,7 @@ void PlayEmf(Player& T, const Byte* D, size_t N) {
           // Source rows count from the bottom of the bitmap.
           if (!img.isNull())
             T.Blit(QRectF(S32(r + 16), S32(r + 20), w, h), img,
-                   QRectF(S32(r + 24), img.height() - S32(r + 28) - h, w, h), 0x00CC0020);
+                   QRectF(S32(r + 24), double(img.height()) - S32(r + 28) - h, w, h), 0x00CC0020);
         }
         break;
       case 81:  // STRETCHDIBITS: bounds, dest, source, bitmap, usage, rop, dest size
@@ -228,7 +228,7 @@ void PlayEmf(Player& T, const Byte* D, size_t N) {
           const double sw = S32(r + 32), sh = S32(r + 36);
           if (!img.isNull())
             T.Blit(QRectF(S32(r + 16), S32(r + 20), S32(r + 64), S32(r + 68)), img,
-                   QRectF(S32(r + 24), img.height() - S32(r + 28) - sh, sw, sh), U32(r + 60));
+                   QRectF(S32(r + 24), double(img.height()) - S32(r + 28) - sh, sw, sh), U32(r + 60));
         }
         break;
       case 82:  // EXTCREATEFONTINDIRECTW: handle, then the font's fields

@@ -34,7 +34,7 @@ constexpr Int64 kMaxDibSide = 1 << 20;
 constexpr double kMaxScale = 1e7;
 
 // Raster operations with the source.
-constexpr Cardinal kSrcCopy = 0x00CC0020, kSrcPaint = 0x00EE0086, kSrcAnd = 0x008800C6, kSrcInvert = 0x00660046,
+constexpr Cardinal kSrcPaint = 0x00EE0086, kSrcAnd = 0x008800C6, kSrcInvert = 0x00660046,
                    kNotSrcCopy = 0x00330008;
 // Raster operations without it.
 constexpr Cardinal kPatCopy = 0x00F00021, kPatInvert = 0x005A0049, kDstInvert = 0x00550009, kBlackness = 0x00000042,
@@ -671,8 +671,11 @@ void Player::Text(double X, double Y, const QString& Str, const std::vector<doub
 
 void Player::Blit(const QRectF& Dest, const QImage& Image, const QRectF& Source, Cardinal Rop) {
   if (FPathOpen || Image.isNull() || !Ready(false)) return;
-  const QRect src = Source.normalized().toAlignedRect().intersected(Image.rect());
-  if (src.isEmpty() || Dest.width() == 0 || Dest.height() == 0) return;
+  // Cut to the bitmap before rounding: a source far outside it stays outside.
+  const QRectF inside = Source.normalized().intersected(QRectF(Image.rect()));
+  if (inside.isEmpty() || Dest.width() == 0 || Dest.height() == 0) return;
+  const QRect src = inside.toAlignedRect().intersected(Image.rect());
+  if (src.isEmpty()) return;
   const QImage part = Image.copy(src).mirrored(Dest.width() < 0, Dest.height() < 0);
   QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
   switch (Rop) {

@@ -52,14 +52,14 @@ std::string EmfClipAndTransform() {
   e.Rec(36, {0x3F800000, 0x3E800000, 0, 0x3F800000, 0x40000000, 0, 2});
   e.Rec(17, {8});
   e.Rec(9, {100, 100});
-  e.Rec(11, {40, -40});
+  e.Rec(11, {40, Cardinal(-40)});
   e.Rec(12, {0, 40});
   e.Rec(39, {1, 2, Rgb(0, 0, 255), 3});
   e.Rec(37, {1});
   e.Rec(43, {0, 0, 90, 90});
   e.Rec(34, {Cardinal(-1)});
   e.Rec(17, {3});
-  e.Rec(44, {0, 0, 500, -500, 100, 100});
+  e.Rec(44, {0, 0, 500, Cardinal(-500), 100, 100});
   return e.Bytes(40, 40);
 }
 

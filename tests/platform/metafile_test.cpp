@@ -412,6 +412,8 @@ TEST(MetafileHostile, LyingRecordsAreSkippedAndTheRestStaysDrawn) {
       {"a font of 2^31 pixels, cell height", 82, EmfFont(9, 0x7FFFFFFF, 1234, 400, u"x"), 84},
       {"bitmap bigger than its bytes", 81, EmfStretchDib(0, 0, 10, 10, bigDib, 2, 2)},
       {"bitmap offsets past the record", 81, EmfStretchDib(0, 0, 10, 10, dib, 2, 2).replace(40, 4, Le32({0xFFFFFF00}))},
+      {"bitmap source row at the end of the integers", 81,
+       EmfStretchDib(0, 0, 10, 10, dib, 2, 2).replace(28, 4, Le32({0x80000000u}))},
       {"bitmap of 0 bits", 81, EmfStretchDib(0, 0, 10, 10, dib, 2, 2).replace(72 + 14, 2, Le16({0}))},
       {"not-a-number transform", 35, Le32({nan, 0, 0, nan, 0, 0})},
       {"huge transform", 36, Le32({huge, 0, 0, huge, huge, huge, 4})},

@@ -31,13 +31,14 @@ std::string Scene() {
   e.Rec(37, {2});
   e.Rec(18, {1});
   e.Rec(24, {Rgb(20, 40, 120)});
-  e.Rec(84, EmfText(20, 15, u"Metafile with text and a bitmap"));
+  e.Rec(84, EmfText(20, 15, u"Text and a bitmap"));
   e.Rec(82, EmfFont(3, -18, 450, 400, u"DejaVu Serif"));
   e.Rec(37, {3});
   e.Rec(24, {Rgb(160, 0, 0)});
   e.Rec(22, {24});
   e.Rec(84, EmfText(250, 250, u"turned 45 degrees"));
   e.Rec(22, {0});
+  e.Rec(37, {2});
   e.Rec(18, {2});
   e.Rec(25, {Rgb(255, 230, 120)});
   e.Rec(24, {Rgb(0, 0, 0)});
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
   form.show();
   TLKAVICodecDialog codec;
   codec.SetCompressors(LKAVICompressors());
+  codec.SetPosition(poDesigned);
   codec.SetLeft(520);
   codec.SetTop(40);
   codec.Show();
