@@ -9,6 +9,9 @@
 
 #include "platform/metafile.h"
 
+// The font stack keeps fontconfig's caches until the process ends.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static int argc = 1;
   static char name[] = "metafile_play_fuzz";
