@@ -592,4 +592,42 @@ TEST(MetafilePeer, GeometryAndSampledPixelsMatchLibwmf) {
   }
 }
 
+TEST(MetafilePeer, FilesWrittenByLibEMFPlayInPlace) {
+#ifndef LK_EMF_WRITER
+  GTEST_SKIP() << "libEMF is not installed";
+#else
+  char dir[] = "/tmp/lkemfXXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  const std::string file = std::string(dir) + "/w.emf";
+  ASSERT_EQ(std::system((std::string(LK_EMF_WRITER) + " " + file).c_str()), 0);
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  std::filesystem::remove_all(dir);
+  const Picture p = Play(bytes);
+  ASSERT_EQ(p.W, 201);  // the bounds are inclusive
+  ASSERT_EQ(p.H, 101);
+  const Picture::Box red = p.Ink(kRed), blue = p.Ink(kBlue), green = p.Ink({0, 128, 0}), black = p.Ink(kBlack);
+  EXPECT_EQ(red.L, 10);
+  EXPECT_EQ(red.T, 10);
+  EXPECT_NEAR(red.R, 49, 1);
+  EXPECT_NEAR(red.B, 39, 1);
+  EXPECT_NEAR(blue.L, 60, 1);  // the ellipse's left and the triangle's right
+  EXPECT_NEAR(blue.R, 189, 1);
+  EXPECT_NEAR(blue.B, 59, 1);
+  EXPECT_EQ(p.At(85, 30), kBlue);
+  EXPECT_EQ(p.At(125, 15), kBlue);
+  EXPECT_EQ(p.At(170, 50), kWhite);
+  // The arc: counter-clockwise from the right to the top of its box.
+  ASSERT_FALSE(black.Empty());
+  EXPECT_GE(black.L, 34);
+  EXPECT_LE(black.T, 51);
+  EXPECT_LE(black.B, 73);
+  // The text: green, from (120, 65) down.
+  ASSERT_FALSE(green.Empty());
+  EXPECT_NEAR(green.L, 121, 3);
+  EXPECT_GE(green.T, 65);
+  EXPECT_LE(green.B, 65 + 24);
+#endif
+}
+
 }  // namespace
