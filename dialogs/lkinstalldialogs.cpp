@@ -1,6 +1,7 @@
 // The library's dialogs behind the I/O component's dialog interface
 // (dialogs/lkiodialogs.h).
 
+#include "dialogs/lkavicodecdlg.h"
 #include "dialogs/lkiopreviews.h"
 #include "dialogs/lkopensavedlg.h"
 #include "dialogs/lkprintforms.h"
@@ -60,4 +61,5 @@ void LKInstallLumerakDialogs() {
   static TLumerakDialogs dialogs;
   LKSetIODialogs(&dialogs);
   LKSetPrintForms(LKCreatePrintForm);
+  LKInstallAVICodecDialog();
 }

@@ -6,6 +6,7 @@
 #include "core/lkallocgate.h"
 #include "core/lklists.h"
 #include "io/lkiothread.h"
+#include "io/lkurlfetch.h"
 #include "io/lumerakio.h"
 #include "platform/httpget.h"
 #include "platform/sysutils.h"
@@ -36,6 +37,38 @@ TUrlParts SplitAddress(const String& Rest) {
 
 }  // namespace
 
+TLKUrlFetch LKFetchURL(const String& URL, const String& ProxyServer, const String& ProxyUserName,
+                       const String& ProxyUserPassword, std::function<bool()> Stop,
+                       std::function<void(Integer Percent)> Progress) {
+  TLKUrlFetch out;
+  const TUrlParts parts = SplitAddress(URL.substr(7));
+  if (parts.Host.empty() || parts.Port <= 0 || parts.Port > 65535) {
+    out.BadAddress = true;
+    out.Error = "no host and port in \"" + URL + "\"";
+    return out;
+  }
+  THttpGetRequest rq;
+  rq.Host = parts.Host;
+  rq.Port = parts.Port;
+  rq.Path = parts.Path;
+  rq.ProxyServer = ProxyServer;
+  rq.ProxyUserName = ProxyUserName;
+  rq.ProxyUserPassword = ProxyUserPassword;
+  // The body is held in memory while it arrives.
+  rq.MaxBytes = LKMemoryAllocationLimit();
+  rq.Stop = std::move(Stop);
+  if (Progress)
+    rq.Progress = [Progress](Int64 Received, Int64 Length) {
+      const Int64 per = Length > 0 ? Received * 100 / Length : 0;
+      Progress(Integer(per > 100 ? 100 : per));
+    };
+  const THttpGetResult r = HttpGet(rq, out.Body);
+  out.Ok = r.Ok;
+  out.ContentType = r.ContentType;
+  if (!r.Ok) out.Error = URL + ": " + r.Error;
+  return out;
+}
+
 void TLumerakIO::LoadFromURL(const String& URL) {
   if (GetAsyncGate()) {
     new TLKIOThread(this, TLKIOMethodURL([this](const String& U) { LoadFromURL(U); }), URL, 0.0);
@@ -47,33 +80,14 @@ void TLumerakIO::LoadFromURL(const String& URL) {
     DoFinishWork();
     return;
   }
-  const TUrlParts parts = SplitAddress(URL.substr(7));
-  if (parts.Host.empty() || parts.Port <= 0 || parts.Port > 65535) {
-    SetAbortedWith("no host and port in \"" + URL + "\"");
+  TLKUrlFetch got = LKFetchURL(URL, FProxyServer, FProxyUserName, FProxyUserPassword, [this] { return GetAborted(); },
+                               [this](Integer Percent) { GetProgressHook()(this, Percent); });
+  if (!got.Ok) {
+    SetAbortedWith(got.Error);
     DoFinishWork();
     return;
   }
-  THttpGetRequest rq;
-  rq.Host = parts.Host;
-  rq.Port = parts.Port;
-  rq.Path = parts.Path;
-  rq.ProxyServer = FProxyServer;
-  rq.ProxyUserName = FProxyUserName;
-  rq.ProxyUserPassword = FProxyUserPassword;
-  // The body is held in memory while it arrives.
-  rq.MaxBytes = LKMemoryAllocationLimit();
-  rq.Stop = [this] { return GetAborted(); };
-  rq.Progress = [this](Int64 Received, Int64 Length) {
-    const Int64 per = Length > 0 ? Received * 100 / Length : 0;
-    GetProgressHook()(this, Integer(per > 100 ? 100 : per));
-  };
-  std::vector<Byte> body;
-  const THttpGetResult r = HttpGet(rq, body);
-  if (!r.Ok) {
-    SetAbortedWith(URL + ": " + r.Error);
-    DoFinishWork();
-    return;
-  }
+  std::vector<Byte>& body = got.Body;
   TLKMemStream s(body.data(), Int64(body.size()));
   LoadFromStream(&s);
 }

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr Word kFirstRegistered = 0xC000;
+// The other name enhanced metafiles travel under.
+const QString kOtherEmfMime = QStringLiteral("image/x-emf");
 
 /// Registered names by number, and the numbers by folded name.
 struct TFormatTable {
@@ -65,6 +67,8 @@ String ClipboardFormatMimeType(Word Format) {
     case CF_BITMAP:
     case CF_DIB:
       return "application/x-qt-image";
+    case CF_ENHMETAFILE:
+      return "image/emf";
     default:
       break;
   }
@@ -121,6 +125,7 @@ bool TClipboard::HasFormat(Word Format) const {
   if (data == nullptr) return false;
   if (Format == CF_BITMAP || Format == CF_DIB) return data->hasImage();
   if (Format == CF_TEXT || Format == CF_UNICODETEXT) return data->hasText();
+  if (Format == CF_ENHMETAFILE && data->hasFormat(kOtherEmfMime)) return true;
   const String mime = ClipboardFormatMimeType(Format);
   return !mime.empty() && data->hasFormat(QString::fromStdString(mime));
 }
@@ -151,7 +156,8 @@ std::vector<Byte> TClipboard::GetAsData(Word Format) const {
   const QMimeData* data = System()->mimeData();
   const String mime = ClipboardFormatMimeType(Format);
   if (data == nullptr || mime.empty()) return {};
-  const QByteArray bytes = data->data(QString::fromStdString(mime));
+  QByteArray bytes = data->data(QString::fromStdString(mime));
+  if (bytes.isEmpty() && Format == CF_ENHMETAFILE) bytes = data->data(kOtherEmfMime);
   return std::vector<Byte>(bytes.begin(), bytes.end());
 }
 

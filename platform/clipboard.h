@@ -16,6 +16,9 @@ constexpr Word CF_TEXT = 1;
 constexpr Word CF_BITMAP = 2;
 constexpr Word CF_DIB = 8;
 constexpr Word CF_UNICODETEXT = 13;
+/// Enhanced metafiles: their file bytes, as image/emf (image/x-emf is read
+/// too, the name some programs offer them under).
+constexpr Word CF_ENHMETAFILE = 14;
 
 /// The format number of Name, the same for every call with that name
 /// (letter case ignored), from 0xC000 up; 0 for an empty name.

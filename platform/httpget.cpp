@@ -107,6 +107,8 @@ THttpGetResult HttpGet(const THttpGetRequest& Request, std::vector<Byte>& Body) 
   r.Status = Integer(status);
   curl_off_t length = -1;
   if (curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK) r.Length = Int64(length);
+  const char* type = nullptr;
+  if (curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type) r.ContentType = type;
   r.Stopped = t.Stopped;
   if (rc == CURLE_OK) {
     r.Ok = true;

@@ -40,6 +40,7 @@ struct THttpGetResult {
   bool Stopped = false;   ///< the stop test ended it
   Integer Status = 0;     ///< the last HTTP status received, 0 when none
   Int64 Length = -1;      ///< the length the server stated, -1 when it stated none
+  String ContentType;     ///< the content type the server stated ("" when none)
   String Error;           ///< why it failed, in words ("" when Ok)
 };
 

@@ -1,6 +1,10 @@
 // Metafiles (the 16-bit and the enhanced kind) played into a 24-bit pixel
-// buffer: lines, polylines, polygons, rectangles, ellipses, pens and
-// brushes, the window and viewport mapping. Other records are skipped.
+// buffer: lines, polylines, polygons, Béziers, rectangles, ellipses, arcs,
+// chords and pies; pens, brushes (solid, hatched, bitmap patterns) and
+// fonts; text with its alignment, escapement and advances; bitmaps with the
+// common raster operations; clipping by rectangles, regions and paths;
+// paths; the saved states, the mapping modes, the window and viewport and
+// the world transform. Other records are skipped.
 //
 // Every record length is checked against the data before it is used; a
 // record that runs past the end ends the playback (what came before stays

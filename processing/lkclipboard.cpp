@@ -1,6 +1,7 @@
 // Copy, cut, paste and clearing of the processing component through the
 // clipboard: packed DIBs for every program and the raw bitmap stream under
-// the private format for pictures that must come back unchanged.
+// the private format for pictures that must come back unchanged; a whole-
+// picture paste also takes an enhanced metafile when nothing else is there.
 #include "processing/lkclipboard.h"
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
+#include "io/lumerakio.h"
+#include "platform/metafile.h"
 #include "processing/lkdibcopy.h"
 #include "processing/lkresample.h"
 #include "processing/lumerakproc.h"
@@ -114,6 +117,21 @@ void TLumerakProc::PasteFromClipboard() {
   if (!MakeConsistentBitmap({})) return;
   ClipboardSession clip;
   if (!clip.IsOpen()) return;
+  if (!clip->HasFormat(LKRAWCLIPFORMAT_NAME) && !clip->HasFormat(LKDIBCLIPFORMAT_NAME)) {
+    // Only a metafile: drawn at its own size, the parts it leaves blank
+    // transparent.
+    std::vector<Byte> data;
+    TMetafile meta;
+    if (!clip->HasFormat(LKEMFCLIPFORMAT_NAME) || !clip->GetData(LKEMFCLIPFORMAT_NAME, data) ||
+        !meta.LoadFromBytes(std::move(data)) || !meta.Enhanced())
+      return;
+    if (FAutoUndo) SaveUndoCaptioned("PasteFromClipboard", lkuImage);
+    TLumerakIO io;
+    io.SetAttachedLKBitmap(FBitmap);
+    io.ImportMetaFile(meta, -1, -1, true);
+    Update();
+    return;
+  }
   TLKBitmap picture;
   if (FetchPicture(clip, picture) == ClipKind::None) return;
   if (FAutoUndo) SaveUndoCaptioned("PasteFromClipboard", lkuImage);

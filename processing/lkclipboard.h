@@ -16,6 +16,8 @@ class TLKMask;
 inline constexpr const char* LKRAWCLIPFORMAT_NAME = "LUMERAK RAW FORMAT";
 /// Name of the standard device-independent bitmap format (a packed DIB).
 inline constexpr const char* LKDIBCLIPFORMAT_NAME = "DeviceIndependentBitmap";
+/// Name of the standard enhanced metafile format (the file's bytes).
+inline constexpr const char* LKEMFCLIPFORMAT_NAME = "EnhancedMetafile";
 
 /// Clipboard access by format name. Open fails when the clipboard cannot
 /// be had (then nothing else is called); every Open is followed by Close,

@@ -12,6 +12,14 @@ namespace {
 
 bool IsDib(const char* Name) { return String(Name) == LKDIBCLIPFORMAT_NAME; }
 
+// The desktop's number of a format name: the standard ones by their own
+// numbers, the rest as registered.
+Word FormatOf(const char* Name) {
+  if (IsDib(Name)) return CF_DIB;
+  if (String(Name) == LKEMFCLIPFORMAT_NAME) return CF_ENHMETAFILE;
+  return RegisterClipboardFormat(Name);
+}
+
 class TDesktopClipboard : public TLKClipboardAccess {
  public:
   bool Open() override {
@@ -22,11 +30,11 @@ class TDesktopClipboard : public TLKClipboardAccess {
   void Close() override { Clipboard()->Close(); }
   void Empty() override { Clipboard()->Clear(); }
   bool HasFormat(const char* Name) override {
-    return Clipboard()->HasFormat(IsDib(Name) ? CF_DIB : RegisterClipboardFormat(Name));
+    return Clipboard()->HasFormat(FormatOf(Name));
   }
   bool GetData(const char* Name, std::vector<Byte>& Data) override {
     if (!IsDib(Name)) {
-      Data = Clipboard()->GetAsData(RegisterClipboardFormat(Name));
+      Data = Clipboard()->GetAsData(FormatOf(Name));
       return !Data.empty();
     }
     TBitmap picture;
@@ -38,7 +46,7 @@ class TDesktopClipboard : public TLKClipboardAccess {
   }
   void SetData(const char* Name, std::vector<Byte> Data) override {
     if (!IsDib(Name)) {
-      Clipboard()->SetAsData(RegisterClipboardFormat(Name), Data);
+      Clipboard()->SetAsData(FormatOf(Name), Data);
       return;
     }
     TBitmap picture;

@@ -428,8 +428,9 @@ class TLumerakProc : public TComponent {
   /// in the private raw format that keeps pixel format, palette and alpha.
   void CopyToClipboard(bool Raw);
   /// Replaces the whole image with the clipboard's picture: the private
-  /// format first, then a DIB. Undo "PasteFromClipboard" only when data was
-  /// found.
+  /// format first, then a DIB, then an enhanced metafile (drawn at its own
+  /// size, with an alpha channel transparent where it draws nothing). Undo
+  /// "PasteFromClipboard" only when data was found.
   void PasteFromClipboard();
   /// Draws the clipboard's picture with its top-left corner at X, Y
   /// (converted from client coordinates for a view whose selection base is

@@ -216,6 +216,9 @@ void TLumerakMIO::LoadFromFile(const String& FileName) {
     FAborted = true;
     return;
   }
+  String scheme = trimmed.substr(0, 7);
+  std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  if (scheme == "http://") return LoadFromURL(FileName);
   FAborted = false;
   const String ext = LowerExtension(FileName);
   if (ext == ".gif") return LoadFromFileGIF(FileName);
@@ -223,14 +226,14 @@ void TLumerakMIO::LoadFromFile(const String& FileName) {
     return LoadFromFileTIFF(FileName);
   if (ext == ".ico") return LoadFromFileICO(FileName);
   if (ext == ".dcx") return LoadFromFileDCX(FileName);
-  if (ext != ".avi" && IsKnownFormat(FileName) && FView != nullptr) {
+  if (ext == ".avi") return LoadFromFileAVI(FileName);
+  if (IsKnownFormat(FileName) && FView != nullptr) {
     const Integer at = FView->GetSelectedImage() >= 0 ? FView->GetSelectedImage() : FView->GetImageCount();
     FView->InsertImageEx(at);
     FAborted = !FView->SetImageFromFile(std::min(at, FView->GetImageCount() - 1), FileName);
     return;
   }
-  // Video and other media files are not read yet: nothing loaded is a failure.
-  FAborted = true;
+  LoadFromMediaFile(FileName);
 }
 
 void TLumerakMIO::LoadFromFileFormat(const String& FileName, Integer FileType) {
@@ -239,6 +242,7 @@ void TLumerakMIO::LoadFromFileFormat(const String& FileName, Integer FileType) {
     case lkftGIF: return LoadFromFileGIF(FileName);
     case lkftICO: return LoadFromFileICO(FileName);
     case lkftDCX: return LoadFromFileDCX(FileName);
+    case lkftAVI: return LoadFromFileAVI(FileName);
     default: return LoadFromFile(FileName);
   }
 }
@@ -351,6 +355,7 @@ void TLumerakMIO::SaveToFile(const String& FileName) {
   if (ext == ".dcx") return SaveToFileDCX(FileName);
   if (ext == ".ps" || ext == ".eps") return SaveToFilePS(FileName);
   if (ext == ".pdf") return SaveToFilePDF(FileName);
+  if (ext == ".avi") return SaveToFileAVI(FileName, "");
   // No multi-page writer for that extension: saving nothing is a failure.
   FAborted = true;
 }

@@ -5,8 +5,10 @@
 // insertions, deletions, moves and swaps (through the view's bitmap-change
 // callbacks and last list operation).
 //
-// Not here yet: loading from URLs, acquisition, video files, the dialogs and
-// the print preview.
+// It also reads every frame of AVI and other video files, writes entries as
+// the frames of an AVI file and loads from "http://" addresses.
+//
+// Not here yet: acquisition, the dialogs and the print preview.
 //
 // Threads: main thread only.
 #pragma once
@@ -18,6 +20,7 @@
 #include "io/lkparams.h"
 #include "platform/classes.h"
 
+class TLumerakIO;
 class TLumerakMView;
 class TStream;
 
@@ -25,6 +28,10 @@ class TStream;
 /// TIFF, GIF, icon and DCX files, 1 for other readable formats, 0 for video
 /// files and for what nobody reads.
 Integer LKMGetFileFramesCount(const String& FileName);
+
+/// The file name extension a download of ContentType is saved under: the
+/// subtype up to its parameters, letters, digits, '+' and '-' only.
+String LKMExtensionOfContentType(const String& ContentType);
 
 /// The multi-image I/O component (see the top of the file).
 class TLumerakMIO : public TComponent {
@@ -77,6 +84,29 @@ class TLumerakMIO : public TComponent {
   TLKProgressEvent OnProgress;
   TNotifyEvent OnFinishWork;
 
+  // ---- video files and addresses (lkmio_media.cpp) --------------------------
+  // Frames go to the view's selected index (the end when nothing is
+  // selected) and onwards, each with its duration in milliseconds as its
+  // delay; a frame that cannot be read ends the load, frames before stay.
+
+  /// Every frame of an AVI file (the delay also in the record's
+  /// GIF_DELAYTIME); a file the AVI reader cannot read goes to
+  /// LoadFromMediaFile.
+  void LoadFromFileAVI(const String& FileName);
+  /// Every frame of a video file the media framework plays; Aborted when it
+  /// plays nothing.
+  void LoadFromMediaFile(const String& FileName);
+  /// Every entry as one frame of an AVI file of 1000 / (entry 0's delay)
+  /// frames per second with the compressor Codec (TLumerakIO::CreateAVIFile);
+  /// no finish event.
+  void SaveToFileAVI(const String& FileName, const String& Codec);
+  /// The picture at an "http://" address: TIFF, GIF, icon and DCX pages one
+  /// entry each, other pictures by the extension their content type gives.
+  /// A failed download sets Aborted.
+  void LoadFromURL(const String& URL);
+  /// HTTP proxy ("host:port") and its user of LoadFromURL.
+  String ProxyServer, ProxyUserName, ProxyUserPassword;
+
  protected:
   void DoFinishWork();
 
@@ -86,6 +116,9 @@ class TLumerakMIO : public TComponent {
   void LoadFileAs(const String& FileName, Integer FileType);
   void SavePages(const String& FileName, Integer FileType);
   void SaveDocument(const String& FileName, bool Pdf);
+  // Video files (lkmio_media.cpp).
+  void LoadVideo(const String& FileName, bool Avi);
+  void LoadFrames(TLumerakIO& Io, Integer Count, bool Avi, const String& FileName);
 
   TLumerakMView* FView = nullptr;
   Integer FRegistration = -1;

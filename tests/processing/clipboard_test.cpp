@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "common/metafile_kit.h"
 #include "platform/graphics.h"
 #include "processing/lkclipboard.h"
 #include "processing/lkdibcopy.h"
@@ -257,6 +258,65 @@ TEST(ClipboardData, UnfetchableOrHostileDataChangesNothing) {
   proc.PointPasteFromClip(0, 0, true);
   EXPECT_EQ(proc.GetUndoCount(), 0);
   EXPECT_TRUE(SameImage(&b, &original));
+}
+
+// An enhanced metafile of 30 x 20 pixels with a red rectangle over
+// (10, 5)-(20, 15) and nothing else.
+std::vector<Byte> RedBoxMetafile() {
+  mfkit::Emf e;
+  e.Rec(39, {1, 0, mfkit::Rgb(255, 0, 0), 0});
+  e.Rec(37, {1});
+  e.Rec(37, {0x80000008u});
+  e.Rec(43, {10, 5, 20, 15});
+  const std::string s = e.Bytes(30, 20);
+  return std::vector<Byte>(s.begin(), s.end());
+}
+
+TEST(ClipboardData, AMetafileAloneIsPastedAtItsOwnSizeWithAlpha) {
+  TLKBitmap b(4, 4, lk24RGB);
+  FillDistinct(&b);
+  TLumerakProc proc;
+  proc.SetAttachedLKBitmap(&b);
+  FakeClipboard fake;
+  ClipboardScope scope(&fake);
+  fake.data[LKEMFCLIPFORMAT_NAME] = RedBoxMetafile();
+  // Point and selection pastes take pictures only.
+  proc.PointPasteFromClip(0, 0, false);
+  EXPECT_EQ(b.GetWidth(), 4);
+  EXPECT_EQ(proc.GetUndoCount(), 0);
+
+  proc.PasteFromClipboard();
+  ASSERT_EQ(b.GetWidth(), 30);
+  ASSERT_EQ(b.GetHeight(), 20);
+  EXPECT_EQ(proc.GetUndoCount(), 1);
+  const TRGB inside = *b.GetPPixels_lk24RGB(15, 10);
+  EXPECT_EQ(inside.r, 255);
+  EXPECT_EQ(inside.g, 0);
+  ASSERT_TRUE(b.GetHasAlphaChannel());
+  EXPECT_EQ(b.GetAlpha(15, 10), 255);
+  EXPECT_EQ(b.GetAlpha(2, 2), 0);
+
+  // A picture beside it wins; a metafile that is no enhanced one, or is
+  // damaged, changes nothing.
+  TLKBitmap small(3, 2, lk24RGB);
+  FillDistinct(&small);
+  fake.data[LKDIBCLIPFORMAT_NAME] = _CopyBitmaptoDIBEx(&small, 0, 0, 0, 0);
+  proc.PasteFromClipboard();
+  EXPECT_EQ(b.GetWidth(), 3);
+  fake.data.erase(LKDIBCLIPFORMAT_NAME);
+  mfkit::Wmf w;
+  w.Rec(0x020C, {20, 30});
+  const std::string wmf = w.Bytes(30, 20, 0);
+  const std::vector<Byte> whole = RedBoxMetafile();
+  const std::vector<std::vector<Byte>> refused = {std::vector<Byte>(wmf.begin(), wmf.end()), {1, 0, 0, 0, 88},
+                                                  std::vector<Byte>(whole.begin(), whole.begin() + 60)};
+  const Integer undo = proc.GetUndoCount();
+  for (const auto& bytes : refused) {
+    fake.data[LKEMFCLIPFORMAT_NAME] = bytes;
+    proc.PasteFromClipboard();
+    EXPECT_EQ(b.GetWidth(), 3);
+    EXPECT_EQ(proc.GetUndoCount(), undo);
+  }
 }
 
 }  // namespace

@@ -17,6 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+
+#include "common/metafile_kit.h"
+#include "core/lkbitmap.h"
 #include "helpers/clippicture.h"
 #include "platform/clipboard.h"
 #include "processing/lumerakproc.h"
@@ -56,6 +62,29 @@ TEST(DesktopClipboard, PicturesCrossBetweenProcessingAndTheClassLibraryClipboard
   EXPECT_TRUE(Clipboard()->HasFormat(RegisterClipboardFormat("LUMERAK RAW FORMAT")));
   paster.PasteFromClipboard();
   EXPECT_EQ(LKClipDump(other), LKClipDump(source));
+}
+
+TEST(DesktopClipboard, AnEnhancedMetafileIsPastedUnderEitherName) {
+  mfkit::Emf e;
+  e.Rec(39, {1, 0, mfkit::Rgb(0, 0, 255), 0});
+  e.Rec(37, {1});
+  e.Rec(43, {2, 2, 8, 6});
+  const std::string bytes = e.Bytes(12, 9);
+  for (const char* mime : {"image/emf", "image/x-emf"}) {
+    SCOPED_TRACE(mime);
+    auto* data = new QMimeData;
+    data->setData(mime, QByteArray(bytes.data(), qsizetype(bytes.size())));
+    QApplication::clipboard()->setMimeData(data);
+    EXPECT_TRUE(Clipboard()->HasFormat(CF_ENHMETAFILE));
+    TLKBitmap target(1, 1, lk24RGB);
+    TLumerakProc proc;
+    proc.SetAttachedLKBitmap(&target);
+    proc.PasteFromClipboard();
+    EXPECT_EQ(target.GetWidth(), 12);
+    EXPECT_EQ(target.GetHeight(), 9);
+    EXPECT_EQ(target.GetPPixels_lk24RGB(5, 4)->b, 255);
+  }
+  QApplication::clipboard()->clear();
 }
 
 namespace {
