@@ -25,9 +25,6 @@ struct RankPointer {
     while (Bin > 0 && Below >= Rank) Below -= hist[--Bin];
     while (Bin < 255 && Below + hist[Bin] < Rank) Below += hist[Bin++];
   }
-  void Changed(Integer value, Integer delta) {
-    if (value < Bin) Below += delta;
-  }
 };
 
 }  // namespace
@@ -123,17 +120,24 @@ void _LKMedianFilter(TLKBitmap* Bitmap, Integer WindowWidth, Integer WindowHeigh
       for (Integer x = hw; x < W - hw; ++x) {
         if (x > hw) {
           const Integer leave = x - hw - 1, enter = x + hw;
-          for (Integer k = 0; k < span && !small; ++k) {
-            const Integer a = winL[static_cast<size_t>(k)][leave], b = winL[static_cast<size_t>(k)][enter];
-            --hist[a];
-            ++hist[b];
-            for (RankPointer* p : {&pq1, &pm, &pq3}) {
-              p->Changed(a, -1);
-              p->Changed(b, +1);
+          if (!small) {
+            // The bins stay put while the column moves, so each pointer's
+            // count below it changes by the entering values below it less
+            // the leaving ones (counted without branches).
+            Integer d1 = 0, dm = 0, d3 = 0;
+            for (Integer k = 0; k < span; ++k) {
+              const Integer a = winL[static_cast<size_t>(k)][leave], b = winL[static_cast<size_t>(k)][enter];
+              --hist[a];
+              ++hist[b];
+              d1 += static_cast<Integer>(b < pq1.Bin) - static_cast<Integer>(a < pq1.Bin);
+              dm += static_cast<Integer>(b < pm.Bin) - static_cast<Integer>(a < pm.Bin);
+              d3 += static_cast<Integer>(b < pq3.Bin) - static_cast<Integer>(a < pq3.Bin);
             }
-          }
-          if (!small)
+            pq1.Below += d1;
+            pm.Below += dm;
+            pq3.Below += d3;
             for (RankPointer* p : {&pq1, &pm, &pq3}) p->Settle(hist);
+          }
           for (Integer c = 0; c < 3; ++c)
             sum[c] += colSum[static_cast<size_t>(enter) * 3 + c] - colSum[static_cast<size_t>(leave) * 3 + c];
         }
