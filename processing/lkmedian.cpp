@@ -25,9 +25,6 @@ struct RankPointer {
     while (Bin > 0 && Below >= Rank) Below -= hist[--Bin];
     while (Bin < 255 && Below + hist[Bin] < Rank) Below += hist[Bin++];
   }
-  void Changed(Integer value, Integer delta) {
-    if (value < Bin) Below += delta;
-  }
 };
 
 }  // namespace
@@ -107,44 +104,36 @@ void _LKMedianFilter(TLKBitmap* Bitmap, Integer WindowWidth, Integer WindowHeigh
           const Byte* r = win[static_cast<size_t>(k)];
           for (size_t i = 0; i < bytes; ++i) colSum[i] += r[i];
         }
-      // Small windows sort their few luminances; larger ones keep the
-      // histogram and move the rank bins as the window slides.
-      const bool small = span * across <= 25;
+      // The window's histogram, with the rank bins moved as it slides.
       Integer hist[256] = {};
-      if (!small)
-        for (Integer k = 0; k < span; ++k)
-          for (Integer x = 0; x < across; ++x) ++hist[winL[static_cast<size_t>(k)][x]];
+      for (Integer k = 0; k < span; ++k)
+        for (Integer x = 0; x < across; ++x) ++hist[winL[static_cast<size_t>(k)][x]];
       RankPointer pq1{std::max(q1, 1)}, pm{std::max(mRank, 1)}, pq3{std::max(q3, 1)};
-      if (!small)
-        for (RankPointer* p : {&pq1, &pm, &pq3}) p->Settle(hist);
+      for (RankPointer* p : {&pq1, &pm, &pq3}) p->Settle(hist);
       std::uint32_t sum[3] = {0, 0, 0};
       for (Integer x = 0; x < across; ++x)
         for (Integer c = 0; c < 3; ++c) sum[c] += colSum[static_cast<size_t>(x) * 3 + c];
       for (Integer x = hw; x < W - hw; ++x) {
         if (x > hw) {
           const Integer leave = x - hw - 1, enter = x + hw;
-          for (Integer k = 0; k < span && !small; ++k) {
+          // The bins stay put while the column moves, so each pointer's
+          // count below it changes by the entering values below it less the
+          // leaving ones (counted without branches).
+          Integer d1 = 0, dm = 0, d3 = 0;
+          for (Integer k = 0; k < span; ++k) {
             const Integer a = winL[static_cast<size_t>(k)][leave], b = winL[static_cast<size_t>(k)][enter];
             --hist[a];
             ++hist[b];
-            for (RankPointer* p : {&pq1, &pm, &pq3}) {
-              p->Changed(a, -1);
-              p->Changed(b, +1);
-            }
+            d1 += static_cast<Integer>(b < pq1.Bin) - static_cast<Integer>(a < pq1.Bin);
+            dm += static_cast<Integer>(b < pm.Bin) - static_cast<Integer>(a < pm.Bin);
+            d3 += static_cast<Integer>(b < pq3.Bin) - static_cast<Integer>(a < pq3.Bin);
           }
-          if (!small)
-            for (RankPointer* p : {&pq1, &pm, &pq3}) p->Settle(hist);
+          pq1.Below += d1;
+          pm.Below += dm;
+          pq3.Below += d3;
+          for (RankPointer* p : {&pq1, &pm, &pq3}) p->Settle(hist);
           for (Integer c = 0; c < 3; ++c)
             sum[c] += colSum[static_cast<size_t>(enter) * 3 + c] - colSum[static_cast<size_t>(leave) * 3 + c];
-        }
-        if (small) {
-          Byte v[25];
-          Integer count = 0;
-          for (Integer k = 0; k < span; ++k)
-            for (Integer j = x - hw; j <= x + hw; ++j) v[count++] = winL[static_cast<size_t>(k)][j];
-          std::sort(v, v + count);
-          // The r-th smallest; a rank past the window stops at the top bin.
-          for (RankPointer* rp : {&pq1, &pm, &pq3}) rp->Bin = rp->Rank <= count ? v[rp->Rank - 1] : 255;
         }
         const Byte* p = own + static_cast<size_t>(x) * 3;
         Byte* o = out.data() + static_cast<size_t>(x) * 3;

@@ -1,6 +1,7 @@
 #include "processing/lkrotate.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -187,47 +188,74 @@ Integer ExactQuarters(double angle) {
   return a % 90 == 0 ? static_cast<Integer>(((a / 90) % 4 + 4) % 4) : -1;
 }
 
-// Round half to even of v / 4096.
-inline Integer Div4096(Int64 v) {
-  Int64 q = v >> 12;  // floor
-  const Int64 r = v - (q << 12);
-  if (r > 2048 || (r == 2048 && (q & 1))) ++q;
-  return static_cast<Integer>(q);
+// Round half to even of v / 4096, held to 0..255; the sums of the shears
+// stay within 32 bits (|v| < 2^21), and an arithmetic shift floors.
+inline Byte Div4096(std::int32_t v) {
+  std::int32_t q = v >> 12;
+  const std::int32_t r = v & 4095;
+  q += static_cast<std::int32_t>(r > 2048) | (static_cast<std::int32_t>(r == 2048) & q);
+  return static_cast<Byte>(q < 0 ? 0 : q > 255 ? 255 : q);
 }
 
-inline Byte Blend(Integer prev, Integer cur, Integer b) {
-  return static_cast<Byte>(blimit(Div4096(static_cast<Int64>(prev) * b + static_cast<Int64>(cur) * (4096 - b) + 2048)));
+inline Byte Blend(std::int32_t prev, std::int32_t cur, std::int32_t b) {
+  return Div4096(prev * b + cur * (4096 - b) + 2048);
 }
 
-// One line of a shear: `len` source pixels (srcStep bytes apart) are placed
-// in a destination line of `dlen` pixels (dstStep apart) from offset d;
-// the rest is background. With antialias every placed pixel blends with the
-// source pixel placed before it (the background before the first) by
-// weights b and 4096 - b; for b > 0 the pixel after the last one blends it
-// with the background.
-void ShearLine(const Byte* src, Int64 srcStep, Integer len, Byte* dst, Int64 dstStep, Integer dlen, Integer d,
-               bool aa, Integer b, const Byte* bg, Integer n) {
-  for (Integer q = 0; q < dlen; ++q) std::memcpy(dst + q * dstStep, bg, static_cast<size_t>(n));
+// out[k] = Blend(prev[k], cur[k], b) over `count` bytes, in vector lanes.
+__attribute__((target_clones("avx2", "default"))) void BlendBytes(const Byte* prev, const Byte* cur, Byte* out, size_t count, std::int32_t b) {
+  for (size_t k = 0; k < count; ++k) out[k] = Blend(prev[k], cur[k], b);
+}
+
+// out[k] = Blend(prev[k], cur[k], w[k]): weights per byte.
+__attribute__((target_clones("avx2", "default"))) void BlendBytes(const Byte* prev, const Byte* cur, Byte* out, size_t count, const std::int32_t* w) {
+  for (size_t k = 0; k < count; ++k) out[k] = Blend(prev[k], cur[k], w[k]);
+}
+
+void FillPixels(Byte* dst, Integer count, const Byte* bg, Integer n) {
+  if (n == 1) {
+    if (count > 0) std::memset(dst, bg[0], static_cast<size_t>(count));
+    return;
+  }
+  for (Integer q = 0; q < count; ++q) std::memcpy(dst + static_cast<size_t>(q) * n, bg, static_cast<size_t>(n));
+}
+
+// One row of a shear: `len` source pixels are placed in a destination row
+// of `dlen` pixels from offset d; the rest is background. With antialias
+// every placed pixel blends with the source pixel placed before it (the
+// background before the first) by weights b and 4096 - b; for b > 0 the
+// pixel after the last one blends it with the background.
+void ShearRow(const Byte* src, Integer len, Byte* dst, Integer dlen, Integer d, bool aa, Integer b, const Byte* bg,
+              Integer n) {
   const Integer r0 = std::max(0, -d), r1 = std::min(len, dlen - d);
-  const Byte* prev = bg;
-  for (Integer r = r0; r < r1; ++r) {
-    const Byte* cur = src + r * srcStep;
-    Byte* out = dst + (r + d) * dstStep;
+  const size_t N = static_cast<size_t>(n);
+  Integer end = 0;  // destination pixels written so far
+  if (r1 > r0) {
+    FillPixels(dst, r0 + d, bg, n);
+    Byte* out = dst + static_cast<size_t>(r0 + d) * N;
+    const Byte* cur = src + static_cast<size_t>(r0) * N;
+    const size_t bytes = static_cast<size_t>(r1 - r0) * N;
     if (!aa) {
-      std::memcpy(out, cur, static_cast<size_t>(n));
+      std::memcpy(out, cur, bytes);
     } else {
-      for (Integer c = 0; c < n; ++c) out[c] = Blend(prev[c], cur[c], b);
-      prev = cur;
+      BlendBytes(bg, cur, out, N, b);
+      BlendBytes(cur, cur + N, out + N, bytes - N, b);
     }
+    end = r1 + d;
   }
   if (aa && b > 0 && len > 0 && d + len >= 0 && d + len < dlen) {
-    const Byte* last = src + (len - 1) * srcStep;
-    Byte* out = dst + (d + len) * dstStep;
-    for (Integer c = 0; c < n; ++c) out[c] = Blend(last[c], bg[c], b);
+    FillPixels(dst + static_cast<size_t>(end) * N, d + len - end, bg, n);
+    BlendBytes(src + static_cast<size_t>(len - 1) * N, bg, dst + static_cast<size_t>(d + len) * N, N, b);
+    end = d + len + 1;
   }
+  FillPixels(dst + static_cast<size_t>(end) * N, dlen - end, bg, n);
 }
 
-// Three-shear rotation of a whole-byte picture of n bytes per pixel.
+// Three-shear rotation of a whole-byte picture of n bytes per pixel. The
+// first shear (along rows) is made row by row into a ring that holds the
+// band of its rows the second shear (along columns) reads; the second is
+// made a whole row at a time, each column taking the two first-shear rows
+// its offset names, and that row goes straight through the third shear
+// (along rows again) into the result.
 void ShearRotate(TLKBitmap* bitmap, double angle, bool aa, const Byte* bg, const TLKProgressEvent& progress,
                  TObject* sender) {
   if (angle == 0 || bitmap->IsEmpty()) return;
@@ -247,6 +275,7 @@ void ShearRotate(TLKBitmap* bitmap, double angle, bool aa, const Byte* bg, const
   }
   Pic pic = ((quarters % 4) + 4) % 4 ? Turned(bitmap, quarters) : Load(bitmap);
   const Integer W = pic.W, H = pic.H, n = pic.N;
+  const size_t N = static_cast<size_t>(n);
   const double theta = a * kPi / 180;
   const double t = std::fabs(std::sin(theta / 2) / std::cos(theta / 2)), s = std::fabs(std::sin(theta));
   const Integer W1 = LKRound(H * t + W + 1);
@@ -255,31 +284,98 @@ void ShearRotate(TLKBitmap* bitmap, double angle, bool aa, const Byte* bg, const
   const Integer o = LKRound((H2 - H - g) * t);
   H2 -= 2 * g;
   const Integer W3 = LKRound(H2 * t + W1 + 1 - 2 * o);
-  const double p = 100.0 / (H + W1 + H2);
 
-  Pic one(W1, H, n);
-  for (Integer y = 0; y < H; ++y) {
-    const double skew = (theta > 0 ? y : H - y) * t;
-    const Integer m = LKRound(skew);
-    ShearLine(pic.At(0, y), n, W, one.At(0, y), n, W1, m, aa, LKTrunc((skew - m) * 4096), bg, n);
-    lkfilter::Report(progress, sender, y * p);
-  }
-  pic = Pic();
-  Pic two(W1, H2, n);
-  const Int64 stride = static_cast<Int64>(W1) * n;
+  // The second shear's offset and weight of every column; columns of one
+  // offset form runs (the offsets are monotonic in x).
+  std::vector<Integer> D(static_cast<size_t>(W1));
+  std::vector<std::int32_t> weight(static_cast<size_t>(W1) * N);
+  Integer dmin = 0, dmax = 0;
   for (Integer x = 0; x < W1; ++x) {
     const double skew = (theta > 0 ? W1 - x : x) * s;
     const Integer m = LKRound(skew);
-    ShearLine(one.At(x, 0), stride, H, two.At(x, 0), stride, H2, m - g, aa, LKRound((skew - m) * 4096), bg, n);
-    lkfilter::Report(progress, sender, (H + x) * p);
+    D[static_cast<size_t>(x)] = m - g;
+    for (size_t c = 0; c < N; ++c) weight[static_cast<size_t>(x) * N + c] = LKRound((skew - m) * 4096);
+    dmin = x ? std::min(dmin, m - g) : m - g;
+    dmax = x ? std::max(dmax, m - g) : m - g;
   }
-  one = Pic();
+  struct Run {
+    Integer x0, x1, d;
+  };
+  std::vector<Run> runs;
+  for (Integer x = 0; x < W1; ++x) {
+    if (runs.empty() || runs.back().d != D[static_cast<size_t>(x)])
+      runs.push_back({x, x + 1, D[static_cast<size_t>(x)]});
+    else
+      runs.back().x1 = x + 1;
+  }
+
+  // First-shear rows r - 1 and r for every column are within a band of
+  // dmax - dmin + 2 rows, held in a ring (row r in slot r % slots).
+  const size_t stride1 = static_cast<size_t>(W1) * N;
+  const Integer slots = static_cast<Integer>(std::min<Int64>(H, static_cast<Int64>(dmax) - dmin + 2));
+  Pic ring(W1, slots, n);
+  std::vector<Integer> held(static_cast<size_t>(slots), -1);
+  auto first = [&](Integer r) {
+    const Integer slot = r % slots;
+    Byte* row = ring.At(0, slot);
+    if (held[static_cast<size_t>(slot)] != r) {
+      const double skew = (theta > 0 ? r : H - r) * t;
+      const Integer m = LKRound(skew);
+      ShearRow(pic.At(0, r), W, row, W1, m, aa, LKTrunc((skew - m) * 4096), bg, n);
+      held[static_cast<size_t>(slot)] = r;
+    }
+    return static_cast<const Byte*>(row);
+  };
+  Integer made = 0;  // first-shear rows made so far, in order
+
   Result out(bitmap, W3, H2);
-  for (Integer y = 0; y < H2; ++y) {
-    const double skew = (theta > 0 ? y : H2 - y) * t;
+  // A row of the second shear: the pixels each column blends, gathered
+  // run by run into two rows, then blended in one sweep; columns whose
+  // pixel is background are set after it.
+  std::vector<Byte> two(stride1), prevRow(stride1), curRow(stride1);
+  std::vector<const Run*> plain;
+  for (Integer q = 0; q < H2; ++q) {
+    // Rows q - d - 1 .. q - d of the first shear, d from dmax to dmin.
+    for (const Integer last = std::min(H - 1, q - dmin); made <= last; ++made) first(made);
+    plain.clear();
+    for (const Run& run : runs) {
+      const Integer r = q - run.d;
+      const size_t at = static_cast<size_t>(run.x0) * N, bytes = static_cast<size_t>(run.x1 - run.x0) * N;
+      if (r >= 0 && r < H) {
+        const Byte* cur = first(r) + at;
+        if (!aa) {
+          std::memcpy(two.data() + at, cur, bytes);
+          continue;
+        }
+        std::memcpy(curRow.data() + at, cur, bytes);
+        if (r == 0 || q == 0)
+          FillPixels(prevRow.data() + at, run.x1 - run.x0, bg, n);
+        else
+          std::memcpy(prevRow.data() + at, first(r - 1) + at, bytes);
+      } else if (aa && r == H && H > 0) {
+        // The pixel after a column's last one, where its weight is above 0.
+        std::memcpy(prevRow.data() + at, first(H - 1) + at, bytes);
+        FillPixels(curRow.data() + at, run.x1 - run.x0, bg, n);
+        plain.push_back(&run);
+      } else if (aa) {
+        plain.push_back(&run);  // whatever the sweep makes of it is replaced
+      } else {
+        FillPixels(two.data() + at, run.x1 - run.x0, bg, n);
+      }
+    }
+    if (aa) {
+      BlendBytes(prevRow.data(), curRow.data(), two.data(), stride1, weight.data());
+      for (const Run* run : plain) {
+        const bool after = q - run->d == H;
+        for (Integer x = run->x0; x < run->x1; ++x)
+          if (!after || weight[static_cast<size_t>(x) * N] <= 0)
+            std::memcpy(two.data() + static_cast<size_t>(x) * N, bg, N);
+      }
+    }
+    const double skew = (theta > 0 ? q : H2 - q) * t;
     const Integer m = LKRound(skew);
-    ShearLine(two.At(0, y), n, W1, out.Picture.At(0, y), n, W3, m - o, aa, LKRound((skew - m) * 4096), bg, n);
-    lkfilter::Report(progress, sender, (H + W1 + y) * p);
+    ShearRow(two.data(), W1, out.Picture.At(0, q), W3, m - o, aa, LKRound((skew - m) * 4096), bg, n);
+    lkfilter::Report(progress, sender, q * 100.0 / H2);
   }
   out.Finish(bitmap);
 }
@@ -342,6 +438,61 @@ struct Inverse {
   }
 };
 
+// The bilinear blend of four pixels of three bytes, in lanes of doubles
+// (lane by lane the operations of the one-byte blend in InterpolatedRotate,
+// so the same results).
+typedef double Lanes4d __attribute__((vector_size(32)));
+typedef std::int32_t Lanes4i __attribute__((vector_size(16)));
+
+inline void Bilinear3(const Byte* p00, const Byte* p10, const Byte* p01, const Byte* p11, double fx, double fy,
+                      Byte* out) {
+  const Lanes4d a = __builtin_convertvector((Lanes4i{p00[0], p00[1], p00[2], 0}), Lanes4d);
+  const Lanes4d b = __builtin_convertvector((Lanes4i{p10[0], p10[1], p10[2], 0}), Lanes4d);
+  const Lanes4d c = __builtin_convertvector((Lanes4i{p01[0], p01[1], p01[2], 0}), Lanes4d);
+  const Lanes4d d = __builtin_convertvector((Lanes4i{p11[0], p11[1], p11[2], 0}), Lanes4d);
+  const Lanes4d top = a + (b - a) * fx, bottom = c + (d - c) * fx;
+  Lanes4i v = __builtin_convertvector(top + (bottom - top) * fy, Lanes4i);
+  v = v < 0 ? 0 : v;
+  v = v > 255 ? 255 : v;
+  out[0] = static_cast<Byte>(v[0]);
+  out[1] = static_cast<Byte>(v[1]);
+  out[2] = static_cast<Byte>(v[2]);
+}
+
+// One row of the bilinear inverse rotation of a picture of three bytes per
+// pixel (see InterpolatedRotate).
+__attribute__((target_clones("avx2", "default"))) void BilinearRow3(const Pic& src, const Inverse& g, Integer y,
+                                                                     Byte* row, Integer outW, const Byte* bg) {
+  const Integer W = src.W, H = src.H;
+  const double Y = y + 3 - g.cyn;
+  for (Integer i = 0; i < outW; ++i, row += 3) {
+    const double I = i + 3 - g.cxn;
+    const double sx = I * g.cs - Y * g.sn + g.cx, sy = I * g.sn + Y * g.cs + g.cy;
+    if (!(sx > -1e9 && sx < 1e9 && sy > -1e9 && sy < 1e9)) {
+      std::memcpy(row, bg, 3);
+      continue;
+    }
+    // floor, without a call to the library's
+    Int64 x0 = static_cast<Int64>(sx), y0 = static_cast<Int64>(sy);
+    x0 -= sx < static_cast<double>(x0);
+    y0 -= sy < static_cast<double>(y0);
+    const double fx = sx - static_cast<double>(x0), fy = sy - static_cast<double>(y0);
+    x0 -= 3;  // framed to picture coordinates
+    y0 -= 3;
+    if (static_cast<std::uint64_t>(x0) < static_cast<std::uint64_t>(W - 1) &&
+        static_cast<std::uint64_t>(y0) < static_cast<std::uint64_t>(H - 1)) {
+      const Byte* p00 = src.At(static_cast<Integer>(x0), static_cast<Integer>(y0));
+      const Byte* p01 = src.At(static_cast<Integer>(x0), static_cast<Integer>(y0 + 1));
+      Bilinear3(p00, p00 + 3, p01, p01 + 3, fx, fy, row);
+    } else {
+      auto px = [&](Int64 x, Int64 yy) -> const Byte* {
+        return x >= 0 && x < W && yy >= 0 && yy < H ? src.At(static_cast<Integer>(x), static_cast<Integer>(yy)) : bg;
+      };
+      Bilinear3(px(x0, y0), px(x0 + 1, y0), px(x0, y0 + 1), px(x0 + 1, y0 + 1), fx, fy, row);
+    }
+  }
+}
+
 // Interpolating inverse rotation of a picture of n bytes per pixel (1 or 3).
 void InterpolatedRotate(TLKBitmap* bitmap, double angle, const Byte* bg, TLKAntialiasMode mode,
                         const TLKProgressEvent& progress, TObject* sender) {
@@ -363,6 +514,11 @@ void InterpolatedRotate(TLKBitmap* bitmap, double angle, const Byte* bg, TLKAnti
   };
   auto inRange = [](double v) { return v > -1e9 && v < 1e9; };
   for (Integer y = 0; y < out.H; ++y) {
+    if (mode == lkrBilinear && n == 3) {
+      BilinearRow3(src, g, y, out.At(0, y), out.W, bg);
+      lkfilter::Report(progress, sender, y * 100.0 / g.Hn);
+      continue;
+    }
     const double Y = y + 3 - g.cyn;
     Byte* row = out.At(0, y);
     for (Integer i = 0; i < out.W; ++i, row += n) {

@@ -8,7 +8,8 @@
 // Pictures: odd and even sizes, 24-bit, 8-bit grey and 1-bit, random noise
 // and smooth ramps. Settings: every filter of _ResampleEx up and down (and a
 // crop of a picture resampled), _LKQResample both modes, the shear and
-// sampled rotations at several angles, TIFF saved and loaded uncompressed,
+// sampled rotations at several angles, the median filter in its three kinds
+// over several windows, TIFF saved and loaded uncompressed,
 // LZW with and without the predictor, PackBits and G4; the hash of a TIFF
 // case covers the file's bytes and the pixels read back.
 #include <atomic>
@@ -22,6 +23,7 @@
 #include "codecs/tiff/tiffilt.h"
 #include "core/lkbitmap.h"
 #include "processing/lkfilterresample.h"
+#include "processing/lkmedian.h"
 #include "processing/lkresample.h"
 #include "processing/lkrotate.h"
 
@@ -193,6 +195,26 @@ void Rotations(const Pic& P) {
   }
 }
 
+// The median filter in its three kinds over several windows and settings.
+void Medians(const Pic& P) {
+  if (P.f != lk24RGB) return;
+  const struct {
+    Integer w, h, brightness, gain, sharpness, threshold;
+  } cases[] = {{3, 3, 50, 0, 0, 50}, {5, 5, 50, 0, 0, 50}, {7, 7, 50, 0, 0, 50}, {7, 7, 60, 3, 20, 0},
+               {9, 3, 40, 5, 50, 80},  {3, 11, 50, 1, 90, 30}, {15, 15, 50, 2, 10, 50}};
+  for (const auto& c : cases)
+    for (Integer kind = 0; kind < 3; ++kind) {
+      TLKBitmap b;
+      Make(b, P.w, P.h, P.f, P.c);
+      _LKMedianFilter(&b, c.w, c.h, c.brightness, c.gain, c.sharpness, c.threshold, static_cast<TLKMedFilType>(kind),
+                      {}, nullptr);
+      char tag[96];
+      std::snprintf(tag, sizeof tag, "median %s %dx%d b%d g%d s%d t%d k%d", P.name, c.w, c.h, c.brightness, c.gain,
+                    c.sharpness, c.threshold, kind);
+      Print(tag, HashOf(b));
+    }
+}
+
 // Saves the picture as TIFF into memory with the given coding, hashes the
 // file, reads it back and hashes the pixels.
 void Tiffs(const Pic& P) {
@@ -236,6 +258,7 @@ int main() {
   for (const Pic& p : kPictures) {
     Resamples(p);
     Rotations(p);
+    Medians(p);
     Tiffs(p);
   }
   return 0;

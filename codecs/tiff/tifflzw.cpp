@@ -31,6 +31,7 @@ struct TIFFLZWDecoderState {
   size_t RowLen = 0;
   size_t Start = 0;        // first byte of Buffer not handed out yet
   size_t Fill_ = 0;        // bytes of Buffer in use; the rest is room
+  size_t Base = 0;         // bytes dropped from the front of Buffer so far
   std::vector<Byte> Buffer;
   // String table: entries 0..255 stand for themselves. Prefix and last byte
   // sit together, as a string is walked through both.
@@ -41,8 +42,13 @@ struct TIFFLZWDecoderState {
   std::vector<TLink> Links;
   std::vector<int> Length;
   std::vector<Byte> First;
+  // Where each code's string was last written, counted from the start of
+  // the output: a string still in Buffer is copied from there instead of
+  // walked through its prefixes.
+  std::vector<size_t> At;
+  size_t LastAt = 0;  // where the last string was written
 
-  TIFFLZWDecoderState() : Links(kTableSize), Length(kTableSize), First(kTableSize) {
+  TIFFLZWDecoderState() : Links(kTableSize), Length(kTableSize), First(kTableSize), At(kTableSize, 0) {
     for (int i = 0; i < 256; ++i) {
       Links[i] = {-1, static_cast<Byte>(i)};
       Length[i] = 1;
@@ -70,18 +76,37 @@ struct TIFFLZWDecoderState {
 
   void Output(int Code) {
     const size_t len = static_cast<size_t>(Length[Code]);
-    Byte* p = Room(len) + len;
+    Byte* out = Room(len);
+    const size_t from = At[static_cast<size_t>(Code)];
+    LastAt = Base + Fill_;
     Fill_ += len;
+    if (Code >= kFirstFree && from >= Base) {
+      // Forward, byte by byte where the copy overlaps its source (a code
+      // made from the string just before it ends where it begins).
+      const Byte* src = Buffer.data() + (from - Base);
+      if (src + len <= out) {
+        std::memcpy(out, src, len);
+      } else {
+        for (size_t i = 0; i < len; ++i) out[i] = src[i];
+      }
+      return;
+    }
+    Byte* p = out + len;
     const TLink* links = Links.data();
     for (int c = Code; c >= 0; c = links[c].Prefix) *--p = links[c].Last;
   }
 
-  void Add(int PrefixCode, Byte C) {
+  // Adds PrefixCode's string and C, PrefixCode's string being the one
+  // written at PrefixAt.
+  void Add(int PrefixCode, Byte C, size_t PrefixAt) {
     if (PrefixCode < 0 || PrefixCode >= Next || Next >= kTableSize - 1) {
       Error = true;
       return;
     }
     Links[Next] = {PrefixCode, C};
+    // The new string is the previous one and the first byte written after
+    // it, so it sits where the previous one was written.
+    At[static_cast<size_t>(Next)] = PrefixAt;
     First[Next] = First[PrefixCode];
     Length[Next] = Length[PrefixCode] + 1;
     ++Next;
@@ -124,10 +149,11 @@ struct TIFFLZWDecoderState {
         continue;
       }
       if (code < Next) {
+        const size_t prevAt = LastAt;
         Output(code);
-        Add(Prev, First[code]);
+        Add(Prev, First[code], prevAt);
       } else if (code == Next) {
-        Add(Prev, First[Prev]);
+        Add(Prev, First[Prev], LastAt);
         if (!Error) Output(code);
       } else {
         Error = true;
@@ -141,6 +167,7 @@ Byte* Decode(TIFFLZWDecoderState& S) {
   // Bytes beyond the previous row move to the front.
   if (S.Start > 0) {
     if (S.Fill_ > S.Start) std::memmove(S.Buffer.data(), S.Buffer.data() + S.Start, S.Fill_ - S.Start);
+    S.Base += std::min(S.Start, S.Fill_);
     S.Fill_ -= std::min(S.Start, S.Fill_);
     S.Start = 0;
   }

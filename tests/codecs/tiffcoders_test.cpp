@@ -69,15 +69,28 @@ TEST(TiffLzw, RoundTripsAcrossRowsWidthStepsAndClears) {
     Integer rowLen;
     size_t rows;
     int alphabet;  // distinct byte values (1 = all equal)
+    unsigned run = 1;  // longest run of one value
   };
   const Case cases[] = {{"one row of equal bytes", 256, 1, 1},
                         {"rows of few values", 300, 40, 4},
                         {"noise that fills the table", 1000, 60, 256},
-                        {"one-byte rows", 1, 500, 3}};
+                        {"one-byte rows", 1, 500, 3},
+                        // Strings longer than a row, made of the string
+                        // before them, and reaching back past rows handed out.
+                        {"runs across short rows", 7, 3000, 5, 90}};
   for (const Case& c : cases) {
     std::vector<Bytes> rows(c.rows, Bytes(static_cast<size_t>(c.rowLen)));
+    unsigned left = 0;
+    Byte value = 0;
     for (Bytes& r : rows)
-      for (Byte& b : r) b = static_cast<Byte>(rng() % static_cast<unsigned>(c.alphabet));
+      for (Byte& b : r) {
+        if (left == 0) {
+          value = static_cast<Byte>(rng() % static_cast<unsigned>(c.alphabet));
+          left = 1 + rng() % c.run;
+        }
+        b = value;
+        --left;
+      }
     const Bytes coded = Encode(rows);
     EXPECT_EQ(Decode(coded, c.rowLen, c.rows), rows) << c.name;
     const std::vector<int> w = CodeWidths(coded);
