@@ -400,6 +400,7 @@ class TLumerakVect : public TLumerakView {
   Integer CreatePolygonFromEdge(Integer X, Integer Y, bool WandOption, Integer Tolerance);
   Integer CreatePolygonsFromSelection();
   void SimplifyPolygon(Integer hobj, Integer MaxPoints);
+  bool RemovePolygonJaggedEdges(Integer hobj);
 
   static Integer CountAnglePoints(const TPoint* Points);
   double GetAngleValue(Integer hobj);
