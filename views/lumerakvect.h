@@ -429,6 +429,7 @@ class TLumerakVect : public TLumerakView {
   void FontToCanvas(TCanvas* C, const TLKLogFont* Font, double Scale, TColor Color);
   std::vector<TLKDPoint> PolylineBitmapPoints(TLKVObject& O);
   void SetupTemplate();
+  void SnapEndGrip(Integer& CX, Integer& CY);
 
   std::vector<std::unique_ptr<TLKVObject>> FStore;
   std::vector<Integer> FOrder, FSel;

@@ -421,6 +421,26 @@ void TLumerakVect::DrawInserting() {
   }
 }
 
+// Ctrl while an end grip of a line, ruler or labelled line (the first
+// selected object) is dragged: the dragged end goes to the horizontal,
+// vertical or diagonal of the other end. The snap is made once, in bitmap
+// pixels, on where the end would go ((CX, CY) from where it was at the
+// press), so that it holds at any zoom and scroll; the movement becomes
+// the one that puts the end there.
+void TLumerakVect::SnapEndGrip(Integer& CX, Integer& CY) {
+  if ((FGrip != 1 && FGrip != 2) || FSel.empty()) return;
+  const TLKVObject* o = GetObj(FSel[0]);
+  if (o == nullptr || (o->Kind != lkkLINE && o->Kind != lkkRULER && o->Kind != lkkLINELABEL)) return;
+  if (!o->Style.Contains(lkvsSizeable)) return;
+  const TRect& d = o->DragRect;
+  const TPoint start = FGrip == 1 ? TPoint{d.Left, d.Top} : TPoint{d.Right, d.Bottom};
+  const TPoint other = FGrip == 1 ? TPoint{o->X2, o->Y2} : TPoint{o->X1, o->Y1};
+  Integer x = start.X + CX, y = start.Y + CY;
+  _CastPolySelCC(other.X, other.Y, x, y);
+  CX = x - start.X;
+  CY = y - start.Y;
+}
+
 void TLumerakVect::MouseMove(TShiftState Shift, Integer X, Integer Y) {
   if (FDoubleClick) {
     FDoubleClick = false;
@@ -474,7 +494,8 @@ void TLumerakVect::MouseMove(TShiftState Shift, Integer X, Integer Y) {
     FFastPicture = 1;
     MouseMoveScroll();
     const TPoint a = GetAnchorPoint();
-    const Integer cx = LKTruncClamp((X - a.X) * g.ix), cy = LKTruncClamp((Y - a.Y) * g.iy);
+    Integer cx = LKTruncClamp((X - a.X) * g.ix), cy = LKTruncClamp((Y - a.Y) * g.iy);
+    if (Shift.Contains(ssCtrl)) SnapEndGrip(cx, cy);
     Integer dx = cx - FApplied.X, dy = cy - FApplied.Y;
     FApplied = TPoint{cx, cy};
     const TRect u = GetSelectedObjectsRect();
