@@ -449,6 +449,21 @@ void AddCapsule(PixelSet& set, const TRect& clip, double ax, double ay, double b
   }
 }
 
+// The box, inside Clip, of every pixel a wide stroke through Points (moved
+// by Shift) with radius R can set, with a pixel to spare on each side.
+TRect StrokeBox(std::span<const TPoint> Points, double Shift, double R, const TRect& Clip) {
+  double x0 = Points[0].X, x1 = x0, y0 = Points[0].Y, y1 = y0;
+  for (const TPoint& p : Points) {
+    x0 = std::min(x0, static_cast<double>(p.X));
+    x1 = std::max(x1, static_cast<double>(p.X));
+    y0 = std::min(y0, static_cast<double>(p.Y));
+    y1 = std::max(y1, static_cast<double>(p.Y));
+  }
+  auto at = [](double v, Integer lo, Integer hi) { return static_cast<Integer>(std::clamp(v, double(lo), double(hi))); };
+  return TRect{at(std::floor(x0 + Shift - R) - 1, Clip.Left, Clip.Right), at(std::floor(y0 + Shift - R) - 1, Clip.Top, Clip.Bottom),
+               at(std::ceil(x1 + Shift + R) + 2, Clip.Left, Clip.Right), at(std::ceil(y1 + Shift + R) + 2, Clip.Top, Clip.Bottom)};
+}
+
 TRect Inflate(const TRect& r, Integer d) {
   auto sat = [](Int64 v) { return static_cast<Integer>(std::clamp<Int64>(v, INT32_MIN, INT32_MAX)); };
   return TRect{sat(static_cast<Int64>(r.Left) - d), sat(static_cast<Int64>(r.Top) - d),
@@ -486,11 +501,15 @@ void TCanvas::StrokePath(std::span<const TPoint> Points, bool Closed) {
     // The stroke runs through pixel centres; an even width has no centre
     // pixel, so its stroke is moved half a pixel right and down.
     const double shift = (w % 2 == 0) ? 1.0 : 0.5;
-    PixelSet set(t.clip);
+    // The pixel set covers the stroke's box only, not the whole clip: a
+    // short stroke on a big surface would clear and scan every pixel.
+    const TRect box = StrokeBox(Points, shift, w / 2.0, t.clip);
+    if (box.Left >= box.Right || box.Top >= box.Bottom) return;
+    PixelSet set(box);
     for (std::size_t i = 0; i < segments; ++i) {
       const TPoint& a = Points[i];
       const TPoint& b = Points[(i + 1) % Points.size()];
-      AddCapsule(set, t.clip, a.X + shift, a.Y + shift, b.X + shift, b.Y + shift, w / 2.0);
+      AddCapsule(set, box, a.X + shift, a.Y + shift, b.X + shift, b.Y + shift, w / 2.0);
     }
     set.Paint(pen);
     return;
@@ -773,9 +792,14 @@ static void DrawEllipseShape(TCanvas* c, const raster::Target& t, Integer X1, In
   const bool fill = part != Part::ArcOnly && bstyle != bsClear;
   const raster::Painter brush(t, mode, brushObj->GetColor());
   const raster::Painter pen(t, mode, penObj->GetColor());
-  const TRect area = Inflate(t.clip, 1);
-  PixelSet outline(part == Part::Full ? TRect{} : area);
-  for (Integer y = t.clip.Top; y < t.clip.Bottom; ++y) {
+  // Nothing is drawn outside the frame's box (the closing lines end on the
+  // outline): rows and the outline's pixel set are limited to it.
+  const TRect grown = Inflate(outer, 2), wide = Inflate(t.clip, 1);
+  const TRect area{std::max(wide.Left, grown.Left), std::max(wide.Top, grown.Top), std::min(wide.Right, grown.Right),
+                   std::min(wide.Bottom, grown.Bottom)};
+  PixelSet outline(part == Part::Full || area.Left >= area.Right || area.Top >= area.Bottom ? TRect{} : area);
+  const Integer rowFrom = std::max(t.clip.Top, grown.Top), rowTo = std::min(t.clip.Bottom, grown.Bottom);
+  for (Integer y = rowFrom; y < rowTo; ++y) {
     auto drawOutline = [&](Integer x0, Integer x1) {
       if (w == 0) return;
       x0 = std::max(x0, t.clip.Left);

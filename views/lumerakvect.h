@@ -430,6 +430,7 @@ class TLumerakVect : public TLumerakView {
   std::vector<TLKDPoint> PolylineBitmapPoints(TLKVObject& O);
   void SetupTemplate();
   void SnapEndGrip(Integer& CX, Integer& CY);
+  bool FartherThan(const TLKVObject& O, Integer X, Integer Y, double Best);
 
   std::vector<std::unique_ptr<TLKVObject>> FStore;
   std::vector<Integer> FOrder, FSel;
