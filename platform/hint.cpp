@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
+#include <QWindow>
 
 TLKHint::TLKHint(TComponent* AOwner)
     : TCustomControl(AOwner), FFont(std::make_unique<TFont>()), FWindowImage(0, 0, pf24bit) {
@@ -90,4 +91,15 @@ void TLKHint::PlacePeer() {
   GetPeer()->setGeometry(GetLeft(), GetTop(), GetWidth(), GetHeight());
 }
 
-void TLKHint::SyncPeerVisibility() { GetPeer()->setVisible(GetVisible() && HandleAllocated()); }
+void TLKHint::SyncPeerVisibility() {
+  QWidget* peer = GetPeer();
+  const bool show = GetVisible() && HandleAllocated();
+  if (show == peer->isVisible()) return;
+  peer->setVisible(show);
+  // The X back end makes a window input-transparent only when the flag
+  // changes on a window that exists: set it again once shown.
+  if (show && (peer->windowFlags() & Qt::WindowTransparentForInput) && peer->windowHandle() != nullptr) {
+    peer->windowHandle()->setFlag(Qt::WindowTransparentForInput, false);
+    peer->windowHandle()->setFlag(Qt::WindowTransparentForInput, true);
+  }
+}

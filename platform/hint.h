@@ -10,7 +10,9 @@
 //   which Qt shows under the client image; tests read both.
 // - WM_NCHITTEST answers HTTRANSPARENT. Qt decides input transparency per
 //   window rather than per point, so the window asks the message once when
-//   it is made, and a transparent answer makes all of it transparent.
+//   it is made, and a transparent answer makes all of it transparent (the
+//   X back end applies that only to a window that exists, so it is set
+//   again each time the window shows).
 // Main thread only, like every control.
 #pragma once
 
