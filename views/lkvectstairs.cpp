@@ -23,10 +23,10 @@ using I64 = std::int64_t;
 constexpr I64 kUnit = 32;  // sub-pixel units per pixel
 constexpr I64 kHalf = 16;  // half a pixel: the tolerance across an edge
 constexpr I64 kSlack = 15; // the strict check's point, just inside the half pixel
-// The most one-pixel steps an outline may be laid out as (a 64 M pixel
-// region's outline is far shorter); beyond it the outline is refused
-// rather than allocated.
-constexpr std::size_t kMaxSteps = std::size_t(1) << 26;
+// The most one-pixel steps an outline may be laid out as (the border of a
+// whole 24 M pixel picture is 20,000); beyond it the outline is refused
+// rather than given some 200 MB of steps and edges.
+constexpr std::size_t kMaxSteps = std::size_t(1) << 22;
 
 struct V {
   I64 X = 0, Y = 0;
@@ -173,19 +173,31 @@ private:
   int FEdges = 0;
 };
 
-// The number of edges, from First on, that a trial run from O covers: the
-// run gives back its last edge while no trial end vertex fits on it.
+// The number of edges, from the first on, that a trial run from O covers:
+// the run gives back its last edge while no trial end vertex fits on it.
+// The states after the last few edges are kept to give back to; a longer
+// give-back (rare) replays the run from the start.
 int TrialCover(const std::vector<Edge>& E, V O) {
-  // Runs are replayed edge by edge so that a given-back edge restores the
-  // wedge the shorter run had.
-  std::vector<Run> states;
+  constexpr std::size_t kKept = 64;
+  std::vector<Run> ring;
+  ring.reserve(kKept);
   Run r(O);
+  std::size_t taken = 0;
   for (const Edge& e : E) {
     if (!r.Take(e)) break;
-    states.push_back(r);
+    ++taken;
+    if (ring.size() < kKept) ring.push_back(r);
+    else ring[(taken - 1) % kKept] = r;
   }
-  while (!states.empty() && !states.back().TrialEndFits()) states.pop_back();
-  return static_cast<int>(states.size());
+  auto stateAfter = [&](std::size_t count) {
+    if (count + kKept > taken) return ring[(count - 1) % kKept];
+    Run again(O);
+    for (std::size_t i = 0; i < count; ++i) again.Take(E[i]);
+    return again;
+  };
+  std::size_t count = taken;
+  while (count > 0 && !stateAfter(count).TrialEndFits()) --count;
+  return static_cast<int>(count);
 }
 
 } // namespace

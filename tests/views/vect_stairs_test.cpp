@@ -91,6 +91,9 @@ TEST(VectStairs, Refusals) {
   // polygon of the wrong shape that replaced the outline.
   EXPECT_FALSE(LKRemoveJaggedEdges({{0, 0}, {10, 0}, {10, 10}, {3, 7}}, out));
   EXPECT_TRUE(out.empty());
+  // Corners that would lay out as millions of steps are refused, not
+  // allocated.
+  EXPECT_FALSE(LKRemoveJaggedEdges({{0, 0}, {2000000000, 0}, {2000000000, 5}, {0, 5}}, out));
   EXPECT_FALSE(LKRemoveJaggedEdges({{0, 0}, {1, 0}}, out));
   EXPECT_FALSE(LKRemoveJaggedEdges({}, out));
   EXPECT_FALSE(LKRemoveJaggedEdges({{5, 5}, {5, 5}, {5, 5}, {5, 5}}, out));
