@@ -7,7 +7,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -389,6 +392,16 @@ void LKAutoFree(void*& address) {
 }
 
 Integer LKGetFreeMemory() {
+  // Every new bitmap asks (for its file-storage threshold), and the answer
+  // comes from reading a file: a reading is kept for a quarter second.
+  using Clock = std::chrono::steady_clock;
+  static std::atomic<Int64> readAt{INT64_MIN};
+  static std::atomic<Integer> last{0};
+  const Int64 now = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+  const Int64 at = readAt.load(std::memory_order_acquire);
+  if (at != INT64_MIN && now - at >= 0 && now - at < 250) return last.load(std::memory_order_relaxed);
   const Integer bytes = GetAvailablePhysicalMemory32();
+  last.store(bytes < 0 ? 0 : bytes, std::memory_order_relaxed);
+  readAt.store(now, std::memory_order_release);
   return bytes < 0 ? 0 : bytes;
 }

@@ -13,6 +13,8 @@
 #include <map>
 #include <numbers>
 #include <optional>
+#include <string>
+#include <unordered_map>
 
 #include "platform/atomicfile.h"
 #include "platform/canvas_raster.h"
@@ -260,11 +262,31 @@ QFont FontToQFont(const TFont& Font) {
 // Canvas
 // ---------------------------------------------------------------------------
 
+// Text state of a canvas, and what its text drawing learnt. Fonts, text
+// extents and glyph masks are kept by what they depend on (the font's
+// description, the orientation, the text), so that a view that draws the
+// same labels at every repaint lays out and rasterises each of them once;
+// each table is emptied when it fills up.
 struct TCanvas::TextCache {
   const TFont* font = nullptr;
   Cardinal generation = 0;
   std::optional<QFont> qfont;
   std::optional<QFontMetrics> metrics;
+  std::string key;  // the description of qfont
+  std::unordered_map<std::string, QFont> fonts;
+  std::unordered_map<std::string, TSize> extents;
+  /// Glyph pixels (alpha >= 128) over Box, relative to the text's origin.
+  struct Mask {
+    TRect box;
+    std::vector<Byte> bits;
+  };
+  std::unordered_map<std::string, Mask> masks;
+  /// The mask of Text in the current font turned by Font's orientation.
+  const Mask& GlyphMask(const TFont& Font, const String& Text, TSize Extent);
+  template <class Map>
+  static void Bound(Map& M, std::size_t Most) {
+    if (M.size() >= Most) M.clear();
+  }
 };
 
 TCanvas::TCanvas(TPixelSurface* Surface)
@@ -449,6 +471,21 @@ void AddCapsule(PixelSet& set, const TRect& clip, double ax, double ay, double b
   }
 }
 
+// The box, inside Clip, of every pixel a wide stroke through Points (moved
+// by Shift) with radius R can set, with a pixel to spare on each side.
+TRect StrokeBox(std::span<const TPoint> Points, double Shift, double R, const TRect& Clip) {
+  double x0 = Points[0].X, x1 = x0, y0 = Points[0].Y, y1 = y0;
+  for (const TPoint& p : Points) {
+    x0 = std::min(x0, static_cast<double>(p.X));
+    x1 = std::max(x1, static_cast<double>(p.X));
+    y0 = std::min(y0, static_cast<double>(p.Y));
+    y1 = std::max(y1, static_cast<double>(p.Y));
+  }
+  auto at = [](double v, Integer lo, Integer hi) { return static_cast<Integer>(std::clamp(v, double(lo), double(hi))); };
+  return TRect{at(std::floor(x0 + Shift - R) - 1, Clip.Left, Clip.Right), at(std::floor(y0 + Shift - R) - 1, Clip.Top, Clip.Bottom),
+               at(std::ceil(x1 + Shift + R) + 2, Clip.Left, Clip.Right), at(std::ceil(y1 + Shift + R) + 2, Clip.Top, Clip.Bottom)};
+}
+
 TRect Inflate(const TRect& r, Integer d) {
   auto sat = [](Int64 v) { return static_cast<Integer>(std::clamp<Int64>(v, INT32_MIN, INT32_MAX)); };
   return TRect{sat(static_cast<Int64>(r.Left) - d), sat(static_cast<Int64>(r.Top) - d),
@@ -486,11 +523,15 @@ void TCanvas::StrokePath(std::span<const TPoint> Points, bool Closed) {
     // The stroke runs through pixel centres; an even width has no centre
     // pixel, so its stroke is moved half a pixel right and down.
     const double shift = (w % 2 == 0) ? 1.0 : 0.5;
-    PixelSet set(t.clip);
+    // The pixel set covers the stroke's box only, not the whole clip: a
+    // short stroke on a big surface would clear and scan every pixel.
+    const TRect box = StrokeBox(Points, shift, w / 2.0, t.clip);
+    if (box.Left >= box.Right || box.Top >= box.Bottom) return;
+    PixelSet set(box);
     for (std::size_t i = 0; i < segments; ++i) {
       const TPoint& a = Points[i];
       const TPoint& b = Points[(i + 1) % Points.size()];
-      AddCapsule(set, t.clip, a.X + shift, a.Y + shift, b.X + shift, b.Y + shift, w / 2.0);
+      AddCapsule(set, box, a.X + shift, a.Y + shift, b.X + shift, b.Y + shift, w / 2.0);
     }
     set.Paint(pen);
     return;
@@ -773,9 +814,14 @@ static void DrawEllipseShape(TCanvas* c, const raster::Target& t, Integer X1, In
   const bool fill = part != Part::ArcOnly && bstyle != bsClear;
   const raster::Painter brush(t, mode, brushObj->GetColor());
   const raster::Painter pen(t, mode, penObj->GetColor());
-  const TRect area = Inflate(t.clip, 1);
-  PixelSet outline(part == Part::Full ? TRect{} : area);
-  for (Integer y = t.clip.Top; y < t.clip.Bottom; ++y) {
+  // Nothing is drawn outside the frame's box (the closing lines end on the
+  // outline): rows and the outline's pixel set are limited to it.
+  const TRect grown = Inflate(outer, 2), wide = Inflate(t.clip, 1);
+  const TRect area{std::max(wide.Left, grown.Left), std::max(wide.Top, grown.Top), std::min(wide.Right, grown.Right),
+                   std::min(wide.Bottom, grown.Bottom)};
+  PixelSet outline(part == Part::Full || area.Left >= area.Right || area.Top >= area.Bottom ? TRect{} : area);
+  const Integer rowFrom = std::max(t.clip.Top, grown.Top), rowTo = std::min(t.clip.Bottom, grown.Bottom);
+  for (Integer y = rowFrom; y < rowTo; ++y) {
     auto drawOutline = [&](Integer x0, Integer x1) {
       if (w == 0) return;
       x0 = std::max(x0, t.clip.Left);
@@ -875,16 +921,34 @@ const TCanvas::TextCache& TCanvas::Text() const {
   if (c.font != FFont.get() || c.generation != FFont->Generation() || !c.qfont) {
     c.font = FFont.get();
     c.generation = FFont->Generation();
-    c.qfont = FontToQFont(*FFont);
-    c.metrics.emplace(*c.qfont);
+    // What FontToQFont reads of the font (colour and orientation aside).
+    const TFont& f = *FFont;
+    std::string key = f.GetName() + '\x1f' + std::to_string(f.GetHeight()) + '\x1f';
+    for (TFontStyle st : {fsBold, fsItalic, fsUnderline, fsStrikeOut}) key += f.GetStyle().Contains(st) ? '1' : '0';
+    key += f.GetPitch() == fpFixed ? 'f' : 'v';
+    if (key != c.key || !c.qfont) {
+      auto it = c.fonts.find(key);
+      if (it == c.fonts.end()) {
+        TextCache::Bound(c.fonts, 64);
+        it = c.fonts.emplace(key, FontToQFont(f)).first;
+      }
+      c.qfont = it->second;
+      c.metrics.emplace(*c.qfont);
+      c.key = std::move(key);
+    }
   }
   return c;
 }
 
 TSize TCanvas::TextExtent(const String& Text) const {
-  const TextCache& c = this->Text();
-  return TSize{c.metrics->horizontalAdvance(QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()))),
-               c.metrics->height()};
+  TextCache& c = const_cast<TextCache&>(this->Text());
+  const std::string key = c.key + '\x1f' + Text;
+  if (auto it = c.extents.find(key); it != c.extents.end()) return it->second;
+  const TSize size{c.metrics->horizontalAdvance(QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()))),
+                   c.metrics->height()};
+  TextCache::Bound(c.extents, 4096);
+  c.extents.emplace(key, size);
+  return size;
 }
 
 void TCanvas::DrawText(const TRect* Limit, Integer X, Integer Y, const String& Text, bool FillCell) {
@@ -916,26 +980,60 @@ void TCanvas::DrawText(const TRect* Limit, Integer X, Integer Y, const String& T
     raster::PolygonRuns(cell, clip, [&](Integer y, Integer x0, Integer x1) { fill.Span(y, x0, x1); });
   }
   if (Text.empty()) return;
-  // Render the visible part of the text into a mask, then set the pixels
-  // the glyphs cover (text is drawn without smoothing).
-  const QString s = QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
-  QImage mask(clip.Width(), clip.Height(), QImage::Format_ARGB32_Premultiplied);
-  mask.fill(Qt::transparent);
-  {
-    QPainter p(&mask);
-    p.setRenderHint(QPainter::TextAntialiasing, false);
-    p.setFont(*c.qfont);
-    p.setPen(Qt::black);
-    p.translate(X - clip.Left, Y - clip.Top);
-    if (angle != 0) p.rotate(-angle);
-    p.drawText(0, c.metrics->ascent(), s);
-  }
+  // The glyphs' pixels (text is drawn without smoothing), relative to the
+  // text's origin, then the ones inside the visible part of the cell are set.
+  const TextCache::Mask& mask = const_cast<TextCache&>(c).GlyphMask(*FFont, Text, ext);
   const raster::Painter ink(t, pmCopy, FFont->GetColor());
-  for (Integer y = 0; y < mask.height(); ++y) {
-    const QRgb* line = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
-    for (Integer x = 0; x < mask.width(); ++x)
-      if (qAlpha(line[x]) >= 128 && inCell.Has(clip.Left + x, clip.Top + y)) ink.Pixel(clip.Left + x, clip.Top + y);
+  const Int64 ox = static_cast<Int64>(X) + mask.box.Left, oy = static_cast<Int64>(Y) + mask.box.Top;
+  const Int64 mw = mask.box.Width(), mh = mask.box.Height();
+  for (Integer y = clip.Top; y < clip.Bottom; ++y) {
+    const Int64 my = y - oy;
+    if (my < 0 || my >= mh) continue;
+    const Byte* line = mask.bits.data() + my * mw;
+    for (Integer x = clip.Left; x < clip.Right; ++x) {
+      const Int64 mx = x - ox;
+      if (mx >= 0 && mx < mw && line[mx] && inCell.Has(x, y)) ink.Pixel(x, y);
+    }
   }
+}
+
+const TCanvas::TextCache::Mask& TCanvas::TextCache::GlyphMask(const TFont& Font, const String& Text, TSize Extent) {
+  TextCache& C = *this;
+  const Integer orientation = Font.GetOrientation();
+  const std::string key = C.key + '\x1f' + std::to_string(orientation) + '\x1f' + Text;
+  if (auto it = C.masks.find(key); it != C.masks.end()) return it->second;
+  // The box of the turned cell about the origin, two pixels to spare for
+  // the glyphs' overhang and the rounding of the cell's corners.
+  const double rad = orientation / 10.0 * std::numbers::pi / 180.0, cs = std::cos(rad), sn = std::sin(rad);
+  double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+  for (auto [u, v] : {std::pair<double, double>{double(Extent.cx), 0}, {double(Extent.cx), double(Extent.cy)}, {0, double(Extent.cy)}}) {
+    x0 = std::min(x0, u * cs + v * sn);
+    x1 = std::max(x1, u * cs + v * sn);
+    y0 = std::min(y0, -u * sn + v * cs);
+    y1 = std::max(y1, -u * sn + v * cs);
+  }
+  auto at = [](double v) { return static_cast<Integer>(std::clamp(v, -1e6, 1e6)); };
+  TextCache::Mask m;
+  m.box = TRect{at(std::floor(x0)) - 2, at(std::floor(y0)) - 2, at(std::ceil(x1)) + 3, at(std::ceil(y1)) + 3};
+  const Integer w = m.box.Width(), h = m.box.Height();
+  m.bits.assign(static_cast<std::size_t>(w) * h, 0);
+  QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  {
+    QPainter p(&image);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    p.setFont(*C.qfont);
+    p.setPen(Qt::black);
+    p.translate(-m.box.Left, -m.box.Top);
+    if (orientation != 0) p.rotate(-orientation / 10.0);
+    p.drawText(0, C.metrics->ascent(), QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size())));
+  }
+  for (Integer y = 0; y < h; ++y) {
+    const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (Integer x = 0; x < w; ++x) m.bits[static_cast<std::size_t>(y) * w + x] = qAlpha(line[x]) >= 128;
+  }
+  TextCache::Bound(C.masks, 512);
+  return C.masks.emplace(key, std::move(m)).first->second;
 }
 
 void TCanvas::TextOut(Integer X, Integer Y, const String& Text) {

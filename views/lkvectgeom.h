@@ -60,6 +60,14 @@ std::vector<TPoint> LKSimplifyOnce(const std::vector<TPoint>& P, double T);
 /// until at most MaxPoints points are left. MaxPoints below 2 counts as 2.
 std::vector<TPoint> LKSimplify(const std::vector<TPoint>& P, Integer MaxPoints);
 
+/// Staircase removal: turns a traced pixel outline (closed, a repeated point
+/// ignored) into a polygon of straight edges, each within half a pixel of
+/// the pixel edges it replaces. Straight and 45-degree stretches between
+/// points count as runs of one-pixel steps. False, with Out empty, for any
+/// other step, or when no polygon of more than 2 vertices comes out, or it
+/// would need as many vertices as the outline has steps.
+bool LKRemoveJaggedEdges(const std::vector<TPoint>& P, std::vector<TPoint>& Out);
+
 /// The angle at P1 from the arm to P0 to the arm to P2, in degrees
 /// 0 .. 360 by orientation: 90 for (10, 0)-(0, 0)-(0, 10) swapped, 270 for
 /// that order; 180 for a straight angle.

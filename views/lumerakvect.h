@@ -400,6 +400,7 @@ class TLumerakVect : public TLumerakView {
   Integer CreatePolygonFromEdge(Integer X, Integer Y, bool WandOption, Integer Tolerance);
   Integer CreatePolygonsFromSelection();
   void SimplifyPolygon(Integer hobj, Integer MaxPoints);
+  bool RemovePolygonJaggedEdges(Integer hobj);
 
   static Integer CountAnglePoints(const TPoint* Points);
   double GetAngleValue(Integer hobj);
@@ -428,6 +429,8 @@ class TLumerakVect : public TLumerakView {
   void FontToCanvas(TCanvas* C, const TLKLogFont* Font, double Scale, TColor Color);
   std::vector<TLKDPoint> PolylineBitmapPoints(TLKVObject& O);
   void SetupTemplate();
+  void SnapEndGrip(Integer& CX, Integer& CY);
+  bool FartherThan(const TLKVObject& O, Integer X, Integer Y, double Best);
 
   std::vector<std::unique_ptr<TLKVObject>> FStore;
   std::vector<Integer> FOrder, FSel;

@@ -319,6 +319,18 @@ void TLumerakVect::SimplifyPolygon(Integer hobj, Integer MaxPoints) {
   Update();
 }
 
+bool TLumerakVect::RemovePolygonJaggedEdges(Integer hobj) {
+  std::vector<TPoint> out;
+  TLKVObject& o = Obj(hobj);
+  if (o.Kind == lkkPOLYLINE) {
+    std::vector<TPoint> pts;
+    for (std::size_t i = 0; i < o.PolyPoints.size(); ++i) pts.push_back(GetObjPolylinePoints(hobj, static_cast<Integer>(i)));
+    if (LKRemoveJaggedEdges(pts, out)) SetObjPolylinePoints(hobj, out);
+  }
+  Update();
+  return !out.empty();
+}
+
 // ---------------------------------------------------------------------------
 // Angles
 // ---------------------------------------------------------------------------

@@ -122,6 +122,53 @@ double TLumerakVect::CalcDistPtObj(TLKVObject& O, Integer X, Integer Y) {
   }
 }
 
+// Whether every point of O's shape is at least Best from (X, Y), judged by
+// its box: the rectangle for shapes that lie in it (a thick line's half pen
+// and a pixel of rounding aside), the mapped extent of the points for
+// polylines (whose points may lie past their point box) and angles.
+bool TLumerakVect::FartherThan(const TLKVObject& O, Integer X, Integer Y, double Best) {
+  double x1, y1, x2, y2, slack = 1;
+  if (O.Kind == lkkPOLYLINE) {
+    if (O.PolyPoints.empty()) return false;
+    Integer px1 = O.PolyPoints[0].X, px2 = px1, py1 = O.PolyPoints[0].Y, py2 = py1;
+    for (const TPoint& p : O.PolyPoints) {
+      px1 = std::min(px1, p.X);
+      px2 = std::max(px2, p.X);
+      py1 = std::min(py1, p.Y);
+      py2 = std::max(py2, p.Y);
+    }
+    double zx, zy;
+    LKPolylineFactors(O.PolyBox, O.X1, O.Y1, O.X2, O.Y2, zx, zy);
+    const double ax = (double(px1) - O.PolyBox.Left) * zx + O.X1, bx = (double(px2) - O.PolyBox.Left) * zx + O.X1;
+    const double ay = (double(py1) - O.PolyBox.Top) * zy + O.Y1, by = (double(py2) - O.PolyBox.Top) * zy + O.Y1;
+    x1 = std::min(ax, bx);
+    x2 = std::max(ax, bx);
+    y1 = std::min(ay, by);
+    y2 = std::max(ay, by);
+  } else if (O.Kind == lkkANGLE) {
+    const Integer n = CountAnglePoints(O.AnglePoints);
+    if (n == 0) return false;
+    x1 = x2 = O.AnglePoints[0].X;
+    y1 = y2 = O.AnglePoints[0].Y;
+    for (Integer i = 1; i < n; ++i) {
+      x1 = std::min(x1, double(O.AnglePoints[i].X));
+      x2 = std::max(x2, double(O.AnglePoints[i].X));
+      y1 = std::min(y1, double(O.AnglePoints[i].Y));
+      y2 = std::max(y2, double(O.AnglePoints[i].Y));
+    }
+  } else {
+    x1 = std::min(O.X1, O.X2);
+    x2 = std::max(O.X1, O.X2);
+    y1 = std::min(O.Y1, O.Y2);
+    y2 = std::max(O.Y1, O.Y2);
+    slack += std::max(O.PenWidth, 0) / 2.0;
+  }
+  const double dx = std::max({0.0, x1 - X, X - x2}), dy = std::max({0.0, y1 - Y, Y - y2});
+  // Squares, not a square root per object.
+  const double reach = Best + slack;
+  return dx * dx + dy * dy >= reach * reach;
+}
+
 Integer TLumerakVect::FindNearObj(Integer X, Integer Y, bool SelectableOnly, double& Distance) {
   const TLKViewGeometry& g = GetGeometry();
   const Integer vx1 = LKTruncClamp(g.ViewX * g.ix), vy1 = LKTruncClamp(g.ViewY * g.iy);
@@ -132,17 +179,9 @@ Integer TLumerakVect::FindNearObj(Integer X, Integer Y, bool SelectableOnly, dou
     TLKVObject* o = GetObj(*it);
     if (o == nullptr || (SelectableOnly && !o->Style.Contains(lkvsSelectable))) continue;
     if (!_RectXRect(o->X1, o->Y1, o->X2, o->Y2, vx1, vy1, vx2, vy2)) continue;
-    if (o->Kind != lkkANGLE && o->Kind != lkkPOLYLINE && best < 2147483647.0) {
-      // Every shape but angles and polylines (whose points may be edited
-      // past their box) lies in its rectangle (rounding and a
-      // thick line's half pen aside), so an object whose rectangle is
-      // already farther than the best cannot win.
-      const double bx = std::max({0.0, static_cast<double>(std::min(o->X1, o->X2)) - X,
-                                  static_cast<double>(X) - std::max(o->X1, o->X2)});
-      const double by = std::max({0.0, static_cast<double>(std::min(o->Y1, o->Y2)) - Y,
-                                  static_cast<double>(Y) - std::max(o->Y1, o->Y2)});
-      if (std::hypot(bx, by) - o->PenWidth / 2.0 - 1 >= best) continue;
-    }
+    // An object whose box is already farther than the best cannot win:
+    // only the few that pass this pass are measured.
+    if (best < 2147483647.0 && FartherThan(*o, X, Y, best)) continue;
     const double d = CalcDistPtObj(*o, X, Y);
     // Kinds without a shape answer -1: they are never found.
     if (d >= 0 && d < best) {
@@ -421,6 +460,26 @@ void TLumerakVect::DrawInserting() {
   }
 }
 
+// Ctrl while an end grip of a line, ruler or labelled line (the first
+// selected object) is dragged: the dragged end goes to the horizontal,
+// vertical or diagonal of the other end. The snap is made once, in bitmap
+// pixels, on where the end would go ((CX, CY) from where it was at the
+// press), so that it holds at any zoom and scroll; the movement becomes
+// the one that puts the end there.
+void TLumerakVect::SnapEndGrip(Integer& CX, Integer& CY) {
+  if ((FGrip != 1 && FGrip != 2) || FSel.empty()) return;
+  const TLKVObject* o = GetObj(FSel[0]);
+  if (o == nullptr || (o->Kind != lkkLINE && o->Kind != lkkRULER && o->Kind != lkkLINELABEL)) return;
+  if (!o->Style.Contains(lkvsSizeable)) return;
+  const TRect& d = o->DragRect;
+  const TPoint start = FGrip == 1 ? TPoint{d.Left, d.Top} : TPoint{d.Right, d.Bottom};
+  const TPoint other = FGrip == 1 ? TPoint{o->X2, o->Y2} : TPoint{o->X1, o->Y1};
+  Integer x = start.X + CX, y = start.Y + CY;
+  _CastPolySelCC(other.X, other.Y, x, y);
+  CX = x - start.X;
+  CY = y - start.Y;
+}
+
 void TLumerakVect::MouseMove(TShiftState Shift, Integer X, Integer Y) {
   if (FDoubleClick) {
     FDoubleClick = false;
@@ -474,7 +533,8 @@ void TLumerakVect::MouseMove(TShiftState Shift, Integer X, Integer Y) {
     FFastPicture = 1;
     MouseMoveScroll();
     const TPoint a = GetAnchorPoint();
-    const Integer cx = LKTruncClamp((X - a.X) * g.ix), cy = LKTruncClamp((Y - a.Y) * g.iy);
+    Integer cx = LKTruncClamp((X - a.X) * g.ix), cy = LKTruncClamp((Y - a.Y) * g.iy);
+    if (Shift.Contains(ssCtrl)) SnapEndGrip(cx, cy);
     Integer dx = cx - FApplied.X, dy = cy - FApplied.Y;
     FApplied = TPoint{cx, cy};
     const TRect u = GetSelectedObjectsRect();

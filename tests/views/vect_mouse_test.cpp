@@ -179,6 +179,50 @@ TEST_F(VectMouse, SelectMoveAndResizeByGrips) {
   EXPECT_EQ(v_->GetSelObjectCount(), 0);
 }
 
+TEST_F(VectMouse, CtrlSnapsDraggedLineEnd) {
+  Load(300, 200);
+  v_->SetMouseInteractVt(Vt{miObjectSelect});
+  // Grip 2 of a line from (50, 50) dragged to each place, with Ctrl: the end
+  // goes to the horizontal, vertical or diagonal of the other end.
+  struct Row {
+    TPoint to;
+    TShiftState shift;
+    TRect expected;
+  } rows[] = {
+      {{200, 75}, {ssCtrl}, {50, 50, 200, 50}},    // mostly across: horizontal
+      {{60, 190}, {ssCtrl}, {50, 50, 50, 190}},    // mostly down: vertical
+      {{120, 125}, {ssCtrl}, {50, 50, 125, 125}},  // near the diagonal: on it
+      {{20, 90}, {ssCtrl}, {50, 50, 10, 90}},      // diagonal down-left
+      {{200, 75}, {}, {50, 50, 200, 75}},          // no Ctrl: where the mouse is
+  };
+  for (const Row& r : rows) {
+    const Integer h = Add(lkkLINE, {50, 50, 150, 60});
+    v_->UnSelAllObjects();
+    v_->AddSelObjectEx(h);
+    Drag({{150, 60}, {r.to.X - 3, r.to.Y + 4}, r.to}, r.shift);
+    EXPECT_EQ(v_->GetObjRect(h), r.expected) << r.to.X << "," << r.to.Y;
+    v_->RemoveObject(h);
+  }
+  // Grip 1 snaps against the other end too, at 200 % with the view
+  // scrolled: the snap is made in bitmap pixels.
+  const Integer h = Add(lkkLINE, {40, 40, 100, 40});
+  v_->UnSelAllObjects();
+  v_->AddSelObjectEx(h);
+  v_->SetZoom(200);
+  v_->SetViewXY(20, 10);
+  const Integer sx = 40 * 2 - 20, sy = 40 * 2 - 10;  // grip 1 on the screen
+  Drag({{sx, sy}, {sx + 20, sy + 200}}, TShiftState{ssCtrl});  // 10 right, 100 down in the picture
+  EXPECT_EQ(v_->GetObjRect(h), (TRect{100, 140, 100, 40}));
+  // A box's corner grip is not snapped.
+  const Integer box = Add(lkkBOX, {150, 100, 180, 120});
+  v_->SetZoom(100);
+  v_->SetViewXY(0, 0);
+  v_->UnSelAllObjects();
+  v_->AddSelObjectEx(box);
+  Drag({{180, 120}, {230, 130}}, TShiftState{ssCtrl});
+  EXPECT_EQ(v_->GetObjRect(box), (TRect{150, 100, 230, 130}));
+}
+
 TEST_F(VectMouse, MoveStopsAtEdgeWhenAsked) {
   Load(300, 200);
   const Integer a = Add(lkkBOX, {20, 20, 60, 60});

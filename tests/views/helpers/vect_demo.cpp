@@ -1,6 +1,7 @@
 // A window with a vector view over a picture holding objects of every kind,
 // for looking at them under a virtual X server and driving it with real X
-// input. Usage: vect_demo [select|linelen|box]
+// input. Usage: vect_demo [select|linelen|box|draglen|hint]; "hint" selects
+// too, with a hint window over the yellow box.
 #include <QApplication>
 #include <QWidget>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "core/lkbitmap.h"
+#include "platform/hint.h"
 #include "views/lumerakvect.h"
 
 // Logs the mouse calls the window layer makes.
@@ -109,5 +111,12 @@ int main(int argc, char** argv) {
   v.OnSelectObject = [&](TObject*) { std::fprintf(stderr, "selected %d\n", v.GetSelObjectCount()); };
   v.OnVectorialChanged = [&](TObject*) { std::fprintf(stderr, "changed\n"); };
   form.show();
+  TLKHint hint;
+  if (std::strcmp(mode, "hint") == 0) {
+    hint.SetText("7.11 cm");
+    const QPoint at = form.mapToGlobal(QPoint(330, 60));
+    hint.SetBounds(at.x(), at.y(), hint.GetWidth(), hint.GetHeight());
+    hint.Show();
+  }
   return app.exec();
 }
