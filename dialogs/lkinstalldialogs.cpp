@@ -2,6 +2,7 @@
 // (dialogs/lkiodialogs.h).
 
 #include "dialogs/lkiopreviews.h"
+#include "dialogs/lkmprintform.h"
 #include "dialogs/lkopensavedlg.h"
 #include "dialogs/lkprintforms.h"
 #include "io/lumerakio.h"
@@ -60,4 +61,5 @@ void LKInstallLumerakDialogs() {
   static TLumerakDialogs dialogs;
   LKSetIODialogs(&dialogs);
   LKSetPrintForms(LKCreatePrintForm);
+  LKSetMultiPrintForm(LKCreateMultiPrintForm);
 }
