@@ -81,6 +81,8 @@ TflkPrnForm3::TflkPrnForm3(TComponent* Owner) : TflkPrnFormBase(Owner) {
   LumerakMView1->SetThumbHeight(190);
   LumerakMView1->Style = lkmsFlat;
   LumerakMView1->EnableMultiSelect = true;
+  // A column: as many thumbnails in a row as the column's width holds.
+  LumerakMView1->SetGridWidth(-1);
   // The column shows reductions: the pages themselves come from the
   // component's view when they are printed.
   LumerakMView1->StoreType = lktThumb;
