@@ -258,6 +258,7 @@ class TMultiPrintFormAdapter : public TLKMultiPrintForm {
     FForm->TaskName = TaskName;
     FForm->PrintAnnotations = PrintAnnotations;
     if (!Caption.empty()) FForm->SetCaption(Caption);
+    FForm->SetFont(Font);
     return FForm->ShowModal() == mrOk;
   }
 

@@ -468,6 +468,7 @@ class TPrintFormAdapter : public TLKPrintForm {
     FForm->Params = Params;
     FForm->PrintAnnotations = PrintAnnotations;
     if (!Caption.empty()) FForm->SetCaption(Caption);
+    FForm->SetFont(Font);
     if constexpr (std::is_same_v<F, TflkPrnForm1>) FForm->SetBounds(0, 0, FForm->GetWidth(), FForm->GetHeight());
     return FForm->ShowModal() == mrOk;
   }

@@ -8,6 +8,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include <QFont>
+#include <QWidget>
+
 #include "core/lkbitmap.h"
 #include "dialogs/lkmprintform.h"
 #include "io/lumerakio.h"
@@ -127,7 +130,10 @@ TEST_F(MultiPrint, PrintSelectedWithNothingSelectedStartsNoJob) {
   EXPECT_FALSE(std::filesystem::exists(pdf));
 }
 
-TEST_F(MultiPrint, ColumnCaptionsPreviewZoomAndLanguage) {
+TEST_F(MultiPrint, ColumnCaptionsPreviewZoomLanguageAndFont) {
+  TFont font;
+  font.SetHeight(-15);
+  mio->SetPreviewFont(&font);
   EXPECT_TRUE(Run(
       [&](TflkPrnForm3* f) {
         ASSERT_EQ(f->LumerakMView1->GetImageCount(), 3);
@@ -155,6 +161,8 @@ TEST_F(MultiPrint, ColumnCaptionsPreviewZoomAndLanguage) {
         ASSERT_EQ(f->ComboBox2->GetItems()->GetCount(), 2);
         EXPECT_EQ(f->ComboBox2->GetItems()->Get(0), lkmsg(LKMSG_PRINTALL, msGerman));
         EXPECT_EQ(f->SpeedButton12->GetCaption(), lkmsg(LKMSG_CLOSE2, msGerman));
+        // The component's preview font.
+        EXPECT_EQ(f->GetPeer()->font().pixelSize(), 15);
         f->SpeedButton12->Click();
       },
       msGerman));
