@@ -3,6 +3,7 @@
 
 #include "dialogs/lkavicodecdlg.h"
 #include "dialogs/lkiopreviews.h"
+#include "dialogs/lkmprintform.h"
 #include "dialogs/lkopensavedlg.h"
 #include "dialogs/lkprintforms.h"
 #include "io/lumerakio.h"
@@ -62,4 +63,5 @@ void LKInstallLumerakDialogs() {
   LKSetIODialogs(&dialogs);
   LKSetPrintForms(LKCreatePrintForm);
   LKInstallAVICodecDialog();
+  LKSetMultiPrintForm(LKCreateMultiPrintForm);
 }

@@ -16,10 +16,12 @@ void TLKPrintPreviewPane::Paint() {
 namespace {
 
 const char* const kSizeItems[4] = {"Normal", "Fit to page", "Stretch to page", "Specified size"};
-const char* const kGridHints[9] = {"Top Left",    "Top Center", "Top Right",     "Center Left",  "Center",
-                                   "Center Right", "Bottom Left", "Bottom Center", "Bottom Right"};
-
 }  // namespace
+
+const char* const lkprintformui::GridHints[9] = {"Top Left",     "Top Center",  "Top Right",
+                                                 "Center Left",  "Center",      "Center Right",
+                                                 "Bottom Left",  "Bottom Center", "Bottom Right"};
+using lkprintformui::GridHints;
 
 // ---------------------------------------------------------------------------
 // Shared
@@ -118,7 +120,7 @@ void TflkPrnFormBase::PrinterSetup() {
 // Control makers and the events both forms share: every edit previews on
 // change, the margin, width and height steppers step by 0.01 and the gamma
 // stepper by 0.1 (never below 0), every grid button previews.
-namespace {
+namespace lkprintformui {
 
 TEdit* NewEdit(TWinControl* Parent, TComponent* Owner, Integer X, Integer Y, Integer W, const String& Text) {
   auto* e = new TEdit(Owner);
@@ -149,7 +151,21 @@ void WireControls(TflkPrnFormBase* F) {
   F->Grid[ppCenter]->SetChecked(true);
 }
 
-}  // namespace
+void SetToolBarTexts(TflkPrnFormBase* F, TButton* Setup, TButton* Print, TButton* Close, TMsgLanguage Value) {
+  const TMsgLanguageWords edits[7] = {LKMSG_TOPMARGIN, LKMSG_LEFTMARGIN, LKMSG_RIGHTMARGIN, LKMSG_BOTTOMMARGIN,
+                                      LKMSG_WIDTH,     LKMSG_HEIGHT,     LKMSG_GAMMACORRECTION};
+  for (int i = 0; i < 7; ++i) F->Edit[i]->SetHint(lkmsg(edits[i], Value));
+  F->ComboBox1->SetHint(lkmsg(LKMSG_LOCATIONSIZE, Value));
+  for (int i = 0; i < 9; ++i) F->Grid[i]->SetHint(lkmsg(static_cast<TMsgLanguageWords>(LKMSG_TOPLEFT + i), Value));
+  Setup->SetHint(lkmsg(LKMSG_PRINTSETUP, Value));
+  Print->SetHint(lkmsg(LKMSG_PRINT, Value));
+  Close->SetCaption(lkmsg(LKMSG_CLOSE2, Value));
+}
+
+}  // namespace lkprintformui
+using lkprintformui::NewEdit;
+using lkprintformui::NewUpDown;
+using lkprintformui::WireControls;
 
 // ---------------------------------------------------------------------------
 // The print dialog
@@ -186,7 +202,7 @@ TflkPrnForm2::TflkPrnForm2(TComponent* Owner) : TflkPrnFormBase(Owner) {
     Grid[i] = new TRadioButton(this);
     Grid[i]->SetParent(GroupBox2);
     Grid[i]->SetBounds(50 + (i % 3) * 40, 22 + (i / 3) * 24, 20, 20);
-    Grid[i]->SetHint(kGridHints[i]);
+    Grid[i]->SetHint(GridHints[i]);
     Grid[i]->SetShowHint(true);
   }
   GroupBox3 = group(8, 246, 200, 102, " Size ");
@@ -345,7 +361,7 @@ TflkPrnForm1::TflkPrnForm1(TComponent* Owner) : TflkPrnFormBase(Owner) {
     Grid[i] = new TRadioButton(this);
     Grid[i]->SetParent(Panel1);
     Grid[i]->SetBounds(next(18), 4, 18, 20);
-    Grid[i]->SetHint(kGridHints[i]);
+    Grid[i]->SetHint(GridHints[i]);
   }
   const char* const hints[7] = {"Top Margin", "Left Margin", "Right Margin", "Bottom Margin", "Width", "Height",
                                 "Gamma Correction"};
@@ -430,14 +446,7 @@ void TflkPrnForm1::SetLanguage(TMsgLanguage Value) {
   Print1->SetCaption(lkmsg(LKMSG_PRINT, Value));
   PrintSetup1->SetCaption(lkmsg(LKMSG_PRINTSETUP, Value) + "...");
   Exit1->SetCaption(lkmsg(LKMSG_CLOSE2, Value));
-  const TMsgLanguageWords edits[7] = {LKMSG_TOPMARGIN, LKMSG_LEFTMARGIN, LKMSG_RIGHTMARGIN, LKMSG_BOTTOMMARGIN,
-                                      LKMSG_WIDTH,     LKMSG_HEIGHT,     LKMSG_GAMMACORRECTION};
-  for (int i = 0; i < 7; ++i) Edit[i]->SetHint(lkmsg(edits[i], Value));
-  ComboBox1->SetHint(lkmsg(LKMSG_LOCATIONSIZE, Value));
-  for (int i = 0; i < 9; ++i) Grid[i]->SetHint(lkmsg(static_cast<TMsgLanguageWords>(LKMSG_TOPLEFT + i), Value));
-  SpeedButton10->SetHint(lkmsg(LKMSG_PRINTSETUP, Value));
-  SpeedButton11->SetHint(lkmsg(LKMSG_PRINT, Value));
-  SpeedButton12->SetCaption(lkmsg(LKMSG_CLOSE2, Value));
+  lkprintformui::SetToolBarTexts(this, SpeedButton10, SpeedButton11, SpeedButton12, Value);
 }
 
 // ---------------------------------------------------------------------------
@@ -459,6 +468,7 @@ class TPrintFormAdapter : public TLKPrintForm {
     FForm->Params = Params;
     FForm->PrintAnnotations = PrintAnnotations;
     if (!Caption.empty()) FForm->SetCaption(Caption);
+    FForm->SetFont(Font);
     if constexpr (std::is_same_v<F, TflkPrnForm1>) FForm->SetBounds(0, 0, FForm->GetWidth(), FForm->GetHeight());
     return FForm->ShowModal() == mrOk;
   }

@@ -55,7 +55,7 @@ class TflkPrnFormBase : public TForm {
   double XMult() const { return lkprintform::XMult(MeasureUnit); }
   /// Prints the page (Print true: a job titled TaskName on the printer) or
   /// redraws the preview; nothing while the controls are being filled.
-  void PrintPreview(bool Print);
+  virtual void PrintPreview(bool Print);
   /// Runs the printer set-up dialog, then previews.
   void PrinterSetup();
   /// Pages printed by this form (for tests and the report).
@@ -101,6 +101,20 @@ class TflkPrnForm1 : public TflkPrnFormBase {
  protected:
   bool CanPreview() const override;
 };
+
+/// Controls the forms share: an edit, its stepper, and the wiring of the
+/// seven edits, their steppers, the grid and the size list (every change
+/// previews; margins, width and height step by 0.01, gamma by 0.1).
+namespace lkprintformui {
+TEdit* NewEdit(TWinControl* Parent, TComponent* Owner, Integer X, Integer Y, Integer W, const String& Text);
+TUpDown* NewUpDown(TWinControl* Parent, TComponent* Owner, Integer X, Integer Y);
+void WireControls(TflkPrnFormBase* F);
+/// The tool bar's texts in a language: the hints of the edits, the size
+/// list, the grid, printer set-up and print, and the close caption.
+void SetToolBarTexts(TflkPrnFormBase* F, TButton* Setup, TButton* Print, TButton* Close, TMsgLanguage Value);
+/// The hints of the grid buttons, top-left first.
+extern const char* const GridHints[9];
+}  // namespace lkprintformui
 
 /// The maker the I/O component's DoPrintPreviewDialog uses.
 std::unique_ptr<TLKPrintForm> LKCreatePrintForm(TLKDialogType Type, TComponent* Owner);

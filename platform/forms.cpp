@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "platform/cursors.h"
+#include "platform/graphics.h"
 #include "platform/inputrouter.h"
 #include "platform/menus.h"
 #include "platform/stdctrls.h"
@@ -579,3 +580,13 @@ void TScreen::SetCursor(TCursor Value) {
 bool TScreen::LoadCursor(TCursor Id, const String& Name) { return LoadScreenCursor(Id, Name); }
 
 void ShowMessage(const String& Text) { Application->MessageBox(Text, String(), MB_OK); }
+
+void TCustomForm::SetFont(const TFont* Value) {
+  if (Value == nullptr) return;
+  // The canvas's conversion, but with the desktop's smoothing: controls
+  // draw their text for reading, not to exact pixels.
+  QFont f = FontToQFont(*Value);
+  f.setStyleStrategy(QFont::PreferDefault);
+  f.setHintingPreference(QFont::PreferDefaultHinting);
+  GetPeer()->setFont(f);
+}

@@ -67,6 +67,9 @@ class TCustomForm : public TWinControl {
   void SetPosition(TPosition Value) { FPosition = Value; }
   bool GetKeyPreview() const { return FKeyPreview; }
   void SetKeyPreview(bool Value) { FKeyPreview = Value; }
+  /// The form's font: every control on it that draws text through the
+  /// window layer takes it (name, size, style); null keeps the desktop's.
+  void SetFont(const TFont* Value);
   TFormWindowState GetWindowState() const { return FWindowState; }
   void SetWindowState(TFormWindowState Value);
   /// The control inside the form that has (or will get) the focus.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <span>
 
 #include "core/lkbitmap.h"
 #include "core/lkioglobals.h"
@@ -19,11 +21,58 @@ namespace {
 // Largest DIB handed to the printer driver in one strip.
 constexpr long long kMaxStripBytes = 41943040;
 
+// A 24-bit uncompressed packed DIB read in place as a surface, so that a
+// strip is drawn without two more copies of it. Null when the DIB is of
+// another kind or shorter than its header says.
+class TDIBSurface : public TPixelSurface {
+ public:
+  static std::unique_ptr<TDIBSurface> Over(const std::vector<Byte>& DIB) {
+    if (DIB.size() < 40) return nullptr;
+    auto u32 = [&DIB](size_t At) {
+      return static_cast<uint32_t>(DIB[At]) | static_cast<uint32_t>(DIB[At + 1]) << 8 |
+             static_cast<uint32_t>(DIB[At + 2]) << 16 | static_cast<uint32_t>(DIB[At + 3]) << 24;
+    };
+    const uint32_t headerSize = u32(0);
+    const auto width = static_cast<int32_t>(u32(4)), height = static_cast<int32_t>(u32(8));
+    const unsigned bits = DIB[14] | DIB[15] << 8;
+    if (headerSize != 40 || bits != 24 || u32(16) != 0 || width <= 0 || height == 0 || height == INT32_MIN)
+      return nullptr;
+    const long long stride = (static_cast<long long>(width) * 24 + 31) / 32 * 4;
+    const long long rows = height < 0 ? -static_cast<long long>(height) : height;
+    if (static_cast<long long>(DIB.size()) - 40 < stride * rows) return nullptr;
+    auto s = std::unique_ptr<TDIBSurface>(new TDIBSurface);
+    s->FBits = const_cast<Byte*>(DIB.data()) + 40;
+    s->FWidth = width;
+    s->FHeight = static_cast<Integer>(rows);
+    s->FStride = stride;
+    s->FBottomUp = height > 0;
+    return s;
+  }
+  Integer SurfaceWidth() const override { return FWidth; }
+  Integer SurfaceHeight() const override { return FHeight; }
+  Integer SurfaceBitsPerPixel() const override { return 24; }
+  Byte* SurfaceRow(Integer y) override { return FBits + (FBottomUp ? FHeight - 1 - y : y) * FStride; }
+  std::span<const TRGBQuad> SurfacePalette() const override { return {}; }
+
+ private:
+  TDIBSurface() = default;
+  Byte* FBits = nullptr;
+  Integer FWidth = 0, FHeight = 0;
+  long long FStride = 0;
+  bool FBottomUp = true;
+};
+
 }  // namespace
 
 void _DIBDrawTo(TCanvas* Canvas, const std::vector<Byte>& DIB, Integer SrcX, Integer SrcY, Integer SrcW,
                 Integer SrcH, Integer DstX, Integer DstY, Integer DstW, Integer DstH) {
   if (!Canvas || DIB.empty() || SrcW <= 0 || SrcH <= 0 || DstW == 0 || DstH == 0) return;
+  // The source is only read.
+  if (std::unique_ptr<TDIBSurface> in = TDIBSurface::Over(DIB)) {
+    Canvas->CopyFromSurface(TRect{DstX, DstY, DstX + DstW, DstY + DstH}, in.get(),
+                            TRect{SrcX, SrcY, SrcX + SrcW, SrcY + SrcH});
+    return;
+  }
   TBitmap picture;
   if (_CopyDIB2Bitmap(DIB.data(), DIB.size(), &picture) == 0) return;
   Canvas->CopyFromSurface(TRect{DstX, DstY, DstX + DstW, DstY + DstH}, &picture,

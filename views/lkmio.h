@@ -24,6 +24,38 @@ class TLumerakIO;
 class TLumerakMView;
 class TStream;
 
+// ---- printing: the multi-image print preview's door (views/lkmio_print.cpp)
+#include <functional>
+
+#include "core/lkmsg.h"
+#include "io/lkprintparams.h"
+
+class TFont;
+class TLumerakMIO;
+
+/// The multi-image print preview, filled in by the component before
+/// ShowModal (the dialogs subsystem installs the maker).
+class TLKMultiPrintForm : public TObject {
+ public:
+  ~TLKMultiPrintForm() override = default;
+  TLumerakMIO* MIO = nullptr;
+  TMsgLanguage Language = msSystem;
+  TFont* Font = nullptr;
+  /// Title of the print job.
+  String TaskName;
+  TLKDialogsMeasureUnit MeasureUnit = lkduInches;
+  bool PrintAnnotations = false;
+  /// Replaces the form's caption when not empty.
+  String Caption;
+  /// Shows the form modally; true when it closed with OK.
+  virtual bool ShowModal() = 0;
+};
+using TLKMultiPrintFormMaker = std::function<std::unique_ptr<TLKMultiPrintForm>(TComponent* Owner)>;
+/// Installs the multi-image print preview; without it the component's
+/// DoPrintPreviewDialog answers false.
+void LKSetMultiPrintForm(TLKMultiPrintFormMaker Maker);
+// ---- end of printing
+
 /// Pictures of FileName as frames of a thumbnail view: the page count of
 /// TIFF, GIF, icon and DCX files, 1 for other readable formats, 0 for video
 /// files and for what nobody reads.
@@ -77,6 +109,28 @@ class TLumerakMIO : public TComponent {
   void SaveToFilePS(const String& FileName);
   void SaveToFilePDF(const String& FileName);
 
+  // ---- printing (views/lkmio_print.cpp)
+  /// Opens the multi-image print preview over the attached view: every
+  /// entry (or the selected ones) printed one per page. The printer is
+  /// reset first while the reset switch is on. False without an attached
+  /// view with entries, without an installed form, or when the form closed
+  /// otherwise than with OK.
+  bool DoPrintPreviewDialog(const String& TaskName, bool PrintAnnotations, const String& Caption);
+  /// Language of the dialogs.
+  TMsgLanguage MsgLanguage = msSystem;
+  /// Font of the dialogs (owned, made on first use; the setter copies).
+  TFont* GetPreviewFont();
+  void SetPreviewFont(const TFont* Value);
+  /// Unit of the print preview (default lkduInches).
+  TLKDialogsMeasureUnit DialogsMeasureUnit = lkduInches;
+  /// Resampling filter of printed pages (default rfFastLinear; rfNone: off).
+  TResampleFilter GetPrintingFilter() const { return FPrintingFilter; }
+  void SetPrintingFilter(TResampleFilter Value) { FPrintingFilter = Value; }
+  /// Whether the print preview resets the printer first (default true).
+  bool GetAutoResetPrinter() const { return FAutoResetPrinter; }
+  void SetAutoResetPrinter(bool Value) { FAutoResetPrinter = Value; }
+  // ---- end of printing
+
   bool GetAborted() const { return FAborted; }
   void SetAborted(bool Value) { FAborted = Value; }
   /// Resample pages whose horizontal and vertical resolutions differ.
@@ -124,4 +178,9 @@ class TLumerakMIO : public TComponent {
   Integer FRegistration = -1;
   std::vector<std::unique_ptr<TIOParamsVals>> FParams;
   bool FAborted = false;
+  // ---- printing
+  std::shared_ptr<TFont> FPreviewFont;
+  TResampleFilter FPrintingFilter = rfFastLinear;
+  bool FAutoResetPrinter = true;
+  // ---- end of printing
 };

@@ -6,6 +6,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include <QFont>
+#include <QWidget>
+
 #include "core/lkbitmap.h"
 #include "dialogs/lkiodialogs.h"
 #include "dialogs/lkprintformlogic.h"
@@ -246,4 +249,21 @@ TEST_F(PrintForms, FullWindowStopsPreviewingBelow100Pixels) {
     f->Exit1->Click();
   });
   EXPECT_TRUE(io.DoPrintPreviewDialog(lkdtMaxi, "job", false, ""));
+}
+
+TEST_F(PrintForms, BothFormsTakeThePreviewFont) {
+  TFont font;
+  font.SetName("DejaVu Serif");
+  font.SetHeight(-17);
+  io.SetPreviewFont(&font);
+  for (TLKDialogType type : {lkdtDialog, lkdtMaxi}) {
+    TestHooks::PushModalStep([&](TCustomForm* F) {
+      const QFont f = F->GetPeer()->font();
+      EXPECT_EQ(f.family().toStdString(), "DejaVu Serif") << type;
+      EXPECT_EQ(f.pixelSize(), 17) << type;
+      // The controls on it inherit it.
+      EXPECT_EQ(form->Edit[0]->GetPeer()->font().pixelSize(), 17) << type;
+    });
+    io.DoPrintPreviewDialog(type, "job", false, "");
+  }
 }

@@ -4,32 +4,21 @@
 // scheduler that scripts/test starts (scripts/print-queue).
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 
 #include "core/lkbitmap.h"
 #include "io/io_kit.h"
 #include "io/lumerakio.h"
 #include "platform/graphics.h"
 #include "platform/printers.h"
+#include "common/print_kit.h"
 
 namespace {
 
-// Output of a shell command (empty when it fails).
-std::string Shell(const std::string& Command) {
-  std::string out;
-  if (FILE* p = ::popen(Command.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ::pclose(p);
-  }
-  return out;
-}
+using printkit::Output;
 
 // The box of dark pixels (below 128 in every channel) of a binary PPM.
 TRect DarkBoxOfPPM(const std::string& Data, Integer& W, Integer& H) {
@@ -132,9 +121,9 @@ TEST(PrintToPDF, PagesPaperAndPlaceMatchThePreview) {
   P->EndDoc();
   ResetPrinterObject();
 
-  EXPECT_EQ(Shell("qpdf --show-npages '" + pdf + "'"), "2\n");
-  EXPECT_NE(Shell("pdfinfo '" + pdf + "'").find(" x 842 pts (A4)"), std::string::npos);
-  const std::string ppm = Shell("pdftoppm -r 150 -f 1 -l 1 '" + pdf + "'");
+  EXPECT_EQ(Output("qpdf --show-npages '" + pdf + "'"), "2\n");
+  EXPECT_NE(Output("pdfinfo '" + pdf + "'").find(" x 842 pts (A4)"), std::string::npos);
+  const std::string ppm = Output("pdftoppm -r 150 -f 1 -l 1 '" + pdf + "'");
   Integer w = 0, h = 0;
   const TRect printed = DarkBoxOfPPM(ppm, w, h);
   EXPECT_EQ(w, 1240);
@@ -146,19 +135,11 @@ TEST(PrintToPDF, PagesPaperAndPlaceMatchThePreview) {
 // printer list: the document that arrives is a one-page PDF with the
 // picture in its place.
 TEST(PrintQueue, AJobArrivesThroughTheSchedulerQueue) {
-  const char* queue = std::getenv("LUMERAK_PRINT_QUEUE");
-  const char* output = std::getenv("LUMERAK_PRINT_OUTPUT");
-  if (!queue || !output)
-    FAIL() << "No private print queue: run the tests through scripts/test, or start one with "
-              "'eval \"$(scripts/print-queue start DIR)\"' first";
+  std::string why;
+  TPrinter* P = printkit::QueuePrinter(why);
+  ASSERT_NE(P, nullptr) << why;
+  const std::string output = printkit::JobFile("Velmoran queue test");
   std::filesystem::remove(output);
-  TPrinter* P = ResetPrinterObject();
-  const std::vector<String> names = P->GetPrinters();
-  Integer index = -1;
-  for (size_t i = 0; i < names.size(); ++i)
-    if (names[i] == queue) index = static_cast<Integer>(i);
-  ASSERT_GE(index, 0) << "the queue " << queue << " is not in the printer list";
-  P->SetPrinterIndex(index);
   P->SetPaperSizeMM(210, 297);
   P->SetResolution(150);
   TLumerakIO io;
@@ -170,14 +151,12 @@ TEST(PrintQueue, AJobArrivesThroughTheSchedulerQueue) {
   P->EndDoc();
   ResetPrinterObject();
 
-  for (int i = 0; i < 300 && !std::filesystem::exists(output); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  ASSERT_TRUE(std::filesystem::exists(output)) << "no document arrived at " << output;
+  ASSERT_TRUE(printkit::WaitForFile(output)) << "no document arrived at " << output;
   const std::string doc = iokit::ReadAll(output);
   ASSERT_EQ(doc.compare(0, 5, "%PDF-"), 0);
-  EXPECT_EQ(Shell(std::string("qpdf --show-npages '") + output + "'"), "1\n");
+  EXPECT_EQ(Output("qpdf --show-npages '" + output + "'"), "1\n");
   Integer w = 0, h = 0;
-  const TRect printed = DarkBoxOfPPM(Shell(std::string("pdftoppm -r 150 '") + output + "'"), w, h);
+  const TRect printed = DarkBoxOfPPM(Output("pdftoppm -r 150 '" + output + "'"), w, h);
   EXPECT_EQ(w, 1240);
   ExpectBoxesWithinOnePixel(printed, expected);
 }

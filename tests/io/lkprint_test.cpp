@@ -360,3 +360,57 @@ TEST(RenderToCanvas, StripsCoverEveryRowOfTheTarget) {
   EXPECT_EQ(box.Bottom, 11);
   EXPECT_EQ(box.Right, 11);
 }
+
+TEST(RenderToCanvas, StripDIBsAreDrawnInPlaceRowsTheRightWayUp) {
+  // A 3 x 2 24-bit DIB, pixel (x, y) holding blue x, green y, red 7; the
+  // bits are drawn where they are, without copies, so row order and the
+  // padding to 4 bytes must be read right.
+  auto dib = [](int32_t Height, size_t Cut) {
+    std::vector<Byte> d(40 + 2 * 12, 0);
+    auto put = [&d](size_t At, uint32_t V) {
+      for (int i = 0; i < 4; ++i) d[At + i] = static_cast<Byte>(V >> (8 * i));
+    };
+    put(0, 40);
+    put(4, 3);
+    put(8, static_cast<uint32_t>(Height));
+    d[12] = 1;
+    d[14] = 24;
+    for (int y = 0; y < 2; ++y) {
+      const int stored = Height > 0 ? 1 - y : y;  // bottom-up unless the height is negative
+      for (int x = 0; x < 3; ++x) {
+        Byte* p = d.data() + 40 + stored * 12 + x * 3;
+        p[0] = static_cast<Byte>(x);
+        p[1] = static_cast<Byte>(y);
+        p[2] = 7;
+      }
+    }
+    d.resize(d.size() - Cut);
+    return d;
+  };
+  struct Row {
+    const char* Name;
+    int32_t Height;
+    size_t Cut;
+    bool Drawn;
+  };
+  const Row rows[] = {
+      {"bottom-up", 2, 0, true},
+      {"top-down", -2, 0, true},
+      {"bits cut short", 2, 5, false},  // refused, never read past the end
+  };
+  for (const Row& r : rows) {
+    auto page = Page(3, 2);
+    _DIBDrawTo(page->GetCanvas(), dib(r.Height, r.Cut), 0, 0, 3, 2, 0, 0, 3, 2);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) {
+        const Byte* p = page->ScanLine(y) + 3 * x;
+        if (r.Drawn) {
+          EXPECT_EQ(p[0], x) << r.Name;
+          EXPECT_EQ(p[1], y) << r.Name;
+          EXPECT_EQ(p[2], 7) << r.Name;
+        } else {
+          EXPECT_EQ(p[2], 0xFF) << r.Name;
+        }
+      }
+  }
+}
