@@ -9,6 +9,7 @@
 #include "io/lkmultipage.h"
 #include "io/lumerakio.h"
 #include "views/lkmio.h"
+#include "processing/lktransitions.h"
 #include "views/lkmloader.h"
 
 // ---------------------------------------------------------------------------
@@ -48,7 +49,9 @@ TLumerakMView::TLumerakMView(TComponent* AOwner)
       FAlive(std::make_shared<bool>(true)),
       FBackBuffer(std::make_unique<TBitmap>()),
       FMeasure(std::make_unique<TBitmap>(1, 1, pf24bit)),
-      FFont(std::make_unique<TFont>()) {
+      FFont(std::make_unique<TFont>()),
+      FWallPaper(std::make_unique<TPicture>()) {
+  FTransition = std::make_unique<TLKTransitionEffects>(this);
   SetBounds(GetLeft(), GetTop(), 180, 90);
   FImageList->SetMappedLimit(FImageCacheSize);
   // The loader's workers only queue; the posted call stores on this thread.
@@ -65,6 +68,7 @@ TLumerakMView::TLumerakMView(TComponent* AOwner)
 
 TLumerakMView::~TLumerakMView() {
   FDestroying = true;
+  FTransition.reset();
   DeselectNU();
   FAlive.reset();
   std::atomic_store(&FPost, std::shared_ptr<TLKViewPost>());
@@ -240,6 +244,28 @@ void TLumerakMView::SetScrollBars(TScrollStyle V) {
     if (V != ssVertical && V != ssBoth) ShowScrollBar(SB_VERT, false);
   }
   UpdateEx(false);
+}
+
+void TLumerakMView::SetFlatScrollBars(bool V) {
+  if (V == FFlatScrollBars) return;
+  FFlatScrollBars = V;
+  if (V && HasParentWindow()) {
+    SetScrollRange(SB_HORZ, 0, 65535, false);
+    SetScrollRange(SB_VERT, 0, 65535, false);
+    ShowScrollBar(SB_HORZ, false);
+    ShowScrollBar(SB_VERT, false);
+  }
+}
+
+void TLumerakMView::SetWallPaper(TPicture* Value) {
+  FWallPaper->Assign(Value);
+  Update();
+}
+
+void TLumerakMView::SetWallPaperStyle(TLKWallPaperStyle Value) {
+  if (Value == WallPaperStyle) return;
+  WallPaperStyle = Value;
+  Update();
 }
 
 void TLumerakMView::GetMaxViewXY(Integer& X, Integer& Y) {

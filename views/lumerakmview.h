@@ -40,6 +40,9 @@ class TLumerakIO;
 class TLumerakMIO;
 class TLumerakMView;
 class TLKMLoader;
+class TLKTransitionEffects;
+class TLumerakVect;
+class TPicture;
 class TTimer;
 
 /// Where stored images are kept: at full size or reduced to the cell.
@@ -224,6 +227,14 @@ class TLumerakMView : public TLKView {
   void FillFromDirectory(const String& Directory, Integer Limit = -1);
   /// Replaces the entries by the frames of FileName ("name::i"), read when shown.
   void LoadFromFileOnDemand(const String& FileName);
+  /// Appends Source's picture, the in-between pictures of a morph from
+  /// Source to Target and Target's picture. The objects of the two vector
+  /// views mark corresponding features, pairwise in object order (each
+  /// object's rectangle read as a line from its top-left to its
+  /// bottom-right corner). Steps - 1 pictures lie between the two. Nothing
+  /// unless both views hold objects, the same number, and both pictures are
+  /// lk24RGB.
+  void CreateMorphingSequence(TLumerakVect* Source, TLumerakVect* Target, Integer Steps);
 
   // ---- loading (see lumerakmview_load.cpp)
   bool ObtainImageNow(Integer Idx);
@@ -259,6 +270,12 @@ class TLumerakMView : public TLKView {
   Cardinal GetPlayInterval() const;
   TTimer* GetPlayTimer() const { return FPlayTimer; }
   bool GetAllDisplayed() const { return FAllDisplayed; }
+  /// SetVisibleFrame animates the change with TransitionEffect (lkttNone:
+  /// none) over TransitionDuration milliseconds.
+  TLKTransitionType TransitionEffect = lkttNone;
+  Integer TransitionDuration = 1000;
+  bool GetTransitionRunning() const;
+  TLKTransitionEffects* GetTransitionEngine() const { return FTransition.get(); }
 
   // ---- selection, mouse and keys (lumerakmview_select.cpp)
   Integer GetSelectedImage() const { return FSelected; }
@@ -302,6 +319,14 @@ class TLumerakMView : public TLKView {
   void SetDisplayMode(TLKMDisplayMode V);
   TScrollStyle GetScrollBars() const { return FScrollBars; }
   void SetScrollBars(TScrollStyle V);
+  bool GetFlatScrollBars() const { return FFlatScrollBars; }
+  /// The look of flat bars is the platform's own; turning them on hides both
+  /// bars until the next Update shows what is needed.
+  void SetFlatScrollBars(bool V);
+  /// Picture drawn over the view background (copied; empty: none).
+  TPicture* GetWallPaper() const { return FWallPaper.get(); }
+  void SetWallPaper(TPicture* Value);
+  void SetWallPaperStyle(TLKWallPaperStyle Value);
   Integer GetImageCacheSize() const { return FImageCacheSize; }
   void SetImageCacheSize(Integer V);
   Integer GetThreadPoolSize() const { return FThreadPoolSize; }
@@ -412,6 +437,9 @@ class TLumerakMView : public TLKView {
   std::unique_ptr<TBitmap> FMeasure;
   std::unique_ptr<TFont> FFont;
   std::unique_ptr<TLKBitmap> FPresetFrame, FPresetFrameSelected;
+  std::unique_ptr<TPicture> FWallPaper;
+  std::unique_ptr<TLKTransitionEffects> FTransition;
+  bool FFlatScrollBars = false;
   TRect FPresetInner{};
   TTimer* FPlayTimer = nullptr;
   TSize FExtent{0, 0};

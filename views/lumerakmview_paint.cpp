@@ -9,6 +9,7 @@
 #include "processing/lkcorners.h"
 #include "processing/lkfilterresample.h"
 #include "processing/lkshadows.h"
+#include "processing/lktransitions.h"
 #include "views/lkmloader.h"
 #include "views/lumerakmview.h"
 
@@ -31,7 +32,7 @@ void TLumerakMView::Paint() {
 void TLumerakMView::PaintTo(TBitmap* Bitmap) {
   const Integer cw = Bitmap->GetWidth(), ch = Bitmap->GetHeight();
   LKDrawBackground(false, Bitmap->GetCanvas(), Bitmap, BackgroundStyle, GetBackground(), 0, 0, cw, ch, 0, 0, cw, ch,
-                   ChessboardSize, ChessboardBrushStyle, GradientEndColor, nullptr, WallPaperStyle);
+                   ChessboardSize, ChessboardBrushStyle, GradientEndColor, FWallPaper.get(), WallPaperStyle);
   bool remembered = false;
   Integer first = -1, last = -1;
   for (int restart = 0; restart < 1 + GetImageCount(); ++restart) {
@@ -333,9 +334,23 @@ void TLumerakMView::PlayFrame() {
 
 void TLumerakMView::SetVisibleFrame(Integer Idx) {
   if (Idx == FCurrentFrame || Idx < 0 || Idx >= GetImageCount()) return;
+  if (TransitionEffect == lkttNone) {
+    FCurrentFrame = Idx;
+    UpdateEx(false);
+    return;
+  }
+  // The engine blends the cell as it is into the cell with the new frame;
+  // in single mode the cell sits at the client's top-left corner.
+  FTransition->Transition = TransitionEffect;
+  FTransition->Duration = TransitionDuration;
+  FTransition->SetSizes(FThumbWidth, FThumbHeight);
+  PaintTo(FTransition->FromBitmap.get());
   FCurrentFrame = Idx;
-  UpdateEx(false);
+  PaintTo(FTransition->ToBitmap.get());
+  FTransition->Run(true);
 }
+
+bool TLumerakMView::GetTransitionRunning() const { return FTransition->Running; }
 
 void TLumerakMView::CenterFrame() {
   if (FSelected < 0) return;
