@@ -272,6 +272,7 @@ void TLumerakMIO::SavePages(const String& FileName, Integer FileType) {
       FView->CopyToLKBitmap(i, &bitmap);
       TLumerakIO io;
       io.SetAttachedLKBitmap(&bitmap);
+      io.SetDefaultDitherMethod(DefaultDitherMethod);
       if (TIOParamsVals* rec = GetParams(i)) io.GetIOParams()->Assign(rec);
       io.GetIOParams()->SetImageIndex(i);
       if (FileType == lkftGIF) io.GetIOParams()->GIF_DELAYTIME = FView->GetImageDelayTime(i) / 10;
@@ -319,6 +320,7 @@ void TLumerakMIO::SaveDocument(const String& FileName, bool Pdf) {
       io.CreatePSFile(FileName);
     for (Integer i = 0; i < n && !io.GetAborted(); ++i) {
       FView->CopyToLKBitmap(i, &bitmap);
+      io.SetDefaultDitherMethod(DefaultDitherMethod);
       if (TIOParamsVals* rec = GetParams(i)) io.GetIOParams()->Assign(rec);
       if (Pdf)
         io.SaveToPDF();

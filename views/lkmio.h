@@ -5,8 +5,8 @@
 // insertions, deletions, moves and swaps (through the view's bitmap-change
 // callbacks and last list operation).
 //
-// Not here yet: loading from URLs, acquisition, video files, the dialogs and
-// the print preview.
+// Not here yet: loading from URLs, acquisition, video files and the print
+// preview.
 //
 // Threads: main thread only.
 #pragma once
@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "core/hylkdefs.h"
+#include "core/lkmsg.h"
 #include "io/lkparams.h"
+#include "io/lumerakio.h"
 #include "platform/classes.h"
 
 class TLumerakMView;
@@ -70,6 +72,33 @@ class TLumerakMIO : public TComponent {
   void SaveToFilePS(const String& FileName);
   void SaveToFilePDF(const String& FileName);
 
+  // ---- dialogs (views/lkmio_dialogs.cpp)
+
+  /// Runs the open dialog; the chosen file name, empty when cancelled (or
+  /// when no dialogs are installed).
+  String ExecuteOpenDialog(const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
+                           Integer FilterIndex, const String& ExtendedFilters);
+  /// Runs the save dialog attached to this component; as ExecuteOpenDialog.
+  String ExecuteSaveDialog(const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
+                           Integer FilterIndex, const String& ExtendedFilters);
+  /// The format-options form on the selected entry (entry 0 is selected
+  /// when nothing is), editing the record of entry Idx; Idx below 0 edits
+  /// record 0 and then gives its choices to every record. True when the
+  /// user confirmed (or OnDoPreviews handled the request).
+  bool DoPreviews(Integer Idx, TPreviewParams Pages);
+  bool SimplifiedParamsDialogs = true;
+  /// Handed to the open and save dialogs with AutoAdjustDPI.
+  bool FilteredAdjustDPI = false;
+  TMsgLanguage MsgLanguage = msSystem;
+  /// ioppDefaultLockPreview, ioppApplyButton.
+  TIOPreviewsParams PreviewsParams = 0;
+  TLKDitherMethod DefaultDitherMethod = lkThreshold;
+  TFont* GetPreviewFont() const;
+  /// Copies Value.
+  void SetPreviewFont(TFont* Value);
+  /// May take over DoPreviews by setting Handled.
+  TLKDoPreviewsEvent OnDoPreviews;
+
   bool GetAborted() const { return FAborted; }
   void SetAborted(bool Value) { FAborted = Value; }
   /// Resample pages whose horizontal and vertical resolutions differ.
@@ -91,4 +120,5 @@ class TLumerakMIO : public TComponent {
   Integer FRegistration = -1;
   std::vector<std::unique_ptr<TIOParamsVals>> FParams;
   bool FAborted = false;
+  mutable std::unique_ptr<TFont> FPreviewFont;
 };
