@@ -40,8 +40,13 @@ class TLumerakMIO : public TComponent {
   /// The view's Update.
   void Update();
 
-  /// Record of entry Idx (nil out of range).
+  /// Record of entry Idx (nil out of range). Records are made when first
+  /// asked for; until then an entry's record holds the defaults.
   TIOParamsVals* GetParams(Integer Idx) const;
+  /// Forgets what the record of entry Idx holds (back to the defaults,
+  /// without memory): the view does so when it releases the image of an
+  /// entry it reads again when shown, whose read fills the record anew.
+  void ReleaseIOParam(Integer Idx);
   Integer GetParamsCount() const { return static_cast<Integer>(FParams.size()); }
   void InsertIOParam(Integer Idx);
   void RemoveIOParam(Integer Idx);
@@ -118,7 +123,7 @@ class TLumerakMIO : public TComponent {
 
   TLumerakMView* FView = nullptr;
   Integer FRegistration = -1;
-  std::vector<std::unique_ptr<TIOParamsVals>> FParams;
+  mutable std::vector<std::unique_ptr<TIOParamsVals>> FParams;
   bool FAborted = false;
   mutable std::unique_ptr<TFont> FPreviewFont;
 };

@@ -78,7 +78,11 @@ class TLKMText : public TObject {
   /// Stores the text; in a thumbnail view a top or bottom caption first
   /// raises the view's gap to hold it (never lowers it).
   void SetCaption(const String& Text);
-  TFont* GetFont() const { return FFont.get(); }
+  /// The caption's own font, made from the view's font when first asked
+  /// for; until then the caption draws with the view's font.
+  TFont* GetFont() const;
+  /// The font the caption is drawn with.
+  TFont* GetDrawFont() const;
   TColor GetBackground() const { return FBackground; }
   void SetBackground(TColor Value) { FBackground = Value; }
   TBrushStyle GetBackgroundStyle() const { return FBackgroundStyle; }
@@ -89,7 +93,7 @@ class TLKMText : public TObject {
 
  private:
   String FCaption;
-  std::unique_ptr<TFont> FFont;
+  mutable std::unique_ptr<TFont> FFont;
   TColor FBackground = clBtnFace;
   TBrushStyle FBackgroundStyle = bsSolid;
   TComponent* FOwner;
@@ -108,6 +112,7 @@ struct TLKImageInfo {
   String FileName;
   Integer ID = -1;
   Integer Delay = 0;
+  /// Made when first asked for (GetImageTopText...): nil means empty.
   std::unique_ptr<TLKMText> TopText, BottomText, InfoText;
   TRect ImageRect{};
   /// Stable identity for the loader (indexes move with list operations).
@@ -406,6 +411,7 @@ class TLumerakMView : public TLKView {
  private:
   friend class TLKMText;
   TLKImageInfo* Entry(Integer Idx) const;
+  TLKMText* Caption(Integer Idx, TLKMTextPos Position) const;
   void StoreLoaded(Integer Idx, TLKBitmap* Bitmap, const TIOParamsVals* Params, TColor Back, Integer OrigW,
                    Integer OrigH, bool AlreadyReduced);
   void DropDisplayCopy(TLKImageInfo& E);
@@ -437,6 +443,7 @@ class TLumerakMView : public TLKView {
   std::unique_ptr<TBitmap> FMeasure;
   std::unique_ptr<TFont> FFont;
   std::unique_ptr<TLKBitmap> FPresetFrame, FPresetFrameSelected;
+  std::unique_ptr<TLKBitmap> FPlaceholder;  // the "?" cell of unreadable files
   std::unique_ptr<TPicture> FWallPaper;
   std::unique_ptr<TLKTransitionEffects> FTransition;
   bool FFlatScrollBars = false;

@@ -21,6 +21,7 @@
 #include "views/lkmloader.h"
 #include "views/lkpresetim.h"
 #include "views/lumerakvect.h"
+#include "processing/lkcompare.h"
 #include "processing/lktransitions.h"
 
 namespace {
@@ -378,13 +379,18 @@ TEST_F(MViewTest, ScrollingAwayDropsRequestsAndFarImagesAreReleased) {
   view_->PaintTo(&screen);
   EXPECT_FALSE(view_->HasStoredImage(0));
   EXPECT_TRUE(view_->HasStoredImage(299));
-  // Going back reads the first ones again; the far end is released.
+  TLumerakMIO* mio = view_->GetLumerakMIO();
+  EXPECT_EQ(mio->GetParams(299)->WIDTH, 30);
+  // Going back reads the first ones again; the far end is released, and so
+  // is what its read wrote in its record.
   view_->SetViewY(0);
   view_->PaintTo(&screen);
   ASSERT_TRUE(view_->WaitLoaded(20000));
   view_->PaintTo(&screen);
   EXPECT_TRUE(view_->HasStoredImage(0));
   EXPECT_FALSE(view_->HasStoredImage(299));
+  EXPECT_EQ(mio->GetParams(0)->WIDTH, 30);
+  EXPECT_EQ(mio->GetParams(299)->WIDTH, TIOParamsVals().WIDTH);
 }
 
 TEST_F(MViewTest, SynchronousReadsWithoutWorkers) {
@@ -704,6 +710,42 @@ TEST_F(MViewTest, MorphingSequenceRunsFromSourceToTarget) {
   for (Refused& c : cases) {
     view_->CreateMorphingSequence(c.From.get(), c.To.get(), 4);
     EXPECT_EQ(view_->GetImageCount(), 5) << c.Why;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MViewTest, DamagedFilesShareOnePlaceholderOfTheCellSize) {
+  const String dir = String(temp_.path()) + "bad/";
+  fs::create_directories(dir);
+  for (const char* name : {"a.jpg", "b.png"}) {
+    std::ofstream(dir + name) << "not a picture at all";
+  }
+  view_->SetThreadPoolSize(0);
+  view_->SetGridWidth(-1);
+  TBitmap screen(440, 330, pf24bit);
+  TLKBitmap first;
+  for (Integer cell : {100, 60}) {
+    SCOPED_TRACE(cell);
+    view_->Clear();
+    view_->SetThumbWidth(cell);
+    view_->SetThumbHeight(cell);
+    view_->FillFromDirectory(dir);
+    view_->Deselect();
+    view_->PaintTo(&screen);
+    TLKBitmap a, b;
+    view_->CopyToLKBitmap(0, &a);
+    view_->CopyToLKBitmap(1, &b);
+    ASSERT_EQ(a.GetWidth(), cell);
+    EXPECT_TRUE(_BitmapCompareXEx(&a, &b));
+    // A blue mark on white, whatever size it was drawn at.
+    bool blue = false;
+    for (Integer y = 0; y < cell; ++y)
+      for (Integer x = 0; x < cell; ++x) blue = blue || (a.GetPixels_lk24RGB(x, y).b == 255 && a.GetPixels_lk24RGB(x, y).r == 0);
+    EXPECT_TRUE(blue);
+    EXPECT_TRUE(view_->GetAllDisplayed());
   }
 }
 
