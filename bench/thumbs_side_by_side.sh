@@ -35,6 +35,10 @@ done
 
 SHOW="$WORK/thumbs_show"
 mkdir -p "$WORK"
+# The tool reads the view's fields through the headers: a library older than
+# the headers gives it a wrong layout (a view that never reports its first
+# screen), so the library is brought up to date first.
+cmake --build "$BUILD" --target lumerak platform >/dev/null
 # shellcheck disable=SC2046
 c++ -std=c++20 -O2 -I"$ROOT" $(pkg-config --cflags Qt6Widgets) "$ROOT/bench/tools/thumbs_show.cpp" \
   -L"$BUILD/bin" -Wl,-rpath,"$BUILD/bin" -llumerak -lplatform $(pkg-config --libs Qt6Widgets) -o "$SHOW"

@@ -5,6 +5,7 @@
 // user had cancelled.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "core/hylkdefs.h"
@@ -84,6 +85,30 @@ class TLKIODialogs {
   virtual std::unique_ptr<TLKFileDialog> CreateSaveDialog(TComponent* Owner) = 0;
   virtual std::unique_ptr<TLKPreviewsForm> CreatePreviewsForm(TComponent* Owner) = 0;
 };
+
+/// Hands a file dialog what both I/O components give it alike.
+void LKFillFileDialog(TLKFileDialog& D, const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
+                      Integer FilterIndex, const String& ExtendedFilters, bool AutoAdjustDPI, bool FilteredAdjustDPI,
+                      TMsgLanguage Language);
+
+/// What both I/O components give the format-options form.
+struct TLKPreviewsSetup {
+  bool LockPreview = false;
+  bool ApplyButton = false;
+  bool Simplified = false;
+  /// Height of the simplified form, in inches.
+  double SimplifiedHeight = 3.75;
+  TLKDitherMethod DitherMethod = lkThreshold;
+  TIOParamsVals* Params = nullptr;
+  TMsgLanguage Language = msSystem;
+  TFont* Font = nullptr;
+};
+
+/// Shows the installed dialogs' format-options form on Picture (not owned)
+/// for Pages; BeforeModal sees the form once it took the pages. True when
+/// it closed with OK; false without dialogs, a form, parameters or pages.
+bool LKRunPreviewsForm(TComponent* Owner, const TLKPreviewsSetup& Setup, TLKBitmap* Picture, TPreviewParams Pages,
+                       const std::function<void(TLKPreviewsForm*)>& BeforeModal);
 
 /// Installs the dialogs (not owned; null removes them). Set it on the main
 /// thread before the dialogs are used.

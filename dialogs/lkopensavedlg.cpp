@@ -612,9 +612,18 @@ void TSaveLumerakDialog::SetAttachedLumerakIO(TObject* Value) {
   if (auto* io = dynamic_cast<TLumerakIO*>(Value)) {
     FAttached = io;
     MsgLanguage = io->GetMsgLanguage();
-  } else if (dynamic_cast<TLumerakView*>(Value)) {
+  } else if (auto* mio = dynamic_cast<TLumerakMIO*>(Value)) {
+    FAttached = mio;
+    MsgLanguage = mio->MsgLanguage;
+  } else if (dynamic_cast<TLumerakView*>(Value) || dynamic_cast<TLumerakMView*>(Value)) {
     FAttached = Value;
   }
+}
+
+TLumerakMIO* TSaveLumerakDialog::AttachedMIO() const {
+  if (auto* mio = dynamic_cast<TLumerakMIO*>(FAttached)) return mio;
+  if (auto* view = dynamic_cast<TLumerakMView*>(FAttached)) return view->GetLumerakMIO();
+  return nullptr;
 }
 
 TLumerakIO* TSaveLumerakDialog::AttachedIO() const {
@@ -624,6 +633,8 @@ TLumerakIO* TSaveLumerakDialog::AttachedIO() const {
 }
 
 TIOParamsVals* TSaveLumerakDialog::AttachedParams() const {
+  // Of several pictures, the first one's parameters stand for all.
+  if (TLumerakMIO* mio = AttachedMIO()) return mio->GetParams(0);
   TLumerakIO* io = AttachedIO();
   return io ? io->GetIOParams() : nullptr;
 }
@@ -631,7 +642,10 @@ TIOParamsVals* TSaveLumerakDialog::AttachedParams() const {
 bool TSaveLumerakDialog::Execute() {
   FPreviewPresent = ExOptions.Contains(sdShowPreview);
   if (AutoSetFilter) Filter = BuildStrFilter();
-  if (TIOParamsVals* p = AttachedParams()) FBackup.Assign(p);
+  if (TIOParamsVals* p = AttachedParams())
+    FBackup.Assign(p);
+  else if (AttachedMIO() != nullptr)
+    return false;  // no pictures to save
   const bool ok = DoExecute(true);
   FTimer->SetEnabled(false);
   if (!ok) {
@@ -678,6 +692,10 @@ void TSaveLumerakDialog::DoAdvanced() {
   Integer type = 0;
   GetAdvancedType(pages, type);
   if (pages == 0) return;
+  if (TLumerakMIO* mio = AttachedMIO()) {
+    mio->DoPreviews(-1, pages);
+    return;
+  }
   TLumerakIO* io = AttachedIO();
   if (!io) return;
   io->GetIOParams()->FILETYPE = type;

@@ -30,6 +30,7 @@ class TComboBox;
 class TForm;
 class TLabel;
 class TLumerakIO;
+class TLumerakMIO;
 class TLumerakView;
 class TLumerakMView;
 
@@ -209,7 +210,8 @@ class TSaveLumerakDialog : public TOpenLumerakDialog {
 
   TLKSaveDlgOpt ExOptions{sdShowPreview, sdShowAdvanced};
   /// The component whose parameters the Advanced button edits: a
-  /// TLumerakIO or a TLumerakView (anything else is refused: null).
+  /// TLumerakIO, a TLumerakMIO, a TLumerakMView or a TLumerakView
+  /// (anything else is refused: null).
   TObject* GetAttachedLumerakIO() const { return FAttached; }
   void SetAttachedLumerakIO(TObject* Value);
 
@@ -238,6 +240,8 @@ class TSaveLumerakDialog : public TOpenLumerakDialog {
   /// The parameter record of the attached component (null when none).
   TIOParamsVals* AttachedParams() const;
   TLumerakIO* AttachedIO() const;
+  /// The multi-image component attached, or that of an attached thumbnail view.
+  TLumerakMIO* AttachedMIO() const;
 
   TObject* FAttached = nullptr;
   TIOParamsVals FBackup;

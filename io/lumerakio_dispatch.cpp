@@ -269,16 +269,9 @@ void TLumerakIO::LoadFromFileRAW(const String& FileName) {
 namespace {
 void PrepareFileDialog(TLumerakIO& IO, TLKFileDialog& D, const String& InitialDir, const String& InitialFileName,
                        bool AlwaysAnimate, Integer FilterIndex, const String& ExtendedFilters) {
-  D.InitialDir = InitialDir;
-  D.FileName = InitialFileName;
-  D.AlwaysAnimate = AlwaysAnimate;
+  LKFillFileDialog(D, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters, IO.GetAutoAdjustDPI(),
+                   IO.GetFilteredAdjustDPI(), IO.GetMsgLanguage());
   D.EnableSizing = true;
-  D.PreviewBorderStyle = lkpsCropShadow;
-  D.FilterIndex = FilterIndex;
-  D.AutoAdjustDPI = IO.GetAutoAdjustDPI();
-  D.FilteredAdjustDPI = IO.GetFilteredAdjustDPI();
-  D.ExtendedFilters = ExtendedFilters;
-  D.MsgLanguage = IO.GetMsgLanguage();
 }
 }  // namespace
 
@@ -314,34 +307,18 @@ bool TLumerakIO::DoPreviews(TPreviewParams Pages) {
   }
   if (!MakeConsistentBitmap({})) return false;
   lkio::ConvertForSave(*this);
-  TLKIODialogs* dialogs = LKGetIODialogs();
-  if (!dialogs) return false;
-  std::unique_ptr<TLKPreviewsForm> form = dialogs->CreatePreviewsForm(this);
-  if (!form) return false;
-  form->LockPreview = (FPreviewsParams & PreviewsOption(ioppDefaultLockPreview)) != 0;
-  form->ApplyButtonVisible = (FPreviewsParams & PreviewsOption(ioppApplyButton)) != 0;
-  form->Params = GetIOParams();
-  form->Simplified = FSimplifiedParamsDialogs;
-  if (FSimplifiedParamsDialogs) {
-    form->PageControlHeight = LKTrunc(ScreenPixelsPerInch * 61.0 / 48.0);
-    form->FormHeight = LKTrunc(ScreenPixelsPerInch * 3.75);
-  }
-  form->DitherMethod = GetDefaultDitherMethod();
-  form->SetLanguage(FMsgLanguage);
-  form->Font = GetPreviewFont();
-  form->ShowPicture(GetLKBitmap());
-  bool result = false;
-  try {
-    if (form->SetPreviewParams(Pages)) {
-      if (OnIOPreview) OnIOPreview(this, form.get());
-      result = form->ShowModal();
-    }
-  } catch (...) {
-    form->ReleasePicture();
-    throw;
-  }
-  form->ReleasePicture();
-  form.reset();
+  if (!LKGetIODialogs()) return false;
+  TLKPreviewsSetup setup;
+  setup.LockPreview = (FPreviewsParams & PreviewsOption(ioppDefaultLockPreview)) != 0;
+  setup.ApplyButton = (FPreviewsParams & PreviewsOption(ioppApplyButton)) != 0;
+  setup.Params = GetIOParams();
+  setup.Simplified = FSimplifiedParamsDialogs;
+  setup.DitherMethod = GetDefaultDitherMethod();
+  setup.Language = FMsgLanguage;
+  setup.Font = GetPreviewFont();
+  const bool result = LKRunPreviewsForm(this, setup, GetLKBitmap(), Pages, [this](TLKPreviewsForm* Form) {
+    if (OnIOPreview) OnIOPreview(this, Form);
+  });
   Update();
   return result;
 }

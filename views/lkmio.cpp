@@ -77,16 +77,31 @@ void TLumerakMIO::DoFinishWork() {
 }
 
 TIOParamsVals* TLumerakMIO::GetParams(Integer Idx) const {
-  return Idx >= 0 && Idx < GetParamsCount() ? FParams[static_cast<size_t>(Idx)].get() : nullptr;
+  if (Idx < 0 || Idx >= GetParamsCount()) return nullptr;
+  std::unique_ptr<TIOParamsVals>& rec = FParams[static_cast<size_t>(Idx)];
+  if (!rec) rec = std::make_unique<TIOParamsVals>();
+  return rec.get();
 }
 
 void TLumerakMIO::InsertIOParam(Integer Idx) {
-  auto rec = std::make_unique<TIOParamsVals>();
-  if (!FParams.empty()) rec->AssignCompressionInfo(Idx >= 0 && Idx < GetParamsCount() ? GetParams(Idx) : FParams.back().get());
+  // A record not yet made holds the defaults: a new one next to it needs
+  // no record of its own either.
+  std::unique_ptr<TIOParamsVals> rec;
+  if (!FParams.empty()) {
+    const TIOParamsVals* from = (Idx >= 0 && Idx < GetParamsCount() ? FParams[static_cast<size_t>(Idx)] : FParams.back()).get();
+    if (from != nullptr) {
+      rec = std::make_unique<TIOParamsVals>();
+      rec->AssignCompressionInfo(from);
+    }
+  }
   if (Idx >= 0 && Idx < GetParamsCount())
     FParams.insert(FParams.begin() + Idx, std::move(rec));
   else
     FParams.push_back(std::move(rec));
+}
+
+void TLumerakMIO::ReleaseIOParam(Integer Idx) {
+  if (Idx >= 0 && Idx < GetParamsCount()) FParams[static_cast<size_t>(Idx)].reset();
 }
 
 void TLumerakMIO::RemoveIOParam(Integer Idx) {
@@ -111,8 +126,9 @@ void TLumerakMIO::SwapIOParams(Integer Idx1, Integer Idx2) {
 void TLumerakMIO::DuplicateCompressionInfo() {
   if (FParams.empty()) return;
   TIOParamsVals first;
-  first.AssignCompressionInfo(FParams[0].get());
-  for (size_t i = 1; i < FParams.size(); ++i) FParams[i]->AssignCompressionInfo(&first);
+  if (FParams[0]) first.AssignCompressionInfo(FParams[0].get());
+  for (Integer i = 1; i < GetParamsCount(); ++i)
+    if (FParams[0] || FParams[static_cast<size_t>(i)]) GetParams(i)->AssignCompressionInfo(&first);
 }
 
 // ---------------------------------------------------------------------------
@@ -276,6 +292,7 @@ void TLumerakMIO::SavePages(const String& FileName, Integer FileType) {
       FView->CopyToLKBitmap(i, &bitmap);
       TLumerakIO io;
       io.SetAttachedLKBitmap(&bitmap);
+      io.SetDefaultDitherMethod(DefaultDitherMethod);
       if (TIOParamsVals* rec = GetParams(i)) io.GetIOParams()->Assign(rec);
       io.GetIOParams()->SetImageIndex(i);
       if (FileType == lkftGIF) io.GetIOParams()->GIF_DELAYTIME = FView->GetImageDelayTime(i) / 10;
@@ -323,6 +340,7 @@ void TLumerakMIO::SaveDocument(const String& FileName, bool Pdf) {
       io.CreatePSFile(FileName);
     for (Integer i = 0; i < n && !io.GetAborted(); ++i) {
       FView->CopyToLKBitmap(i, &bitmap);
+      io.SetDefaultDitherMethod(DefaultDitherMethod);
       if (TIOParamsVals* rec = GetParams(i)) io.GetIOParams()->Assign(rec);
       if (Pdf)
         io.SaveToPDF();

@@ -6,9 +6,10 @@
 // callbacks and last list operation).
 //
 // It also reads every frame of AVI and other video files, writes entries as
-// the frames of an AVI file and loads from "http://" addresses.
+// the frames of an AVI file, loads from "http://" addresses, opens the file
+// dialogs and the format options, and prints through the print preview.
 //
-// Not here yet: acquisition, the dialogs and the print preview.
+// Not here yet: acquisition.
 //
 // Threads: main thread only.
 #pragma once
@@ -17,7 +18,9 @@
 #include <vector>
 
 #include "core/hylkdefs.h"
+#include "core/lkmsg.h"
 #include "io/lkparams.h"
+#include "io/lumerakio.h"
 #include "platform/classes.h"
 
 class TLumerakIO;
@@ -77,8 +80,13 @@ class TLumerakMIO : public TComponent {
   /// The view's Update.
   void Update();
 
-  /// Record of entry Idx (nil out of range).
+  /// Record of entry Idx (nil out of range). Records are made when first
+  /// asked for; until then an entry's record holds the defaults.
   TIOParamsVals* GetParams(Integer Idx) const;
+  /// Forgets what the record of entry Idx holds (back to the defaults,
+  /// without memory): the view does so when it releases the image of an
+  /// entry it reads again when shown, whose read fills the record anew.
+  void ReleaseIOParam(Integer Idx);
   Integer GetParamsCount() const { return static_cast<Integer>(FParams.size()); }
   void InsertIOParam(Integer Idx);
   void RemoveIOParam(Integer Idx);
@@ -116,11 +124,7 @@ class TLumerakMIO : public TComponent {
   /// view with entries, without an installed form, or when the form closed
   /// otherwise than with OK.
   bool DoPrintPreviewDialog(const String& TaskName, bool PrintAnnotations, const String& Caption);
-  /// Language of the dialogs.
-  TMsgLanguage MsgLanguage = msSystem;
-  /// Font of the dialogs (owned, made on first use; the setter copies).
-  TFont* GetPreviewFont();
-  void SetPreviewFont(const TFont* Value);
+  // (its language and font are the dialogs' below)
   /// Unit of the print preview (default lkduInches).
   TLKDialogsMeasureUnit DialogsMeasureUnit = lkduInches;
   /// Resampling filter of printed pages (default rfFastLinear; rfNone: off).
@@ -130,6 +134,34 @@ class TLumerakMIO : public TComponent {
   bool GetAutoResetPrinter() const { return FAutoResetPrinter; }
   void SetAutoResetPrinter(bool Value) { FAutoResetPrinter = Value; }
   // ---- end of printing
+
+  // ---- dialogs (views/lkmio_dialogs.cpp)
+
+  /// Runs the open dialog; the chosen file name, empty when cancelled (or
+  /// when no dialogs are installed).
+  String ExecuteOpenDialog(const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
+                           Integer FilterIndex, const String& ExtendedFilters);
+  /// Runs the save dialog attached to this component; as ExecuteOpenDialog.
+  String ExecuteSaveDialog(const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
+                           Integer FilterIndex, const String& ExtendedFilters);
+  /// The format-options form on the selected entry (entry 0 is selected
+  /// when nothing is), editing the record of entry Idx; Idx below 0 edits
+  /// record 0 and then gives its choices to every record. True when the
+  /// user confirmed (or OnDoPreviews handled the request).
+  bool DoPreviews(Integer Idx, TPreviewParams Pages);
+  bool SimplifiedParamsDialogs = true;
+  /// Handed to the open and save dialogs with AutoAdjustDPI.
+  bool FilteredAdjustDPI = false;
+  TMsgLanguage MsgLanguage = msSystem;
+  /// ioppDefaultLockPreview, ioppApplyButton.
+  TIOPreviewsParams PreviewsParams = 0;
+  TLKDitherMethod DefaultDitherMethod = lkThreshold;
+  /// Font of the dialogs and the print preview (owned, made on first use).
+  TFont* GetPreviewFont() const;
+  /// Copies Value.
+  void SetPreviewFont(const TFont* Value);
+  /// May take over DoPreviews by setting Handled.
+  TLKDoPreviewsEvent OnDoPreviews;
 
   bool GetAborted() const { return FAborted; }
   void SetAborted(bool Value) { FAborted = Value; }
@@ -176,11 +208,11 @@ class TLumerakMIO : public TComponent {
 
   TLumerakMView* FView = nullptr;
   Integer FRegistration = -1;
-  std::vector<std::unique_ptr<TIOParamsVals>> FParams;
+  mutable std::vector<std::unique_ptr<TIOParamsVals>> FParams;
   bool FAborted = false;
   // ---- printing
-  std::shared_ptr<TFont> FPreviewFont;
   TResampleFilter FPrintingFilter = rfFastLinear;
   bool FAutoResetPrinter = true;
   // ---- end of printing
+  mutable std::unique_ptr<TFont> FPreviewFont;
 };

@@ -16,15 +16,6 @@ TLKMultiPrintFormMaker& MultiPrintForm() {
 
 void LKSetMultiPrintForm(TLKMultiPrintFormMaker Maker) { MultiPrintForm() = std::move(Maker); }
 
-TFont* TLumerakMIO::GetPreviewFont() {
-  if (!FPreviewFont) FPreviewFont = std::make_shared<TFont>();
-  return FPreviewFont.get();
-}
-
-void TLumerakMIO::SetPreviewFont(const TFont* Value) {
-  if (Value != nullptr) GetPreviewFont()->Assign(Value);
-}
-
 bool TLumerakMIO::DoPrintPreviewDialog(const String& TaskName, bool PrintAnnotations, const String& Caption) {
   // Nothing to print is refused before the printer is touched.
   if (FView == nullptr || FView->GetImageCount() == 0 || !MultiPrintForm()) return false;

@@ -9,25 +9,36 @@
 #include "io/lkmultipage.h"
 #include "io/lumerakio.h"
 #include "views/lkmio.h"
+#include "processing/lktransitions.h"
 #include "views/lkmloader.h"
 
 // ---------------------------------------------------------------------------
 // Captions
 // ---------------------------------------------------------------------------
 
-TLKMText::TLKMText(TComponent* Owner, TLKMTextPos Position)
-    : FFont(std::make_unique<TFont>()), FOwner(Owner), FPosition(Position) {
-  if (auto* view = dynamic_cast<TLumerakMView*>(Owner)) {
-    FFont->Assign(view->GetFont());
-    FBackground = view->GetBackground();
-  }
+TLKMText::TLKMText(TComponent* Owner, TLKMTextPos Position) : FOwner(Owner), FPosition(Position) {
+  if (auto* view = dynamic_cast<TLumerakMView*>(Owner)) FBackground = view->GetBackground();
 }
 
 TLKMText::~TLKMText() = default;
 
+TFont* TLKMText::GetFont() const {
+  if (!FFont) {
+    FFont = std::make_unique<TFont>();
+    if (auto* view = dynamic_cast<TLumerakMView*>(FOwner)) FFont->Assign(view->GetFont());
+  }
+  return FFont.get();
+}
+
+TFont* TLKMText::GetDrawFont() const {
+  if (FFont) return FFont.get();
+  auto* view = dynamic_cast<TLumerakMView*>(FOwner);
+  return view != nullptr ? view->GetFont() : GetFont();
+}
+
 void TLKMText::SetCaption(const String& Text) {
   if (auto* view = dynamic_cast<TLumerakMView*>(FOwner)) {
-    const Integer h = view->TextSize(FFont.get(), Text).cy;
+    const Integer h = view->TextSize(GetDrawFont(), Text).cy;
     const Integer a = h + 2;
     if (FPosition == lkmtpTop && view->FUpperGap < a) view->FUpperGap = a;
     if (FPosition == lkmtpBottom && view->FBottomGap < a)
@@ -48,7 +59,9 @@ TLumerakMView::TLumerakMView(TComponent* AOwner)
       FAlive(std::make_shared<bool>(true)),
       FBackBuffer(std::make_unique<TBitmap>()),
       FMeasure(std::make_unique<TBitmap>(1, 1, pf24bit)),
-      FFont(std::make_unique<TFont>()) {
+      FFont(std::make_unique<TFont>()),
+      FWallPaper(std::make_unique<TPicture>()) {
+  FTransition = std::make_unique<TLKTransitionEffects>(this);
   SetBounds(GetLeft(), GetTop(), 180, 90);
   FImageList->SetMappedLimit(FImageCacheSize);
   // The loader's workers only queue; the posted call stores on this thread.
@@ -65,6 +78,7 @@ TLumerakMView::TLumerakMView(TComponent* AOwner)
 
 TLumerakMView::~TLumerakMView() {
   FDestroying = true;
+  FTransition.reset();
   DeselectNU();
   FAlive.reset();
   std::atomic_store(&FPost, std::shared_ptr<TLKViewPost>());
@@ -240,6 +254,28 @@ void TLumerakMView::SetScrollBars(TScrollStyle V) {
     if (V != ssVertical && V != ssBoth) ShowScrollBar(SB_VERT, false);
   }
   UpdateEx(false);
+}
+
+void TLumerakMView::SetFlatScrollBars(bool V) {
+  if (V == FFlatScrollBars) return;
+  FFlatScrollBars = V;
+  if (V && HasParentWindow()) {
+    SetScrollRange(SB_HORZ, 0, 65535, false);
+    SetScrollRange(SB_VERT, 0, 65535, false);
+    ShowScrollBar(SB_HORZ, false);
+    ShowScrollBar(SB_VERT, false);
+  }
+}
+
+void TLumerakMView::SetWallPaper(TPicture* Value) {
+  FWallPaper->Assign(Value);
+  Update();
+}
+
+void TLumerakMView::SetWallPaperStyle(TLKWallPaperStyle Value) {
+  if (Value == WallPaperStyle) return;
+  WallPaperStyle = Value;
+  Update();
 }
 
 void TLumerakMView::GetMaxViewXY(Integer& X, Integer& Y) {
@@ -493,9 +529,6 @@ void TLumerakMView::InsertImageEx(Integer Idx) {
   auto e = std::make_unique<TLKImageInfo>();
   e->Owner = this;
   e->BackColor = GetBackground();
-  e->TopText = std::make_unique<TLKMText>(this, lkmtpTop);
-  e->BottomText = std::make_unique<TLKMText>(this, lkmtpBottom);
-  e->InfoText = std::make_unique<TLKMText>(this, lkmtpInfo);
   e->Key = FNextKey++;
   Integer at = Idx;
   if (Idx >= 0 && Idx < GetImageCount()) {
@@ -795,13 +828,16 @@ Integer TLumerakMView::GetImageX(Integer Idx) const { return Entry(Idx) ? Entry(
 Integer TLumerakMView::GetImageY(Integer Idx) const { return Entry(Idx) ? Entry(Idx)->Y : 0; }
 Integer TLumerakMView::GetImageRow(Integer Idx) const { return Entry(Idx) ? Entry(Idx)->Row : 0; }
 Integer TLumerakMView::GetImageCol(Integer Idx) const { return Entry(Idx) ? Entry(Idx)->Column : 0; }
-TLKMText* TLumerakMView::GetImageTopText(Integer Idx) const { return Entry(Idx) ? Entry(Idx)->TopText.get() : nullptr; }
-TLKMText* TLumerakMView::GetImageBottomText(Integer Idx) const {
-  return Entry(Idx) ? Entry(Idx)->BottomText.get() : nullptr;
+TLKMText* TLumerakMView::Caption(Integer Idx, TLKMTextPos Position) const {
+  TLKImageInfo* e = Entry(Idx);
+  if (e == nullptr) return nullptr;
+  std::unique_ptr<TLKMText>& t = Position == lkmtpTop ? e->TopText : Position == lkmtpBottom ? e->BottomText : e->InfoText;
+  if (!t) t = std::make_unique<TLKMText>(const_cast<TLumerakMView*>(this), Position);
+  return t.get();
 }
-TLKMText* TLumerakMView::GetImageInfoText(Integer Idx) const {
-  return Entry(Idx) ? Entry(Idx)->InfoText.get() : nullptr;
-}
+TLKMText* TLumerakMView::GetImageTopText(Integer Idx) const { return Caption(Idx, lkmtpTop); }
+TLKMText* TLumerakMView::GetImageBottomText(Integer Idx) const { return Caption(Idx, lkmtpBottom); }
+TLKMText* TLumerakMView::GetImageInfoText(Integer Idx) const { return Caption(Idx, lkmtpInfo); }
 TRect TLumerakMView::GetImageRect(Integer Idx) const { return Entry(Idx) ? Entry(Idx)->ImageRect : TRect{}; }
 
 // ---------------------------------------------------------------------------
@@ -828,7 +864,7 @@ void TLumerakMView::FillFromDirectory(const String& Directory, Integer Limit) {
     if (Limit >= 0 && added >= Limit) break;
     const Integer idx = AppendImage();
     SetImageFileName(idx, dir + name);
-    FEntries[static_cast<size_t>(idx)]->BottomText->SetCaption(name);
+    GetImageBottomText(idx)->SetCaption(name);
     ++added;
   }
   UnLockPaint();

@@ -40,6 +40,9 @@ class TLumerakIO;
 class TLumerakMIO;
 class TLumerakMView;
 class TLKMLoader;
+class TLKTransitionEffects;
+class TLumerakVect;
+class TPicture;
 class TTimer;
 
 /// Where stored images are kept: at full size or reduced to the cell.
@@ -75,7 +78,11 @@ class TLKMText : public TObject {
   /// Stores the text; in a thumbnail view a top or bottom caption first
   /// raises the view's gap to hold it (never lowers it).
   void SetCaption(const String& Text);
-  TFont* GetFont() const { return FFont.get(); }
+  /// The caption's own font, made from the view's font when first asked
+  /// for; until then the caption draws with the view's font.
+  TFont* GetFont() const;
+  /// The font the caption is drawn with.
+  TFont* GetDrawFont() const;
   TColor GetBackground() const { return FBackground; }
   void SetBackground(TColor Value) { FBackground = Value; }
   TBrushStyle GetBackgroundStyle() const { return FBackgroundStyle; }
@@ -86,7 +93,7 @@ class TLKMText : public TObject {
 
  private:
   String FCaption;
-  std::unique_ptr<TFont> FFont;
+  mutable std::unique_ptr<TFont> FFont;
   TColor FBackground = clBtnFace;
   TBrushStyle FBackgroundStyle = bsSolid;
   TComponent* FOwner;
@@ -105,6 +112,7 @@ struct TLKImageInfo {
   String FileName;
   Integer ID = -1;
   Integer Delay = 0;
+  /// Made when first asked for (GetImageTopText...): nil means empty.
   std::unique_ptr<TLKMText> TopText, BottomText, InfoText;
   TRect ImageRect{};
   /// Stable identity for the loader (indexes move with list operations).
@@ -224,6 +232,14 @@ class TLumerakMView : public TLKView {
   void FillFromDirectory(const String& Directory, Integer Limit = -1);
   /// Replaces the entries by the frames of FileName ("name::i"), read when shown.
   void LoadFromFileOnDemand(const String& FileName);
+  /// Appends Source's picture, the in-between pictures of a morph from
+  /// Source to Target and Target's picture. The objects of the two vector
+  /// views mark corresponding features, pairwise in object order (each
+  /// object's rectangle read as a line from its top-left to its
+  /// bottom-right corner). Steps - 1 pictures lie between the two. Nothing
+  /// unless both views hold objects, the same number, and both pictures are
+  /// lk24RGB.
+  void CreateMorphingSequence(TLumerakVect* Source, TLumerakVect* Target, Integer Steps);
 
   // ---- loading (see lumerakmview_load.cpp)
   bool ObtainImageNow(Integer Idx);
@@ -259,6 +275,12 @@ class TLumerakMView : public TLKView {
   Cardinal GetPlayInterval() const;
   TTimer* GetPlayTimer() const { return FPlayTimer; }
   bool GetAllDisplayed() const { return FAllDisplayed; }
+  /// SetVisibleFrame animates the change with TransitionEffect (lkttNone:
+  /// none) over TransitionDuration milliseconds.
+  TLKTransitionType TransitionEffect = lkttNone;
+  Integer TransitionDuration = 1000;
+  bool GetTransitionRunning() const;
+  TLKTransitionEffects* GetTransitionEngine() const { return FTransition.get(); }
 
   // ---- selection, mouse and keys (lumerakmview_select.cpp)
   Integer GetSelectedImage() const { return FSelected; }
@@ -302,6 +324,14 @@ class TLumerakMView : public TLKView {
   void SetDisplayMode(TLKMDisplayMode V);
   TScrollStyle GetScrollBars() const { return FScrollBars; }
   void SetScrollBars(TScrollStyle V);
+  bool GetFlatScrollBars() const { return FFlatScrollBars; }
+  /// The look of flat bars is the platform's own; turning them on hides both
+  /// bars until the next Update shows what is needed.
+  void SetFlatScrollBars(bool V);
+  /// Picture drawn over the view background (copied; empty: none).
+  TPicture* GetWallPaper() const { return FWallPaper.get(); }
+  void SetWallPaper(TPicture* Value);
+  void SetWallPaperStyle(TLKWallPaperStyle Value);
   Integer GetImageCacheSize() const { return FImageCacheSize; }
   void SetImageCacheSize(Integer V);
   Integer GetThreadPoolSize() const { return FThreadPoolSize; }
@@ -381,6 +411,7 @@ class TLumerakMView : public TLKView {
  private:
   friend class TLKMText;
   TLKImageInfo* Entry(Integer Idx) const;
+  TLKMText* Caption(Integer Idx, TLKMTextPos Position) const;
   void StoreLoaded(Integer Idx, TLKBitmap* Bitmap, const TIOParamsVals* Params, TColor Back, Integer OrigW,
                    Integer OrigH, bool AlreadyReduced);
   void DropDisplayCopy(TLKImageInfo& E);
@@ -412,6 +443,10 @@ class TLumerakMView : public TLKView {
   std::unique_ptr<TBitmap> FMeasure;
   std::unique_ptr<TFont> FFont;
   std::unique_ptr<TLKBitmap> FPresetFrame, FPresetFrameSelected;
+  std::unique_ptr<TLKBitmap> FPlaceholder;  // the "?" cell of unreadable files
+  std::unique_ptr<TPicture> FWallPaper;
+  std::unique_ptr<TLKTransitionEffects> FTransition;
+  bool FFlatScrollBars = false;
   TRect FPresetInner{};
   TTimer* FPlayTimer = nullptr;
   TSize FExtent{0, 0};

@@ -77,7 +77,14 @@ void TLumerakMView::DoWrongImage(TLKBitmap* Bitmap, Integer Idx) {
     OnWrongImage(this, Bitmap, Idx, handled);
     if (handled) return;
   }
-  // A white cell with a large blue question mark over a grey shadow.
+  // A white cell with a large blue question mark over a grey shadow, drawn
+  // once per cell size: a folder of damaged files costs one drawing. The
+  // copy is stored like any picture, so the entry has its image and is not
+  // asked for again.
+  if (FPlaceholder && FPlaceholder->GetWidth() == w && FPlaceholder->GetHeight() == h) {
+    Bitmap->Assign(FPlaceholder.get());
+    return;
+  }
   TBitmap dib(w, h, pf24bit);
   TCanvas* c = dib.GetCanvas();
   c->GetBrush()->SetStyle(bsSolid);
@@ -93,6 +100,8 @@ void TLumerakMView::DoWrongImage(TLKBitmap* Bitmap, Integer Idx) {
   c->GetFont()->SetColor(clBlue);
   c->TextOut((w - t.cx) / 2, (h - t.cy) / 2, "?");
   Bitmap->CopyFromTBitmap(&dib);
+  FPlaceholder = std::make_unique<TLKBitmap>();
+  FPlaceholder->Assign(Bitmap);
 }
 
 void TLumerakMView::StoreLoaded(Integer Idx, TLKBitmap* Bitmap, const TIOParamsVals* Params, TColor Back,
@@ -248,7 +257,11 @@ void TLumerakMView::ReleaseFarImages(Integer First, Integer Last) {
   for (Integer i = 0; i < GetImageCount(); ++i) {
     if (i >= First - k && i <= Last + k) continue;
     TLKImageInfo& e = *FEntries[static_cast<size_t>(i)];
-    if (e.Stored != nullptr && IsOnDemand(e) && i != FSelected) DropStored(e);
+    if (e.Stored != nullptr && IsOnDemand(e) && i != FSelected) {
+      DropStored(e);
+      // The next read fills the record again.
+      if (FMIO) FMIO->ReleaseIOParam(i);
+    }
   }
 }
 

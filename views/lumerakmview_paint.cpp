@@ -9,6 +9,7 @@
 #include "processing/lkcorners.h"
 #include "processing/lkfilterresample.h"
 #include "processing/lkshadows.h"
+#include "processing/lktransitions.h"
 #include "views/lkmloader.h"
 #include "views/lumerakmview.h"
 
@@ -31,7 +32,7 @@ void TLumerakMView::Paint() {
 void TLumerakMView::PaintTo(TBitmap* Bitmap) {
   const Integer cw = Bitmap->GetWidth(), ch = Bitmap->GetHeight();
   LKDrawBackground(false, Bitmap->GetCanvas(), Bitmap, BackgroundStyle, GetBackground(), 0, 0, cw, ch, 0, 0, cw, ch,
-                   ChessboardSize, ChessboardBrushStyle, GradientEndColor, nullptr, WallPaperStyle);
+                   ChessboardSize, ChessboardBrushStyle, GradientEndColor, FWallPaper.get(), WallPaperStyle);
   bool remembered = false;
   Integer first = -1, last = -1;
   for (int restart = 0; restart < 1 + GetImageCount(); ++restart) {
@@ -89,7 +90,7 @@ namespace {
 
 // Draws one caption at (X, Y) after setting up the canvas for it.
 void SetupCaption(TCanvas* C, TLKMText* T, bool HighlightColours) {
-  C->GetFont()->Assign(T->GetFont());
+  C->GetFont()->Assign(T->GetDrawFont());
   C->GetBrush()->SetStyle(T->GetBackgroundStyle());
   if (HighlightColours) {
     C->GetFont()->SetColor(clHighlightText);
@@ -132,8 +133,9 @@ void TLumerakMView::DrawImage(TBitmap* Bitmap, TLKImageInfo& Info, Integer Idx, 
     x += FPresetInner.Left;
     y += FPresetInner.Top;
   }
-  const bool infoShown = ShowText && !Info.InfoText->GetCaption().empty();
-  const Integer ih = infoShown ? TextSize(Info.InfoText->GetFont(), Info.InfoText->GetCaption()).cy : 0;
+  // Captions are made when first asked for: a missing one is empty.
+  const bool infoShown = ShowText && Info.InfoText && !Info.InfoText->GetCaption().empty();
+  const Integer ih = infoShown ? TextSize(Info.InfoText->GetDrawFont(), Info.InfoText->GetCaption()).cy : 0;
   const Integer ah = h - bottom - upper - ih;
   const TColor cc = Selected && SelectionStyle == lkssACD ? clHighlight
                     : DrawImageBackground                ? Info.BackColor
@@ -215,7 +217,7 @@ void TLumerakMView::DrawImage(TBitmap* Bitmap, TLKImageInfo& Info, Integer Idx, 
     const bool hl = Selected && SelectionStyle == lkssACD;
     auto width = [&](const String& s) { return c->TextWidth(s); };
     TLKMText* top = Info.TopText.get();
-    if (!top->GetCaption().empty()) {
+    if (top && !top->GetCaption().empty()) {
       SetupCaption(c, top, hl);
       const String t = LKMTruncateCaption(top->GetCaption(), w, top->GetTruncSide(), width);
       const Integer tw = c->TextWidth(t);
@@ -223,7 +225,7 @@ void TLumerakMView::DrawImage(TBitmap* Bitmap, TLKImageInfo& Info, Integer Idx, 
       c->TextOut(x + (w - tw) / 2, y, t);
     }
     TLKMText* info = Info.InfoText.get();
-    if (!info->GetCaption().empty()) {
+    if (info && !info->GetCaption().empty()) {
       SetupCaption(c, info, hl);
       const String t = LKMTruncateCaption(info->GetCaption(), w, info->GetTruncSide(), width);
       const Integer tw = c->TextWidth(t);
@@ -232,7 +234,7 @@ void TLumerakMView::DrawImage(TBitmap* Bitmap, TLKImageInfo& Info, Integer Idx, 
       c->TextOut(x + (w - tw) / 2, y + h - bottom - ih, t);
     }
     TLKMText* bt = Info.BottomText.get();
-    if (!bt->GetCaption().empty()) {
+    if (bt && !bt->GetCaption().empty()) {
       SetupCaption(c, bt, hl);
       const String t = LKMTruncateCaption(bt->GetCaption(), w, bt->GetTruncSide(), width);
       const Integer tw = c->TextWidth(t);
@@ -245,7 +247,7 @@ void TLumerakMView::DrawImage(TBitmap* Bitmap, TLKImageInfo& Info, Integer Idx, 
   if (Style == lkmsACD) {
     if (fw > 0 && fh > 0) LKDraw3DRect(c, dx, dy, dx + fw - 1, dy + fh - 1, RGB(128, 128, 128), clWhite);
     if (upper + bottom > 0 || infoShown) LKDraw3DRect(c, x, y, x + w - 1, y + h - u - 1, clWhite, clBlack);
-    if (ShowText && !Info.BottomText->GetCaption().empty())
+    if (ShowText && Info.BottomText && !Info.BottomText->GetCaption().empty())
       LKDraw3DRect(c, x, y + h - u + 2, x + w - 1, y + h - 1, RGB(128, 128, 128), clWhite);
   }
   if (OnImageDraw) OnImageDraw(this, Idx, x, y, c);
@@ -333,9 +335,23 @@ void TLumerakMView::PlayFrame() {
 
 void TLumerakMView::SetVisibleFrame(Integer Idx) {
   if (Idx == FCurrentFrame || Idx < 0 || Idx >= GetImageCount()) return;
+  if (TransitionEffect == lkttNone) {
+    FCurrentFrame = Idx;
+    UpdateEx(false);
+    return;
+  }
+  // The engine blends the cell as it is into the cell with the new frame;
+  // in single mode the cell sits at the client's top-left corner.
+  FTransition->Transition = TransitionEffect;
+  FTransition->Duration = TransitionDuration;
+  FTransition->SetSizes(FThumbWidth, FThumbHeight);
+  PaintTo(FTransition->FromBitmap.get());
   FCurrentFrame = Idx;
-  UpdateEx(false);
+  PaintTo(FTransition->ToBitmap.get());
+  FTransition->Run(true);
 }
+
+bool TLumerakMView::GetTransitionRunning() const { return FTransition->Running; }
 
 void TLumerakMView::CenterFrame() {
   if (FSelected < 0) return;

@@ -6,6 +6,9 @@
 //                                           peak resident memory
 //   thumbs_show --frames FILE [seconds]     the frames of a multi-frame file,
 //                                           played
+//   thumbs_show --look FOLDER WALL [seconds] the folder over WALL tiled, then
+//                                           after 3 s one picture at a time,
+//                                           each change a 2 s wipe
 // The window is 1600 x 1000 with cells of CELL x CELL (default 128) stored as
 // thumbnails. Built by hand against a build of the library, e.g.
 //   c++ -std=c++20 -O2 -I. $(pkg-config --cflags Qt6Widgets) bench/tools/thumbs_show.cpp \
@@ -24,6 +27,7 @@
 #include <cstring>
 #include <string>
 
+#include "processing/lktransitions.h"
 #include "views/lkmio.h"
 #include "views/lkmloader.h"
 #include "views/lumerakmview.h"
@@ -41,7 +45,8 @@ int main(int argc, char** argv) {
   LKViewInitGlobals();
   const bool timing = argc > 1 && std::strcmp(argv[1], "--time") == 0;
   const bool frames = argc > 1 && std::strcmp(argv[1], "--frames") == 0;
-  const int first = timing || frames ? 2 : 1;
+  const bool look = argc > 3 && std::strcmp(argv[1], "--look") == 0;
+  const int first = timing || frames || look ? 2 : 1;
   if (argc <= first) {
     std::fprintf(stderr, "usage: thumbs_show [--time|--frames] FOLDER|FILE [...]\n");
     return 2;
@@ -70,6 +75,27 @@ int main(int argc, char** argv) {
     view->SetPlaying(true);
   } else {
     view->FillFromDirectory(folder);
+  }
+  if (look) {
+    TPicture wall;
+    wall.LoadFromFile(argv[3]);
+    view->SetWallPaper(&wall);
+    view->SetWallPaperStyle(lkwoTile);
+    view->SetHorizBorder(40);
+    view->SetVertBorder(40);
+    auto* step = new QTimer(&app);
+    QObject::connect(step, &QTimer::timeout, [view] {
+      if (view->GetDisplayMode() != mdSingle) {
+        view->SetThumbWidth(800);
+        view->SetThumbHeight(600);
+        view->SetDisplayMode(mdSingle);
+        view->TransitionEffect = lkttLeftRight1;
+        view->TransitionDuration = 2000;
+        return;
+      }
+      view->SetVisibleFrame((view->GetVisibleFrame() + 1) % std::max<Integer>(view->GetImageCount(), 1));
+    });
+    step->start(3000);
   }
   if (timing) {
     // Everything after the first screen is asked for at once, so the second
@@ -106,7 +132,7 @@ int main(int argc, char** argv) {
     delete view;
     return 0;
   }
-  const int seconds = argc > first + 1 ? std::atoi(argv[first + 1]) : 30;
+  const int seconds = argc > first + 1 + look ? std::atoi(argv[first + 1 + look]) : 30;
   QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
   const int rc = app.exec();
   delete view;

@@ -21,6 +21,7 @@
 #include "io/lkformatrow.h"
 #include "io/lkparams.h"
 #include "io/lumerakio.h"
+#include "views/lkmio.h"
 #include "views/lumerakmview.h"
 #include "views/lumerakview.h"
 #include "platform/comctrls.h"
@@ -252,6 +253,38 @@ TEST_F(OpenSaveDialog, CancelRestoresTheParameters) {
   EXPECT_FALSE(dlg.Execute());
   EXPECT_EQ(io.GetIOParams()->JPEG_QUALITY, 75);
   EXPECT_EQ(io.GetIOParams()->PNG_COMPRESSION, 4);
+}
+
+TEST_F(OpenSaveDialog, SavingAThumbnailViewEditsTheFirstPicturesParametersForAll) {
+  TLumerakMView view;
+  TLumerakMIO* mio = view.GetLumerakMIO();
+  Integer optionRuns = 0;
+  mio->OnDoPreviews = [&](TObject*, bool& Handled) {
+    ++optionRuns;
+    Handled = true;
+  };
+  // Taken as the view or as its component: the same records.
+  for (TObject* attached : {static_cast<TObject*>(&view), static_cast<TObject*>(mio)}) {
+    TSaveLumerakDialog dlg;
+    dlg.SetAttachedLumerakIO(attached);
+    EXPECT_EQ(dlg.GetAttachedLumerakIO(), attached);
+    // Without pictures there is nothing to save: the dialog does not show.
+    if (view.GetImageCount() == 0) {
+      EXPECT_FALSE(dlg.Execute());
+      view.AppendImage2(8, 8, lk24RGB);
+      view.AppendImage2(8, 8, lk24RGB);
+    }
+    mio->GetParams(0)->JPEG_QUALITY = 75;
+    TestHooks::PushModalStep([&](TCustomForm*) {
+      dlg.Chooser->SetFileNameText("pages.tif");
+      dlg.DoAdvanced();  // the options of every page at once
+      mio->GetParams(0)->JPEG_QUALITY = 20;
+      dlg.Chooser->Reject();
+    });
+    EXPECT_FALSE(dlg.Execute());
+    EXPECT_EQ(mio->GetParams(0)->JPEG_QUALITY, 75);
+  }
+  EXPECT_EQ(optionRuns, 2);
 }
 
 TEST_F(OpenSaveDialog, PreviewShowsGoodFilesAndClearsDamagedOnes) {

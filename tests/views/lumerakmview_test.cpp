@@ -8,6 +8,8 @@
 #include <fstream>
 #include <cstring>
 #include <random>
+#include <algorithm>
+#include <memory>
 
 #include "core/lkbitmap.h"
 #include "io/lkparams.h"
@@ -18,6 +20,9 @@
 #include "views/lkmio.h"
 #include "views/lkmloader.h"
 #include "views/lkpresetim.h"
+#include "views/lumerakvect.h"
+#include "processing/lkcompare.h"
+#include "processing/lktransitions.h"
 
 namespace {
 
@@ -374,13 +379,18 @@ TEST_F(MViewTest, ScrollingAwayDropsRequestsAndFarImagesAreReleased) {
   view_->PaintTo(&screen);
   EXPECT_FALSE(view_->HasStoredImage(0));
   EXPECT_TRUE(view_->HasStoredImage(299));
-  // Going back reads the first ones again; the far end is released.
+  TLumerakMIO* mio = view_->GetLumerakMIO();
+  EXPECT_EQ(mio->GetParams(299)->WIDTH, 30);
+  // Going back reads the first ones again; the far end is released, and so
+  // is what its read wrote in its record.
   view_->SetViewY(0);
   view_->PaintTo(&screen);
   ASSERT_TRUE(view_->WaitLoaded(20000));
   view_->PaintTo(&screen);
   EXPECT_TRUE(view_->HasStoredImage(0));
   EXPECT_FALSE(view_->HasStoredImage(299));
+  EXPECT_EQ(mio->GetParams(0)->WIDTH, 30);
+  EXPECT_EQ(mio->GetParams(299)->WIDTH, TIOParamsVals().WIDTH);
 }
 
 TEST_F(MViewTest, SynchronousReadsWithoutWorkers) {
@@ -561,6 +571,182 @@ TEST_F(MViewTest, EntriesNamedByAnIdAreServedByTheEventWhenShown) {
   EXPECT_EQ(asked, (std::vector<Integer>{0, 1, 2}));
   EXPECT_EQ(view_->GetImageWidth(1), 50);
   EXPECT_FALSE(view_->HasStoredImage(2));  // nothing handed back: nothing stored
+}
+
+}  // namespace
+
+namespace {
+
+// Red byte of pixel (X, Y) of a 24-bit bitmap.
+Byte RedAt(TBitmap* B, Integer X, Integer Y) { return B->ScanLine(Y)[X * 3 + 2]; }
+
+TEST_F(MViewTest, WallpaperLiesOverTheBackgroundAndUnderTheCells) {
+  TBitmap green(16, 16, pf24bit);
+  green.GetCanvas()->GetBrush()->SetColor(RGB(0, 200, 0));
+  green.GetCanvas()->FillRect(TRect{0, 0, 16, 16});
+  TPicture wall;
+  wall.SetGraphic(&green);
+  view_->SetWallPaper(&wall);
+  wall.SetGraphic(nullptr);  // the view keeps its own copy
+  view_->SetBackGround(clBlack);
+  AddPictures(1);
+  struct Case {
+    TLKWallPaperStyle Style;
+    bool FarCornerGreen;
+  };
+  for (const Case& c : {Case{lkwoNormal, false}, Case{lkwoTile, true}, Case{lkwoStretch, true}}) {
+    SCOPED_TRACE(int(c.Style));
+    view_->SetWallPaperStyle(c.Style);
+    TBitmap screen(440, 330, pf24bit);
+    view_->PaintTo(&screen);
+    const Byte* corner = screen.ScanLine(329) + 439 * 3;
+    EXPECT_EQ(corner[1], c.FarCornerGreen ? 200 : 0);
+    EXPECT_EQ(screen.ScanLine(2)[2 * 3 + 1], 200);  // origin: every style
+    // The cell covers the wallpaper.
+    EXPECT_NE(screen.ScanLine(50)[50 * 3 + 1], 200);
+  }
+}
+
+TEST_F(MViewTest, ChangingTheShownFrameRunsTheTransitionOverTheCell) {
+  for (Byte grey : {Byte(0), Byte(250)}) {
+    TLKBitmap b(100, 100, lk24RGB);
+    b.Fill(grey);
+    view_->SetLKBitmap(view_->AppendImage(), &b);
+  }
+  view_->Deselect();
+  view_->SetDisplayMode(mdSingle);
+  DWORD now = 1000;
+  TLKTransitionEffects* engine = view_->GetTransitionEngine();
+  engine->Clock = [&] { return now; };
+
+  // Without an effect the frame changes at once.
+  view_->SetVisibleFrame(1);
+  EXPECT_EQ(view_->GetVisibleFrame(), 1);
+  EXPECT_FALSE(view_->GetTransitionRunning());
+
+  view_->TransitionEffect = lkttCrossDissolve;
+  view_->TransitionDuration = 1000;
+  view_->SetVisibleFrame(0);
+  EXPECT_EQ(view_->GetVisibleFrame(), 0);
+  ASSERT_TRUE(view_->GetTransitionRunning());
+  EXPECT_EQ(view_->GetPaintLock(), 1);
+  // The engine holds the cell as it was and as it becomes.
+  ASSERT_EQ(engine->FromBitmap->GetWidth(), view_->GetThumbWidth());
+  EXPECT_EQ(RedAt(engine->FromBitmap.get(), 50, 50), 250);
+  EXPECT_EQ(RedAt(engine->ToBitmap.get(), 50, 50), 0);
+  for (DWORD t : {1000u, 1500u, 1600u}) {
+    now = t;
+    engine->GetTimer()->Timer();
+  }
+  const Byte halfway = RedAt(view_->GetSurface(), 50, 50);
+  EXPECT_GT(halfway, 60);
+  EXPECT_LT(halfway, 190);
+  now = 2000;
+  engine->GetTimer()->Timer();
+  EXPECT_FALSE(view_->GetTransitionRunning());
+  EXPECT_EQ(view_->GetPaintLock(), 0);
+  // Out of range or unchanged: nothing starts.
+  for (Integer idx : {0, -1, 2}) {
+    view_->SetVisibleFrame(idx);
+    EXPECT_FALSE(view_->GetTransitionRunning()) << idx;
+  }
+}
+
+TEST_F(MViewTest, FlatScrollBarsKeepTheBarsTheGridNeeds) {
+  AddPictures(20);
+  ASSERT_TRUE(view_->GetScrollBarState(SB_HORZ).Shown);
+  // Turning them on hides both bars; the new client size lays the grid out
+  // again at once, which brings back the bar it needs, over the full range.
+  view_->SetFlatScrollBars(true);
+  EXPECT_TRUE(view_->GetFlatScrollBars());
+  EXPECT_TRUE(view_->GetScrollBarState(SB_HORZ).Shown);
+  EXPECT_FALSE(view_->GetScrollBarState(SB_VERT).Shown);
+  EXPECT_EQ(view_->GetScrollBarState(SB_HORZ).Max, 65535);
+  view_->SetFlatScrollBars(false);
+  view_->Update();
+  EXPECT_TRUE(view_->GetScrollBarState(SB_HORZ).Shown);
+}
+
+// A vector view holding a W x H picture of one grey and one feature line
+// per given rectangle.
+std::unique_ptr<TLumerakVect> MorphEnd(Byte Grey, const std::vector<TRect>& Lines,
+                                       TLKPixelFormat Format = lk24RGB) {
+  auto v = std::make_unique<TLumerakVect>();
+  v->GetLKBitmap()->Allocate(40, 30, Format);
+  v->GetLKBitmap()->Fill(Grey);
+  for (const TRect& r : Lines) v->SetObjRect(v->AddNewObject(), r);
+  return v;
+}
+
+TEST_F(MViewTest, MorphingSequenceRunsFromSourceToTarget) {
+  const std::vector<TRect> line{TRect{5, 5, 30, 20}};
+  auto source = MorphEnd(0, line), target = MorphEnd(200, line);
+  view_->CreateMorphingSequence(source.get(), target.get(), 4);
+  // Source, three pictures between, target; each blend leans less on the
+  // source's warp than the one before.
+  ASSERT_EQ(view_->GetImageCount(), 5);
+  std::vector<Integer> greys;
+  for (Integer i = 0; i < 5; ++i) {
+    TLKBitmap b;
+    view_->CopyToLKBitmap(i, &b);
+    ASSERT_EQ(b.GetWidth(), 40);
+    greys.push_back(b.GetPixels_lk24RGB(20, 15).r);
+  }
+  EXPECT_EQ(greys.front(), 0);
+  EXPECT_EQ(greys.back(), 200);
+  EXPECT_TRUE(std::is_sorted(greys.begin(), greys.end()));
+  EXPECT_GT(greys[3], 100);
+
+  // Pairs that do not match add nothing.
+  struct Refused {
+    const char* Why;
+    std::unique_ptr<TLumerakVect> From, To;
+  };
+  Refused cases[] = {
+      {"no objects", MorphEnd(0, {}), MorphEnd(200, {})},
+      {"different counts", MorphEnd(0, line), MorphEnd(200, {line[0], line[0]})},
+      {"grey picture", MorphEnd(0, line, lk8g), MorphEnd(200, line)},
+  };
+  for (Refused& c : cases) {
+    view_->CreateMorphingSequence(c.From.get(), c.To.get(), 4);
+    EXPECT_EQ(view_->GetImageCount(), 5) << c.Why;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MViewTest, DamagedFilesShareOnePlaceholderOfTheCellSize) {
+  const String dir = String(temp_.path()) + "bad/";
+  fs::create_directories(dir);
+  for (const char* name : {"a.jpg", "b.png"}) {
+    std::ofstream(dir + name) << "not a picture at all";
+  }
+  view_->SetThreadPoolSize(0);
+  view_->SetGridWidth(-1);
+  TBitmap screen(440, 330, pf24bit);
+  TLKBitmap first;
+  for (Integer cell : {100, 60}) {
+    SCOPED_TRACE(cell);
+    view_->Clear();
+    view_->SetThumbWidth(cell);
+    view_->SetThumbHeight(cell);
+    view_->FillFromDirectory(dir);
+    view_->Deselect();
+    view_->PaintTo(&screen);
+    TLKBitmap a, b;
+    view_->CopyToLKBitmap(0, &a);
+    view_->CopyToLKBitmap(1, &b);
+    ASSERT_EQ(a.GetWidth(), cell);
+    EXPECT_TRUE(_BitmapCompareXEx(&a, &b));
+    // A blue mark on white, whatever size it was drawn at.
+    bool blue = false;
+    for (Integer y = 0; y < cell; ++y)
+      for (Integer x = 0; x < cell; ++x) blue = blue || (a.GetPixels_lk24RGB(x, y).b == 255 && a.GetPixels_lk24RGB(x, y).r == 0);
+    EXPECT_TRUE(blue);
+    EXPECT_TRUE(view_->GetAllDisplayed());
+  }
 }
 
 }  // namespace
