@@ -27,6 +27,13 @@ struct TLKAcquireHooks {
   std::function<bool(TObject* Settings, String& Name)> TWainSelect;
   /// The settings' last failure as text ("" when none).
   std::function<String(TObject* Settings)> TWainLastError;
+  /// Makes the scanner and camera object of an owner (a TLKWia).
+  std::function<std::unique_ptr<TObject>(TComponent* Owner)> CreateWIAParams;
+  /// One transfer into Bitmap (progress and abort through Progress); Why
+  /// gets the reason when nothing came.
+  std::function<bool(TObject* Wia, TLKBitmap* Bitmap, TProgressRec& Progress, String& Why)> WiaAcquire;
+  /// The device choice; true when a device was chosen and connected.
+  std::function<bool(TObject* Wia)> WiaSelect;
 };
 
 /// The process-wide hooks.

@@ -731,11 +731,15 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// Scans one picture into the working bitmap. False, with the abort flag
   /// set and its reason, when nothing arrived (no scanner, a failing or
   /// vanished device, an empty feeder, the user's cancel, an abort);
-  /// lkaWIA acquires nothing on this system. Ends with Update and
+  /// lkaWIA transfers the first picture of the connected (or first)
+  /// scanner or camera. Ends with Update and
   /// DoFinishWork.
   bool Acquire(TLKAcquireApi Api);
   /// The scanner manager's source selection; true when a source was chosen.
   bool SelectAcquireSource(TLKAcquireApi Api);
+  /// The scanner and camera object (a TLKWia of acquisition/lkwia.h), made
+  /// on first use; null without the acquisition layer.
+  virtual TObject* GetWIAParams();
   /// Fires OnAcquireBitmap when assigned.
   virtual void DoAcquireBitmap(TLKBitmap* Bitmap, bool& Handled);
   /// Takes one picture of a multi-picture acquisition: unless
@@ -837,6 +841,7 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
 
   // ---- acquisition
   std::unique_ptr<TObject> FTWainParams;
+  std::unique_ptr<TObject> FWIAParams;
 };
 
 /// Writes every bitmap of Images (TLKBitmap objects) as one image of a new

@@ -37,6 +37,15 @@ bool TLumerakIO::Acquire(TLKAcquireApi Api) {
         String Why = H.TWainLastError ? H.TWainLastError(GetTWainParams()) : String();
         SetAbortedWith(Why.empty() ? String("the scanner delivered no picture") : "the scanner failed: " + Why);
       }
+    } else if (Api == lkaWIA && H.WiaAcquire && GetWIAParams()) {
+      String Why;
+      Result = H.WiaAcquire(GetWIAParams(), GetLKBitmap(), Progress, Why);
+      if (Result) {
+        if (GetAutoAdjustDPI()) AdjustDPI();
+        if (TLKViewLink* View = GetAttachedLumerak()) View->SetDPI(GetIOParams()->DPIX, GetIOParams()->DPIY);
+      } else if (!GetAborted()) {
+        SetAbortedWith(Why.empty() ? String("the device delivered no picture") : Why);
+      }
     } else {
       SetAbortedWith("no acquisition source of that kind is available");
     }
@@ -49,8 +58,14 @@ bool TLumerakIO::Acquire(TLKAcquireApi Api) {
   return Result;
 }
 
+TObject* TLumerakIO::GetWIAParams() {
+  if (!FWIAParams && LKAcquireHooks().CreateWIAParams) FWIAParams = LKAcquireHooks().CreateWIAParams(this);
+  return FWIAParams.get();
+}
+
 bool TLumerakIO::SelectAcquireSource(TLKAcquireApi Api) {
   const TLKAcquireHooks& H = LKAcquireHooks();
+  if (Api == lkaWIA) return H.WiaSelect && GetWIAParams() && H.WiaSelect(GetWIAParams());
   if (Api != lkaTWain || !H.TWainSelect || !GetTWainParams()) return false;
   String Name;
   return H.TWainSelect(GetTWainParams(), Name);
