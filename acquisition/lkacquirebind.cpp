@@ -4,6 +4,7 @@
 #include "acquisition/lkwia.h"
 #include "core/lkabort.h"
 #include "core/lkbitmap.h"
+#include "platform/controls.h"
 #include "io/lkacquirehooks.h"
 
 namespace {
@@ -31,6 +32,20 @@ const bool kBound = [] {
   H.TWainLastError = [](TObject* Settings) {
     auto* S = dynamic_cast<TLKTWainParams*>(Settings);
     return S ? S->LastErrorText : String();
+  };
+  H.TWainAcquireOpen = [](TObject* Settings, TIOParamsVals* Params, TComponent* Parent, bool Native,
+                          std::function<void(TLKBitmap*, TObject*&)> Picture, std::function<void()> Closed) -> void* {
+    auto* S = dynamic_cast<TLKTWainParams*>(Settings);
+    if (!S) return nullptr;
+    S->FreeResources();
+    S->LastReturnCode = 0;
+    S->LastErrorText.clear();
+    return LKTWAINAcquireOpen(std::move(Closed), std::move(Picture), *S, S->Shared(), Params,
+                              dynamic_cast<TWinControl*>(Parent), Native);
+  };
+  H.TWainAcquireClose = [](void* Session) {
+    auto* C = static_cast<TLKTWConnection*>(Session);
+    LKTWAINAcquireClose(C);
   };
   H.CreateWIAParams = [](TComponent* Owner) -> std::unique_ptr<TObject> { return std::make_unique<TLKWia>(Owner); };
   H.WiaAcquire = [](TObject* Object, TLKBitmap* Bitmap, TProgressRec& Progress, String& Why) {

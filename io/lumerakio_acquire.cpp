@@ -14,6 +14,11 @@ TObject* TLumerakIO::GetTWainParams() {
 
 bool TLumerakIO::Acquire(TLKAcquireApi Api) {
   SetAborted(false);
+  if (FModelessScan) {
+    SetAbortedWith("a modeless scan is open");
+    DoFinishWork();
+    return false;
+  }
   TProgressRec Progress;
   Progress.OnProgress = GetProgressHook();
   Progress.Sender = this;
@@ -105,3 +110,32 @@ void TLumerakIO::CaptureFromScreen(TLKCSSource Source, Integer MouseCursor) {
   }
   DoFinishWork();
 }
+
+bool TLumerakIO::AcquireOpen() {
+  TLKViewLink* View = GetAttachedLumerak();
+  if (FModelessScan || !View) return false;
+  SetAborted(false);
+  const TLKAcquireHooks& H = LKAcquireHooks();
+  if (!H.TWainAcquireOpen || !GetTWainParams()) {
+    SetAbortedWith("no scanner layer is available");
+    return false;
+  }
+  FModelessScan = H.TWainAcquireOpen(
+      GetTWainParams(), GetIOParams(), View->GetLinkComponent(), GetNativePixelFormat(),
+      [this](TLKBitmap* Bitmap, TObject*& Params) { TWMultiCallBack(Bitmap, Params); },
+      [this] { TWCloseCallBack(); });
+  if (!FModelessScan) {
+    String Why = H.TWainLastError ? H.TWainLastError(GetTWainParams()) : String();
+    SetAbortedWith(Why.empty() ? String("the scanner could not be started") : "the scanner failed: " + Why);
+  }
+  return FModelessScan != nullptr;
+}
+
+void TLumerakIO::AcquireClose() {
+  if (!FModelessScan) return;
+  void* Session = FModelessScan;
+  FModelessScan = nullptr;
+  if (LKAcquireHooks().TWainAcquireClose) LKAcquireHooks().TWainAcquireClose(Session);
+}
+
+void TLumerakIO::TWCloseCallBack() { FModelessScan = nullptr; }
