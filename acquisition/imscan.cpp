@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "acquisition/lkproxywin.h"
 #include "acquisition/lktwsane.h"
 #include "core/lkbitmap.h"
 #include "platform/forms.h"
@@ -216,9 +217,10 @@ void CloseSource(TLKTWConnection& C) {
   LogOutcome("LKTW_CloseSource", C.State <= 3);
 }
 
-// Offers the source its chance to speak: the event request with no window
-// message stands for a poll. Returns whether the source answered an event.
-bool MessageHook(TLKTWConnection& C) {
+}  // namespace
+
+// The event request with no window message stands for a poll.
+bool LKTW_MessageHook(TLKTWConnection& C) {
   if (C.State < 5) return false;
   TW_EVENT Event{nullptr, MSG_NULL};
   TW_UINT16 Rc = Call(C, &C.SourceId, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &Event);
@@ -252,6 +254,8 @@ bool MessageHook(TLKTWConnection& C) {
   return true;
 }
 
+namespace {
+
 void ModalEventLoop(TLKTWConnection& C) {
   C.Stop = false;
   while (C.State > 4 && !C.Transferred && !C.Stop) {
@@ -261,7 +265,7 @@ void ModalEventLoop(TLKTWConnection& C) {
       } catch (...) {
       }
     }
-    if (!MessageHook(C)) {
+    if (!LKTW_MessageHook(C)) {
       struct timespec Nap {0, 2000000};
       nanosleep(&Nap, nullptr);
     }
@@ -549,4 +553,66 @@ bool LKTW_Acquire(TLKBitmap* Bitmap, bool Multi, TLKMultiCallBack MultiCallBack,
     _Negative1BitEx(Bitmap);
   LKTW_WriteLog("  LKTW_Acquire : end");
   return Enabled && C.Transferred;
+}
+
+// ---------------------------------------------------------------------------
+// Modeless acquisition
+
+TLKTWConnection* LKTWAINAcquireOpen(TLKTWCloseCallBack CloseCallBack, TLKMultiCallBack MultiCallBack,
+                                    TLKTWainParams& Settings, TLKTWainShared& Shared, TIOParamsVals* Params,
+                                    TWinControl* Parent, bool NativePixelFormat) {
+  auto* C = new TLKTWConnection;
+  StartConnection(*C, &Settings, Shared, Parent);
+  C->Modal = false;
+  C->Multi = true;
+  C->Progress = nullptr;
+  C->HideDialog = !Settings.ShowSourceDialog;
+  C->Params = Params;
+  C->NativePixelFormat = NativePixelFormat;
+  C->TransferMode = Settings.GetFileTransfer() ? 2 : (Settings.GetBufferedTransfer() ? 1 : 0);
+  C->MultiCallBack = std::move(MultiCallBack);
+  C->CloseCallBack = std::move(CloseCallBack);
+  SetAppIdentity(*C);
+  C->FailState = 0;
+  C->Proxy = new TLKProxyWin(Parent, C);
+  C->ParentWindow = C->Proxy;
+  const bool Loaded = LoadSourceManager(*C);
+  const bool MgrOpen = Loaded && OpenSourceManager(*C);
+  const bool SrcOpen = MgrOpen && OpenSource(*C);
+  if (SrcOpen) LKTW_SetCapabilities(*C);
+  const bool Enabled = SrcOpen && EnableSource(*C);
+  if (Enabled) {
+    LKTW_WriteLog("LKTWAINAcquireOpen : result=  " + std::to_string(C->AppId.Id));
+    C->Proxy->StartPolling();
+    return C;
+  }
+  if (SrcOpen) CloseSource(*C);
+  if (MgrOpen) CloseSourceManager(*C);
+  if (Loaded) UnloadSourceManager(*C, false);
+  // The proxy's destructor frees the record and calls the close callback.
+  delete C->Proxy;
+  return nullptr;
+}
+
+void LKTWAINAcquireClose(TLKTWConnection*& Connection) {
+  LKTW_WriteLog("LKTWAINAcquireClose : begin");
+  if (Connection && Connection->Proxy) Connection->Proxy->Release();
+  Connection = nullptr;
+  LKTW_WriteLog("LKTWAINAcquireClose : end");
+}
+
+void _LKTWAINAcquireClose(TLKTWConnection*& Connection) {
+  LKTW_WriteLog("_LKTWAINAcquireClose : begin");
+  if (Connection) {
+    TLKTWConnection* C = Connection;
+    DisableSource(*C);
+    CloseSource(*C);
+    CloseSourceManager(*C);
+    if (C->State >= 2) UnloadSourceManager(*C, true);
+    TLKTWCloseCallBack Done = std::move(C->CloseCallBack);
+    delete C;
+    Connection = nullptr;
+    if (Done) Done();
+  }
+  LKTW_WriteLog("_LKTWAINAcquireClose : end");
 }

@@ -21,11 +21,15 @@
 
 class TLKBitmap;
 class TIOParamsVals;
+class TLKProxyWin;
+class TWinControl;
 
 /// Called for each picture of a multi-picture acquisition; the bitmap is
 /// freed when it returns; the callback may replace the parameters object
 /// (null: nothing is written for that picture).
 using TLKMultiCallBack = std::function<void(TLKBitmap* Bitmap, TObject*& IOParams)>;
+/// Called once after a modeless connection has been closed and freed.
+using TLKTWCloseCallBack = std::function<void()>;
 
 /// Installs the source manager entry that connections load (null: no
 /// manager). Returns the previous one.
@@ -65,6 +69,8 @@ struct TLKTWConnection {
   bool InTransfer = false;
   bool UndefinedSize = false;
   Integer PollFailures = 0;  ///< failed event polls in a row
+  TLKTWCloseCallBack CloseCallBack;  ///< modeless: after the connection is freed
+  TLKProxyWin* Proxy = nullptr;      ///< modeless: the control that polls the source
 };
 
 // ---- the public operations
@@ -83,6 +89,25 @@ bool LKTW_GetCapabilities(TLKTWainParams& Settings, TLKTWSourceCaps& Caps, bool 
 bool LKTW_Acquire(TLKBitmap* Bitmap, bool Multi, TLKMultiCallBack MultiCallBack, TLKTWainParams& Settings,
                   TIOParamsVals* Params, TProgressRec* Progress, TLKTWainShared& Shared, void* Window,
                   bool NativePixelFormat);
+/// Starts a modeless acquisition: the source stays enabled, a hidden
+/// control owned by Parent (a TLKProxyWin) polls it on the main thread and
+/// hands every picture to MultiCallBack, until LKTWAINAcquireClose, the
+/// source's close request, or the destruction of Parent. Returns the
+/// connection, or null (CloseCallBack then has run once) when a step fails.
+TLKTWConnection* LKTWAINAcquireOpen(TLKTWCloseCallBack CloseCallBack, TLKMultiCallBack MultiCallBack,
+                                    TLKTWainParams& Settings, TLKTWainShared& Shared, TIOParamsVals* Params,
+                                    TWinControl* Parent, bool NativePixelFormat);
+/// Ends a modeless acquisition and clears Connection. Called from inside
+/// the acquisition's own callbacks, the end waits until they returned.
+void LKTWAINAcquireClose(TLKTWConnection*& Connection);
+/// The closing itself, run by the proxy control's destructor: disables and
+/// closes the source, closes and unloads the manager, frees the record,
+/// calls the close callback and clears Connection.
+void _LKTWAINAcquireClose(TLKTWConnection*& Connection);
+/// Offers the source its chance to speak (one event poll) and runs the
+/// transfer it announces. True when the source answered an event.
+bool LKTW_MessageHook(TLKTWConnection& C);
+
 /// Destroys the kept proxy window and unloads the kept manager.
 void LKTW_FreeResources(TLKTWainShared& Shared, void* Window);
 

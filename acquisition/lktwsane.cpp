@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "core/hylkdefs.h"
 #include "platform/sane.h"
 
 namespace {
@@ -500,6 +501,11 @@ TW_UINT16 NativeXfer(TLKSaneSource& S, TW_HANDLE& Out) {
   Dib[12] = 1;
   Dib[14] = static_cast<Byte>(OutBits);
   Put32(20, Stride * Rows);
+  // The resolution in pixels per metre, for readers of the bitmap that
+  // take it from there.
+  const Int64 PelsPerMeter = std::max<Int64>(0, LKRound64(S.Resolution / 0.0254));
+  Put32(24, PelsPerMeter);
+  Put32(28, PelsPerMeter);
   Put32(32, Colors);
   for (Integer c = 0; c < Colors; ++c) {
     Byte G = static_cast<Byte>(Colors == 2 ? c * 255 : c);

@@ -27,6 +27,21 @@ struct TLKAcquireHooks {
   std::function<bool(TObject* Settings, String& Name)> TWainSelect;
   /// The settings' last failure as text ("" when none).
   std::function<String(TObject* Settings)> TWainLastError;
+  /// Starts a modeless scan whose hidden control Parent owns; each picture
+  /// goes to Picture, Closed runs once when the scan has ended. Returns the
+  /// session, or null.
+  std::function<void*(TObject* Settings, TIOParamsVals* Params, TComponent* Parent, bool NativePixelFormat,
+                      std::function<void(TLKBitmap* Bitmap, TObject*& Params)> Picture, std::function<void()> Closed)>
+      TWainAcquireOpen;
+  /// Ends a modeless scan.
+  std::function<void(void* Session)> TWainAcquireClose;
+  /// Makes the scanner and camera object of an owner (a TLKWia).
+  std::function<std::unique_ptr<TObject>(TComponent* Owner)> CreateWIAParams;
+  /// One transfer into Bitmap (progress and abort through Progress); Why
+  /// gets the reason when nothing came.
+  std::function<bool(TObject* Wia, TLKBitmap* Bitmap, TProgressRec& Progress, String& Why)> WiaAcquire;
+  /// The device choice; true when a device was chosen and connected.
+  std::function<bool(TObject* Wia)> WiaSelect;
 };
 
 /// The process-wide hooks.

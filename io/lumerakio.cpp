@@ -26,6 +26,8 @@ TLumerakIO::~TLumerakIO() {
     ClosePDFFile();
     CloseAVIFile();
     CloseMediaFile();
+    // A modeless scan must not call back into a component that is gone.
+    AcquireClose();
   } catch (...) {
   }
   RemoveViewRegistration();

@@ -731,11 +731,26 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// Scans one picture into the working bitmap. False, with the abort flag
   /// set and its reason, when nothing arrived (no scanner, a failing or
   /// vanished device, an empty feeder, the user's cancel, an abort);
-  /// lkaWIA acquires nothing on this system. Ends with Update and
+  /// lkaWIA transfers the first picture of the connected (or first)
+  /// scanner or camera. Ends with Update and
   /// DoFinishWork.
   bool Acquire(TLKAcquireApi Api);
   /// The scanner manager's source selection; true when a source was chosen.
   bool SelectAcquireSource(TLKAcquireApi Api);
+  /// Starts a modeless scan into the component (each picture through
+  /// TWMultiCallBack) whose hidden control the attached view owns. False
+  /// when one is open already, without a view, or when the scanner cannot
+  /// start (the abort flag then tells why).
+  bool AcquireOpen();
+  /// Ends the modeless scan, when one is open.
+  void AcquireClose();
+  /// Whether a modeless scan is open.
+  bool IsAcquireOpen() const { return FModelessScan != nullptr; }
+  /// Called when the modeless scan has ended: forgets it.
+  virtual void TWCloseCallBack();
+  /// The scanner and camera object (a TLKWia of acquisition/lkwia.h), made
+  /// on first use; null without the acquisition layer.
+  virtual TObject* GetWIAParams();
   /// Fires OnAcquireBitmap when assigned.
   virtual void DoAcquireBitmap(TLKBitmap* Bitmap, bool& Handled);
   /// Takes one picture of a multi-picture acquisition: unless
@@ -837,6 +852,8 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
 
   // ---- acquisition
   std::unique_ptr<TObject> FTWainParams;
+  std::unique_ptr<TObject> FWIAParams;
+  void* FModelessScan = nullptr;
 };
 
 /// Writes every bitmap of Images (TLKBitmap objects) as one image of a new

@@ -14,6 +14,11 @@ TObject* TLumerakIO::GetTWainParams() {
 
 bool TLumerakIO::Acquire(TLKAcquireApi Api) {
   SetAborted(false);
+  if (FModelessScan) {
+    SetAbortedWith("a modeless scan is open");
+    DoFinishWork();
+    return false;
+  }
   TProgressRec Progress;
   Progress.OnProgress = GetProgressHook();
   Progress.Sender = this;
@@ -37,6 +42,15 @@ bool TLumerakIO::Acquire(TLKAcquireApi Api) {
         String Why = H.TWainLastError ? H.TWainLastError(GetTWainParams()) : String();
         SetAbortedWith(Why.empty() ? String("the scanner delivered no picture") : "the scanner failed: " + Why);
       }
+    } else if (Api == lkaWIA && H.WiaAcquire && GetWIAParams()) {
+      String Why;
+      Result = H.WiaAcquire(GetWIAParams(), GetLKBitmap(), Progress, Why);
+      if (Result) {
+        if (GetAutoAdjustDPI()) AdjustDPI();
+        if (TLKViewLink* View = GetAttachedLumerak()) View->SetDPI(GetIOParams()->DPIX, GetIOParams()->DPIY);
+      } else if (!GetAborted()) {
+        SetAbortedWith(Why.empty() ? String("the device delivered no picture") : Why);
+      }
     } else {
       SetAbortedWith("no acquisition source of that kind is available");
     }
@@ -49,8 +63,14 @@ bool TLumerakIO::Acquire(TLKAcquireApi Api) {
   return Result;
 }
 
+TObject* TLumerakIO::GetWIAParams() {
+  if (!FWIAParams && LKAcquireHooks().CreateWIAParams) FWIAParams = LKAcquireHooks().CreateWIAParams(this);
+  return FWIAParams.get();
+}
+
 bool TLumerakIO::SelectAcquireSource(TLKAcquireApi Api) {
   const TLKAcquireHooks& H = LKAcquireHooks();
+  if (Api == lkaWIA) return H.WiaSelect && GetWIAParams() && H.WiaSelect(GetWIAParams());
   if (Api != lkaTWain || !H.TWainSelect || !GetTWainParams()) return false;
   String Name;
   return H.TWainSelect(GetTWainParams(), Name);
@@ -90,3 +110,32 @@ void TLumerakIO::CaptureFromScreen(TLKCSSource Source, Integer MouseCursor) {
   }
   DoFinishWork();
 }
+
+bool TLumerakIO::AcquireOpen() {
+  TLKViewLink* View = GetAttachedLumerak();
+  if (FModelessScan || !View) return false;
+  SetAborted(false);
+  const TLKAcquireHooks& H = LKAcquireHooks();
+  if (!H.TWainAcquireOpen || !GetTWainParams()) {
+    SetAbortedWith("no scanner layer is available");
+    return false;
+  }
+  FModelessScan = H.TWainAcquireOpen(
+      GetTWainParams(), GetIOParams(), View->GetLinkComponent(), GetNativePixelFormat(),
+      [this](TLKBitmap* Bitmap, TObject*& Params) { TWMultiCallBack(Bitmap, Params); },
+      [this] { TWCloseCallBack(); });
+  if (!FModelessScan) {
+    String Why = H.TWainLastError ? H.TWainLastError(GetTWainParams()) : String();
+    SetAbortedWith(Why.empty() ? String("the scanner could not be started") : "the scanner failed: " + Why);
+  }
+  return FModelessScan != nullptr;
+}
+
+void TLumerakIO::AcquireClose() {
+  if (!FModelessScan) return;
+  void* Session = FModelessScan;
+  FModelessScan = nullptr;
+  if (LKAcquireHooks().TWainAcquireClose) LKAcquireHooks().TWainAcquireClose(Session);
+}
+
+void TLumerakIO::TWCloseCallBack() { FModelessScan = nullptr; }

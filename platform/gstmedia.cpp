@@ -148,13 +148,11 @@ GstAppSink* SinkOf(void* P, const String& Name) {
 
 }  // namespace
 
-bool TGstPipeline::PullFrame(const String& Sink, TGstFrame& Frame, bool Preroll, Integer TimeoutMs) {
-  GstAppSink* sink = SinkOf(FPipeline, Sink);
-  if (!sink) return false;
-  GstSample* s = Preroll ? gst_app_sink_try_pull_preroll(sink, Ms(TimeoutMs))
-                         : gst_app_sink_try_pull_sample(sink, Ms(TimeoutMs));
-  gst_object_unref(sink);
-  if (!s) return false;
+namespace {
+
+// The 24-bit frame of a sample, rows padded to four bytes; false when the
+// sample holds no such frame or less data than its caps promise.
+bool SampleToFrame(GstSample* s, TGstFrame& Frame) {
   bool ok = false;
   GstVideoInfo info;
   GstBuffer* buf = gst_sample_get_buffer(s);
@@ -179,6 +177,19 @@ bool TGstPipeline::PullFrame(const String& Sink, TGstFrame& Frame, bool Preroll,
     }
     gst_buffer_unmap(buf, &map);
   }
+  return ok;
+}
+
+}  // namespace
+
+bool TGstPipeline::PullFrame(const String& Sink, TGstFrame& Frame, bool Preroll, Integer TimeoutMs) {
+  GstAppSink* sink = SinkOf(FPipeline, Sink);
+  if (!sink) return false;
+  GstSample* s = Preroll ? gst_app_sink_try_pull_preroll(sink, Ms(TimeoutMs))
+                         : gst_app_sink_try_pull_sample(sink, Ms(TimeoutMs));
+  gst_object_unref(sink);
+  if (!s) return false;
+  const bool ok = SampleToFrame(s, Frame);
   gst_sample_unref(s);
   return ok;
 }
@@ -255,4 +266,203 @@ bool TGstMediaFile::Open(const String& FileName) {
 bool TGstMediaFile::FrameAt(Int64 Ns, TGstFrame& Frame) {
   if (!FPipeline || !FPipeline->SeekNs(Ns, 10000)) return false;
   return FPipeline->PullFrame("sink", Frame, true, 10000);
+}
+
+// ---------------------------------------------------------------------------
+// Control of a running pipeline
+
+bool TGstPipeline::PauseAsync() {
+  return FPipeline && gst_element_set_state(Pipe(FPipeline), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+}
+
+bool TGstPipeline::PlayAsync() {
+  return FPipeline && gst_element_set_state(Pipe(FPipeline), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+}
+
+void TGstPipeline::Ready() {
+  if (FPipeline) gst_element_set_state(Pipe(FPipeline), GST_STATE_READY);
+}
+
+Integer TGstPipeline::State(Integer TimeoutMs) {
+  if (!FPipeline) return 0;
+  GstState Now = GST_STATE_NULL, Pending = GST_STATE_NULL;
+  gst_element_get_state(Pipe(FPipeline), &Now, &Pending, Ms(TimeoutMs));
+  return Now == GST_STATE_PLAYING ? 2 : Now == GST_STATE_PAUSED ? 1 : 0;
+}
+
+Int64 TGstPipeline::PositionNs() {
+  gint64 p = -1;
+  if (!FPipeline || !gst_element_query_position(Pipe(FPipeline), GST_FORMAT_TIME, &p)) return -1;
+  return p;
+}
+
+Int64 TGstPipeline::PositionFrames() {
+  gint64 p = -1;
+  if (!FPipeline || !gst_element_query_position(Pipe(FPipeline), GST_FORMAT_DEFAULT, &p)) return -1;
+  return p;
+}
+
+bool TGstPipeline::SeekFrames(Int64 Frame, Integer TimeoutMs) {
+  if (!FPipeline || Frame < 0) return false;
+  if (!gst_element_seek_simple(Pipe(FPipeline), GST_FORMAT_DEFAULT,
+                               GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), Frame))
+    return false;
+  return gst_element_get_state(Pipe(FPipeline), nullptr, nullptr, Ms(TimeoutMs)) != GST_STATE_CHANGE_FAILURE;
+}
+
+bool TGstPipeline::SetRate(double Rate, Int64 PositionNs) {
+  if (!FPipeline || !(Rate > 0)) return false;
+  return gst_element_seek(Pipe(FPipeline), Rate, GST_FORMAT_TIME,
+                          GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
+                          std::max<Int64>(0, PositionNs), GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+}
+
+bool TGstPipeline::Step(Int64 Frames) {
+  if (!FPipeline || Frames <= 0) return false;
+  return gst_element_send_event(Pipe(FPipeline),
+                                gst_event_new_step(GST_FORMAT_BUFFERS, guint64(Frames), 1.0, TRUE, FALSE));
+}
+
+bool TGstPipeline::EndStream(Integer TimeoutMs) {
+  if (!FPipeline) return false;
+  gst_element_send_event(Pipe(FPipeline), gst_event_new_eos());
+  GstBus* bus = gst_element_get_bus(Pipe(FPipeline));
+  GstMessage* m = gst_bus_timed_pop_filtered(bus, Ms(TimeoutMs), GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  gst_object_unref(bus);
+  const bool ok = m && GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS;
+  if (m) gst_message_unref(m);
+  return ok;
+}
+
+namespace {
+
+GstFlowReturn NewSample(GstAppSink* Sink, gpointer Data) {
+  // The sample is taken at once, so that the sink never holds back the
+  // stream (it passes the end of the stream on only once it is empty).
+  auto* H = static_cast<TGstFrameHolder*>(Data);
+  if (GstSample* s = gst_app_sink_pull_sample(Sink)) {
+    // Copied out at once: the sink reuses its sample objects.
+    TGstFrame F;
+    const bool ok = SampleToFrame(s, F);
+    gst_sample_unref(s);
+    if (ok) {
+      std::lock_guard<std::mutex> L(H->Lock);
+      H->Latest = std::move(F);
+      H->HasLatest = true;
+    }
+  }
+  H->Proc();
+  return GST_FLOW_OK;
+}
+
+GstBusSyncReply BusSync(GstBus*, GstMessage* M, gpointer Data) {
+  TGstMessage out;
+  switch (GST_MESSAGE_TYPE(M)) {
+    case GST_MESSAGE_EOS: out.Kind = TGstMessage::EndOfStream; break;
+    case GST_MESSAGE_ERROR: out.Kind = TGstMessage::Error, out.Text = ErrorText(M); break;
+    case GST_MESSAGE_WARNING: out.Kind = TGstMessage::Warning, out.Text = ErrorText(M); break;
+    case GST_MESSAGE_STATE_CHANGED: out.Kind = TGstMessage::StateChanged; break;
+    default: out.Kind = TGstMessage::Other; break;
+  }
+  (*static_cast<std::function<void(const TGstMessage&)>*>(Data))(out);
+  return GST_BUS_PASS;
+}
+
+}  // namespace
+
+bool TGstPipeline::OnNewFrame(const String& Sink, std::function<void()> Proc) {
+  GstAppSink* sink = SinkOf(FPipeline, Sink);
+  if (!sink) return false;
+  gst_app_sink_set_max_buffers(sink, 1);
+  gst_app_sink_set_drop(sink, TRUE);
+  auto Held = std::make_shared<TGstFrameHolder>();
+  Held->Sink = Sink;
+  Held->Proc = std::move(Proc);
+  GstAppSinkCallbacks cb{};
+  cb.new_sample = NewSample;
+  gst_app_sink_set_callbacks(sink, &cb, Held.get(), nullptr);
+  gst_object_unref(sink);
+  // Kept until the pipeline goes (its destructor stops the streaming first).
+  FFrameProcs.push_back(std::move(Held));
+  return true;
+}
+
+bool TGstPipeline::LatestFrame(const String& Sink, TGstFrame& Frame) {
+  for (auto& H : FFrameProcs) {
+    if (H->Sink != Sink) continue;
+    std::lock_guard<std::mutex> L(H->Lock);
+    if (!H->HasLatest) return false;
+    Frame = H->Latest;
+    return true;
+  }
+  return false;
+}
+
+void TGstPipeline::OnBusMessage(std::function<void(const TGstMessage&)> Proc) {
+  if (!FPipeline) return;
+  FBusProc = std::make_shared<std::function<void(const TGstMessage&)>>(std::move(Proc));
+  GstBus* bus = gst_element_get_bus(Pipe(FPipeline));
+  gst_bus_set_sync_handler(bus, BusSync, FBusProc.get(), nullptr);
+  gst_object_unref(bus);
+}
+
+std::vector<TGstDevice> GstListDevices(const String& Class) {
+  InitOnce();
+  std::vector<TGstDevice> Out;
+  GstDeviceMonitor* mon = gst_device_monitor_new();
+  gst_device_monitor_add_filter(mon, Class.c_str(), nullptr);
+  if (gst_device_monitor_start(mon)) {
+    GList* list = gst_device_monitor_get_devices(mon);
+    for (GList* l = list; l; l = l->next) {
+      GstDevice* d = GST_DEVICE(l->data);
+      TGstDevice dev;
+      gchar* name = gst_device_get_display_name(d);
+      dev.Name = name ? name : "";
+      g_free(name);
+      // The device's own element, described so that it can stand in a
+      // pipeline description.
+      if (GstElement* e = gst_device_create_element(d, nullptr)) {
+        GstElementFactory* f = gst_element_get_factory(e);
+        dev.Launch = f ? GST_OBJECT_NAME(f) : "";
+        if (GstStructure* props = gst_device_get_properties(d)) {
+          if (const gchar* path = gst_structure_get_string(props, "device.path"))
+            dev.Launch += String(" device=\"") + path + "\"";
+          gst_structure_free(props);
+        }
+        gst_object_unref(e);
+      }
+      if (!dev.Launch.empty()) Out.push_back(dev);
+    }
+    g_list_free_full(list, gst_object_unref);
+    gst_device_monitor_stop(mon);
+  }
+  gst_object_unref(mon);
+  return Out;
+}
+
+std::vector<std::pair<String, String>> GstListElements(const String& Klass) {
+  InitOnce();
+  std::vector<std::pair<String, String>> Out;
+  GList* list = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_ANY, GST_RANK_NONE);
+  for (GList* l = list; l; l = l->next) {
+    GstElementFactory* f = GST_ELEMENT_FACTORY(l->data);
+    const gchar* k = gst_element_factory_get_metadata(f, GST_ELEMENT_METADATA_KLASS);
+    if (!k) continue;
+    const String Have = k;
+    bool all = true;
+    size_t at = 0;
+    while (at <= Klass.size()) {
+      const size_t slash = Klass.find('/', at);
+      const String word = Klass.substr(at, slash == String::npos ? String::npos : slash - at);
+      if (!word.empty() && Have.find(word) == String::npos) all = false;
+      if (slash == String::npos) break;
+      at = slash + 1;
+    }
+    if (!all) continue;
+    const gchar* lname = gst_element_factory_get_metadata(f, GST_ELEMENT_METADATA_LONGNAME);
+    Out.emplace_back(lname ? lname : GST_OBJECT_NAME(f), GST_OBJECT_NAME(f));
+  }
+  gst_plugin_feature_list_free(list);
+  std::sort(Out.begin(), Out.end());
+  return Out;
 }

@@ -10,7 +10,9 @@
 // the timeouts they are given). GStreamer is initialised once, on first use.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/system.h"
@@ -28,6 +30,16 @@ struct TGstFrame {
 struct TGstMessage {
   enum TKind { None, EndOfStream, Error, Warning, StateChanged, Other } Kind = None;
   String Text;  ///< the error or warning text, with its debug detail
+};
+
+/// What a sink with a new-frame procedure keeps: the procedure and the
+/// newest sample.
+struct TGstFrameHolder {
+  String Sink;
+  std::function<void()> Proc;
+  std::mutex Lock;
+  TGstFrame Latest;
+  bool HasLatest = false;
 };
 
 /// A pipeline made from a description ("videotestsrc ! appsink name=sink").
@@ -64,10 +76,57 @@ class TGstPipeline {
   /// The frame rate the sink negotiated (Num/Den), false before it has.
   bool FrameRate(const String& Sink, Integer& Num, Integer& Den);
 
+  // ---- control of a running pipeline (capture and playback)
+
+  /// Starts the change to paused or playing without waiting for it.
+  bool PauseAsync();
+  bool PlayAsync();
+  /// Back to the ready state (stopped, resources kept).
+  void Ready();
+  /// The state after waiting up to TimeoutMs for a change under way:
+  /// 0 stopped (null or ready), 1 paused, 2 playing.
+  Integer State(Integer TimeoutMs);
+  /// Position in nanoseconds or in frames, -1 when the pipeline cannot tell.
+  Int64 PositionNs();
+  Int64 PositionFrames();
+  /// Seeks to a frame (the pipeline's default format), exactly; false when
+  /// the pipeline cannot seek by frames.
+  bool SeekFrames(Int64 Frame, Integer TimeoutMs);
+  /// Plays from the current position at Rate (1 normal, 2 twice as fast).
+  bool SetRate(double Rate, Int64 PositionNs);
+  /// Moves Frames video frames on while paused.
+  bool Step(Int64 Frames);
+  /// Sends the end of the stream down the pipeline and waits up to
+  /// TimeoutMs for it to arrive (so that muxers finish their files).
+  bool EndStream(Integer TimeoutMs);
+  /// Called on a streaming thread for every frame the sink named Sink
+  /// receives; it must only post. The newest frame is taken from the sink
+  /// and kept for LatestFrame (the sink then never holds the stream back).
+  bool OnNewFrame(const String& Sink, std::function<void()> Proc);
+  /// The newest frame kept for a sink with OnNewFrame; false before the
+  /// first.
+  bool LatestFrame(const String& Sink, TGstFrame& Frame);
+  /// Called on the thread that posts it for every bus message; it must
+  /// only post. The messages stay on the bus for PopMessage.
+  void OnBusMessage(std::function<void(const TGstMessage& Message)> Proc);
+
  private:
   void* FPipeline = nullptr;  // GstElement
   String FError;
+  std::shared_ptr<std::function<void(const TGstMessage&)>> FBusProc;
+  std::vector<std::shared_ptr<struct TGstFrameHolder>> FFrameProcs;
 };
+
+/// A capture device GStreamer's device monitor lists: its name and the
+/// pipeline description of its source element.
+struct TGstDevice {
+  String Name, Launch;
+};
+/// The devices of a class ("Video/Source", "Audio/Source").
+std::vector<TGstDevice> GstListDevices(const String& Class);
+/// The long names of the element factories whose class holds every word of
+/// Klass ("Encoder/Video"), with their factory names.
+std::vector<std::pair<String, String>> GstListElements(const String& Klass);
 
 /// A media file opened for single frames: the first video stream, decoded
 /// by whatever GStreamer finds for it.

@@ -7,6 +7,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include "acquisition/lkwiadevice.h"
 #include "core/lkbitmap.h"
 #include "io/lumerakio.h"
 #include "tests/acquisition/fake_dsm.h"
@@ -70,9 +71,12 @@ TEST(AcquireIO, NothingScannedIsAFailureWithAReason) {
     EXPECT_TRUE(IO.GetAborted());
   }
   {
+    auto Old = LKWiaSetManager(nullptr);  // no scanner and camera service
     TLumerakIO IO;
     EXPECT_FALSE(IO.Acquire(lkaWIA));
     EXPECT_TRUE(IO.GetAborted());
+    EXPECT_FALSE(IO.GetAbortReason().empty());
+    LKWiaSetManager(Old);
   }
 }
 

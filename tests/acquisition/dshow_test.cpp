@@ -1,0 +1,212 @@
+// Capture, recording and playback over GStreamer, with test sources in
+// place of cameras and media files made at test time.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "acquisition/lkdshow.h"
+#include "core/lkbitmap.h"
+#include "platform/gstmedia.h"
+#include "platform/threads.h"
+
+namespace {
+
+template <typename F>
+bool PumpUntil(F Done, int Ms = 8000) {
+  const auto End = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
+  while (!Done()) {
+    if (std::chrono::steady_clock::now() > End) return false;
+    QApplication::processEvents();
+    CheckSynchronize();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// A control that counts the two messages and checks what they name.
+class TFrameWindow : public TWinControl {
+ public:
+  int Frames = 0, Events = 0, Stale = 0;
+  void WndProc(TMessage& M) override {
+    if (M.Msg == 8025 || M.Msg == 8026) {
+      if (!LKDShowAlive(reinterpret_cast<TObject*>(M.LParam))) ++Stale;
+      else (M.Msg == 8025 ? Frames : Events)++;
+      return;
+    }
+    TWinControl::WndProc(M);
+  }
+};
+
+std::array<Byte, 3> Rgb(TLKBitmap& B, int x, int y) {
+  const Byte* Row = static_cast<const Byte*>(B.GetScanLine(y));
+  return {Row[x * 3 + 2], Row[x * 3 + 1], Row[x * 3]};
+}
+
+// The test sources stand in for two cameras of the same name.
+const bool kInputs = [] {
+  LKDShowSetExtraVideoInputs({{"Test camera", "videotestsrc pattern=smpte is-live=true"},
+                              {"Test camera", "videotestsrc pattern=red is-live=true"},
+                              {"Gone camera", "v4l2src device=/dev/lumerak-no-such-camera"}});
+  return true;
+}();
+
+Integer IndexOf(TLKDirectShow& D, const char* Name) { return D.GetVideoInputs()->IndexOf(Name); }
+
+String TempName(const char* Suffix) {
+  char Dir[] = "/tmp/lkdshow-XXXXXX";
+  return String(mkdtemp(Dir)) + "/" + Suffix;
+}
+
+}  // namespace
+
+TEST(DShowTables, SubtypesAndStandards) {
+  EXPECT_EQ(VideoStandardsToText((1u << 0) | (1u << 4)), "NTSC_M PAL_B");
+  EXPECT_EQ(VideoStandardsToText(0), "");
+  EXPECT_EQ(NameToSubtype("nothing"), "CLPL");
+  EXPECT_EQ(NameToSubtype("RGB24"), "RGB24");
+  EXPECT_EQ(SubtypeToName("XXXX"), "");
+}
+
+TEST(DShowCapture, FramesArriveAsMessagesAndComeOutTheRightWayUp) {
+  TFrameWindow Window;
+  TLKDirectShow D;
+  const Integer Cam = IndexOf(D, "Test camera");
+  ASSERT_GE(Cam, 0);
+  EXPECT_FALSE(D.Connect());  // nothing chosen yet
+  EXPECT_FALSE(D.GetLastError().empty());
+  struct {
+    Integer Instance;
+    std::array<Byte, 3> TopLeft, BottomLeft;
+  } Rows[] = {{0, {255, 255, 255}, {0, 0, 128}},  // the bars: white above, dark blue below
+              {1, {255, 0, 0}, {255, 0, 0}}};     // the second camera of that name
+  for (const auto& R : Rows) {
+    D.SetVideoInput(Cam, R.Instance);
+    D.SetCurrentVideoFormat(64, 48, "");
+    D.GrabberEnabled = true;
+    D.SetNotifyWindow(Window.GetHandle(), 8025, 8026);
+    ASSERT_TRUE(D.Connect()) << D.GetLastError();
+    D.Run();
+    Window.Frames = 0;
+    ASSERT_TRUE(PumpUntil([&] { return Window.Frames >= 3; })) << D.GetLastError();
+    EXPECT_EQ(D.State(), gsRunning);
+    TLKBitmap B;
+    D.GetSample(&B);
+    ASSERT_EQ(B.GetWidth(), 64);
+    ASSERT_EQ(B.GetHeight(), 48);
+    EXPECT_EQ(Rgb(B, 2, 2), R.TopLeft);
+    EXPECT_EQ(Rgb(B, 2, 45), R.BottomLeft);
+    Integer W = 0, H = 0;
+    String Sub;
+    D.GetCurrentVideoFormat(W, H, Sub);
+    EXPECT_EQ(W, 64);
+    EXPECT_EQ(Sub, "RGB24");
+    D.Disconnect();
+    EXPECT_FALSE(D.GetGraphCreated());
+    EXPECT_EQ(D.State(), gsStopped);
+  }
+  // Messages still queued for a torn-down pipeline name nothing alive.
+  PumpUntil([] { return false; }, 50);
+  EXPECT_GT(Window.Events, 0);
+}
+
+TEST(DShowCapture, RecordsAnAviNamedInCapitals) {
+  const String Name = TempName("CAPTURE.AVI");
+  {
+    TLKDirectShow D;
+    D.SetVideoInput(IndexOf(D, "Test camera"), 0);
+    D.SetCurrentVideoFormat(32, 24, "RGB24");
+    D.OutputFileName = Name;
+    D.GrabberEnabled = true;
+    ASSERT_TRUE(D.Connect()) << D.GetLastError();
+    D.Run();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    D.Disconnect();  // finishes the file
+  }
+  TGstMediaFile F;
+  ASSERT_TRUE(F.Open(Name)) << F.Error();
+  EXPECT_EQ(F.Width(), 32);
+  EXPECT_EQ(F.Height(), 24);
+  EXPECT_GT(F.FrameCount(), 0);
+  std::remove(Name.c_str());
+}
+
+TEST(DShowPlayback, DurationsSeeksAndFrames) {
+  const String Name = TempName("clip.avi");
+  const String Cmd = "gst-launch-1.0 -q videotestsrc pattern=smpte num-buffers=250 ! "
+                     "video/x-raw,width=32,height=24,framerate=25/1 ! videoconvert ! video/x-raw,format=BGR ! "
+                     "avimux ! filesink location=" + Name;
+  ASSERT_EQ(std::system(Cmd.c_str()), 0);
+  TLKDirectShow D;
+  D.InputFileName = Name;
+  D.GrabberEnabled = true;
+  ASSERT_TRUE(D.Connect());
+  D.Pause();
+  EXPECT_EQ(D.State(), gsPaused);
+  EXPECT_EQ(D.GetDuration(), 100000000);  // 10 s in 100-ns units
+  EXPECT_EQ(D.GetAverageTimePerFrame(), 400000);
+  EXPECT_EQ(D.ConvertTimeFormat(40000000, tfTime, tfFrame), 100);
+  // Frame 100 at 4 s, by time or by frame where the file can count them.
+  D.SetPosition(40000000);
+  EXPECT_EQ(D.GetPosition(), 40000000) << D.GetLastError();
+  if (D.SetXTimeFormat(tfFrame)) {
+    EXPECT_EQ(D.GetDuration(), 250);
+    D.SetPosition(100);
+    EXPECT_EQ(D.GetPosition(), 100);
+  }
+  TLKBitmap B;
+  D.GetSample(&B);
+  ASSERT_EQ(B.GetWidth(), 32);
+  EXPECT_EQ(Rgb(B, 1, 1), (std::array<Byte, 3>{255, 255, 255}));
+  // Played to its end at four times the speed.
+  D.SetXTimeFormat(tfTime);
+  D.SetPosition(90000000);
+  D.Run();
+  D.SetRate(4);
+  EXPECT_EQ(D.GetRate(), 4);
+  ASSERT_TRUE(PumpUntil([&] { return D.GetEndOfStream(); }));
+  Integer Code = 0;
+  bool SawEnd = false;
+  while (D.GetEventCode(Code)) SawEnd = SawEnd || Code == 1;
+  EXPECT_TRUE(SawEnd);
+  std::remove(Name.c_str());
+}
+
+TEST(DShowFaults, BrokenFilesAndVanishedDevicesGiveAClearError) {
+  const String Junk = TempName("junk.avi");
+  {
+    FILE* F = std::fopen(Junk.c_str(), "wb");
+    const char Bytes[] = "RIFF\x10\0\0\0AVI LIST garbage garbage garbage";
+    std::fwrite(Bytes, 1, sizeof Bytes, F);
+    std::fclose(F);
+  }
+  struct {
+    const char* Case;
+    String File;
+    const char* Input;
+  } Rows[] = {{"a file that is no video", Junk, nullptr}, {"a camera that is gone", "", "Gone camera"}};
+  for (const auto& R : Rows) {
+    TLKDirectShow D;
+    D.InputFileName = R.File;
+    if (R.Input) D.SetVideoInput(IndexOf(D, R.Input), 0);
+    D.GrabberEnabled = true;
+    ASSERT_TRUE(D.Connect()) << R.Case;
+    D.Run();
+    Integer Code = 0;
+    bool Error = false;
+    std::string Seen;
+    ASSERT_TRUE(PumpUntil([&] {
+      while (D.GetEventCode(Code)) Error = Error || Code == 2, Seen += std::to_string(Code);
+      // A file nobody can decode may also just fall back to stopped.
+      return Error || (R.File.size() && Seen.size() > 3 && D.State() == gsStopped);
+    })) << R.Case << " events " << Seen << " state " << int(D.State());
+    if (R.Input) EXPECT_FALSE(D.GetLastError().empty()) << R.Case;
+    EXPECT_NE(D.State(), gsRunning) << R.Case;
+    TLKBitmap B;
+    D.GetSample(&B);
+    EXPECT_EQ(B.GetWidth(), 0) << R.Case;
+  }
+  std::remove(Junk.c_str());
+}
