@@ -15,6 +15,14 @@ constexpr std::int64_t kMaxFramePixels = std::int64_t(1) << 26;
 
 [[noreturn]] void Fail(const String& Text) { throw EInvalidGraphicOperation(Text); }
 
+/// The most pixels Bytes of coded data can give: each code gives at most one
+/// pixel more than the one before it, and at most 4096.
+std::int64_t MostPixels(std::size_t Bytes, int MinCodeSize) {
+  const std::int64_t codes = std::int64_t(Bytes) * 8 / (std::clamp(MinCodeSize, 2, 9) + 1);
+  if (codes <= 4096) return codes * (codes + 1) / 2;
+  return std::int64_t(4096) * 4097 / 2 + (codes - 4096) * 4096;
+}
+
 /// Bits whose colour count is Count (2 to 256, a power of two).
 Integer BitsOfCount(Integer Count) {
   for (Integer b = 1; b <= 8; ++b)
@@ -341,7 +349,11 @@ void TGIFFrame::Decode() {
   else if (bits >= 5 && bits <= 8) format = pf8bit, depth = 8;
   else Fail("Wrong number of colors; must be a power of 2");
   const Integer w = FItem->Width, h = FItem->Height;
-  if (std::int64_t(w) * h > kMaxFramePixels) Fail("GIF image is too large");
+  // A frame larger than its data could ever fill is refused before its
+  // pixels are allocated.
+  const std::int64_t area = std::int64_t(w) * h;
+  if (area > kMaxFramePixels || area > MostPixels(FItem->ZipData.size(), FItem->ZipData[0]))
+    Fail("GIF image is too large");
   std::vector<Byte> indices;
   if (!gifcoder::Decode(FItem->ZipData, w, h, bits, FInterlaced, indices)) FCorrupted = true;
   auto bmp = std::make_unique<TBitmap>(w, h, format);
