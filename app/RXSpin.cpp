@@ -23,6 +23,32 @@ Int64 RoundToInt64(long double V) {
 constexpr Cardinal kFirstRepeat = 400;
 constexpr Cardinal kNextRepeat = 100;
 
+// The default glyphs: 6 x 6 black arrows on white, the white left out.
+std::unique_ptr<TBitmap> DefaultGlyph(bool Up) {
+  static const char* const kUp[6] = {"......", "..##..", ".####.", "######", "......", "......"};
+  static const char* const kDown[6] = {"......", "......", "######", ".####.", "..##..", "......"};
+  const char* const* rows = Up ? kUp : kDown;
+  auto b = std::make_unique<TBitmap>(6, 6, pf1bit);
+  for (Integer y = 0; y < 6; ++y)
+    for (Integer x = 0; x < 6; ++x)
+      if (rows[y][x] == '#') b->GetCanvas()->SetPixel(x, y, clBlack);
+  return b;
+}
+
+std::unique_ptr<TBitmap> CopyGlyph(TBitmap* Source) {
+  auto b = std::make_unique<TBitmap>();
+  b->Assign(Source);
+  return b;
+}
+
+// Draws Glyph centred on (X, Y), its transparent colour left out.
+void DrawGlyph(TCanvas* Canvas, TBitmap* Glyph, Integer X, Integer Y) {
+  if (!Glyph || Glyph->GetEmpty()) return;
+  const Integer w = Glyph->GetWidth(), h = Glyph->GetHeight();
+  const Integer left = X - w / 2, top = Y - h / 2;
+  Canvas->CopyFromSurface(TRect{left, top, left + w, top + h}, Glyph, TRect{0, 0, w, h}, Glyph->GetTransparentColor());
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -32,6 +58,8 @@ constexpr Cardinal kNextRepeat = 100;
 TRxSpinButton::TRxSpinButton(TComponent* AOwner) : TCustomControl(AOwner) {
   SetColor(clBtnFace);
   SetBounds(GetLeft(), GetTop(), 20, 20);
+  FUpGlyph = DefaultGlyph(true);
+  FDownGlyph = DefaultGlyph(false);
 }
 
 TRxSpinButton::~TRxSpinButton() {
@@ -157,17 +185,21 @@ void TRxSpinButton::PaintStateImage(TSpinButtonState State) {
     c->MoveTo(3, h - 2);
     c->LineTo(w - 1, 2);
   }
-  // Glyphs: a small arrow up in the upper-left half, down in the other.
-  c->GetBrush()->SetStyle(bsSolid);
-  c->GetBrush()->SetColor(GetEnabled() ? clBtnText : clGrayText);
-  c->GetPen()->SetColor(GetEnabled() ? clBtnText : clGrayText);
+  // The glyphs, centred a little inside each half; the up glyph moves with
+  // its pressed half.
   const Integer shift = State == sbTopDown ? 1 : 0;
-  const Integer ux = w / 4 + 1 + shift, uy = h / 4 + 1 + shift;
-  const TPoint up[3] = {{ux - 3, uy + 1}, {ux + 3, uy + 1}, {ux, uy - 2}};
-  c->Polygon(up);
-  const Integer dx = 3 * w / 4 - 1, dy = 3 * h / 4 - 1;
-  const TPoint down[3] = {{dx - 3, dy - 1}, {dx + 3, dy - 1}, {dx, dy + 2}};
-  c->Polygon(down);
+  DrawGlyph(c, FUpGlyph.get(), w / 4 + 1 + shift, h / 4 + 1 + shift);
+  DrawGlyph(c, FDownGlyph.get(), 3 * w / 4 - 1, 3 * h / 4 - 1);
+}
+
+void TRxSpinButton::SetUpGlyph(TBitmap* Value) {
+  FUpGlyph = Value && !Value->GetEmpty() ? CopyGlyph(Value) : DefaultGlyph(true);
+  Invalidate();
+}
+
+void TRxSpinButton::SetDownGlyph(TBitmap* Value) {
+  FDownGlyph = Value && !Value->GetEmpty() ? CopyGlyph(Value) : DefaultGlyph(false);
+  Invalidate();
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,8 @@
 // control.
 #pragma once
 
+#include <memory>
+
 #include "platform/comctrls.h"
 
 enum TValueType { vtInt, vtFloat, vtHex };
@@ -30,6 +32,13 @@ class TRxSpinButton : public TCustomControl {
   void SetFocusControl(TWinControl* Value);
   /// The repeat timer (null before the first press).
   TTimer* GetRepeatTimer() const { return FRepeatTimer; }
+  /// The glyphs drawn in the two halves, their bottom-left colour left out.
+  /// The defaults are 6 x 6 black arrows on white. Setting copies the
+  /// bitmap; null (or an empty one) brings the default back.
+  TBitmap* GetUpGlyph() const { return FUpGlyph.get(); }
+  void SetUpGlyph(TBitmap* Value);
+  TBitmap* GetDownGlyph() const { return FDownGlyph.get(); }
+  void SetDownGlyph(TBitmap* Value);
 
   TNotifyEvent OnTopClick, OnBottomClick;
 
@@ -53,6 +62,7 @@ class TRxSpinButton : public TCustomControl {
   bool FDragging = false;
   TWinControl* FFocusControl = nullptr;
   TTimer* FRepeatTimer = nullptr;
+  std::unique_ptr<TBitmap> FUpGlyph, FDownGlyph;
 };
 
 /// The numeric edit.

@@ -7,6 +7,7 @@
 #include "io/lkiothread.h"
 #include "core/lklayer.h"
 #include "platform/graphics.h"
+#include "platform/imagecontrol.h"
 
 TLumerakIO::TLumerakIO(TComponent* Owner) : TComponent(Owner) {
   FLKBitmap = new TLKBitmap();
@@ -90,6 +91,8 @@ void TLumerakIO::SetAttachedLumerak(TLKViewLink* Value) {
     return;
   }
   FreeOwnedBitmap();
+  if (FAttachedTImage != nullptr) RemoveFreeNotification(FAttachedTImage);
+  FAttachedTImage = nullptr;
   FAttachedLumerak = Value;
   SetViewPost(Value->GetPost());
   FVclBitmap = Value->GetFBitmap();
@@ -136,6 +139,26 @@ void TLumerakIO::Notification(TComponent* AComponent, TOperation Operation) {
     RemoveViewRegistration();
     ForgetView();
   }
+  if (Operation == opRemove && AComponent != nullptr && AComponent == FAttachedTImage) {
+    FAttachedTImage = nullptr;
+    // Its picture goes with it: never keep wrapping that bitmap.
+    SetBitmap(nullptr);
+  }
+}
+
+void TLumerakIO::SetTImage(TImage* Value) {
+  if (FAttachedTImage != nullptr && FAttachedTImage != Value) RemoveFreeNotification(FAttachedTImage);
+  FAttachedTImage = Value;
+  if (Value == nullptr) {
+    SetBitmap(nullptr);
+    return;
+  }
+  if (FAttachedLumerak != nullptr) {
+    DetachView();
+    UseOwnBitmap();
+  }
+  SetBitmap(Value->GetPicture()->GetBitmap());
+  FreeNotification(Value);
 }
 
 TColor TLumerakIO::GetReBackground() const {

@@ -33,6 +33,7 @@
 class TBitmap;
 class TCanvas;
 class TFont;
+class TImage;
 class TLKBitmap;
 class TLKIOThread;
 class TPrinter;
@@ -118,6 +119,16 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// Whether the working bitmap was created by the component (and is freed
   /// by it).
   bool GetOwnsBitmap() const { return FOwnsBitmap; }
+
+  // ---- an image control
+  /// The attached image control, or null.
+  TImage* GetAttachedTImage() const { return FAttachedTImage; }
+  /// Works on the control's picture bitmap (the picture swaps another
+  /// graphic for an empty bitmap first), asks the control for free
+  /// notification and forgets an attached view. Null: the working bitmap
+  /// frees its image. When the control goes, the component forgets it and
+  /// its bitmap.
+  void SetTImage(TImage* Value);
 
   /// Makes the working bitmap ready for a codec: false without one; with a
   /// class-library bitmap attached, re-wraps it so that the working bitmap
@@ -789,6 +800,7 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void SetViewPost(std::shared_ptr<TLKViewPost> Post);
 
   TBitmap* FVclBitmap = nullptr;
+  TImage* FAttachedTImage = nullptr;
   TLKViewLink* FAttachedLumerak = nullptr;
   std::shared_ptr<TLKViewPost> FViewPost;
   Integer FBitmapChangeHandle = -1;

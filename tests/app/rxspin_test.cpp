@@ -216,3 +216,37 @@ TEST_F(SpinFixture, StandardKindAndDisabling) {
   e->SetHeight(5);
   EXPECT_EQ(e->GetHeight(), e->MinimalHeight());
 }
+
+TEST_F(SpinFixture, GlyphsAreDrawnInTheirHalvesAndCanBeReplaced) {
+  auto* b = new TRxSpinButton(&form);
+  b->SetParent(&form);
+  b->HandleNeeded();
+  ASSERT_NE(b->GetUpGlyph(), nullptr);
+  EXPECT_EQ(b->GetUpGlyph()->GetWidth(), 6);
+  EXPECT_TRUE(b->GetUpGlyph()->GetMonochrome());
+  auto pixel = [&](Integer X, Integer Y) {
+    b->Repaint();
+    return b->GetSurface()->GetCanvas()->GetPixel(X, Y);
+  };
+  // 20 x 20: the up arrow's base row lies at y = 6 from x = 3 to 8, the
+  // down arrow's at y = 13 from x = 11 to 16; the white around them is left
+  // out.
+  const TColor face = ColorToRGB(clBtnFace);
+  EXPECT_EQ(pixel(5, 6), clBlack);
+  EXPECT_EQ(pixel(3, 4), face);
+  EXPECT_EQ(pixel(13, 13), clBlack);
+  EXPECT_EQ(pixel(11, 15), face);
+
+  // A glyph of the caller's: its bottom-left colour is left out.
+  TBitmap mine(3, 3, pf24bit);
+  mine.GetCanvas()->GetBrush()->SetColor(clBlue);
+  mine.GetCanvas()->FillRect(TRect{0, 0, 3, 3});
+  mine.GetCanvas()->SetPixel(1, 1, clRed);
+  b->SetUpGlyph(&mine);
+  mine.GetCanvas()->SetPixel(1, 1, clLime);  // copied, not shared
+  EXPECT_EQ(pixel(6, 6), clRed);
+  EXPECT_EQ(pixel(5, 5), face);
+  b->SetUpGlyph(nullptr);
+  EXPECT_EQ(b->GetUpGlyph()->GetWidth(), 6);
+  EXPECT_EQ(pixel(5, 6), clBlack);
+}
