@@ -24,6 +24,7 @@
 #include "core/lkbitmap.h"
 #include "core/lkbytereader.h"
 #include "io/lkparams.h"
+#include "io/lktiffhandler.h"
 #include "io/lumerakio.h"
 #include "platform/atomicfile.h"
 #include "views/lumerakvect.h"
@@ -899,4 +900,70 @@ bool TLumerakVect::PasteObjectsBlock(const std::vector<Byte>& Block, Integer Off
   }
   Update();
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Layers and objects in one stream; objects in a TIFF page
+// ---------------------------------------------------------------------------
+
+void TLumerakVect::SaveToStreamAll(TStream* Stream, Integer LayersCompression) {
+  const Int64 start = Stream->GetPosition();
+  PutI32(Stream, 0);
+  LayersSaveToStream(Stream, LayersCompression);
+  const Int64 objects = Stream->GetPosition();
+  if (objects > INT32_MAX) throw EWriteError("The layers are too large for a combined stream");
+  Stream->SetPosition(start);
+  PutI32(Stream, static_cast<Integer>(objects));
+  Stream->SetPosition(objects);
+  SaveToStreamLKV(Stream);
+}
+
+bool TLumerakVect::LoadFromStreamAll(TStream* Stream) {
+  Byte at[4];
+  if (Stream->Read(at, 4) != 4) return false;
+  const Int64 objects = static_cast<int32_t>(LKGetLE32(at));
+  if (!LayersLoadFromStream(Stream)) return false;
+  if (objects < 0 || objects > Stream->GetSize()) {
+    FLastLKVError = "The combined stream places its objects outside the stream";
+    return false;
+  }
+  Stream->SetPosition(objects);
+  return LoadFromStreamLKV(Stream);
+}
+
+void TLumerakVect::SaveToFileAll(const String& FileName, Integer LayersCompression) {
+  WriteFileAtomically(FileName, [&](TStream* Stream) { SaveToStreamAll(Stream, LayersCompression); });
+}
+
+bool TLumerakVect::LoadFromFileAll(const String& FileName) {
+  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
+  return LoadFromStreamAll(&f);
+}
+
+void TLumerakVect::SaveObjectsToTIFF(const String& FileName, Integer Page) {
+  TMemoryStream block;
+  SaveToStreamLKV(&block);
+  TLKTIFFHandler tiff;
+  // Writing back a file that was not read would replace it with nothing.
+  if (!tiff.ReadFile(FileName))
+    throw EReadError("\"" + FileName + "\" is not a TIFF file: the vector objects were not stored");
+  if (Page < 0 || Page >= tiff.GetPagesCount())
+    throw EReadError("\"" + FileName + "\" has no page " + std::to_string(Page));
+  tiff.SetValueRAW(Page, static_cast<Word>(lkgObjectsTIFFTag), 1, static_cast<Integer>(block.GetSize()),
+                   block.GetMemory());
+  tiff.WriteFile(FileName);
+}
+
+bool TLumerakVect::LoadObjectsFromTIFF(const String& FileName, Integer Page) {
+  TLKTIFFHandler tiff;
+  if (!tiff.ReadFile(FileName) || Page < 0 || Page >= tiff.GetPagesCount()) return false;
+  const Integer tag = tiff.FindTag(Page, static_cast<Word>(lkgObjectsTIFFTag));
+  if (tag < 0) return false;
+  const Integer len = tiff.GetTagLengthInBytes(Page, tag);
+  const Byte* data = tiff.GetValueRAW(Page, tag, 0);
+  if (len <= 0 || data == nullptr) return false;
+  TMemoryStream s;
+  s.WriteBuffer(data, len);
+  s.SetPosition(0);
+  return LoadFromStreamLKV(&s);
 }

@@ -449,6 +449,21 @@ class TLumerakVect : public TLumerakView {
   /// picture; false when the file could not be read (the objects read
   /// before stay).
   bool ImportDXF(const String& FileName);
+  /// The layers stream and the objects in one stream: int32 absolute
+  /// position of the objects part, the layers, the LKV block.
+  void SaveToStreamAll(TStream* Stream, Integer LayersCompression);
+  /// False when the layers are refused (objects untouched), else what the
+  /// objects' read gives.
+  bool LoadFromStreamAll(TStream* Stream);
+  void SaveToFileAll(const String& FileName, Integer LayersCompression);
+  bool LoadFromFileAll(const String& FileName);
+  /// Keeps the objects in tag lkgObjectsTIFFTag of a page of an existing
+  /// TIFF file; raises EReadError, the file untouched, when it is not a
+  /// TIFF file with that page.
+  void SaveObjectsToTIFF(const String& FileName, Integer Page);
+  /// Replaces the objects with those of the page's tag; false (objects
+  /// kept) when the file, the page or the tag is not there or is damaged.
+  bool LoadObjectsFromTIFF(const String& FileName, Integer Page);
 
   // ---- operations on the whole layer and the clipboard (lkvectops.cpp)
 
