@@ -5,9 +5,10 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "views/lumerakvect.h"
 #include "views/lumerakview.h"
 
-inline TLumerakView& FuzzView() {
+inline void FuzzApplication() {
   static int argc = 1;
   static char name[] = "view_fuzz";
   static char* argv[] = {name, nullptr};
@@ -15,7 +16,18 @@ inline TLumerakView& FuzzView() {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     return new QApplication(argc, argv);
   }();
-  static TLumerakView* view = new TLumerakView();
   (void)app;
+}
+
+inline TLumerakView& FuzzView() {
+  FuzzApplication();
+  static TLumerakView* view = new TLumerakView();
+  return *view;
+}
+
+/// The vector view, likewise.
+inline TLumerakVect& FuzzVect() {
+  FuzzApplication();
+  static TLumerakVect* view = new TLumerakVect();
   return *view;
 }

@@ -455,3 +455,32 @@ void TLKImagingAnnot::SaveToStandardBuffer(std::vector<Byte>& Buffer, Integer& L
 void TLKImagingAnnot::SaveToStream(TStream*) {}
 
 void TLKImagingAnnot::LoadFromStream(TStream*) {}
+
+// ---------------------------------------------------------------------------
+// Conversions through the vector view
+// ---------------------------------------------------------------------------
+
+TLKImagingObject* TLKImagingAnnot::AddObject() {
+  FObjects.push_back(std::make_unique<TLKImagingObject>());
+  return FObjects.back().get();
+}
+
+TLKAnnotVectHooks& LKAnnotVectHooks() {
+  static TLKAnnotVectHooks hooks;
+  return hooks;
+}
+
+void TLKImagingAnnot::CopyToTLumerakVect(TObject* View) {
+  if (!LKAnnotVectHooks().ToVect) throw EInvalidOperation("No vector view is available for imaging annotations");
+  LKAnnotVectHooks().ToVect(*this, View);
+}
+
+void TLKImagingAnnot::CopyFromTLumerakVect(TObject* View) {
+  if (!LKAnnotVectHooks().FromVect) throw EInvalidOperation("No vector view is available for imaging annotations");
+  LKAnnotVectHooks().FromVect(*this, View);
+}
+
+void TLKImagingAnnot::DrawToBitmap(TLKBitmap* Bitmap, bool Antialias) {
+  if (!LKAnnotVectHooks().Draw) throw EInvalidOperation("No vector view is available for imaging annotations");
+  LKAnnotVectHooks().Draw(*this, Bitmap, Antialias);
+}

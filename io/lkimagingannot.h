@@ -5,6 +5,7 @@
 #pragma once
 
 #include <bit>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -108,6 +109,9 @@ class TLKImagingAnnot : public TObject {
   /// Mark number Index (0-based); raises EListError outside 0..count-1.
   TLKImagingObject* GetObject(Integer Index) const;
 
+  /// Appends a mark with all attributes zero; the container owns it.
+  TLKImagingObject* AddObject();
+
   /// Replaces the marks by deep copies of Source's; nothing for null or this.
   void Assign(TLKImagingAnnot* Source);
 
@@ -123,6 +127,15 @@ class TLKImagingAnnot : public TObject {
   /// EInvalidGraphic when the result would exceed 2 GB.
   void SaveToStandardBuffer(std::vector<Byte>& Buffer, Integer& Length);
 
+  /// Vector objects of a vector view (TLumerakVect) from the marks, one per
+  /// mark of a type that has a kind; marks from the view's objects (the
+  /// marks held are replaced); the marks drawn into Bitmap. The view sits
+  /// above this layer and lends the three through LKAnnotVectHooks. A View
+  /// that is null or not a vector view raises EInvalidOperation.
+  void CopyToTLumerakVect(TObject* View);
+  void CopyFromTLumerakVect(TObject* View);
+  void DrawToBitmap(TLKBitmap* Bitmap, bool Antialias);
+
   /// The parameter stream has no place for annotations: both do nothing.
   void SaveToStream(TStream* Stream);
   void LoadFromStream(TStream* Stream);
@@ -131,3 +144,11 @@ class TLKImagingAnnot : public TObject {
   TIOParamsVals* FParent;
   std::vector<std::unique_ptr<TLKImagingObject>> FObjects;
 };
+
+/// The vector view's side of the conversions above, filled when the library
+/// loads (views/lkvectannot.cpp).
+struct TLKAnnotVectHooks {
+  std::function<void(TLKImagingAnnot& Annot, TObject* View)> ToVect, FromVect;
+  std::function<void(TLKImagingAnnot& Annot, TLKBitmap* Bitmap, bool Antialias)> Draw;
+};
+TLKAnnotVectHooks& LKAnnotVectHooks();

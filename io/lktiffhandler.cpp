@@ -10,6 +10,8 @@
 #include "io/lumerakio.h"
 #include "platform/atomicfile.h"
 
+Integer lkgObjectsTIFFTag = 40101;
+
 // ---------------------------------------------------------------------------
 // TLKTIFTagsReader
 

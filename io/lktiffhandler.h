@@ -13,6 +13,10 @@
 #include "io/lktagreads.h"
 #include "platform/classes.h"
 
+/// The private tag in which the vector view keeps its objects in a TIFF
+/// page (40101 at start-up; a program may choose another).
+extern Integer lkgObjectsTIFFTag;
+
 /// Typed reads of one directory of a TIFF file or stream. Every read is
 /// bounded by the stream; a missing tag gives the reader's default.
 class TLKTIFTagsReader : public TLKTagReads {

@@ -82,6 +82,10 @@ TLKLogFont LKFontToLogFont(const TFont& Font);
 /// A class-library font of a font record, in Color.
 void LKLogFontToFont(const TLKLogFont& LogFont, TColor Color, TFont& Font);
 
+/// The styles a font record names: bold from weight 700, italic,
+/// underline and strike-out from their bytes; none without a record.
+TFontStyles LKExtractStylesFromLogFont(const TLKLogFont* LogFont);
+
 /// One memo character style (280 bytes when stored); kept as its bytes.
 using TLKCharInfo = std::array<Byte, 280>;
 

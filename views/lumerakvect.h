@@ -24,11 +24,16 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "views/lkvectobject.h"
 #include "views/lumerakview.h"
+
+/// The clipboard format of vector objects, registered on first use.
+inline constexpr const char* LKVECTCLIPFORMAT_NAME = "LUMERAK VECT";
+Word LKVECTCLIPFORMAT();
 
 /// Vector interactions (a set of them is the view's MouseInteractVt).
 enum TLKMouseInteractVtItem : Byte {
@@ -411,6 +416,115 @@ class TLumerakVect : public TLumerakView {
   void DrawObjectLineLabel(TCanvas* C, Integer X1, Integer Y1, Integer X2, Integer Y2, TLKVObject& O, double Zoom,
                            TRect& DrawnRect);
 
+  // ---- the LKV stream and file, DXF import (lkvectfile.cpp, lkvectdxf.cpp)
+
+  /// Record version the writer writes; the reader takes 49..LKVVER.
+  static constexpr Integer LKVVER = 75;
+
+  /// Writes the objects, shared pictures and scale as one block at the
+  /// stream's position (record version 75); the stream is left at its end.
+  void SaveToStreamLKV(TStream* Stream);
+  /// The same with the records of an older version (49..75): what that
+  /// version stores and nothing more.
+  void SaveToStreamLKVVersion(TStream* Stream, Integer Version);
+  /// Reads a block at the stream's position and replaces the objects.
+  /// False, with the objects as they were, when the block is not one
+  /// (4 bytes consumed) or is damaged (GetLastLKVError says why).
+  bool LoadFromStreamLKV(TStream* Stream);
+  /// Writes the block to a file (a failed save leaves an old file as it
+  /// was).
+  void SaveToFileLKV(const String& FileName);
+  /// Reads a block from a file; raises EFOpenError when it cannot be opened.
+  bool LoadFromFileLKV(const String& FileName);
+  /// Writes one object record (version 75); -3 writes every object bottom
+  /// first, -1 and -2 write nothing.
+  void SaveObj(TStream* Stream, Integer hobj);
+  /// Reads one record of Version and adds its object(s); returns the new
+  /// handle, or -4 for a group. With KeepBitmapIndex false the objects get
+  /// no picture. A damaged record raises EReadError and adds nothing.
+  Integer ReadObj(TStream* Stream, Integer Version, bool KeepBitmapIndex);
+  /// Why the last LoadFromStreamLKV returned false ("" after success).
+  const std::string& GetLastLKVError() const { return FLastLKVError; }
+  /// Adds the lines, circles and arcs of a DXF drawing, scaled into the
+  /// picture; false when the file could not be read (the objects read
+  /// before stay).
+  bool ImportDXF(const String& FileName);
+  /// The layers stream and the objects in one stream: int32 absolute
+  /// position of the objects part, the layers, the LKV block.
+  void SaveToStreamAll(TStream* Stream, Integer LayersCompression);
+  /// False when the layers are refused (objects untouched), else what the
+  /// objects' read gives.
+  bool LoadFromStreamAll(TStream* Stream);
+  void SaveToFileAll(const String& FileName, Integer LayersCompression);
+  bool LoadFromFileAll(const String& FileName);
+  /// Keeps the objects in tag lkgObjectsTIFFTag of a page of an existing
+  /// TIFF file; raises EReadError, the file untouched, when it is not a
+  /// TIFF file with that page.
+  void SaveObjectsToTIFF(const String& FileName, Integer Page);
+  /// Replaces the objects with those of the page's tag; false (objects
+  /// kept) when the file, the page or the tag is not there or is damaged.
+  bool LoadObjectsFromTIFF(const String& FileName, Integer Page);
+
+  // ---- operations on the whole layer and the clipboard (lkvectops.cpp)
+
+  /// The topmost object named Name (case-sensitive); -1 when none.
+  Integer GetObjFromName(const std::string& Name);
+  /// The topmost object with ID; -1 when none.
+  Integer GetObjFromID(Integer ID);
+  /// Handle at a position of the drawing-order list; -1 outside it.
+  Integer GetObjFromIndex(Integer Index) const { return GetObjectAt(Index); }
+  /// Position of a handle in the drawing-order list; -1 when not there.
+  Integer GetObjPos(Integer hobj) const;
+  /// (0, 0, 1 + largest x, 1 + largest y) of the objects' corners; all 0
+  /// without objects.
+  TRect GetObjectsExtents();
+  /// Inserts a handle into the drawing-order list at Position (clamped).
+  void ReInsertVObject(Integer hobj, Integer Position);
+  /// Moves hobj directly above Ref (on top when Ref is negative).
+  void SetObjFrontOf(Integer hobj, Integer Ref);
+  /// Moves hobj directly below Ref (to the bottom when Ref is negative).
+  void SetObjBackTo(Integer hobj, Integer Ref);
+  /// While locked the view paints without its objects; no repaint.
+  void ObjLockPaint() { ++FObjPaintLock; }
+  void ObjUnLockPaint() { --FObjPaintLock; }
+  Integer GetObjPaintLock() const { return FObjPaintLock; }
+  /// Draws one object (hobj >= 0) or all (-1) into Bitmap in picture
+  /// coordinates; other pixel formats pass through 24-bit RGB.
+  void DrawObjectsToBitmapEx(TLKBitmap* Bitmap, bool Antialias, Integer hobj);
+  void DrawObjectsToBitmap(TLKBitmap* Bitmap, bool Antialias) { DrawObjectsToBitmapEx(Bitmap, Antialias, -1); }
+  void DrawOneObjectToBitmap(Integer hobj, TLKBitmap* Bitmap, bool Antialias) {
+    DrawObjectsToBitmapEx(Bitmap, Antialias, hobj);
+  }
+  /// Burns all objects (or one) into the view's picture; they stay.
+  void CopyObjectsToBack(bool Antialias);
+  void CopyObjectToBack(Integer hobj, bool Antialias);
+  /// Copies an object, with its own copy of its picture, into Dest.
+  Integer CopyObjectTo(Integer hobj, TLumerakVect* Dest);
+  void CopyAllObjectsTo(TLumerakVect* Dest);
+  void CopySelectedObjectsTo(TLumerakVect* Dest);
+  /// A vector view source also gives its objects and scale.
+  void Assign(TPersistent* Source) override;
+  /// Turning about each object's centre, or with the picture (90, 180 and
+  /// 270 degrees only; other angles turn about the picture's centre).
+  enum TLKRotateCenter : Byte { lkrObject, lkrImage };
+  void CalcRotateValues(TLKVObject& O, double Angle, TLKRotateCenter Center, double& CX, double& CY, double& CosA,
+                        double& SinA);
+  void RotateObjectEx(TLKVObject& O, double CX, double CY, double CosA, double SinA, double Angle);
+  void RotateObject(Integer hobj, double Angle, TLKRotateCenter Center);
+  void RotateAllObjects(double Angle, TLKRotateCenter Center);
+  /// A new bitmap object holding the selected area (alpha from the
+  /// selection, feathered and smoothed on request); -1 without selection.
+  Integer CreateImageFromSelectedArea(Integer Feather, bool Smooth);
+  /// The "LUMERAK VECT" clipboard: the selected objects, their pictures as
+  /// PNG. Paste replaces the selection with the pasted objects, shifted.
+  void ObjCopyToClipboard();
+  void ObjCutToClipboard();
+  void ObjPasteFromClipboard(Integer OffsetX, Integer OffsetY);
+  /// The clipboard block of the selected objects, and the paste of one.
+  std::vector<Byte> SelectedObjectsBlock();
+  /// False (nothing changed) for a damaged block.
+  bool PasteObjectsBlock(const std::vector<Byte>& Block, Integer OffsetX, Integer OffsetY);
+
  protected:
   void Paint() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
@@ -463,4 +577,14 @@ class TLumerakVect : public TLumerakView {
   std::unique_ptr<TBrush> FHintBrush;
   TColor FHintLight = clWhite, FHintDark = RGB(128, 128, 128);
   std::string FHintText;
+  // LKV stream.
+ public:
+  struct TReadRecord;
+
+ private:
+  Integer AddRead(TReadRecord& Rec);
+  std::string FLastLKVError;
+  Integer FObjPaintLock = 0;
+  bool FTurningAll = false;
+  std::set<Integer> FTurnedPictures;
 };

@@ -494,6 +494,7 @@ void TLumerakVect::VPaintTo(TBitmap* Target) {
 void TLumerakVect::PaintToEx(TLKBitmap* Target, void** RowTable, const TRect* UpdateRect, bool DrawBackground,
                              bool DrawGadgets) {
   TLumerakView::PaintToEx(Target, RowTable, UpdateRect, DrawBackground, DrawGadgets);
+  if (FObjPaintLock != 0) return;  // ObjLockPaint: the picture alone
   if (Target == nullptr || Target->IsEmpty() || Target->GetPixelFormat() != lk24RGB) return;
   if (FOrder.empty() && FSel.empty()) return;
   if (Target->GetLocation() == lkTBitmap) {

@@ -1,13 +1,20 @@
 // A window with a vector view over a picture holding objects of every kind,
 // for looking at them under a virtual X server and driving it with real X
-// input. Usage: vect_demo [select|linelen|box]
+// input. Usage: vect_demo [select|linelen|box|draglen|blank|dxf FILE|
+// tifftag FILE] (tifftag: writes the picture as a two-page TIFF file with
+// the objects in the second page's object tag, and ends)
+// (blank: no objects; dxf: the drawing of FILE over the picture). Ctrl+C
+// copies the selected objects to the clipboard, Ctrl+V pastes them 20
+// pixels further, so that two running demos exchange objects.
 #include <QApplication>
+#include <QKeyEvent>
 #include <QWidget>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "core/lkbitmap.h"
+#include "io/lumerakio.h"
 #include "views/lumerakvect.h"
 
 // Logs the mouse calls the window layer makes.
@@ -93,6 +100,20 @@ int main(int argc, char** argv) {
   v.SetObjKind(LKVTemplate, lkkBOX);
   v.SetObjRect(LKVTemplate, TRect{0, 0, 40, 30});
   v.AddSelObject(1);
+  if (std::strcmp(mode, "tifftag") == 0 && argc > 2) {
+    TLumerakIO io(nullptr);
+    io.SetAttachedLKBitmap(b);
+    io.SaveToFileTIFF(argv[2]);
+    io.InsertToFileTIFF(argv[2]);
+    v.SaveObjectsToTIFF(argv[2], 1);
+    return io.GetAborted() ? 1 : 0;
+  }
+  if (std::strcmp(mode, "blank") == 0 || std::strcmp(mode, "dxf") == 0) v.RemoveAllObjects();
+  if (std::strcmp(mode, "dxf") == 0 && argc > 2) {
+    v.SetObjPenColor(LKVTemplate, clNavy);
+    std::fprintf(stderr, "dxf %s\n", v.ImportDXF(argv[2]) ? "read" : "refused");
+    std::fprintf(stderr, "objects %d\n", v.GetObjectCount());
+  }
   if (std::strcmp(mode, "linelen") == 0) {
     v.SetDPI(300, 300);
     v.SetMUnit(lkuCENTIMETERS);
@@ -108,6 +129,27 @@ int main(int argc, char** argv) {
   // Tell what happens, so that a driven session can be followed.
   v.OnSelectObject = [&](TObject*) { std::fprintf(stderr, "selected %d\n", v.GetSelObjectCount()); };
   v.OnVectorialChanged = [&](TObject*) { std::fprintf(stderr, "changed\n"); };
+  // Ctrl+C and Ctrl+V on the window: the vector clipboard.
+  struct TKeys : QObject {
+    TLumerakVect* V;
+    explicit TKeys(TLumerakVect* View) : V(View) {}
+    bool eventFilter(QObject*, QEvent* E) override {
+      if (E->type() != QEvent::KeyPress) return false;
+      auto* k = static_cast<QKeyEvent*>(E);
+      if (!(k->modifiers() & Qt::ControlModifier)) return false;
+      if (k->key() == Qt::Key_C) {
+        V->ObjCopyToClipboard();
+        std::fprintf(stderr, "copied %d\n", V->GetSelObjectCount());
+      } else if (k->key() == Qt::Key_V) {
+        V->ObjPasteFromClipboard(20, 20);
+        std::fprintf(stderr, "pasted %d\n", V->GetSelObjectCount());
+      } else {
+        return false;
+      }
+      return true;
+    }
+  } keys(&v);
+  app.installEventFilter(&keys);
   form.show();
   return app.exec();
 }
