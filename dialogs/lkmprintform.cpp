@@ -173,6 +173,7 @@ void TflkPrnForm3::GetPage(Integer Idx) {
   const TIOParamsVals* rec = MIO->GetParams(Idx);
   page->DPIX = rec != nullptr && rec->DPIX >= 2 ? rec->DPIX : gDefaultDPIX;
   page->DPIY = rec != nullptr && rec->DPIY >= 2 ? rec->DPIY : gDefaultDPIY;
+  if (PrintAnnotations) lkprintformui::BurnAnnotations(FWork->GetLKBitmap(), MIO->GetParams(Idx));
   FWork->Update();
 }
 

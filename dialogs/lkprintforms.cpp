@@ -4,6 +4,7 @@
 #include "io/lumerakio.h"
 #include "platform/graphics.h"
 #include "platform/printers.h"
+#include "views/lumerakvect.h"
 
 void TLKPrintPreviewPane::Paint() {
   TCanvas* c = GetCanvas();
@@ -90,13 +91,28 @@ void TflkPrnFormBase::PrintPreview(bool Print) {
   if (FActivating || !IO) return;
   if (!Print && !CanPreview()) return;
   const TLKPrintLayout l = lkprintform::Layout(Texts(), MeasureUnit);
+  // With annotations printed, a copy of the picture with them burnt in is
+  // printed by an I/O component of its own with the source's resolution and
+  // printing filter.
+  TLumerakIO* src = IO;
+  std::unique_ptr<TLumerakIO> burnt;
+  if (PrintAnnotations && IO->GetIOParams()->GetImagingAnnot()->GetObjectsCount() > 0) {
+    burnt = std::make_unique<TLumerakIO>(nullptr);
+    burnt->GetLKBitmap()->Assign(IO->GetLKBitmap());
+    if (lkprintformui::BurnAnnotations(burnt->GetLKBitmap(), IO->GetIOParams())) {
+      burnt->GetIOParams()->DPIX = IO->GetIOParams()->DPIX;
+      burnt->GetIOParams()->DPIY = IO->GetIOParams()->DPIY;
+      burnt->SetPrintingFilter(IO->GetPrintingFilter());
+      src = burnt.get();
+    }
+  }
   if (Print) {
     TPrinter* p = Printer();
     p->Title = TaskName;
     p->BeginDoc();
     try {
-      IO->PrintImage(nullptr, l.MarginLeft, l.MarginTop, l.MarginRight, l.MarginBottom, l.VerticalPos,
-                     l.HorizontalPos, l.Size, l.Width, l.Height, l.Gamma);
+      src->PrintImage(nullptr, l.MarginLeft, l.MarginTop, l.MarginRight, l.MarginBottom, l.VerticalPos,
+                      l.HorizontalPos, l.Size, l.Width, l.Height, l.Gamma);
     } catch (...) {
       p->Abort();
       throw;
@@ -105,9 +121,9 @@ void TflkPrnFormBase::PrintPreview(bool Print) {
     ++PagesPrinted;
     return;
   }
-  IO->PreviewPrintImage(&Preview->Page, Preview->GetWidth(), Preview->GetHeight(), nullptr, l.MarginLeft,
-                        l.MarginTop, l.MarginRight, l.MarginBottom, l.VerticalPos, l.HorizontalPos, l.Size, l.Width,
-                        l.Height, l.Gamma);
+  src->PreviewPrintImage(&Preview->Page, Preview->GetWidth(), Preview->GetHeight(), nullptr, l.MarginLeft,
+                         l.MarginTop, l.MarginRight, l.MarginBottom, l.VerticalPos, l.HorizontalPos, l.Size, l.Width,
+                         l.Height, l.Gamma);
   Preview->Invalidate();
 }
 
@@ -160,6 +176,20 @@ void SetToolBarTexts(TflkPrnFormBase* F, TButton* Setup, TButton* Print, TButton
   Setup->SetHint(lkmsg(LKMSG_PRINTSETUP, Value));
   Print->SetHint(lkmsg(LKMSG_PRINT, Value));
   Close->SetCaption(lkmsg(LKMSG_CLOSE2, Value));
+}
+
+bool BurnAnnotations(TLKBitmap* Bitmap, TIOParamsVals* Params) {
+  TLKImagingAnnot* annot = Params != nullptr ? Params->GetImagingAnnot() : nullptr;
+  if (Bitmap == nullptr || annot == nullptr || annot->GetObjectsCount() == 0) return false;
+  TLumerakVect view(nullptr);
+  view.GetLKBitmap()->Assign(Bitmap);
+  view.Update();
+  annot->CopyToTLumerakVect(&view);
+  view.GetLKBitmap()->SetPixelFormat(lk24RGB);
+  view.CopyObjectsToBack(false);
+  view.RemoveAllObjects();
+  Bitmap->Assign(view.GetLKBitmap());
+  return true;
 }
 
 }  // namespace lkprintformui

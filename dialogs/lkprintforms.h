@@ -16,6 +16,8 @@
 #include "platform/menus.h"
 #include "platform/stdctrls.h"
 
+class TIOParamsVals;
+class TLKBitmap;
 class TLumerakIO;
 
 /// The page preview: the bitmap PreviewPrintImage draws, on a grey ground.
@@ -112,6 +114,10 @@ void WireControls(TflkPrnFormBase* F);
 /// The tool bar's texts in a language: the hints of the edits, the size
 /// list, the grid, printer set-up and print, and the close caption.
 void SetToolBarTexts(TflkPrnFormBase* F, TButton* Setup, TButton* Print, TButton* Close, TMsgLanguage Value);
+/// Burns the imaging annotations of Params into Bitmap (made 24-bit) through
+/// a vector view, as printing shows them; false (Bitmap untouched) when
+/// Params holds none.
+bool BurnAnnotations(TLKBitmap* Bitmap, TIOParamsVals* Params);
 /// The hints of the grid buttons, top-left first.
 extern const char* const GridHints[9];
 }  // namespace lkprintformui

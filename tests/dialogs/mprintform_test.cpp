@@ -71,14 +71,15 @@ class MultiPrint : public ::testing::Test {
     std::filesystem::remove_all(dir);
   }
   // Runs the preview with Step acting on the form.
-  bool Run(const std::function<void(TflkPrnForm3*)>& Step, TMsgLanguage Language = msEnglish) {
+  bool Run(const std::function<void(TflkPrnForm3*)>& Step, TMsgLanguage Language = msEnglish,
+           bool Annotations = false) {
     mio->MsgLanguage = Language;
     TestHooks::PushModalStep([&](TCustomForm* F) {
       auto* f = dynamic_cast<TflkPrnForm3*>(F);
       ASSERT_NE(f, nullptr);
       Step(f);
     });
-    return mio->DoPrintPreviewDialog("Velmoran multi-page test", false, "");
+    return mio->DoPrintPreviewDialog("Velmoran multi-page test", Annotations, "");
   }
   TLumerakMView view;
   TLumerakMIO* mio = nullptr;
@@ -190,4 +191,27 @@ TEST_F(MultiPrint, ThreePagesArriveThroughTheSchedulerQueue) {
   ResetPrinterObject();
   ASSERT_TRUE(printkit::WaitForFile(arrived)) << "no document arrived at " << arrived;
   EXPECT_EQ(Output("qpdf --show-npages '" + arrived + "'"), "3\n");
+}
+
+TEST_F(MultiPrint, AnnotationsOfEachPictureAreBurntInWhenPrinted) {
+  // A black box over the whole of the second (green) picture.
+  TLKImagingObject& box = *mio->GetParams(1)->GetImagingAnnot()->AddObject();
+  box.Attributes.MarkType = lkmtFilledRect;
+  box.Attributes.Right = 299;
+  box.Attributes.Bottom = 199;
+  for (bool annotations : {false, true}) {
+    std::filesystem::remove(pdf);
+    EXPECT_TRUE(Run(
+        [&](TflkPrnForm3* f) {
+          f->SpeedButton11->Click();
+          f->SpeedButton12->Click();
+        },
+        msEnglish, annotations));
+    EXPECT_EQ(MiddleColour(pdf, 1), "100");
+    EXPECT_EQ(MiddleColour(pdf, 2), annotations ? "000" : "010");
+  }
+  // The pictures of the view keep no mark.
+  TLKBitmap copy;
+  view.CopyToLKBitmap(1, &copy);
+  EXPECT_EQ(static_cast<Byte*>(copy.GetScanLine(100))[1], 255);
 }

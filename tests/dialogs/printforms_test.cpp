@@ -16,6 +16,7 @@
 #include "io/lumerakio.h"
 #include "platform/printers.h"
 #include "platform/testhooks.h"
+#include "common/print_kit.h"
 
 namespace lp = lkprintform;
 
@@ -266,4 +267,33 @@ TEST_F(PrintForms, BothFormsTakeThePreviewFont) {
     });
     io.DoPrintPreviewDialog(type, "job", false, "");
   }
+}
+
+TEST_F(PrintForms, AnnotationsAreBurntInOnlyWhenPrinted) {
+  // A white picture with a black filled box over its left half.
+  for (Integer y = 0; y < 200; ++y) std::memset(io.GetLKBitmap()->GetScanLine(y), 0xFF, 900);
+  TLKImagingObject& box = *io.GetIOParams()->GetImagingAnnot()->AddObject();
+  box.Attributes.MarkType = lkmtFilledRect;
+  box.Attributes.Right = 149;
+  box.Attributes.Bottom = 199;
+  auto dark = [](TBitmap& B) {
+    Integer n = 0;
+    for (Integer y = 0; y < B.GetHeight(); ++y)
+      for (Integer x = 0; x < B.GetWidth(); ++x) n += B.ScanLine(y)[3 * x] < 128;
+    return n;
+  };
+  Integer shown[2] = {};
+  for (bool annotations : {false, true}) {
+    TestHooks::PushModalStep([&](TCustomForm*) {
+      shown[annotations] = dark(form->Preview->Page);
+      static_cast<TflkPrnForm2*>(form)->Button1->Click();
+    });
+    EXPECT_TRUE(io.DoPrintPreviewDialog(lkdtDialog, "job", annotations, ""));
+  }
+  // Without them only the dashed margin frame is dark; with them the box's
+  // area too. The picture itself keeps no mark.
+  EXPECT_GT(shown[true], shown[false] + 500);
+  EXPECT_EQ(static_cast<Byte*>(io.GetLKBitmap()->GetScanLine(100))[0], 0xFF);
+  const std::string ppm = printkit::Output("pdftoppm -r 50 '" + pdf + "'");
+  EXPECT_NE(ppm.find(std::string(30, '\0')), std::string::npos) << "the printed page holds the black box";
 }
