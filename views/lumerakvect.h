@@ -466,6 +466,24 @@ class TLumerakVect : public TLumerakView {
   /// kept) when the file, the page or the tag is not there or is damaged.
   bool LoadObjectsFromTIFF(const String& FileName, Integer Page);
 
+  // ---- text objects: straight, turned and along curves (lkvecttext.cpp)
+
+  /// Curve shapes a text can follow.
+  enum TLKCurve : Byte { lkcNone, lkcEllipse, lkcCosine, lkcVertical, lkcHorizontal, lkcArc };
+  /// Appends one curve point (fractions of the box's width and height).
+  void SetObjTextCurve(Integer hobj, double X, double Y);
+  /// Replaces the curve by a shape, starting at Phase degrees; Reverse runs
+  /// it the other way (the cosine ignores it). Then Update.
+  void SetObjTextCurveShape(Integer hobj, TLKCurve Shape, Integer Phase, bool Reverse);
+  /// The curve of a polyline's stored points, scaled into its point box (a
+  /// flat side of the box gives 0.5 on that axis). No Update.
+  void SetObjTextCurveFromPolyline(Integer hobj, Integer hPolyline);
+  /// Draws a text object's text in the screen box (SX1, SY1)-(SX2, SY2):
+  /// straight, turned by its font's escapement and placed by its
+  /// alignment, or character by character along its curve.
+  void DrawObjectText(TLKVObject& O, TCanvas* C, Integer SX1, Integer SY1, Integer SX2, Integer SY2, double ZoomY,
+                      TRect& DrawnRect);
+
   // ---- operations on the whole layer and the clipboard (lkvectops.cpp)
 
   /// The topmost object named Name (case-sensitive); -1 when none.

@@ -142,6 +142,10 @@ bool TLumerakVect::DrawObject(TLKVObject& O, Integer hobj, TBitmap* Target, bool
         break;
       case lkkTEXT:
       case lkkMEMO:
+        if (O.Kind == lkkTEXT) {  // straight, turned or curved (lkvecttext.cpp)
+          DrawObjectText(O, C, sx1, sy1, sx2, sy2, zoomY, O.DrawnRect);
+          break;
+        }
         if (O.Kind == lkkMEMO && O.MemoHasBitmap && !DrawingAlpha)
           DrawBitmapObject(Target, O, w, TargetLK, sx1, sy1, sx2, sy2);
         if (O.Text && !O.Text->empty()) {

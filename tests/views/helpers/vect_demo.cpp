@@ -1,6 +1,6 @@
 // A window with a vector view over a picture holding objects of every kind,
 // for looking at them under a virtual X server and driving it with real X
-// input. Usage: vect_demo [select|linelen|box|draglen|hint|blank|dxf FILE|
+// input. Usage: vect_demo [select|linelen|box|draglen|hint|blank|curves|dxf FILE|
 // tifftag FILE] ("hint" selects too, with a hint window over the yellow
 // box; tifftag: writes the picture as a two-page TIFF file with the
 // objects in the second page's object tag, and ends; blank: no objects;
@@ -111,6 +111,31 @@ int main(int argc, char** argv) {
     return io.GetAborted() ? 1 : 0;
   }
   if (std::strcmp(mode, "blank") == 0 || std::strcmp(mode, "dxf") == 0) v.RemoveAllObjects();
+  if (std::strcmp(mode, "curves") == 0) {
+    // Texts along each curve shape, and one turned straight text.
+    v.RemoveAllObjects();
+    v.SetObjPenStyle(LKVTemplate, psClear);
+    v.SetObjFontHeight(LKVTemplate, -22);
+    const struct {
+      TLumerakVect::TLKCurve Shape;
+      TRect Box;
+      const char* Text;
+    } curves[] = {{TLumerakVect::lkcEllipse, {40, 40, 300, 300}, "Text around an ellipse, all the way round. "},
+                  {TLumerakVect::lkcArc, {340, 40, 600, 300}, "Along an arc"},
+                  {TLumerakVect::lkcCosine, {40, 360, 600, 520}, "Text on a cosine wave goes up and down"},
+                  {TLumerakVect::lkcVertical, {660, 40, 720, 400}, "Bottom to top"},
+                  {TLumerakVect::lkcHorizontal, {40, 560, 600, 620}, "Right to left"}};
+    for (const auto& c : curves) {
+      const Integer t = add(lkkTEXT, c.Box);
+      v.SetObjText(t, c.Text);
+      v.SetObjPenColor(t, clNavy);
+      v.SetObjTextCurveShape(t, c.Shape, 0, c.Shape == TLumerakVect::lkcArc);
+    }
+    const Integer t = add(lkkTEXT, {740, 100, 860, 500});
+    v.SetObjText(t, "Turned 60 degrees");
+    v.SetObjFontAngle(t, 60);
+    v.SetObjPenColor(t, clMaroon);
+  }
   if (std::strcmp(mode, "dxf") == 0 && argc > 2) {
     v.SetObjPenColor(LKVTemplate, clNavy);
     std::fprintf(stderr, "dxf %s\n", v.ImportDXF(argv[2]) ? "read" : "refused");
