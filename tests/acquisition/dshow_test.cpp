@@ -11,20 +11,9 @@
 #include "core/lkbitmap.h"
 #include "platform/gstmedia.h"
 #include "platform/threads.h"
+#include "tests/acquisition/pump_kit.h"
 
 namespace {
-
-template <typename F>
-bool PumpUntil(F Done, int Ms = 8000) {
-  const auto End = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
-  while (!Done()) {
-    if (std::chrono::steady_clock::now() > End) return false;
-    QApplication::processEvents();
-    CheckSynchronize();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 // A control that counts the two messages and checks what they name.
 class TFrameWindow : public TWinControl {

@@ -16,23 +16,11 @@
 #include "io/lkparams.h"
 #include "io/lumerakio.h"
 #include "platform/threads.h"
+#include "tests/acquisition/pump_kit.h"
 #include "tests/acquisition/fake_dsm.h"
 #include "views/lumerakview.h"
 
 namespace {
-
-// Runs the event loop until Done holds or Ms milliseconds have passed.
-template <typename F>
-bool PumpUntil(F Done, int Ms = 5000) {
-  const auto End = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
-  while (!Done()) {
-    if (std::chrono::steady_clock::now() > End) return false;
-    QApplication::processEvents();
-    CheckSynchronize();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 TFakePicture GreyPicture(uint8_t Base) {
   TFakePicture P;
