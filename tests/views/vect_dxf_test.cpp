@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/file_kit.h"
 #include "views/vect_fixture.h"
 
 namespace {
@@ -69,10 +70,6 @@ class TDxfWriter {
 
 class VectDxf : public VectTest {
  protected:
-  void TearDown() override {
-    std::filesystem::remove(path_);
-    VectTest::TearDown();
-  }
   bool Import(const std::string& Text, Integer W, Integer H) {
     v_->GetLKBitmap()->Allocate(W, H, lk24RGB);
     std::ofstream(path_, std::ios::binary) << Text;
@@ -80,7 +77,9 @@ class VectDxf : public VectTest {
   }
   TRect Rect(Integer I) { return v_->GetObjRect(v_->GetObjectAt(I)); }
   TLKVObject& At(Integer I) { return *v_->GetObj(v_->GetObjectAt(I)); }
-  std::string path_ = (std::filesystem::temp_directory_path() / "vect_dxf_test.dxf").string();
+  // Each test process has a folder of its own: ctest runs these side by side.
+  filekit::TempDir dir_{"vect_dxf_"};
+  std::string path_ = dir_ / "drawing.dxf";
 };
 
 TEST_F(VectDxf, LinesMapIntoThePictureWithYTurnedOver) {

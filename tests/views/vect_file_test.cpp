@@ -11,6 +11,7 @@
 
 #include "core/lkbytereader.h"
 #include "platform/classes.h"
+#include "common/file_kit.h"
 #include "views/vect_fixture.h"
 
 namespace {
@@ -387,7 +388,8 @@ TEST_F(VectFile, BlockAtAnOffsetCarriesItsOwnLengthAndFileRoundTrips) {
   EXPECT_EQ(s.GetPosition(), static_cast<Int64>(b.size()));  // just after the block
   EXPECT_EQ(other_->GetObjRect(other_->GetObjectAt(0)), (TRect{1, 2, 3, 4}));
 
-  const std::string path = (std::filesystem::temp_directory_path() / "vect_file_test.lkv").string();
+  const filekit::TempDir dir("vect_file_");
+  const std::string path = dir / "objects.lkv";
   v_->SaveToFileLKV(path);
   other_->RemoveAllObjects();
   ASSERT_TRUE(other_->LoadFromFileLKV(path));
