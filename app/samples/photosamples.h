@@ -291,6 +291,12 @@ inline void FoveonUndoCell(const double (&Rgb)[3], const double (&Camera)[3][3],
   for (int c = 0; c < 3; ++c) Out[c] = x[c];
 }
 
+/// The upright picture the develop makes of a FinePix S5000 file: its
+/// size, and the last lit column of the first row before the turn (the
+/// turn places every cell from it). The sensor's layout fixes all three:
+/// the 45-degree band of cells is the same in every such file.
+constexpr int kFujiRows = 2154, kFujiCols = 2850, kFujiLast = 1425;
+
 /// The samples of cameras whose files are no plain rows of cells: Phase
 /// One's scrambled words, Kodak DC120's turned rows, Rollei's split data,
 /// Sigma's Foveon sensor and Fuji's sensor turned by 45 degrees.
@@ -384,6 +390,27 @@ inline void AddTurnedLayoutSamples(std::vector<PhotoSample>& list) {
                     }};
   sigma.border = 0;
   list.push_back(sigma);
+  // Fuji FinePix S5000: a 2499 × 2500 picture whose cells sit on a grid
+  // turned by 45 degrees; the develop turns it upright, filling the cells
+  // between with the average of their four neighbours. Picture pixel of
+  // sensor cell (row, col): the turn's own arithmetic, after the
+  // demosaic's one-cell border.
+  PhotoSample fuji{"fuji_s5000.raf", "LadyBird.jpg", kFujiRows, kFujiCols, [](const TLKBitmap& Picture) {
+                     TLKBitmap pic;
+                     pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                     const int w = pic.GetWidth(), h = pic.GetHeight();
+                     const double mul[3] = {1.639, 1, 1.438};
+                     const double scale = 15000 / (LargestLinear(pic) * std::max({mul[0], mul[1], mul[2], 1.0}));
+                     return FujiS5000File([&](int row, int col) {
+                       const int r = row - 1, j = col - 1;
+                       const int e = j + r - kFujiLast + 5, g = (j + kFujiLast - r - 1) / 2;
+                       const int x = std::clamp(2 * g + (e & 1), 0, w - 1), y = std::clamp(e - 1, 0, h - 1);
+                       return CellUnder(pic.GetPixels_lk24RGB(x, y), cell_color(0x49494949, row, col), mul, scale, 0, 15872);
+                     });
+                   }};
+  fuji.border = 0;
+  fuji.inset = 4;
+  list.push_back(fuji);
 }
 
 /// The sample files, a camera of each kind the decoder reads from a plain
