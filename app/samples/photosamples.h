@@ -21,6 +21,7 @@
 #include "raw/lkrawbits.h"
 #include "raw/lkrawstate.h"
 #include "raw/rawfiles.h"
+#include "app/samples/samplecoders.h"
 
 namespace samples {
 
@@ -38,6 +39,12 @@ struct PhotoSample {
   int height, width;  ///< the camera's picture, before the develop trims its 1-pixel border
   /// The file from a picture of height × width.
   std::function<rawkit::Bytes(const TLKBitmap& picture)> make;
+  /// Rows and columns the develop leaves out on every side of the picture
+  /// (the demosaic's border; 0 where every cell holds all three colours).
+  int border = 1;
+  /// Rows and columns near the edges left out when the develop is compared
+  /// with the picture (the corners of a turned sensor layout stay black).
+  int inset = 0;
 };
 
 /// Reads a JPEG photograph as a 24-bit picture; false when it cannot.
@@ -134,11 +141,23 @@ inline void Prepare(TLKBitmap& Photo, int Height, int Width, TLKBitmap& Out) {
     }
 }
 
+/// The linear light of a picture pixel (red, green, blue), up to a
+/// constant: the inverse of the develop's output curve.
+inline void Linear(const TRGB& p, double (&Out)[3]) {
+  const double rgb[3] = {double(p.r), double(p.g), double(p.b)};
+  const double len = std::sqrt(rgb[0] * rgb[0] + rgb[1] * rgb[1] + rgb[2] * rgb[2]);
+  // The develop gives out = c × (|c| / white)^(gamma - 1) / white, up to a
+  // constant: c = out × |out|^((1 - gamma) / gamma).
+  const double curve = len > 0 ? std::pow(len, (1 - kGamma) / kGamma) : 0;
+  for (int k = 0; k < 3; ++k) Out[k] = rgb[k] * curve;
+}
+
 /// What the sensor recorded under the picture: for each cell of
 /// Filters' pattern, the linear light of its colour (the inverse of the
 /// develop's curve) divided by that colour's white-balance multiplier,
-/// scaled so the largest value is Top, plus Black. Rows × columns of the
-/// picture, row-major.
+/// plus Black; scaled so that neither the largest value nor the largest
+/// value times its multiplier passes Top, so that no cell is clipped once
+/// the develop has balanced it. Rows × columns of the picture, row-major.
 inline std::vector<int> Mosaic(TLKBitmap& Picture, Cardinal Filters, const double (&Multipliers)[3], int Black,
                                int Top) {
   const int w = Picture.GetWidth(), h = Picture.GetHeight();
@@ -146,16 +165,12 @@ inline std::vector<int> Mosaic(TLKBitmap& Picture, Cardinal Filters, const doubl
   double largest = 0;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      const TRGB p = Picture.GetPixels_lk24RGB(x, y);
-      const double rgb[3] = {double(p.r), double(p.g), double(p.b)};
-      const double len = std::sqrt(rgb[0] * rgb[0] + rgb[1] * rgb[1] + rgb[2] * rgb[2]);
-      // The develop gives out = c × (|c| / white)^(gamma - 1) / white, up
-      // to a constant: c = out × |out|^((1 - gamma) / gamma).
-      const double curve = len > 0 ? std::pow(len, (1 - kGamma) / kGamma) : 0;
+      double rgb[3];
+      Linear(Picture.GetPixels_lk24RGB(x, y), rgb);
       const int colour = std::min(2, cell_color(Filters, y, x));
-      const double v = rgb[colour] * curve / Multipliers[colour];
+      const double v = rgb[colour] / Multipliers[colour];
       linear[size_t(y) * w + x] = v;
-      largest = std::max(largest, v);
+      largest = std::max({largest, v, rgb[colour]});
     }
   const double scale = largest > 0 ? (Top - Black) / largest : 0;
   std::vector<int> out(linear.size());
@@ -163,11 +178,247 @@ inline std::vector<int> Mosaic(TLKBitmap& Picture, Cardinal Filters, const doubl
   return out;
 }
 
+/// Value of a Bayer cell under a picture pixel: its colour's linear light
+/// over that colour's multiplier, times Scale, plus Black; at most Top.
+inline int CellUnder(const TRGB& Pixel, int Colour, const double (&Multipliers)[3], double Scale, int Black, int Top) {
+  double rgb[3];
+  Linear(Pixel, rgb);
+  const int colour = std::min(2, Colour);
+  return std::min(Top, Black + int(std::lround(rgb[colour] / Multipliers[colour] * Scale)));
+}
+
+/// The largest linear light of any colour in the picture (at least 1).
+inline double LargestLinear(TLKBitmap& Picture) {
+  double largest = 1;
+  for (int y = 0; y < Picture.GetHeight(); ++y)
+    for (int x = 0; x < Picture.GetWidth(); ++x) {
+      double rgb[3];
+      Linear(Picture.GetPixels_lk24RGB(x, y), rgb);
+      largest = std::max({largest, rgb[0], rgb[1], rgb[2]});
+    }
+  return largest;
+}
+
+/// Solves a 3 × 3 system M x = b by Cramer's rule.
+inline void Solve3(const double (&M)[3][3], const double (&b)[3], double (&x)[3]) {
+  auto det = [](const double (&a)[3][3]) {
+    return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+           a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+  };
+  const double d = det(M);
+  for (int k = 0; k < 3; ++k) {
+    double a[3][3];
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) a[i][j] = j == k ? b[i] : M[i][j];
+    x[k] = d != 0 ? det(a) / d : 0;
+  }
+}
+
+/// The values a Foveon sensor recorded under a picture's linear light,
+/// found by undoing the develop's steps that act on a cell alone: the
+/// camera's colour matrix, the develop's own matrix, the chroma step's
+/// offsets and the correction's square and cube terms. The steps that
+/// look at neighbours (sharpening, despeckle, smoothing, de-haze) change a
+/// smooth picture little and are left as they are. Rgb in, the corrected
+/// values (before the correction's difference term) out.
+inline void FoveonUndoCell(const double (&Rgb)[3], const double (&Camera)[3][3], double (&Out)[3]) {
+  // The camera's matrix, then the develop's matrix (in 1/8192).
+  double m2[3];
+  Solve3(Camera, Rgb, m2);
+  static const double kR[3][3] = {{7576, -2933, 1279}, {-11594, 29911, -12394}, {4000, -18850, 20772}};
+  double r[3][3];
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) r[i][j] = kR[i][j] / 8192;
+  double y[3];
+  Solve3(r, m2, y);
+  // The chroma step lowers each value by 21 (green by 22) and pulls it
+  // towards the mean by up to 8: found again by a few fixed-point steps.
+  auto curveB = [](double v) {
+    static const short e[20] = {0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6, 6, 6, 7, 7, 7, 7, 7, 7, 7};
+    const long i = std::lround(v);
+    const long k = std::labs(i);
+    const long c = k >= 20 ? 8 : e[k];
+    return double(i >= 0 ? c : -c);
+  };
+  auto chroma = [&](const double (&in)[3], double (&out)[3]) {
+    double d[3];
+    for (int c = 0; c < 3; ++c) {
+      const double z = in[c] - 13 - (c == 1 ? 1 : 0);
+      d[c] = z - curveB(z);
+    }
+    const double m = (d[0] + 2 * d[1] + d[2]) / 4;
+    for (int c = 0; c < 3; ++c) out[c] = d[c] - curveB(d[c] - m);
+  };
+  double before[3] = {y[0] + 21, y[1] + 22, y[2] + 21};
+  for (int pass = 0; pass < 6; ++pass) {
+    double got[3];
+    chroma(before, got);
+    for (int c = 0; c < 3; ++c) before[c] += y[c] - got[c];
+  }
+  // The correction: y_j = (x_j + q_j(x) / 16384) × mul_j with q of the
+  // squares and cubes; Newton's method from x = y / mul.
+  static const double kQ[3][9] = {{4141, 37726, 11265, -30437, 16066, -41102, 326, -413, 362},
+                                  {1770, -1316, 3480, -2139, 213, -4998, -2381, 3496, -2008},
+                                  {-3838, -24025, -12968, 20144, -12195, 30272, -631, -2025, 822}};
+  static const double kMul[3] = {1.0321, 1, 1.1124};
+  auto correct = [&](const double (&x)[3], double (&out)[3]) {
+    const double w[9] = {x[0] * x[0] / 16384,       x[1] * x[1] / 16384,       x[2] * x[2] / 16384,
+                         x[0] * x[1] / 16384,       x[0] * x[2] / 16384,       x[1] * x[2] / 16384,
+                         x[0] * x[0] * x[0] / 16384 / 16384, x[1] * x[1] * x[1] / 16384 / 16384,
+                         x[2] * x[2] * x[2] / 16384 / 16384};
+    for (int j = 0; j < 3; ++j) {
+      double q = 0;
+      for (int i = 0; i < 9; ++i) q += kQ[j][i] * w[i];
+      out[j] = (x[j] + q / 16384) * kMul[j];
+    }
+  };
+  double x[3];
+  for (int c = 0; c < 3; ++c) x[c] = std::max(0.0, before[c]) / kMul[c];
+  for (int pass = 0; pass < 20; ++pass) {
+    double f[3], jac[3][3];
+    correct(x, f);
+    for (int k = 0; k < 3; ++k) {
+      double xs[3] = {x[0], x[1], x[2]}, fs[3];
+      xs[k] += 1;
+      correct(xs, fs);
+      for (int j = 0; j < 3; ++j) jac[j][k] = fs[j] - f[j];
+    }
+    double rhs[3], step[3];
+    for (int j = 0; j < 3; ++j) rhs[j] = std::max(0.0, before[j]) - f[j];
+    Solve3(jac, rhs, step);
+    for (int c = 0; c < 3; ++c) x[c] = std::clamp(x[c] + step[c], 0.0, 32000.0);
+  }
+  for (int c = 0; c < 3; ++c) Out[c] = x[c];
+}
+
+/// The upright picture the develop makes of a FinePix S5000 file: its
+/// size, and the last lit column of the first row before the turn (the
+/// turn places every cell from it). The sensor's layout fixes all three:
+/// the 45-degree band of cells is the same in every such file.
+constexpr int kFujiRows = 2154, kFujiCols = 2850, kFujiLast = 1425;
+
+/// The samples of cameras whose files are no plain rows of cells: Phase
+/// One's scrambled words, Kodak DC120's turned rows, Rollei's split data,
+/// Sigma's Foveon sensor and Fuji's sensor turned by 45 degrees.
+inline void AddTurnedLayoutSamples(std::vector<PhotoSample>& list) {
+  // Phase One back of a size the decoder takes from the header: 16-bit
+  // cells in scrambled word pairs.
+  list.push_back({"phaseone_back.raw", "Garden.jpg", 900, 1200, [](const TLKBitmap& Picture) {
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const int w = pic.GetWidth(), h = pic.GetHeight();
+                    const std::vector<int> cells = Mosaic(pic, 0x49494949, {1, 1, 1}, 0, 60000);
+                    return PhaseOneFile(h, w, [&](int r, int c) { return cells[size_t(r) * w + c]; }, 0x3c5a, 0xa5c3);
+                  }});
+  // Kodak DC120: 848 × 976 8-bit cells.
+  list.push_back({"kodak_dc120.dcr", "Aqua.jpg", 976, 848, [](const TLKBitmap& Picture) {
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const int w = pic.GetWidth();
+                    const std::vector<int> cells = Mosaic(pic, 0x61616161, {1, 1, 1}, 0, 250);
+                    return KodakDc120File([&](int r, int c) { return cells[size_t(r) * w + c]; });
+                  }});
+  // Rollei d530flex: a 1316-cell-wide sensor, the picture 1 row down and 6
+  // cells in.
+  list.push_back({"rollei_d530flex.raw", "Dune.jpg", 1030, 1300, [](const TLKBitmap& Picture) {
+                    constexpr int kRawRows = 1032, kRawCols = 1316, kTop = 1, kLeft = 6;
+                    TLKBitmap pic;
+                    pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                    const int w = pic.GetWidth(), h = pic.GetHeight();
+                    const std::vector<int> cells = Mosaic(pic, 0x16161616, {1.8, 1, 1.3}, 0, 1000);
+                    return RolleiFile(kRawRows, kRawCols, [&](int r, int c) {
+                      const int y = r - kTop, x = c - kLeft;
+                      return y >= 0 && y < h && x >= 0 && x < w ? cells[size_t(y) * w + x] : 0;
+                    });
+                  }});
+  // Sigma SD10 at its low resolution: 1152 × 763 cells of three values,
+  // the picture 2 rows down and 8 cells in. Every cell holds all three
+  // colours, so the develop keeps the picture's border.
+  PhotoSample sigma{"sigma_sd10.x3f", "Storm.jpg", 756, 1136, [](const TLKBitmap& Picture) {
+                      constexpr int kRawRows = 763, kRawCols = 1152, kTop = 2, kLeft = 8;
+                      TLKBitmap pic;
+                      pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                      const int w = pic.GetWidth(), h = pic.GetHeight();
+                      // The camera's matrix: its balance (red 1.179 × 2.07,
+                      // blue 0.713 × 2.3) on the sensor's colour matrix.
+                      static const double kFoveon[3][3] = {{2.0343955, -0.727533, -0.3067457},
+                                                           {-0.2287194, 1.231793, -0.0028293},
+                                                           {-0.0086152, -0.153336, 1.1617814}};
+                      const double balance[3] = {1.179 * 2.07, 1, 0.713 * 2.3};
+                      double camera[3][3];
+                      for (int i = 0; i < 3; ++i)
+                        for (int j = 0; j < 3; ++j) camera[i][j] = float(balance[i]) * float(kFoveon[i][j]);
+                      // The develop keeps values below 5600: the brightest
+                      // colour becomes 5000.
+                      const double scale = 5000 / LargestLinear(pic);
+                      std::vector<double> corrected(size_t(w) * h * 3);
+                      for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x) {
+                          double rgb[3], out[3];
+                          Linear(pic.GetPixels_lk24RGB(x, y), rgb);
+                          for (double& v : rgb) v *= scale;
+                          FoveonUndoCell(rgb, camera, out);
+                          for (int c = 0; c < 3; ++c) corrected[(size_t(y) * w + x) * 3 + size_t(c)] = out[c];
+                        }
+                      // The correction adds 0.8 × (d + d² / 16384) of the
+                      // step d from the cell on the left: undone along each
+                      // row from the values found so far.
+                      std::vector<int> cells(size_t(w) * h * 3);
+                      for (int y = 0; y < h; ++y)
+                        for (int c = 0; c < 3; ++c) {
+                          double previous = -1;
+                          for (int x = 0; x < w; ++x) {
+                            const double target = corrected[(size_t(y) * w + x) * 3 + size_t(c)];
+                            double v = target;
+                            if (previous >= 0) {
+                              constexpr double a = 0.8 / 16384;
+                              const double disc = 1.8 * 1.8 + 4 * a * (target - previous);
+                              const double d = disc > 0 ? (-1.8 + std::sqrt(disc)) / (2 * a) : -1.8 / (2 * a);
+                              v = previous + d;
+                            }
+                            const int stored = int(std::clamp(std::lround(v), 1L, 32000L));
+                            cells[(size_t(y) * w + x) * 3 + size_t(c)] = stored;
+                            previous = stored;
+                          }
+                        }
+                      return FoveonFile(kRawRows, kRawCols,
+                                        [&](int r, int c, int k) {
+                                          const int y = std::clamp(r - kTop, 0, h - 1), x = std::clamp(c - kLeft, 0, w - 1);
+                                          return cells[(size_t(y) * w + x) * 3 + size_t(k)];
+                                        },
+                                        "SIGMA", "SIGMA SD10");
+                    }};
+  sigma.border = 0;
+  list.push_back(sigma);
+  // Fuji FinePix S5000: a 2499 × 2500 picture whose cells sit on a grid
+  // turned by 45 degrees; the develop turns it upright, filling the cells
+  // between with the average of their four neighbours. Picture pixel of
+  // sensor cell (row, col): the turn's own arithmetic, after the
+  // demosaic's one-cell border.
+  PhotoSample fuji{"fuji_s5000.raf", "LadyBird.jpg", kFujiRows, kFujiCols, [](const TLKBitmap& Picture) {
+                     TLKBitmap pic;
+                     pic.Assign(const_cast<TLKBitmap*>(&Picture));
+                     const int w = pic.GetWidth(), h = pic.GetHeight();
+                     const double mul[3] = {1.639, 1, 1.438};
+                     const double scale = 15000 / (LargestLinear(pic) * std::max({mul[0], mul[1], mul[2], 1.0}));
+                     return FujiS5000File([&](int row, int col) {
+                       const int r = row - 1, j = col - 1;
+                       const int e = j + r - kFujiLast + 5, g = (j + kFujiLast - r - 1) / 2;
+                       const int x = std::clamp(2 * g + (e & 1), 0, w - 1), y = std::clamp(e - 1, 0, h - 1);
+                       return CellUnder(pic.GetPixels_lk24RGB(x, y), cell_color(0x49494949, row, col), mul, scale, 0, 15872);
+                     });
+                   }};
+  fuji.border = 0;
+  fuji.inset = 4;
+  list.push_back(fuji);
+}
+
 /// The sample files, a camera of each kind the decoder reads from a plain
 /// file builder of ours: Canon CIFF (compressed), Nikon TIFF, Minolta
 /// (with the camera's white balance in the file), Nucore, Pentax and Casio
 /// and Creative
-/// (raw dumps known by their size), Olympus and Leaf TIFF.
+/// (raw dumps known by their size), Olympus and Leaf TIFF; then the
+/// cameras of AddTurnedLayoutSamples.
 inline std::vector<PhotoSample> PhotoSamples() {
   std::vector<PhotoSample> list;
   // Canon PowerShot with the 2224-cell rows: a 1448 × 2176 picture 6 rows
@@ -323,6 +574,7 @@ inline std::vector<PhotoSample> PhotoSamples() {
                     file.resize(kFileSize, 0);
                     return file;
                   }});
+  AddTurnedLayoutSamples(list);
   return list;
 }
 

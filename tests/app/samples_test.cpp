@@ -16,12 +16,13 @@
 
 namespace {
 
-/// Peak signal-to-noise ratio of A against B over every sample, in dB.
-double Psnr(TLKBitmap& A, TLKBitmap& B, Integer Left, Integer Top) {
+/// Peak signal-to-noise ratio of A against B (from Left, Top) over every
+/// sample at least Inset pixels inside A's edges, in dB.
+double Psnr(TLKBitmap& A, TLKBitmap& B, Integer Left, Integer Top, Integer Inset) {
   double sum = 0;
   Int64 n = 0;
-  for (Integer y = 0; y < A.GetHeight(); ++y)
-    for (Integer x = 0; x < A.GetWidth(); ++x) {
+  for (Integer y = Inset; y < A.GetHeight() - Inset; ++y)
+    for (Integer x = Inset; x < A.GetWidth() - Inset; ++x) {
       const TRGB p = A.GetPixels_lk24RGB(x, y), q = B.GetPixels_lk24RGB(x + Left, y + Top);
       for (const double d : {double(p.r) - q.r, double(p.g) - q.g, double(p.b) - q.b}) sum += d * d;
       n += 3;
@@ -62,11 +63,11 @@ TEST(PhotoSamples, DevelopIntoTheirPhotographs) {
     io.LoadFromFileRAW(path);
     ASSERT_FALSE(io.GetAborted());
     TLKBitmap* developed = io.GetLKBitmap();
-    // The develop leaves out the one-pixel border of the sensor.
-    ASSERT_EQ(developed->GetWidth(), sample.width - 2);
-    ASSERT_EQ(developed->GetHeight(), sample.height - 2);
+    // The develop leaves out the border of a colour-filter sensor.
+    ASSERT_EQ(developed->GetWidth(), sample.width - 2 * sample.border);
+    ASSERT_EQ(developed->GetHeight(), sample.height - 2 * sample.border);
     ASSERT_EQ(developed->GetPixelFormat(), lk24RGB);
-    const double psnr = Psnr(*developed, picture, 1, 1);
+    const double psnr = Psnr(*developed, picture, sample.border, sample.border, sample.inset);
     std::printf("%s: %.1f dB\n", sample.name, psnr);
     RecordProperty(sample.name, std::to_string(psnr));
     EXPECT_GT(psnr, 30);
