@@ -219,6 +219,10 @@ void TLKMLoader::Read(Job& J) {
     r.OriginalWidth = p->WIDTH;
     r.OriginalHeight = p->HEIGHT;
   }
+  // A cell made from the file's embedded thumbnail has that picture as its
+  // stored image already; the record does not keep a second copy of it.
+  if (J.Request.Thumb && LKMUseExifThumbnail(J.Request.ThumbWidth, J.Request.ThumbHeight, J.Request.ExifThumbnail))
+    p->EXIF_ThumbnailImage.reset();
   r.Params = std::make_unique<TIOParamsVals>();
   r.Params->Assign(p);
   io.SetAttachedLKBitmap(nullptr);

@@ -135,6 +135,17 @@ void TLKView::SetDPI(Integer X, Integer Y) {
 
 void TLKView::ImageChange() {}
 
+Integer TLKView::UnLockPaint() {
+  if (FPaintLock > 0) --FPaintLock;
+  if (FPaintLock == 0) Update();
+  return FPaintLock;
+}
+
+Integer TLKView::NPUnLockPaint() {
+  if (FPaintLock > 0) --FPaintLock;
+  return FPaintLock;
+}
+
 void TLKView::DrawBackgroundToCanvas(TCanvas* Canvas) {
   if (Canvas == nullptr || Canvas->GetSurface() == nullptr) return;
   Canvas->GetBrush()->SetColor(GetBackground());

@@ -72,7 +72,16 @@ class TLKView : public TCustomControl, public TLKViewLink {
   /// The view's current TLKBitmap, or nil (the base has none).
   TLKBitmap* GetLKBitmap() override;
 
-  // The alpha channel and the paint lock are left to each view.
+  // The alpha channel is left to each view.
+
+  /// Paint lock: LockPaint raises the counter (no painting while it is above
+  /// zero), UnLockPaint lowers it and runs the view's Update when it reaches
+  /// zero, NPUnLockPaint lowers it without repainting. Each returns the
+  /// counter left.
+  void LockPaint() override { ++FPaintLock; }
+  Integer UnLockPaint() override;
+  Integer NPUnLockPaint() override;
+  Integer GetPaintLock() const { return FPaintLock; }
 
   /// The view itself.
   TComponent* GetLinkComponent() override { return this; }
@@ -119,6 +128,8 @@ class TLKView : public TCustomControl, public TLKViewLink {
   void WndProc(TMessage& Message) override;
   void CMMouseEnter(TMessage& Message) override;
   void CMMouseLeave(TMessage& Message) override;
+
+  Integer FPaintLock = 0;
 
  private:
   struct Registration {

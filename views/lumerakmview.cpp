@@ -68,10 +68,7 @@ TLumerakMView::TLumerakMView(TComponent* AOwner)
   std::weak_ptr<bool> alive = FAlive;
   FLoader = std::make_unique<TLKMLoader>([this, alive] {
     if (alive.expired()) return;
-    std::shared_ptr<TLKViewPost> post = std::atomic_load(&FPost);
-    if (post) post->PostCall([](TLKViewLink& v) {
-      if (auto* m = dynamic_cast<TLumerakMView*>(&v)) m->TakeLoadedImages();
-    });
+    PostTake();
   });
   FLoader->SetPoolSize(FThreadPoolSize);
 }
@@ -115,17 +112,6 @@ void TLumerakMView::Clear() {
   FDisplayCache = std::make_unique<TLKVirtualImageList>("ICACHE");
   FViewX = FViewY = 0;
   Update();
-}
-
-Integer TLumerakMView::UnLockPaint() {
-  if (FPaintLock > 0) --FPaintLock;
-  if (FPaintLock == 0) Update();
-  return FPaintLock;
-}
-
-Integer TLumerakMView::NPUnLockPaint() {
-  if (FPaintLock > 0) --FPaintLock;
-  return FPaintLock;
 }
 
 void TLumerakMView::CallBitmapChangeEvents() {

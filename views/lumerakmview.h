@@ -23,6 +23,7 @@
 //   posted call takes the results on the main thread and stores them.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -40,6 +41,7 @@ class TLumerakIO;
 class TLumerakMIO;
 class TLumerakMView;
 class TLKMLoader;
+struct TLKMLoadResult;
 class TLKTransitionEffects;
 class TLumerakVect;
 class TPicture;
@@ -127,10 +129,6 @@ class TLumerakMView : public TLKView {
 
   // ---- life and updates
   void Clear();
-  void LockPaint() override { ++FPaintLock; }
-  Integer UnLockPaint() override;
-  Integer NPUnLockPaint() override;
-  Integer GetPaintLock() const { return FPaintLock; }
   /// Lays out, sets the scroll bars and repaints, dropping the display copies.
   void Update() override { UpdateEx(true); }
   void UpdateEx(bool ClearCache);
@@ -255,6 +253,12 @@ class TLumerakMView : public TLKView {
   void ClearCache();
   /// Stores the loader's finished reads (main thread). Returns how many.
   Integer TakeLoadedImages();
+  /// Stores the finished reads of visible cells, and of the others as many
+  /// as fit in BudgetMs; the rest wait for the next call, which is posted.
+  /// Returns how many were stored.
+  Integer TakeDueImages(Integer BudgetMs = 4);
+  /// Finished reads not stored yet.
+  Integer GetResultsWaiting() const;
   /// Waits until the loader is idle and stores its results (tests, tools).
   bool WaitLoaded(Integer TimeoutMs);
   TLKMLoader* GetLoader() const { return FLoader.get(); }
@@ -437,6 +441,12 @@ class TLumerakMView : public TLKView {
   std::vector<std::unique_ptr<TLumerakIO>> FOnDemandReaders;
   std::unique_ptr<TLKMLoader> FLoader;
   std::shared_ptr<TLKViewPost> FPost;
+  // Finished reads taken from the loader and not stored yet (oldest first),
+  // and whether a call to store them is already posted.
+  std::vector<TLKMLoadResult> FDeferred;
+  std::atomic<bool> FTakePosted{false};
+  void PostTake();
+  Integer StoreResult(TLKMLoadResult& R, Integer Idx);
   std::shared_ptr<bool> FAlive;
   std::unique_ptr<TLumerakMIO> FMIO;
   std::unique_ptr<TBitmap> FBackBuffer;
@@ -452,7 +462,6 @@ class TLumerakMView : public TLKView {
   TSize FExtent{0, 0};
   Integer FViewX = 0, FViewY = 0;
   double FHScale = 1.0, FVScale = 1.0;
-  Integer FPaintLock = 0;
   bool FUpdating = false;
   bool FDestroying = false;
   Integer FLastOp = 0, FLastOpIdx = 0, FLastOpP1 = 0;
@@ -474,6 +483,9 @@ class TLumerakMView : public TLKView {
   bool FPlaying = false;
   Integer FCurrentFrame = 0;
   bool FPlayGuard = false;
+  // The frame the last play tick showed (-1 before the first one).
+  Integer FPlayShown = -1;
+  void RunFrameTransition(Integer Idx);
   TLKMDisplayMode FSavedDisplayMode = mdGrid;
   Integer FSavedSelected = -1;
   // Selection.

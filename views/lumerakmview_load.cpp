@@ -47,6 +47,7 @@ bool TLumerakMView::IsLookAhead(Integer Idx) const {
 
 Integer TLumerakMView::GetJobsRunning() const { return FLoader->GetJobsRunning(); }
 Integer TLumerakMView::GetJobsWaiting() const { return FLoader->GetJobsWaiting(); }
+Integer TLumerakMView::GetResultsWaiting() const { return static_cast<Integer>(FDeferred.size()); }
 
 void TLumerakMView::ClearImageCache(Integer Idx) {
   if (TLKImageInfo* e = Entry(Idx)) DropDisplayCopy(*e);
@@ -212,28 +213,85 @@ bool TLumerakMView::ObtainImageThreaded(Integer Idx) {
   if (e->HasFileName && SplitFrameName(e->FileName, file, frame)) return false;
   if (e->Stored != nullptr) return true;
   if (FLoader->IsPending(e->Key)) return true;
+  for (const TLKMLoadResult& r : FDeferred)
+    if (r.Key == e->Key) return true;  // read, waiting to be stored
   if (e->ID >= 0 && OnImageIDRequestEx) return false;
   if (!e->HasFileName) return false;
   MakeLoadRequest(*e);
   return true;
 }
 
+void TLumerakMView::PostTake() {
+  // One call stands for every result that arrives before it runs, so a fast
+  // loader never buries the main thread in calls.
+  if (FTakePosted.exchange(true)) return;
+  std::shared_ptr<TLKViewPost> post = std::atomic_load(&FPost);
+  if (!post) {
+    FTakePosted = false;
+    return;
+  }
+  post->PostCall([](TLKViewLink& v) {
+    if (auto* m = dynamic_cast<TLumerakMView*>(&v)) m->TakeDueImages();
+  });
+}
+
+Integer TLumerakMView::StoreResult(TLKMLoadResult& R, Integer Idx) {
+  if (R.Failed || !R.Bitmap) {
+    TLKBitmap placeholder;
+    DoWrongImage(&placeholder, Idx);
+    StoreLoaded(Idx, &placeholder, R.Params.get(), R.Background, 0, 0, false);
+  } else {
+    StoreLoaded(Idx, R.Bitmap.get(), R.Params.get(), R.Background, R.OriginalWidth, R.OriginalHeight, true);
+  }
+  return 1;
+}
+
 Integer TLumerakMView::TakeLoadedImages() {
+  FTakePosted = false;
   std::vector<TLKMLoadResult> results = FLoader->TakeResults();
+  std::vector<TLKMLoadResult> all;
+  all.swap(FDeferred);
+  for (TLKMLoadResult& r : results) all.push_back(std::move(r));
   Integer stored = 0;
-  for (TLKMLoadResult& r : results) {
+  for (TLKMLoadResult& r : all) {
     const Integer idx = IndexOfKey(r.Key);
-    if (idx < 0) continue;  // the entry went while it was read
-    if (r.Failed || !r.Bitmap) {
-      TLKBitmap placeholder;
-      DoWrongImage(&placeholder, idx);
-      StoreLoaded(idx, &placeholder, r.Params.get(), r.Background, 0, 0, false);
-    } else {
-      StoreLoaded(idx, r.Bitmap.get(), r.Params.get(), r.Background, r.OriginalWidth, r.OriginalHeight, true);
-    }
-    ++stored;
+    if (idx >= 0) stored += StoreResult(r, idx);  // else the entry went while it was read
   }
   if (stored > 0) Invalidate();
+  return stored;
+}
+
+Integer TLumerakMView::TakeDueImages(Integer BudgetMs) {
+  FTakePosted = false;
+  for (TLKMLoadResult& r : FLoader->TakeResults()) FDeferred.push_back(std::move(r));
+  if (FDeferred.empty()) return 0;
+  // Cells on the screen first, whatever their number; then the others in
+  // arrival order while the budget lasts. What is left waits for the next
+  // call, posted behind the paint these results ask for.
+  const auto start = std::chrono::steady_clock::now();
+  Integer stored = 0;
+  bool shown = false;
+  std::vector<TLKMLoadResult> later;
+  for (TLKMLoadResult& r : FDeferred) {
+    const Integer idx = IndexOfKey(r.Key);
+    if (idx < 0) continue;
+    if (IsVisible(idx) || idx == FSelected) {
+      stored += StoreResult(r, idx);
+      shown = true;
+    } else {
+      later.push_back(std::move(r));
+    }
+  }
+  FDeferred.clear();
+  size_t k = 0;
+  for (; k < later.size(); ++k) {
+    if (std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(BudgetMs)) break;
+    const Integer idx = IndexOfKey(later[k].Key);
+    if (idx >= 0) stored += StoreResult(later[k], idx);
+  }
+  for (; k < later.size(); ++k) FDeferred.push_back(std::move(later[k]));
+  if (shown) Invalidate();
+  if (!FDeferred.empty()) PostTake();
   return stored;
 }
 
@@ -249,6 +307,7 @@ void TLumerakMView::ClearThreadsAndRequests() {
   // Cancelled reads stop at their next row; wait a little for them.
   FLoader->WaitIdle(1000);
   FLoader->TakeResults();
+  FDeferred.clear();
 }
 
 void TLumerakMView::ReleaseFarImages(Integer First, Integer Last) {

@@ -16,8 +16,9 @@
 void TLumerakMView::Paint() {
   const Integer cw = GetClientWidth(), ch = GetClientHeight();
   if (FPaintLock > 0 || cw <= 0 || ch <= 0) return;
-  // Results that arrived since the last paint are stored first.
-  TakeLoadedImages();
+  // Results that arrived since the last paint are stored first (those of
+  // cells off the screen only as far as a short budget allows).
+  TakeDueImages();
   if (FBackBuffer->GetWidth() != cw || FBackBuffer->GetHeight() != ch || FBackBuffer->GetPixelFormat() != pf24bit) {
     FBackBuffer = std::make_unique<TBitmap>(cw, ch, pf24bit);
   }
@@ -281,11 +282,13 @@ void TLumerakMView::SetPlaying(bool Value) {
     FSavedDisplayMode = FDisplayMode;
     FSavedSelected = FSelected;
     DeselectNU();
+    FPlayShown = -1;
   }
   FPlaying = Value;
   PlayFrame();
   if (!FPlaying) {
     if (FPlayTimer) FPlayTimer->SetEnabled(false);
+    if (FTransition->Running) FTransition->Stop();
     FDisplayMode = FSavedDisplayMode;
     Update();
     SetSelectedItem(FSavedSelected);
@@ -311,7 +314,14 @@ void TLumerakMView::PlayFrame() {
     }
     FCurrentFrame = std::min(FCurrentFrame, GetImageCount() - 1);
     const Integer shown = FCurrentFrame;
-    Repaint();
+    if (TransitionEffect != lkttNone && FPlayShown >= 0 && FPlayShown != shown && FPlayShown < GetImageCount()) {
+      // The frame shown last turns into this one.
+      FCurrentFrame = FPlayShown;
+      RunFrameTransition(shown);
+    } else {
+      Repaint();
+    }
+    FPlayShown = shown;
     if (FCurrentFrame >= GetImageCount() - 1) {
       FCurrentFrame = 0;
       CallBitmapChangeEvents();
@@ -340,6 +350,10 @@ void TLumerakMView::SetVisibleFrame(Integer Idx) {
     UpdateEx(false);
     return;
   }
+  RunFrameTransition(Idx);
+}
+
+void TLumerakMView::RunFrameTransition(Integer Idx) {
   // The engine blends the cell as it is into the cell with the new frame;
   // in single mode the cell sits at the client's top-left corner.
   FTransition->Transition = TransitionEffect;

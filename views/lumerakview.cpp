@@ -249,17 +249,6 @@ void TLumerakView::UnLockUpdate() {
   if (FUpdateLock == 0) Update();
 }
 
-Integer TLumerakView::UnLockPaint() {
-  if (FPaintLock > 0) --FPaintLock;
-  if (FPaintLock == 0) Update();
-  return FPaintLock;
-}
-
-Integer TLumerakView::NPUnLockPaint() {
-  if (FPaintLock > 0) --FPaintLock;
-  return FPaintLock;
-}
-
 void TLumerakView::UpdateNoPaint() {
   FNoPaintUpdate = true;
   try {

@@ -151,10 +151,6 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
 
   void LockUpdate() { ++FUpdateLock; }
   void UnLockUpdate();
-  void LockPaint() override { ++FPaintLock; }
-  Integer UnLockPaint() override;
-  Integer NPUnLockPaint() override;
-  Integer GetPaintLock() const { return FPaintLock; }
   /// Update without invalidating the control.
   void UpdateNoPaint();
 
@@ -704,7 +700,7 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   TLKWallPaperStyle FWallPaperStyle = lkwoNormal;
   bool FDisplayGrid = false, FEnableAlphaChannel = false, FDrawVersion = false;
 
-  Integer FPaintLock = 0, FUpdateLock = 0;
+  Integer FUpdateLock = 0;
   bool FInsideUpdate = false, FUpdateReentry = false, FNoPaintUpdate = false;
 
   std::unique_ptr<TLKMask> FMask;

@@ -393,6 +393,41 @@ TEST_F(MViewTest, ScrollingAwayDropsRequestsAndFarImagesAreReleased) {
   EXPECT_EQ(mio->GetParams(299)->WIDTH, TIOParamsVals().WIDTH);
 }
 
+TEST_F(MViewTest, ResultsOfVisibleCellsAreStoredBeforeTheOthers) {
+  const String dir = String(temp_.path()) + "due/";
+  fs::create_directories(dir);
+  WritePicture(dir + "x.png", 30, 20, 50);
+  view_->StoreType = lktThumb;
+  view_->SetGridWidth(-1);
+  view_->SetThreadPoolSize(3);
+  view_->LookAhead = 40;
+  for (int i = 0; i < 300; ++i) view_->SetImageFileName(view_->AppendImage(), dir + "x.png");
+  view_->Deselect();
+  TBitmap screen(440, 330, pf24bit);
+  view_->PaintTo(&screen);
+  ASSERT_TRUE(view_->GetLoader()->WaitIdle(20000));
+  // With no time to spare, only the cells on the screen are stored; the
+  // look-ahead reads wait and are not asked for again.
+  view_->TakeDueImages(0);
+  Integer visible = 0;
+  for (Integer i = 0; i < view_->GetImageCount(); ++i) {
+    EXPECT_EQ(view_->HasStoredImage(i), view_->IsVisible(i)) << i;
+    visible += view_->IsVisible(i);
+  }
+  EXPECT_GT(visible, 0);
+  EXPECT_EQ(view_->GetResultsWaiting(), 40);
+  for (Integer i = 0; i < view_->GetImageCount(); ++i)
+    if (!view_->HasStoredImage(i) && view_->IsLookAhead(i)) view_->ObtainImageThreaded(i);
+  EXPECT_EQ(view_->GetJobsWaiting() + view_->GetJobsRunning(), 0);
+  // A budget stores the rest, and so does taking everything.
+  view_->TakeDueImages(1000);
+  EXPECT_EQ(view_->GetResultsWaiting(), 0);
+  EXPECT_EQ(view_->TakeLoadedImages(), 0);
+  Integer stored = 0;
+  for (Integer i = 0; i < view_->GetImageCount(); ++i) stored += view_->HasStoredImage(i);
+  EXPECT_EQ(stored, visible + 40);
+}
+
 TEST_F(MViewTest, SynchronousReadsWithoutWorkers) {
   const String name = String(temp_.path()) + "s.png";
   WritePicture(name, 30, 20, 70);
@@ -650,6 +685,43 @@ TEST_F(MViewTest, ChangingTheShownFrameRunsTheTransitionOverTheCell) {
     view_->SetVisibleFrame(idx);
     EXPECT_FALSE(view_->GetTransitionRunning()) << idx;
   }
+}
+
+TEST_F(MViewTest, PlayedFramesChangeThroughTheTransition) {
+  for (Byte grey : {Byte(0), Byte(250), Byte(120)}) {
+    TLKBitmap b(100, 100, lk24RGB);
+    b.Fill(grey);
+    view_->SetLKBitmap(view_->AppendImage(), &b);
+  }
+  DWORD now = 1000;
+  TLKTransitionEffects* engine = view_->GetTransitionEngine();
+  engine->Clock = [&] { return now; };
+  view_->TransitionEffect = lkttCrossDissolve;
+  view_->TransitionDuration = 40;
+  for (Integer f = 0; f < 3; ++f) view_->SetImageDelayTime(f, 100);
+  // The first frame shows at once; each tick after it blends the frame on
+  // the screen into the next, wrapping round at the end.
+  view_->SetPlaying(true);
+  EXPECT_FALSE(view_->GetTransitionRunning());
+  const std::vector<std::pair<Byte, Byte>> blends{{0, 250}, {250, 120}, {120, 0}};
+  for (const auto& [from, to] : blends) {
+    view_->GetPlayTimer()->Timer();
+    ASSERT_TRUE(view_->GetTransitionRunning());
+    EXPECT_EQ(RedAt(engine->FromBitmap.get(), 50, 50), from);
+    EXPECT_EQ(RedAt(engine->ToBitmap.get(), 50, 50), to);
+    EXPECT_EQ(view_->GetPlayInterval(), 100u);
+    now += 100;
+    engine->GetTimer()->Timer();
+    EXPECT_FALSE(view_->GetTransitionRunning());
+    EXPECT_EQ(RedAt(view_->GetSurface(), 50, 50), to);
+  }
+  // Stopping in the middle of a blend ends it and gives the paint back.
+  view_->GetPlayTimer()->Timer();
+  ASSERT_TRUE(view_->GetTransitionRunning());
+  view_->SetPlaying(false);
+  EXPECT_FALSE(view_->GetTransitionRunning());
+  EXPECT_EQ(view_->GetPaintLock(), 0);
+  EXPECT_EQ(view_->GetDisplayMode(), mdGrid);
 }
 
 TEST_F(MViewTest, FlatScrollBarsKeepTheBarsTheGridNeeds) {
