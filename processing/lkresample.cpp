@@ -1,5 +1,7 @@
 #include "processing/lkresample.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -544,6 +546,10 @@ inline Neighbours NeighboursOf(Integer x, Integer n) {
   return r;
 }
 
+// The source rows before row j that the pieces from source row j on no
+// longer read: the cubic's first neighbour is row j - 1.
+inline Integer PassedRows(Integer j) { return j > 1 ? j - 1 : 0; }
+
 // When the x axis is not interpolated, every x piece of a source pixel
 // carries that pixel's own value, so the vertical sums are kept per source
 // pixel (the row's bytes in their order) and the x pieces read them: the
@@ -613,7 +619,7 @@ LK_AREA_CLONES void SpreadAreaRow(const AreaPiece* xs, Int64 nx, const double* c
 // interpolation).
 void AreaResampleByPixel(TLKBaseBitmap* source, TLKBaseBitmap* dest, bool bicubic, const std::vector<AreaPiece>& xs,
                          const std::vector<AreaPiece>& ys, double area, bool interpY, const TLKProgressEvent& progress,
-                         TObject* sender) {
+                         TObject* sender, const std::function<void(Integer)>& passed) {
   const Integer w = source->GetWidth(), h = source->GetHeight();
   const Integer w2 = dest->GetWidth(), h2 = dest->GetHeight();
   const Int64 nv = RowBytes(w, 3);
@@ -643,6 +649,7 @@ void AreaResampleByPixel(TLKBaseBitmap* source, TLKBaseBitmap* dest, bool bicubi
     std::fill_n(column.get(), nv, 0.0);
     std::memcpy(dest->GetScanLine(py.dst), out.get(), static_cast<size_t>(w2) * 3);
     Report(progress, sender, LKTrunc((py.dst + 1.0) / h2 * 100));
+    if (passed && yi + 1 < ys.size()) passed(PassedRows(ys[yi + 1].src));
   }
 }
 
@@ -721,9 +728,12 @@ void _ResampleLinear1BitEx(TLKBitmap* source, TLKBitmap* dest, const TLKProgress
   }
 }
 
-void _LKQResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer mode, const TLKProgressEvent& progress,
-                  TObject* sender) {
-  if (!source || !dest || source == dest) return;
+namespace {
+
+// _LKQResample; `passed`, when set, is told after each destination row how
+// many leading source rows will not be read again.
+void QResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer mode, const TLKProgressEvent& progress,
+               TObject* sender, const std::function<void(Integer)>& passed) {
   if (source->GetPixelFormat() != lk24RGB || dest->GetPixelFormat() != lk24RGB) return;
   const Integer w = source->GetWidth(), h = source->GetHeight();
   const Integer w2 = dest->GetWidth(), h2 = dest->GetHeight();
@@ -737,7 +747,7 @@ void _LKQResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer mode, cons
   const std::vector<AreaPiece> xs = BuildPieces(w, w2, bx);
   const std::vector<AreaPiece> ys = BuildPieces(h, h2, by);
   if (!interpX) {
-    AreaResampleByPixel(source, dest, bicubic, xs, ys, bx * by, interpY, progress, sender);
+    AreaResampleByPixel(source, dest, bicubic, xs, ys, bx * by, interpY, progress, sender, passed);
     return;
   }
   const Int64 nx = static_cast<Int64>(xs.size());
@@ -846,7 +856,53 @@ void _LKQResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer mode, cons
     for (Int64 q = 0; q < Int64{w2} * 3; ++q) out[q] = static_cast<Byte>(blimit(LKTrunc(acc[q] / area + 1e-7)));
     std::memcpy(dest->GetScanLine(py.dst), out.get(), static_cast<size_t>(w2) * 3);
     Report(progress, sender, LKTrunc((py.dst + 1.0) / h2 * 100));
+    if (passed && yi + 1 < ys.size()) passed(PassedRows(ys[yi + 1].src));
   }
+}
+
+}  // namespace
+
+void _LKQResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer mode, const TLKProgressEvent& progress,
+                  TObject* sender) {
+  if (!source || !dest || source == dest) return;
+  QResample(source, dest, mode, progress, sender, {});
+}
+
+namespace {
+
+constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+
+// Gives the whole 2 MiB pages inside rows 0 .. rows - 1 of a picture held in
+// memory back to the system: they read as zero afterwards. Rows lie
+// bottom-up, so the top rows end the block. Pictures in a temporary file or
+// a TBitmap keep their rows.
+void ReleaseTopRows(TLKBitmap* b, Integer rows) {
+  if (b->GetLocation() != lkMemory || !b->GetMemory() || rows <= 0) return;
+  const Integer h = b->GetHeight();
+  rows = std::min(rows, h);
+  const auto* first = static_cast<const Byte*>(b->GetMemory()) + Int64{b->GetRowLen()} * (h - rows);
+  const auto* end = static_cast<const Byte*>(b->GetMemory()) + Int64{b->GetRowLen()} * h;
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(first) + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t to = reinterpret_cast<uintptr_t>(end) & ~(kHugePage - 1);
+  if (to > from) (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+}
+
+}  // namespace
+
+void LKQResampleAndFree(TLKBitmap* source, TLKBitmap* dest, Integer mode, const TLKProgressEvent& progress,
+                        TObject* sender) {
+  if (!source || !dest || source == dest) return;
+  // Rows are given back in steps of at least 4 MiB, so that each step finds
+  // whole 2 MiB pages past the last one.
+  const Int64 rowLen = std::max<Int64>(source->GetRowLen(), 1);
+  const Integer step = static_cast<Integer>(std::max<Int64>(Int64{4} * 1048576 / rowLen, 1));
+  Integer released = 0;
+  QResample(source, dest, mode, progress, sender, [&](Integer rows) {
+    if (rows - released < step) return;
+    ReleaseTopRows(source, rows);
+    released = rows;
+  });
+  source->FreeImage();
 }
 
 // ---------------------------------------------------------------------------

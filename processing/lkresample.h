@@ -64,6 +64,14 @@ void _ResampleLinear1BitEx(TLKBitmap* source, TLKBitmap* dest, const TLKProgress
 void _LKQResample(TLKBaseBitmap* source, TLKBaseBitmap* dest, Integer mode,
                   const TLKProgressEvent& progress = {}, TObject* sender = nullptr);
 
+/// _LKQResample for a source that is not needed afterwards: the source rows
+/// the resampler has passed go back to the system as it goes, so the source
+/// and the result are not both held whole, and the source is freed at the
+/// end, also when its format leaves the destination unchanged. The result is
+/// _LKQResample's. Nil or identical bitmaps: nothing happens.
+void LKQResampleAndFree(TLKBitmap* source, TLKBitmap* dest, Integer mode,
+                        const TLKProgressEvent& progress = {}, TObject* sender = nullptr);
+
 /// Projection of an lk24RGB source onto a 1-bit destination (reallocated as
 /// lk1g at its size when it is not). Black on white (whiteOnBlack false): a
 /// destination pixel is black when some pixel of its source block has red,

@@ -9,9 +9,9 @@
 //   tiff_tool pipeline IN.tif OUT.tif
 //
 // The pipeline crops 100 pixels from every edge (in place), shrinks to 90 %
-// with the bilinear filter, sharpens with a 3x3 kernel (written here, in
-// place: the library's own sharpening has not landed) and saves an
-// uncompressed TIFF.
+// with the bilinear filter (giving the crop's rows back as it goes),
+// sharpens with a 3x3 kernel (written here, in place: the library's own
+// sharpening has not landed) and saves an uncompressed TIFF.
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -23,7 +23,7 @@
 
 #include "codecs/tiff/tiffilt.h"
 #include "core/lkbitmap.h"
-#include "processing/lkfilterresample.h"
+#include "processing/lkresample.h"
 
 namespace {
 
@@ -151,12 +151,14 @@ int Pipeline(const char* In, const char* Out) {
     crop.Allocate(w, h, lk24RGB);
     for (Integer y = 0; y < h; ++y)
       std::memcpy(crop.GetScanLine(y), static_cast<const Byte*>(src.GetScanLine(y + 100)) + 300, static_cast<size_t>(w) * 3);
+    src.FreeImage();
   }
   TLKBitmap small;
   small.SetMinFileSize(INT_MAX);
   small.Allocate(w * 9 / 10, h * 9 / 10, lk24RGB);
-  _ResampleEx(&crop, &small, rfBilinear);
-  crop.FreeImage();
+  // The bilinear filter of _ResampleEx, giving the crop's rows back as it
+  // passes them: the crop and the result are never both held whole.
+  LKQResampleAndFree(&crop, &small, 0);
   src.FreeImage();
   Sharpen(small);
   return Write(small, Out, ioTIFF_UNCOMPRESSED, 8, 3) ? 0 : 1;
