@@ -334,6 +334,38 @@ std::vector<Byte> Encode(const std::vector<Byte>& Indices, Integer Width, Intege
 TGIFFrame::TGIFFrame(TGIFImage* AOwner) : FOwner(AOwner), FItem(std::make_shared<TGIFItem>()) {}
 TGIFFrame::~TGIFFrame() = default;
 
+void TGIFFrame::SetOrigin(TPoint Value) {
+  FTopLeft = Value;
+  if (FOwner) FOwner->InvalidateComposite();
+}
+
+void TGIFFrame::SetTransparentColor(TColor Value) {
+  FTransparentColor = Value;
+  if (FOwner) FOwner->InvalidateComposite();
+}
+
+void TGIFFrame::SetDisposalMethod(Integer Value) {
+  FDisposal = Value & 7;
+  if (FOwner) FOwner->InvalidateComposite();
+}
+
+Integer TGIFFrame::TransparentIndex() const {
+  if (FTransparentColor == clNone || !FBitmap) return -1;
+  const TPixelFormat f = FBitmap->GetPixelFormat();
+  if (f != pf1bit && f != pf4bit && f != pf8bit) return -1;
+  // The graphic control block names the index; it holds only while the
+  // bitmap's table still gives it the transparent colour (a colour set
+  // later, or a table with that colour twice, is matched by colour).
+  const std::vector<TRGBQuad> table = FBitmap->GetColorTable();
+  for (const TExtension& e : FExtensions) {
+    if (e.ExtType != etGraphic || e.Fixed.size() < 5 || !(e.Fixed[1] & 1)) continue;
+    const Integer index = e.Fixed[4];
+    if (index < Integer(table.size()) && RGBQuadToColor(table[std::size_t(index)]) == FTransparentColor)
+      return index;
+  }
+  return -1;
+}
+
 TBitmap* TGIFFrame::GetBitmap() {
   if (!FBitmap) Decode();
   return FBitmap.get();
@@ -538,6 +570,7 @@ TGIFImage::TGIFImage() {
 TGIFImage::~TGIFImage() = default;
 
 void TGIFImage::Reset() {
+  InvalidateComposite();
   FData = std::make_shared<TGIFData>();
   FFrames.clear();
   FCorrupted = false;
@@ -738,6 +771,7 @@ void TGIFImage::ReadData(TStream* Stream) {
 }
 
 void TGIFImage::UpdateScreenSize() {
+  InvalidateComposite();
   for (const auto& f : FFrames) {
     const Integer w = f->FBitmap ? f->FBitmap->GetWidth() : f->FItem->Width;
     const Integer h = f->FBitmap ? f->FBitmap->GetHeight() : f->FItem->Height;
@@ -875,6 +909,7 @@ Integer TGIFImage::AppendFrame(TGraphic* Graphic) {
 void TGIFImage::DeleteFrame(Integer Index) {
   if (Index < 0 || Index >= GetCount()) return;
   FFrames.erase(FFrames.begin() + Index);
+  InvalidateComposite();
   if (FFrameIndex >= GetCount()) FFrameIndex = GetCount() - 1;
   Changed();
 }
@@ -914,6 +949,7 @@ void TGIFImage::Assign(TPersistent* Source) {
     FScreenWidth = g->FScreenWidth;
     FScreenHeight = g->FScreenHeight;
     FFrameIndex = g->FFrameIndex;
+    InvalidateComposite();
     Changed();
     return;
   }
@@ -958,16 +994,24 @@ void TGIFImage::AssignTo(TPersistent* Dest) {
 
 void TGIFImage::Draw(TCanvas* ACanvas, const TRect& Rect) {
   if (!ACanvas || FFrameIndex < 0 || FFrameIndex >= GetCount()) return;
-  TGIFFrame* f = FFrames[std::size_t(FFrameIndex)].get();
-  TBitmap* b = nullptr;
+  TBitmap* screen = nullptr;
   try {
-    b = f->GetBitmap();
+    screen = ComposeTo(FFrameIndex);
   } catch (const EInvalidGraphic&) {
-    f->FCorrupted = true;  // drawn as nothing
+    return;  // a screen too large to compose is drawn as nothing
   }
-  if (!b || b->GetEmpty()) return;
-  const TColor key = TGraphic::GetTransparent() && f->FTransparentColor != clNone ? f->FTransparentColor : clNone;
-  ACanvas->CopyFromSurface(Rect, b, TRect{0, 0, b->GetWidth(), b->GetHeight()}, key);
+  if (!screen) return;
+  if (!TGraphic::GetTransparent() && FBackgroundColor != clNone) {
+    TBrush* brush = ACanvas->GetBrush();
+    const TColor color = brush->GetColor();
+    const TBrushStyle style = brush->GetStyle();
+    brush->SetStyle(bsSolid);
+    brush->SetColor(FBackgroundColor);
+    ACanvas->FillRect(Rect);
+    brush->SetColor(color);
+    brush->SetStyle(style);
+  }
+  ACanvas->CopyFromSurface(Rect, screen, TRect{0, 0, screen->GetWidth(), screen->GetHeight()}, FKey);
 }
 
 bool TGIFImage::Equals(const TGraphic* Graphic) const {
@@ -984,14 +1028,12 @@ bool TGIFImage::GetEmpty() const {
 
 Integer TGIFImage::GetWidth() const {
   if (FFrameIndex < 0 || FFrameIndex >= GetCount()) return 0;
-  TBitmap* b = FFrames[std::size_t(FFrameIndex)]->GetBitmap();
-  return b ? b->GetWidth() : 0;
+  return ComposedSize().X;
 }
 
 Integer TGIFImage::GetHeight() const {
   if (FFrameIndex < 0 || FFrameIndex >= GetCount()) return 0;
-  TBitmap* b = FFrames[std::size_t(FFrameIndex)]->GetBitmap();
-  return b ? b->GetHeight() : 0;
+  return ComposedSize().Y;
 }
 
 void TGIFImage::SetWidth(Integer) { Fail("Cannot change the Size of a GIF image"); }
@@ -1007,6 +1049,162 @@ std::unique_ptr<TGraphic> TGIFImage::Clone() const {
   g->Assign(const_cast<TGIFImage*>(this));
   g->SetModified(false);
   return g;
+}
+
+// ---- composition
+
+TPoint TGIFImage::ComposedSize() const {
+  TPoint size{FScreenWidth, FScreenHeight};
+  for (const auto& f : FFrames) {
+    const Integer w = f->FBitmap ? f->FBitmap->GetWidth() : f->FItem->Width;
+    const Integer h = f->FBitmap ? f->FBitmap->GetHeight() : f->FItem->Height;
+    size.X = std::max(size.X, w + f->FTopLeft.X);
+    size.Y = std::max(size.Y, h + f->FTopLeft.Y);
+  }
+  return size;
+}
+
+void TGIFImage::InvalidateComposite() {
+  FComposite.reset();
+  FSaved.reset();
+  FComposedIndex = -1;
+  FKeyChosen = false;
+}
+
+namespace {
+
+/// Colour of pixel X of a row of B (any format but pf15bit/pf16bit/pfCustom,
+/// which the caller reads through the canvas), as 0x00RRGGBB.
+std::uint32_t RowColor(const TBitmap& B, const Byte* Row, Integer X, const std::vector<TRGBQuad>& Table,
+                       Integer& Index) {
+  switch (B.GetPixelFormat()) {
+    case pf1bit: Index = (Row[X / 8] >> (7 - X % 8)) & 1; break;
+    case pf4bit: Index = (Row[X / 2] >> (X % 2 ? 0 : 4)) & 15; break;
+    case pf8bit: Index = Row[X]; break;
+    case pf24bit: Index = -1; return std::uint32_t(Row[3 * X + 2]) << 16 | Row[3 * X + 1] << 8 | Row[3 * X];
+    default: Index = -1; return std::uint32_t(Row[4 * X + 2]) << 16 | Row[4 * X + 1] << 8 | Row[4 * X];
+  }
+  if (std::size_t(Index) >= Table.size()) return 0;
+  const TRGBQuad& q = Table[std::size_t(Index)];
+  return std::uint32_t(q.rgbRed) << 16 | q.rgbGreen << 8 | q.rgbBlue;
+}
+
+std::uint32_t ToRGB(TColor C) { return std::uint32_t(GetRValue(C)) << 16 | GetGValue(C) << 8 | GetBValue(C); }
+
+bool PlainRows(TPixelFormat F) { return F == pf1bit || F == pf4bit || F == pf8bit || F == pf24bit || F == pf32bit; }
+
+/// Fills R of the 32-bit bitmap B with the colour 0x00RRGGBB.
+void FillArea(TBitmap& B, const TRect& R, std::uint32_t Rgb) {
+  for (Integer y = R.Top; y < R.Bottom; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(B.ScanLine(y));
+    std::fill(row + R.Left, row + R.Right, Rgb);
+  }
+}
+
+}  // namespace
+
+TBitmap* TGIFImage::ComposeTo(Integer Index) {
+  if (Index < 0 || Index >= GetCount()) return nullptr;
+  const TPoint size = ComposedSize();
+  if (size.X <= 0 || size.Y <= 0) return nullptr;
+  if (std::int64_t(size.X) * size.Y > kMaxFramePixels) Fail("GIF image is too large");
+  for (Integer i = 0; i <= Index; ++i) {
+    TGIFFrame* f = FFrames[std::size_t(i)].get();
+    try {
+      f->GetBitmap();
+    } catch (const EInvalidGraphic&) {
+      f->FCorrupted = true;  // composed as nothing
+    }
+  }
+  if (!FKeyChosen) {
+    // Uncovered pixels hold a colour that no frame can draw, so the drawing
+    // can leave them out by colour.
+    std::vector<std::uint64_t> used(std::size_t(1) << 18);
+    auto mark = [&](std::uint32_t Rgb) { used[Rgb >> 6] |= std::uint64_t(1) << (Rgb & 63); };
+    // Frames not decoded yet draw from their maps (entries past a map read
+    // as grey).
+    mark(0x808080);
+    for (const auto& f : FFrames)
+      for (Integer i = 0; i < f->FItem->ColorMap.Count; ++i) mark(ToRGB(f->FItem->ColorMap.Entry(i)));
+    for (const auto& f : FFrames) {
+      if (!f->FBitmap) continue;
+      TBitmap& b = *f->FBitmap;
+      const std::vector<TRGBQuad> table = b.GetColorTable();
+      for (const TRGBQuad& q : table) mark(std::uint32_t(q.rgbRed) << 16 | q.rgbGreen << 8 | q.rgbBlue);
+      if (!table.empty()) continue;
+      for (Integer y = 0; y < b.GetHeight(); ++y) {
+        const Byte* row = PlainRows(b.GetPixelFormat()) ? b.ScanLine(y) : nullptr;
+        for (Integer x = 0; x < b.GetWidth(); ++x) {
+          Integer index;
+          mark(row ? RowColor(b, row, x, table, index) : ToRGB(b.GetCanvas()->GetPixel(x, y)));
+        }
+      }
+    }
+    FKey = clNone;
+    for (std::uint32_t k = 0; k < (1u << 24); ++k) {
+      const std::uint32_t rgb = (0xFF00FF + k * 0x010101u) & 0xFFFFFF;
+      if (!(used[rgb >> 6] >> (rgb & 63) & 1)) {
+        FKey = RGB(Byte(rgb >> 16), Byte(rgb >> 8), Byte(rgb));
+        break;
+      }
+    }
+    FKeyChosen = true;
+  }
+  const std::uint32_t key = FKey == clNone ? 0 : ToRGB(FKey);
+  if (!FComposite || FComposite->GetWidth() != size.X || FComposite->GetHeight() != size.Y ||
+      FComposedIndex > Index) {
+    FComposite = std::make_unique<TBitmap>(size.X, size.Y, pf32bit);
+    FillArea(*FComposite, TRect{0, 0, size.X, size.Y}, key);
+    FSaved.reset();
+    FComposedIndex = -1;
+  }
+  while (FComposedIndex < Index) {
+    if (FComposedIndex >= 0) {
+      // Dispose of the frame shown last.
+      const Integer disposal = FFrames[std::size_t(FComposedIndex)]->FDisposal;
+      const TRect& r = FComposedRect;
+      if (disposal == 2) {
+        FillArea(*FComposite, r, key);
+      } else if (disposal == 3 && FSaved) {
+        for (Integer y = r.Top; y < r.Bottom; ++y)
+          std::memcpy(FComposite->ScanLine(y) + 4 * std::size_t(r.Left), FSaved->ScanLine(y - r.Top),
+                      4 * std::size_t(r.Right - r.Left));
+      }
+    }
+    ++FComposedIndex;
+    TGIFFrame* f = FFrames[std::size_t(FComposedIndex)].get();
+    TBitmap* b = f->FBitmap.get();
+    const Integer w = b ? b->GetWidth() : 0, h = b ? b->GetHeight() : 0;
+    const TRect r{std::clamp(f->FTopLeft.X, 0, size.X), std::clamp(f->FTopLeft.Y, 0, size.Y),
+                  std::clamp(f->FTopLeft.X + w, 0, size.X), std::clamp(f->FTopLeft.Y + h, 0, size.Y)};
+    FComposedRect = r;
+    FSaved.reset();
+    if (f->FDisposal == 3 && r.Right > r.Left && r.Bottom > r.Top) {
+      FSaved = std::make_unique<TBitmap>(r.Right - r.Left, r.Bottom - r.Top, pf32bit);
+      for (Integer y = r.Top; y < r.Bottom; ++y)
+        std::memcpy(FSaved->ScanLine(y - r.Top), FComposite->ScanLine(y) + 4 * std::size_t(r.Left),
+                    4 * std::size_t(r.Right - r.Left));
+    }
+    if (!b) continue;
+    const std::vector<TRGBQuad> table = b->GetColorTable();
+    const Integer tIndex = f->TransparentIndex();
+    const bool keyed = f->FTransparentColor != clNone;
+    const std::uint32_t tRgb = keyed ? ToRGB(f->FTransparentColor) : 0;
+    const bool plain = PlainRows(b->GetPixelFormat());
+    for (Integer y = r.Top; y < r.Bottom; ++y) {
+      const Integer sy = y - f->FTopLeft.Y;
+      const Byte* src = plain ? b->ScanLine(sy) : nullptr;
+      auto* dst = reinterpret_cast<std::uint32_t*>(FComposite->ScanLine(y));
+      for (Integer x = r.Left; x < r.Right; ++x) {
+        const Integer sx = x - f->FTopLeft.X;
+        Integer index = -1;
+        const std::uint32_t rgb = src ? RowColor(*b, src, sx, table, index) : ToRGB(b->GetCanvas()->GetPixel(sx, sy));
+        if (keyed && (tIndex >= 0 ? index == tIndex : rgb == tRgb)) continue;
+        dst[x] = rgb;
+      }
+    }
+  }
+  return FComposite.get();
 }
 
 // ---- animation

@@ -1,8 +1,9 @@
 // GIF pictures for the class library's picture objects: TGIFImage holds the
 // frames of a GIF file, loads and saves GIF streams with a block reader and
-// writer and an LZW coder of its own, and draws its current frame. Frames
-// keep their LZW data as read and are decoded into a TBitmap only when
-// first drawn or measured. With Animate on, a timer steps through the
+// writer and an LZW coder of its own, and draws its current frame as the
+// screen shows it: the frames before it composed by their disposal methods.
+// Frames keep their LZW data as read and are decoded into a TBitmap only
+// when first drawn or measured. With Animate on, a timer steps through the
 // frames by their delays (and repeat count) and every step signals a
 // change, so an image control holding the picture repaints it.
 //
@@ -87,7 +88,7 @@ class TGIFFrame : public TPersistent {
   void AssignTo(TPersistent* Dest) override;
 
   TPoint GetOrigin() const { return FTopLeft; }
-  void SetOrigin(TPoint Value) { FTopLeft = Value; }
+  void SetOrigin(TPoint Value);
   bool GetInterlaced() const { return FInterlaced; }
   void SetInterlaced(bool Value) { FInterlaced = Value; }
   bool GetCorrupted() const { return FCorrupted; }
@@ -95,13 +96,16 @@ class TGIFFrame : public TPersistent {
   void SetGrayScale(bool Value) { FGrayScale = Value; }
   /// clNone for none.
   TColor GetTransparentColor() const { return FTransparentColor; }
-  void SetTransparentColor(TColor Value) { FTransparentColor = Value; }
+  void SetTransparentColor(TColor Value);
   /// Milliseconds.
   Integer GetAnimateInterval() const { return FAnimateInterval; }
   void SetAnimateInterval(Integer Value) { FAnimateInterval = Value; }
-  /// 0 to 7, as stored in the graphic control block.
+  /// 0 to 7, as stored in the graphic control block: what becomes of the
+  /// frame's area before the next frame is drawn. 2 restores the background
+  /// (the area shows nothing), 3 restores what the area held before this
+  /// frame; 0, 1 and the unassigned 4 to 7 leave the frame in place.
   Integer GetDisposalMethod() const { return FDisposal; }
-  void SetDisposalMethod(Integer Value) { FDisposal = Value & 7; }
+  void SetDisposalMethod(Integer Value);
   TGIFItem* GetItem() const { return FItem.get(); }
   const std::vector<TExtension>& GetExtensions() const { return FExtensions; }
   /// The comment texts of the frame's comment blocks.
@@ -112,6 +116,9 @@ class TGIFFrame : public TPersistent {
   friend class TGIFImage;
   void Decode();
   void Encode(bool& GlobalTaken);
+  /// The index whose pixels are transparent in the bitmap (-1 when pixels
+  /// are matched by the transparent colour instead).
+  Integer TransparentIndex() const;
   void RebuildExtensions();
 
   TGIFImage* FOwner;
@@ -135,14 +142,19 @@ class TGIFImage : public TGraphic {
 
   void Assign(TPersistent* Source) override;
   void AssignTo(TPersistent* Dest) override;
-  /// Draws the current frame stretched into Rect; with the graphic
-  /// transparent and a transparent colour in the frame, that colour is left
-  /// out.
+  /// Draws the screen as it stands once the current frame is shown,
+  /// stretched into Rect: the frames before it are composed at their
+  /// positions by their disposal methods, and the current frame over them.
+  /// Pixels no frame covers (and the frames' transparent pixels) are left
+  /// out when the graphic is transparent, otherwise filled with the
+  /// background colour (left out when there is none). A screen of more
+  /// than 64 M pixels draws nothing.
   void Draw(TCanvas* ACanvas, const TRect& Rect) override;
   /// True when the other is a TGIFImage sharing the same picture data.
   bool Equals(const TGraphic* Graphic) const;
   bool GetEmpty() const override;
-  /// Of the current frame's bitmap (0 without one).
+  /// The screen's: the file's screen size, grown to cover every frame at
+  /// its position (what Draw draws); 0 without a current frame.
   Integer GetWidth() const override;
   Integer GetHeight() const override;
   /// Raise EInvalidGraphicOperation: a GIF's size is its frames'.
@@ -205,6 +217,13 @@ class TGIFImage : public TGraphic {
   void Reset();
   void Load(const Byte* Data, std::size_t Size, bool DecodeFirst);
   void UpdateScreenSize();
+  /// The screen size Draw composes on.
+  TPoint ComposedSize() const;
+  /// Forgets the composed screen (frames or their placing changed).
+  void InvalidateComposite();
+  /// The screen once frame Index is drawn; built on the last composition
+  /// when that showed an earlier frame, else from frame 0.
+  TBitmap* ComposeTo(Integer Index);
   void Step(TObject* Sender);
   void ArmTimer();
 
@@ -220,6 +239,15 @@ class TGIFImage : public TGraphic {
   bool FAnimate = false;
   Integer FPlaysDone = 0;
   std::unique_ptr<TTimer> FTimer;
+  // The composed screen: pixels no frame covers hold FKey, a colour no
+  // frame uses. FSaved holds what FComposedRect held before the last
+  // composed frame when that frame restores it.
+  std::unique_ptr<TBitmap> FComposite;
+  Integer FComposedIndex = -1;
+  TRect FComposedRect{};
+  std::unique_ptr<TBitmap> FSaved;
+  TColor FKey = clNone;
+  bool FKeyChosen = false;
 };
 
 /// The GIF class's byte-level coders, open for tests. Decode fills

@@ -380,6 +380,12 @@ bool ReadJpegBlock(const TTIFFVars& V, const Byte* Data, Integer Length, TLKBitm
           d[2] = s[2];
         }
       }
+      // The page's own profile describes the decoded colours, as it does
+      // for the other codings (the converter leaves them alone while colour
+      // management is off or the page has no profile).
+      Byte* seg = dst + 3 * X;
+      std::vector<Byte> row(seg, seg + 3 * std::size_t(n));
+      LKConvertColorFunction(row.data(), lkcmsBGR, seg, lkcmsBGR, n, V.Params);
     }
   }
   return true;

@@ -447,6 +447,102 @@ TEST(RxGIFTest, AnimationStepsByTheFrameDelays) {
   }
 }
 
+TEST(RxGIFTest, FramesAreComposedByTheirDisposalAsThePeerCoalescesThem) {
+  if (!HavePeer()) GTEST_SKIP() << "ImageMagick is not installed";
+  appkit::TScratch dir;
+  // Four frames on a 24 x 16 screen: a gradient over all of it, a blue disc
+  // with transparent corners, a green and a yellow square, each at its own
+  // place; every disposal method in several orders. The peer shows the
+  // screen before the first frame in the background colour and the areas a
+  // disposal clears as transparent: drawn opaque, both are the background
+  // colour here.
+  const char* const frames[] = {
+      "\\( -size 24x16 gradient:red-yellow \\)",
+      "\\( -size 10x8 xc:none -fill blue -draw 'circle 5,4 5,0' -repage 24x16+3+2 \\)",
+      "\\( -size 6x6 xc:green -repage 24x16+12+6 \\)",
+      "\\( -size 4x4 xc:yellow -repage 24x16+5+3 \\)",
+  };
+  const std::vector<std::vector<std::string>> orders = {
+      {"None", "None", "None", "None"},
+      {"None", "Background", "Previous", "Previous"},
+      {"Background", "Previous", "None", "Background"},
+      {"Previous", "Background", "Background", "None"},
+      {"Previous", "Previous", "Previous", "Previous"},
+  };
+  const TColor outside = RGB(1, 2, 3);  // in no frame's map: shows what is not drawn
+  for (const auto& order : orders) {
+    const std::string trace = order[0] + "," + order[1] + "," + order[2] + "," + order[3];
+    SCOPED_TRACE(trace);
+    const std::string file = dir / "anim.gif";
+    std::string make = std::string(kPeer);
+    for (int i = 0; i < 4; ++i) make += " -dispose " + order[std::size_t(i)] + " " + frames[i];
+    ASSERT_TRUE(RunPeer(make + " -delay 10 " + file));
+    std::vector<Byte> peer;
+    {
+      FILE* p = popen((std::string(kPeer) + " " + file + " -coalesce -depth 8 rgba:- 2>/dev/null").c_str(), "r");
+      ASSERT_NE(p, nullptr);
+      Byte buf[4096];
+      for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) peer.insert(peer.end(), buf, buf + n);
+      pclose(p);
+    }
+    ASSERT_EQ(peer.size(), std::size_t(4 * 24 * 16 * 4));
+    TGIFImage g;
+    g.LoadFromFile(file);
+    ASSERT_EQ(g.GetCount(), 4);
+    EXPECT_EQ(g.GetWidth(), 24);
+    EXPECT_EQ(g.GetHeight(), 16);
+    g.SetTransparent(false);
+    const TColor background = g.GetBackgroundColor();
+    ASSERT_NE(background, clNone);
+    // Forwards (each frame built on the last) and backwards (rebuilt).
+    for (const int i : {0, 1, 2, 3, 2, 1, 0, 3}) {
+      g.SetFrameIndex(i);
+      TBitmap shown(24, 16, pf24bit);
+      shown.GetCanvas()->GetBrush()->SetColor(outside);
+      shown.GetCanvas()->FillRect(TRect{0, 0, 24, 16});
+      g.Draw(shown.GetCanvas(), TRect{0, 0, 24, 16});
+      int wrong = 0;
+      for (Integer y = 0; y < 16; ++y)
+        for (Integer x = 0; x < 24; ++x) {
+          const Byte* q = peer.data() + ((std::size_t(i) * 16 + std::size_t(y)) * 24 + std::size_t(x)) * 4;
+          const TColor want = q[3] == 0 ? background : RGB(q[0], q[1], q[2]);
+          if (shown.GetCanvas()->GetPixel(x, y) != want && ++wrong < 4)
+            ADD_FAILURE() << "frame " << i << " pixel " << x << "," << y;
+        }
+      EXPECT_EQ(wrong, 0) << "frame " << i;
+    }
+  }
+}
+
+TEST(RxGIFTest, AFrameChangedAfterDrawingIsComposedAnew) {
+  // Two frames, the second a 2 x 2 square restoring the background.
+  TGIFImage g;
+  TBitmap red(6, 6, pf24bit), blue(2, 2, pf24bit);
+  red.GetCanvas()->GetBrush()->SetColor(clRed);
+  red.GetCanvas()->FillRect(TRect{0, 0, 6, 6});
+  blue.GetCanvas()->GetBrush()->SetColor(clBlue);
+  blue.GetCanvas()->FillRect(TRect{0, 0, 2, 2});
+  g.AppendFrame(&red);
+  g.AppendFrame(&blue);
+  g.GetFrame(1)->SetOrigin(TPoint{1, 1});
+  TBitmap shown(6, 6, pf24bit);
+  auto pixel = [&](Integer Frame, Integer X, Integer Y) {
+    g.SetFrameIndex(Frame);
+    shown.GetCanvas()->GetBrush()->SetColor(clLime);
+    shown.GetCanvas()->FillRect(TRect{0, 0, 6, 6});
+    g.Draw(shown.GetCanvas(), TRect{0, 0, 6, 6});
+    return shown.GetCanvas()->GetPixel(X, Y);
+  };
+  EXPECT_EQ(pixel(1, 1, 1), clBlue);
+  EXPECT_EQ(pixel(1, 4, 4), clRed);
+  // Moved, and the first frame cleared away before it: the screen follows.
+  g.GetFrame(1)->SetOrigin(TPoint{4, 4});
+  g.GetFrame(0)->SetDisposalMethod(2);
+  EXPECT_EQ(pixel(1, 1, 1), clLime);
+  EXPECT_EQ(pixel(1, 4, 4), clBlue);
+  EXPECT_EQ(pixel(0, 1, 1), clRed);
+}
+
 TEST(RxGIFTest, ClipboardCarriesTheGIFAndItsPicture) {
   if (!ClipboardAvailable()) GTEST_SKIP() << "no clipboard";
   TGIFImage g;

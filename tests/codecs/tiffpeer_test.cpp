@@ -13,8 +13,11 @@
 
 #include "codecs/tiff/tiffilt.h"
 #include "common/file_kit.h"
+#include "common/icc_fixtures.h"
 #include "common/tiff_builder.h"
 #include "core/lkbitmap.h"
+#include "core/lkicc.h"
+#include "io/lkconvertcolor.h"
 #include "io/lkparams.h"
 
 namespace fs = std::filesystem;
@@ -286,6 +289,59 @@ TEST(TiffWriter, AppendPlacesPagesAtTheirIndex) {
 
 // Hostile files: refused or cut, with the abort flag, never a crash or a
 // runaway allocation.
+TEST(TiffWriter, JpegCodedPagesTakeTheirProfileAsUncodedOnesDo) {
+  // A wide-gamut gradient page coded as JPEG, and its decoded colours as an
+  // uncompressed page with the same profile: with colour management on both
+  // must come out in the same sRGB colours (the JPEG page used to keep its
+  // stored colours).
+  const std::vector<Byte> wide = icctest::WideRGB();
+  TLKBitmap picture;
+  picture.Allocate(64, 40, lk24RGB);
+  for (Integer y = 0; y < 40; ++y) {
+    Byte* row = static_cast<Byte*>(picture.GetScanLine(y));
+    for (Integer x = 0; x < 64; ++x) {
+      row[3 * x] = Byte(x * 4);
+      row[3 * x + 1] = Byte(y * 6);
+      row[3 * x + 2] = Byte(255 - x * 2);
+    }
+  }
+  auto save = [&](TLKBitmap& B, TIOTIFFCompression Compression) {
+    TIOParamsVals p(nullptr);
+    p.TIFF_COMPRESSION = Compression;
+    p.GetInputICC()->LoadFromBuffer(wide.data(), Integer(wide.size()));
+    bool aborted = false;
+    const Bytes out = Save(B, p, aborted);
+    EXPECT_FALSE(aborted);
+    return out;
+  };
+  const Bytes jpeg = save(picture, ioTIFF_JPEG);
+  Loaded stored;
+  Load(jpeg, stored);
+  ASSERT_FALSE(stored.Abort.load());
+  const Bytes plain = save(stored.Bitmap, ioTIFF_UNCOMPRESSED);
+  Loaded fromJpeg, fromPlain;
+  lkgEnableCMS = true;
+  Load(jpeg, fromJpeg);
+  Load(plain, fromPlain);
+  lkgEnableCMS = false;
+  ASSERT_FALSE(fromJpeg.Abort.load());
+  ASSERT_FALSE(fromPlain.Abort.load());
+  ASSERT_EQ(fromJpeg.Bitmap.GetPixelFormat(), lk24RGB);
+  ASSERT_EQ(fromPlain.Bitmap.GetPixelFormat(), lk24RGB);
+  int changed = 0, differ = 0;
+  for (Integer y = 0; y < 40; ++y) {
+    const Byte* a = static_cast<const Byte*>(fromJpeg.Bitmap.GetScanLine(y));
+    const Byte* b = static_cast<const Byte*>(fromPlain.Bitmap.GetScanLine(y));
+    const Byte* s = static_cast<const Byte*>(stored.Bitmap.GetScanLine(y));
+    for (Integer i = 0; i < 3 * 64; ++i) {
+      differ += a[i] != b[i];
+      changed += a[i] != s[i];
+    }
+  }
+  EXPECT_EQ(differ, 0);
+  EXPECT_GT(changed, 64 * 40);  // the profile did change the colours
+}
+
 TEST(TiffPeers, HostileFilesAreRefusedOrCut) {
   auto page = [](tiffkit::Builder& tb, int d, uint32_t w, uint32_t h, uint16_t compression) {
     tb.Long(d, 256, {w});
