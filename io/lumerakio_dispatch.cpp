@@ -8,6 +8,7 @@
 #include "core/lklists.h"
 #include "dialogs/lkiodialogs.h"
 #include "io/lkdetect.h"
+#include "io/lkfiledialogrun.h"
 #include "io/lkfileformats.h"
 #include "io/lkformatrow.h"
 #include "io/lkiothread.h"
@@ -266,37 +267,39 @@ void TLumerakIO::LoadFromFileRAW(const String& FileName) {
 // ---------------------------------------------------------------------------
 // Dialogs
 
-namespace {
-void PrepareFileDialog(TLumerakIO& IO, TLKFileDialog& D, const String& InitialDir, const String& InitialFileName,
-                       bool AlwaysAnimate, Integer FilterIndex, const String& ExtendedFilters) {
-  LKFillFileDialog(D, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters, IO.GetAutoAdjustDPI(),
-                   IO.GetFilteredAdjustDPI(), IO.GetMsgLanguage());
-  D.EnableSizing = true;
+std::unique_ptr<TLKFileDialog> LKRunFileDialog(TComponent* Owner, bool Save, const TLKFileDialogSetup& Setup,
+                                               const String& InitialDir, const String& InitialFileName,
+                                               bool AlwaysAnimate, Integer FilterIndex,
+                                               const String& ExtendedFilters) {
+  TLKIODialogs* dialogs = LKGetIODialogs();
+  if (!dialogs) return nullptr;
+  std::unique_ptr<TLKFileDialog> dialog = Save ? dialogs->CreateSaveDialog(Owner) : dialogs->CreateOpenDialog(Owner);
+  if (!dialog) return nullptr;
+  LKFillFileDialog(*dialog, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters,
+                   Setup.AutoAdjustDPI, Setup.FilteredAdjustDPI, Setup.Language);
+  if (Setup.EnableSizing) dialog->EnableSizing = true;
+  if (Save) dialog->AttachedLumerakIO = Setup.AttachedIO;
+  if (!dialog->Execute()) return nullptr;
+  return dialog;
 }
-}  // namespace
 
 String TLumerakIO::ExecuteOpenDialog(const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
                                      Integer FilterIndex, const String& ExtendedFilters) {
-  TLKIODialogs* dialogs = LKGetIODialogs();
-  if (!dialogs) return String();
-  std::unique_ptr<TLKFileDialog> dialog = dialogs->CreateOpenDialog(this);
+  // The single-picture component's file dialogs may be resized.
+  const TLKFileDialogSetup setup{GetAutoAdjustDPI(), GetFilteredAdjustDPI(), GetMsgLanguage(), true, nullptr};
+  const std::unique_ptr<TLKFileDialog> dialog =
+      LKRunFileDialog(this, false, setup, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters);
   if (!dialog) return String();
-  PrepareFileDialog(*this, *dialog, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters);
-  if (!dialog->Execute()) return String();
   GetIOParams()->SetImageIndex(dialog->SelectedImage);
   return dialog->FileName;
 }
 
 String TLumerakIO::ExecuteSaveDialog(const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
                                      Integer FilterIndex, const String& ExtendedFilters) {
-  TLKIODialogs* dialogs = LKGetIODialogs();
-  if (!dialogs) return String();
-  std::unique_ptr<TLKFileDialog> dialog = dialogs->CreateSaveDialog(this);
-  if (!dialog) return String();
-  PrepareFileDialog(*this, *dialog, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters);
-  dialog->AttachedLumerakIO = this;
-  if (!dialog->Execute()) return String();
-  return dialog->FileName;
+  const TLKFileDialogSetup setup{GetAutoAdjustDPI(), GetFilteredAdjustDPI(), GetMsgLanguage(), true, this};
+  const std::unique_ptr<TLKFileDialog> dialog =
+      LKRunFileDialog(this, true, setup, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters);
+  return dialog ? dialog->FileName : String();
 }
 
 bool TLumerakIO::DoPreviews(TPreviewParams Pages) {

@@ -8,7 +8,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "platform/controls.h"
 #include "platform/testhooks.h"
@@ -23,9 +25,104 @@ std::unique_ptr<TPrinter>& PrinterSlot() {
 // Default resolution of PDF output: what a desktop printer driver reports.
 constexpr int kDefaultPdfDpi = 300;
 
+// Largest band DrawBanded draws at once.
+constexpr long long kBandBytes = 8LL << 20;
+// Band heights are multiples of this many rows, counted from the top of the
+// box that is sent: a device that codes images in blocks of up to 16 rows
+// (JPEG in PDF output) then codes the same blocks as for one image.
+constexpr Integer kBandGrid = 16;
+
+// Box of what is not white in rows [First, Last) of a 24-bit raster (rows
+// Stride bytes apart, Width pixels); empty (Left >= Right) when all white.
+// Rows counts from the raster's first row; the box is in page rows.
+TRect InkBox(const Byte* Rows, Integer Stride, Integer Width, Integer FirstPageRow, Integer Count) {
+  const Integer rowBytes = Width * 3;
+  TRect box{Width, 0, -1, 0};
+  bool any = false;
+  for (Integer y = 0; y < Count; ++y) {
+    const Byte* row = Rows + static_cast<std::size_t>(y) * Stride;
+    Integer first = 0;
+    while (first < rowBytes && row[first] == 0xFF) ++first;
+    if (first == rowBytes) continue;
+    Integer last = rowBytes - 1;
+    while (row[last] == 0xFF) --last;
+    if (!any) box.Top = FirstPageRow + y;
+    any = true;
+    box.Bottom = FirstPageRow + y + 1;
+    box.Left = std::min(box.Left, first / 3);
+    box.Right = std::max(box.Right, last / 3 + 1);
+  }
+  return any ? box : TRect{};
+}
+
+TRect Union(const TRect& A, const TRect& B) {
+  if (A.Left >= A.Right) return B;
+  if (B.Left >= B.Right) return A;
+  return TRect{std::min(A.Left, B.Left), std::min(A.Top, B.Top), std::max(A.Right, B.Right),
+               std::max(A.Bottom, B.Bottom)};
+}
+
 }  // namespace
 
-TPrinter::TPrinter() { MakeQtPrinter(""); }
+// The page's pixels: the whole raster, made white when a canvas first asks
+// for a row, or while a band is drawn only the band's rows. Rows outside the
+// band (which a band's clip keeps the canvas from touching) share one
+// scratch row, so a stray write can never land on the band.
+class TPrinterPage : public TPixelSurface {
+ public:
+  void Reset(Integer Width, Integer Height) {
+    FWidth = std::max<Integer>(Width, 0);
+    FHeight = std::max<Integer>(Height, 0);
+    FStride = BytesPerScanline(FWidth, 24);
+    FRaster = {};
+    FBand = {};
+    FBandRows = 0;
+    FScratch.assign(static_cast<std::size_t>(FStride), 0xFF);
+  }
+  Integer SurfaceWidth() const override { return FWidth; }
+  Integer SurfaceHeight() const override { return FHeight; }
+  Integer SurfaceBitsPerPixel() const override { return 24; }
+  std::span<const TRGBQuad> SurfacePalette() const override { return {}; }
+  Byte* SurfaceRow(Integer y) override {
+    if (FBandRows > 0) {
+      if (y < FBandTop || y >= FBandTop + FBandRows) return FScratch.data();
+      return FBand.data() + static_cast<std::size_t>(y - FBandTop) * FStride;
+    }
+    if (FRaster.empty()) FRaster.assign(static_cast<std::size_t>(FStride) * FHeight, 0xFF);
+    return FRaster.data() + static_cast<std::size_t>(y) * FStride;
+  }
+
+  bool HasRaster() const { return !FRaster.empty(); }
+  const Byte* Raster() const { return FRaster.data(); }
+  Integer Stride() const { return FStride; }
+  /// Rows of a band of at most kBandBytes, a multiple of kBandGrid.
+  Integer BandRows() const {
+    const long long rows = kBandBytes / std::max<Integer>(FStride, 1) / kBandGrid * kBandGrid;
+    return static_cast<Integer>(std::max<long long>(rows, kBandGrid));
+  }
+  void BeginBand(Integer Top, Integer Rows) {
+    FBandTop = Top;
+    FBandRows = Rows;
+    FBand.assign(static_cast<std::size_t>(FStride) * Rows, 0xFF);
+  }
+  const Byte* Band() const { return FBand.data(); }
+  void EndBand() {
+    FBandRows = 0;
+    FBand = {};
+  }
+
+ private:
+  Integer FWidth = 0, FHeight = 0, FStride = 0;
+  std::vector<Byte> FRaster;
+  std::vector<Byte> FBand;
+  Integer FBandTop = 0, FBandRows = 0;
+  std::vector<Byte> FScratch;
+};
+
+TPrinter::TPrinter()
+    : FPage(std::make_unique<TPrinterPage>()), FCanvas(std::make_unique<TCanvas>(FPage.get())) {
+  MakeQtPrinter("");
+}
 
 TPrinter::~TPrinter() {
   if (FPrinting) Abort();
@@ -127,39 +224,85 @@ void TPrinter::BeginDoc() {
     FPainter.reset();
     throw EPrinter("Printer \"" + GetPrinterName() + "\" cannot be opened");
   }
-  FPage = std::make_unique<TBitmap>(GetPageWidth(), GetPageHeight(), pf24bit);
-  ClearPage();
+  // Each job starts with a canvas of default pen, brush and font.
+  FCanvas = std::make_unique<TCanvas>(FPage.get());
+  FPage->Reset(GetPageWidth(), GetPageHeight());
   FPrinting = true;
   FPageNumber = 1;
 }
 
 void TPrinter::ClearPage() {
-  for (Integer y = 0; y < FPage->GetHeight(); ++y) std::memset(FPage->ScanLine(y), 0xFF, FPage->RowBytes());
-  FPage->GetCanvas()->ResetClipRect();
+  FPage->Reset(GetPageWidth(), GetPageHeight());
+  FCanvas->ResetClipRect();
+}
+
+void TPrinter::SendRows(const Byte* Rows, Integer Stride, const TRect& Box, Integer FirstRow) {
+  // Rows holds page rows from FirstRow on; Box is in page pixels.
+  const QImage image(Rows + static_cast<std::size_t>(Box.Top - FirstRow) * Stride + static_cast<std::size_t>(Box.Left) * 3,
+                     Box.Right - Box.Left, Box.Bottom - Box.Top, Stride, QImage::Format_BGR888);
+  FPainter->drawImage(QPoint(Box.Left, Box.Top), image);
 }
 
 void TPrinter::FlushPage() {
   // Only the box around what is not white goes to the device: one image at
   // its device-pixel place.
-  const Integer w = FPage->GetWidth(), h = FPage->GetHeight();
-  const Integer rowBytes = w * 3;
-  Integer top = -1, bottom = -1, left = w, right = -1;
-  for (Integer y = 0; y < h; ++y) {
-    const Byte* row = FPage->ScanLine(y);
-    Integer first = 0;
-    while (first < rowBytes && row[first] == 0xFF) ++first;
-    if (first == rowBytes) continue;
-    Integer last = rowBytes - 1;
-    while (row[last] == 0xFF) --last;
-    if (top < 0) top = y;
-    bottom = y;
-    left = std::min(left, first / 3);
-    right = std::max(right, last / 3);
+  if (!FPage->HasRaster()) return;
+  const TRect box = InkBox(FPage->Raster(), FPage->Stride(), FPage->SurfaceWidth(), 0, FPage->SurfaceHeight());
+  if (box.Left < box.Right) SendRows(FPage->Raster(), FPage->Stride(), box, 0);
+}
+
+void TPrinter::DrawBanded(const TRect& Area, const std::function<void()>& Draw) {
+  if (!FPrinting) throw EPrinter("Printer is not currently printing");
+  if (!Draw) return;
+  if (FPage->HasRaster()) {
+    Draw();
+    return;
   }
-  if (top < 0) return;
-  const QImage image(FPage->ScanLine(top) + static_cast<std::size_t>(left) * 3, right - left + 1,
-                     bottom - top + 1, FPage->RowBytes(), QImage::Format_BGR888);
-  FPainter->drawImage(QPoint(left, top), image);
+  const Integer top = std::max<Integer>(std::min(Area.Top, Area.Bottom), 0);
+  const Integer bottom = std::min<Integer>(std::max(Area.Top, Area.Bottom), FPage->SurfaceHeight());
+  if (top >= bottom) return;
+  const TRect before = FCanvas->GetClipRect();
+  const bool clipped = !(before == TRect{0, 0, FPage->SurfaceWidth(), FPage->SurfaceHeight()});
+  struct TRestore {
+    TPrinterPage* Page;
+    TCanvas* Canvas;
+    TRect Clip;
+    bool Clipped;
+    ~TRestore() {
+      Page->EndBand();
+      if (Clipped) Canvas->SetClipRect(Clip);
+      else Canvas->ResetClipRect();
+    }
+  } restore{FPage.get(), FCanvas.get(), before, clipped};
+  const Integer rows = FPage->BandRows();
+  auto drawBand = [&](Integer From, Integer To) {
+    FPage->BeginBand(From, To - From);
+    FCanvas->SetClipRect(TRect{std::max(before.Left, 0), std::max(before.Top, From), before.Right,
+                               std::min(before.Bottom, To)});
+    Draw();
+  };
+  // First the box of what the drawing puts on the page, then that box in
+  // bands on a grid from its top, so the device gets the same image rows
+  // as when the whole page is sent at once. Each band's image reaches one
+  // grid step into its neighbours and is clipped to the band: a JPEG
+  // decoder smooths colour across an image's edge rows, and so no edge row
+  // of a band shows.
+  TRect box{};
+  for (Integer y = top; y < bottom; y += rows) {
+    const Integer to = std::min(y + rows, bottom);
+    drawBand(y, to);
+    box = Union(box, InkBox(FPage->Band(), FPage->Stride(), FPage->SurfaceWidth(), y, to - y));
+  }
+  if (box.Left >= box.Right) return;
+  FPainter->save();
+  for (Integer y = box.Top; y < box.Bottom; y += rows) {
+    const Integer to = std::min(y + rows, box.Bottom);
+    const Integer from = std::max(y - kBandGrid, box.Top), until = std::min(to + kBandGrid, box.Bottom);
+    drawBand(from, until);
+    FPainter->setClipRect(QRect(box.Left, y, box.Right - box.Left, to - y));
+    SendRows(FPage->Band(), FPage->Stride(), TRect{box.Left, from, box.Right, until}, from);
+  }
+  FPainter->restore();
 }
 
 void TPrinter::NewPage() {
@@ -175,7 +318,7 @@ void TPrinter::EndDoc() {
   FlushPage();
   FPainter->end();
   FPainter.reset();
-  FPage.reset();
+  FPage->Reset(0, 0);
   FPrinting = false;
   FPageNumber = 0;
 }
@@ -185,17 +328,14 @@ void TPrinter::Abort() {
   FQt->abort();
   FPainter->end();
   FPainter.reset();
-  FPage.reset();
+  FPage->Reset(0, 0);
   FPrinting = false;
   FPageNumber = 0;
 }
 
 TCanvas* TPrinter::GetCanvas() {
-  if (!FPage) {
-    // No job: a canvas on an empty surface, which draws nothing.
-    FPage = std::make_unique<TBitmap>();
-  }
-  return FPage->GetCanvas();
+  // Without a job the page has no pixels, and the canvas draws nothing.
+  return FCanvas.get();
 }
 
 void TPrinter::ResetToDefaults() {
@@ -226,6 +366,15 @@ void LKResetPrinter() {
   const String title = p->Title;
   p->ResetToDefaults();
   p->Title = title;
+}
+
+void PrintInBands(TCanvas* Canvas, const TRect& Area, const std::function<void()>& Draw) {
+  if (!Draw) return;
+  auto& slot = PrinterSlot();
+  if (Canvas && slot && slot->GetPrinting() && Canvas == slot->GetCanvas())
+    slot->DrawBanded(Area, Draw);
+  else
+    Draw();
 }
 
 Integer GetDeviceCaps(TCanvas* Canvas, Integer Index) {

@@ -8,13 +8,16 @@
 // (end points left out, pen modes on stored values). NewPage and EndDoc hand
 // the raster to Qt's printer at one device pixel per raster pixel; only the
 // part that holds something other than white is sent, so an empty page
-// costs nothing and a picture keeps its place exactly. The printer prints to
-// a queue that Qt's printer list names (CUPS on Linux), or to a PDF file
-// when an output file name is set.
+// costs nothing and a picture keeps its place exactly. The raster is made
+// when the canvas first touches a row, so a page drawn only in bands (see
+// DrawBanded) never holds more than one band: a 600 dpi A4 page is 100 MB.
+// The printer prints to a queue that Qt's printer list names (CUPS on
+// Linux), or to a PDF file when an output file name is set.
 //
 // Threading: main thread only, like the forms that print.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -82,6 +85,17 @@ class TPrinter : public TObject {
   Integer GetPageNumber() const { return FPageNumber; }
   /// The page's canvas; drawing needs a started job.
   TCanvas* GetCanvas();
+  /// Draws part of the page in horizontal bands, sending each band to the
+  /// device as soon as it is drawn, so the whole page raster is never held.
+  /// Draw is called once per band with the page canvas clipped to the band
+  /// (it should skip work outside GetCanvas()->GetClipRect()), twice over:
+  /// once to find the box that holds something other than white, once to
+  /// send that box in bands of whole rows. Area bounds what Draw draws. When
+  /// the page's raster already holds drawing, Draw is called once on it
+  /// instead, so the page keeps its drawing order. Drawing straight on the
+  /// canvas after a banded drawing of the same page is sent over it when the
+  /// page ends, white included. Raises EPrinter when not printing.
+  void DrawBanded(const TRect& Area, const std::function<void()>& Draw);
 
   /// Chooses the same queue again with the driver's defaults for every
   /// setting but the copies, the orientation and the title.
@@ -94,10 +108,12 @@ class TPrinter : public TObject {
   void MakeQtPrinter(const String& Name);
   void FlushPage();
   void ClearPage();
+  void SendRows(const Byte* Rows, Integer Stride, const TRect& Box, Integer FirstRow);
 
   std::unique_ptr<QPrinter> FQt;
   std::unique_ptr<class QPainter> FPainter;
-  std::unique_ptr<TBitmap> FPage;
+  std::unique_ptr<class TPrinterPage> FPage;
+  std::unique_ptr<TCanvas> FCanvas;
   Integer FPrinterIndex = -1;
   String FOutputFileName;
   Integer FResolution = 0;  // 0: the device's own
@@ -111,6 +127,11 @@ TPrinter* Printer();
 /// Replaces the process-wide printer with a new one with default settings
 /// (tests); returns it.
 TPrinter* ResetPrinterObject();
+
+/// Draw limited to Area of Canvas: in bands through TPrinter::DrawBanded
+/// when Canvas is the page canvas of the process-wide printer's running
+/// job, otherwise by one call of Draw.
+void PrintInBands(TCanvas* Canvas, const TRect& Area, const std::function<void()>& Draw);
 
 /// Raised for printer misuse and queues that cannot be opened.
 class EPrinter : public Exception {

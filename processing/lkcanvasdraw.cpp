@@ -10,6 +10,7 @@
 #include "core/lkioglobals.h"
 #include "core/lkmath.h"
 #include "platform/graphics.h"
+#include "platform/printers.h"
 #include "platform/sysutils.h"
 #include "processing/lkdibcopy.h"
 #include "processing/lkfilterresample.h"
@@ -110,7 +111,10 @@ void TLKBitmap::RenderToCanvas(TCanvas* canvas, Integer x, Integer y, Integer wi
     std::vector<Byte> dib = _CopyBitmaptoDIBEx(this, 0, 0, GetWidth(), GetHeight());
     if (gamma != 1.0 && gamma != 0.0) LKDIBGamma(dib, gamma);
     LKPrintLogWrite("TLKBitmap.RenderToCanvas: calling _DIBDrawTo");
-    _DIBDrawTo(canvas, dib, 0, 0, GetWidth(), GetHeight(), x, y, width, height);
+    // On a printer page the stretch is drawn band by band; each band draws
+    // the same pixels as the whole stretch has there.
+    PrintInBands(canvas, TRect{x, y, x + width, y + height},
+                 [&] { _DIBDrawTo(canvas, dib, 0, 0, GetWidth(), GetHeight(), x, y, width, height); });
     LKPrintLogWrite("TLKBitmap.RenderToCanvas: end");
     return;
   }
@@ -148,14 +152,23 @@ void TLKBitmap::RenderToCanvas(TCanvas* canvas, Integer x, Integer y, Integer wi
       for (Integer i = 0; i < w * 3; ++i) row[i] = table[row[i]];
     }
   }
-  Integer row = 0, cur = strip;
-  while (cur > 0 && row < h) {
-    LKPrintLogWrite("TLKBitmap.RenderToCanvas: PrintPict y=" + IntToStr(row));
-    PrintPict(canvas, x, y, temp.get(), 0, row, w, cur);
-    const Integer next = std::min(h - cur - row, cur);
-    row += cur;
-    cur = next;
-  }
+  // Only the rows of each strip inside the canvas's clip are copied and
+  // drawn: on a printer page drawn in bands that is one band at a time.
+  PrintInBands(canvas, TRect{x, y, x + w, y + h}, [&] {
+    const TRect clip = canvas->GetClipRect();
+    const Int64 clipTop = static_cast<Int64>(clip.Top) - y, clipBottom = static_cast<Int64>(clip.Bottom) - y;
+    Integer row = 0, cur = strip;
+    while (cur > 0 && row < h) {
+      const Int64 from = std::max<Int64>(row, clipTop), to = std::min<Int64>(static_cast<Int64>(row) + cur, clipBottom);
+      if (from < to) {
+        LKPrintLogWrite("TLKBitmap.RenderToCanvas: PrintPict y=" + IntToStr(static_cast<Integer>(from)));
+        PrintPict(canvas, x, y, temp.get(), 0, static_cast<Integer>(from), w, static_cast<Integer>(to - from));
+      }
+      const Integer next = std::min(h - cur - row, cur);
+      row += cur;
+      cur = next;
+    }
+  });
   LKPrintLogWrite("TLKBitmap.RenderToCanvas: end");
 }
 

@@ -4,39 +4,25 @@
 
 #include "core/lkbitmap.h"
 #include "dialogs/lkiodialogs.h"
+#include "io/lkfiledialogrun.h"
 #include "views/lkmio.h"
 #include "views/lumerakmview.h"
 
-namespace {
-
-// Unlike the single-picture component's dialogs, these are not resizable.
-void PrepareFileDialog(TLumerakMIO& IO, TLKFileDialog& D, const String& InitialDir, const String& InitialFileName,
-                       bool AlwaysAnimate, Integer FilterIndex, const String& ExtendedFilters) {
-  LKFillFileDialog(D, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters, IO.AutoAdjustDPI,
-                   IO.FilteredAdjustDPI, IO.MsgLanguage);
-}
-
-}  // namespace
-
 String TLumerakMIO::ExecuteOpenDialog(const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
                                       Integer FilterIndex, const String& ExtendedFilters) {
-  TLKIODialogs* dialogs = LKGetIODialogs();
-  if (!dialogs) return String();
-  std::unique_ptr<TLKFileDialog> dialog = dialogs->CreateOpenDialog(this);
-  if (!dialog) return String();
-  PrepareFileDialog(*this, *dialog, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters);
-  return dialog->Execute() ? dialog->FileName : String();
+  // Unlike the single-picture component's dialogs, these are not resizable.
+  const TLKFileDialogSetup setup{AutoAdjustDPI, FilteredAdjustDPI, MsgLanguage, false, nullptr};
+  const std::unique_ptr<TLKFileDialog> dialog =
+      LKRunFileDialog(this, false, setup, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters);
+  return dialog ? dialog->FileName : String();
 }
 
 String TLumerakMIO::ExecuteSaveDialog(const String& InitialDir, const String& InitialFileName, bool AlwaysAnimate,
                                       Integer FilterIndex, const String& ExtendedFilters) {
-  TLKIODialogs* dialogs = LKGetIODialogs();
-  if (!dialogs) return String();
-  std::unique_ptr<TLKFileDialog> dialog = dialogs->CreateSaveDialog(this);
-  if (!dialog) return String();
-  dialog->AttachedLumerakIO = this;
-  PrepareFileDialog(*this, *dialog, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters);
-  return dialog->Execute() ? dialog->FileName : String();
+  const TLKFileDialogSetup setup{AutoAdjustDPI, FilteredAdjustDPI, MsgLanguage, false, this};
+  const std::unique_ptr<TLKFileDialog> dialog =
+      LKRunFileDialog(this, true, setup, InitialDir, InitialFileName, AlwaysAnimate, FilterIndex, ExtendedFilters);
+  return dialog ? dialog->FileName : String();
 }
 
 bool TLumerakMIO::DoPreviews(Integer Idx, TPreviewParams Pages) {

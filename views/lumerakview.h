@@ -339,6 +339,10 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   void DrawLayerGrips(TLKBitmap* Target, TLKLayer* Layer);
   /// Dims everything outside the layer with a one-pixel grey checker.
   void DrawLayerOuter(TLKBitmap* Target, TLKLayer* Layer);
+  /// The selection's fill (lksoFilled: the selected pixels inverted) and
+  /// outer mark (lksoMarkOuter: a grey checkerboard outside it), drawn into
+  /// Target after the layers while the selection and its outline show.
+  void PaintSelection(TLKBitmap* Target);
   /// The pixel grid over the current layer from 400 % up.
   void PaintGrid(TLKBitmap* Target);
 

@@ -226,7 +226,10 @@ void TLumerakView::PaintToEx(TLKBitmap* Target, void** RowTable, const TRect* Up
     first = false;
   }
   if (first && DrawBackground) DrawBackgroundInto(Target, UpdateRect, false, nullptr);
-  if (DrawGadgets) PaintGrid(Target);
+  if (DrawGadgets) {
+    PaintSelection(Target);
+    PaintGrid(Target);
+  }
 }
 
 TResampleFilter TLumerakView::LayerFilter(const TLKLayer* Layer) const {
@@ -486,6 +489,28 @@ void TLumerakView::DrawLayerOuter(TLKBitmap* Target, TLKLayer* Layer) {
       if (((x ^ y) & 1) == 0) std::memset(row + static_cast<std::size_t>(x) * 3, kOuterGrey, 3);
     }
   }
+}
+
+void TLumerakView::PaintSelection(TLKBitmap* Target) {
+  if (!FVisibleSelection || FMask->IsEmpty()) return;
+  const TLKAnimPolygon* outline = GetSelectionOutline();
+  if (outline == nullptr || !outline->Shown) return;
+  const bool filled = FSelectionOptions.Contains(lksoFilled), outer = FSelectionOptions.Contains(lksoMarkOuter);
+  if (!filled && !outer) return;
+  TLKLayer* layer = GetCurrentLayer();
+  if (layer == nullptr) return;
+  // Placed like the current layer's paint, so the effect covers exactly the
+  // selected pixels of that layer at the view's zoom and scroll.
+  const TLKPaintPlacement& p = layer->Placement;
+  if (p.SourceWidth <= 0 || p.SourceHeight <= 0) return;
+  if (filled)
+    if (TCanvas* c = Target->GetCanvas())
+      FMask->InvertCanvas(c, p.DestX, p.DestY, p.DestWidth, p.DestHeight, p.SourceX, p.SourceY, p.SourceWidth,
+                          p.SourceHeight);
+  if (outer)
+    if (TBitmap* b = Target->GetVclBitmap())
+      FMask->DrawOuter(b, p.DestX, p.DestY, p.DestWidth, p.DestHeight, p.SourceX, p.SourceY, p.SourceWidth,
+                       p.SourceHeight);
 }
 
 void TLumerakView::PaintGrid(TLKBitmap* Target) {

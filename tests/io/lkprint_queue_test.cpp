@@ -4,6 +4,7 @@
 // scheduler that scripts/test starts (scripts/print-queue).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -129,6 +130,62 @@ TEST(PrintToPDF, PagesPaperAndPlaceMatchThePreview) {
   EXPECT_EQ(w, 1240);
   EXPECT_NEAR(h, 1754, 1);  // 841.89 points rounded by the renderer
   ExpectBoxesWithinOnePixel(printed, expected);
+}
+
+// A page is drawn and sent in bands instead of as one raster: the page
+// that arrives must look the same, pixel for pixel, as the page sent whole.
+// The picture's pixels all differ, so a band drawn from the wrong rows, a
+// lost or doubled row at a band's edge, or an image coder's smoothing
+// across a band's edge shows. Ghostscript renders the pages at the device
+// resolution, with no resampling of the images.
+TEST(PrintToPDF, APageSentInBandsLooksLikeThePageSentWhole) {
+  if (std::system("command -v gs >/dev/null && command -v pdfimages >/dev/null") != 0)
+    FAIL() << "gs and pdfimages are needed (scripts/setup installs ghostscript and poppler-utils)";
+  iokit::TempDir dir;
+  // A picture stretched up (one DIB drawn by the canvas) and one shrunk
+  // (resampled first, then drawn in strips).
+  for (const Integer W : {1500, 3000}) {
+    SCOPED_TRACE(W);
+    TLumerakIO io;
+    TLKBitmap* b = io.GetLKBitmap();
+    const Integer H = W * 2 / 3;
+    b->Allocate(W, H, lk24RGB);
+    for (Integer y = 0; y < H; ++y) {
+      Byte* row = static_cast<Byte*>(b->GetScanLine(y));
+      for (Integer x = 0; x < W; ++x) {
+        row[3 * x] = static_cast<Byte>(x * 7 + y);
+        row[3 * x + 1] = static_cast<Byte>(y * 5 + (x >> 3));
+        row[3 * x + 2] = static_cast<Byte>((x * y) >> 6);
+      }
+    }
+    auto print = [&](const String& Name, bool Whole) {
+      const String pdf = dir.File(Name + IntToStr(W) + ".pdf");
+      TPrinter* P = ResetPrinterObject();
+      P->SetOutputFileName(pdf);
+      P->SetPaperSizeMM(100, 100);  // 2362 pixels square: two bands of at most 8 MiB
+      P->SetResolution(600);
+      P->BeginDoc();
+      // A white pixel makes the page's raster, which then takes all drawing.
+      if (Whole) P->GetCanvas()->FillRect(TRect{0, 0, 1, 1});
+      io.PrintImage(nullptr, 0.1, 0.1, 0.1, 0.1, lkvpCENTER, lkhpCENTER, lksFITTOPAGE, 0, 0, 1);
+      P->EndDoc();
+      ResetPrinterObject();
+      return pdf;
+    };
+    const String banded = print("banded", false), whole = print("whole", true);
+    auto images = [](const String& Pdf) {
+      const std::string list = Output("pdfimages -list '" + Pdf + "'");
+      return std::count(list.begin(), list.end(), '\n') - 2;  // two heading lines
+    };
+    EXPECT_EQ(images(whole), 1);
+    EXPECT_EQ(images(banded), 2);
+    auto render = [](const String& Pdf) {
+      return Output("gs -q -dNOPAUSE -dBATCH -sDEVICE=ppmraw -r600 -o - '" + Pdf + "'");
+    };
+    const std::string a = render(banded), c = render(whole);
+    ASSERT_GT(a.size(), 2300u * 2300u * 3u);  // the paper is given in whole points
+    EXPECT_TRUE(a == c) << "the banded page differs from the whole one";
+  }
 }
 
 // One job through the private scheduler's queue, found in the system's

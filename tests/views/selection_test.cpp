@@ -99,3 +99,55 @@ TEST_F(InteractTest, GripDragsResizeAndMirrorTheGripWhenTheRectangleTurnsOver) {
     EXPECT_EQ(MaskBox(), (TRect{r.final.Left, r.final.Top, r.final.Right - 1, r.final.Bottom - 1})) << int(r.grip);
   }
 }
+
+// The filled and mark-outer effects are drawn into the rendered view where
+// the current layer's selected pixels are, at the view's zoom and scroll:
+// filled inverts exactly the selected pixels, mark-outer greys every other
+// pixel outside them on a one-pixel checkerboard, and without the options,
+// or with the selection hidden, the render is the picture's alone.
+TEST_F(InteractTest, FilledAndMarkOuterSelectionsArePaintedOverTheSelectedPixels) {
+  Load(100, 80);
+  view_->SetZoomFilter(rfNone);
+  view_->SetZoom(200);
+  view_->SetViewXY(10, 6);  // scrolled: the placement, not the client origin, counts
+  view_->SetSelectionBase(lksbBitmap);
+  view_->Select(20, 10, 40, 30, lkspReplace);  // picture pixels 20..39 x 10..29
+  const Integer cw = view_->GetClientWidth(), ch = view_->GetClientHeight();
+  auto render = [&](TLKSelectionOptions Options, bool Visible) {
+    view_->SetSelectionOptions(Options);
+    view_->SetVisibleSelection(Visible);
+    auto t = std::make_unique<TLKBitmap>(cw, ch, lk24RGB);
+    view_->PaintToEx(t.get(), nullptr, nullptr, true, true);
+    return t;
+  };
+  auto pixel = [](TLKBitmap* B, Integer X, Integer Y) {
+    const Byte* p = static_cast<const Byte*>(B->GetScanLine(Y)) + X * 3;
+    return TRGB{p[0], p[1], p[2]};
+  };
+  const auto plain = render({}, true);
+  const auto hidden = render({lksoFilled, lksoMarkOuter}, false);
+  const auto filled = render({lksoFilled}, true);
+  const auto outer = render({lksoMarkOuter}, true);
+  Integer inside = 0, marked = 0;
+  for (Integer y = 0; y < ch; ++y)
+    for (Integer x = 0; x < cw; ++x) {
+      const Integer bx = view_->XScr2Bmp(x), by = view_->YScr2Bmp(y);
+      const bool onPicture = bx >= 0 && bx < 100 && by >= 0 && by < 80;
+      const bool selected = onPicture && bx >= 20 && bx < 40 && by >= 10 && by < 30;
+      const TRGB p = pixel(plain.get(), x, y);
+      ASSERT_EQ(pixel(hidden.get(), x, y), p) << x << "," << y;
+      const TRGB f = pixel(filled.get(), x, y);
+      if (selected) {
+        ++inside;
+        ASSERT_EQ(f, (TRGB{Byte(255 - p.b), Byte(255 - p.g), Byte(255 - p.r)})) << x << "," << y;
+        ASSERT_EQ(pixel(outer.get(), x, y), p) << x << "," << y;
+      } else {
+        ASSERT_EQ(f, p) << x << "," << y;
+        const TRGB o = pixel(outer.get(), x, y);
+        if (onPicture && o == (TRGB{97, 97, 97})) ++marked;
+        else ASSERT_EQ(o, p) << x << "," << y;
+      }
+    }
+  EXPECT_EQ(inside, 40 * 40);  // 20 x 20 pixels at 200 %
+  EXPECT_GT(marked, 1000);
+}
