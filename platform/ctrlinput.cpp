@@ -625,6 +625,9 @@ bool TInputRouter::Route(TControl* Control, QWidget* Source, QEvent* Event) {
       const QString text = ke->text();
       if (text.size() == 1 && text[0].unicode() < 0x80 && !(ke->modifiers() & Qt::ControlModifier)) {
         if (KeyPressChain(win, static_cast<char>(text[0].unicode())) == '\0') return true;
+      } else if (!text.isEmpty() && !(ke->modifiers() & Qt::ControlModifier)) {
+        const QList<uint> points = text.toUcs4();
+        if (points.size() == 1 && points[0] >= 0x80 && win->Perform(WM_UNICHAR, points[0], 0) != 0) return true;
       }
       return !native;
     }

@@ -36,6 +36,9 @@ constexpr Cardinal WM_MOUSEWHEEL = 0x020A;
 constexpr Cardinal WM_CUT = 0x0300;
 constexpr Cardinal WM_COPY = 0x0301;
 constexpr Cardinal WM_PASTE = 0x0302;
+/// A typed character outside ASCII: WParam its Unicode code point (the
+/// key-press handlers see ASCII only).
+constexpr Cardinal WM_UNICHAR = 0x0109;
 
 /// Asks a focused control whether it takes a navigation key (Tab, arrows,
 /// Page Up/Down, Home, End) itself: WParam the key code, LParam the key

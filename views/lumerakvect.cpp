@@ -133,6 +133,10 @@ void TLumerakVect::SetupTemplate() {
 }
 
 TLumerakVect::~TLumerakVect() {
+  FDestroying = true;
+  RemoveTextEdit();
+  FEdited = -1;
+  delete FMemoEdit;
   for (Integer h : FOrder)
     if (TLKVObject* o = GetObj(h)) RemoveVObjData(*o);
   RemoveVObjData(FTemplate);

@@ -22,12 +22,14 @@
 // Plain arithmetic is in views/lkvectgeom.h.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "views/lkrichedit.h"
 #include "views/lkvectobject.h"
 #include "views/lumerakview.h"
 
@@ -484,6 +486,49 @@ class TLumerakVect : public TLumerakView {
   void DrawObjectText(TLKVObject& O, TCanvas* C, Integer SX1, Integer SY1, Integer SX2, Integer SY2, double ZoomY,
                       TRect& DrawnRect);
 
+  // ---- editing memo texts in place, and the object undo (lkvectedit.cpp)
+
+  /// Ends the interactions, selects hobj alone and opens its editor.
+  void SetObjTextEditMode(Integer hobj);
+  /// The object whose editor is open; -1 when none.
+  Integer GetObjTextEditMode() const { return FEdited; }
+  bool IsEditMode() const { return FEdited >= 0; }
+  /// Opens the editor over the edited object (a memo whose text may be
+  /// edited; otherwise nothing is edited). The editor holds the memo's
+  /// text and styles until RemoveTextEdit gives them back.
+  void ActivateTextEdit();
+  /// Places and styles the open editor after the view or the object changed.
+  virtual void UpdateTextEdit();
+  /// Gives the edited text back to its object and hides the editor; the
+  /// edited object stays set (callers reset it).
+  void RemoveTextEdit();
+  /// The memo editor (nil before the first memo was edited).
+  TLKTextControl* GetMemoEditor() { return FMemoEdit; }
+  /// A memo's text as laid out, with a line feed at every line end.
+  std::string GetMemoFormattedString(Integer hobj);
+  /// Draws a memo object's text into the screen box at (SX1, SY1) at Zoom.
+  void DrawMemo(TLKVObject& O, Integer hobj, TCanvas* C, Integer SX1, Integer SY1, double Zoom, bool DrawingAlpha);
+  TNotifyEvent OnActivateTextEdit, OnDeactivateTextEdit;
+  TKeyEvent OnTextKeyDown;
+
+  /// Undo of whole snapshots of the objects (the object stream in memory).
+  void ObjSaveUndo();
+  /// Restores the snapshot Index places back from the newest (0); it stays
+  /// in the list. Nothing for an index outside it.
+  void ObjUndoAt(Integer Index);
+  void ObjUndo() { ObjUndoAt(0); }
+  /// Frees the newest snapshot / all of them.
+  void ObjClearUndo();
+  void ObjClearAllUndo() { FUndo.clear(); }
+  bool GetObjCanUndo() const { return !FUndo.empty(); }
+  Integer GetObjUndoCount() const { return static_cast<Integer>(FUndo.size()); }
+  /// The most snapshots kept (at least 1).
+  Integer GetObjUndoLimit() const { return FUndoLimit; }
+  void SetObjUndoLimit(Integer Value) { FUndoLimit = std::max<Integer>(1, Value); }
+
+  void Update() override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+
   // ---- operations on the whole layer and the clipboard (lkvectops.cpp)
 
   /// The topmost object named Name (case-sensitive); -1 when none.
@@ -606,6 +651,18 @@ class TLumerakVect : public TLumerakView {
   Integer AddRead(TReadRecord& Rec);
   std::string FLastLKVError;
   Integer FObjPaintLock = 0;
+  // Memo editing and undo.
+  void ConfigureMemo(TLKTextControl& C, TLKVObject& O, double Zoom);
+  void MemoEditKeyDown(TObject* Sender, Word& Key, TShiftState Shift);
+  TLKTextControl* FMemoEdit = nullptr;
+  Integer FEdited = -1, FFormatting = -1;
+  bool FDestroying = false;
+  std::string FFormatted;
+  std::vector<std::vector<Byte>> FUndo;
+  Integer FUndoLimit = 1;
+ protected:
+  void WndProc(TMessage& Message) override;
+ private:
   bool FTurningAll = false;
   std::set<Integer> FTurnedPictures;
 };

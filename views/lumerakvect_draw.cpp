@@ -148,12 +148,11 @@ bool TLumerakVect::DrawObject(TLKVObject& O, Integer hobj, TBitmap* Target, bool
         }
         if (O.Kind == lkkMEMO && O.MemoHasBitmap && !DrawingAlpha)
           DrawBitmapObject(Target, O, w, TargetLK, sx1, sy1, sx2, sy2);
-        if (O.Text && !O.Text->empty()) {
-          // Plain text at the box's top-left corner, cut to the box.
-          FontToCanvas(C, O.LogFont ? &*O.LogFont : nullptr, zoomY, O.PenColor);
+        if (hobj == FEdited && hobj >= 0) {  // the editor shows the text
           brush->SetStyle(bsClear);
-          C->TextRect(TRect{std::min(sx1, sx2), std::min(sy1, sy2), std::max(sx1, sx2) + 1, std::max(sy1, sy2) + 1},
-                      std::min(sx1, sx2), std::min(sy1, sy2), LKAnsiToUtf8(*O.Text));
+          C->Rectangle(sx1 - 1, sy1 - 1, sx2 + 2, sy2 + 2);
+        } else {
+          DrawMemo(O, hobj, C, std::min(sx1, sx2), std::min(sy1, sy2), zoomY, DrawingAlpha);
         }
         break;
       case lkkRULER:

@@ -68,6 +68,10 @@ void TLumerakVect::SetMouseInteract(TLKMouseInteract Value) {
 }
 
 void TLumerakVect::CancelInteracts() {
+  if (FEdited >= 0) {
+    RemoveTextEdit();
+    FEdited = -1;
+  }
   FInserting = lkkNONE;
   FGrip = 0;
   FPolyInProgress = FAngleInProgress = -1;
