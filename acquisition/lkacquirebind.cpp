@@ -1,6 +1,7 @@
 // Fills the I/O component's acquisition hooks with the scanner layer when
 // the library loads.
 #include "acquisition/imscan.h"
+#include "acquisition/lkdshow.h"
 #include "acquisition/lkwia.h"
 #include "core/lkabort.h"
 #include "core/lkbitmap.h"
@@ -72,6 +73,12 @@ const bool kBound = [] {
   H.WiaSelect = [](TObject* Object) {
     auto* W = dynamic_cast<TLKWia*>(Object);
     return W && W->ConnectToUsingDialog();
+  };
+  H.CreateDShowParams = [](TComponent* View) -> std::unique_ptr<TObject> {
+    auto D = std::make_unique<TLKDirectShow>();
+    if (auto* Window = dynamic_cast<TWinControl*>(View))
+      D->SetNotifyWindow(Window->GetHandle(), LKM_DSHOWNEWFRAME, LKM_DSHOWEVENT);
+    return D;
   };
   return true;
 }();

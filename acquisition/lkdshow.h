@@ -27,6 +27,11 @@
 
 class TLKBitmap;
 
+/// The messages a capture object posts to a view: a new frame and a
+/// pipeline event (0, the TLKDirectShow object).
+constexpr Cardinal LKM_DSHOWNEWFRAME = 8025;
+constexpr Cardinal LKM_DSHOWEVENT = 8026;
+
 enum TLKTimeFormat : Byte { tfNone, tfFrame, tfSample, tfField, tfByte, tfTime };
 enum TLKDirectShowState : Byte { gsStopped, gsPaused, gsRunning };
 enum TLKPropertyPages : Byte { lkpVideoInput, lkpAudioInput, lkpVideoCodec, lkpAudioCodec, lkpVideoInputSource,

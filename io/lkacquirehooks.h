@@ -42,6 +42,10 @@ struct TLKAcquireHooks {
   std::function<bool(TObject* Wia, TLKBitmap* Bitmap, TProgressRec& Progress, String& Why)> WiaAcquire;
   /// The device choice; true when a device was chosen and connected.
   std::function<bool(TObject* Wia)> WiaSelect;
+  /// Makes the video capture object of a component (a TLKDirectShow);
+  /// with a View, its new frames and pipeline events are posted to the
+  /// view's window.
+  std::function<std::unique_ptr<TObject>(TComponent* View)> CreateDShowParams;
 };
 
 /// The process-wide hooks.

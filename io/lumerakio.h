@@ -762,6 +762,12 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   /// The scanner and camera object (a TLKWia of acquisition/lkwia.h), made
   /// on first use; null without the acquisition layer.
   virtual TObject* GetWIAParams();
+  /// The video capture object (a TLKDirectShow of acquisition/lkdshow.h),
+  /// made on first use and owned; when a view is attached at that moment,
+  /// its new frames and pipeline events are posted to the view, whose
+  /// OnDShowNewFrame and OnDShowEvent then run. The caller chooses the
+  /// input and connects. Null without the acquisition layer.
+  virtual TObject* GetDShowParams();
   /// Fires OnAcquireBitmap when assigned.
   virtual void DoAcquireBitmap(TLKBitmap* Bitmap, bool& Handled);
   /// Takes one picture of a multi-picture acquisition: unless
@@ -865,6 +871,7 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   // ---- acquisition
   std::unique_ptr<TObject> FTWainParams;
   std::unique_ptr<TObject> FWIAParams;
+  std::unique_ptr<TObject> FDShowParams;
   void* FModelessScan = nullptr;
 };
 

@@ -68,6 +68,14 @@ TObject* TLumerakIO::GetWIAParams() {
   return FWIAParams.get();
 }
 
+TObject* TLumerakIO::GetDShowParams() {
+  if (!FDShowParams && LKAcquireHooks().CreateDShowParams) {
+    TLKViewLink* View = GetAttachedLumerak();
+    FDShowParams = LKAcquireHooks().CreateDShowParams(View ? View->GetLinkComponent() : nullptr);
+  }
+  return FDShowParams.get();
+}
+
 bool TLumerakIO::SelectAcquireSource(TLKAcquireApi Api) {
   const TLKAcquireHooks& H = LKAcquireHooks();
   if (Api == lkaWIA) return H.WiaSelect && GetWIAParams() && H.WiaSelect(GetWIAParams());

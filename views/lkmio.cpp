@@ -36,7 +36,11 @@ Integer LKMGetFileFramesCount(const String& FileName) {
 
 TLumerakMIO::TLumerakMIO(TComponent* Owner) : TComponent(Owner) {}
 
-TLumerakMIO::~TLumerakMIO() { SetAttachedMView(nullptr); }
+TLumerakMIO::~TLumerakMIO() {
+  // A modeless scan must not call back into a component that is gone.
+  AcquireClose();
+  SetAttachedMView(nullptr);
+}
 
 void TLumerakMIO::SetAttachedMView(TLumerakMView* View) {
   if (FView != nullptr && FRegistration >= 0) FView->RemoveBitmapChangeEvent(FRegistration);

@@ -9,11 +9,13 @@
 // the frames of an AVI file, loads from "http://" addresses, opens the file
 // dialogs and the format options, and prints through the print preview.
 //
-// Not here yet: acquisition.
+// It acquires pages from scanners and cameras into the view, one entry
+// each (lkmio_acquire.cpp).
 //
 // Threads: main thread only.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -26,6 +28,7 @@
 class TLumerakIO;
 class TLumerakMView;
 class TStream;
+class TLKTWainParams;
 
 // ---- printing: the multi-image print preview's door (views/lkmio_print.cpp)
 #include <functional>
@@ -170,6 +173,43 @@ class TLumerakMIO : public TComponent {
   TLKProgressEvent OnProgress;
   TNotifyEvent OnFinishWork;
 
+  // ---- acquisition (views/lkmio_acquire.cpp)
+  // Pages go into the view from its selected index (the end when nothing
+  // is selected) onwards, one entry each with a delay of 100 ms and its
+  // record filled with what the device says of the page.
+
+  /// Acquires every page the source gives: lkaTWain through the scanner
+  /// settings (GetTWainParams), lkaWIA from the connected (or first)
+  /// scanner's feeder or camera. True when at least one page arrived;
+  /// false with Aborted set when nothing did (no device, a failing or
+  /// vanished one, an empty feeder, the user's cancel). True at once,
+  /// doing nothing, while a modeless scan is open.
+  bool Acquire(TLKAcquireApi Api);
+  /// Starts a modeless scan whose pages come into the view as they are
+  /// scanned. False when one is open already, without a view, or when the
+  /// scanner cannot start (Aborted then set).
+  bool AcquireOpen();
+  /// Ends the modeless scan, when one is open.
+  void AcquireClose();
+  bool IsAcquireOpen() const { return FModelessScan != nullptr; }
+  /// The source choice (the scanner manager's or the device list's); true
+  /// when one was chosen.
+  bool SelectAcquireSource(TLKAcquireApi Api);
+  /// Takes one acquired page: OnAcquireBitmap may handle it; otherwise it
+  /// becomes a new entry and Params the entry's record.
+  virtual void TWMultiCallBack(TLKBitmap* Bitmap, TObject*& Params);
+  /// Called when the modeless scan has ended: forgets it.
+  virtual void TWCloseCallBack();
+  /// The scanner settings (feeder on), made on first use.
+  TLKTWainParams* GetTWainParams();
+  /// The scanner and camera object (a TLKWia), made on first use.
+  virtual TObject* GetWIAParams();
+  /// Handed to the scanner layer: pages keep the device's own pixel format.
+  bool NativePixelFormat = false;
+  /// May take each acquired page by setting Handled.
+  TLKAcquireBitmapEvent OnAcquireBitmap;
+  // ---- end of acquisition
+
   // ---- video files and addresses (lkmio_media.cpp) --------------------------
   // Frames go to the view's selected index (the end when nothing is
   // selected) and onwards, each with its duration in milliseconds as its
@@ -215,4 +255,12 @@ class TLumerakMIO : public TComponent {
   bool FAutoResetPrinter = true;
   // ---- end of printing
   mutable std::unique_ptr<TFont> FPreviewFont;
+  // ---- acquisition
+  std::unique_ptr<TObject> FTWainParams;
+  std::unique_ptr<TObject> FWIAParams;
+  std::unique_ptr<TIOParamsVals> FModelessParams;
+  Integer FAcquirePosition = 0;  // where the next acquired page goes
+  void* FModelessScan = nullptr;
+  std::atomic<bool>* FAcquireAbort = nullptr;  // the running scan's abort flag
+  // ---- end of acquisition
 };

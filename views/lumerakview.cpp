@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "acquisition/lkdshow.h"
 #include "core/lkbitmap.h"
 #include "core/lkmask.h"
 #include "io/lumerakio.h"
@@ -368,6 +369,15 @@ void TLumerakView::WndProc(TMessage& Message) {
       bool handled = false;
       OnSpecialKey(this, static_cast<Word>(Message.WParam), KeyDataToShiftState(Message.LParam), handled);
       if (handled) Message.Result = 1;
+      return;
+    }
+    case LKM_DSHOWNEWFRAME:
+    case LKM_DSHOWEVENT: {
+      // The message may be older than the pipeline's teardown or the
+      // object's life: only a live capture with a pipeline is reported.
+      const TNotifyEvent& Event = Message.Msg == LKM_DSHOWNEWFRAME ? OnDShowNewFrame : OnDShowEvent;
+      const auto* Capture = reinterpret_cast<const TObject*>(Message.LParam);
+      if (Capture != nullptr && LKDShowAlive(Capture) && Event) Event(this);
       return;
     }
     case WM_HSCROLL:

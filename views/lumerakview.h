@@ -605,6 +605,13 @@ class TLumerakView : public TLKView, public TLumerakViewServices {
   TLKTransitionEffects* GetTransitionEngine() { return FTransition.get(); }
   /// Handler asked whether the view wants a special key (arrows, Tab...).
   std::function<void(TObject* Sender, Word CharCode, TShiftState Shift, bool& Handled)> OnSpecialKey;
+  /// Called (Sender: the view) for each new frame and each pipeline event
+  /// that the I/O component's video capture object (TLumerakIO::
+  /// GetDShowParams) posts, while its pipeline exists; messages that name
+  /// no live capture object, or one whose pipeline was torn down, are
+  /// ignored. The frame itself is fetched with GetSample.
+  TNotifyEvent OnDShowNewFrame;
+  TNotifyEvent OnDShowEvent;
 
   // ---- events
 

@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QWidget>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "acquisition/lkdshow.h"
 #include "core/lkbitmap.h"
+#include "io/lumerakio.h"
 #include "platform/gstmedia.h"
 #include "platform/threads.h"
 #include "tests/acquisition/pump_kit.h"
+#include "views/lumerakview.h"
 
 namespace {
 
@@ -99,6 +102,61 @@ TEST(DShowCapture, FramesArriveAsMessagesAndComeOutTheRightWayUp) {
   // Messages still queued for a torn-down pipeline name nothing alive.
   PumpUntil([] { return false; }, 50);
   EXPECT_GT(Window.Events, 0);
+}
+
+TEST(DShowCapture, AViewShowsTheCaptureAndIgnoresStaleMessages) {
+  QWidget Form;
+  Form.resize(300, 200);
+  auto* View = new TLumerakView();
+  View->SetParentWindow(&Form);
+  View->SetBounds(0, 0, 280, 180);
+  TLumerakIO* IO = View->GetLumerakIO();
+  auto* D = dynamic_cast<TLKDirectShow*>(IO->GetDShowParams());
+  ASSERT_NE(D, nullptr);
+  EXPECT_EQ(IO->GetDShowParams(), D);  // made once
+  EXPECT_TRUE(D->GetNotifyWindow() == View->GetHandle());
+  int Frames = 0, Events = 0;
+  View->OnDShowNewFrame = [&](TObject* Sender) {
+    EXPECT_EQ(Sender, View);
+    ++Frames;
+    D->GetSample(IO->GetLKBitmap());
+    IO->Update();
+  };
+  View->OnDShowEvent = [&](TObject*) { ++Events; };
+  D->SetVideoInput(IndexOf(*D, "Test camera"), 0);
+  D->SetCurrentVideoFormat(64, 48, "");
+  D->GrabberEnabled = true;
+  ASSERT_TRUE(D->Connect()) << D->GetLastError();
+  D->Run();
+  ASSERT_TRUE(PumpUntil([&] { return Frames >= 3; })) << D->GetLastError();
+  EXPECT_GT(Events, 0);
+  // The bars, the right way up, in the view's picture and on its surface.
+  TLKBitmap* B = View->GetLKBitmap();
+  ASSERT_EQ(B->GetWidth(), 64);
+  EXPECT_EQ(Rgb(*B, 2, 2), (std::array<Byte, 3>{255, 255, 255}));
+  EXPECT_EQ(Rgb(*B, 2, 45), (std::array<Byte, 3>{0, 0, 128}));
+  const Integer Left = View->XBmp2Scr(0), Top = View->YBmp2Scr(0);
+  const Byte* Painted = View->GetSurface()->ScanLine(Top + 2) + (Left + 2) * 3;
+  EXPECT_EQ(Painted[0], 255);
+  if (const char* Shot = std::getenv("LK_DSHOW_VIEW_SHOT")) {
+    Form.show();
+    PumpUntil([] { return false; }, 300);
+    Form.grab().save(Shot);
+  }
+  // Messages queued for a torn-down pipeline, with no object, or naming
+  // something that is no capture object reach no handler.
+  D->Disconnect();
+  const int Seen = Frames + Events;
+  TLKDirectShow Other;
+  for (LPARAM Named : {LPARAM(0), reinterpret_cast<LPARAM>(static_cast<TObject*>(D)),
+                       reinterpret_cast<LPARAM>(static_cast<TObject*>(&Other)),
+                       reinterpret_cast<LPARAM>(static_cast<TObject*>(IO))}) {
+    PostMessage(View->GetHandle(), LKM_DSHOWNEWFRAME, 0, Named);
+    PostMessage(View->GetHandle(), LKM_DSHOWEVENT, 0, Named);
+  }
+  PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(Frames + Events, Seen);
+  delete View;
 }
 
 TEST(DShowCapture, RecordsAnAviNamedInCapitals) {
