@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/AniFile.h"
 #include "app/RxReduce.h"
 
 namespace {
@@ -974,6 +975,18 @@ void TGIFImage::Assign(TPersistent* Source) {
   if (auto* b = dynamic_cast<TBitmap*>(Source)) {
     Reset();
     AppendFrame(b);
+    return;
+  }
+  if (auto* a = dynamic_cast<TAnimatedCursorImage*>(Source)) {
+    // Each frame shows for its rate in sixtieths of a second.
+    Reset();
+    FBackgroundColor = clWindow;
+    for (Integer i = 0; i < a->GetFrameCount(); ++i) {
+      const TIconFrame* f = a->GetFrame(i);
+      const Integer at = AppendFrame(f->GetIcon());
+      FFrames[size_t(at)]->SetAnimateInterval(Integer(std::min<Int64>(Int64(f->GetJiffRate()) * 100 / 6, 0x7FFFFFFF)));
+    }
+    Changed();
     return;
   }
   TGraphic::Assign(Source);

@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "app/RxGraph.h"
 #include "app/formmain.h"
 #include "dialogs/lkopensavedlg.h"
 #include "dialogs/lkpreviewsform.h"
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
   // processing preview dialog behind "Color Adjust ..." and "Effects ...".
   LKInstallLumerakDialogs();
   LKRegisterPreviewDialog();
+  // The shell's hand and drag cursors and the icon clipboard format.
+  RegisterShellGraphics();
   // Pictures with an embedded colour profile are shown in sRGB.
   lkgEnableCMS = true;
   try {

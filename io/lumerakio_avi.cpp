@@ -4,16 +4,19 @@
 
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 #include "core/hylkdefs.h"
 #include "core/lkbitmap.h"
 #include "core/lklists.h"
 #include "core/lkmask.h"
+#include "io/lkavilib.h"
 #include "io/lkformatrow.h"
 #include "io/lkiothread.h"
 #include "io/lkparams.h"
 #include "io/lumerakio.h"
 #include "io/lumerakio_frame.h"
+#include "platform/avilib.h"
 #include "platform/sysutils.h"
 
 namespace {
@@ -55,6 +58,30 @@ void ReadWithRow(TLumerakIO& IO, Integer Type, TStream& Data) {
 
 }  // namespace
 
+namespace {
+std::mutex gAviLibraryLock;
+}
+
+void LKStartAVIFileLibrary() {
+  std::lock_guard<std::mutex> hold(gAviLibraryLock);
+  if (gAVIFILEinit) return;
+  gAVIFILEinit = true;
+  AVIFileInit();
+}
+
+namespace {
+
+// The I/O unit's end: the library started by a component is ended.
+struct AviLibraryEnd {
+  ~AviLibraryEnd() {
+    std::lock_guard<std::mutex> hold(gAviLibraryLock);
+    if (gAVIFILEinit) AVIFileExit();
+    gAVIFILEinit = false;
+  }
+} gAviLibraryEnd;
+
+}  // namespace
+
 bool TLumerakIO::IsOpenAVI() const { return FAviReader && FAviReader->IsOpen(); }
 
 Integer TLumerakIO::OpenAVIFile(const String& FileName) {
@@ -64,6 +91,7 @@ Integer TLumerakIO::OpenAVIFile(const String& FileName) {
   p.AVI_FrameCount = 0;
   p.FILENAME = FileName;
   p.FILETYPE = 0;
+  LKStartAVIFileLibrary();
   auto reader = std::make_unique<TAviReader>();
   if (!reader->Open(FileName)) {
     SetAbortedWith(FileName + ": " + reader->Error());
@@ -155,6 +183,7 @@ void TLumerakIO::CreateAVIFile(const String& FileName, Integer Rate, const Strin
     SetAbortedWith("an AVI file needs at least one frame per second");
     return;
   }
+  LKStartAVIFileLibrary();
   try {
     FAviWriter = std::make_unique<TAviWriter>(FileName);
   } catch (const EStreamError&) {

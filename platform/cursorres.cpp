@@ -53,6 +53,8 @@ const TResourceRow kRows[] = {
     {"1806", shArrow, 0, {1, 1}, TPoint{0, 0}},
     {"1807", shArrow, 0, {7, 0}, TPoint{7, 0}},
     {"1808", shMoveDiag, 0, {11, 11}, TPoint{6, 5}},
+    {"RX_HANDCUR", shHand, 0, {8, 7}, std::nullopt},
+    {"RX_DRAGCUR", shMove4, 0, {15, 15}, std::nullopt},
 };
 
 void DrawSign(QPainter& P, char Sign, QPointF At) {

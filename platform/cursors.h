@@ -32,7 +32,8 @@ struct TCursorResource {
 /// "CROCE1", "CROCE3", "MOVE2", "MOVEY", "MOVE1", "MOVEX", "MOVE",
 /// "CROCE3+", "CROCE3-", "CROCE2", "CROCE2+", "CROCE2-" and "1795" to
 /// "1803", "1805" to "1808" (the numbered ones but "1803" with a colour
-/// image), 32 x 32 each.
+/// image), and the shell's hand and drag cursors "RX_HANDCUR" and
+/// "RX_DRAGCUR", 32 x 32 each.
 void RegisterBuiltinCursorResources();
 /// Adds (or replaces) the program's cursor resource Name.
 void RegisterCursorResource(const String& Name, TCursorResource Resource);

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPolygonF>
 
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -140,6 +141,7 @@ void PlayEmf(Player& T, const Byte* D, size_t N) {
       case 17: if (len >= 4) T.SetMapMode(U32(r)); break;
       case 18: if (len >= 4) T.SetBkMode(U32(r)); break;
       case 19: if (len >= 4) T.SetFillMode(U32(r)); break;
+      case 20: if (len >= 4) T.SetRop2(U32(r)); break;
       case 22: if (len >= 4) T.SetTextAlign(U32(r)); break;
       case 24: if (len >= 4) T.SetTextColour(Colorref(U32(r))); break;
       case 25: if (len >= 4) T.SetBkColour(Colorref(U32(r))); break;
@@ -307,6 +309,7 @@ void PlayWmf(Player& T, const Byte* D, size_t N, size_t Start) {
       case 0: return;
       case 0x001E: T.SaveDC(); break;
       case 0x0102: if (len >= 2) T.SetBkMode(U16(r)); break;
+      case 0x0104: if (len >= 2) T.SetRop2(U16(r)); break;
       case 0x0106: if (len >= 2) T.SetFillMode(U16(r)); break;
       case 0x012E: if (len >= 2) T.SetTextAlign(U16(r)); break;
       case 0x0127: if (len >= 2) T.RestoreDC(S16(r)); break;
@@ -468,12 +471,33 @@ bool TMetafile::LoadFromBytes(std::vector<Byte> Data) {
   Int64 w = 0, h = 0;
   if (n >= 88 && U32(d) == 1 && U32(d + 40) == kEmfSignature) {
     FEnhanced = true;
-    FLeft = S32(d + 8);
-    FTop = S32(d + 12);
-    w = Int64(S32(d + 16)) - FLeft + 1;
-    h = Int64(S32(d + 20)) - FTop + 1;
-    FFrameW = double(w);
-    FFrameH = double(h);
+    // The picture is its frame (hundredths of a millimetre, margins
+    // included), taken to the reference device's pixels; the bounds only
+    // hold the ink, and stand in when the frame or the device is unusable.
+    const double fl = S32(d + 24), ft = S32(d + 28), fr = S32(d + 32), fb = S32(d + 36);
+    const Integer devW = S32(d + 72), devH = S32(d + 76), mmW = S32(d + 80), mmH = S32(d + 84);
+    bool framed = false;
+    if (fr > fl && fb > ft && devW > 0 && devH > 0 && mmW > 0 && mmH > 0) {
+      const double kx = double(devW) / (double(mmW) * 100), ky = double(devH) / (double(mmH) * 100);
+      const double fw = (fr - fl) * kx, fh = (fb - ft) * ky;
+      if (fw >= 0.5 && fh >= 0.5 && fw <= double(kMaxSide) && fh <= double(kMaxSide)) {
+        FLeft = fl * kx;
+        FTop = ft * ky;
+        FFrameW = fw;
+        FFrameH = fh;
+        w = std::llround(fw);
+        h = std::llround(fh);
+        framed = true;
+      }
+    }
+    if (!framed) {
+      FLeft = S32(d + 8);
+      FTop = S32(d + 12);
+      w = Int64(S32(d + 16)) - S32(d + 8) + 1;
+      h = Int64(S32(d + 20)) - S32(d + 12) + 1;
+      FFrameW = double(w);
+      FFrameH = double(h);
+    }
   } else if (n >= 22 + 18 && U32(d) == kPlaceable) {
     FEnhanced = false;
     const Int64 inch = U16(d + 14) ? U16(d + 14) : 1440;

@@ -39,7 +39,8 @@ class TMetafile {
   String FError;
   bool FEnhanced = false;
   Integer FWidth = 0, FHeight = 0;
-  // The picture's frame in logical units (WMF: placeable bounds or window).
-  Integer FLeft = 0, FTop = 0;
+  // The picture's frame: device units for the enhanced kind, logical units
+  // for the 16-bit kind (placeable bounds or window).
+  double FLeft = 0, FTop = 0;
   double FFrameW = 1, FFrameH = 1;
 };

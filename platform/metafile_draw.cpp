@@ -81,6 +81,44 @@ size_t DibInfoSize(const Byte* Info, size_t InfoLen) {
   return size;
 }
 
+namespace {
+
+// Run-coded palette pixels (8 or 4 bits) into Img, bottom row first.
+// Pixels the runs skip or never reach keep colour 0; runs past a row's end
+// or past the top are cut. Every step consumes data, so it ends.
+void RunDecode(QImage& Img, const Byte* D, size_t N, bool Nibbles, const std::vector<QRgb>& Table) {
+  const Int64 w = Img.width(), h = Img.height();
+  Int64 x = 0, y = 0;
+  auto put = [&](Byte Index) {
+    if (x < w && y < h) reinterpret_cast<QRgb*>(Img.scanLine(int(h - 1 - y)))[x] = Table[Index];
+    ++x;
+  };
+  size_t pos = 0;
+  while (pos + 2 <= N && y < h) {
+    const Byte n = D[pos], c = D[pos + 1];
+    pos += 2;
+    if (n > 0) {
+      for (int i = 0; i < n && x < w; ++i) put(Nibbles ? (i & 1 ? c & 15 : c >> 4) : c);
+    } else if (c == 0) {
+      x = 0, ++y;
+    } else if (c == 1) {
+      break;
+    } else if (c == 2) {
+      if (pos + 2 > N) break;
+      x += D[pos], y += D[pos + 1];
+      pos += 2;
+    } else {
+      // A literal run of c pixels, padded to a whole 16-bit word.
+      const size_t bytes = Nibbles ? (c + 1) / 2 : c;
+      if (bytes > N - pos) break;
+      for (int i = 0; i < c; ++i) put(Nibbles ? (i & 1 ? D[pos + i / 2] & 15 : D[pos + i / 2] >> 4) : D[pos + i]);
+      pos += (bytes + 1) & ~size_t(1);
+    }
+  }
+}
+
+}  // namespace
+
 QImage ReadDib(const Byte* Info, size_t InfoLen, const Byte* Bits, size_t BitsLen) {
   if (!Info || InfoLen < 12) return {};
   const Cardinal hs = U32(Info);
@@ -115,10 +153,12 @@ QImage ReadDib(const Byte* Info, size_t InfoLen, const Byte* Bits, size_t BitsLe
   const bool topDown = h < 0;
   h = std::abs(h);
   if (w <= 0 || h <= 0 || w > kMaxDibSide || h > kMaxDibSide || w * h > kMaxDibPixels) return {};
-  if (compression != 0 && !(compression == 3 && (bits == 16 || bits == 32))) return {};
+  const bool rle = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
+  if (compression != 0 && !rle && !(compression == 3 && (bits == 16 || bits == 32))) return {};
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return {};
+  if (rle && topDown) return {};  // run-coded bitmaps are stored bottom-up only
   const Int64 stride = (w * bits + 31) / 32 * 4;
-  if (!Bits || Int64(BitsLen) / stride < h) return {};
+  if (!Bits || (!rle && Int64(BitsLen) / stride < h)) return {};
   std::vector<QRgb> table;
   if (bits <= 8) {
     const size_t n = used && used < (1u << bits) ? used : 1u << bits;
@@ -130,6 +170,11 @@ QImage ReadDib(const Byte* Info, size_t InfoLen, const Byte* Bits, size_t BitsLe
   }
   QImage img(int(w), int(h), QImage::Format_RGB32);
   if (img.isNull()) return {};
+  if (rle) {
+    img.fill(table[0]);
+    RunDecode(img, Bits, BitsLen, bits == 4, table);
+    return img;
+  }
   for (Int64 y = 0; y < h; ++y) {
     const Byte* row = Bits + (topDown ? y : h - 1 - y) * stride;
     QRgb* out = reinterpret_cast<QRgb*>(img.scanLine(int(y)));
@@ -354,7 +399,7 @@ void Player::FillPath(bool Fill, bool Stroke) {
   QPainterPath p = FPath;
   AbortPath();
   const QTransform m = Full();
-  if (!Ready(Fill) || !Usable(m)) return;
+  if (!Ready(Fill) || !Usable(m) || !Mix()) return;
   // The path is held in target pixels: draw it untransformed with the pen
   // widened as the mapping widens it.
   P.setTransform(QTransform());
@@ -412,6 +457,29 @@ bool Player::Ready(bool Fill) {
   return true;
 }
 
+bool Player::Mix() {
+  using M = QPainter::CompositionMode;
+  static const M modes[] = {M::RasterOp_ClearDestination,
+                            M::RasterOp_NotSourceAndNotDestination,
+                            M::RasterOp_NotSourceAndDestination,
+                            M::RasterOp_NotSource,
+                            M::RasterOp_SourceAndNotDestination,
+                            M::RasterOp_NotDestination,
+                            M::RasterOp_SourceXorDestination,
+                            M::RasterOp_NotSourceOrNotDestination,
+                            M::RasterOp_SourceAndDestination,
+                            M::RasterOp_NotSourceXorDestination,
+                            M::CompositionMode_Destination,
+                            M::RasterOp_NotSourceOrDestination,
+                            M::CompositionMode_SourceOver,
+                            M::RasterOp_SourceOrNotDestination,
+                            M::RasterOp_SourceOrDestination,
+                            M::RasterOp_SetDestination};
+  if (S.Rop2 == 11) return false;
+  P.setCompositionMode(modes[S.Rop2 - 1]);
+  return true;
+}
+
 // Draws a figure, or adds it to the open path.
 void Player::Shape(QPainterPath Path, bool Fill, bool Stroke) {
   if (FPathOpen) {
@@ -420,7 +488,7 @@ void Player::Shape(QPainterPath Path, bool Fill, bool Stroke) {
       FPath.addPath(m.map(Path));
     return;
   }
-  if (!Ready(Fill)) return;
+  if (!Ready(Fill) || !Mix()) return;
   if (!Stroke) P.setPen(Qt::NoPen);
   Path.setFillRule(S.Winding ? Qt::WindingFill : Qt::OddEvenFill);
   if (Fill && !S.Brush.Null && S.Brush.Hatch >= 0 && S.Opaque) P.fillPath(Path, S.BkColour);
@@ -435,7 +503,7 @@ void Player::LineTo(double X, double Y) {
       if (FPath.elementCount() == 0 || FPath.currentPosition() != m.map(S.Cur)) FPath.moveTo(m.map(S.Cur));
       FPath.lineTo(m.map(to));
     }
-  } else if (Ready(false)) {
+  } else if (Ready(false) && Mix()) {
     P.drawLine(S.Cur, to);
   }
   S.Cur = to;
@@ -586,7 +654,7 @@ void Player::FillRegion(const std::vector<QRectF>& DeviceRects, const Object* Br
   if (FPathOpen || !FEnhanced || DeviceRects.empty()) return;
   const Object keep = S.Brush;
   if (Brush) S.Brush = *Brush;
-  if (Ready(true)) {
+  if (Ready(true) && Mix()) {
     P.setTransform(QTransform(FTw / FFw, 0, 0, FTh / FFh, -FOx * FTw / FFw, -FOy * FTh / FFh));
     P.setPen(Qt::NoPen);
     P.drawPath(Rects(DeviceRects));

@@ -91,6 +91,11 @@ class Player {
   void SetBkMode(Cardinal Mode) { S.Opaque = Mode == 2; }
   void SetTextAlign(Cardinal Align) { S.TextAlign = Align; }
   void SetFillMode(Cardinal Mode) { S.Winding = Mode == 2; }
+  /// The binary raster operation of lines and fills (1 black .. 16 white;
+  /// other values are ignored).
+  void SetRop2(Cardinal Mode) {
+    if (Mode >= 1 && Mode <= 16) S.Rop2 = Mode;
+  }
   void SetArcClockwise(bool Clockwise) { S.Clockwise = Clockwise; }
   void MoveTo(double X, double Y);
   QPointF Current() const { return S.Cur; }
@@ -160,6 +165,7 @@ class Player {
     QColor TextColour = Qt::black, BkColour = Qt::white;
     bool Opaque = true, Winding = false, Clockwise = false;
     Cardinal TextAlign = 0;
+    Cardinal Rop2 = 13;  // the pen's colour as it is
     std::optional<QPainterPath> Clip;  // in target pixels
     QPointF Cur;
   };
@@ -168,6 +174,9 @@ class Player {
   // Puts the painter's transform, clip, pen and brush in place; false when
   // nothing can be drawn with the current mapping.
   bool Ready(bool Fill);
+  // Puts the binary raster operation in place for a line or fill; false
+  // when it leaves the target as it is.
+  bool Mix();
   void Shape(QPainterPath Path, bool Fill, bool Stroke);
   void ClipTo(const QPainterPath& Target, int How);  // 0 and, 1 or, 2 xor, 3 difference, 4 copy
   void ClipRect(const QRectF& R, int How);

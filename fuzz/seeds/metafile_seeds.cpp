@@ -2,10 +2,11 @@
 // that reach text, bitmaps, clipping, saved states, transforms, curves and
 // paths, built with the test kit.
 // Usage: metafile_seeds <directory>
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "write_seeds.h"
 
 #include "common/metafile_kit.h"
 
@@ -40,6 +41,16 @@ std::string EmfBitmaps() {
   e.Rec(94, Le32({3, 0, 8 + 24, 40, 8 + 24 + 40, Cardinal(kDib.size() - 40)}) + kDib);
   e.Rec(37, {3});
   e.Rec(42, {2, 2, 30, 30});
+  // Run-coded bitmaps of 8 and 4 bits (a run, a literal, a skip, the end)
+  // and a fill mixed by exclusive or.
+  for (const Cardinal bits : {8u, 4u}) {
+    const std::string runs = std::string("\x03\x01\x00\x03\x02\x00\x01\x00\x00\x02\x01\x01\x00\x00\x00\x01", 16);
+    std::string dib = Le32({40, 4, 3}) + Le16({1, int(bits)}) + Le32({bits == 8 ? 1u : 2u, Cardinal(runs.size()), 0, 0, 3, 0});
+    dib += Le32({0x0000FF, 0x00FF00, 0xFF0000}) + runs;
+    e.Rec(81, EmfStretchDib(4, 24, 12, 9, dib, 4, 3));
+  }
+  e.Rec(20, {7});
+  e.Rec(43, {0, 0, 20, 20});
   return e.Bytes(40, 40);
 }
 
@@ -130,10 +141,6 @@ std::string WmfAll() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: metafile_seeds <directory>\n");
-    return 2;
-  }
   const std::vector<std::pair<const char*, std::string>> seeds = {
       {"text.emf", EmfText()},
       {"bitmaps.emf", EmfBitmaps()},
@@ -141,14 +148,5 @@ int main(int argc, char** argv) {
       {"curves_paths.emf", EmfCurvesAndPaths()},
       {"all.wmf", WmfAll()},
   };
-  for (const auto& [name, bytes] : seeds) {
-    const std::string path = std::string(argv[1]) + "/" + name;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
-      std::fprintf(stderr, "cannot write %s\n", path.c_str());
-      return 1;
-    }
-    std::fclose(f);
-  }
-  return 0;
+  return WriteSeeds(argc, argv, "metafile_seeds", seeds);
 }

@@ -9,11 +9,13 @@
 #include <functional>
 
 #include "core/lkbitmap.h"
+#include "io/lkavilib.h"
 #include "io/lkformatrow.h"
 #include "io/lkmultipage.h"
 #include "io/lkparams.h"
 #include "io/lumerakio.h"
 #include "platform/avifile.h"
+#include "platform/avilib.h"
 #include "tests/io/io_kit.h"
 
 using namespace iokit;
@@ -155,6 +157,25 @@ TEST_F(Avi, WritingRefusesWhatItCannotWrite) {
   EXPECT_TRUE(io.GetAborted());
   io.CloseAVIFile();
   EXPECT_EQ(io.OpenAVIFile(dir.File("x.avi")), 1);
+}
+
+// The AVI file library is started once for the process, by whichever
+// component first opens or creates a file, and its starts never go below
+// zero.
+TEST_F(Avi, TheLibraryIsStartedOnce) {
+  const Integer before = AVIFileStarts();
+  const bool started = gAVIFILEinit;
+  const String file = Write("clip.avi", "", 2, 10);
+  EXPECT_EQ(io.OpenAVIFile(file), 2);
+  TLumerakIO other;
+  other.OpenAVIFile(dir.File("missing.avi"));
+  other.CreateAVIFile(dir.File("y.avi"), 25, "");
+  EXPECT_TRUE(gAVIFILEinit);
+  EXPECT_EQ(AVIFileStarts(), started ? before : before + 1);
+  for (Integer i = 0; i <= AVIFileStarts() + 1; ++i) AVIFileExit();
+  EXPECT_EQ(AVIFileStarts(), 0);
+  AVIFileInit();
+  EXPECT_EQ(AVIFileStarts(), 1);
 }
 
 // Frame durations from the stream's rate and scale; a rate of 0 gives 0.

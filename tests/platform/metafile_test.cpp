@@ -190,6 +190,23 @@ TEST(MetafileBitmap, EveryBitmapRecordDrawsTheRightWayUp) {
       Dib(20, 20, [&](int X, int Y) { return X < 10 ? (Y < 10 ? 0u : 2u) : (Y < 10 ? 1u : 3u); }, 8,
           {Rgb(255, 0, 0), Rgb(0, 255, 0), Rgb(0, 0, 255), 0});
   const Cardinal info24 = 40;
+  // The same quadrants run-coded at 8 and 4 bits: the left half of each row
+  // as a repeated run, the right half as literal pixels, then end of line.
+  auto rle = [](int Bits) {
+    std::string d;
+    for (int y = 19; y >= 0; --y) {
+      const int left = y < 10 ? 0 : 2, right = y < 10 ? 1 : 3;
+      d += char(10), d += char(Bits == 8 ? left : left << 4 | left);
+      d += char(0), d += char(10);
+      if (Bits == 8) d += std::string(10, char(right)) + std::string(1, '\0');
+      else d += std::string(5, char(right << 4 | right)) + std::string(1, '\0');
+      d += char(0), d += char(0);
+    }
+    d += char(0), d += char(1);
+    std::string s = Le32({40, 20, 20}) + Le16({1, Bits}) + Le32({Cardinal(Bits == 8 ? 1 : 2), Cardinal(d.size()), 0, 0, 4, 0});
+    for (Cardinal c : {Rgb(0, 0, 255), Rgb(0, 255, 0), Rgb(255, 0, 0), 0u}) s += Le32({c});  // stored blue first
+    return s + d;
+  };
   struct Row {
     const char* Name;
     std::string Bytes;
@@ -206,6 +223,12 @@ TEST(MetafileBitmap, EveryBitmapRecordDrawsTheRightWayUp) {
     Emf e;
     e.Rec(81, EmfStretchDib(10, 10, 40, 40, dib8, 20, 20));
     rows.push_back({"emf stretchdibits, 8 bits", e.Bytes(60, 60), 2});
+  }
+  for (int bits : {8, 4}) {
+    Emf e;
+    e.Rec(81, EmfStretchDib(10, 10, 40, 40, rle(bits), 20, 20));
+    rows.push_back({bits == 8 ? "emf stretchdibits, run-coded 8 bits" : "emf stretchdibits, run-coded 4 bits",
+                    e.Bytes(60, 60), 2});
   }
   {
     Emf e;
@@ -252,6 +275,44 @@ TEST(MetafileBitmap, EveryBitmapRecordDrawsTheRightWayUp) {
     EXPECT_EQ(p.At(o + 3 * q, o + 3 * q), r.Mirrored ? kBlue : kBlack);
     EXPECT_EQ(p.At(o - 2, o - 2), kWhite);
     EXPECT_EQ(p.At(o + 4 * q + 1, o + 4 * q + 1), kWhite);
+  }
+}
+
+// Lines and fills mix with what is under them by the binary raster
+// operation; a red rectangle over white, once or twice.
+TEST(MetafileBitmap, BinaryRasterOperationsOfFills) {
+  struct Case {
+    Cardinal Mode;
+    int Times;
+    Colour Want;
+  };
+  const Case cases[] = {{13, 1, kRed},   {7, 1, {0, 255, 255}}, {7, 2, kWhite},         {11, 1, kWhite},
+                        {1, 1, kBlack},  {16, 1, kWhite},       {6, 1, kBlack},         {6, 2, kWhite},
+                        {9, 1, kRed},    {4, 1, {0, 255, 255}}, {10, 1, kRed},          {15, 1, kWhite},
+                        {99, 1, kRed}};  // an unknown mode leaves the copy
+  for (const Case& c : cases) {
+    for (bool enhanced : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "mode " << c.Mode << " x" << c.Times << (enhanced ? " emf" : " wmf"));
+      std::string bytes;
+      if (enhanced) {
+        Emf e;
+        EmfFill(e, Rgb(255, 0, 0));
+        e.Rec(20, {c.Mode});
+        for (int i = 0; i < c.Times; ++i) e.Rec(43, {10, 10, 30, 30});
+        bytes = e.Bytes(40, 40);
+      } else {
+        Wmf w;
+        w.Rec(0x020B, {0, 0});
+        w.Rec(0x020C, {40, 40});
+        WmfFill(w, Rgb(255, 0, 0));
+        w.Rec(0x0104, {int(c.Mode)});
+        for (int i = 0; i < c.Times; ++i) w.Rec(0x041B, {30, 30, 10, 10});
+        bytes = w.Bytes(40, 40);
+      }
+      const Picture p = Play(bytes);
+      EXPECT_EQ(p.At(20, 20), c.Want);
+      EXPECT_EQ(p.At(5, 5), kWhite);
+    }
   }
 }
 
@@ -596,38 +657,77 @@ TEST(MetafilePeer, FilesWrittenByLibEMFPlayInPlace) {
 #ifndef LK_EMF_WRITER
   GTEST_SKIP() << "libEMF is not installed";
 #else
-  char dir[] = "/tmp/lkemfXXXXXX";
-  ASSERT_TRUE(mkdtemp(dir));
-  const std::string file = std::string(dir) + "/w.emf";
-  ASSERT_EQ(std::system((std::string(LK_EMF_WRITER) + " " + file).c_str()), 0);
-  std::ifstream in(file, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-  std::filesystem::remove_all(dir);
-  const Picture p = Play(bytes);
-  ASSERT_EQ(p.W, 201);  // the bounds are inclusive
-  ASSERT_EQ(p.H, 101);
-  const Picture::Box red = p.Ink(kRed), blue = p.Ink(kBlue), green = p.Ink({0, 128, 0}), black = p.Ink(kBlack);
-  EXPECT_EQ(red.L, 10);
-  EXPECT_EQ(red.T, 10);
-  EXPECT_NEAR(red.R, 49, 1);
-  EXPECT_NEAR(red.B, 39, 1);
-  EXPECT_NEAR(blue.L, 60, 1);  // the ellipse's left and the triangle's right
-  EXPECT_NEAR(blue.R, 189, 1);
-  EXPECT_NEAR(blue.B, 59, 1);
-  EXPECT_EQ(p.At(85, 30), kBlue);
-  EXPECT_EQ(p.At(125, 15), kBlue);
-  EXPECT_EQ(p.At(170, 50), kWhite);
-  // The arc: counter-clockwise from the right to the top of its box.
-  ASSERT_FALSE(black.Empty());
-  EXPECT_GE(black.L, 34);
-  EXPECT_LE(black.T, 51);
-  EXPECT_LE(black.B, 73);
-  // The text: green, from (120, 65) down.
-  ASSERT_FALSE(green.Empty());
-  EXPECT_NEAR(green.L, 121, 3);
-  EXPECT_GE(green.T, 65);
-  EXPECT_LE(green.B, 65 + 24);
+  // The frame without and with margins: libEMF's reference device has 3.2
+  // pixels per millimetre, so 10 mm and 5 mm of margin are 32 and 16 pixels.
+  struct Case {
+    const char* Args;
+    int Dx, Dy, W, H;
+  };
+  for (const Case& c : {Case{"", 0, 0, 200, 100}, Case{" margin", 32, 16, 232, 116}}) {
+    SCOPED_TRACE(c.Args);
+    char dir[] = "/tmp/lkemfXXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    const std::string file = std::string(dir) + "/w.emf";
+    ASSERT_EQ(std::system((std::string(LK_EMF_WRITER) + " " + file + c.Args).c_str()), 0);
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::filesystem::remove_all(dir);
+    const Picture p = Play(bytes);
+    ASSERT_EQ(p.W, c.W);
+    ASSERT_EQ(p.H, c.H);
+    const int dx = c.Dx, dy = c.Dy;
+    const Picture::Box red = p.Ink(kRed), blue = p.Ink(kBlue), green = p.Ink({0, 128, 0}), black = p.Ink(kBlack);
+    EXPECT_NEAR(red.L, dx + 10, 1);
+    EXPECT_NEAR(red.T, dy + 10, 1);
+    EXPECT_NEAR(red.R, dx + 49, 1);
+    EXPECT_NEAR(red.B, dy + 39, 1);
+    EXPECT_NEAR(blue.L, dx + 60, 1);  // the ellipse's left and the triangle's right
+    EXPECT_NEAR(blue.R, dx + 189, 1);
+    EXPECT_NEAR(blue.B, dy + 59, 1);
+    EXPECT_EQ(p.At(dx + 85, dy + 30), kBlue);
+    EXPECT_EQ(p.At(dx + 125, dy + 15), kBlue);
+    EXPECT_EQ(p.At(dx + 170, dy + 50), kWhite);
+    // The arc: counter-clockwise from the right to the top of its box.
+    ASSERT_FALSE(black.Empty());
+    EXPECT_GE(black.L, dx + 34);
+    EXPECT_LE(black.T, dy + 51);
+    EXPECT_LE(black.B, dy + 73);
+    // The text: green, from (120, 65) down.
+    ASSERT_FALSE(green.Empty());
+    EXPECT_NEAR(green.L, dx + 121, 3);
+    EXPECT_GE(green.T, dy + 65);
+    EXPECT_LE(green.B, dy + 65 + 24);
+  }
 #endif
+}
+
+// The header's bounds hold only the ink; the frame around it, margins and
+// all, is the picture. A file whose bounds are tighter than its frame keeps
+// its size and its drawing stays where it was put.
+TEST(MetafileFrame, ThePictureIsTheFrameNotTheInksBounds) {
+  Emf e;
+  EmfFill(e, Rgb(255, 0, 0));
+  e.Rec(43, {30, 20, 60, 50});  // RECTANGLE
+  std::string bytes = e.Bytes(100, 80);
+  bytes.replace(8, 16, Le32({30, 20, 59, 49}));  // bounds: the rectangle only
+  const Picture p = Play(bytes);
+  ASSERT_EQ(p.W, 100);
+  ASSERT_EQ(p.H, 80);
+  const Picture::Box red = p.Ink(kRed);
+  EXPECT_EQ(red.L, 30);
+  EXPECT_EQ(red.T, 20);
+  EXPECT_EQ(red.R, 59);
+  EXPECT_EQ(red.B, 49);
+  EXPECT_EQ(p.At(10, 10), kWhite);
+  // An empty frame, or a reference device of no size, leaves the bounds.
+  for (const size_t at : {size_t(24), size_t(72)}) {
+    std::string b = bytes;
+    b.replace(at, 16, Le32({0, 0, 0, 0}));
+    const Picture q = Play(b);
+    EXPECT_EQ(q.W, 30) << at;
+    EXPECT_EQ(q.H, 30) << at;
+    EXPECT_EQ(q.At(15, 15), kRed) << at;
+  }
 }
 
 }  // namespace

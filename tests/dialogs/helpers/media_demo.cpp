@@ -1,6 +1,7 @@
 // A window with a metafile of text, a bitmap, curves, a hatch and clipping
 // drawn into an image view, and the AVI compressor form beside it, for
-// looking at them under a virtual X server. Usage: media_demo
+// looking at them under a virtual X server. Usage: media_demo [FILE]
+// (FILE: a metafile shown in place of the built-in one)
 #include <QApplication>
 #include <QWidget>
 
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
   v.SetBounds(0, 0, 500, 320);
   const std::string bytes = Scene();
   TMetafile meta;
-  meta.LoadFromBytes(std::vector<Byte>(bytes.begin(), bytes.end()));
+  if (argc < 2 || !meta.LoadFromFile(argv[1])) meta.LoadFromBytes(std::vector<Byte>(bytes.begin(), bytes.end()));
   TLumerakIO io;
   io.SetAttachedLKBitmap(v.GetLKBitmap());
   io.ImportMetaFile(meta, -1, -1, false);
