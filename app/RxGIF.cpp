@@ -395,7 +395,8 @@ void TGIFFrame::Decode() {
     table[std::size_t(i)] = TRGBQuad{FItem->ColorMap.Colors[3 * i + 2], FItem->ColorMap.Colors[3 * i + 1],
                                      FItem->ColorMap.Colors[3 * i], 0};
   bmp->SetColorTable(table);
-  for (Integer y = 0; y < h; ++y) {
+  // A frame without width or height has no rows to fill.
+  for (Integer y = 0; area > 0 && y < h; ++y) {
     Byte* row = bmp->ScanLine(y);
     std::memset(row, 0, std::size_t(bmp->RowBytes()));
     const Byte* src = indices.data() + std::size_t(y) * std::size_t(w);

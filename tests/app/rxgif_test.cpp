@@ -289,6 +289,17 @@ TEST(RxGIFTest, DamagedAndUnusualFiles) {
   LoadBytes(none, GifFile(12, 6, 0, Image(12, 6, 0, zip)));
   EXPECT_EQ(none.GetWidth(), 12);
 
+  // A frame without width or height on a screen without size decodes to
+  // an empty picture.
+  for (const auto& [W, H] : {std::pair<Integer, Integer>{0, 6}, {12, 0}}) {
+    TGIFImage z;
+    LoadBytes(z, GifFile(0, 0, 0, Image(W, H, 2, zip)));
+    ASSERT_EQ(z.GetCount(), 1);
+    TBitmap* b = z.GetFrame(0)->GetBitmap();
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->GetWidth() * b->GetHeight(), 0);
+  }
+
   // A frame that claims 65535 x 65535 pixels is refused, not allocated.
   TGIFImage huge;
   EXPECT_THROW(LoadBytes(huge, GifFile(10, 10, 2, Image(65535, 65535, 0, zip))), EInvalidGraphicOperation);
