@@ -3,7 +3,9 @@
 #include <array>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
+#include "platform/controls.h"
 #include "platform/sysutils.h"
 
 namespace fs = std::filesystem;
@@ -33,6 +35,66 @@ Int64 _getfilesize(const String& FileName) {
   if (FileName.empty() || !fs::is_regular_file(p, ec)) return -1;
   const auto size = fs::file_size(p, ec);
   return ec ? -1 : Int64(size);
+}
+
+QWidget* LKFindHandle(TComponent* Component) {
+  for (TComponent* c = Component; c; c = c->GetOwner())
+    if (auto* w = dynamic_cast<TWinControl*>(c)) return w->HandleAllocated() ? w->GetPeer() : nullptr;
+  return nullptr;
+}
+
+namespace {
+
+// The bars a call names: one, or both for SB_BOTH; none for anything else.
+std::vector<Integer> BarsOf(Integer Bar) {
+  if (Bar == SB_BOTH) return {SB_HORZ, SB_VERT};
+  if (Bar == SB_HORZ || Bar == SB_VERT) return {Bar};
+  return {};
+}
+
+}  // namespace
+
+Integer LKSetScrollRange(TCustomControl* Window, Integer Bar, Integer Min, Integer Max, Integer Redraw, bool) {
+  if (!Window || BarsOf(Bar).size() != 1) return 0;
+  Window->SetScrollRange(Bar, Min, Max, Redraw != 0);
+  return 1;
+}
+
+Integer LKSetScrollInfo(TCustomControl* Window, Integer Bar, const TScrollInfo& Info, Integer Redraw, bool) {
+  if (!Window || BarsOf(Bar).size() != 1) return 0;
+  if (Info.fMask & SIF_RANGE) Window->SetScrollRange(Bar, Info.nMin, Info.nMax, Redraw != 0);
+  if (Info.fMask & SIF_PAGE)
+    Window->SetScrollPage(Bar, Integer(std::min<Cardinal>(Info.nPage, Cardinal(INT32_MAX))), Redraw != 0);
+  if (Info.fMask & SIF_POS) Window->SetScrollPos(Bar, Info.nPos, Redraw != 0);
+  return Window->GetScrollBarState(Bar).Pos;
+}
+
+Integer LKSetSBPageSize(TCustomControl* Window, Integer Bar, Integer PageSize, bool Redraw, bool Flat) {
+  TScrollInfo info;
+  info.fMask = SIF_PAGE;
+  info.nPage = Cardinal(PageSize);
+  return LKSetScrollInfo(Window, Bar, info, Redraw ? -1 : 0, Flat);
+}
+
+Integer LKSetScrollPos(TCustomControl* Window, Integer Bar, Integer Pos, Integer Redraw, bool) {
+  if (!Window || BarsOf(Bar).size() != 1) return 0;
+  const Integer old = Window->GetScrollBarState(Bar).Pos;
+  Window->SetScrollPos(Bar, Pos, Redraw != 0);
+  return old;
+}
+
+Integer LKEnableScrollBar(TCustomControl* Window, Cardinal Bar, Cardinal Arrows, bool) {
+  const std::vector<Integer> bars = BarsOf(Integer(std::min<Cardinal>(Bar, 4)));
+  if (!Window || bars.empty()) return 0;
+  for (Integer b : bars) Window->EnableScrollBar(b, Arrows != ESB_DISABLE_BOTH);
+  return 1;
+}
+
+Integer LKShowScrollBar(TCustomControl* Window, Integer Bar, Integer Show, bool) {
+  const std::vector<Integer> bars = BarsOf(Bar);
+  if (!Window || bars.empty()) return 0;
+  for (Integer b : bars) Window->ShowScrollBar(b, Show != 0);
+  return 1;
 }
 
 bool LKIs_Win2000_ME_XP(const TLKOSVersion& Version) {

@@ -8,6 +8,9 @@
 #include "core/hylkdefs.h"
 #include "platform/classes.h"
 
+class QWidget;
+class TCustomControl;
+
 // ---- folders and files
 
 /// True when Path names an existing folder (a file is not one).
@@ -20,6 +23,43 @@ void LKForceDirectories(const String& Path);
 /// The size in bytes of the file FileName, or -1 when it is missing or not
 /// a file.
 Int64 _getfilesize(const String& FileName);
+
+// ---- windows and scroll bars
+
+/// The window of the first windowed control met walking from Component
+/// through its owners (Component itself first); null when there is none or
+/// its window is not created yet (the walk ends at the first windowed
+/// control either way). Device dialogs take it as their parent.
+QWidget* LKFindHandle(TComponent* Component);
+
+/// Scroll information of a bar: the members Mask names are set or wanted.
+struct TScrollInfo {
+  Cardinal cbSize = 28;
+  Cardinal fMask = 0;
+  Integer nMin = 0, nMax = 0;
+  Cardinal nPage = 0;
+  Integer nPos = 0, nTrackPos = 0;
+};
+constexpr Cardinal SIF_RANGE = 1, SIF_PAGE = 2, SIF_POS = 4;
+/// Both scroll bars, for LKShowScrollBar and LKEnableScrollBar.
+constexpr Integer SB_BOTH = 3;
+/// Arrow flags of LKEnableScrollBar: 0 enables the bar, 3 disables it.
+constexpr Cardinal ESB_ENABLE_BOTH = 0, ESB_DISABLE_BOTH = 3;
+
+// The scroll bars of a control (Bar: SB_HORZ or SB_VERT). Flat asks for flat
+// bars, which this system draws like the others. Each answers as the window
+// system's call does: non-zero for success, LKSetScrollInfo and
+// LKSetScrollPos the position (the old one for LKSetScrollPos); a null
+// control answers 0.
+Integer LKSetScrollRange(TCustomControl* Window, Integer Bar, Integer Min, Integer Max, Integer Redraw, bool Flat);
+Integer LKSetScrollInfo(TCustomControl* Window, Integer Bar, const TScrollInfo& Info, Integer Redraw, bool Flat);
+/// Sets only the page size, through LKSetScrollInfo (redraw -1 or 0).
+Integer LKSetSBPageSize(TCustomControl* Window, Integer Bar, Integer PageSize, bool Redraw, bool Flat);
+Integer LKSetScrollPos(TCustomControl* Window, Integer Bar, Integer Pos, Integer Redraw, bool Flat);
+/// Arrow flags ESB_DISABLE_BOTH disable the bar (or both, with SB_BOTH);
+/// any other value enables it.
+Integer LKEnableScrollBar(TCustomControl* Window, Cardinal Bar, Cardinal Arrows, bool Flat);
+Integer LKShowScrollBar(TCustomControl* Window, Integer Bar, Integer Show, bool Flat);
 
 // ---- the platform
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/controls.h"
 #include "tests/common/file_kit.h"
 
 namespace {
@@ -39,6 +40,48 @@ TEST(LKUtilsTest, FoldersAndFileSizes) {
   // A folder under a file cannot be made and is not reported.
   LKForceDirectories(dir / "f/g");
   EXPECT_FALSE(LKDirectoryExists(dir / "f/g"));
+}
+
+TEST(LKUtilsTest, FindHandleWalksToTheFirstWindowedOwner) {
+  TCustomControl outer;
+  TComponent part(&outer);
+  EXPECT_EQ(LKFindHandle(&part), nullptr);  // the window is not made yet
+  outer.HandleNeeded();
+  ASSERT_NE(outer.GetPeer(), nullptr);
+  EXPECT_EQ(LKFindHandle(&part), outer.GetPeer());
+  // A windowed control without its window ends the walk, whatever its owner.
+  auto* inner = new TCustomControl(&outer);
+  TComponent deep(inner);
+  EXPECT_EQ(LKFindHandle(&deep), nullptr);
+  EXPECT_EQ(LKFindHandle(nullptr), nullptr);
+}
+
+TEST(LKUtilsTest, ScrollBarCalls) {
+  TCustomControl c;
+  c.SetBounds(0, 0, 200, 100);
+  for (bool flat : {false, true}) {
+    EXPECT_EQ(LKSetScrollRange(&c, SB_VERT, 0, 99, 1, flat), 1);
+    LKSetScrollPos(&c, SB_VERT, 0, 1, flat);
+    EXPECT_EQ(LKSetSBPageSize(&c, SB_VERT, 50, true, flat), 0);
+    EXPECT_EQ(c.GetScrollBarState(SB_VERT).Page, 50);
+    EXPECT_EQ(LKSetScrollPos(&c, SB_VERT, 30, 1, flat), 0);
+    EXPECT_EQ(LKSetScrollPos(&c, SB_VERT, 70, 1, flat), 30);  // the old position; the new one is limited
+    EXPECT_EQ(c.GetScrollBarState(SB_VERT).Pos, 50);
+    TScrollInfo info;
+    info.fMask = SIF_RANGE | SIF_POS;
+    info.nMin = 0, info.nMax = 9, info.nPos = 4;
+    EXPECT_EQ(LKSetScrollInfo(&c, SB_HORZ, info, -1, flat), 4);
+    EXPECT_EQ(LKShowScrollBar(&c, SB_BOTH, 1, flat), 1);
+    EXPECT_TRUE(c.GetScrollBarState(SB_HORZ).Shown && c.GetScrollBarState(SB_VERT).Shown);
+    EXPECT_EQ(LKEnableScrollBar(&c, SB_BOTH, ESB_DISABLE_BOTH, flat), 1);
+    EXPECT_FALSE(c.GetScrollBarState(SB_HORZ).Enabled || c.GetScrollBarState(SB_VERT).Enabled);
+    EXPECT_EQ(LKEnableScrollBar(&c, SB_VERT, ESB_ENABLE_BOTH, flat), 1);
+    EXPECT_TRUE(c.GetScrollBarState(SB_VERT).Enabled);
+    EXPECT_EQ(LKShowScrollBar(&c, SB_BOTH, 0, flat), 1);
+    EXPECT_FALSE(c.GetScrollBarState(SB_HORZ).Shown);
+  }
+  EXPECT_EQ(LKSetScrollRange(nullptr, SB_VERT, 0, 9, 1, false), 0);
+  EXPECT_EQ(LKSetScrollPos(&c, 7, 1, 1, false), 0);
 }
 
 TEST(LKUtilsTest, VersionQuestions) {
