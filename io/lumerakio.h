@@ -875,8 +875,10 @@ class TLumerakIO : public TComponent, public TIOParamsOwner {
   void* FModelessScan = nullptr;
 };
 
-/// Writes every bitmap of Images (TLKBitmap objects) as one image of a new
-/// icon file FileName, with no component involved. False (an existing file
+/// Writes one image of a new icon file FileName per object of Images, each
+/// at its own size: a TLumerakIO gives its picture (a view's, through the
+/// view's GetLumerakIO) at the depth its parameters' samples and bits give;
+/// a bare TLKBitmap is written by its pixel format. False (an existing file
 /// left as it was) when the icon writer is missing or fails; a file that
 /// cannot be created raises EFCreateError.
 bool LKWriteICOImages(const String& FileName, const std::vector<TObject*>& Images);

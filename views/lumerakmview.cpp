@@ -317,8 +317,8 @@ void TLumerakMView::ViewChange(Integer Change) {
 
 void TLumerakMView::DoScrollMessage(bool Horz, Word Code, Integer Pos) {
   const TLKScrollBarParams& p = Horz ? HScrollBarParams : VScrollBarParams;
-  const Integer line = p.LineStep != -1 ? p.LineStep : Horz ? FThumbWidth + FHorizBorder : FThumbHeight + FVertBorder;
-  const Integer page = p.PageStep != -1 ? p.PageStep : Horz ? GetClientWidth() : GetClientHeight();
+  const Integer line = p.LineScrollStep != -1 ? p.LineScrollStep : Horz ? FThumbWidth + FHorizBorder : FThumbHeight + FVertBorder;
+  const Integer page = p.PageScrollStep != -1 ? p.PageScrollStep : Horz ? GetClientWidth() : GetClientHeight();
   const double scale = Horz ? FHScale : FVScale;
   Integer v = Horz ? FViewX : FViewY;
   switch (Code) {
@@ -327,7 +327,7 @@ void TLumerakMView::DoScrollMessage(bool Horz, Word Code, Integer Pos) {
     case SB_PAGEUP: v -= page; break;
     case SB_PAGEDOWN: v += page; break;
     case SB_THUMBTRACK:
-      if (!p.Tracking) return;
+      if (!p.ThumbTracking) return;
       v = LKTruncClamp(Pos * scale);
       break;
     case SB_THUMBPOSITION: v = LKTruncClamp(Pos * scale); break;

@@ -397,7 +397,7 @@ void TLumerakView::WndProc(TMessage& Message) {
         case SB_TOP: cmd = lkscTop; break;
         case SB_BOTTOM: cmd = lkscBottom; break;
         case SB_THUMBTRACK:
-          if (!params.Tracking) return;
+          if (!params.ThumbTracking) return;
           target = LKTruncClamp(pos * scale);
           break;
         case SB_THUMBPOSITION:

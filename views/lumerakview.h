@@ -59,9 +59,9 @@ enum TScrollStyle : Byte { ssNone, ssHorizontal, ssVertical, ssBoth };
 /// max(Trunc(zoom / 100), 1) client pixels (-1: one unit; one client extent),
 /// and whether the view follows the thumb while it is dragged.
 struct TLKScrollBarParams {
-  Integer LineStep = -1;
-  Integer PageStep = -1;
-  bool Tracking = true;
+  Integer LineScrollStep = -1;
+  Integer PageScrollStep = -1;
+  bool ThumbTracking = true;
 };
 
 enum TLKMouseWheelParamsAction : Byte { lkmwNone, lkmwVScroll, lkmwZoom };
@@ -70,10 +70,10 @@ enum TLKMouseWheelParamsZoomPosition : Byte { lkmwCenter, lkmwMouse };
 
 /// What the mouse wheel does.
 struct TLKMouseWheelParams {
-  bool InvertDirection = false;
+  bool ReverseDirection = false;
   TLKMouseWheelParamsAction Action = lkmwZoom;
   TLKMouseWheelParamsVariation Variation = lkmwPercentage;
-  Integer Value = 8;
+  Integer Amount = 8;
   TLKMouseWheelParamsZoomPosition ZoomPosition = lkmwCenter;
 };
 

@@ -73,31 +73,31 @@ void TLumerakView::CenterImage() {
 void TLumerakView::DoHorizScroll(TLKScrollCommand Command, Integer Pos) {
   Integer maxX, maxY;
   GetMaxViewXY(maxX, maxY);
-  SetViewX(LKScrollTarget(Command, Pos, FGeo.ViewX, maxX, FGeo.zx, GetClientWidth(), HScrollBarParams.LineStep,
-                          HScrollBarParams.PageStep));
+  SetViewX(LKScrollTarget(Command, Pos, FGeo.ViewX, maxX, FGeo.zx, GetClientWidth(), HScrollBarParams.LineScrollStep,
+                          HScrollBarParams.PageScrollStep));
 }
 
 void TLumerakView::DoVertScroll(TLKScrollCommand Command, Integer Pos) {
   Integer maxX, maxY;
   GetMaxViewXY(maxX, maxY);
-  SetViewY(LKScrollTarget(Command, Pos, FGeo.ViewY, maxY, FGeo.zy, GetClientHeight(), VScrollBarParams.LineStep,
-                          VScrollBarParams.PageStep));
+  SetViewY(LKScrollTarget(Command, Pos, FGeo.ViewY, maxY, FGeo.zy, GetClientHeight(), VScrollBarParams.LineScrollStep,
+                          VScrollBarParams.PageScrollStep));
 }
 
 void TLumerakView::DoMouseWheelScroll(Integer Delta, Integer X, Integer Y, bool Horizontal) {
   const TLKMouseWheelParams& p = MouseWheelParams;
   if (p.Action == lkmwNone || FAutoFit) return;
   Integer dir = Delta > 0 ? -1 : 1;
-  if (p.InvertDirection) dir = -dir;
+  if (p.ReverseDirection) dir = -dir;
   if (p.Action == lkmwVScroll) {
     Integer maxX, maxY;
     GetMaxViewXY(maxX, maxY);
     const bool horz = Horizontal || (maxX > 0 && maxY == 0);
     Integer step;
     if (p.Variation == lkmwAbsolute)
-      step = p.Value * std::max(LKTruncClamp(horz ? FGeo.zx : FGeo.zy), 1);
+      step = p.Amount * std::max(LKTruncClamp(horz ? FGeo.zx : FGeo.zy), 1);
     else
-      step = std::max(LKRoundEven((horz ? GetClientWidth() : GetClientHeight()) * p.Value / 100.0), 1);
+      step = std::max(LKRoundEven((horz ? GetClientWidth() : GetClientHeight()) * p.Amount / 100.0), 1);
     if (horz)
       SetViewX(FGeo.ViewX + dir * step);
     else
@@ -105,8 +105,8 @@ void TLumerakView::DoMouseWheelScroll(Integer Delta, Integer X, Integer Y, bool 
     return;
   }
   const double zoom = FGeo.ZoomX;
-  double z = p.Variation == lkmwAbsolute ? zoom + dir * p.Value
-                                         : zoom + dir * std::max(LKRoundEven(p.Value * zoom / 100), 1);
+  double z = p.Variation == lkmwAbsolute ? zoom + dir * p.Amount
+                                         : zoom + dir * std::max(LKRoundEven(p.Amount * zoom / 100), 1);
   if (z > zoom) DoZoomIn(z);
   if (z < zoom) DoZoomOut(z);
   if (p.ZoomPosition == lkmwCenter)

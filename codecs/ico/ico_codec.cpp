@@ -381,14 +381,14 @@ void ICOWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, T
   S.Seek(end, soBeginning);
 }
 
-void ICOWriteImages(TStream* Stream, const std::vector<TObject*>& Images, TProgressRec& Progress) {
+void ICOWriteStream2(TStream* Stream, const std::vector<TLKIconImage>& Images, TProgressRec& Progress) {
   if (!Stream) return LKAbort(Progress, "ICO: damaged or unsupported data");
   TStream& S = *Stream;
   std::atomic<bool>* abort = Progress.AbortFlag;
-  std::vector<TLKBitmap*> bitmaps;
-  for (TObject* o : Images)
-    if (auto* b = dynamic_cast<TLKBitmap*>(o); b && !b->IsEmpty()) bitmaps.push_back(b);
-  const Integer n = Integer(std::min<size_t>(bitmaps.size(), 65535));
+  std::vector<TLKIconImage> images;
+  for (const TLKIconImage& im : Images)
+    if (im.Bitmap && !im.Bitmap->IsEmpty()) images.push_back(im);
+  const Integer n = Integer(std::min<size_t>(images.size(), 65535));
   if (n == 0) return LKAbort(Progress, "ICO: damaged or unsupported data");
   const Int64 start = S.Position();
   std::vector<Byte> dir(size_t(kDirHeader + n * kDirEntry), 0);
@@ -397,14 +397,26 @@ void ICOWriteImages(TStream* Stream, const std::vector<TObject*>& Images, TProgr
   SafeStreamWrite(&S, abort, dir.data(), Integer(dir.size()));
   for (Integer i = 0; i < n; ++i) {
     if (LKAborted(Progress)) return;
+    TIOParamsVals* params = images[size_t(i)].Params;
     TLKBitmap work;
-    work.Assign(bitmaps[size_t(i)]);
-    // Each image keeps its size; its depth follows its pixel format.
+    work.Assign(images[size_t(i)].Bitmap);
+    // Each image keeps its size. With parameters the depth follows their
+    // samples and bits, a two-level picture being 1 bit; a palette or grey
+    // picture keeps the depth its parameters give rather than being
+    // thresholded to black and white. Without parameters the depth follows
+    // the pixel format.
     const TLKPixelFormat f = work.GetPixelFormat();
-    const Integer depth = f == lk1g ? 1 : f == lk8p ? 8 : work.GetHasAlphaChannel() ? 32 : 24;
+    Integer depth;
+    if (params) {
+      if (f == lk1g) params->BITSPERSAMPLE = params->SAMPLESPERPIXEL = 1;
+      depth = DepthFor(0, params->SAMPLESPERPIXEL, params->BITSPERSAMPLE);
+    } else {
+      depth = f == lk1g ? 1 : f == lk8p ? 8 : work.GetHasAlphaChannel() ? 32 : 24;
+    }
     ToDepthFormat(work, depth);
     const Int64 imageStart = S.Position();
-    WriteIconImage(S, work, depth, false, gDefaultDPIX, gDefaultDPIY, Progress, i, n);
+    WriteIconImage(S, work, depth, false, params ? params->DPIX : gDefaultDPIX, params ? params->DPIY : gDefaultDPIY,
+                   Progress, i, n);
     if (LKAborted(Progress)) return;
     PutEntry(dir, i, work.GetWidth(), work.GetHeight(), depth, S.Position() - imageStart, imageStart - start);
   }

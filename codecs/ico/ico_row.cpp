@@ -3,6 +3,7 @@
 // index.
 #include "codecs/ico/icofilt.h"
 #include "io/lkformatrow.h"
+#include "io/lumerakio.h"
 
 namespace {
 
@@ -22,6 +23,18 @@ void WriteICO(TLKFormatJob& J) {
     depths.push_back(J.Params.ICO_PageBitCounts[i]);
   }
   ICOWriteStream(&J.Stream, J.Bitmap, J.Params, J.Progress, sizes, depths);
+}
+
+// The images of an icon written from several pictures: an I/O component
+// gives its picture (a view's current one) with its own parameters, a bare
+// bitmap is written by its pixel format.
+void WriteImages(TStream& S, const std::vector<TObject*>& Images, TProgressRec& Progress) {
+  std::vector<TLKIconImage> list;
+  for (TObject* o : Images) {
+    if (auto* io = dynamic_cast<TLumerakIO*>(o)) list.push_back({io->GetLKBitmap(), io->GetIOParams()});
+    else if (auto* b = dynamic_cast<TLKBitmap*>(o)) list.push_back({b, nullptr});
+  }
+  ICOWriteStream2(&S, list, Progress);
 }
 
 bool ProbeICO(TStream& S) { return ICOTryStream(&S); }
@@ -46,9 +59,7 @@ extern constinit const TLKFormatRow LKRow_ICO = [] {
   r.Load.ViewResolutionFromStream = false;
   r.Save.Convert = true;
   r.Pages = &kImages;
-  r.WriteImages = [](TStream& S, const std::vector<TObject*>& Images, TProgressRec& Progress) {
-    ICOWriteImages(&S, Images, Progress);
-  };
+  r.WriteImages = WriteImages;
   return r;
 }();
 

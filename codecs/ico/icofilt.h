@@ -36,7 +36,17 @@ void CURReadStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, bo
 void ICOWriteStream(TStream* Stream, TLKBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                     const std::vector<TSize>& Sizes, const std::vector<Integer>& BitCounts);
 
-/// Writes an icon with one image per bitmap of Images (TLKBitmap objects,
-/// others skipped), each at its own size: 1 bit for lk1g, 8 for lk8p, 32
-/// with an alpha channel, else 24; transparency in the AND mask.
-void ICOWriteImages(TStream* Stream, const std::vector<TObject*>& Images, TProgressRec& Progress);
+/// One image of an icon written from views: the view's picture and the
+/// parameters of its I/O component (null: the depth follows the pixel
+/// format, 1 bit for lk1g, 8 for lk8p, 32 with an alpha channel, else 24).
+struct TLKIconImage {
+  TLKBitmap* Bitmap = nullptr;
+  TIOParamsVals* Params = nullptr;
+};
+
+/// Writes an icon with one image per entry of Images (empty pictures
+/// skipped), each at its own size, at the bit count its parameters' samples
+/// and bits give (a two-level picture sets them to 1 and 1). Palette images
+/// take all 16 or 256 entries from the quantiser; transparency (alpha below
+/// 255) is only in the AND mask. Nothing to write aborts.
+void ICOWriteStream2(TStream* Stream, const std::vector<TLKIconImage>& Images, TProgressRec& Progress);

@@ -2,9 +2,12 @@
 // spots, the transparency rules and hostile directories.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "codecs/codec_kit.h"
 #include "codecs/ico/icofilt.h"
 #include "codecs/lkcodecutil.h"
+#include "io/lumerakio.h"
 
 namespace {
 
@@ -68,6 +71,115 @@ TEST(IcoCodecTest, WrittenSizesAndDepthsReadBackAndByPeers) {
     EXPECT_EQ(codeckit::Differences(codeckit::RGBAOf(b, mask), codeckit::PeerRGBA(dir / "p.ico", w, h), 0, true), 0);
     delete mask;
   }
+}
+
+// Icons written from several pictures, each at its own size and at the depth
+// its parameters give, read back by us and by ImageMagick.
+TEST(IcoCodecTest, ImagesFromViewsKeepTheirSizesAndDepths) {
+  TLKBitmap two, rgba, nibbles, palette;
+  codeckit::MakePicture(two, 24, 20, 2);
+  two.SetPixelFormat(lk1g);
+  codeckit::MakePicture(rgba, 32, 32);
+  for (Integer y = 0; y < 32; ++y)
+    for (Integer x = 0; x < 32; ++x) rgba.SetAlpha(x, y, Byte(x * 8));
+  codeckit::MakePicture(nibbles, 13, 7, 9);  // odd width: the last byte holds one pixel
+  for (Integer x = 0; x < 13; ++x) nibbles.SetAlpha(x, 0, x < 5 ? 0 : 255);
+  codeckit::MakePicture(palette, 16, 16, 9);
+  palette.SetPixelFormat(lk8p);
+  struct Case {
+    TLKBitmap* Bitmap;
+    Integer Samples, Bits, Depth;
+  };
+  // The two-level picture is 1 bit whatever its parameters said; the
+  // palette picture stays 8 bits rather than being thresholded.
+  const std::vector<Case> cases = {{&two, 3, 8, 1}, {&rgba, 4, 8, 32}, {&nibbles, 1, 4, 4}, {&palette, 1, 8, 8}};
+  std::vector<TIOParamsVals> params(cases.size());
+  std::vector<TLKIconImage> images;
+  TLKBitmap empty;
+  images.push_back({&empty, nullptr});  // skipped
+  for (size_t i = 0; i < cases.size(); ++i) {
+    params[i].SAMPLESPERPIXEL = cases[i].Samples;
+    params[i].BITSPERSAMPLE = cases[i].Bits;
+    images.push_back({cases[i].Bitmap, &params[i]});
+  }
+  Progress pr;
+  TMemoryStream m;
+  ICOWriteStream2(&m, images, pr.rec);
+  ASSERT_FALSE(pr.Aborted());
+  EXPECT_EQ(params[0].SAMPLESPERPIXEL, 1);
+  EXPECT_EQ(params[0].BITSPERSAMPLE, 1);
+  m.SetPosition(0);
+  ASSERT_EQ(_EnumICOImStream(&m), Integer(cases.size()));
+  std::vector<Bytes> ours;
+  for (size_t i = 0; i < cases.size(); ++i) {
+    TIOParamsVals q;
+    q.ICO_IMAGEINDEX = Integer(i);
+    TLKBitmap back;
+    TLKMask* mask = nullptr;
+    m.SetPosition(0);
+    ICOReadStream(&m, &back, q, false, pr.rec, mask, false);
+    ASSERT_FALSE(pr.Aborted());
+    TLKBitmap& src = *cases[i].Bitmap;
+    EXPECT_EQ(q.ICO_PageSizes[i], (TSize{src.GetWidth(), src.GetHeight()})) << i;
+    EXPECT_EQ(q.ICO_PageBitCounts[i], cases[i].Depth) << i;
+    // Every picture has at most 256 colours (the palette ones nine), so each
+    // reads back exactly, with its transparency.
+    TLKBitmap want;
+    want.Assign(cases[i].Bitmap);
+    if (want.GetPixelFormat() != lk24RGB) want.SetPixelFormat(lk24RGB);
+    if (back.GetPixelFormat() != lk24RGB) back.SetPixelFormat(lk24RGB);
+    ours.push_back(codeckit::RGBAOf(back, mask));
+    Bytes expected = codeckit::RGBAOf(want);
+    if (cases[i].Depth == 4) // transparency of palette images is all or nothing
+      for (size_t k = 3; k < expected.size(); k += 4) expected[k] = expected[k] < 255 ? 0 : 255;
+    EXPECT_EQ(codeckit::Differences(ours.back(), expected, 0, true), 0) << i;
+    delete mask;
+  }
+  const std::string im = "/usr/bin/identify-im6.q16";
+  if (!HaveTool(im.c_str())) GTEST_SKIP() << "no ImageMagick";
+  filekit::TempDir dir("lkico2_");
+  const std::string file = dir / "v.ico";
+  filekit::SaveFile(file, codeckit::BytesOf(m));
+  FILE* p = popen((im + " -format '%w %h\\n' '" + file + "' 2>/dev/null").c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string listed;
+  char buf[256];
+  while (fgets(buf, sizeof buf, p)) listed += buf;
+  pclose(p);
+  EXPECT_EQ(listed, "24 20\n32 32\n13 7\n16 16\n");
+  for (size_t i = 0; i < cases.size(); ++i) {
+    Integer w = 0, h = 0;
+    const Bytes peer = codeckit::PeerRGBA(file, w, h, std::to_string(i), "/usr/bin/convert-im6.q16");
+    EXPECT_EQ(codeckit::Differences(ours[i], peer, 0, true), 0) << i;
+  }
+}
+
+// The icon save of several pictures: an I/O component gives its picture with
+// its parameters, a bare bitmap goes by its pixel format; nothing to write
+// leaves no file.
+TEST(IcoCodecTest, IconOfComponentsAndBitmaps) {
+  filekit::TempDir dir("lkico3_");
+  TLumerakIO io;
+  codeckit::MakePicture(*io.GetLKBitmap(), 20, 10, 9);
+  io.GetIOParams()->SAMPLESPERPIXEL = 1;
+  io.GetIOParams()->BITSPERSAMPLE = 4;
+  TLKBitmap bare;
+  codeckit::MakePicture(bare, 8, 8);
+  TObject* none = nullptr;
+  ASSERT_TRUE(LKWriteICOImages(dir / "a.ico", {&io, none, &bare}));
+  auto s = codeckit::StreamOf(filekit::LoadFile(dir / "a.ico"));
+  TIOParamsVals q;
+  TLKBitmap back;
+  TLKMask* mask = nullptr;
+  Progress pr;
+  ICOReadStream(s.get(), &back, q, true, pr.rec, mask, true);
+  EXPECT_EQ(_EnumICOImStream(s.get()), 2);
+  EXPECT_EQ(q.ICO_PageSizes[0], (TSize{20, 10}));
+  EXPECT_EQ(q.ICO_PageBitCounts[0], 4);
+  EXPECT_EQ(q.ICO_PageSizes[1], (TSize{8, 8}));
+  EXPECT_EQ(q.ICO_PageBitCounts[1], 24);
+  EXPECT_FALSE(LKWriteICOImages(dir / "b.ico", {none}));
+  EXPECT_FALSE(std::filesystem::exists(dir / "b.ico"));
 }
 
 // An icon directory with one 2 x 2 4-bit image; Type 2 makes it a cursor.

@@ -146,7 +146,7 @@ TEST_F(ViewTest, ScrollMessagesMapToCommands) {
   };
   for (const Row& r : rows) {
     view_->SetViewY(100);
-    view_->VScrollBarParams.Tracking = r.tracking;
+    view_->VScrollBarParams.ThumbTracking = r.tracking;
     view_->Perform(WM_VSCROLL, MAKEWPARAM(r.code, r.pos), 0);
     EXPECT_EQ(view_->GetViewY(), r.expected) << r.name;
   }
@@ -178,7 +178,7 @@ TEST_F(ViewTest, WheelZoomsOrScrolls) {
     view_->SetViewXY(100, 100);
     view_->MouseWheelParams.Action = r.action;
     view_->MouseWheelParams.Variation = r.variation;
-    view_->MouseWheelParams.InvertDirection = r.invert;
+    view_->MouseWheelParams.ReverseDirection = r.invert;
     double proposed = 0;
     view_->OnZoomOut = [&](TObject*, double& z) { proposed = z; };
     view_->Perform(WM_MOUSEWHEEL, MAKEWPARAM(r.ctrl ? MK_CONTROL : 0, static_cast<Word>(r.delta)), 0);
