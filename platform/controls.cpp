@@ -5,8 +5,10 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QWheelEvent>
 #include <QTimer>
 #include <QWidget>
@@ -655,6 +657,77 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 // TCustomControl
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The flat look of a control's own scroll bars: a plain track, and the
+// thumb and arrow buttons as plain faces with a one-pixel outline. The base
+// style keeps the geometry and the hit testing, so only the paint changes.
+class FlatBarStyle : public QProxyStyle {
+ public:
+  void drawComplexControl(ComplexControl Control, const QStyleOptionComplex* Option, QPainter* Painter,
+                          const QWidget* Widget) const override {
+    const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(Option);
+    if (Control != CC_ScrollBar || bar == nullptr) {
+      QProxyStyle::drawComplexControl(Control, Option, Painter, Widget);
+      return;
+    }
+    const bool enabled = (bar->state & State_Enabled) != 0;
+    const bool horizontal = bar->orientation == Qt::Horizontal;
+    Painter->save();
+    Painter->setRenderHint(QPainter::Antialiasing, false);
+    Painter->fillRect(bar->rect, ToQColor(enabled ? clScrollBar : clBtnFace));
+    auto face = [&](SubControl Part) -> QRect {
+      const QRect r = subControlRect(CC_ScrollBar, bar, Part, Widget);
+      if (r.isEmpty()) return r;
+      const bool down = enabled && (bar->activeSubControls & Part) && (bar->state & State_Sunken);
+      Painter->fillRect(r, ToQColor(down ? clBtnShadow : clBtnFace));
+      Painter->setPen(ToQColor(clBtnShadow));
+      Painter->setBrush(Qt::NoBrush);
+      Painter->drawRect(r.adjusted(0, 0, -1, -1));
+      return r;
+    };
+    // Arrows: a filled triangle pointing away from the track's middle.
+    for (const SubControl part : {SC_ScrollBarSubLine, SC_ScrollBarAddLine}) {
+      const QRect r = face(part);
+      if (r.isEmpty()) continue;
+      const int s = std::max(2, std::min(r.width(), r.height()) / 4);
+      const QPoint c = r.center();
+      const int d = part == SC_ScrollBarSubLine ? -1 : 1;
+      QPolygon tri;
+      if (horizontal)
+        tri << QPoint(c.x() + d * s / 2, c.y()) << QPoint(c.x() - d * s / 2, c.y() - s)
+            << QPoint(c.x() - d * s / 2, c.y() + s);
+      else
+        tri << QPoint(c.x(), c.y() + d * s / 2) << QPoint(c.x() - s, c.y() - d * s / 2)
+            << QPoint(c.x() + s, c.y() - d * s / 2);
+      const QColor ink = ToQColor(enabled ? clBtnText : clGrayText);
+      Painter->setPen(ink);
+      Painter->setBrush(ink);
+      Painter->drawPolygon(tri);
+    }
+    if (enabled && bar->maximum > bar->minimum) face(SC_ScrollBarSlider);
+    Painter->restore();
+  }
+};
+
+// Gives one bar the flat look or takes it away; the style lives as the
+// bar's child.
+void ApplyBarLook(QScrollBar* Widget, bool Flat) {
+  auto* flat = Widget->findChild<FlatBarStyle*>(QString(), Qt::FindDirectChildrenOnly);
+  if (Flat == (flat != nullptr)) return;
+  if (Flat) {
+    flat = new FlatBarStyle();
+    flat->setParent(Widget);
+    Widget->setStyle(flat);
+  } else {
+    Widget->setStyle(nullptr);
+    delete flat;
+  }
+  Widget->update();
+}
+
+}  // namespace
+
 TCustomControl::TCustomControl(TComponent* AOwner)
     : TWinControl(AOwner), FSurface(0, 0, pf24bit), FCanvas(std::make_unique<TCanvas>(&FSurface)) {
   FCanvas->OnChange = [this](TObject*) {
@@ -739,6 +812,16 @@ void TCustomControl::EnableScrollBar(Integer Bar, bool Enable) {
   SyncScrollBarWidgets();
 }
 
+void TCustomControl::InitializeFlatSB() {
+  FFlatBars = true;
+  SyncScrollBarWidgets();
+}
+
+void TCustomControl::UninitializeFlatSB() {
+  FFlatBars = false;
+  SyncScrollBarWidgets();
+}
+
 TScrollBarState TCustomControl::GetScrollBarState(Integer Bar) const {
   if (Bar != SB_HORZ && Bar != SB_VERT) return TScrollBarState{};
   return FBars[Bar];
@@ -763,6 +846,7 @@ void TCustomControl::SyncScrollBarWidgets() {
       delete widget;
       widget = nullptr;
     }
+    if (widget != nullptr) ApplyBarLook(widget, FFlatBars);
     if (!b.Shown) {
       if (widget != nullptr) widget->hide();
       continue;
@@ -774,6 +858,7 @@ void TCustomControl::SyncScrollBarWidgets() {
                        [this, bar](int action) { ScrollBarAction(bar, action); });
       QObject::connect(widget, &QAbstractSlider::sliderReleased,
                        [this, bar] { ScrollBarAction(bar, -1); });
+      ApplyBarLook(widget, FFlatBars);
     }
     if (bar == SB_HORZ)
       widget->setGeometry(insets.Left, insets.Top + ch, cw, GetSystemMetrics(SM_CYHSCROLL));

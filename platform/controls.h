@@ -655,6 +655,13 @@ class TCustomControl : public TWinControl {
   void EnableScrollBar(Integer Bar, bool Enable);
   /// The bar's state (a default state for an unknown bar).
   TScrollBarState GetScrollBarState(Integer Bar) const;
+  /// Draws both bars flat from now on: plain thumb and arrow buttons with a
+  /// one-pixel outline over a plain track, no raised edges. Geometry and
+  /// behaviour do not change.
+  void InitializeFlatSB();
+  /// Back to the standard look.
+  void UninitializeFlatSB();
+  bool IsFlatSB() const { return FFlatBars; }
   /// Screen coordinates to client coordinates.
   TPoint ScreenToClient(const TPoint& Point);
 
@@ -681,6 +688,7 @@ class TCustomControl : public TWinControl {
   TScrollBarState FBars[2];
   QScrollBar* FBarWidgets[2] = {nullptr, nullptr};
   bool FSyncingBars = false;
+  bool FFlatBars = false;
 };
 
 // ---------------------------------------------------------------------------

@@ -245,9 +245,16 @@ void TLumerakMView::SetScrollBars(TScrollStyle V) {
 void TLumerakMView::SetFlatScrollBars(bool V) {
   if (V == FFlatScrollBars) return;
   FFlatScrollBars = V;
-  if (V && HasParentWindow()) {
+  if (!V) {
+    UninitializeFlatSB();
+    return;
+  }
+  if (HasParentWindow()) {
     SetScrollRange(SB_HORZ, 0, 65535, false);
     SetScrollRange(SB_VERT, 0, 65535, false);
+  }
+  InitializeFlatSB();
+  if (HasParentWindow()) {
     ShowScrollBar(SB_HORZ, false);
     ShowScrollBar(SB_VERT, false);
   }

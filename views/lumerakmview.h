@@ -329,8 +329,8 @@ class TLumerakMView : public TLKView {
   TScrollStyle GetScrollBars() const { return FScrollBars; }
   void SetScrollBars(TScrollStyle V);
   bool GetFlatScrollBars() const { return FFlatScrollBars; }
-  /// The look of flat bars is the platform's own; turning them on hides both
-  /// bars until the next Update shows what is needed.
+  /// Flat bars: plain thumb and arrows without raised edges. Turning them on
+  /// hides both bars until the next Update shows what is needed.
   void SetFlatScrollBars(bool V);
   /// Picture drawn over the view background (copied; empty: none).
   TPicture* GetWallPaper() const { return FWallPaper.get(); }

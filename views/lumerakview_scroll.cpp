@@ -140,13 +140,15 @@ void TLumerakView::SetScrollBarsAlwaysVisible(bool Value) {
 }
 
 void TLumerakView::SetFlatScrollBars(bool Value) {
-  // The look of flat bars is the platform's own; the flag is kept. Turning
-  // it on hides both bars until the next Update shows what is needed.
+  // Turning flat bars on hides both bars until the next Update shows what
+  // is needed.
   if (Value == FFlatScrollBars) return;
   FFlatScrollBars = Value;
+  if (!Value) UninitializeFlatSB();
   if (Value) {
     SetScrollRange(SB_HORZ, 0, kBarUnits - 1, false);
     SetScrollRange(SB_VERT, 0, kBarUnits - 1, false);
+    InitializeFlatSB();
     ShowScrollBar(SB_HORZ, false);
     ShowScrollBar(SB_VERT, false);
   }

@@ -9,7 +9,9 @@
 //   thumbs_show --look FOLDER WALL [seconds] the folder over WALL tiled, then
 //                                           after 3 s one picture at a time,
 //                                           each change a 2 s wipe
-// The window is 1600 x 1000 with cells of CELL x CELL (default 128) stored as
+// LK_FLAT_BARS=1 in the environment draws the view's scroll bars flat;
+// LK_TRANSITION=N plays frames through transition N (lkttCrossDissolve is 1)
+// over half a second. The window is 1600 x 1000 with cells of CELL x CELL (default 128) stored as
 // thumbnails. Built by hand against a build of the library, e.g.
 //   c++ -std=c++20 -O2 -I. $(pkg-config --cflags Qt6Widgets) bench/tools/thumbs_show.cpp \
 //       -Lbuild-rel/bin -Wl,-rpath,$PWD/build-rel/bin -llumerak -lplatform \
@@ -66,12 +68,17 @@ int main(int argc, char** argv) {
   view->SetGridWidth(-1);
   view->SetThreadPoolSize(threads);
   view->EnableMultiSelect = true;
+  if (std::getenv("LK_FLAT_BARS") != nullptr) view->SetFlatScrollBars(true);
   form.show();
   const auto start = std::chrono::steady_clock::now();
   if (frames) {
     view->SetThumbWidth(400);
     view->SetThumbHeight(300);
     view->GetLumerakMIO()->LoadFromFile(folder);
+    if (const char* t = std::getenv("LK_TRANSITION")) {
+      view->TransitionEffect = static_cast<TLKTransitionType>(std::atoi(t));
+      view->TransitionDuration = 500;
+    }
     view->SetPlaying(true);
   } else {
     view->FillFromDirectory(folder);

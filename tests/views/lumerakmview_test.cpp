@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QScrollBar>
 #include <QWidget>
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <random>
 #include <algorithm>
 #include <memory>
+#include <set>
 
 #include "core/lkbitmap.h"
 #include "io/lkparams.h"
@@ -737,6 +740,42 @@ TEST_F(MViewTest, FlatScrollBarsKeepTheBarsTheGridNeeds) {
   view_->SetFlatScrollBars(false);
   view_->Update();
   EXPECT_TRUE(view_->GetScrollBarState(SB_HORZ).Shown);
+}
+
+TEST_F(MViewTest, FlatScrollBarsPaintFlat) {
+  AddPictures(20);
+  ASSERT_TRUE(view_->GetScrollBarState(SB_HORZ).Shown);
+  // The horizontal bar as the window paints it.
+  auto bar = [&] {
+    for (QScrollBar* b : view_->GetPeer()->findChildren<QScrollBar*>())
+      if (b->orientation() == Qt::Horizontal && b->isVisible()) return b->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return QImage();
+  };
+  // Colours of the flat look: track, face, outline and arrow.
+  const std::set<QRgb> flatInks = {qRgb(200, 200, 200), qRgb(240, 240, 240), qRgb(160, 160, 160), qRgb(0, 0, 0)};
+  auto middleRow = [](const QImage& Img) {
+    std::set<QRgb> inks;
+    for (int x = 0; x < Img.width(); ++x) inks.insert(Img.pixel(x, Img.height() / 2));
+    return inks;
+  };
+  const QImage standard = bar();
+  ASSERT_FALSE(standard.isNull());
+  view_->SetFlatScrollBars(true);
+  const QImage flat = bar();
+  ASSERT_EQ(flat.size(), standard.size());
+  EXPECT_NE(flat, standard);
+  // Flat: nothing but plain fills across the bar, with track, thumb face and
+  // arrows all there; the standard look shades its parts.
+  const std::set<QRgb> flatRow = middleRow(flat);
+  for (QRgb c : flatRow) EXPECT_TRUE(flatInks.count(c)) << std::hex << c;
+  for (QRgb c : flatInks) EXPECT_TRUE(flatRow.count(c)) << std::hex << c;
+  const std::set<QRgb> standardRow = middleRow(standard);
+  EXPECT_TRUE(std::any_of(standardRow.begin(), standardRow.end(), [&](QRgb c) { return !flatInks.count(c); }));
+  // Off gives the standard look back, on the flat one again.
+  view_->SetFlatScrollBars(false);
+  EXPECT_EQ(bar(), standard);
+  view_->SetFlatScrollBars(true);
+  EXPECT_EQ(bar(), flat);
 }
 
 // A vector view holding a W x H picture of one grey and one feature line

@@ -118,6 +118,15 @@ TEST_F(ViewTest, ScrollBarsTakeTheirRoomAndSendTheSizeAtOnce) {
   view_->SetScrollBarsAlwaysVisible(true);
   EXPECT_TRUE(view_->GetHScrollBarShown());
   EXPECT_FALSE(view_->GetScrollBarState(SB_HORZ).Enabled);
+  // Flat bars draw flat and take the same room once the view updates.
+  Load(1000, 800);
+  view_->SetFlatScrollBars(true);
+  EXPECT_TRUE(view_->IsFlatSB());
+  view_->Update();
+  EXPECT_TRUE(view_->GetHScrollBarShown());
+  EXPECT_EQ(view_->GetClientWidth(), 400);
+  view_->SetFlatScrollBars(false);
+  EXPECT_FALSE(view_->IsFlatSB());
 }
 
 TEST_F(ViewTest, ScrollMessagesMapToCommands) {
